@@ -53,7 +53,7 @@ public:
 
     // A storing archive appends to an empty buffer; a loading archive reads the given bytes.
     explicit CArchive(Mode nMode);
-    CArchive(const QByteArray& data, Mode nMode = load);
+    explicit CArchive(const QByteArray& data, Mode nMode = load);
     ~CArchive();
     CArchive(const CArchive&) = delete;
     CArchive& operator=(const CArchive&) = delete;
