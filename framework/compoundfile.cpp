@@ -65,7 +65,8 @@ void EnsureGsf()
     static std::once_flag once;
     std::call_once(once, [] {
         gsf_init();
-        const auto levels = GLogLevelFlags(G_LOG_LEVEL_MASK | G_LOG_FLAG_FATAL | G_LOG_FLAG_RECURSION);
+        const auto levels =
+            GLogLevelFlags(G_LOG_LEVEL_MASK | G_LOG_FLAG_FATAL | G_LOG_FLAG_RECURSION);
         for (const char* domain : {"libgsf:msole", "libgsf", static_cast<const char*>(nullptr)})
             g_log_set_handler(domain, levels, OnGsfMessage, nullptr);
     });
@@ -371,7 +372,8 @@ bool LoadFromInput(GsfInput* input, const QString& what, CStorage& root, QString
         return false;
     }
     if (complaints.Any()) {
-        error = Tr("%1 is damaged: its structure is inconsistent (%2).").arg(what, complaints.First());
+        error = Tr("%1 is damaged: its structure is inconsistent (%2).")
+                    .arg(what, complaints.First());
         return false;
     }
     root = std::move(tree);
