@@ -8,21 +8,26 @@
 
 namespace {
 
-// v * num / den rounded to the nearest integer (halves upwards), clamped to 32 bits.
+// v * num / den rounded to the nearest integer (halves upwards), clamped to 32 bits. Computed in
+// 128 bits: coordinates and extents may each use the whole 32-bit range.
 LONG ScaleRound(std::int64_t v, std::int64_t num, std::int64_t den)
 {
     if (den == 0)
-        return LONG(v);
+        return LONG(std::clamp<std::int64_t>(v, INT32_MIN, INT32_MAX));
     if (den < 0) {
         num = -num;
         den = -den;
     }
-    const std::int64_t n = 2 * v * num + den;
-    const std::int64_t d = 2 * den;
-    std::int64_t q = n / d;
+    const __int128 n = __int128(2) * v * num + den;
+    const __int128 d = __int128(2) * den;
+    __int128 q = n / d;
     if (n % d != 0 && n < 0)
         --q;
-    return LONG(std::clamp<std::int64_t>(q, INT32_MIN, INT32_MAX));
+    if (q < INT32_MIN)
+        return INT32_MIN;
+    if (q > INT32_MAX)
+        return INT32_MAX;
+    return LONG(q);
 }
 
 }  // namespace

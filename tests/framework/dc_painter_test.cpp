@@ -216,7 +216,6 @@ void CheckScene(const QImage& img, const CRecordingDC& rec)
     ASSERT_EQ(p[6].kind, Kind::Line);
     EXPECT_EQ(p[6].pen.lopnStyle, PS_DOT);
     EXPECT_EQ(p[6].bkMode, TRANSPARENT);
-    rec.LPtoDP(line, 0);
     CPoint dots[2] = {p[6].points[0], p[7].points[0]};
     rec.LPtoDP(dots, 2);
     for (int i = 0; i < 12; ++i) {

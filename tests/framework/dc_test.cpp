@@ -69,6 +69,13 @@ TEST(DeviceContext, MappingScalesAndShiftsBothWays)
     EXPECT_EQ(halves[0], CPoint(1, 0));
     EXPECT_EQ(halves[1], CPoint(0, -1));
     EXPECT_EQ(halves[2], CPoint(2, -1));
+    // Far-off coordinates saturate instead of overflowing.
+    dc.SetViewportExt(INT32_MAX, INT32_MAX);
+    dc.SetWindowExt(1, 1);
+    CPoint far(INT32_MAX, INT32_MIN);
+    dc.LPtoDP(&far);
+    EXPECT_EQ(far, CPoint(INT32_MAX, INT32_MIN));
+    SetInchMapping(dc);
     CSize pixel(1, -1);
     dc.DPtoLP(&pixel);
     EXPECT_EQ(pixel, CSize(16, -16));
