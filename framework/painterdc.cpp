@@ -248,22 +248,22 @@ QRect CPainterDC::DeviceRect(const CRect& logical) const
 CPainterDC::PenSpec CPainterDC::CurrentPen() const
 {
     const LOGPEN& lp = CurrentState().pen;
-    PenSpec spec;
+    PenSpec pen;
     const UINT style = lp.lopnStyle & 0x0F;
-    spec.none = style == PS_NULL;
-    spec.insideFrame = style == PS_INSIDEFRAME;
-    spec.width = DevicePenWidth(lp);
-    spec.colour = Colour(lp.lopnColor);
+    pen.none = style == PS_NULL;
+    pen.insideFrame = style == PS_INSIDEFRAME;
+    pen.width = DevicePenWidth(lp);
+    pen.colour = Colour(lp.lopnColor);
     // Styled lines exist only for thin pens; a wider styled pen draws solid.
     if (lp.lopnWidth.x <= 1) {
         if (style == PS_DOT)
-            spec.pattern = {3, 3};
+            pen.pattern = {3, 3};
         else if (style == PS_DASH)
-            spec.pattern = {18, 6};
-        if (!spec.pattern.isEmpty())
-            spec.width = 1;
+            pen.pattern = {18, 6};
+        if (!pen.pattern.isEmpty())
+            pen.width = 1;
     }
-    return spec;
+    return pen;
 }
 
 bool CPainterDC::HasRasterOps() const
