@@ -20,10 +20,8 @@ std::string Difference(const char* a, const char* b) { return (Parsed(a) - Parse
 
 TEST(BigDecimal, BuildsFromIntegersIncludingTheMostNegative)
 {
-    EXPECT_EQ(BigDecimal().ToString(), "0");
     EXPECT_EQ(BigDecimal(0).digits, std::vector<BYTE>{0});
     EXPECT_EQ(BigDecimal(1203).digits, (std::vector<BYTE>{3, 0, 2, 1}));
-    EXPECT_EQ(BigDecimal(-45).ToString(), "-45");
     EXPECT_EQ(BigDecimal(INT_MIN).ToString(), "-2147483648");
     EXPECT_EQ(BigDecimal(INT_MAX).ToString(), "2147483647");
 }
