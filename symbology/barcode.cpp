@@ -43,6 +43,8 @@ int BarcodeUnitsFromInches(double inches)
 
 CString BarcodePreFilter(const CString& text)
 {
+    if (std::none_of(text.begin(), text.end(), [](QChar c) { return c.unicode() >= 0x100; }))
+        return text;  // shared, not copied
     CString out;
     out.reserve(text.size());
     for (QChar c : text) {

@@ -2,6 +2,8 @@
 
 #include "framework/dc.h"
 
+#include <algorithm>
+#include <array>
 #include <cstring>
 
 IMPLEMENT_SERIAL(CBarcode39, CBarcode, 1)
@@ -14,7 +16,9 @@ namespace {
 // their filters leave them out rather than draw something that reads back as another text.
 CString DropAboveAscii(CString s)
 {
-    s.removeIf([](QChar c) { return c.unicode() >= 128; });
+    auto above = [](QChar c) { return c.unicode() >= 128; };
+    if (std::any_of(s.cbegin(), s.cend(), above))
+        s.removeIf(above);
     return s;
 }
 
@@ -39,17 +43,25 @@ constexpr Code39Char kCode39[] = {
     {'Z', 0x0D0}, {'-', 0x085}, {'.', 0x184}, {' ', 0x0C4}, {'$', 0x0A8}, {'/', 0x0A2}, {'+', 0x08A},
     {'%', 0x02A}, {'*', 0x094}};
 
-std::string Code39Pattern(BYTE c)
+// The patterns of all byte values, built once; empty for characters Code 39 does not have.
+const std::array<std::string, 256>& Code39Table()
 {
-    for (const Code39Char& e : kCode39) {
-        if (BYTE(e.c) == c) {
-            std::string p;
+    static const std::array<std::string, 256> table = [] {
+        std::array<std::string, 256> out;
+        for (const Code39Char& e : kCode39) {
+            std::string& p = out[BYTE(e.c)];
             for (int bit = 8; bit >= 0; --bit)
                 p += (e.bits >> bit) & 1 ? 'w' : 'n';
-            return p + 'n';
+            p += 'n';
         }
-    }
-    return std::string();
+        return out;
+    }();
+    return table;
+}
+
+const std::string& Code39Pattern(BYTE c)
+{
+    return Code39Table()[c];
 }
 
 // Code 93 characters in value order (the shift characters as '|', '}', '~' and DEL) and their
@@ -70,6 +82,18 @@ std::string ModulesOf(unsigned short bits)
     return p;
 }
 
+const std::array<std::string, 256>& Code93Table()
+{
+    static const std::array<std::string, 256> table = [] {
+        std::array<std::string, 256> out;
+        for (int v = 0; v < 47; ++v)
+            out[BYTE(kCode93Chars[v])] = ModulesOf(kCode93Bits[v]);
+        out[BYTE('*')] = ModulesOf(kCode93Star);
+        return out;
+    }();
+    return table;
+}
+
 }  // namespace
 
 // ---- Code 39 ----
@@ -81,7 +105,9 @@ CBarcode39::CBarcode39(float moduleWidth, float barHeight) : CBarcode(moduleWidt
 CString CBarcode39::FilterText(const CString& text) const
 {
     CString s = BarcodePreFilter(text);
-    s.removeIf([](QChar c) { return c.unicode() >= 'a' && c.unicode() <= 'z'; });
+    auto lower = [](QChar c) { return c.unicode() >= 'a' && c.unicode() <= 'z'; };
+    if (std::any_of(s.begin(), s.end(), lower))
+        s.removeIf(lower);
     return s;
 }
 
@@ -93,6 +119,7 @@ std::string CBarcode39::GetCharPattern(BYTE c, BOOL) const
 void CBarcode39::BuildElements(const CString& filtered, std::vector<Element>& out) const
 {
     const int n = int(filtered.size()) + 2;
+    out.reserve(std::size_t(n) * 10);
     for (int i = 0; i < n; ++i) {
         const bool inner = i > 0 && i < n - 1;
         const BYTE c = inner ? BYTE(filtered[i - 1].unicode()) : BYTE('*');
@@ -191,12 +218,7 @@ CString CBarcode93::FilterText(const CString& text) const
 
 std::string CBarcode93::GetCharPattern(BYTE c, BOOL) const
 {
-    if (c == '*')
-        return ModulesOf(kCode93Star);
-    if (c == 0)
-        return std::string();
-    const char* hit = static_cast<const char*>(std::memchr(kCode93Chars, c, 47));
-    return hit ? ModulesOf(kCode93Bits[hit - kCode93Chars]) : std::string();
+    return Code93Table()[c];
 }
 
 int CBarcode93::GetCharValue(char c)
