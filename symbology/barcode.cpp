@@ -13,7 +13,7 @@
 #include <cstdlib>
 #include <new>
 
-IMPLEMENT_SERIAL(CBarcode, CObject, 1)
+IMPLEMENT_SERIAL(CBarcode, CObject, VERSIONABLE_SCHEMA | 1)
 
 namespace {
 
@@ -272,7 +272,7 @@ void CBarcode::Serialize(CArchive& ar)
     int showText = 0;
     ar >> moduleWidth >> barHeight >> text >> showText;
     if (!PlausibleInches(moduleWidth, 1.0f) || !PlausibleInches(barHeight, 100.0f))
-        throw CArchiveException(CArchiveException::generic);
+        throw CArchiveException(CArchiveException::genericException, "implausible symbol size");
     LONG tail[2] = {m_textPos, m_textAlign};
     if (schema == 2)
         ReadRaw32(ar, tail, 2);

@@ -1,11 +1,13 @@
 #include "symbology/barcode128.h"
 
+#include "framework/archive.h"
+
 #include <algorithm>
 #include <array>
 #include <climits>
 #include <string>
 
-IMPLEMENT_SERIAL(CBarcode128, CBarcode, 1)
+IMPLEMENT_SERIAL(CBarcode128, CBarcode, VERSIONABLE_SCHEMA | 1)
 
 namespace {
 

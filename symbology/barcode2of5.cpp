@@ -1,12 +1,13 @@
 #include "symbology/barcode2of5.h"
 
+#include "framework/archive.h"
 #include "framework/dc.h"
 
 #include <algorithm>
 #include <cmath>
 
-IMPLEMENT_SERIAL(CBarcodeI2OF5, CBarcode, 1)
-IMPLEMENT_SERIAL(CBarcodeITF14, CBarcodeI2OF5, 1)
+IMPLEMENT_SERIAL(CBarcodeI2OF5, CBarcode, VERSIONABLE_SCHEMA | 1)
+IMPLEMENT_SERIAL(CBarcodeITF14, CBarcodeI2OF5, VERSIONABLE_SCHEMA | 1)
 
 // ---- Interleaved 2 of 5 ----
 

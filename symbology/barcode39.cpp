@@ -1,14 +1,15 @@
 #include "symbology/barcode39.h"
 
+#include "framework/archive.h"
 #include "framework/dc.h"
 
 #include <algorithm>
 #include <array>
 #include <cstring>
 
-IMPLEMENT_SERIAL(CBarcode39, CBarcode, 1)
-IMPLEMENT_SERIAL(CBarcode93, CBarcode, 1)
-IMPLEMENT_SERIAL(CBarcodeCodabar, CBarcode, 1)
+IMPLEMENT_SERIAL(CBarcode39, CBarcode, VERSIONABLE_SCHEMA | 1)
+IMPLEMENT_SERIAL(CBarcode93, CBarcode, VERSIONABLE_SCHEMA | 1)
+IMPLEMENT_SERIAL(CBarcodeCodabar, CBarcode, VERSIONABLE_SCHEMA | 1)
 
 namespace {
 

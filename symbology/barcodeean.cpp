@@ -1,14 +1,15 @@
 #include "symbology/barcodeean.h"
 
+#include "framework/archive.h"
 #include "framework/dc.h"
 
 #include <cstdlib>
 
 IMPLEMENT_DYNAMIC(CBarcodeEanUpc, CBarcode)
-IMPLEMENT_SERIAL(CBarcodeEAN13, CBarcodeEanUpc, 1)
-IMPLEMENT_SERIAL(CBarcodeEAN8, CBarcodeEanUpc, 1)
-IMPLEMENT_SERIAL(CBarcodeUPCA, CBarcodeEanUpc, 1)
-IMPLEMENT_SERIAL(CBarcodeUPCE, CBarcodeEanUpc, 1)
+IMPLEMENT_SERIAL(CBarcodeEAN13, CBarcodeEanUpc, VERSIONABLE_SCHEMA | 1)
+IMPLEMENT_SERIAL(CBarcodeEAN8, CBarcodeEanUpc, VERSIONABLE_SCHEMA | 1)
+IMPLEMENT_SERIAL(CBarcodeUPCA, CBarcodeEanUpc, VERSIONABLE_SCHEMA | 1)
+IMPLEMENT_SERIAL(CBarcodeUPCE, CBarcodeEanUpc, VERSIONABLE_SCHEMA | 1)
 
 namespace {
 
