@@ -113,16 +113,20 @@ void CBarcodeITF14::DrawBars(CDC* pDC, int x0, const CRect& band) const
 
     // The bearer frame: the outer three modules of the rectangle on all four sides, over the
     // bars' height, drawn with the colour of the selected pen.
+    // The selected pen is read by selecting another in its place; a context that cannot give it
+    // back gets no frame.
     LOGPEN current;
-    if (pDC->GetCurrentPenDesc(&current)) {
+    auto* previous = dynamic_cast<CPen*>(pDC->SelectStockObject(NULL_PEN));
+    if (previous && previous->GetLogPen(&current)) {
         CPen pen(PS_SOLID, Truncate(3 * m), current.lopnColor);
-        CGdiObject* oldPen = pDC->SelectObject(&pen);
+        pDC->SelectObject(&pen);
         CGdiObject* oldBrush = pDC->SelectStockObject(NULL_BRUSH);
         pDC->Rectangle(Truncate(m_lastRect.left + 1.5 * m), Truncate(band.top + 1.5 * m),
                        Truncate(m_lastRect.right - 1.5 * m), Truncate(band.bottom - 1.5 * m));
-        pDC->SelectObject(oldPen);
         pDC->SelectObject(oldBrush);
     }
+    if (previous)
+        pDC->SelectObject(previous);
 
     // The bars meet the top and bottom bearers.
     const CRect bars(band.left, Truncate(band.top + 0.75 * m), band.right, Truncate(band.bottom - 0.75 * m));
