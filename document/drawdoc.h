@@ -14,6 +14,7 @@
 
 #include <array>
 #include <memory>
+#include <utility>
 #include <vector>
 
 class CArchive;
@@ -114,8 +115,9 @@ public:
     void RemoveItem(CDrawItem* item);
     // A number no other item of the document uses, naming the item's sub-storage.
     DWORD NextItemNumber() const;
-    // The root storage while the document is stored or loaded, else NULL.
-    CStorage* GetRootStorage() const { return m_pRootStorage; }
+    // The root storage while the document is stored (loaded), else NULL.
+    CStorage* GetStoreStorage() const { return m_pStoreRoot; }
+    const CStorage* GetLoadStorage() const { return m_pLoadRoot; }
 
     // Default names of new objects: 1 for the first text object, 1 for the first code object.
     int GetNextTextNumber() { return ++m_nTextCounter; }
@@ -138,11 +140,18 @@ public:
 
     CSummInfo* GetSummInfo() const { return m_pSummInfo.get(); }
 
-    // Stream form of the archive alone, without summary or item storages (the clipboard and
-    // tests use it).
+    // The archive alone, without summary or item storages.
     QByteArray StoreContents();
     // Loads an archive over this document; throws CArchiveException on malformed input.
     void LoadContents(const QByteArray& bytes);
+    // Loads the whole document from a compound file's root storage: FALSE, with the document
+    // emptied and GetErrorText set, when it is malformed.
+    BOOL LoadFromStorage(const CStorage& root);
+    // Writes the whole document into an empty root storage; FALSE with GetErrorText set on
+    // failure.
+    BOOL StoreToStorage(CStorage& root);
+
+    static QString ContentsStreamName() { return QStringLiteral("Contents"); }
 
 private:
     void ResetFields();
@@ -186,5 +195,6 @@ private:
     int m_nTextCounter = 0;
     int m_nCodeCounter = 0;
     std::vector<CDrawItem*> m_items;
-    CStorage* m_pRootStorage = nullptr;
+    CStorage* m_pStoreRoot = nullptr;
+    const CStorage* m_pLoadRoot = nullptr;
 };

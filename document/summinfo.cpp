@@ -1,5 +1,7 @@
 #include "document/summinfo.h"
 
+#include "framework/compoundfile.h"
+
 #include <QDateTime>
 #include <QLocale>
 #include <QTimeZone>
@@ -234,4 +236,16 @@ bool CSummInfo::ReadFromStream(const QByteArray& bytes)
     }
     m_set = std::move(set);
     return true;
+}
+
+bool CSummInfo::WriteToStorage(CStorage& root)
+{
+    const QByteArray bytes = WriteToStream();
+    return !bytes.isEmpty() && root.WriteStream(StreamName(), bytes);
+}
+
+bool CSummInfo::ReadFromStorage(const CStorage& root)
+{
+    const QByteArray* bytes = root.OpenStream(StreamName());
+    return bytes && ReadFromStream(*bytes);
 }
