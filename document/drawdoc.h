@@ -22,6 +22,8 @@ class CDrawItem;
 class CDrawObj;
 class CDrawViewBase;
 class CStorage;
+class CDC;
+struct CPrintInfo;
 
 // One label cell of a sheet: its rectangle in the choosing preview and whether it is printed.
 struct CSelectTag {
@@ -126,6 +128,16 @@ public:
 
     // Views.
     CDrawViewBase* GetDrawView() const;
+
+    // Drawing. Draw paints every object, head to tail, as label 0, with the selection marks of
+    // an active view on screen. PrintPage draws one sheet of labels into a prepared printer
+    // context (window extent 1536): cell by cell, row by row, every object moved into its cell
+    // and drawn with the cell's label index. `unprintable` holds the printer's margins in device
+    // pixels; a preview keeps them. ResetPrinting restores the default canvas.
+    void Draw(CDC* dc, CDrawViewBase* view);
+    void PrintPage(CDC* dc, const CPrintInfo* info, CDrawViewBase* view, const CRect* unprintable,
+                   BOOL preview, const CRect* drawRect);
+    void ResetPrinting() { m_canvas = {4000, 4000}; }
 
     // Zoom in percent. While a print preview shows the document the zoom reads as 100.
     int GetZoom() const { return m_bInPrintPreview ? 100 : m_nZoom; }

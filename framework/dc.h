@@ -6,6 +6,7 @@
 
 #include "framework/gdi.h"
 
+#include <QImage>
 #include <QRegion>
 #include <cstddef>
 #include <vector>
@@ -143,6 +144,9 @@ public:
     void InvertRect(const CRect* rect);
     void DrawFocusRect(const CRect* rect);
     COLORREF SetPixel(int x, int y, COLORREF colour);
+    // Scales a picture into the logical rectangle (x, y, cx, cy) and blends it over what is
+    // there with a constant opacity (0 to 255); the picture's own alpha is ignored.
+    BOOL AlphaBlend(int x, int y, int cx, int cy, const QImage& picture, BYTE constantAlpha);
 
     int GetDeviceCaps(int index) const;
     BOOL IsPrinting() const { return m_printing; }
@@ -196,6 +200,8 @@ protected:
     virtual void DrawPixel(const CPoint& p, COLORREF colour) = 0;
     virtual void DrawTextRun(int x, int y, UINT options, const CRect* rect, const CString& text,
                              const int* dx) = 0;
+    // The rectangle arrives normalised and not empty.
+    virtual void DrawPicture(const CRect& r, const QImage& picture, int alpha) {}
 
 private:
     int ClipKind() const;

@@ -579,3 +579,16 @@ void CPainterDC::DrawTextRun(int x, int y, UINT options, const CRect* rect, cons
     }
     m_painter->restore();
 }
+
+void CPainterDC::DrawPicture(const CRect& r, const QImage& picture, int alpha)
+{
+    if (!Ready())
+        return;
+    const QRect d = DeviceRect(r);
+    if (d.isEmpty())
+        return;
+    m_painter->save();
+    m_painter->setOpacity(std::clamp(alpha, 0, 255) / 255.0);
+    m_painter->drawImage(d, picture.convertToFormat(QImage::Format_RGB32));
+    m_painter->restore();
+}

@@ -153,3 +153,11 @@ void CRecordingDC::DrawTextRun(int x, int y, UINT options, const CRect* rect, co
     if (dx)
         rec.dx.assign(dx, dx + text.size());
 }
+
+void CRecordingDC::DrawPicture(const CRect& r, const QImage& picture, int alpha)
+{
+    auto& rec = Record(CRecordedPrimitive::Kind::Picture);
+    rec.rect = r;
+    rec.colour = COLORREF(alpha);
+    rec.corner = CPoint(picture.width(), picture.height());
+}

@@ -14,13 +14,13 @@
 #include <vector>
 
 struct CRecordedPrimitive {
-    enum class Kind { Rectangle, RoundRect, Ellipse, Polygon, Line, Fill, Invert, FocusRect, Pixel, Text };
+    enum class Kind { Rectangle, RoundRect, Ellipse, Polygon, Line, Fill, Invert, FocusRect, Pixel, Text, Picture };
 
     Kind kind = Kind::Rectangle;
     CRect rect;                 // shapes, fills, inversions; a text's option rectangle
-    CPoint corner;              // size of a rounded rectangle's corner ellipse
+    CPoint corner;              // size of a rounded rectangle's corner ellipse; a picture's pixel size
     std::vector<CPoint> points; // polygon points; a line's start and end; a pixel's or text's position
-    COLORREF colour = 0;        // fills and pixels
+    COLORREF colour = 0;        // fills and pixels; a picture's constant alpha
     LOGPEN pen;
     LOGBRUSH brush;
     LOGFONTW font;
@@ -67,6 +67,7 @@ protected:
     void DrawPixel(const CPoint& p, COLORREF colour) override;
     void DrawTextRun(int x, int y, UINT options, const CRect* rect, const CString& text,
                      const int* dx) override;
+    void DrawPicture(const CRect& r, const QImage& picture, int alpha) override;
 
 private:
     CRecordedPrimitive& Record(CRecordedPrimitive::Kind kind);

@@ -17,4 +17,8 @@ public:
     virtual void InvalidateObject(CDrawObj* obj) = 0;
     virtual void ApplyZoom(int percent) = 0;
     virtual void Deselect(CDrawObj* obj) = 0;
+    // Whether the view is the active view of its frame, and whether it has the object selected;
+    // the document draws selection marks only for an active view's selection.
+    virtual BOOL IsActiveView() const { return FALSE; }
+    virtual BOOL IsSelected(const CObject* obj) const { return FALSE; }
 };
