@@ -1,0 +1,87 @@
+#include "framework/resourcemanager.h"
+
+#include "framework/dc.h"
+#include "framework/resourcemodule.h"
+
+#include <QPainter>
+
+namespace {
+CResourceManager* g_instance = nullptr;
+}
+
+CResourceManager* CResourceManager::GetInstance()
+{
+    if (!g_instance) {
+        g_instance = new CResourceManager;
+        g_instance->LoadImages(kMarkerBitmap);
+    }
+    return g_instance;
+}
+
+void CResourceManager::ReleaseInstance()
+{
+    delete g_instance;
+    g_instance = nullptr;
+}
+
+std::vector<QImage> CResourceManager::SplitStrip(const QImage& strip, int size, QRgb mask)
+{
+    std::vector<QImage> out;
+    if (strip.isNull() || size <= 0)
+        return out;
+    const QImage argb = strip.convertToFormat(QImage::Format_ARGB32);
+    const int count = argb.width() / size;
+    const int rows = std::min(size, argb.height());
+    for (int i = 0; i < count; ++i) {
+        QImage picture(size, size, QImage::Format_ARGB32);
+        picture.fill(Qt::transparent);
+        for (int y = 0; y < rows; ++y) {
+            const QRgb* src = reinterpret_cast<const QRgb*>(argb.constScanLine(y)) + i * size;
+            QRgb* dst = reinterpret_cast<QRgb*>(picture.scanLine(y));
+            for (int x = 0; x < size; ++x)
+                dst[x] = (src[x] & 0x00FFFFFF) == (mask & 0x00FFFFFF) ? 0 : (src[x] | 0xFF000000);
+        }
+        out.push_back(picture);
+    }
+    return out;
+}
+
+void CResourceManager::LoadImages(UINT id, const CResourceModule* module)
+{
+    if (m_images.count(id))
+        return;
+    const CResourceModule& source = module ? *module : CResourceModule::Get();
+    // A bitmap the module lacks is not remembered, so that a later load can still succeed.
+    auto pictures = SplitStrip(source.LoadBitmap(id), 16, qRgb(255, 0, 255));
+    if (!pictures.empty())
+        m_images.emplace(id, std::move(pictures));
+}
+
+QImage CResourceManager::GetImage(UINT id, int index) const
+{
+    const auto it = m_images.find(id);
+    if (it == m_images.end() || index < 0 || index >= int(it->second.size()))
+        return {};
+    return it->second[std::size_t(index)];
+}
+
+int CResourceManager::GetImageCount(UINT id) const
+{
+    const auto it = m_images.find(id);
+    return it == m_images.end() ? 0 : int(it->second.size());
+}
+
+void CResourceManager::DrawImage(CDC* dc, UINT id, int index, int x, int y, int cx, int cy) const
+{
+    const QImage picture = GetImage(id, index);
+    if (!dc || picture.isNull())
+        return;
+    // The picture goes on a white square first: the blend itself knows no per-pixel alpha.
+    QImage square(16, 16, QImage::Format_RGB32);
+    square.fill(Qt::white);
+    {
+        QPainter p(&square);
+        p.drawImage(QRect(0, 0, 16, 16), picture);
+    }
+    dc->AlphaBlend(x, y, cx, cy, square, kBlendAlpha);
+}
