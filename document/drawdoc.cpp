@@ -169,6 +169,12 @@ DWORD CDrawDoc::NextItemNumber() const
     return next;
 }
 
+void CDrawDoc::DecrementTextNumber()
+{
+    if (m_nTextCounter > 0)
+        --m_nTextCounter;
+}
+
 void CDrawDoc::DecrementCodeNumber()
 {
     if (m_nCodeCounter > 0)

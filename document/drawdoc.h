@@ -82,6 +82,8 @@ public:
     // The canvas in logical units, (-15360, -15360, 46080, 46080) for the default canvas.
     void GetCanvasRect(CRect* rect) const;
     void SetCanvasSize(int width, int height) { m_canvas = {width, height}; }
+    // In hundredths of an inch.
+    CSize GetCanvasSize() const { return CSize(m_canvas[0], m_canvas[1]); }
     int GetLabelsToPrint() const { return m_nLabelsToPrint; }
     void SetLabelsToPrint(int n) { m_nLabelsToPrint = n; }
     std::vector<CSelectTag>& GetSelectTags() { return m_selectTags; }
@@ -125,6 +127,7 @@ public:
     int GetNextTextNumber() { return ++m_nTextCounter; }
     int GetNextCodeNumber() { return ++m_nCodeCounter; }
     void DecrementCodeNumber();
+    void DecrementTextNumber();
 
     // Views.
     CDrawViewBase* GetDrawView() const;

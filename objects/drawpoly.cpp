@@ -107,6 +107,16 @@ void CDrawPoly::DragHandle(int n, CPoint point, CDrawViewBase* view)
     SetModified();
 }
 
+void CDrawPoly::RemoveLastPoint(CDrawViewBase* view)
+{
+    if (m_points.empty())
+        return;
+    Invalidate(view);
+    m_points.pop_back();
+    RecalcBounds(view);
+    SetModified();
+}
+
 void CDrawPoly::AddPoint(const CPoint& point, CDrawViewBase* view)
 {
     if (GetPointCount() == m_nAllocPoints) {

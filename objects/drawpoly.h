@@ -26,6 +26,9 @@ public:
 
     // Appends a point unless it equals the last one; the capacity grows by 10 points when full.
     void AddPoint(const CPoint& point, CDrawViewBase* view = nullptr);
+    // Drops the last point, as when a polygon being drawn ends on the point that followed the
+    // mouse; the capacity stays.
+    void RemoveLastPoint(CDrawViewBase* view = nullptr);
     // Makes the position the points' bounding box; TRUE when it changed.
     BOOL RecalcBounds(CDrawViewBase* view = nullptr);
 

@@ -1,0 +1,43 @@
+#pragma once
+// Palette entries: the data of each leaf of the palette trees, knowing which label object it
+// makes when it is dragged onto the editing view.
+
+#include "framework/object.h"
+#include "framework/types.h"
+
+#include <functional>
+
+class CDrawObj;
+class CDrawView;
+
+class CCompItem : public CObject {
+public:
+    explicit CCompItem(const CRuntimeClass* objectClass) : m_pObjectClass(objectClass) {}
+    // The new object, not yet in any document, or null.
+    virtual CDrawObj* CreateDrawObj(CDrawView* view) = 0;
+
+    const CRuntimeClass* m_pObjectClass;
+};
+
+// A text object; kind 1 makes its font follow the box.
+class CTextCompItem : public CCompItem {
+public:
+    CTextCompItem(const CRuntimeClass* objectClass, int kind)
+        : CCompItem(objectClass), m_nKind(kind) {}
+    CDrawObj* CreateDrawObj(CDrawView* view) override;
+
+    int m_nKind;
+    // Makes a text object with the default text and the sizing mode.
+    static std::function<CDrawObj*(CDrawView* view, int kind)> c_makeText;
+};
+
+// A barcode of one symbology (0 to 13), showing "12345678".
+class CBarcodeCompItem : public CCompItem {
+public:
+    CBarcodeCompItem(const CRuntimeClass* objectClass, int symbology)
+        : CCompItem(objectClass), m_nSymbology(symbology) {}
+    CDrawObj* CreateDrawObj(CDrawView* view) override;
+
+    int m_nSymbology;
+    static std::function<CDrawObj*(CDrawView* view, const CString& text, int symbology)> c_makeBarcode;
+};

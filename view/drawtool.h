@@ -1,0 +1,105 @@
+#pragma once
+// The mouse tools of the editing view. The view hands every left-button and mouse-move event,
+// in client pixels, to the tool of the current drawing shape. One tool exists per shape; the
+// state of the drag in progress is shared by all of them (only one view has the mouse at a time).
+
+#include "framework/geometry.h"
+#include "framework/types.h"
+
+#include <functional>
+
+class CDrawObj;
+class CDrawPoly;
+class CDrawView;
+
+// Key flags of a mouse event.
+constexpr UINT MK_LBUTTON = 0x0001;
+constexpr UINT MK_SHIFT = 0x0004;
+constexpr UINT MK_CONTROL = 0x0008;
+
+// Drawing shapes: what the next drag creates.
+enum DrawShape {
+    kShapeSelect = 0,
+    kShapeText = 1,
+    kShapeBarcode = 2,
+    kShapeLine = 3,
+    kShapeRect = 4,
+    kShapeRoundRect = 5,
+    kShapeEllipse = 6,
+    kShapePolygon = 7,
+    kShapePicture = 8,
+};
+
+enum SelectMode { kSelectNone = 0, kSelectNet = 1, kSelectMove = 2, kSelectSize = 3 };
+
+class CDrawTool {
+public:
+    explicit CDrawTool(int shape);
+    virtual ~CDrawTool();
+    CDrawTool(const CDrawTool&) = delete;
+    CDrawTool& operator=(const CDrawTool&) = delete;
+
+    virtual void OnLButtonDown(CDrawView* view, UINT flags, const CPoint& point);
+    virtual void OnLButtonDblClk(CDrawView* view, UINT flags, const CPoint& point);
+    virtual void OnLButtonUp(CDrawView* view, UINT flags, const CPoint& point);
+    virtual void OnMouseMove(CDrawView* view, UINT flags, const CPoint& point);
+    virtual void OnEditProperties(CDrawView* view);
+    virtual void OnCancel();
+
+    // The first tool made for the shape, or null.
+    static CDrawTool* ToolForShape(int shape);
+
+    const int m_drawShape;
+
+    // The drag in progress, shared by every tool.
+    static int c_selectMode;
+    static int c_nDragHandle;  // 1-based, 0 when none
+    static UINT c_nDownFlags;
+    static int c_drawShape;    // the current drawing shape
+    static CPoint c_down;      // client pixels
+    static CPoint c_last;      // client pixels
+    static CPoint c_lastLogical;
+
+    // The property sheet of an object: FALSE when the user cancels. Until the object dialogs
+    // exist the sheets accept at once.
+    static std::function<BOOL(CDrawObj*, CDrawView*)> c_editProperties;
+    // Opening an object (a double click on it): its property sheet.
+    static std::function<void(CDrawObj*, CDrawView*)> c_open;
+    // Makes the object of a creating shape (text, barcode, picture) at an empty rectangle, or
+    // null when that kind of object is not available.
+    static std::function<CDrawObj*(int shape, const CRect& position, CDrawView* view)> c_createObject;
+};
+
+class CSelectTool : public CDrawTool {
+public:
+    CSelectTool();
+    void OnLButtonDown(CDrawView* view, UINT flags, const CPoint& point) override;
+    void OnLButtonDblClk(CDrawView* view, UINT flags, const CPoint& point) override;
+    void OnLButtonUp(CDrawView* view, UINT flags, const CPoint& point) override;
+    void OnMouseMove(CDrawView* view, UINT flags, const CPoint& point) override;
+    void OnEditProperties(CDrawView* view) override;
+};
+
+class CRectTool : public CDrawTool {
+public:
+    explicit CRectTool(int shape);
+    void OnLButtonDown(CDrawView* view, UINT flags, const CPoint& point) override;
+    void OnLButtonDblClk(CDrawView* view, UINT flags, const CPoint& point) override;
+    void OnLButtonUp(CDrawView* view, UINT flags, const CPoint& point) override;
+    void OnMouseMove(CDrawView* view, UINT flags, const CPoint& point) override;
+    void OnEditProperties(CDrawView* view) override;
+    void OnCancel() override;
+};
+
+class CPolyTool : public CDrawTool {
+public:
+    CPolyTool();
+    void OnLButtonDown(CDrawView* view, UINT flags, const CPoint& point) override;
+    void OnLButtonDblClk(CDrawView* view, UINT flags, const CPoint& point) override;
+    void OnLButtonUp(CDrawView* view, UINT flags, const CPoint& point) override;
+    void OnMouseMove(CDrawView* view, UINT flags, const CPoint& point) override;
+    void OnCancel() override;
+
+    // The polygon being drawn, or null.
+    CDrawPoly* m_pDrawObj = nullptr;
+};

@@ -1,0 +1,205 @@
+#pragma once
+// The editing view of a label document. It maps the label's logical units (1/1536 inch) to the
+// screen at the document's zoom, paints through an off-screen picture (grey surroundings, drop
+// shadow, white label face, 1 cm grid, the objects and the selection marks), draws millimetre
+// rulers along its top and left edges, keeps the selection, mirrors the text and barcode
+// objects in the object tree of its frame, and passes the mouse to the tool of the current
+// drawing shape. All drawing goes through CDC.
+
+#include "framework/geometry.h"
+#include "framework/gdi.h"
+#include "framework/types.h"
+#include "objects/drawviewbase.h"
+
+#include <QAbstractScrollArea>
+#include <QCursor>
+#include <QPointer>
+#include <vector>
+
+class CCompItem;
+class CDC;
+class CDrawDoc;
+class CDrawObj;
+#include <QTreeWidget>
+
+// Hints of OnUpdate.
+enum ViewHint {
+    kHintRepaint = 0,
+    kHintObjectChanged = 1,
+    kHintSelection = 2,
+    kHintDeleted = 3,
+    kHintOleItems = 4,
+};
+
+// A list of objects handed as the hint object of OnUpdate (hints 2 and 3).
+class CDrawObjList : public CObject {
+public:
+    std::vector<CDrawObj*> objects;
+};
+
+class CDrawView : public QAbstractScrollArea, public CDrawViewBase {
+    Q_OBJECT
+public:
+    static constexpr int kRulerWidth = 16;
+    static constexpr int kLogicalPerInch = 1536;
+    static constexpr int kLabelOffset = 15360;  // the label's corner lies ten inches in
+    static constexpr int kRedrawTimerMs = 80;
+
+    explicit CDrawView(QWidget* parent = nullptr);
+    ~CDrawView() override;
+
+    // Shows the document (and registers with it); the scroll sizes follow its zoom.
+    void AttachDocument(CDrawDoc* doc);
+    CDrawDoc* GetDocument() const { return m_pDoc; }
+
+    // Mapping. OnPrepareDC sets the label mapping on a context: on screen the label's corner is
+    // ten inches (at the zoom) plus the ruler width from the scroll origin.
+    void OnPrepareDC(CDC* dc) const;
+    int GetViewportExtent() const;
+    int GetScreenDpi() const;
+    CPoint DocToClient(CPoint logical) const override;
+    CPoint ClientToDoc(CPoint client) const override;
+    CRect DocToClient(const CRect& logical) const;
+    CRect ClientToDoc(const CRect& client) const;
+    // Used by picture export: 1536 logical units become `extent` pixels while it is on.
+    void SetFixedViewportExtent(BOOL on, int extent = 300);
+
+    // Scrolling and zoom.
+    void OnInitialUpdate();
+    void ApplyZoom(int percent) override;
+    BOOL OnScrollBy(CSize size, BOOL doScroll = TRUE);
+    CPoint GetScrollPosition() const;
+    void ScrollToPosition(CPoint position);
+    CSize GetTotalSize() const { return m_totalSize; }
+
+    // Drawing. Paint repaints an area of the client through an off-screen picture, rulers and
+    // marks included; OnDraw draws the label into a prepared context.
+    void Paint(QPainter& painter, const QRect& area);
+    void OnDraw(CDC* dc);
+    void DrawGrid(CDC* dc);
+    void DrawRulers(CDC* dc);
+    BOOL m_bGrid = TRUE;
+    COLORREF m_gridColor = RGB(220, 220, 220);
+
+    // Selection, in selection order; the view does not own the objects.
+    const std::vector<CDrawObj*>& GetSelection() const { return m_selection; }
+    void Select(CDrawObj* obj, BOOL add = FALSE);
+    void SelectInRect(CRect client, BOOL add);
+    void Deselect(CDrawObj* obj) override;
+    BOOL IsSelected(const CObject* obj) const override;
+    BOOL IsActiveView() const override { return m_bActive; }
+    void InvalidateSelection(CDrawObj* obj = nullptr);
+    void InvalidateObject(CDrawObj* obj) override;
+    void OnUpdate(CView* sender, long hint, CObject* hintObject) override;
+    void OnActivateView(BOOL activate);
+    // Appends to the document and enters the object in the object tree.
+    void AddObject(CDrawObj* obj);
+
+    // Ruler marks: the selection's extent shown inverted on both rulers.
+    void GetRulerMarks(CRect* horizontal, CRect* vertical) const;
+    void ClearRulerMarks();
+    void GetShownRulerMarks(CRect* horizontal, CRect* vertical) const;
+
+    // The object tree and the database tree of the frame (may be absent).
+    void SetTrees(QTreeWidget* objectTree, QTreeWidget* databaseTree);
+    void FillTrees();
+    void FillObjectTree(CDrawObj* obj);
+    void RemoveFromTree(QTreeWidget* tree, CDrawObj* obj);
+    void SelectTreeItem(QTreeWidget* tree, CDrawObj* obj);
+    void UpdateGroupCaption(QTreeWidget* tree, QTreeWidgetItem* group, const CString& caption);
+    QTreeWidget* ObjectTree() const { return m_pObjectTree; }
+    QTreeWidgetItem* TextGroup() const { return m_pTextGroup; }
+    QTreeWidgetItem* BarcodeGroup() const { return m_pBarcodeGroup; }
+    // A click in the object tree's empty area: the selection is emptied.
+    void OnObjectTreeClick();
+    // The tree item with the object was made current.
+    void OnObjectTreeSelChanged(QTreeWidgetItem* item);
+
+    // Mouse, in client pixels with key flags (MK_...); nothing happens in an inactive view.
+    void OnLButtonDown(UINT flags, CPoint point);
+    void OnLButtonUp(UINT flags, CPoint point);
+    void OnMouseMove(UINT flags, CPoint point);
+    void OnLButtonDblClk(UINT flags, CPoint point);
+
+    // What the tools use of the view.
+    void SetCapture();
+    void ReleaseCapture();
+    BOOL HasCapture() const { return m_bCapture; }
+    // The rubber band: shown in place of any earlier one, or hidden.
+    void ShowFocusRect(const CRect& client);
+    void HideFocusRect();
+    const CRect* GetFocusRect() const { return m_bFocusShown ? &m_focusRect : nullptr; }
+    void SetToolCursor(const QCursor& cursor);
+    void InvalidateClient(const CRect& client);
+
+    // Commands of the drawing tools and symbologies.
+    int m_nSymbology = 0;  // of the next barcode
+    // TRUE when the id is a tool or symbology command, which is then done.
+    BOOL OnToolCommand(UINT id);
+    // The state of a tool or symbology command: enabled and radio-checked.
+    BOOL GetToolCommandState(UINT id, BOOL* enabled, BOOL* radio) const;
+    static const std::vector<std::pair<UINT, int>>& ShapeCommands();
+    static const std::vector<std::pair<UINT, int>>& SymbologyCommands();
+    void OnCancel();
+    void OnEditProperties();
+    BOOL CanEditProperties() const;
+
+    // A palette entry dragged from a docking bar (screen coordinates).
+    BOOL IsPointInView(QPoint screen) const;
+    void OnDropComponent(QPoint screen, CCompItem* item);
+    void CancelComponentDrop();
+    // The entry was dropped: the object stays where it was last placed.
+    void EndComponentDrop();
+    BOOL IsDropping() const { return m_bDropping; }
+
+signals:
+    // The view was repainted after a dragged entry left it.
+    void redrawnAfterDrop();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void scrollContentsBy(int dx, int dy) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+    void timerEvent(QTimerEvent* event) override;
+
+private:
+    void UpdateScrollBars();
+    CRect SelectionBounds() const;
+    void ShowRulerMarks(const CRect& horizontal, const CRect& vertical);
+    QTreeWidgetItem* FindTreeItem(QTreeWidget* tree, CDrawObj* obj, QTreeWidgetItem** group) const;
+    void CreateFromComponent(CPoint logical, CCompItem* item);
+    void CentreSelectionOn(CPoint logical);
+    void RefreshTreeNames();
+    static UINT FlagsOf(const QMouseEvent* event);
+
+    CDrawDoc* m_pDoc = nullptr;
+    std::vector<CDrawObj*> m_selection;
+    BOOL m_bActive = FALSE;
+    int m_nLastZoom = 100;
+    BOOL m_bFixedExtent = FALSE;
+    int m_nFixedExtent = 300;
+    CSize m_totalSize;
+    BOOL m_bCapture = FALSE;
+    CRect m_focusRect;
+    BOOL m_bFocusShown = FALSE;
+    CRect m_markH, m_markV;  // the marks kept
+    CRect m_shownH, m_shownV;  // the marks drawn
+    BOOL m_bDropping = FALSE;
+    BOOL m_bDropWasModified = FALSE;
+    int m_nRedrawTimer = 0;
+    CFont m_vertRulerFont;
+    CFont m_horzRulerFont;
+    QCursor m_dropCursor;
+    QPointer<QTreeWidget> m_pObjectTree;
+    QPointer<QTreeWidget> m_pDatabaseTree;
+    QTreeWidgetItem* m_pTextGroup = nullptr;
+    QTreeWidgetItem* m_pBarcodeGroup = nullptr;
+    QTreeWidgetItem* m_pDatabaseRoot = nullptr;
+};
