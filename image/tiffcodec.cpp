@@ -181,8 +181,14 @@ bool ReadTiff(CRasterImage& image, const BYTE* data, size_t size)
             p[0] = BYTE(TIFFGetB(src[x]));
             p[1] = BYTE(TIFFGetG(src[x]));
             p[2] = BYTE(TIFFGetR(src[x]));
-            if (alpha)
-                p[3] = BYTE(TIFFGetA(src[x]));
+            if (alpha) {
+                // The RGBA reader premultiplies colour by alpha; the image keeps it straight.
+                const unsigned a = TIFFGetA(src[x]);
+                p[3] = BYTE(a);
+                if (a > 0 && a < 255)
+                    for (int i = 0; i < 3; ++i)
+                        p[i] = BYTE(std::min(255u, (p[i] * 255u + a / 2) / a));
+            }
         }
     }
     return true;
