@@ -5,6 +5,7 @@
 
 #include "image/rasterimage.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace raster {
@@ -44,7 +45,11 @@ bool PlausibleSize(CRasterImage& image, long long width, long long height, int b
 inline long long RowBytes(long long width, int bpp) { return ((width * bpp + 31) / 32) * 4; }
 
 // Pixels per metre from dots per inch and back, rounded to the nearest.
-inline LONG DpiToPpm(int dpi) { return LONG((static_cast<long long>(dpi) * 10000 * 2 + 254) / (2 * 254)); }
+inline LONG DpiToPpm(int dpi)
+{
+    const long long ppm = (static_cast<long long>(dpi) * 10000 * 2 + 254) / (2 * 254);
+    return LONG(std::min<long long>(ppm, 0x7FFFFFFF));
+}
 inline int PpmToDpi(long long ppm) { return ppm > 0 && ppm < 100000000 ? int((ppm * 254 + 5000) / 10000) : 0; }
 
 // A bounds-checked little- or big-endian reader over a byte range. Reading past the end gives
