@@ -36,6 +36,17 @@ void OnMessage(j_common_ptr cinfo, int level)
         err->truncated = true;
 }
 
+// Kept out of line: a loop variable in the function that calls setjmp could be clobbered.
+[[gnu::noinline]] bool HasGreyPalette(const CRasterImage& image)
+{
+    bool grey = image.GetBpp() <= 8;
+    for (int i = 0; grey && i < image.GetNumColors(); ++i) {
+        const RGBQUAD c = image.GetPaletteColor(i);
+        grey = c.rgbRed == c.rgbGreen && c.rgbGreen == c.rgbBlue;
+    }
+    return grey;
+}
+
 }  // namespace
 
 bool ReadJpeg(CRasterImage& image, const BYTE* data, size_t size)
@@ -130,14 +141,7 @@ bool ReadJpeg(CRasterImage& image, const BYTE* data, size_t size)
 QByteArray WriteJpeg(CRasterImage& image)
 {
     // Pictures with a grey palette are written as grey, all others as colour.
-    const bool grey = [&image] {
-        bool allGrey = image.GetBpp() <= 8;
-        for (int i = 0; allGrey && i < image.GetNumColors(); ++i) {
-            const RGBQUAD c = image.GetPaletteColor(i);
-            allGrey = c.rgbRed == c.rgbGreen && c.rgbGreen == c.rgbBlue;
-        }
-        return allGrey;
-    }();
+    const bool grey = HasGreyPalette(image);
     const int width = image.GetWidth();
     const int height = image.GetHeight();
     const int components = grey ? 1 : 3;
