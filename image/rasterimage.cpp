@@ -1,10 +1,10 @@
 #include "image/rasterimage.h"
 
 #include "framework/dc.h"
+#include "framework/savefile.h"
 #include "image/codecs.h"
 
 #include <QFile>
-#include <QSaveFile>
 #include <algorithm>
 #include <new>
 
@@ -261,9 +261,9 @@ bool CRasterImage::Save(const CString& path, int format)
     const QByteArray data = Encode(format);
     if (data.isEmpty())
         return false;
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size() || !file.commit()) {
-        m_error = QStringLiteral("Can't write the file: ") + file.errorString();
+    QString reason;
+    if (!WriteFileAtomically(path, data, reason)) {
+        m_error = QStringLiteral("Can't write the file: ") + reason;
         return false;
     }
     return true;
