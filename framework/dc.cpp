@@ -508,21 +508,18 @@ void CDC::DrawFocusRect(const CRect* rect)
     DrawFocus(r);
 }
 
-BOOL CDC::AlphaBlend(int x, int y, int cx, int cy, const QImage& picture, BYTE constantAlpha)
-{
-    if (picture.isNull() || cx == 0 || cy == 0)
-        return FALSE;
-    CRect r(x, y, int(std::clamp<std::int64_t>(std::int64_t(x) + cx, INT32_MIN, INT32_MAX)),
-            int(std::clamp<std::int64_t>(std::int64_t(y) + cy, INT32_MIN, INT32_MAX)));
-    r.NormalizeRect();
-    DrawPicture(r, picture, constantAlpha);
-    return TRUE;
-}
-
 COLORREF CDC::SetPixel(int x, int y, COLORREF colour)
 {
     DrawPixel(CPoint(x, y), colour);
     return colour;
+}
+
+BOOL CDC::DrawImage(const CRect& rect, const QImage& image)
+{
+    if (image.isNull())
+        return FALSE;
+    DrawPicture(rect, image);
+    return TRUE;
 }
 
 int CDC::GetDeviceCaps(int index) const

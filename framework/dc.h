@@ -144,9 +144,9 @@ public:
     void InvertRect(const CRect* rect);
     void DrawFocusRect(const CRect* rect);
     COLORREF SetPixel(int x, int y, COLORREF colour);
-    // Scales a picture into the logical rectangle (x, y, cx, cy) and blends it over what is
-    // there with a constant opacity (0 to 255); the picture's own alpha is ignored.
-    BOOL AlphaBlend(int x, int y, int cx, int cy, const QImage& picture, BYTE constantAlpha);
+    // Stretches a picture into a logical rectangle; a rectangle whose device width or height is
+    // negative mirrors the picture that way. FALSE for an empty picture.
+    BOOL DrawImage(const CRect& rect, const QImage& image);
 
     int GetDeviceCaps(int index) const;
     BOOL IsPrinting() const { return m_printing; }
@@ -198,10 +198,10 @@ protected:
     virtual void DrawInvert(const CRect& r) = 0;
     virtual void DrawFocus(const CRect& r) = 0;
     virtual void DrawPixel(const CPoint& p, COLORREF colour) = 0;
+    // The rectangle arrives as the caller gave it, not normalised.
+    virtual void DrawPicture(const CRect& r, const QImage& image) = 0;
     virtual void DrawTextRun(int x, int y, UINT options, const CRect* rect, const CString& text,
                              const int* dx) = 0;
-    // The rectangle arrives normalised and not empty.
-    virtual void DrawPicture(const CRect& r, const QImage& picture, int alpha) {}
 
 private:
     int ClipKind() const;

@@ -36,9 +36,9 @@ protected:
     void DrawInvert(const CRect& r) override;
     void DrawFocus(const CRect& r) override;
     void DrawPixel(const CPoint& p, COLORREF colour) override;
+    void DrawPicture(const CRect& r, const QImage& image) override;
     void DrawTextRun(int x, int y, UINT options, const CRect* rect, const CString& text,
                      const int* dx) override;
-    void DrawPicture(const CRect& r, const QImage& picture, int alpha) override;
 
 private:
     // The selected font as realised on this device for the current mapping, in device pixels.

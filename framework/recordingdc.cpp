@@ -140,6 +140,13 @@ void CRecordingDC::DrawPixel(const CPoint& p, COLORREF colour)
     rec.colour = colour;
 }
 
+void CRecordingDC::DrawPicture(const CRect& r, const QImage& image)
+{
+    auto& rec = Record(CRecordedPrimitive::Kind::Image);
+    rec.rect = r;
+    rec.image = image;
+}
+
 void CRecordingDC::DrawTextRun(int x, int y, UINT options, const CRect* rect, const CString& text,
                                const int* dx)
 {
@@ -152,12 +159,4 @@ void CRecordingDC::DrawTextRun(int x, int y, UINT options, const CRect* rect, co
     rec.text = text;
     if (dx)
         rec.dx.assign(dx, dx + text.size());
-}
-
-void CRecordingDC::DrawPicture(const CRect& r, const QImage& picture, int alpha)
-{
-    auto& rec = Record(CRecordedPrimitive::Kind::Picture);
-    rec.rect = r;
-    rec.colour = COLORREF(alpha);
-    rec.corner = CPoint(picture.width(), picture.height());
 }

@@ -76,12 +76,18 @@ void CResourceManager::DrawImage(CDC* dc, UINT id, int index, int x, int y, int 
     const QImage picture = GetImage(id, index);
     if (!dc || picture.isNull())
         return;
-    // The picture goes on a white square first: the blend itself knows no per-pixel alpha.
-    QImage square(16, 16, QImage::Format_RGB32);
+    // The picture goes on a white square first, and the square is laid over the label with one
+    // opacity for all of it.
+    QImage square(16, 16, QImage::Format_ARGB32);
     square.fill(Qt::white);
     {
         QPainter p(&square);
         p.drawImage(QRect(0, 0, 16, 16), picture);
     }
-    dc->AlphaBlend(x, y, cx, cy, square, kBlendAlpha);
+    for (int row = 0; row < square.height(); ++row) {
+        QRgb* line = reinterpret_cast<QRgb*>(square.scanLine(row));
+        for (int col = 0; col < square.width(); ++col)
+            line[col] = (line[col] & 0x00FFFFFF) | (QRgb(kBlendAlpha) << 24);
+    }
+    dc->DrawImage(CRect(x, y, x + cx, y + cy), square);
 }

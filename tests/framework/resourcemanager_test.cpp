@@ -33,8 +33,8 @@ TEST(ResourceManager, PicturesAreCutFromStripsAndUnknownOnesDrawNothing)
     manager->DrawImage(&dc, 999, 0, 10, 20, 16, 16);
     manager->DrawImage(&dc, 162, count, 10, 20, 16, 16);
     ASSERT_EQ(dc.records.size(), 1u);
-    EXPECT_EQ(dc.records[0].kind, CRecordedPrimitive::Kind::Picture);
+    EXPECT_EQ(dc.records[0].kind, CRecordedPrimitive::Kind::Image);
     EXPECT_EQ(dc.records[0].rect, CRect(10, 20, 26, 36));
-    EXPECT_EQ(dc.records[0].colour, 180u);
+    EXPECT_EQ(qAlpha(dc.records[0].image.pixel(0, 0)), 180);
     CResourceManager::ReleaseInstance();
 }
