@@ -184,7 +184,12 @@ void CSelectTool::OnMouseMove(CDrawView* view, UINT flags, const CPoint& point)
                 r.OffsetRect(delta.x, delta.y);
                 obj->MoveTo(r, view);
             } else if (c_nDragHandle != 0) {
-                obj->DragHandle(c_nDragHandle, local, view);
+                // A dragged handle stops at the canvas's edge; the object is never pushed off.
+                CRect canvas;
+                view->GetDocument()->GetCanvasRect(&canvas);
+                const CPoint inCanvas(std::clamp(local.x, canvas.left, canvas.right),
+                                      std::clamp(local.y, canvas.top, canvas.bottom));
+                obj->DragHandle(c_nDragHandle, inCanvas, view);
             }
         }
         c_lastLogical = local;

@@ -232,11 +232,14 @@ void CDrawView::ApplyZoom(int zoom)
     const int w = viewport()->width(), h = viewport()->height();
     const double old = double(float(m_nLastZoom) / 100.0f);
     const CPoint scroll = GetScrollPosition();
-    const int centreX = scroll.x + w / 2, centreY = scroll.y + h / 2;
+    // The label sits behind the rulers' 16 pixels, which do not scale with the zoom: they are
+    // taken out before scaling and put back after, so the centre does not drift.
+    const int centreX = scroll.x + w / 2 - kRulerWidth, centreY = scroll.y + h / 2 - kRulerWidth;
     OnInitialUpdate();
     const int docZoom = m_pDoc ? m_pDoc->GetZoom() : zoom;
     const double ratio = old > 0 ? double(float(docZoom) / 100.0f) / old : 1.0;
-    ScrollToPosition(CPoint(SafeInt(centreX * ratio - w / 2), SafeInt(centreY * ratio - h / 2)));
+    ScrollToPosition(CPoint(SafeInt(centreX * ratio - w / 2 + kRulerWidth),
+                            SafeInt(centreY * ratio - h / 2 + kRulerWidth)));
     m_nLastZoom = zoom;
     viewport()->update();
 }

@@ -1,3 +1,375 @@
+#include "document/drawdoc.h"
+#include "framework/resourcemodule.h"
+#include "objects/drawobj.h"
+#include "objects/drawpoly.h"
+#include "view/compitem.h"
+#include "view/drawtool.h"
 #include "view/drawview.h"
+
+#include <QApplication>
+#include <QMouseEvent>
+#include <QScrollBar>
+#include <QSignalSpy>
+#include <QTest>
 #include <gtest/gtest.h>
-TEST(Placeholder, Builds) { SUCCEED(); }
+
+#include <memory>
+
+namespace {
+
+// A view of a 50 x 30 mm label, shown and active, scrolled so that the label's corner is near
+// the top-left of the window.
+class ViewTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        CResourceModule::Get().Load(QStringLiteral(QB_RESOURCE_MODULE), QStringLiteral("ENU"));
+    }
+
+    void SetUp() override
+    {
+        const float size[2] = {500.0f, 300.0f};
+        doc.SetLabelSize(size);
+        view = std::make_unique<CDrawView>();
+        view->resize(900, 700);
+        view->AttachDocument(&doc);
+        view->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(view.get()));
+        view->OnActivateView(TRUE);
+        ShowLabelCorner();
+        CDrawTool::c_drawShape = kShapeSelect;
+        doc.SetModifiedFlag(FALSE);
+    }
+
+    void TearDown() override
+    {
+        view.reset();
+        CDrawTool::c_drawShape = kShapeSelect;
+    }
+
+    // The label's corner at client (76, 76).
+    void ShowLabelCorner()
+    {
+        const int e = view->GetViewportExtent();
+        view->ScrollToPosition(CPoint(10 * e - 60, 10 * e - 60));
+    }
+
+    void SetZoom(int zoom)
+    {
+        doc.SetZoom(zoom);
+        ShowLabelCorner();
+    }
+
+    QWidget* Port() const { return view->viewport(); }
+
+    void Send(QEvent::Type type, QPoint p, Qt::MouseButtons buttons,
+              Qt::KeyboardModifiers mods = Qt::NoModifier)
+    {
+        const Qt::MouseButton button =
+            type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
+        QMouseEvent e(type, QPointF(p), Port()->mapToGlobal(QPointF(p)), button, buttons, mods);
+        QApplication::sendEvent(Port(), &e);
+    }
+    void Press(QPoint p, Qt::KeyboardModifiers m = Qt::NoModifier)
+    {
+        Send(QEvent::MouseButtonPress, p, Qt::LeftButton, m);
+    }
+    void Release(QPoint p, Qt::KeyboardModifiers m = Qt::NoModifier)
+    {
+        Send(QEvent::MouseButtonRelease, p, Qt::NoButton, m);
+    }
+    void Move(QPoint p, bool held) { Send(QEvent::MouseMove, p, held ? Qt::LeftButton : Qt::NoButton); }
+    void Drag(QPoint from, QPoint to, Qt::KeyboardModifiers m = Qt::NoModifier)
+    {
+        Press(from, m);
+        Move((from + to) / 2, true);
+        Move(to, true);
+        Release(to, m);
+    }
+    void Click(QPoint p, Qt::KeyboardModifiers m = Qt::NoModifier)
+    {
+        Press(p, m);
+        Release(p, m);
+    }
+
+    CDrawRect* AddRect(const CRect& r)
+    {
+        auto* obj = new CDrawRect(r);
+        doc.Add(obj);
+        return obj;
+    }
+    QPoint Client(CPoint logical) const
+    {
+        const CPoint p = view->DocToClient(logical);
+        return QPoint(p.x, p.y);
+    }
+
+    CDrawDoc doc;
+    std::unique_ptr<CDrawView> view;
+};
+
+TEST_F(ViewTest, MappingFollowsTheZoomAndKeepsTheCentre)
+{
+    const int dpi = view->GetScreenDpi();
+    EXPECT_EQ(view->GetViewportExtent(), dpi);
+    // One inch is dpi pixels; the label's corner is ten inches plus the ruler from the origin.
+    const CPoint scroll = view->GetScrollPosition();
+    EXPECT_EQ(view->DocToClient(CPoint(0, 0)), CPoint(10 * dpi + 16 - scroll.x, 10 * dpi + 16 - scroll.y));
+    EXPECT_EQ(view->DocToClient(CPoint(1536, 0)).x - view->DocToClient(CPoint(0, 0)).x, dpi);
+    EXPECT_EQ(view->ClientToDoc(view->DocToClient(CPoint(3072, 768))), CPoint(3072, 768));
+    EXPECT_EQ(view->GetTotalSize(), CSize(40 * dpi, 40 * dpi));
+
+    // The logical point under the middle of the window stays there through a zoom.
+    const CPoint middle(view->viewport()->width() / 2, view->viewport()->height() / 2);
+    const CPoint before = view->ClientToDoc(middle);
+    doc.SetZoom(250);
+    EXPECT_EQ(view->GetViewportExtent(), int(dpi * 2.5));
+    EXPECT_NEAR(view->ClientToDoc(middle).x, before.x, 1536 / dpi + 2);
+    EXPECT_NEAR(view->ClientToDoc(middle).y, before.y, 1536 / dpi + 2);
+    doc.SetZoom(50);
+    EXPECT_EQ(view->GetViewportExtent(), dpi / 2);
+    EXPECT_NEAR(view->ClientToDoc(middle).x, before.x, 4 * 1536 / dpi);
+}
+
+TEST_F(ViewTest, RectangleToolDrawsTheDraggedSizeAtEveryZoom)
+{
+    for (int zoom : {100, 250}) {
+        SetZoom(zoom);
+        CDrawTool::c_drawShape = kShapeRect;
+        const QPoint from(150, 120), to(290, 205);
+        Drag(from, to);
+        ASSERT_FALSE(doc.GetObjects().empty());
+        auto* rect = dynamic_cast<CDrawRect*>(doc.GetObjects().back());
+        ASSERT_NE(rect, nullptr);
+        EXPECT_EQ(rect->m_nShape, CDrawRect::rectangle);
+        const CPoint a = view->ClientToDoc(CPoint(from.x(), from.y()));
+        const CPoint b = view->ClientToDoc(CPoint(to.x(), to.y()));
+        EXPECT_EQ(rect->m_position, CRect(a, b)) << "zoom " << zoom;
+        // 140 pixels are 140 * 1536 / extent logical units.
+        EXPECT_NEAR(rect->m_position.Width(), 140.0 * 1536 / view->GetViewportExtent(), 1.0);
+        // The new object is selected alone and the select tool is current again.
+        EXPECT_EQ(view->GetSelection(), std::vector<CDrawObj*>{rect});
+        EXPECT_EQ(CDrawTool::c_drawShape, kShapeSelect);
+        EXPECT_FALSE(view->HasCapture());
+    }
+    EXPECT_EQ(doc.GetObjects().size(), 2u);
+
+    // The other shapes of the rectangle tool.
+    CDrawTool::c_drawShape = kShapeEllipse;
+    Drag(QPoint(100, 300), QPoint(101, 301));
+    EXPECT_EQ(dynamic_cast<CDrawRect*>(doc.GetObjects().back())->m_nShape, CDrawRect::ellipse);
+    EXPECT_EQ(doc.GetObjects().size(), 3u);  // a one-pixel drag keeps the object
+}
+
+TEST_F(ViewTest, ClickWithACreatingToolCreatesNothingAndSelects)
+{
+    CDrawRect* existing = AddRect(CRect(0, 0, 1000, 1000));
+    CDrawTool::c_drawShape = kShapeLine;
+    Click(QPoint(400, 400));  // an empty place
+    EXPECT_EQ(doc.GetObjects(), std::vector<CDrawObj*>{existing});
+    EXPECT_TRUE(view->GetSelection().empty());
+    EXPECT_EQ(CDrawTool::c_drawShape, kShapeSelect);
+
+    CDrawTool::c_drawShape = kShapeRect;
+    Click(Client(CPoint(500, 500)));  // on the existing object: it becomes selected
+    EXPECT_EQ(doc.GetObjects(), std::vector<CDrawObj*>{existing});
+    EXPECT_EQ(view->GetSelection(), std::vector<CDrawObj*>{existing});
+}
+
+TEST_F(ViewTest, ShiftClickAddsAndAPlainClickReplaces)
+{
+    CDrawRect* a = AddRect(CRect(0, 0, 500, 500));
+    CDrawRect* b = AddRect(CRect(1000, 0, 1500, 500));
+    CDrawRect* c = AddRect(CRect(2000, 0, 2500, 500));
+    Click(Client(CPoint(250, 250)));
+    Click(Client(CPoint(1250, 250)), Qt::ShiftModifier);
+    EXPECT_EQ(view->GetSelection(), (std::vector<CDrawObj*>{a, b}));
+    // Dragging one of a multiple selection moves all of it.
+    const QPoint from = Client(CPoint(250, 250));
+    Drag(from, from + QPoint(20, 10));
+    EXPECT_EQ(a->m_position.left, b->m_position.left - 1000);
+    EXPECT_GT(a->m_position.left, 0);
+    EXPECT_EQ(view->GetSelection().size(), 2u);
+    Click(Client(CPoint(2250, 250)));
+    EXPECT_EQ(view->GetSelection(), std::vector<CDrawObj*>{c});
+    // A plain click on an empty place empties the selection.
+    Click(QPoint(800, 650));
+    EXPECT_TRUE(view->GetSelection().empty());
+}
+
+TEST_F(ViewTest, RubberBandSelectsWhatItTouches)
+{
+    CDrawRect* a = AddRect(CRect(0, 0, 500, 500));
+    CDrawRect* b = AddRect(CRect(1000, 0, 1500, 500));
+    CDrawRect* far = AddRect(CRect(5000, 3000, 5500, 3500));
+    // From an empty place above the label to the middle of b: a lies inside, b is only touched.
+    const QPoint from = Client(CPoint(-300, -300));
+    const QPoint to = Client(CPoint(1200, 250));
+    Press(from);
+    Move(to, true);
+    ASSERT_NE(view->GetFocusRect(), nullptr);
+    Release(to);
+    EXPECT_EQ(view->GetFocusRect(), nullptr);
+    EXPECT_EQ(view->GetSelection(), (std::vector<CDrawObj*>{a, b}));
+    // With Shift the band adds to the selection.
+    Drag(Client(CPoint(4800, 2800)), Client(CPoint(5100, 3100)), Qt::ShiftModifier);
+    EXPECT_EQ(view->GetSelection(), (std::vector<CDrawObj*>{a, b, far}));
+}
+
+TEST_F(ViewTest, HandleDragResizesWithinTheCanvas)
+{
+    CDrawRect* r = AddRect(CRect(0, 0, 1536, 768));
+    Click(Client(CPoint(700, 300)));
+    ASSERT_EQ(view->GetSelection().size(), 1u);
+    // Handle 5 (bottom right) dragged by (48, 24) pixels.
+    const QPoint handle = Client(CPoint(1536, 768));
+    Drag(handle, handle + QPoint(48, 24));
+    EXPECT_EQ(r->m_position.TopLeft(), CPoint(0, 0));
+    EXPECT_EQ(r->m_position.BottomRight(), view->ClientToDoc(CPoint(handle.x() + 48, handle.y() + 24)));
+
+    // Far beyond the canvas the right edge stops at the canvas's edge.
+    CRect canvas;
+    doc.GetCanvasRect(&canvas);
+    const QPoint corner = Client(r->m_position.BottomRight());
+    Drag(corner, corner + QPoint(20000, 0));
+    EXPECT_EQ(r->m_position.right, canvas.right);
+    EXPECT_GE(r->m_position.left, canvas.left);
+}
+
+TEST_F(ViewTest, PolygonClosesOnItsFirstPoint)
+{
+    CDrawTool::c_drawShape = kShapePolygon;
+    const QPoint corners[4] = {QPoint(200, 200), QPoint(400, 210), QPoint(380, 400), QPoint(210, 380)};
+    for (const QPoint& p : corners) {
+        Move(p, false);
+        Click(p);
+    }
+    Move(corners[0], false);
+    Click(corners[0]);
+    ASSERT_EQ(doc.GetObjects().size(), 1u);
+    auto* poly = dynamic_cast<CDrawPoly*>(doc.GetObjects().front());
+    ASSERT_NE(poly, nullptr);
+    ASSERT_EQ(poly->GetPointCount(), 4);
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(poly->GetPoints()[std::size_t(i)], view->ClientToDoc(CPoint(corners[i].x(), corners[i].y())));
+    EXPECT_EQ(CDrawTool::c_drawShape, kShapeSelect);
+    EXPECT_FALSE(view->HasCapture());
+
+    // Closing right after the first click leaves no polygon.
+    CDrawTool::c_drawShape = kShapePolygon;
+    Click(QPoint(500, 500));
+    Click(QPoint(500, 500));
+    EXPECT_EQ(doc.GetObjects().size(), 1u);
+
+    // A double click ends a polygon and drops the point that followed the mouse.
+    CDrawTool::c_drawShape = kShapePolygon;
+    Move(QPoint(600, 100), false);
+    Click(QPoint(600, 100));
+    Move(QPoint(700, 100), false);
+    Click(QPoint(700, 100));
+    Move(QPoint(700, 200), false);
+    Press(QPoint(700, 200));
+    Release(QPoint(700, 200));
+    Press(QPoint(700, 200));
+    Send(QEvent::MouseButtonDblClick, QPoint(700, 200), Qt::LeftButton);
+    Release(QPoint(700, 200));
+    ASSERT_EQ(doc.GetObjects().size(), 2u);
+    EXPECT_EQ(dynamic_cast<CDrawPoly*>(doc.GetObjects().back())->GetPointCount(), 3);
+}
+
+// A palette entry that makes a rectangle, as the text and barcode entries make their objects.
+class ShapeEntry : public CCompItem {
+public:
+    ShapeEntry() : CCompItem(RUNTIME_CLASS(CDrawRect)) {}
+    CDrawObj* CreateDrawObj(CDrawView*) override { return new CDrawRect(CRect(0, 0, 600, 400)); }
+};
+
+TEST_F(ViewTest, PaletteDragInAndOutLeavesTheDocumentAsItWas)
+{
+    CDrawRect* existing = AddRect(CRect(0, 0, 100, 100));
+    view->Select(existing);
+    doc.SetModifiedFlag(FALSE);
+    ShapeEntry entry;
+    QSignalSpy redrawn(view.get(), &CDrawView::redrawnAfterDrop);
+
+    const QPoint inside = Port()->mapToGlobal(QPoint(300, 300));
+    EXPECT_TRUE(view->IsPointInView(inside));
+    EXPECT_FALSE(view->IsPointInView(Port()->mapToGlobal(QPoint(-5, 300))));
+    view->OnDropComponent(inside, &entry);
+    ASSERT_EQ(doc.GetObjects().size(), 2u);
+    CDrawObj* created = doc.GetObjects().back();
+    // Centred on the cursor, and following it.
+    const CPoint at = view->ClientToDoc(CPoint(300, 300));
+    EXPECT_EQ(created->m_position, CRect(at.x - 300, at.y - 200, at.x + 300, at.y + 200));
+    view->OnDropComponent(Port()->mapToGlobal(QPoint(340, 300)), &entry);
+    EXPECT_EQ(doc.GetObjects().size(), 2u);
+    EXPECT_EQ(created->m_position.left, view->ClientToDoc(CPoint(340, 300)).x - 300);
+
+    view->CancelComponentDrop();
+    EXPECT_EQ(doc.GetObjects(), std::vector<CDrawObj*>{existing});
+    EXPECT_FALSE(doc.IsModified());
+    EXPECT_TRUE(view->GetSelection().empty());
+    EXPECT_TRUE(redrawn.wait(1000));
+
+    // In again creates the object once more; dropping keeps it.
+    view->OnDropComponent(inside, &entry);
+    view->EndComponentDrop();
+    EXPECT_EQ(doc.GetObjects().size(), 2u);
+    view->CancelComponentDrop();  // nothing to cancel once dropped
+    EXPECT_EQ(doc.GetObjects().size(), 2u);
+}
+
+TEST_F(ViewTest, ToolAndSymbologyCommandsSetTheShape)
+{
+    BOOL enabled = FALSE, radio = FALSE;
+    EXPECT_TRUE(view->OnToolCommand(32774));
+    EXPECT_EQ(CDrawTool::c_drawShape, kShapeEllipse);
+    ASSERT_TRUE(view->GetToolCommandState(32774, &enabled, &radio));
+    EXPECT_TRUE(enabled && radio);
+    view->GetToolCommandState(32770, &enabled, &radio);
+    EXPECT_FALSE(radio);
+    // Choosing a symbology chooses the barcode tool too.
+    EXPECT_TRUE(view->OnToolCommand(32846));
+    EXPECT_EQ(view->m_nSymbology, 11);
+    EXPECT_EQ(CDrawTool::c_drawShape, kShapeBarcode);
+    view->GetToolCommandState(32846, &enabled, &radio);
+    EXPECT_TRUE(radio);
+    view->GetToolCommandState(32842, &enabled, &radio);
+    EXPECT_FALSE(radio);
+    EXPECT_FALSE(view->OnToolCommand(57634));
+    view->OnCancel();
+    EXPECT_EQ(CDrawTool::c_drawShape, kShapeSelect);
+}
+
+TEST_F(ViewTest, SelectionAreaAndRulerMarksStayOutOfTheRulers)
+{
+    CDrawRect* r = AddRect(CRect(-3000, -3000, 768, 768));
+    view->Select(r);
+    CRect h, v;
+    view->GetRulerMarks(&h, &v);
+    const CPoint br = view->DocToClient(CPoint(768, 768));
+    EXPECT_EQ(h, CRect(16, 0, br.x, 16));
+    EXPECT_EQ(v, CRect(0, 16, 16, br.y));
+    // A press on the object shows the marks; the release takes them away.
+    Press(Client(CPoint(0, 0)));
+    CRect shownH, shownV;
+    view->GetShownRulerMarks(&shownH, &shownV);
+    EXPECT_EQ(shownH, h);
+    Release(Client(CPoint(0, 0)));
+    view->GetShownRulerMarks(&shownH, &shownV);
+    EXPECT_TRUE(shownH.IsRectEmpty());
+
+    // Deleted in another view: dropped from this view's selection.
+    CDrawObjList deleted;
+    deleted.objects = {r};
+    view->OnUpdate(nullptr, kHintDeleted, &deleted);
+    EXPECT_TRUE(view->GetSelection().empty());
+
+    // An inactive view ignores the mouse.
+    view->OnActivateView(FALSE);
+    CDrawTool::c_drawShape = kShapeRect;
+    Drag(QPoint(300, 300), QPoint(350, 350));
+    EXPECT_EQ(doc.GetObjects().size(), 1u);
+}
+
+}  // namespace
