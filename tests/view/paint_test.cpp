@@ -1,0 +1,112 @@
+#include "document/drawdoc.h"
+#include "framework/recordingdc.h"
+#include "framework/resourcemodule.h"
+#include "objects/drawobj.h"
+#include "view/drawview.h"
+
+#include <QDir>
+#include <QImage>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+
+QString OutputDir()
+{
+    const QString dir = qEnvironmentVariable("QB_TEST_OUTPUT", QDir::tempPath());
+    QDir().mkpath(dir);
+    return dir;
+}
+
+struct PaintedLabel {
+    CDrawDoc doc;
+    std::unique_ptr<CDrawView> view;
+    CDrawRect* frame = nullptr;
+
+    PaintedLabel()
+    {
+        CResourceModule::Get().Load(QStringLiteral(QB_RESOURCE_MODULE), QStringLiteral("ENU"));
+        const float size[2] = {500.0f, 300.0f};
+        doc.SetLabelSize(size);
+        frame = new CDrawRect(CRect(300, 300, 2700, 1500));
+        doc.Add(frame);
+        auto* line = new CDrawRect(CRect(300, 1600, 2700, 1600));
+        line->m_nShape = CDrawRect::line;
+        doc.Add(line);
+        view = std::make_unique<CDrawView>();
+        view->resize(640, 420);
+        view->AttachDocument(&doc);
+        view->show();
+        view->OnActivateView(TRUE);
+        view->Select(frame);
+    }
+    // The label's corner 40 pixels inside the rulers.
+    void Zoom(int zoom)
+    {
+        doc.SetZoom(zoom);
+        const int e = view->GetViewportExtent();
+        view->ScrollToPosition(CPoint(10 * e - 40, 10 * e - 40));
+    }
+};
+
+TEST(ViewPaint, ScreenshotsShowRulersGridObjectsAndSelection)
+{
+    PaintedLabel label;
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(label.view.get()));
+    for (int zoom : {50, 100, 400}) {
+        label.Zoom(zoom);
+        const QImage shot = label.view->viewport()->grab().toImage();
+        ASSERT_FALSE(shot.isNull());
+        EXPECT_TRUE(shot.save(OutputDir() + QStringLiteral("/view-zoom-%1.png").arg(zoom)));
+        const int dpr = int(shot.devicePixelRatio());
+        const auto at = [&](int x, int y) { return QColor(shot.pixel(x * dpr, y * dpr)); };
+        // Rulers white, the surroundings grey, the face white, the drop shadow darker grey.
+        EXPECT_EQ(at(3, 3), QColor(Qt::white)) << zoom;
+        EXPECT_EQ(at(30, 30), QColor(150, 150, 150)) << zoom;
+        const CPoint faceInside = label.view->DocToClient(CPoint(150, 1000));
+        EXPECT_EQ(at(faceInside.x, faceInside.y), QColor(Qt::white)) << zoom;
+        const CPoint shadow = label.view->DocToClient(CPoint(3090, 1000));
+        if (shadow.x < shot.width() / dpr)
+            EXPECT_EQ(at(shadow.x, shadow.y), QColor(128, 128, 128)) << zoom;
+        // The selected frame's top-left handle is green.
+        const CPoint handle = label.view->DocToClient(CPoint(300, 300));
+        EXPECT_EQ(at(handle.x + 2, handle.y + 2), QColor(0, 255, 0)) << zoom;
+    }
+}
+
+TEST(ViewPaint, RulersReadMillimetresOfTheLabelAtEveryZoom)
+{
+    PaintedLabel label;
+    for (int zoom : {50, 100, 400}) {
+        label.Zoom(zoom);
+        CRecordingDC dc(CSize(640, 420), label.view->GetScreenDpi());
+        label.view->OnPrepareDC(&dc);
+        label.view->DrawRulers(&dc);
+        const CPoint origin = label.view->DocToClient(CPoint(0, 0));
+        const double pxPerCm = double(float(label.view->GetViewportExtent()) / 2.54f);
+        int horizontal = 0, vertical = 0;
+        for (const auto& rec : dc.records) {
+            if (rec.kind != CRecordedPrimitive::Kind::Text)
+                continue;
+            bool ok = false;
+            const int mm = rec.text.toInt(&ok);
+            ASSERT_TRUE(ok);
+            EXPECT_EQ(mm % 10, 0);
+            if (rec.font.lfEscapement == 0) {
+                // The number of a centimetre mark stands 2 pixels right of the mark.
+                EXPECT_EQ(rec.points[0].x, int(origin.x + mm / 10 * pxPerCm + (mm < 0 ? 2.0 : 0)) + (mm < 0 ? 0 : 2))
+                    << "zoom " << zoom << " text " << mm;
+                ++horizontal;
+            } else {
+                ++vertical;
+            }
+        }
+        // The window shows the label's first centimetres on both rulers.
+        EXPECT_GE(horizontal, 3) << "zoom " << zoom;
+        EXPECT_GE(vertical, 2) << "zoom " << zoom;
+    }
+}
+
+}  // namespace
