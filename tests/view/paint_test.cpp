@@ -65,11 +65,12 @@ TEST(ViewPaint, ScreenshotsShowRulersGridObjectsAndSelection)
         // Rulers white, the surroundings grey, the face white, the drop shadow darker grey.
         EXPECT_EQ(at(3, 3), QColor(Qt::white)) << zoom;
         EXPECT_EQ(at(30, 30), QColor(150, 150, 150)) << zoom;
-        const CPoint faceInside = label.view->DocToClient(CPoint(150, 1000));
-        EXPECT_EQ(at(faceInside.x, faceInside.y), QColor(Qt::white)) << zoom;
+        const CPoint corner = label.view->DocToClient(CPoint(0, 0));
+        EXPECT_EQ(at(corner.x + 2, corner.y + 30), QColor(Qt::white)) << zoom;
         const CPoint shadow = label.view->DocToClient(CPoint(3090, 1000));
-        if (shadow.x < shot.width() / dpr)
+        if (shadow.x < shot.width() / dpr) {
             EXPECT_EQ(at(shadow.x, shadow.y), QColor(128, 128, 128)) << zoom;
+        }
         // The selected frame's top-left handle is green.
         const CPoint handle = label.view->DocToClient(CPoint(300, 300));
         EXPECT_EQ(at(handle.x + 2, handle.y + 2), QColor(0, 255, 0)) << zoom;
