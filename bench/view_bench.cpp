@@ -1,0 +1,65 @@
+// Repainting the editing view: a label of 200 objects at zoom 400, the whole window drawn
+// through the off-screen picture, rulers included.
+
+#include "document/drawdoc.h"
+#include "objects/drawobj.h"
+#include "view/drawview.h"
+
+#include <QApplication>
+#include <QImage>
+#include <QPainter>
+#include <benchmark/benchmark.h>
+
+#include <memory>
+
+namespace {
+
+void Populate(CDrawDoc& doc, int count)
+{
+    const float size[2] = {1000.0f, 600.0f};
+    doc.SetLabelSize(size);
+    for (int i = 0; i < count; ++i) {
+        const int x = (i % 20) * 290, y = (i / 20) * 340;
+        auto* obj = new CDrawRect(CRect(x, y, x + 250, y + 300));
+        obj->m_nShape = i % 4;
+        obj->m_bBrush = i % 3 == 0;
+        obj->m_logbrush.lbColor = RGB(200, 220, 255);
+        doc.Add(obj);
+    }
+}
+
+void BM_RepaintAtZoom(benchmark::State& state)
+{
+    CDrawDoc doc;
+    Populate(doc, 200);
+    CDrawView view;
+    view.resize(1280, 900);
+    view.AttachDocument(&doc);
+    view.show();
+    view.OnActivateView(TRUE);
+    view.Select(doc.GetObjects()[5]);
+    doc.SetZoom(int(state.range(0)));
+    const int e = view.GetViewportExtent();
+    view.ScrollToPosition(CPoint(10 * e - 40, 10 * e - 40));
+    QImage target(view.viewport()->size(), QImage::Format_RGB32);
+    const QRect all(QPoint(0, 0), view.viewport()->size());
+    for (auto _ : state) {
+        QPainter painter(&target);
+        view.Paint(painter, all);
+    }
+    state.counters["objects"] = double(doc.GetObjects().size());
+}
+BENCHMARK(BM_RepaintAtZoom)->Arg(400)->Arg(100)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
