@@ -3,8 +3,11 @@
 // pixels and logical units, repainting, zooming and dropping objects from the selection. The
 // editing view implements it.
 
+#include "framework/dc.h"
 #include "framework/document.h"
 #include "framework/geometry.h"
+
+#include <memory>
 
 class CDrawObj;
 
@@ -21,4 +24,7 @@ public:
     // the document draws selection marks only for an active view's selection.
     virtual BOOL IsActiveView() const { return FALSE; }
     virtual BOOL IsSelected(const CObject* obj) const { return FALSE; }
+    // A device context of the view's client area, prepared as for drawing (mapping, extents
+    // and origins at the current zoom). Objects measure their text with it.
+    virtual std::unique_ptr<CDC> CreateClientDC() = 0;
 };

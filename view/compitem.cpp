@@ -1,11 +1,16 @@
 #include "view/compitem.h"
 
+#include "framework/resourcemodule.h"
+#include "objects/drawtext.h"
+#include "symbology/drawbarcode.h"
+#include "view/drawview.h"
+
 #include <cstring>
 
-std::function<CDrawObj*(CDrawView*, int)> CTextCompItem::c_makeText;
-std::function<CDrawObj*(CDrawView*, const CString&, int)> CBarcodeCompItem::c_makeBarcode;
 
 namespace {
+constexpr UINT kStrNewText = 8;
+
 bool IsClass(const CRuntimeClass* cls, const char* name)
 {
     return cls && cls->m_lpszClassName && std::strcmp(cls->m_lpszClassName, name) == 0;
@@ -14,14 +19,16 @@ bool IsClass(const CRuntimeClass* cls, const char* name)
 
 CDrawObj* CTextCompItem::CreateDrawObj(CDrawView* view)
 {
-    if (!IsClass(m_pObjectClass, "CDrawText") || !c_makeText)
+    if (!IsClass(m_pObjectClass, "CDrawText"))
         return nullptr;
-    return c_makeText(view, m_nKind);
+    auto* text = new CDrawText(CRect(0, 0, 0, 0), view, CResourceModule::Get().LoadString(kStrNewText));
+    text->Content().sizingMode = m_nKind;
+    return text;
 }
 
 CDrawObj* CBarcodeCompItem::CreateDrawObj(CDrawView* view)
 {
-    if (!IsClass(m_pObjectClass, "CDrawBarcode") || !c_makeBarcode)
+    if (!IsClass(m_pObjectClass, "CDrawBarcode"))
         return nullptr;
-    return c_makeBarcode(view, QStringLiteral("12345678"), m_nSymbology);
+    return new CDrawBarcode(CRect(0, 0, 0, 0), view, QStringLiteral("12345678"), m_nSymbology);
 }

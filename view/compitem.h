@@ -5,8 +5,6 @@
 #include "framework/object.h"
 #include "framework/types.h"
 
-#include <functional>
-
 class CDrawObj;
 class CDrawView;
 
@@ -27,8 +25,6 @@ public:
     CDrawObj* CreateDrawObj(CDrawView* view) override;
 
     int m_nKind;
-    // Makes a text object with the default text and the sizing mode.
-    static std::function<CDrawObj*(CDrawView* view, int kind)> c_makeText;
 };
 
 // A barcode of one symbology (0 to 13), showing "12345678".
@@ -39,5 +35,4 @@ public:
     CDrawObj* CreateDrawObj(CDrawView* view) override;
 
     int m_nSymbology;
-    static std::function<CDrawObj*(CDrawView* view, const CString& text, int symbology)> c_makeBarcode;
 };

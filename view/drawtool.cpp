@@ -3,7 +3,10 @@
 #include "document/drawdoc.h"
 #include "framework/resourcemodule.h"
 #include "objects/drawobj.h"
+#include "objects/drawimage.h"
 #include "objects/drawpoly.h"
+#include "objects/drawtext.h"
+#include "symbology/drawbarcode.h"
 #include "view/drawview.h"
 
 #include <QCursor>
@@ -11,6 +14,10 @@
 
 #include <algorithm>
 #include <vector>
+
+namespace {
+constexpr UINT kStrNewText = 8;  // the text of a new text object
+}
 
 int CDrawTool::c_selectMode = kSelectNone;
 int CDrawTool::c_nDragHandle = 0;
@@ -24,16 +31,17 @@ std::function<BOOL(CDrawObj*, CDrawView*)> CDrawTool::c_editProperties =
     [](CDrawObj*, CDrawView*) { return TRUE; };
 std::function<void(CDrawObj*, CDrawView*)> CDrawTool::c_open;
 std::function<CDrawObj*(int, const CRect&, CDrawView*)> CDrawTool::c_createObject =
-    [](int shape, const CRect& position, CDrawView*) -> CDrawObj* {
-    // Until the text, barcode and picture objects are linked in, they are made by class name.
-    const char* name = shape == kShapeText ? "CDrawText"
-                     : shape == kShapeBarcode ? "CDrawBarcode"
-                                              : "CDrawImg";
-    const CRuntimeClass* cls = CRuntimeClass::FromName(name);
-    auto* obj = cls ? dynamic_cast<CDrawObj*>(cls->CreateObject()) : nullptr;
-    if (obj)
-        obj->m_position = position;
-    return obj;
+    [](int shape, const CRect& position, CDrawView* view) -> CDrawObj* {
+    switch (shape) {
+    case kShapeText:
+        return new CDrawText(position, view, CResourceModule::Get().LoadString(kStrNewText));
+    case kShapeBarcode:
+        return new CDrawBarcode(position, view, CString(), view->m_nSymbology);
+    case kShapePicture:
+        return new CDrawImg(position, view);
+    default:
+        return nullptr;
+    }
 };
 
 namespace {
@@ -291,6 +299,9 @@ void CRectTool::OnLButtonDown(CDrawView* view, UINT flags, const CPoint& point)
     if (m_drawShape == kShapeText || m_drawShape == kShapeBarcode || m_drawShape == kShapePicture) {
         if (m_drawShape != kShapePicture)
             obj->AssignDefaultName(view);
+        if (m_drawShape != kShapeBarcode)
+            if (auto* rect = dynamic_cast<CDrawRect*>(obj))
+                rect->m_nShape = CDrawRect::rectangle;
         c_drawShape = kShapeSelect;
         if (!c_editProperties || !c_editProperties(obj, view)) {
             // A cancelled sheet: the object never reaches the document.

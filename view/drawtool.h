@@ -65,8 +65,7 @@ public:
     static std::function<BOOL(CDrawObj*, CDrawView*)> c_editProperties;
     // Opening an object (a double click on it): its property sheet.
     static std::function<void(CDrawObj*, CDrawView*)> c_open;
-    // Makes the object of a creating shape (text, barcode, picture) at an empty rectangle, or
-    // null when that kind of object is not available.
+    // Makes the object of a creating shape (text, barcode, picture) at an empty rectangle.
     static std::function<CDrawObj*(int shape, const CRect& position, CDrawView* view)> c_createObject;
 };
 

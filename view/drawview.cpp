@@ -74,7 +74,37 @@ CDrawObj* ObjectOf(const QTreeWidgetItem* item)
                 : nullptr;
 }
 
+// A client context: it measures text at the screen's resolution on a picture of its own, so
+// that it can be made outside a repaint.
+struct PictureHolder {
+    QImage picture;
+};
+class CViewClientDC : private PictureHolder, public CPainterDC {
+public:
+    explicit CViewClientDC(int dpi)
+        : PictureHolder{MakePicture(dpi)}, CPainterDC(static_cast<QPaintDevice*>(&picture))
+    {
+    }
+
+private:
+    static QImage MakePicture(int dpi)
+    {
+        QImage image(1, 1, QImage::Format_RGB32);
+        const int dpm = qRound(dpi / 0.0254);
+        image.setDotsPerMeterX(dpm);
+        image.setDotsPerMeterY(dpm);
+        return image;
+    }
+};
+
 }  // namespace
+
+std::unique_ptr<CDC> CDrawView::CreateClientDC()
+{
+    auto dc = std::make_unique<CViewClientDC>(GetScreenDpi());
+    OnPrepareDC(dc.get());
+    return dc;
+}
 
 CDrawView::CDrawView(QWidget* parent) : QAbstractScrollArea(parent)
 {

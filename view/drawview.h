@@ -14,6 +14,7 @@
 #include <QAbstractScrollArea>
 #include <QCursor>
 #include <QPointer>
+#include <memory>
 #include <vector>
 
 class CCompItem;
@@ -61,6 +62,8 @@ public:
     CPoint ClientToDoc(CPoint client) const override;
     CRect DocToClient(const CRect& logical) const;
     CRect ClientToDoc(const CRect& client) const;
+    // A context measuring as the screen does, prepared with the view's mapping.
+    std::unique_ptr<CDC> CreateClientDC() override;
     // Used by picture export: 1536 logical units become `extent` pixels while it is on.
     void SetFixedViewportExtent(BOOL on, int extent = 300);
 

@@ -37,6 +37,7 @@ public:
     void ApplyZoom(int) override {}
     void Deselect(CDrawObj*) override {}
     void OnUpdate(CView*, long, CObject*) override {}
+    std::unique_ptr<CDC> CreateClientDC() override { return std::make_unique<CRecordingDC>(); }
     BOOL IsActiveView() const override { return active; }
     BOOL IsSelected(const CObject* obj) const override { return obj == selected; }
     BOOL active = TRUE;
