@@ -2,6 +2,8 @@
 #include "framework/recordingdc.h"
 #include "framework/resourcemodule.h"
 #include "objects/drawobj.h"
+#include "objects/drawtext.h"
+#include "symbology/drawbarcode.h"
 #include "view/drawview.h"
 
 #include <QDir>
@@ -24,23 +26,30 @@ struct PaintedLabel {
     CDrawDoc doc;
     std::unique_ptr<CDrawView> view;
     CDrawRect* frame = nullptr;
+    CDrawText* text = nullptr;
+    CDrawBarcode* barcode = nullptr;
 
     PaintedLabel()
     {
         CResourceModule::Get().Load(QStringLiteral(QB_RESOURCE_MODULE), QStringLiteral("ENU"));
         const float size[2] = {500.0f, 300.0f};
         doc.SetLabelSize(size);
-        frame = new CDrawRect(CRect(300, 300, 2700, 1500));
-        doc.Add(frame);
-        auto* line = new CDrawRect(CRect(300, 1600, 2700, 1600));
-        line->m_nShape = CDrawRect::line;
-        doc.Add(line);
         view = std::make_unique<CDrawView>();
         view->resize(640, 420);
         view->AttachDocument(&doc);
         view->show();
         view->OnActivateView(TRUE);
+        frame = new CDrawRect(CRect(300, 300, 2700, 1500));
+        doc.Add(frame);
+        auto* line = new CDrawRect(CRect(300, 1600, 2700, 1600));
+        line->m_nShape = CDrawRect::line;
+        doc.Add(line);
+        text = new CDrawText(CRect(420, 380, 420, 380), view.get(), QStringLiteral("Quillbar 50 x 30"));
+        view->AddObject(text);
+        barcode = new CDrawBarcode(CRect(420, 800, 420, 800), view.get(), QStringLiteral("12345678"), 3);
+        view->AddObject(barcode);
         view->Select(frame);
+        view->Select(barcode, TRUE);
     }
     // The label's corner 40 pixels inside the rulers.
     void Zoom(int zoom)
