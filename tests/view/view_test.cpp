@@ -2,6 +2,8 @@
 #include "framework/resourcemodule.h"
 #include "objects/drawobj.h"
 #include "objects/drawpoly.h"
+#include "objects/drawtext.h"
+#include "symbology/drawbarcode.h"
 #include "view/compitem.h"
 #include "view/drawtool.h"
 #include "view/drawview.h"
@@ -11,6 +13,7 @@
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTreeWidget>
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -370,6 +373,84 @@ TEST_F(ViewTest, SelectionAreaAndRulerMarksStayOutOfTheRulers)
     CDrawTool::c_drawShape = kShapeRect;
     Drag(QPoint(300, 300), QPoint(350, 350));
     EXPECT_EQ(doc.GetObjects().size(), 1u);
+}
+
+TEST_F(ViewTest, TextAndBarcodeToolsAskForPropertiesAndFillTheTree)
+{
+    QTreeWidget objects, database;
+    view->SetTrees(&objects, &database);
+    view->FillTrees();
+    ASSERT_NE(view->TextGroup(), nullptr);
+    EXPECT_EQ(view->TextGroup()->text(0), QStringLiteral("Text Objects (0)"));
+
+    // A cancelled property sheet leaves nothing behind.
+    std::vector<CDrawObj*> asked;
+    CDrawTool::c_editProperties = [&](CDrawObj* obj, CDrawView*) {
+        asked.push_back(obj);
+        return FALSE;
+    };
+    CDrawTool::c_drawShape = kShapeText;
+    Drag(QPoint(200, 200), QPoint(260, 230));
+    EXPECT_EQ(asked.size(), 1u);
+    EXPECT_TRUE(doc.GetObjects().empty());
+    EXPECT_EQ(CDrawTool::c_drawShape, kShapeSelect);
+
+    CDrawTool::c_editProperties = [](CDrawObj*, CDrawView*) { return TRUE; };
+    CDrawTool::c_drawShape = kShapeText;
+    Press(QPoint(200, 200));
+    Release(QPoint(200, 200));
+    view->OnToolCommand(32853);  // UPC-A, and the barcode tool
+    Press(QPoint(200, 400));
+    Release(QPoint(200, 400));
+    ASSERT_EQ(doc.GetObjects().size(), 2u);
+    auto* text = dynamic_cast<CDrawText*>(doc.GetObjects()[0]);
+    auto* code = dynamic_cast<CDrawBarcode*>(doc.GetObjects()[1]);
+    ASSERT_NE(text, nullptr);
+    ASSERT_NE(code, nullptr);
+    EXPECT_EQ(text->m_text, CResourceModule::Get().LoadString(8));
+    EXPECT_FALSE(text->GetName().isEmpty());
+    EXPECT_EQ(view->TextGroup()->text(0), QStringLiteral("Text Objects (1)"));
+    EXPECT_EQ(view->BarcodeGroup()->childCount(), 1);
+    EXPECT_EQ(view->BarcodeGroup()->child(0)->text(0), code->GetName());
+    // Picking the tree item selects its object.
+    view->Select(nullptr);
+    view->OnObjectTreeSelChanged(view->TextGroup()->child(0));
+    EXPECT_EQ(view->GetSelection(), std::vector<CDrawObj*>{text});
+    view->OnObjectTreeClick();
+    EXPECT_TRUE(view->GetSelection().empty());
+    // Renamed in a property sheet: a double click brings the tree up to date.
+    code->SetName(QStringLiteral("Price"));
+    view->OnLButtonDblClk(0, CPoint(5, 600));
+    EXPECT_EQ(view->BarcodeGroup()->child(0)->text(0), QStringLiteral("Price"));
+    view->RemoveFromTree(&objects, code);
+    EXPECT_EQ(view->BarcodeGroup()->text(0), QStringLiteral("Barcode Objects (0)"));
+}
+
+TEST_F(ViewTest, PaletteEntriesMakeTheirObjectsAndGiveNamesBack)
+{
+    CTextCompItem fitting(RUNTIME_CLASS(CDrawText), 1);
+    CBarcodeCompItem ean(RUNTIME_CLASS(CDrawBarcode), 7);
+    CTextCompItem wrong(RUNTIME_CLASS(CDrawRect), 0);
+    EXPECT_EQ(wrong.CreateDrawObj(view.get()), nullptr);
+    std::unique_ptr<CDrawObj> made(fitting.CreateDrawObj(view.get()));
+    ASSERT_NE(dynamic_cast<CDrawText*>(made.get()), nullptr);
+    EXPECT_EQ(static_cast<CDrawText*>(made.get())->Content().sizingMode, 1);
+
+    const QPoint inside = Port()->mapToGlobal(QPoint(300, 300));
+    for (CCompItem* entry : std::initializer_list<CCompItem*>{&fitting, &ean}) {
+        view->OnDropComponent(inside, entry);
+        ASSERT_EQ(doc.GetObjects().size(), 1u);
+        view->CancelComponentDrop();
+        EXPECT_TRUE(doc.GetObjects().empty());
+    }
+    // The names taken are given back: the next objects are numbered 1 again.
+    view->OnDropComponent(inside, &ean);
+    view->EndComponentDrop();
+    view->OnDropComponent(inside, &fitting);
+    view->EndComponentDrop();
+    ASSERT_EQ(doc.GetObjects().size(), 2u);
+    EXPECT_EQ(doc.GetNextCodeNumber(), 2);
+    EXPECT_EQ(doc.GetNextTextNumber(), 2);
 }
 
 }  // namespace
