@@ -1,0 +1,132 @@
+#include "document/drawdoc.h"
+#include "framework/resourcemodule.h"
+#include "objects/drawtext.h"
+#include "symbology/drawbarcode.h"
+#include "view/compitem.h"
+#include "view/drawview.h"
+#include "view/workspacebars.h"
+
+#include <QTest>
+#include <QTreeWidget>
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+
+class BarsTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        CResourceModule::Get().Load(QStringLiteral(QB_RESOURCE_MODULE), QStringLiteral("ENU"));
+    }
+    void SetUp() override
+    {
+        const float size[2] = {500.0f, 300.0f};
+        doc.SetLabelSize(size);
+        window.resize(1000, 600);
+        bar = new CBarcodesWorkSpaceBar(&window);
+        bar->setGeometry(0, 0, 250, 600);
+        view = new CDrawView(&window);
+        view->setGeometry(300, 0, 700, 600);
+        view->AttachDocument(&doc);
+        window.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+        view->OnActivateView(TRUE);
+        bar->m_activeView = [this] { return view; };
+    }
+    void TearDown() override { delete view; }
+
+    QPoint InView(int x, int y) const { return view->viewport()->mapToGlobal(QPoint(x, y)); }
+    QPoint InTree() const { return bar->Tree()->mapToGlobal(QPoint(20, 20)); }
+    QTreeWidgetItem* Leaf(int i) const { return bar->Tree()->topLevelItem(0)->child(0)->child(i); }
+
+    CDrawDoc doc;
+    QWidget window;
+    CBarcodesWorkSpaceBar* bar = nullptr;
+    CDrawView* view = nullptr;
+};
+
+TEST_F(BarsTest, PalettesListTheirEntries)
+{
+    QTreeWidgetItem* root = bar->Tree()->topLevelItem(0);
+    ASSERT_NE(root, nullptr);
+    EXPECT_EQ(root->text(0), QStringLiteral("Barcodes"));
+    QTreeWidgetItem* group = root->child(0);
+    EXPECT_EQ(group->text(0), QStringLiteral("Linear Barcodes"));
+    ASSERT_EQ(group->childCount(), 14);
+    EXPECT_EQ(group->child(13)->text(0), QStringLiteral("ITF-14"));
+    auto* itf = dynamic_cast<CBarcodeCompItem*>(CWorkSpaceBase::CompItemOf(group->child(13)));
+    ASSERT_NE(itf, nullptr);
+    EXPECT_EQ(itf->m_nSymbology, 13);
+    EXPECT_TRUE(root->isExpanded() && group->isExpanded());
+    EXPECT_EQ(bar->Tree()->objectName(), QStringLiteral("2003"));
+
+    CComponentsWorkSpaceBar components;
+    QTreeWidgetItem* texts = components.Tree()->topLevelItem(0)->child(0);
+    ASSERT_EQ(texts->childCount(), 2);
+    EXPECT_EQ(texts->child(1)->text(0), QStringLiteral("Text (font fits the box)"));
+    EXPECT_EQ(dynamic_cast<CTextCompItem*>(CWorkSpaceBase::CompItemOf(texts->child(1)))->m_nKind, 1);
+
+    // An entry with an empty caption still gets a 50 x 50 drag image.
+    QTreeWidgetItem blank;
+    EXPECT_EQ(bar->CreateDragImage(&blank).size(), QSize(50, 50));
+    EXPECT_GE(bar->CreateDragImage(Leaf(1)).width(), 50);
+}
+
+TEST_F(BarsTest, OnlyLeavesDragAndOnlyWithALabelOpen)
+{
+    EXPECT_FALSE(bar->BeginDrag(bar->Tree()->topLevelItem(0)));
+    EXPECT_FALSE(bar->BeginDrag(bar->Tree()->topLevelItem(0)->child(0)));
+    bar->m_activeView = [] { return nullptr; };
+    EXPECT_FALSE(bar->BeginDrag(Leaf(0)));
+    EXPECT_FALSE(bar->IsDragging());
+}
+
+TEST_F(BarsTest, DraggingIntoTheViewOutAndBackCreatesOncePerEntry)
+{
+    ASSERT_TRUE(bar->BeginDrag(Leaf(3)));
+    bar->DragMove(InTree());
+    EXPECT_TRUE(doc.GetObjects().empty());
+    bar->DragMove(InView(200, 200));
+    ASSERT_EQ(doc.GetObjects().size(), 1u);
+    auto* code = dynamic_cast<CDrawBarcode*>(doc.GetObjects().front());
+    ASSERT_NE(code, nullptr);
+    EXPECT_EQ(bar->CurrentDragCursor(), CWorkSpaceBase::DragCursor::Drop);
+    bar->DragMove(InView(250, 220));
+    EXPECT_EQ(doc.GetObjects().size(), 1u);
+    // Out of the view over nothing: removed, the no-drop cursor.
+    bar->DragMove(view->viewport()->mapToGlobal(QPoint(-30, 700)));
+    EXPECT_TRUE(doc.GetObjects().empty());
+    EXPECT_EQ(bar->CurrentDragCursor(), CWorkSpaceBase::DragCursor::NoDrop);
+    // Back in, and back over the tree: created and removed again.
+    bar->DragMove(InView(200, 200));
+    EXPECT_EQ(doc.GetObjects().size(), 1u);
+    bar->DragMove(InTree());
+    EXPECT_TRUE(doc.GetObjects().empty());
+    // Dropped over the view: the object stays where it was placed.
+    bar->DragMove(InView(300, 300));
+    bar->EndDrag();
+    EXPECT_FALSE(bar->IsDragging());
+    ASSERT_EQ(doc.GetObjects().size(), 1u);
+    const CPoint centre = view->ClientToDoc(CPoint(300, 300));
+    const CRect placed = doc.GetObjects().front()->m_position;
+    EXPECT_NEAR((placed.left + placed.right) / 2, centre.x, 1);
+    EXPECT_FALSE(view->IsDropping());
+}
+
+TEST_F(BarsTest, ObjectsBarSelectsInTheView)
+{
+    CObjectsWorkSpaceBar objects;
+    objects.m_view = [this] { return view; };
+    view->SetTrees(objects.Tree(), nullptr);
+    view->FillTrees();
+    auto* text = new CDrawText(CRect(0, 0, 10, 10), view, QStringLiteral("A"));
+    view->AddObject(text);
+    view->Select(nullptr);
+    objects.Tree()->setCurrentItem(nullptr);
+    objects.Tree()->setCurrentItem(view->TextGroup()->child(0));
+    EXPECT_EQ(view->GetSelection(), std::vector<CDrawObj*>{text});
+}
+
+}  // namespace
