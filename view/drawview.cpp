@@ -133,20 +133,21 @@ CDrawView::CDrawView(QWidget* parent) : QAbstractScrollArea(parent)
     verticalScrollBar()->setSingleStep(10);
 }
 
-CDrawView::~CDrawView()
+CDrawView::~CDrawView() = default;
+
+CDrawDoc* CDrawView::GetDocument() const
 {
-    if (m_pDoc)
-        m_pDoc->RemoveView(this);
+    // The document forgets its views when it goes, so this is never left dangling.
+    return static_cast<CDrawDoc*>(CView::GetDocument());
 }
 
 void CDrawView::AttachDocument(CDrawDoc* doc)
 {
-    if (m_pDoc == doc)
+    if (GetDocument() == doc)
         return;
-    if (m_pDoc)
-        m_pDoc->RemoveView(this);
+    if (CDocument* old = GetDocument())
+        old->RemoveView(this);
     m_selection.clear();
-    m_pDoc = doc;
     if (doc)
         doc->AddView(this);
     m_nLastZoom = doc ? doc->GetZoom() : 100;
@@ -167,7 +168,7 @@ int CDrawView::GetViewportExtent() const
 {
     if (m_bFixedExtent)
         return m_nFixedExtent;
-    const int zoom = m_pDoc ? m_pDoc->GetZoom() : 100;
+    const int zoom = GetDocument() ? GetDocument()->GetZoom() : 100;
     return std::max(1, int(GetScreenDpi() * double(zoom / 100.0f)));
 }
 
@@ -183,11 +184,11 @@ void CDrawView::OnPrepareDC(CDC* dc) const
         const CPoint scroll = GetScrollPosition();
         dc->SetViewportOrg(-scroll.x, -scroll.y);
     }
-    dc->SetMapMode(m_pDoc ? m_pDoc->GetMapMode() : MM_ANISOTROPIC);
+    dc->SetMapMode(GetDocument() ? GetDocument()->GetMapMode() : MM_ANISOTROPIC);
     dc->SetWindowExt(kLogicalPerInch, kLogicalPerInch);
     int e = m_nFixedExtent;
     if (!m_bFixedExtent) {
-        const int zoom = m_pDoc ? m_pDoc->GetZoom() : 100;
+        const int zoom = GetDocument() ? GetDocument()->GetZoom() : 100;
         e = std::max(1, int(dc->GetDeviceCaps(LOGPIXELSX) * double(zoom / 100.0f)));
     }
     dc->SetViewportExt(e, e);
@@ -239,8 +240,8 @@ void CDrawView::ScrollToPosition(CPoint position)
 
 void CDrawView::OnInitialUpdate()
 {
-    const CSize canvas = m_pDoc ? m_pDoc->GetCanvasSize() : CSize(4000, 4000);
-    const int zoom = m_pDoc ? m_pDoc->GetZoom() : 100;
+    const CSize canvas = GetDocument() ? GetDocument()->GetCanvasSize() : CSize(4000, 4000);
+    const int zoom = GetDocument() ? GetDocument()->GetZoom() : 100;
     const float dpi = float(GetScreenDpi());
     m_totalSize.cx = SafeInt(double(float(canvas.cx) / 100.0f * dpi) * double(float(zoom) / 100.0f));
     m_totalSize.cy = SafeInt(double(float(canvas.cy) / 100.0f * dpi) * double(float(zoom) / 100.0f));
@@ -266,7 +267,7 @@ void CDrawView::ApplyZoom(int zoom)
     // taken out before scaling and put back after, so the centre does not drift.
     const int centreX = scroll.x + w / 2 - kRulerWidth, centreY = scroll.y + h / 2 - kRulerWidth;
     OnInitialUpdate();
-    const int docZoom = m_pDoc ? m_pDoc->GetZoom() : zoom;
+    const int docZoom = GetDocument() ? GetDocument()->GetZoom() : zoom;
     const double ratio = old > 0 ? double(float(docZoom) / 100.0f) / old : 1.0;
     ScrollToPosition(CPoint(SafeInt(centreX * ratio - w / 2 + kRulerWidth),
                             SafeInt(centreY * ratio - h / 2 + kRulerWidth)));
@@ -330,7 +331,7 @@ void CDrawView::paintEvent(QPaintEvent* event)
 void CDrawView::Paint(QPainter& painter, const QRect& area)
 {
     const int w = viewport()->width(), h = viewport()->height();
-    if (!m_pDoc) {
+    if (!GetDocument()) {
         painter.fillRect(area, QColor(150, 150, 150));
         return;
     }
@@ -400,7 +401,7 @@ void CDrawView::Paint(QPainter& painter, const QRect& area)
 
 void CDrawView::OnDraw(CDC* dc)
 {
-    if (dc->IsPrinting() || !m_pDoc)
+    if (dc->IsPrinting() || !GetDocument())
         return;
     CRect client;
     dc->GetClipBox(&client);
@@ -409,7 +410,7 @@ void CDrawView::OnDraw(CDC* dc)
     CBrush face(RGB(255, 255, 255));
     dc->FillRect(&client, &background);
 
-    const float* size = m_pDoc->GetLabelSize();
+    const float* size = GetDocument()->GetLabelSize();
     const float labelW = size[0] / 2.54f * 1536.0f / 100.0f;
     const float labelH = size[1] / 2.54f * 1536.0f / 100.0f;
     const int lw = SafeInt(std::lround(double(labelW))), lh = SafeInt(std::lround(double(labelH)));
@@ -419,7 +420,7 @@ void CDrawView::OnDraw(CDC* dc)
     dc->FillRect(&faceRect, &face);
     if (m_bGrid)
         DrawGrid(dc);
-    m_pDoc->Draw(dc, this);
+    GetDocument()->Draw(dc, this);
 }
 
 void CDrawView::DrawGrid(CDC* dc)
@@ -430,9 +431,9 @@ void CDrawView::DrawGrid(CDC* dc)
     const double pxPerCm = double(float(dc->GetViewportExt().cx) / 2.54f);
     dc->SetMapMode(MM_TEXT);
     dc->DPtoLP(&o);
-    const float* size = m_pDoc->GetLabelSize();
+    const float* size = GetDocument()->GetLabelSize();
     const float wCm = size[0] / 100.0f, hCm = size[1] / 100.0f;
-    dc->SetBkColor(m_pDoc->GetPaperColor());
+    dc->SetBkColor(GetDocument()->GetPaperColor());
 
     // A label is at most a few metres; a damaged size is not drawn line by line.
     const bool drawable = wCm >= 0 && hCm >= 0 && wCm < 10000 && hCm < 10000;
@@ -618,11 +619,11 @@ void CDrawView::SelectInRect(CRect client, BOOL add)
 {
     if (!add)
         Select(nullptr, FALSE);
-    if (!m_pDoc)
+    if (!GetDocument())
         return;
     const CRect logical = ClientToDoc(client);
     // Selecting repaints, and repainting never changes the list; a copy keeps this sound anyway.
-    const std::vector<CDrawObj*> objects = m_pDoc->GetObjects();
+    const std::vector<CDrawObj*> objects = GetDocument()->GetObjects();
     for (CDrawObj* obj : objects)
         if (obj->OverlapsRect(logical))
             Select(obj, TRUE);
@@ -725,8 +726,8 @@ void CDrawView::OnUpdate(CView*, long hint, CObject* hintObject)
         }
         break;
     case kHintOleItems:
-        if (m_pDoc)
-            for (CDrawObj* obj : m_pDoc->GetObjects())
+        if (GetDocument())
+            for (CDrawObj* obj : GetDocument()->GetObjects())
                 if (dynamic_cast<CDrawOleObj*>(obj))
                     InvalidateObject(obj);
         break;
@@ -750,9 +751,9 @@ void CDrawView::OnActivateView(BOOL activate)
 
 void CDrawView::AddObject(CDrawObj* obj)
 {
-    if (!m_pDoc || !obj)
+    if (!GetDocument() || !obj)
         return;
-    m_pDoc->Add(obj);
+    GetDocument()->Add(obj);
     FillObjectTree(obj);
 }
 
@@ -972,7 +973,7 @@ void CDrawView::mouseDoubleClickEvent(QMouseEvent* event)
 
 void CDrawView::OnLButtonDown(UINT flags, CPoint point)
 {
-    if (!m_bActive || !m_pDoc)
+    if (!m_bActive || !GetDocument())
         return;
     ClearRulerMarks();
     if (CDrawTool* tool = CDrawTool::ToolForShape(CDrawTool::c_drawShape))
@@ -987,7 +988,7 @@ void CDrawView::OnLButtonDown(UINT flags, CPoint point)
 
 void CDrawView::OnMouseMove(UINT flags, CPoint point)
 {
-    if (!m_bActive || !m_pDoc)
+    if (!m_bActive || !GetDocument())
         return;
     if (CDrawTool* tool = CDrawTool::ToolForShape(CDrawTool::c_drawShape))
         tool->OnMouseMove(this, flags, point);
@@ -1001,7 +1002,7 @@ void CDrawView::OnMouseMove(UINT flags, CPoint point)
 
 void CDrawView::OnLButtonUp(UINT flags, CPoint point)
 {
-    if (!m_bActive || !m_pDoc)
+    if (!m_bActive || !GetDocument())
         return;
     if (CDrawTool* tool = CDrawTool::ToolForShape(CDrawTool::c_drawShape))
         tool->OnLButtonUp(this, flags, point);
@@ -1011,7 +1012,7 @@ void CDrawView::OnLButtonUp(UINT flags, CPoint point)
 
 void CDrawView::OnLButtonDblClk(UINT flags, CPoint point)
 {
-    if (!m_bActive || !m_pDoc)
+    if (!m_bActive || !GetDocument())
         return;
     if (CDrawTool* tool = CDrawTool::ToolForShape(CDrawTool::c_drawShape))
         tool->OnLButtonDblClk(this, flags, point);
@@ -1156,13 +1157,13 @@ BOOL CDrawView::IsPointInView(QPoint screen) const
 
 void CDrawView::OnDropComponent(QPoint screen, CCompItem* item)
 {
-    if (!m_pDoc || !item)
+    if (!GetDocument() || !item)
         return;
     const QPoint p = viewport()->mapFromGlobal(screen);
     const CPoint logical = ClientToDoc(CPoint(p.x(), p.y()));
     if (!m_bDropping) {
         m_bDropping = TRUE;
-        m_bDropWasModified = m_pDoc->IsModified();
+        m_bDropWasModified = GetDocument()->IsModified();
         viewport()->setCursor(m_dropCursor);
         CreateFromComponent(logical, item);
     } else {
@@ -1187,7 +1188,7 @@ void CDrawView::CreateFromComponent(CPoint logical, CCompItem* item)
     InvalidateSelection();
     m_selection.clear();
     if (CDrawObj* obj = item->CreateDrawObj(this)) {
-        obj->m_pDocument = m_pDoc;
+        obj->m_pDocument = GetDocument();
         obj->AssignDefaultName(this);
         const LONG w = obj->m_position.Width(), h = obj->m_position.Height();
         const LONG left = logical.x - w / 2, top = logical.y - h / 2;
@@ -1206,20 +1207,20 @@ void CDrawView::CancelComponentDrop()
     InvalidateSelection();
     const std::vector<CDrawObj*> created = m_selection;
     for (CDrawObj* obj : created) {
-        if (m_pDoc) {
-            m_pDoc->Remove(obj);
+        if (GetDocument()) {
+            GetDocument()->Remove(obj);
             // The default name the object took is given back.
             if (IsCodeObject(obj))
-                m_pDoc->DecrementCodeNumber();
+                GetDocument()->DecrementCodeNumber();
             else if (IsTextObject(obj))
-                m_pDoc->DecrementTextNumber();
+                GetDocument()->DecrementTextNumber();
         }
         RemoveFromTree(m_pObjectTree, obj);
         Deselect(obj);
         obj->Remove();
     }
-    if (m_pDoc)
-        m_pDoc->SetModifiedFlag(m_bDropWasModified);
+    if (GetDocument())
+        GetDocument()->SetModifiedFlag(m_bDropWasModified);
     EndComponentDrop();
     if (m_nRedrawTimer)
         killTimer(m_nRedrawTimer);

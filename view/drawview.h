@@ -51,7 +51,7 @@ public:
 
     // Shows the document (and registers with it); the scroll sizes follow its zoom.
     void AttachDocument(CDrawDoc* doc);
-    CDrawDoc* GetDocument() const { return m_pDoc; }
+    CDrawDoc* GetDocument() const;
 
     // Mapping. OnPrepareDC sets the label mapping on a context: on screen the label's corner is
     // ten inches (at the zoom) plus the ruler width from the scroll origin.
@@ -182,7 +182,6 @@ private:
     void RefreshTreeNames();
     static UINT FlagsOf(const QMouseEvent* event);
 
-    CDrawDoc* m_pDoc = nullptr;
     std::vector<CDrawObj*> m_selection;
     BOOL m_bActive = FALSE;
     int m_nLastZoom = 100;
