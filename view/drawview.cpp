@@ -2,6 +2,7 @@
 
 #include "document/drawdoc.h"
 #include "framework/painterdc.h"
+#include "framework/printinfo.h"
 #include "framework/recordingdc.h"
 #include "framework/resourcemanager.h"
 #include "framework/resourcemodule.h"
@@ -421,6 +422,32 @@ void CDrawView::OnDraw(CDC* dc)
     if (m_bGrid)
         DrawGrid(dc);
     GetDocument()->Draw(dc, this);
+}
+
+void CDrawView::OnPrint(CDC* dc, CPrintInfo* info)
+{
+    CDrawDoc* doc = GetDocument();
+    if (!doc || !dc || !info)
+        return;
+    if (!info->m_bPreview && doc->GetSummInfo())
+        doc->GetSummInfo()->RecordPrintDate();
+    m_bPreview = info->m_bPreview;
+    m_rectPrint = info->m_rectDraw;
+    OnPrepareDC(dc);
+    OnDraw(dc);  // nothing while printing
+    CRect margins;
+    GetPrintableMargins(dc, &margins);
+    doc->PrintPage(dc, info, this, &margins, m_bPreview, &m_rectPrint);
+}
+
+void CDrawView::GetPrintableMargins(CDC* dc, CRect* m)
+{
+    m->left = dc->GetDeviceCaps(PHYSICALOFFSETX);
+    m->top = dc->GetDeviceCaps(PHYSICALOFFSETY);
+    m->right = dc->GetDeviceCaps(PHYSICALWIDTH) - dc->GetDeviceCaps(PHYSICALOFFSETX) -
+               dc->GetDeviceCaps(HORZRES);
+    m->bottom = dc->GetDeviceCaps(PHYSICALHEIGHT) - dc->GetDeviceCaps(PHYSICALOFFSETY) -
+                dc->GetDeviceCaps(VERTRES);
 }
 
 void CDrawView::DrawGrid(CDC* dc)

@@ -20,6 +20,7 @@
 class CCompItem;
 class CDC;
 class CDrawDoc;
+struct CPrintInfo;
 class CDrawObj;
 #include <QTreeWidget>
 
@@ -81,6 +82,13 @@ public:
     void OnDraw(CDC* dc);
     void DrawGrid(CDC* dc);
     void DrawRulers(CDC* dc);
+    // Prints one page of labels through the document's page printer. Unless previewing, the
+    // document records the time as last printed.
+    void OnPrint(CDC* dc, CPrintInfo* info);
+    // The printer's unprintable margins in device pixels.
+    static void GetPrintableMargins(CDC* dc, CRect* margins);
+    BOOL m_bPreview = FALSE;
+    CRect m_rectPrint;
     BOOL m_bGrid = TRUE;
     COLORREF m_gridColor = RGB(220, 220, 220);
 

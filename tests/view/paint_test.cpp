@@ -1,4 +1,5 @@
 #include "document/drawdoc.h"
+#include "framework/printinfo.h"
 #include "framework/recordingdc.h"
 #include "framework/resourcemodule.h"
 #include "objects/drawobj.h"
@@ -32,6 +33,7 @@ struct PaintedLabel {
     PaintedLabel()
     {
         CResourceModule::Get().Load(QStringLiteral(QB_RESOURCE_MODULE), QStringLiteral("ENU"));
+        doc.OnNewDocument();
         const float size[2] = {500.0f, 300.0f};
         doc.SetLabelSize(size);
         view = std::make_unique<CDrawView>();
@@ -117,6 +119,32 @@ TEST(ViewPaint, RulersReadMillimetresOfTheLabelAtEveryZoom)
         EXPECT_GE(horizontal, 3) << "zoom " << zoom;
         EXPECT_GE(vertical, 2) << "zoom " << zoom;
     }
+}
+
+TEST(ViewPaint, PrintingTakesThePrinterOffsetOffTheMargins)
+{
+    PaintedLabel label;
+    label.doc.SetLabelsToPrint(1);
+    CRecordingDC printer(CSize(2400, 3400), 300, true);
+    printer.SetPhysicalPage(CSize(2480, 3508), CPoint(30, 50));
+    CPrintInfo info;
+    label.view->OnPrint(&printer, &info);
+    // The frame's pen-drawn rectangle lands at margin minus offset: 10 mm is 604.7 units, 30 and
+    // 50 pixels at 300 dpi are 153.6 and 256 units.
+    bool found = false;
+    for (const auto& rec : printer.records) {
+        if (rec.kind == CRecordedPrimitive::Kind::Rectangle && rec.rect.Width() == 2400) {
+            EXPECT_EQ(rec.rect.left, 300 + int(float(double(100.0f / 100.0f / 2.54f * 1536.0f) - 153.6)));
+            EXPECT_EQ(rec.rect.top, 300 + int(float(double(100.0f / 100.0f / 2.54f * 1536.0f) - 256.0)));
+            found = true;
+        }
+    }
+    EXPECT_TRUE(found);
+    ASSERT_NE(label.doc.GetSummInfo(), nullptr);
+    EXPECT_FALSE(label.doc.GetSummInfo()->GetLastPrintDate().isEmpty());
+    CRect m;
+    CDrawView::GetPrintableMargins(&printer, &m);
+    EXPECT_EQ(m, CRect(30, 50, 50, 58));
 }
 
 }  // namespace
