@@ -3,6 +3,8 @@
 
 #include "document/drawdoc.h"
 #include "objects/drawobj.h"
+#include "objects/drawtext.h"
+#include "symbology/drawbarcode.h"
 #include "view/drawview.h"
 
 #include <QApplication>
@@ -14,27 +16,35 @@
 
 namespace {
 
-void Populate(CDrawDoc& doc, int count)
+// A mixed label: every fifth object a text, every tenth a Code 128 symbol, the rest shapes.
+void Populate(CDrawDoc& doc, CDrawView& view, int count)
 {
     const float size[2] = {1000.0f, 600.0f};
     doc.SetLabelSize(size);
     for (int i = 0; i < count; ++i) {
         const int x = (i % 20) * 290, y = (i / 20) * 340;
-        auto* obj = new CDrawRect(CRect(x, y, x + 250, y + 300));
-        obj->m_nShape = i % 4;
-        obj->m_bBrush = i % 3 == 0;
-        obj->m_logbrush.lbColor = RGB(200, 220, 255);
-        doc.Add(obj);
+        const CRect r(x, y, x + 250, y + 300);
+        if (i % 10 == 5) {
+            view.AddObject(new CDrawBarcode(r, &view, QStringLiteral("%1").arg(1000 + i), 3));
+        } else if (i % 5 == 0) {
+            view.AddObject(new CDrawText(r, &view, QStringLiteral("T%1").arg(i)));
+        } else {
+            auto* obj = new CDrawRect(r);
+            obj->m_nShape = i % 4;
+            obj->m_bBrush = i % 3 == 0;
+            obj->m_logbrush.lbColor = RGB(200, 220, 255);
+            doc.Add(obj);
+        }
     }
 }
 
 void BM_RepaintAtZoom(benchmark::State& state)
 {
     CDrawDoc doc;
-    Populate(doc, 200);
     CDrawView view;
     view.resize(1280, 900);
     view.AttachDocument(&doc);
+    Populate(doc, view, 200);
     view.show();
     view.OnActivateView(TRUE);
     view.Select(doc.GetObjects()[5]);
