@@ -363,7 +363,7 @@ void CPropertySheet::reject()
     for (auto& page : m_pages)
         if (page && page->m_activated)
             page->OnCancel();
-    QDialog::reject();
+    done(IDCANCEL);
 }
 
 void CPropertySheet::UpdateWizardButtons()
