@@ -1,0 +1,528 @@
+// GLib headers name struct fields "signals", which Qt defines as a macro: include them first.
+#include <gsf/gsf.h>
+#include <gsf/gsf-infile-msole.h>
+#include <gsf/gsf-infile.h>
+#include <gsf/gsf-input-memory.h>
+#include <gsf/gsf-input-stdio.h>
+#include <gsf/gsf-outfile-msole.h>
+#include <gsf/gsf-outfile.h>
+#include <gsf/gsf-output-memory.h>
+#include <gsf/gsf-utils.h>
+
+#include "framework/compoundfile.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include <algorithm>
+#include <memory>
+#include <mutex>
+
+namespace {
+
+QString Tr(const char* text)
+{
+    return QCoreApplication::translate("CCompoundFile", text);
+}
+
+// libgsf reads past much of what is wrong with a file: it logs a warning and leaves out the
+// entries it could not make sense of. Saving such a file again would lose those entries, so
+// every warning logged while this thread loads or saves counts as a failure. Messages logged
+// outside a load or save, or by other threads, go on to GLib's default handler.
+thread_local QStringList* t_gsfComplaints = nullptr;
+
+void OnGsfMessage(const gchar* domain, GLogLevelFlags level, const gchar* message, gpointer)
+{
+    constexpr int serious = G_LOG_LEVEL_ERROR | G_LOG_LEVEL_CRITICAL | G_LOG_LEVEL_WARNING;
+    if (t_gsfComplaints && (level & serious)) {
+        t_gsfComplaints->append(QString::fromUtf8(message ? message : "?"));
+        return;
+    }
+    g_log_default_handler(domain, level, message, nullptr);
+}
+
+class CGsfComplaints
+{
+public:
+    CGsfComplaints() : m_outer(std::exchange(t_gsfComplaints, &m_messages)) {}
+    ~CGsfComplaints() { t_gsfComplaints = m_outer; }
+    CGsfComplaints(const CGsfComplaints&) = delete;
+    CGsfComplaints& operator=(const CGsfComplaints&) = delete;
+
+    bool Any() const { return !m_messages.isEmpty(); }
+    const QString& First() const { return m_messages.first(); }
+
+private:
+    QStringList m_messages;
+    QStringList* m_outer;
+};
+
+void EnsureGsf()
+{
+    static std::once_flag once;
+    std::call_once(once, [] {
+        gsf_init();
+        const auto levels =
+            GLogLevelFlags(G_LOG_LEVEL_MASK | G_LOG_FLAG_FATAL | G_LOG_FLAG_RECURSION);
+        for (const char* domain : {"libgsf:msole", "libgsf", static_cast<const char*>(nullptr)})
+            g_log_set_handler(domain, levels, OnGsfMessage, nullptr);
+    });
+}
+
+struct GObjectUnref {
+    void operator()(gpointer object) const
+    {
+        if (object)
+            g_object_unref(object);
+    }
+};
+template <typename T>
+using GsfPtr = std::unique_ptr<T, GObjectUnref>;
+
+QString TakeGError(GError*& gerror)
+{
+    QString text = gerror && gerror->message ? QString::fromUtf8(gerror->message) : QString();
+    g_clear_error(&gerror);
+    return text;
+}
+
+// A name read from a file: the format's limits, nothing more, so that odd but readable names of
+// other programs survive a round trip.
+bool IsUsableStoredName(const QString& name)
+{
+    return !name.isEmpty() && name.size() <= CStorage::MaxNameLength && name.isValidUtf16()
+        && !name.contains(QChar(0));
+}
+
+bool SameName(const QString& a, const QString& b)
+{
+    return a.compare(b, Qt::CaseInsensitive) == 0;
+}
+
+// The largest stream we hand to the writer; the format's 32-bit sizes must not wrap.
+constexpr qsizetype MaxStreamSize = 0x7FFFFFFF;
+
+} // namespace
+
+// ---------------------------------------------------------------------------------------------
+// CStorage
+
+CStorage::Stream* CStorage::FindStream(const QString& name)
+{
+    auto it = std::find_if(m_streams.begin(), m_streams.end(),
+                           [&](const Stream& s) { return SameName(s.first, name); });
+    return it == m_streams.end() ? nullptr : &*it;
+}
+
+const CStorage::Stream* CStorage::FindStream(const QString& name) const
+{
+    return const_cast<CStorage*>(this)->FindStream(name);
+}
+
+std::list<CStorage>::iterator CStorage::FindStorage(const QString& name)
+{
+    return std::find_if(m_storages.begin(), m_storages.end(),
+                        [&](const CStorage& s) { return SameName(s.m_name, name); });
+}
+
+std::list<CStorage>::const_iterator CStorage::FindStorage(const QString& name) const
+{
+    return std::find_if(m_storages.begin(), m_storages.end(),
+                        [&](const CStorage& s) { return SameName(s.m_name, name); });
+}
+
+bool CStorage::IsValidName(const QString& name)
+{
+    if (!IsUsableStoredName(name))
+        return false;
+    for (QChar c : name) {
+        if (c == u'/' || c == u'\\' || c == u':' || c == u'!')
+            return false;
+    }
+    return true;
+}
+
+bool CStorage::HasStream(const QString& name) const
+{
+    return FindStream(name) != nullptr;
+}
+
+const QByteArray* CStorage::OpenStream(const QString& name) const
+{
+    const Stream* stream = FindStream(name);
+    return stream ? &stream->second : nullptr;
+}
+
+std::optional<QByteArray> CStorage::ReadStream(const QString& name) const
+{
+    if (const Stream* stream = FindStream(name))
+        return stream->second;
+    return std::nullopt;
+}
+
+bool CStorage::WriteStream(const QString& name, const QByteArray& data)
+{
+    if (Stream* stream = FindStream(name)) {
+        stream->second = data;
+        return true;
+    }
+    if (!IsValidName(name) || HasStorage(name))
+        return false;
+    m_streams.emplace_back(name, data);
+    return true;
+}
+
+bool CStorage::RemoveStream(const QString& name)
+{
+    Stream* stream = FindStream(name);
+    if (!stream)
+        return false;
+    m_streams.erase(m_streams.begin() + (stream - m_streams.data()));
+    return true;
+}
+
+QStringList CStorage::GetStreamNames() const
+{
+    QStringList names;
+    for (const Stream& stream : m_streams)
+        names.append(stream.first);
+    return names;
+}
+
+bool CStorage::HasStorage(const QString& name) const
+{
+    return FindStorage(name) != m_storages.end();
+}
+
+CStorage* CStorage::OpenStorage(const QString& name)
+{
+    auto it = FindStorage(name);
+    return it == m_storages.end() ? nullptr : &*it;
+}
+
+const CStorage* CStorage::OpenStorage(const QString& name) const
+{
+    auto it = FindStorage(name);
+    return it == m_storages.end() ? nullptr : &*it;
+}
+
+CStorage* CStorage::CreateStorage(const QString& name)
+{
+    CStorage empty;
+    empty.m_name = name;
+    return CopyStorage(empty);
+}
+
+CStorage* CStorage::CopyStorage(const CStorage& source)
+{
+    const QString& name = source.m_name;
+    if (!IsValidName(name) || HasStream(name))
+        return nullptr;
+    // Copy first: `source` may be this storage or lie inside the storage being replaced.
+    CStorage copy = source;
+    auto it = FindStorage(name);
+    if (it != m_storages.end()) {
+        *it = std::move(copy);
+        return &*it;
+    }
+    return &m_storages.emplace_back(std::move(copy));
+}
+
+bool CStorage::RemoveStorage(const QString& name)
+{
+    auto it = FindStorage(name);
+    if (it == m_storages.end())
+        return false;
+    m_storages.erase(it);
+    return true;
+}
+
+QStringList CStorage::GetStorageNames() const
+{
+    QStringList names;
+    for (const CStorage& storage : m_storages)
+        names.append(storage.m_name);
+    return names;
+}
+
+bool operator==(const CStorage& a, const CStorage& b)
+{
+    if (a.m_name != b.m_name || a.m_classId != b.m_classId
+        || a.m_streams.size() != b.m_streams.size() || a.m_storages.size() != b.m_storages.size())
+        return false;
+    for (const auto& [name, data] : a.m_streams) {
+        const CStorage::Stream* other = b.FindStream(name);
+        if (!other || other->first != name || other->second != data)
+            return false;
+    }
+    for (const CStorage& storage : a.m_storages) {
+        const CStorage* other = b.OpenStorage(storage.m_name);
+        if (!other || !(storage == *other))
+            return false;
+    }
+    return true;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Reading
+
+class CCompoundFileReader
+{
+public:
+    explicit CCompoundFileReader(gsf_off_t fileSize) : m_budget(fileSize), m_fileSize(fileSize) {}
+
+    // Fills `into` from `dir`; on failure returns false with the reason in m_reason.
+    bool ReadStorage(GsfInfile* dir, CStorage& into, int depth);
+
+    QString m_reason;
+
+private:
+    bool Fail(const QString& reason)
+    {
+        m_reason = reason;
+        return false;
+    }
+
+    // What is left of the file's size for stream data: every byte of a stream lies in its own
+    // sector of the file, so streams of a sound file never add up to more than the file.
+    gsf_off_t m_budget;
+    gsf_off_t m_fileSize;
+};
+
+bool CCompoundFileReader::ReadStorage(GsfInfile* dir, CStorage& into, int depth)
+{
+    if (GSF_IS_INFILE_MSOLE(dir)) {
+        guint8 clsid[16];
+        if (gsf_infile_msole_get_class_id(GSF_INFILE_MSOLE(dir), clsid))
+            std::copy(std::begin(clsid), std::end(clsid), into.m_classId.begin());
+    }
+
+    const int count = gsf_infile_num_children(dir);
+    if (count < 0)
+        return Fail(Tr("a storage cannot be listed"));
+
+    for (int i = 0; i < count; ++i) {
+        const char* rawName = gsf_infile_name_by_index(dir, i);
+        const QString name = rawName ? QString::fromUtf8(rawName) : QString();
+        if (!IsUsableStoredName(name))
+            return Fail(Tr("an entry of the directory has no usable name"));
+        if (into.FindStream(name) || into.HasStorage(name))
+            return Fail(Tr("the name “%1” appears twice in one storage").arg(name));
+
+        GsfPtr<GsfInput> child(gsf_infile_child_by_index(dir, i));
+        if (!child)
+            return Fail(Tr("the entry “%1” cannot be opened").arg(name));
+
+        const bool isStorage = GSF_IS_INFILE(child.get())
+            && gsf_infile_num_children(GSF_INFILE(child.get())) >= 0;
+        if (isStorage) {
+            if (depth + 1 > CCompoundFile::MaxDepth)
+                return Fail(Tr("storages are nested too deeply"));
+            CStorage sub;
+            sub.m_name = name;
+            if (!ReadStorage(GSF_INFILE(child.get()), sub, depth + 1))
+                return false;
+            into.m_storages.push_back(std::move(sub));
+            continue;
+        }
+
+        const gsf_off_t size = gsf_input_size(child.get());
+        if (size < 0 || size > m_fileSize)
+            return Fail(Tr("the stream “%1” claims to be larger than the file").arg(name));
+        if (size > m_budget)
+            return Fail(Tr("the streams claim more data than the file holds"));
+        m_budget -= size;
+
+        QByteArray data(qsizetype(size), Qt::Uninitialized);
+        if (size > 0
+            && !gsf_input_read(child.get(), size_t(size), reinterpret_cast<guint8*>(data.data())))
+            return Fail(Tr("the stream “%1” cannot be read").arg(name));
+        into.m_streams.emplace_back(name, std::move(data));
+    }
+    return true;
+}
+
+namespace {
+
+bool LoadFromInput(GsfInput* input, const QString& what, CStorage& root, QString& error)
+{
+    CGsfComplaints complaints;
+    const gsf_off_t fileSize = gsf_input_size(input);
+    GError* gerror = nullptr;
+    GsfPtr<GsfInfile> infile(gsf_infile_msole_new(input, &gerror));
+    if (!infile) {
+        QString detail = TakeGError(gerror);
+        if (detail.isEmpty() && complaints.Any())
+            detail = complaints.First();
+        error = Tr("%1 is not a label file or is damaged: it is not a readable compound file")
+                    .arg(what);
+        if (!detail.isEmpty())
+            error += QStringLiteral(" (%1)").arg(detail);
+        error += u'.';
+        return false;
+    }
+
+    CCompoundFileReader reader(fileSize);
+    CStorage tree;
+    if (!reader.ReadStorage(infile.get(), tree, 0)) {
+        error = Tr("%1 is damaged: %2.").arg(what, reader.m_reason);
+        return false;
+    }
+    if (complaints.Any()) {
+        error = Tr("%1 is damaged: its structure is inconsistent (%2).")
+                    .arg(what, complaints.First());
+        return false;
+    }
+    root = std::move(tree);
+    return true;
+}
+
+QString Quoted(const QString& path)
+{
+    return QStringLiteral("“%1”").arg(QDir::toNativeSeparators(path));
+}
+
+} // namespace
+
+bool CCompoundFile::Load(const QString& path, QString& error)
+{
+    EnsureGsf();
+    GError* gerror = nullptr;
+    GsfPtr<GsfInput> input(gsf_input_stdio_new(QFile::encodeName(path).constData(), &gerror));
+    if (!input) {
+        const QString detail = TakeGError(gerror);
+        error = Tr("%1 cannot be opened").arg(Quoted(path));
+        if (!detail.isEmpty())
+            error += QStringLiteral(": %1").arg(detail);
+        error += u'.';
+        return false;
+    }
+    return LoadFromInput(input.get(), Quoted(path), m_root, error);
+}
+
+bool CCompoundFile::LoadFromMemory(const QByteArray& bytes, QString& error)
+{
+    EnsureGsf();
+    // The memory input only borrows the bytes; `bytes` outlives it.
+    GsfPtr<GsfInput> input(gsf_input_memory_new(reinterpret_cast<const guint8*>(bytes.constData()),
+                                                gsf_off_t(bytes.size()), FALSE));
+    if (!input) {
+        error = Tr("The data cannot be read.");
+        return false;
+    }
+    return LoadFromInput(input.get(), Tr("The data"), m_root, error);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Writing
+
+namespace {
+
+bool WriteStorage(GsfOutfile* dir, const CStorage& storage, QString& reason)
+{
+    if (!gsf_outfile_msole_set_class_id(GSF_OUTFILE_MSOLE(dir), storage.GetClassId().data()))
+        return reason = Tr("a class id cannot be stored"), false;
+
+    for (const QString& name : storage.GetStreamNames()) {
+        const QByteArray& data = *storage.OpenStream(name);
+        if (data.size() > MaxStreamSize)
+            return reason = Tr("the stream “%1” is too large").arg(name), false;
+        GsfPtr<GsfOutput> child(gsf_outfile_new_child(dir, name.toUtf8().constData(), FALSE));
+        if (!child)
+            return reason = Tr("the stream “%1” cannot be created").arg(name), false;
+        const bool written = data.isEmpty()
+            || gsf_output_write(child.get(), size_t(data.size()),
+                                reinterpret_cast<const guint8*>(data.constData()));
+        if (!gsf_output_close(child.get()) || !written)
+            return reason = Tr("the stream “%1” cannot be written").arg(name), false;
+    }
+
+    for (const QString& name : storage.GetStorageNames()) {
+        GsfPtr<GsfOutput> child(gsf_outfile_new_child(dir, name.toUtf8().constData(), TRUE));
+        if (!child)
+            return reason = Tr("the storage “%1” cannot be created").arg(name), false;
+        const bool written = WriteStorage(GSF_OUTFILE(child.get()), *storage.OpenStorage(name),
+                                          reason);
+        if (!gsf_output_close(child.get()) && written)
+            return reason = Tr("the storage “%1” cannot be written").arg(name), false;
+        if (!written)
+            return false;
+    }
+    return true;
+}
+
+// The whole file as bytes, or nullopt with the reason.
+std::optional<QByteArray> Serialize(const CStorage& root, QString& reason)
+{
+    CGsfComplaints complaints;
+    GsfPtr<GsfOutput> sink(gsf_output_memory_new());
+    if (!sink)
+        return reason = Tr("out of memory"), std::nullopt;
+    GsfPtr<GsfOutfile> outfile(gsf_outfile_msole_new(sink.get()));
+    if (!outfile)
+        return reason = Tr("the compound file cannot be started"), std::nullopt;
+
+    const bool written = WriteStorage(outfile.get(), root, reason);
+    // Closing the root writes the directory and the allocation tables into the sink.
+    const bool closed = gsf_output_close(GSF_OUTPUT(outfile.get()));
+    if (!written)
+        return std::nullopt;
+    if (!closed)
+        return reason = Tr("the compound file cannot be completed"), std::nullopt;
+    if (complaints.Any())
+        return reason = complaints.First(), std::nullopt;
+
+    const gsf_off_t size = gsf_output_size(sink.get());
+    const guint8* bytes = gsf_output_memory_get_bytes(GSF_OUTPUT_MEMORY(sink.get()));
+    if (size <= 0 || !bytes)
+        return reason = Tr("the compound file came out empty"), std::nullopt;
+    return QByteArray(reinterpret_cast<const char*>(bytes), qsizetype(size));
+}
+
+} // namespace
+
+bool CCompoundFile::Save(const QString& path, QString& error) const
+{
+    EnsureGsf();
+    const QString what = Quoted(path);
+    auto fail = [&](const QString& reason) {
+        error = Tr("%1 cannot be saved: %2.").arg(what, reason);
+        return false;
+    };
+
+    const QFileInfo target(path);
+    if (target.exists()) {
+        if (target.isDir())
+            return fail(Tr("it is a folder"));
+        // A file that nobody may write is read-only on purpose, even for a user (such as root)
+        // whom the system would let replace it.
+        // (WriteUser is left out: for root it reflects access(), not the file's mode.)
+        constexpr auto anyWrite =
+            QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther;
+        if (!target.isWritable() || !(target.permissions() & anyWrite))
+            return fail(Tr("the file is read-only"));
+    }
+
+    QString reason;
+    const std::optional<QByteArray> bytes = Serialize(m_root, reason);
+    if (!bytes)
+        return fail(reason);
+
+    // QSaveFile writes to a new, exclusively created file in the target's folder and renames
+    // it over the target on commit; until then the target is untouched, and an uncommitted
+    // temporary file is removed.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return fail(file.errorString());
+    if (file.write(*bytes) != bytes->size()) {
+        const QString writeError = file.errorString();
+        file.cancelWriting();
+        return fail(writeError);
+    }
+    if (!file.commit())
+        return fail(file.errorString());
+    return true;
+}

@@ -1,0 +1,365 @@
+#include "framework/compoundfile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QRandomGenerator>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const QString kSummaryName = QStringLiteral("\x05SummaryInformation");
+
+QString OutputDir(const QString& sub)
+{
+    QString base = qEnvironmentVariable("QB_TEST_OUTPUT");
+    if (base.isEmpty())
+        base = QDir::tempPath() + QStringLiteral("/qb-test-output");
+    QDir dir(base + QStringLiteral("/compoundfile/") + sub);
+    dir.removeRecursively();
+    EXPECT_TRUE(dir.mkpath(QStringLiteral(".")));
+    return dir.path();
+}
+
+QByteArray Pattern(qsizetype size, quint32 seed)
+{
+    QRandomGenerator gen(seed);
+    QByteArray bytes(size, Qt::Uninitialized);
+    for (char& c : bytes)
+        c = char(gen.bounded(256));
+    return bytes;
+}
+
+CStorage::ClassId Clsid(BYTE first)
+{
+    CStorage::ClassId id{};
+    for (size_t i = 0; i < id.size(); ++i)
+        id[i] = BYTE(first + i * 17);
+    return id;
+}
+
+QByteArray ReadAll(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool WriteAll(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+// A document as the program writes it: its own streams, and embedded items that it keeps
+// without understanding them. Stream sizes straddle the 4096-byte line between mini and normal
+// sectors.
+CCompoundFile Sample()
+{
+    CCompoundFile file;
+    CStorage& root = file.GetRoot();
+    root.SetClassId(Clsid(0x10));
+    EXPECT_TRUE(root.WriteStream(QStringLiteral("Contents"), Pattern(700, 1)));
+    EXPECT_TRUE(root.WriteStream(kSummaryName, Pattern(420, 2)));
+    EXPECT_TRUE(root.WriteStream(QStringLiteral("Empty"), QByteArray()));
+    EXPECT_TRUE(root.WriteStream(QStringLiteral("Edge"), Pattern(4096, 3)));
+
+    CStorage* item = root.CreateStorage(QStringLiteral("Embedding 1"));
+    EXPECT_NE(item, nullptr);
+    item->SetClassId(Clsid(0xA0));
+    EXPECT_TRUE(item->WriteStream(QStringLiteral("\x01Ole"), Pattern(20, 4)));
+    EXPECT_TRUE(item->WriteStream(QStringLiteral("CONTENTS"), Pattern(4095, 5)));
+    EXPECT_TRUE(item->WriteStream(QStringLiteral("Blank"), QByteArray()));
+    CStorage* nested = item->CreateStorage(QStringLiteral("Nested"));
+    nested->SetClassId(Clsid(0xC3));
+    EXPECT_TRUE(nested->WriteStream(QStringLiteral("Deep"), Pattern(9000, 6)));
+    nested->CreateStorage(QStringLiteral("Hollow"));
+
+    CStorage* second = root.CreateStorage(QStringLiteral("Embedding 2"));
+    EXPECT_TRUE(second->WriteStream(QStringLiteral("Data"), Pattern(5000, 7)));
+    return file;
+}
+
+QByteArray SampleBytes(const QString& dir)
+{
+    const QString path = dir + QStringLiteral("/sample.tag");
+    QString error;
+    EXPECT_TRUE(Sample().Save(path, error)) << error.toStdString();
+    return ReadAll(path);
+}
+
+// Offset of the directory entry of `name` in a file's bytes (names are stored as UTF-16LE at
+// the start of a 128-byte entry).
+qsizetype DirEntryOffset(const QByteArray& bytes, const QString& name)
+{
+    QByteArray utf16;
+    for (QChar c : name) {
+        utf16.append(char(c.unicode() & 0xFF));
+        utf16.append(char(c.unicode() >> 8));
+    }
+    utf16.append(2, '\0');
+    for (qsizetype at = bytes.indexOf(utf16); at >= 0; at = bytes.indexOf(utf16, at + 1)) {
+        if (at % 128 == 0)  // entries are 128-byte aligned after the 512-byte header
+            return at;
+    }
+    return -1;
+}
+
+void PutDword(QByteArray& bytes, qsizetype at, quint32 value)
+{
+    for (int i = 0; i < 4; ++i)
+        bytes[at + i] = char(value >> (8 * i));
+}
+
+quint32 GetDword(const QByteArray& bytes, qsizetype at)
+{
+    quint32 value = 0;
+    for (int i = 3; i >= 0; --i)
+        value = (value << 8) | quint8(bytes[at + i]);
+    return value;
+}
+
+constexpr int kEntryStart = 0x74;
+constexpr int kEntrySize = 0x78;
+
+} // namespace
+
+TEST(CompoundFile, WrittenTreeReadsBackWhole)
+{
+    const QString dir = OutputDir(QStringLiteral("roundtrip"));
+    const QString path = dir + QStringLiteral("/doc.tag");
+    const CCompoundFile original = Sample();
+    QString error;
+    ASSERT_TRUE(original.Save(path, error)) << error.toStdString();
+
+    CCompoundFile loaded;
+    ASSERT_TRUE(loaded.Load(path, error)) << error.toStdString();
+    EXPECT_TRUE(loaded.GetRoot() == original.GetRoot());
+
+    const CStorage& root = loaded.GetRoot();
+    EXPECT_EQ(root.GetClassId(), Clsid(0x10));
+    EXPECT_TRUE(root.GetStreamNames().contains(kSummaryName));
+    EXPECT_EQ(root.ReadStream(kSummaryName), Pattern(420, 2));
+    EXPECT_EQ(root.ReadStream(QStringLiteral("Empty")), QByteArray());
+    EXPECT_EQ(root.ReadStream(QStringLiteral("Edge")), Pattern(4096, 3));
+    const CStorage* nested = root.OpenStorage(QStringLiteral("Embedding 1"))
+                                 ->OpenStorage(QStringLiteral("Nested"));
+    ASSERT_NE(nested, nullptr);
+    EXPECT_EQ(nested->GetClassId(), Clsid(0xC3));
+    EXPECT_EQ(nested->ReadStream(QStringLiteral("Deep")), Pattern(9000, 6));
+    ASSERT_NE(nested->OpenStorage(QStringLiteral("Hollow")), nullptr);
+    EXPECT_TRUE(nested->OpenStorage(QStringLiteral("Hollow"))->GetStreamNames().isEmpty());
+
+    // The summary stream's name is stored as the character 5 itself, as other programs expect.
+    EXPECT_GE(DirEntryOffset(ReadAll(path), kSummaryName), 0);
+
+    // Reading from memory gives the same tree.
+    CCompoundFile fromMemory;
+    ASSERT_TRUE(fromMemory.LoadFromMemory(ReadAll(path), error)) << error.toStdString();
+    EXPECT_TRUE(fromMemory.GetRoot() == original.GetRoot());
+}
+
+TEST(CompoundFile, EmbeddedStorageCopiesIntoAnotherFileUnchanged)
+{
+    const QString dir = OutputDir(QStringLiteral("copy"));
+    QString error;
+    CCompoundFile source;
+    ASSERT_TRUE(source.LoadFromMemory(SampleBytes(dir), error)) << error.toStdString();
+    const CStorage* item = source.GetRoot().OpenStorage(QStringLiteral("embedding 1"));
+    ASSERT_NE(item, nullptr);
+
+    CCompoundFile target;
+    ASSERT_TRUE(target.GetRoot().WriteStream(QStringLiteral("Contents"), "other document"));
+    ASSERT_NE(target.GetRoot().CopyStorage(*item), nullptr);
+    const QString path = dir + QStringLiteral("/target.tag");
+    ASSERT_TRUE(target.Save(path, error)) << error.toStdString();
+
+    CCompoundFile reread;
+    ASSERT_TRUE(reread.Load(path, error)) << error.toStdString();
+    const CStorage* copied = reread.GetRoot().OpenStorage(QStringLiteral("Embedding 1"));
+    ASSERT_NE(copied, nullptr);
+    EXPECT_TRUE(*copied == *item);
+    EXPECT_EQ(copied->GetClassId(), Clsid(0xA0));
+}
+
+TEST(CompoundFile, StorageEditing)
+{
+    CStorage root;
+    // Names are looked up without regard to case and keep the case they were given.
+    ASSERT_TRUE(root.WriteStream(QStringLiteral("Contents"), "one"));
+    ASSERT_TRUE(root.WriteStream(QStringLiteral("CONTENTS"), "two"));
+    EXPECT_EQ(root.GetStreamNames(), QStringList{QStringLiteral("Contents")});
+    EXPECT_EQ(root.ReadStream(QStringLiteral("contents")), QByteArray("two"));
+    EXPECT_FALSE(root.ReadStream(QStringLiteral("Missing")).has_value());
+    EXPECT_EQ(root.OpenStream(QStringLiteral("Missing")), nullptr);
+
+    // Streams and storages share one namespace.
+    EXPECT_EQ(root.CreateStorage(QStringLiteral("contents")), nullptr);
+    CStorage* item = root.CreateStorage(QStringLiteral("Item"));
+    ASSERT_NE(item, nullptr);
+    EXPECT_FALSE(root.WriteStream(QStringLiteral("ITEM"), "x"));
+
+    // Names the format cannot hold are refused.
+    for (const QString& bad : {QString(), QString(32, u'a'), QStringLiteral("a/b"),
+                               QStringLiteral("a\\b"), QStringLiteral("a:b"),
+                               QStringLiteral("a!b"), QString(QChar(0xD800))}) {
+        EXPECT_FALSE(root.WriteStream(bad, "x")) << bad.toStdString();
+        EXPECT_EQ(root.CreateStorage(bad), nullptr) << bad.toStdString();
+    }
+    EXPECT_TRUE(root.WriteStream(QString(31, u'a'), "x"));
+
+    // Pointers to children survive adding siblings; CreateStorage replaces with an empty one.
+    item->WriteStream(QStringLiteral("Inner"), "data");
+    for (int i = 0; i < 20; ++i)
+        root.CreateStorage(QStringLiteral("Sibling %1").arg(i));
+    EXPECT_EQ(item->ReadStream(QStringLiteral("Inner")), QByteArray("data"));
+    item = root.CreateStorage(QStringLiteral("item"));
+    EXPECT_TRUE(item->GetStreamNames().isEmpty());
+    EXPECT_EQ(root.GetStorageNames().size(), 21);
+    EXPECT_EQ(item->GetName(), QStringLiteral("item"));
+
+    // A storage copied into one of its own children is copied as it was before.
+    item->WriteStream(QStringLiteral("Inner"), "data");
+    CStorage* child = item->CreateStorage(QStringLiteral("Child"));
+    CStorage* selfCopy = child->CopyStorage(*item);
+    ASSERT_NE(selfCopy, nullptr);
+    EXPECT_EQ(selfCopy->GetName(), QStringLiteral("item"));
+    EXPECT_TRUE(selfCopy->OpenStorage(QStringLiteral("Child"))->GetStorageNames().isEmpty());
+
+    EXPECT_TRUE(root.RemoveStream(QStringLiteral("CONTENTS")));
+    EXPECT_FALSE(root.HasStream(QStringLiteral("Contents")));
+    EXPECT_FALSE(root.RemoveStream(QStringLiteral("Contents")));
+    EXPECT_TRUE(root.RemoveStorage(QStringLiteral("ITEM")));
+    EXPECT_FALSE(root.HasStorage(QStringLiteral("Item")));
+    EXPECT_FALSE(root.RemoveStorage(QStringLiteral("Item")));
+}
+
+TEST(CompoundFile, DamagedFilesAreRefused)
+{
+    const QByteArray good = SampleBytes(OutputDir(QStringLiteral("damaged")));
+    ASSERT_GT(good.size(), 20000);
+    auto expectRefused = [](const QByteArray& bytes, const char* what) {
+        CCompoundFile file;
+        file.GetRoot().WriteStream(QStringLiteral("Before"), "kept");
+        QString error;
+        EXPECT_FALSE(file.LoadFromMemory(bytes, error)) << what;
+        EXPECT_FALSE(error.isEmpty()) << what;
+        // A refused file leaves the tree as it was.
+        EXPECT_EQ(file.GetRoot().ReadStream(QStringLiteral("Before")), QByteArray("kept")) << what;
+        return error;
+    };
+
+    // Every cut loses part of the allocation table, which comes last.
+    for (qsizetype cut = 0; cut < good.size(); cut += (cut < 1024 ? 7 : 131))
+        expectRefused(good.left(cut), "truncated");
+
+    for (quint32 seed = 1; seed <= 20; ++seed) {
+        expectRefused(Pattern(512 + 997 * seed, seed), "random bytes");
+        QByteArray withSignature = Pattern(4096, seed);
+        withSignature.replace(0, 8, QByteArray::fromHex("d0cf11e0a1b11ae1"));
+        CCompoundFile file;
+        QString error;
+        if (!file.LoadFromMemory(withSignature, error)) {
+            EXPECT_FALSE(error.isEmpty());
+        }
+    }
+
+    // A stream that claims more than the whole file. The reader leaves such an entry out, with
+    // every entry linked below it in the directory; loading it would lose them on the next save.
+    {
+        QByteArray bytes = good;
+        const qsizetype entry = DirEntryOffset(bytes, QStringLiteral("Deep"));
+        ASSERT_GE(entry, 0);
+        PutDword(bytes, entry + kEntrySize, quint32(good.size()) * 4);
+        expectRefused(bytes, "oversized stream");
+    }
+    // An entry of an unknown type.
+    {
+        QByteArray bytes = good;
+        const qsizetype entry = DirEntryOffset(bytes, QStringLiteral("Nested"));
+        ASSERT_GE(entry, 0);
+        bytes[entry + 0x42] = char(7);
+        expectRefused(bytes, "unknown entry type");
+    }
+    // A stream longer than its chain of sectors.
+    {
+        QByteArray bytes = good;
+        const qsizetype entry = DirEntryOffset(bytes, QStringLiteral("Deep"));
+        PutDword(bytes, entry + kEntrySize, 9000 + 2048);
+        expectRefused(bytes, "short chain");
+    }
+    // Streams that share one chain of sectors, together claiming more than the file.
+    {
+        QByteArray bytes = good;
+        const qsizetype deep = DirEntryOffset(bytes, QStringLiteral("Deep"));
+        const quint32 start = GetDword(bytes, deep + kEntryStart);
+        for (const QString& name : {QStringLiteral("Data"), QStringLiteral("Edge"),
+                                    QStringLiteral("Contents"), QStringLiteral("CONTENTS")}) {
+            const qsizetype entry = DirEntryOffset(bytes, name);
+            ASSERT_GE(entry, 0) << name.toStdString();
+            PutDword(bytes, entry + kEntryStart, start);
+            PutDword(bytes, entry + kEntrySize, 9000);
+        }
+        expectRefused(bytes, "shared sectors");
+    }
+
+    // Scattered damage must never crash or read out of bounds; refusal or success are both fine.
+    QRandomGenerator gen(42);
+    for (int round = 0; round < 400; ++round) {
+        QByteArray bytes = good;
+        const int flips = 1 + int(gen.bounded(8));
+        for (int i = 0; i < flips; ++i)
+            bytes[qsizetype(gen.bounded(quint32(bytes.size())))] = char(gen.bounded(256));
+        CCompoundFile file;
+        QString error;
+        if (!file.LoadFromMemory(bytes, error)) {
+            EXPECT_FALSE(error.isEmpty());
+        }
+    }
+}
+
+TEST(CompoundFile, SaveReplacesTargetOnlyWhenComplete)
+{
+    const QString dir = OutputDir(QStringLiteral("save"));
+    const QString path = dir + QStringLiteral("/doc.tag");
+    QString error;
+
+    // Loading a file that is not there reports it.
+    CCompoundFile missing;
+    EXPECT_FALSE(missing.Load(path, error));
+    EXPECT_TRUE(error.contains(QStringLiteral("doc.tag"))) << error.toStdString();
+
+    // A folder that does not exist.
+    error.clear();
+    EXPECT_FALSE(Sample().Save(dir + QStringLiteral("/no such folder/doc.tag"), error));
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_FALSE(QFileInfo::exists(dir + QStringLiteral("/no such folder")));
+
+    // A successful save over an existing file replaces it.
+    ASSERT_TRUE(WriteAll(path, "an older file"));
+    ASSERT_TRUE(Sample().Save(path, error)) << error.toStdString();
+    CCompoundFile reread;
+    ASSERT_TRUE(reread.Load(path, error)) << error.toStdString();
+    EXPECT_TRUE(reread.GetRoot() == Sample().GetRoot());
+
+    // A read-only target stays as it was.
+    const QByteArray before = ReadAll(path);
+    ASSERT_TRUE(QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::ReadGroup));
+    CCompoundFile changed;
+    changed.GetRoot().WriteStream(QStringLiteral("Contents"), "changed");
+    error.clear();
+    EXPECT_FALSE(changed.Save(path, error));
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_EQ(ReadAll(path), before);
+    QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+
+    // A folder in the way of the target.
+    const QString folder = dir + QStringLiteral("/folder.tag");
+    ASSERT_TRUE(QDir(dir).mkdir(QStringLiteral("folder.tag")));
+    error.clear();
+    EXPECT_FALSE(changed.Save(folder, error));
+    EXPECT_FALSE(error.isEmpty());
+
+    // No temporary file is left behind by any of this.
+    EXPECT_EQ(QDir(dir).entryList(QDir::Files | QDir::Hidden | QDir::System),
+              QStringList{QStringLiteral("doc.tag")});
+}
