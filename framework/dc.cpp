@@ -1,0 +1,529 @@
+#include "framework/dc.h"
+
+#include <QStringList>
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <utility>
+
+namespace {
+
+// v * num / den rounded to the nearest integer (halves upwards), clamped to 32 bits. Computed in
+// 128 bits: coordinates and extents may each use the whole 32-bit range.
+LONG ScaleRound(std::int64_t v, std::int64_t num, std::int64_t den)
+{
+    if (den == 0)
+        return LONG(std::clamp<std::int64_t>(v, INT32_MIN, INT32_MAX));
+    if (den < 0) {
+        num = -num;
+        den = -den;
+    }
+    const __int128 n = __int128(2) * v * num + den;
+    const __int128 d = __int128(2) * den;
+    __int128 q = n / d;
+    if (n % d != 0 && n < 0)
+        --q;
+    if (q < INT32_MIN)
+        return INT32_MIN;
+    if (q > INT32_MAX)
+        return INT32_MAX;
+    return LONG(q);
+}
+
+}  // namespace
+
+int CDC::SetMapMode(int mode)
+{
+    if (mode != MM_TEXT && mode != MM_ANISOTROPIC)
+        return 0;
+    const int previous = m_s.mapMode;
+    m_s.mapMode = mode;
+    if (mode == MM_TEXT) {
+        m_s.windowExt = CSize(1, 1);
+        m_s.viewportExt = CSize(1, 1);
+    }
+    return previous;
+}
+
+CSize CDC::SetWindowExt(int cx, int cy)
+{
+    const CSize previous = m_s.windowExt;
+    if (cx == 0 || cy == 0)
+        return CSize();
+    if (m_s.mapMode == MM_ANISOTROPIC)
+        m_s.windowExt = CSize(cx, cy);
+    return previous;
+}
+
+CSize CDC::SetViewportExt(int cx, int cy)
+{
+    const CSize previous = m_s.viewportExt;
+    if (cx == 0 || cy == 0)
+        return CSize();
+    if (m_s.mapMode == MM_ANISOTROPIC)
+        m_s.viewportExt = CSize(cx, cy);
+    return previous;
+}
+
+CPoint CDC::SetWindowOrg(int x, int y)
+{
+    const CPoint previous = m_s.windowOrg;
+    m_s.windowOrg = CPoint(x, y);
+    return previous;
+}
+
+CPoint CDC::OffsetWindowOrg(int dx, int dy)
+{
+    return SetWindowOrg(m_s.windowOrg.x + dx, m_s.windowOrg.y + dy);
+}
+
+CPoint CDC::SetViewportOrg(int x, int y)
+{
+    const CPoint previous = m_s.viewportOrg;
+    m_s.viewportOrg = CPoint(x, y);
+    return previous;
+}
+
+CPoint CDC::OffsetViewportOrg(int dx, int dy)
+{
+    return SetViewportOrg(m_s.viewportOrg.x + dx, m_s.viewportOrg.y + dy);
+}
+
+void CDC::LPtoDP(CPoint* points, int count) const
+{
+    if (!points)
+        return;
+    for (int i = 0; i < count; ++i) {
+        CPoint& p = points[i];
+        p.x = LONG(std::clamp<std::int64_t>(
+            std::int64_t(ScaleRound(std::int64_t(p.x) - m_s.windowOrg.x, m_s.viewportExt.cx,
+                                    m_s.windowExt.cx)) + m_s.viewportOrg.x,
+            INT32_MIN, INT32_MAX));
+        p.y = LONG(std::clamp<std::int64_t>(
+            std::int64_t(ScaleRound(std::int64_t(p.y) - m_s.windowOrg.y, m_s.viewportExt.cy,
+                                    m_s.windowExt.cy)) + m_s.viewportOrg.y,
+            INT32_MIN, INT32_MAX));
+    }
+}
+
+void CDC::DPtoLP(CPoint* points, int count) const
+{
+    if (!points)
+        return;
+    for (int i = 0; i < count; ++i) {
+        CPoint& p = points[i];
+        p.x = LONG(std::clamp<std::int64_t>(
+            std::int64_t(ScaleRound(std::int64_t(p.x) - m_s.viewportOrg.x, m_s.windowExt.cx,
+                                    m_s.viewportExt.cx)) + m_s.windowOrg.x,
+            INT32_MIN, INT32_MAX));
+        p.y = LONG(std::clamp<std::int64_t>(
+            std::int64_t(ScaleRound(std::int64_t(p.y) - m_s.viewportOrg.y, m_s.windowExt.cy,
+                                    m_s.viewportExt.cy)) + m_s.windowOrg.y,
+            INT32_MIN, INT32_MAX));
+    }
+}
+
+void CDC::LPtoDP(CRect* rect) const
+{
+    if (!rect)
+        return;
+    CPoint corners[2] = {rect->TopLeft(), rect->BottomRight()};
+    LPtoDP(corners, 2);
+    *rect = CRect(corners[0], corners[1]);
+}
+
+void CDC::DPtoLP(CRect* rect) const
+{
+    if (!rect)
+        return;
+    CPoint corners[2] = {rect->TopLeft(), rect->BottomRight()};
+    DPtoLP(corners, 2);
+    *rect = CRect(corners[0], corners[1]);
+}
+
+void CDC::LPtoDP(CSize* size) const
+{
+    if (!size)
+        return;
+    size->cx = ScaleRound(size->cx, m_s.viewportExt.cx, m_s.windowExt.cx);
+    size->cy = ScaleRound(size->cy, m_s.viewportExt.cy, m_s.windowExt.cy);
+}
+
+void CDC::DPtoLP(CSize* size) const
+{
+    if (!size)
+        return;
+    size->cx = ScaleRound(size->cx, m_s.windowExt.cx, m_s.viewportExt.cx);
+    size->cy = ScaleRound(size->cy, m_s.windowExt.cy, m_s.viewportExt.cy);
+}
+
+int CDC::SaveDC()
+{
+    m_saved.push_back(m_s);
+    return int(m_saved.size());
+}
+
+BOOL CDC::RestoreDC(int savedDC)
+{
+    const int depth = int(m_saved.size());
+    const int level = savedDC < 0 ? depth + savedDC + 1 : savedDC;
+    if (level < 1 || level > depth)
+        return FALSE;
+    m_s = m_saved[size_t(level - 1)];
+    m_saved.resize(size_t(level - 1));
+    ClipChanged();
+    return TRUE;
+}
+
+CPen* CDC::SelectObject(CPen* pen)
+{
+    if (!pen || !pen->GetSafeHandle())
+        return nullptr;
+    CPen* previous = m_s.penObject;
+    m_s.penObject = pen;
+    m_s.pen = pen->Desc();
+    return previous;
+}
+
+CBrush* CDC::SelectObject(CBrush* brush)
+{
+    if (!brush || !brush->GetSafeHandle())
+        return nullptr;
+    CBrush* previous = m_s.brushObject;
+    m_s.brushObject = brush;
+    m_s.brush = brush->Desc();
+    return previous;
+}
+
+CFont* CDC::SelectObject(CFont* font)
+{
+    if (!font || !font->GetSafeHandle())
+        return nullptr;
+    CFont* previous = m_s.fontObject;
+    m_s.fontObject = font;
+    m_s.font = font->Desc();
+    return previous;
+}
+
+CGdiObject* CDC::SelectObject(CGdiObject* object)
+{
+    if (!object)
+        return nullptr;
+    switch (object->GetKind()) {
+    case CGdiObject::Kind::Pen: return SelectObject(static_cast<CPen*>(object));
+    case CGdiObject::Kind::Brush: return SelectObject(static_cast<CBrush*>(object));
+    case CGdiObject::Kind::Font: return SelectObject(static_cast<CFont*>(object));
+    }
+    return nullptr;
+}
+
+CGdiObject* CDC::SelectStockObject(int index)
+{
+    return SelectObject(GetStockObjectPtr(index));
+}
+
+CDC::State::State()
+    : penObject(static_cast<CPen*>(GetStockObjectPtr(BLACK_PEN))),
+      brushObject(static_cast<CBrush*>(GetStockObjectPtr(WHITE_BRUSH))),
+      fontObject(static_cast<CFont*>(GetStockObjectPtr(SYSTEM_FONT)))
+{
+    pen = penObject->Desc();
+    brush = brushObject->Desc();
+    font = fontObject->Desc();
+}
+
+COLORREF CDC::SetTextColor(COLORREF c)
+{
+    return std::exchange(m_s.textColor, c);
+}
+
+COLORREF CDC::SetBkColor(COLORREF c)
+{
+    return std::exchange(m_s.bkColor, c);
+}
+
+int CDC::SetBkMode(int mode)
+{
+    if (mode != TRANSPARENT && mode != OPAQUE)
+        return 0;
+    return std::exchange(m_s.bkMode, mode);
+}
+
+CSize CDC::GetTextExtent(const CString& text)
+{
+    return MeasureText(text);
+}
+
+BOOL CDC::GetTextExtentPoint32W(const CString& text, int count, CSize* size)
+{
+    if (!size || count < 0)
+        return FALSE;
+    *size = MeasureText(text.left(count));
+    return TRUE;
+}
+
+BOOL CDC::GetTextMetrics(TEXTMETRICW* metrics)
+{
+    if (!metrics)
+        return FALSE;
+    *metrics = MeasureFont();
+    return TRUE;
+}
+
+BOOL CDC::ExtTextOut(int x, int y, UINT options, const CRect* rect, const CString& text,
+                     const int* dx)
+{
+    CRect r;
+    if (rect) {
+        r = *rect;
+        r.NormalizeRect();
+    }
+    DrawTextRun(x, y, options, rect ? &r : nullptr, text, dx);
+    return TRUE;
+}
+
+int CDC::DrawText(const CString& text, CRect* rect, UINT format)
+{
+    if (!rect)
+        return 0;
+    QStringList lines;
+    if (format & DT_SINGLELINE) {
+        QString one = text;
+        one.remove(QLatin1Char('\r'));
+        one.remove(QLatin1Char('\n'));
+        lines << one;
+    } else {
+        QString all = text;
+        all.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+        all.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+        lines = all.split(QLatin1Char('\n'));
+    }
+    const TEXTMETRICW tm = MeasureFont();
+    const int lineHeight = tm.tmHeight;
+    std::vector<CSize> extents;
+    LONG widest = 0;
+    for (const QString& line : lines) {
+        extents.push_back(MeasureText(line));
+        widest = std::max(widest, extents.back().cx);
+    }
+    const int total = lineHeight * int(lines.size());
+    if (format & DT_CALCRECT) {
+        rect->right = rect->left + widest;
+        rect->bottom = rect->top + total;
+        return total;
+    }
+    int y = rect->top;
+    if ((format & DT_SINGLELINE) && (format & DT_VCENTER))
+        y = rect->top + (rect->Height() - lineHeight) / 2;
+    const UINT options = (format & DT_NOCLIP) ? 0 : ETO_CLIPPED;
+    for (int i = 0; i < int(lines.size()); ++i) {
+        int x = rect->left;
+        if (format & DT_CENTER)
+            x = rect->left + (rect->Width() - extents[size_t(i)].cx) / 2;
+        else if (format & DT_RIGHT)
+            x = rect->right - extents[size_t(i)].cx;
+        if (!lines[i].isEmpty())
+            ExtTextOut(x, y, options, rect, lines[i]);
+        y += lineHeight;
+    }
+    return total;
+}
+
+QRect CDC::ToDeviceRect(const CRect& logical) const
+{
+    CRect r = logical;
+    LPtoDP(&r);
+    r.NormalizeRect();
+    return QRect(r.left, r.top, r.Width(), r.Height());
+}
+
+int CDC::ClipKind() const
+{
+    const CSize surface = SurfaceSize();
+    QRegion visible(0, 0, surface.cx, surface.cy);
+    if (m_s.clipped)
+        visible &= m_s.clip;
+    if (visible.isEmpty())
+        return NULLREGION;
+    return visible.rectCount() == 1 ? SIMPLEREGION : COMPLEXREGION;
+}
+
+int CDC::IntersectClipRect(int l, int t, int r, int b)
+{
+    const CSize surface = SurfaceSize();
+    const QRegion base = m_s.clipped ? m_s.clip : QRegion(0, 0, surface.cx, surface.cy);
+    CRect rc(l, t, r, b);
+    rc.NormalizeRect();
+    m_s.clip = base & QRegion(ToDeviceRect(rc));
+    m_s.clipped = true;
+    ClipChanged();
+    return ClipKind();
+}
+
+int CDC::IntersectClipRect(const CRect* rect)
+{
+    return rect ? IntersectClipRect(rect->left, rect->top, rect->right, rect->bottom) : 0;
+}
+
+int CDC::ExcludeClipRect(int l, int t, int r, int b)
+{
+    const CSize surface = SurfaceSize();
+    const QRegion base = m_s.clipped ? m_s.clip : QRegion(0, 0, surface.cx, surface.cy);
+    CRect rc(l, t, r, b);
+    rc.NormalizeRect();
+    m_s.clip = base - QRegion(ToDeviceRect(rc));
+    m_s.clipped = true;
+    ClipChanged();
+    return ClipKind();
+}
+
+int CDC::ExcludeClipRect(const CRect* rect)
+{
+    return rect ? ExcludeClipRect(rect->left, rect->top, rect->right, rect->bottom) : 0;
+}
+
+int CDC::GetClipBox(CRect* rect) const
+{
+    if (!rect)
+        return 0;
+    const CSize surface = SurfaceSize();
+    QRegion visible(0, 0, surface.cx, surface.cy);
+    if (m_s.clipped)
+        visible &= m_s.clip;
+    if (visible.isEmpty()) {
+        rect->SetRectEmpty();
+        return NULLREGION;
+    }
+    const QRect box = visible.boundingRect();
+    CRect r(box.left(), box.top(), box.left() + box.width(), box.top() + box.height());
+    DPtoLP(&r);
+    r.NormalizeRect();
+    *rect = r;
+    return visible.rectCount() == 1 ? SIMPLEREGION : COMPLEXREGION;
+}
+
+int CDC::SelectClipRgn(std::nullptr_t)
+{
+    m_s.clipped = false;
+    m_s.clip = QRegion();
+    ClipChanged();
+    return ClipKind();
+}
+
+BOOL CDC::Rectangle(int l, int t, int r, int b)
+{
+    CRect rc(l, t, r, b);
+    rc.NormalizeRect();
+    DrawRectangle(rc);
+    return TRUE;
+}
+
+BOOL CDC::Rectangle(const CRect* rect)
+{
+    return rect ? Rectangle(rect->left, rect->top, rect->right, rect->bottom) : FALSE;
+}
+
+BOOL CDC::RoundRect(int l, int t, int r, int b, int cornerWidth, int cornerHeight)
+{
+    CRect rc(l, t, r, b);
+    rc.NormalizeRect();
+    DrawRoundRect(rc, CPoint(std::abs(cornerWidth), std::abs(cornerHeight)));
+    return TRUE;
+}
+
+BOOL CDC::RoundRect(const CRect* rect, CPoint corner)
+{
+    return rect ? RoundRect(rect->left, rect->top, rect->right, rect->bottom, corner.x, corner.y)
+                : FALSE;
+}
+
+BOOL CDC::Ellipse(int l, int t, int r, int b)
+{
+    CRect rc(l, t, r, b);
+    rc.NormalizeRect();
+    DrawEllipse(rc);
+    return TRUE;
+}
+
+BOOL CDC::Ellipse(const CRect* rect)
+{
+    return rect ? Ellipse(rect->left, rect->top, rect->right, rect->bottom) : FALSE;
+}
+
+BOOL CDC::Polygon(const CPoint* points, int count)
+{
+    if (!points || count < 2)
+        return FALSE;
+    DrawPolygon(points, count);
+    return TRUE;
+}
+
+CPoint CDC::MoveTo(int x, int y)
+{
+    return std::exchange(m_s.position, CPoint(x, y));
+}
+
+BOOL CDC::LineTo(int x, int y)
+{
+    const CPoint from = m_s.position;
+    m_s.position = CPoint(x, y);
+    DrawLine(from, m_s.position);
+    return TRUE;
+}
+
+void CDC::FillRect(const CRect* rect, CBrush* brush)
+{
+    if (!rect || !brush || !brush->GetSafeHandle() || brush->Desc().lbStyle == BS_NULL)
+        return;
+    CRect r = *rect;
+    r.NormalizeRect();
+    DrawFill(r, brush->Desc().lbColor);
+}
+
+void CDC::FillSolidRect(const CRect* rect, COLORREF colour)
+{
+    SetBkColor(colour);
+    if (!rect)
+        return;
+    CRect r = *rect;
+    r.NormalizeRect();
+    DrawFill(r, colour);
+}
+
+void CDC::InvertRect(const CRect* rect)
+{
+    if (!rect)
+        return;
+    CRect r = *rect;
+    r.NormalizeRect();
+    DrawInvert(r);
+}
+
+void CDC::DrawFocusRect(const CRect* rect)
+{
+    if (!rect)
+        return;
+    CRect r = *rect;
+    r.NormalizeRect();
+    DrawFocus(r);
+}
+
+COLORREF CDC::SetPixel(int x, int y, COLORREF colour)
+{
+    DrawPixel(CPoint(x, y), colour);
+    return colour;
+}
+
+int CDC::GetDeviceCaps(int index) const
+{
+    return DeviceCapability(index);
+}
+
+int CDC::DevicePenWidth(const LOGPEN& pen) const
+{
+    if (pen.lopnWidth.x <= 0)
+        return 1;
+    CSize s(pen.lopnWidth.x, 0);
+    LPtoDP(&s);
+    return std::max<LONG>(1, std::abs(s.cx));
+}

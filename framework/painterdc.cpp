@@ -1,0 +1,581 @@
+#include "framework/painterdc.h"
+
+#include <QFontMetricsF>
+#include <QHash>
+#include <QPaintEngine>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPagedPaintDevice>
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+QColor Colour(COLORREF c)
+{
+    return QColor(GetRValue(c), GetGValue(c), GetBValue(c));
+}
+
+// Proportions of a face per pixel of em size, measured once at a large size so that rounding
+// does not spoil them.
+struct FaceProportions {
+    double ascent = 0.9;
+    double descent = 0.2;
+    double average = 0.5;
+    double maxWidth = 1.0;
+};
+
+FaceProportions ProportionsOf(const QFont& font)
+{
+    static thread_local QHash<QString, FaceProportions> cache;
+    const QString key = font.family() + QLatin1Char('|') + QString::number(int(font.weight())) +
+                        QLatin1Char('|') + QString::number(int(font.italic()));
+    auto it = cache.constFind(key);
+    if (it != cache.constEnd())
+        return *it;
+    QFont big(font);
+    big.setPixelSize(1000);
+    big.setUnderline(false);
+    big.setStrikeOut(false);
+    const QFontMetricsF fm(big);
+    FaceProportions p;
+    if (fm.ascent() + fm.descent() > 0) {
+        p.ascent = fm.ascent() / 1000.0;
+        p.descent = fm.descent() / 1000.0;
+        p.average = std::max(1.0, fm.averageCharWidth()) / 1000.0;
+        p.maxWidth = std::max(1.0, fm.maxWidth()) / 1000.0;
+    }
+    cache.insert(key, p);
+    return p;
+}
+
+// Largest em size asked of the font engine; larger requests are device nonsense.
+constexpr int kMaxPixelSize = 16384;
+
+}  // namespace
+
+CPainterDC::CPainterDC(QPaintDevice* device, bool printing) : CDC(printing), m_device(device)
+{
+    if (device) {
+        m_painter = new QPainter;
+        m_ownPainter = true;
+        m_painter->begin(device);
+    }
+    Init(printing);
+}
+
+CPainterDC::CPainterDC(QPainter* painter, bool printing) : CDC(printing), m_painter(painter)
+{
+    if (painter) {
+        m_device = painter->device();
+        painter->save();
+    }
+    Init(printing);
+}
+
+void CPainterDC::Init(bool)
+{
+    if (!m_painter || !m_painter->isActive())
+        return;
+    m_painter->resetTransform();
+    m_painter->setClipping(false);
+    m_painter->setRenderHint(QPainter::Antialiasing, false);
+    m_painter->setRenderHint(QPainter::TextAntialiasing, true);
+    m_painter->setBackgroundMode(Qt::TransparentMode);
+}
+
+CPainterDC::~CPainterDC()
+{
+    if (!m_painter)
+        return;
+    if (m_ownPainter) {
+        if (m_painter->isActive())
+            m_painter->end();
+        delete m_painter;
+    } else if (m_painter->isActive()) {
+        m_painter->restore();
+    }
+}
+
+bool CPainterDC::Ready()
+{
+    if (!m_painter || !m_painter->isActive())
+        return false;
+    if (m_appliedClip != ClipGeneration()) {
+        m_appliedClip = ClipGeneration();
+        if (CurrentState().clipped)
+            m_painter->setClipRegion(CurrentState().clip, Qt::ReplaceClip);
+        else
+            m_painter->setClipping(false);
+    }
+    return true;
+}
+
+CSize CPainterDC::SurfaceSize() const
+{
+    return m_device ? CSize(m_device->width(), m_device->height()) : CSize();
+}
+
+int CPainterDC::DeviceCapability(int index) const
+{
+    if (!m_device)
+        return 0;
+    const auto* paged = dynamic_cast<const QPagedPaintDevice*>(m_device);
+    const int dpi = m_device->logicalDpiX();
+    switch (index) {
+    case HORZRES: return m_device->width();
+    case VERTRES: return m_device->height();
+    case LOGPIXELSX: return m_device->logicalDpiX();
+    case LOGPIXELSY: return m_device->logicalDpiY();
+    case PHYSICALWIDTH: return paged ? paged->pageLayout().fullRectPixels(dpi).width() : m_device->width();
+    case PHYSICALHEIGHT: return paged ? paged->pageLayout().fullRectPixels(dpi).height() : m_device->height();
+    case PHYSICALOFFSETX: return paged ? paged->pageLayout().paintRectPixels(dpi).left() : 0;
+    case PHYSICALOFFSETY: return paged ? paged->pageLayout().paintRectPixels(dpi).top() : 0;
+    default: return 0;
+    }
+}
+
+const CPainterDC::RealFont& CPainterDC::Realise()
+{
+    const State& s = CurrentState();
+    if (m_realValid && std::memcmp(&m_realFor, &s.font, sizeof(LOGFONTW)) == 0 &&
+        m_realExt[0] == s.windowExt && m_realExt[1] == s.viewportExt)
+        return m_real;
+    const LOGFONTW& lf = s.font;
+    RealFont r;
+    r.font = QFont(SubstituteFaceName(FaceNameOf(lf)));
+    const int weight = lf.lfWeight <= 0 ? FW_NORMAL : std::clamp<int>(lf.lfWeight, 1, 1000);
+    r.font.setWeight(QFont::Weight(weight));
+    r.font.setItalic(lf.lfItalic != 0);
+    r.font.setUnderline(lf.lfUnderline != 0);
+    r.font.setStrikeOut(lf.lfStrikeOut != 0);
+    r.font.setKerning(false);
+    r.font.setHintingPreference(QFont::PreferNoHinting);
+    const FaceProportions p = ProportionsOf(r.font);
+    const double cellPerEm = p.ascent + p.descent;
+
+    // A positive height asks for the character cell, a negative one for the em size.
+    int em = 0;
+    int cell = 0;
+    if (lf.lfHeight == 0) {
+        const int dpi = m_device ? m_device->logicalDpiY() : 96;
+        em = std::max(1, dpi * 12 / 72);
+        cell = std::max(1, int(std::lround(em * cellPerEm)));
+    } else {
+        CSize h(0, lf.lfHeight);
+        LPtoDP(&h);
+        const int px = std::clamp<int>(std::abs(h.cy), 1, kMaxPixelSize);
+        if (lf.lfHeight > 0) {
+            cell = px;
+            em = std::clamp(int(std::lround(px / cellPerEm)), 1, kMaxPixelSize);
+        } else {
+            em = px;
+            cell = std::max(1, int(std::lround(px * cellPerEm)));
+        }
+    }
+    r.font.setPixelSize(em);
+    r.height = cell;
+    r.ascent = int(std::lround(cell * p.ascent / cellPerEm));
+    r.internalLeading = std::max(0, cell - em);
+    const double natural = em * p.average;
+    if (lf.lfWidth != 0) {
+        CSize w(std::abs(lf.lfWidth), 0);
+        LPtoDP(&w);
+        r.averageWidth = std::clamp<int>(std::abs(w.cx), 1, kMaxPixelSize);
+        r.stretch = r.averageWidth / natural;
+    } else {
+        r.averageWidth = std::max(1, int(std::lround(natural)));
+    }
+    r.maxWidth = std::max(1, int(std::lround(em * p.maxWidth * r.stretch)));
+    r.angle = lf.lfEscapement / 10.0;
+
+    m_real = r;
+    m_realFor = lf;
+    m_realExt[0] = s.windowExt;
+    m_realExt[1] = s.viewportExt;
+    m_realValid = true;
+    return m_real;
+}
+
+double CPainterDC::Advance(const RealFont& f, const QString& text) const
+{
+    const QFontMetricsF fm = m_device ? QFontMetricsF(f.font, m_device) : QFontMetricsF(f.font);
+    return fm.horizontalAdvance(text) * f.stretch;
+}
+
+TEXTMETRICW CPainterDC::MeasureFont()
+{
+    const RealFont& f = Realise();
+    auto toLogicalY = [this](int v) {
+        CSize s(0, v);
+        DPtoLP(&s);
+        return std::abs(s.cy);
+    };
+    auto toLogicalX = [this](int v) {
+        CSize s(v, 0);
+        DPtoLP(&s);
+        return std::abs(s.cx);
+    };
+    TEXTMETRICW tm;
+    tm.tmHeight = toLogicalY(f.height);
+    tm.tmAscent = toLogicalY(f.ascent);
+    tm.tmDescent = tm.tmHeight - tm.tmAscent;
+    tm.tmInternalLeading = toLogicalY(f.internalLeading);
+    tm.tmAveCharWidth = toLogicalX(f.averageWidth);
+    tm.tmMaxCharWidth = toLogicalX(f.maxWidth);
+    tm.tmWeight = CurrentState().font.lfWeight > 0 ? CurrentState().font.lfWeight : FW_NORMAL;
+    return tm;
+}
+
+CSize CPainterDC::MeasureText(const CString& text)
+{
+    const RealFont& f = Realise();
+    CSize s(LONG(std::lround(Advance(f, text))), f.height);
+    DPtoLP(&s);
+    return CSize(std::abs(s.cx), std::abs(s.cy));
+}
+
+QRect CPainterDC::DeviceRect(const CRect& logical) const
+{
+    CRect r = logical;
+    LPtoDP(&r);
+    r.NormalizeRect();
+    return QRect(r.left, r.top, r.Width(), r.Height());
+}
+
+CPainterDC::PenSpec CPainterDC::CurrentPen() const
+{
+    const LOGPEN& lp = CurrentState().pen;
+    PenSpec pen;
+    const UINT style = lp.lopnStyle & 0x0F;
+    pen.none = style == PS_NULL;
+    pen.insideFrame = style == PS_INSIDEFRAME;
+    pen.width = DevicePenWidth(lp);
+    pen.colour = Colour(lp.lopnColor);
+    // Styled lines exist only for thin pens; a wider styled pen draws solid.
+    if (lp.lopnWidth.x <= 1) {
+        if (style == PS_DOT)
+            pen.pattern = {3, 3};
+        else if (style == PS_DASH)
+            pen.pattern = {18, 6};
+        if (!pen.pattern.isEmpty())
+            pen.width = 1;
+    }
+    return pen;
+}
+
+bool CPainterDC::HasRasterOps() const
+{
+    return m_painter && m_painter->paintEngine() &&
+           m_painter->paintEngine()->hasFeature(QPaintEngine::RasterOpModes) &&
+           m_painter->paintEngine()->type() == QPaintEngine::Raster;
+}
+
+// One pixel-wide horizontal and vertical segments are set pixel by pixel (as runs), so that the
+// pixels are exact on every device; everything else goes through the painter's stroker. The
+// end point is not drawn.
+void CPainterDC::StrokeSegment(QPoint a, QPoint b, const PenSpec& pen)
+{
+    if (pen.none || a == b)
+        return;
+    const bool opaque = CurrentState().bkMode == OPAQUE;
+    if (pen.width == 1 && (a.x() == b.x() || a.y() == b.y())) {
+        const int length = std::abs(b.x() - a.x()) + std::abs(b.y() - a.y());
+        const int sx = b.x() > a.x() ? 1 : (b.x() < a.x() ? -1 : 0);
+        const int sy = b.y() > a.y() ? 1 : (b.y() < a.y() ? -1 : 0);
+        const QColor bk = Colour(CurrentState().bkColor);
+        auto run = [&](int from, int to, const QColor& c) {  // pixels [from, to) along the line
+            if (to <= from)
+                return;
+            const QPoint p0 = a + QPoint(sx * from, sy * from);
+            const QPoint p1 = a + QPoint(sx * (to - 1), sy * (to - 1));
+            m_painter->fillRect(QRect(p0, p1).normalized(), c);
+        };
+        if (pen.pattern.isEmpty()) {
+            run(0, length, pen.colour);
+            return;
+        }
+        int pos = 0;
+        int k = 0;
+        while (pos < length) {
+            const int n = int(pen.pattern[k % pen.pattern.size()]);
+            const int end = std::min(length, pos + n);
+            if (k % 2 == 0)
+                run(pos, end, pen.colour);
+            else if (opaque)
+                run(pos, end, bk);
+            pos = end;
+            ++k;
+        }
+        return;
+    }
+    QPainterPath path(QPointF(a) + QPointF(0.5, 0.5));
+    path.lineTo(QPointF(b) + QPointF(0.5, 0.5));
+    StrokePath(path, pen);
+}
+
+void CPainterDC::StrokePath(const QPainterPath& path, const PenSpec& pen)
+{
+    if (pen.none)
+        return;
+    QPen qp(pen.colour, pen.width, Qt::SolidLine, pen.width > 1 ? Qt::RoundCap : Qt::FlatCap,
+            pen.width > 1 ? Qt::RoundJoin : Qt::MiterJoin);
+    m_painter->setBrush(Qt::NoBrush);
+    if (!pen.pattern.isEmpty()) {
+        if (CurrentState().bkMode == OPAQUE) {
+            QPen under(qp);
+            under.setColor(Colour(CurrentState().bkColor));
+            m_painter->setPen(under);
+            m_painter->drawPath(path);
+        }
+        qp.setDashPattern(pen.pattern);
+    }
+    m_painter->setPen(qp);
+    m_painter->drawPath(path);
+}
+
+void CPainterDC::FillShape(const QPainterPath& path)
+{
+    const LOGBRUSH& b = CurrentState().brush;
+    if (b.lbStyle == BS_NULL)
+        return;
+    m_painter->setPen(Qt::NoPen);
+    m_painter->setBrush(Colour(b.lbColor));
+    m_painter->drawPath(path);
+    m_painter->setBrush(Qt::NoBrush);
+}
+
+void CPainterDC::DrawRectangle(const CRect& r)
+{
+    if (!Ready())
+        return;
+    const QRect d = DeviceRect(r);
+    const PenSpec pen = CurrentPen();
+    const LOGBRUSH& brush = CurrentState().brush;
+    if (pen.none) {
+        if (brush.lbStyle != BS_NULL && d.width() > 1 && d.height() > 1)
+            m_painter->fillRect(d.adjusted(0, 0, -1, -1), Colour(brush.lbColor));
+        return;
+    }
+    const int w = pen.width;
+    // The outline's outer edge: on the rectangle for an inside-frame pen, else centred on it.
+    const QRect outer = pen.insideFrame || w == 1
+                            ? d
+                            : d.adjusted(-(w - 1) / 2, -(w - 1) / 2, w / 2, w / 2);
+    const QRect inner = outer.adjusted(w, w, -w, -w);
+    if (brush.lbStyle != BS_NULL && inner.isValid())
+        m_painter->fillRect(inner, Colour(brush.lbColor));
+    if (outer.isEmpty())
+        return;
+    if (pen.pattern.isEmpty()) {
+        if (!inner.isValid()) {
+            m_painter->fillRect(outer, pen.colour);
+            return;
+        }
+        m_painter->fillRect(QRect(outer.left(), outer.top(), outer.width(), w), pen.colour);
+        m_painter->fillRect(QRect(outer.left(), outer.bottom() - w + 1, outer.width(), w), pen.colour);
+        m_painter->fillRect(QRect(outer.left(), inner.top(), w, inner.height()), pen.colour);
+        m_painter->fillRect(QRect(inner.right() + 1, inner.top(), w, inner.height()), pen.colour);
+        return;
+    }
+    const QPoint tl = outer.topLeft();
+    const QPoint tr = outer.topRight();
+    const QPoint br = outer.bottomRight();
+    const QPoint bl = outer.bottomLeft();
+    StrokeSegment(tl, tr, pen);
+    StrokeSegment(tr, br, pen);
+    StrokeSegment(br, bl, pen);
+    StrokeSegment(bl, tl, pen);
+}
+
+namespace {
+
+// Geometry of a shape's outline through pixel centres: the pixel at column i covers [i, i + 1).
+QRectF OutlineRect(const QRect& d, bool noPen, bool insideFrame, int w)
+{
+    if (noPen)
+        return QRectF(d.left(), d.top(), d.width() - 1, d.height() - 1);
+    if (insideFrame && w > 1)
+        return QRectF(d.left() + w / 2.0, d.top() + w / 2.0, d.width() - w, d.height() - w);
+    return QRectF(d.left() + 0.5, d.top() + 0.5, d.width() - 1, d.height() - 1);
+}
+
+}  // namespace
+
+void CPainterDC::DrawRoundRect(const CRect& r, CPoint corner)
+{
+    if (!Ready())
+        return;
+    const QRect d = DeviceRect(r);
+    const PenSpec pen = CurrentPen();
+    CSize c(corner.x, corner.y);
+    LPtoDP(&c);
+    const QRectF box = OutlineRect(d, pen.none, pen.insideFrame, pen.width);
+    const qreal rx = std::min<qreal>(std::abs(c.cx) / 2.0, box.width() / 2);
+    const qreal ry = std::min<qreal>(std::abs(c.cy) / 2.0, box.height() / 2);
+    QPainterPath path;
+    path.addRoundedRect(box, rx, ry);
+    FillShape(path);
+    StrokePath(path, pen);
+}
+
+void CPainterDC::DrawEllipse(const CRect& r)
+{
+    if (!Ready())
+        return;
+    const QRect d = DeviceRect(r);
+    const PenSpec pen = CurrentPen();
+    QPainterPath path;
+    path.addEllipse(OutlineRect(d, pen.none, pen.insideFrame, pen.width));
+    FillShape(path);
+    StrokePath(path, pen);
+}
+
+void CPainterDC::DrawPolygon(const CPoint* points, int count)
+{
+    if (!Ready())
+        return;
+    QPolygonF poly;
+    poly.reserve(count + 1);
+    for (int i = 0; i < count; ++i) {
+        CPoint p = points[i];
+        LPtoDP(&p);
+        poly << QPointF(p.x + 0.5, p.y + 0.5);
+    }
+    poly << poly.first();
+    QPainterPath path;
+    path.setFillRule(Qt::OddEvenFill);
+    path.addPolygon(poly);
+    path.closeSubpath();
+    FillShape(path);
+    StrokePath(path, CurrentPen());
+}
+
+void CPainterDC::DrawLine(const CPoint& from, const CPoint& to)
+{
+    if (!Ready())
+        return;
+    CPoint ends[2] = {from, to};
+    LPtoDP(ends, 2);
+    StrokeSegment(QPoint(ends[0].x, ends[0].y), QPoint(ends[1].x, ends[1].y), CurrentPen());
+}
+
+void CPainterDC::DrawFill(const CRect& r, COLORREF colour)
+{
+    if (!Ready())
+        return;
+    m_painter->fillRect(DeviceRect(r), Colour(colour));
+}
+
+void CPainterDC::DrawInvert(const CRect& r)
+{
+    if (!Ready() || !HasRasterOps())
+        return;
+    m_painter->save();
+    m_painter->setCompositionMode(QPainter::RasterOp_NotDestination);
+    m_painter->fillRect(DeviceRect(r), Qt::black);
+    m_painter->restore();
+}
+
+void CPainterDC::DrawFocus(const CRect& r)
+{
+    if (!Ready())
+        return;
+    const QRect d = DeviceRect(r);
+    if (d.isEmpty())
+        return;
+    if (!HasRasterOps()) {
+        PenSpec pen;
+        pen.colour = Qt::black;
+        pen.pattern = {1, 1};
+        StrokeSegment(d.topLeft(), d.topRight(), pen);
+        StrokeSegment(d.topRight(), d.bottomRight(), pen);
+        StrokeSegment(d.bottomRight(), d.bottomLeft(), pen);
+        StrokeSegment(d.bottomLeft(), d.topLeft(), pen);
+        return;
+    }
+    // Every other pixel of the frame is inverted, so drawing it twice takes it away.
+    m_painter->save();
+    m_painter->setCompositionMode(QPainter::RasterOp_SourceXorDestination);
+    auto dot = [this](int x, int y) {
+        if ((x + y) % 2 == 0)
+            m_painter->fillRect(QRect(x, y, 1, 1), Qt::white);
+    };
+    for (int x = d.left(); x <= d.right(); ++x) {
+        dot(x, d.top());
+        if (d.bottom() != d.top())
+            dot(x, d.bottom());
+    }
+    for (int y = d.top() + 1; y < d.bottom(); ++y) {
+        dot(d.left(), y);
+        if (d.right() != d.left())
+            dot(d.right(), y);
+    }
+    m_painter->restore();
+}
+
+void CPainterDC::DrawPixel(const CPoint& p, COLORREF colour)
+{
+    if (!Ready())
+        return;
+    CPoint d = p;
+    LPtoDP(&d);
+    m_painter->fillRect(QRect(d.x, d.y, 1, 1), Colour(colour));
+}
+
+void CPainterDC::DrawTextRun(int x, int y, UINT options, const CRect* rect, const CString& text,
+                             const int* dx)
+{
+    if (!Ready())
+        return;
+    const RealFont& f = Realise();
+    const State& s = CurrentState();
+    m_painter->save();
+    if (rect) {
+        const QRect d = DeviceRect(*rect);
+        if (options & ETO_OPAQUE)
+            m_painter->fillRect(d, Colour(s.bkColor));
+        if (options & ETO_CLIPPED)
+            m_painter->setClipRect(d, s.clipped ? Qt::IntersectClip : Qt::ReplaceClip);
+    }
+    // Character positions along the baseline in device pixels, from the spacing array when given.
+    std::vector<double> at;
+    double width = 0;
+    if (dx) {
+        LONG sum = 0;
+        for (int i = 0; i < int(text.size()); ++i) {
+            CSize off(sum, 0);
+            LPtoDP(&off);
+            at.push_back(off.cx);
+            sum += dx[i];
+        }
+        CSize total(sum, 0);
+        LPtoDP(&total);
+        width = total.cx;
+    } else {
+        width = std::lround(Advance(f, text));
+    }
+    CPoint origin(x, y);
+    LPtoDP(&origin);
+    m_painter->translate(origin.x, origin.y);
+    m_painter->rotate(-f.angle);
+    if (s.bkMode == OPAQUE && width > 0)
+        m_painter->fillRect(QRectF(0, 0, width, f.height), Colour(s.bkColor));
+    m_painter->setFont(f.font);
+    m_painter->setPen(Colour(s.textColor));
+    if (dx) {
+        for (int i = 0; i < int(text.size()); ++i) {
+            m_painter->save();
+            m_painter->translate(at[size_t(i)], 0);
+            m_painter->scale(f.stretch, 1.0);
+            m_painter->drawText(QPointF(0, f.ascent), text.mid(i, 1));
+            m_painter->restore();
+        }
+    } else {
+        m_painter->scale(f.stretch, 1.0);
+        m_painter->drawText(QPointF(0, f.ascent), text);
+    }
+    m_painter->restore();
+}

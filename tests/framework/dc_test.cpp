@@ -1,0 +1,357 @@
+// Device-context behaviour that does not depend on the output: mapping, saved states, selected
+// objects, clipping, text layout helpers; checked through the recording back end.
+
+#include "framework/recordingdc.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using Kind = CRecordedPrimitive::Kind;
+
+// The editing view's mapping: 1536 logical units per inch, 96 pixels per inch.
+void SetInchMapping(CDC& dc)
+{
+    dc.SetMapMode(MM_ANISOTROPIC);
+    dc.SetWindowExt(1536, 1536);
+    dc.SetViewportExt(96, 96);
+}
+
+LOGFONTW Font(LONG height, LONG width = 0)
+{
+    LOGFONTW lf;
+    lf.lfHeight = height;
+    lf.lfWidth = width;
+    lf.lfWeight = FW_NORMAL;
+    SetFaceName(lf, QStringLiteral("Arial"));
+    return lf;
+}
+
+}  // namespace
+
+TEST(DeviceContext, MappingScalesAndShiftsBothWays)
+{
+    CRecordingDC dc;
+    SetInchMapping(dc);
+    CPoint inch(1536, 1536);
+    dc.LPtoDP(&inch);
+    EXPECT_EQ(inch, CPoint(96, 96));
+    CSize size(1536, 768);
+    dc.LPtoDP(&size);
+    EXPECT_EQ(size, CSize(96, 48));
+
+    // Ten inches of window origin and a 16-pixel viewport origin, as the editing view sets them.
+    dc.OffsetWindowOrg(-15360, -15360);
+    dc.OffsetViewportOrg(16, 16);
+    EXPECT_EQ(dc.GetWindowOrg(), CPoint(-15360, -15360));
+    CPoint origin(0, 0);
+    dc.LPtoDP(&origin);
+    EXPECT_EQ(origin, CPoint(976, 976));
+    for (int x = -32000; x <= 32000; x += 16 * 37) {
+        CPoint p[2] = {CPoint(x, -x), CPoint(x + 16, 48)};
+        const CPoint before[2] = {p[0], p[1]};
+        dc.LPtoDP(p, 2);
+        dc.DPtoLP(p, 2);
+        ASSERT_EQ(p[0], before[0]);
+        ASSERT_EQ(p[1], before[1]);
+    }
+    CRect r(0, 0, 1536, 3072);
+    dc.LPtoDP(&r);
+    EXPECT_EQ(r, CRect(976, 976, 1072, 1168));
+    dc.DPtoLP(&r);
+    EXPECT_EQ(r, CRect(0, 0, 1536, 3072));
+
+    // Half a pixel rounds up, also below the origin; a pixel back is 16 units.
+    dc.SetWindowOrg(0, 0);
+    dc.SetViewportOrg(0, 0);
+    CPoint halves[3] = {CPoint(8, -8), CPoint(7, -9), CPoint(24, -24)};
+    dc.LPtoDP(halves, 3);
+    EXPECT_EQ(halves[0], CPoint(1, 0));
+    EXPECT_EQ(halves[1], CPoint(0, -1));
+    EXPECT_EQ(halves[2], CPoint(2, -1));
+    // Far-off coordinates saturate instead of overflowing.
+    dc.SetViewportExt(INT32_MAX, INT32_MAX);
+    dc.SetWindowExt(1, 1);
+    CPoint far(INT32_MAX, INT32_MIN);
+    dc.LPtoDP(&far);
+    EXPECT_EQ(far, CPoint(INT32_MAX, INT32_MIN));
+    SetInchMapping(dc);
+    CSize pixel(1, -1);
+    dc.DPtoLP(&pixel);
+    EXPECT_EQ(pixel, CSize(16, -16));
+}
+
+TEST(DeviceContext, TextModeIgnoresExtentsAndZeroExtentsAreRefused)
+{
+    CRecordingDC dc;
+    EXPECT_EQ(dc.GetMapMode(), MM_TEXT);
+    dc.SetWindowExt(1536, 1536);
+    EXPECT_EQ(dc.GetWindowExt(), CSize(1, 1));
+    dc.SetWindowOrg(10, 20);
+    CPoint p(15, 25);
+    dc.LPtoDP(&p);
+    EXPECT_EQ(p, CPoint(5, 5));
+
+    SetInchMapping(dc);
+    EXPECT_EQ(dc.SetViewportExt(0, 5), CSize());
+    EXPECT_EQ(dc.GetViewportExt(), CSize(96, 96));
+    EXPECT_EQ(dc.SetMapMode(MM_TEXT), MM_ANISOTROPIC);
+    EXPECT_EQ(dc.GetWindowExt(), CSize(1, 1));
+    EXPECT_EQ(dc.GetViewportExt(), CSize(1, 1));
+    EXPECT_EQ(dc.GetWindowOrg(), CPoint(10, 20));  // origins survive a mode change
+    EXPECT_EQ(dc.SetMapMode(42), 0);
+}
+
+TEST(DeviceContext, SaveAndRestoreNestedLevels)
+{
+    CRecordingDC dc;
+    CPen red(PS_SOLID, 3, RGB(255, 0, 0));
+    CPen blue(PS_DOT, 0, RGB(0, 0, 255));
+    CBrush green(RGB(0, 255, 0));
+
+    const int level1 = dc.SaveDC();
+    SetInchMapping(dc);
+    dc.SelectObject(&red);
+    dc.SelectObject(&green);
+    dc.SetTextColor(RGB(1, 2, 3));
+    dc.SetBkMode(TRANSPARENT);
+    dc.IntersectClipRect(0, 0, 1600, 1600);
+    const int level2 = dc.SaveDC();
+    EXPECT_EQ(level1, 1);
+    EXPECT_EQ(level2, 2);
+    dc.SetViewportExt(192, 192);
+    dc.SelectObject(&blue);
+    dc.ExcludeClipRect(0, 0, 800, 1600);
+    dc.SaveDC();
+
+    // Relative: back to the second level, which is then gone with the third.
+    EXPECT_TRUE(dc.RestoreDC(-1));
+    EXPECT_TRUE(dc.RestoreDC(-1));
+    EXPECT_EQ(dc.GetViewportExt(), CSize(96, 96));
+    CRect box;
+    EXPECT_EQ(dc.GetClipBox(&box), SIMPLEREGION);
+    EXPECT_EQ(box, CRect(0, 0, 1600, 1600));
+    dc.Rectangle(0, 0, 16, 16);
+    EXPECT_EQ(dc.records.back().pen.lopnColor, RGB(255, 0, 0));
+    EXPECT_EQ(dc.records.back().pen.lopnWidth.x, 3);
+    EXPECT_EQ(dc.records.back().brush.lbColor, RGB(0, 255, 0));
+    EXPECT_EQ(dc.records.back().textColor, RGB(1, 2, 3));
+    EXPECT_EQ(dc.records.back().bkMode, TRANSPARENT);
+    EXPECT_TRUE(dc.records.back().clipped);
+
+    // Absolute: the first level; the default objects come back.
+    dc.SaveDC();
+    EXPECT_TRUE(dc.RestoreDC(level1));
+    EXPECT_FALSE(dc.RestoreDC(-1));
+    EXPECT_FALSE(dc.RestoreDC(1));
+    EXPECT_EQ(dc.GetMapMode(), MM_TEXT);
+    EXPECT_EQ(dc.GetBkMode(), OPAQUE);
+    EXPECT_EQ(dc.GetTextColor(), RGB(0, 0, 0));
+    EXPECT_EQ(dc.GetClipBox(&box), SIMPLEREGION);
+    EXPECT_EQ(box, CRect(0, 0, 1280, 1024));
+    EXPECT_EQ(dc.SelectObject(&red), GetStockObjectPtr(BLACK_PEN));
+    EXPECT_EQ(dc.SelectObject(&green), GetStockObjectPtr(WHITE_BRUSH));
+}
+
+TEST(DeviceContext, SelectedObjectsAreCopiedAndStockObjectsReturned)
+{
+    CRecordingDC dc;
+    CPen* previous = nullptr;
+    {
+        CPen pen(PS_INSIDEFRAME, 48, RGB(9, 8, 7));
+        previous = dc.SelectObject(&pen);
+        EXPECT_EQ(previous, GetStockObjectPtr(BLACK_PEN));
+        EXPECT_EQ(dc.SelectStockObject(NULL_BRUSH), GetStockObjectPtr(WHITE_BRUSH));
+    }
+    // The pen is gone; the context still draws with its description.
+    dc.Ellipse(30, 40, 10, 20);
+    ASSERT_EQ(dc.records.size(), 1u);
+    EXPECT_EQ(dc.records[0].kind, Kind::Ellipse);
+    EXPECT_EQ(dc.records[0].rect, CRect(10, 20, 30, 40));
+    EXPECT_EQ(dc.records[0].pen.lopnStyle, PS_INSIDEFRAME);
+    EXPECT_EQ(dc.records[0].pen.lopnWidth.x, 48);
+    EXPECT_EQ(dc.records[0].brush.lbStyle, BS_NULL);
+    dc.SelectObject(previous);
+
+    CPen unmade;
+    EXPECT_EQ(dc.SelectObject(&unmade), nullptr);
+    EXPECT_FALSE(GetStockObjectPtr(BLACK_PEN)->DeleteObject());
+    EXPECT_NE(GetStockObjectPtr(BLACK_PEN)->GetSafeHandle(), nullptr);
+    EXPECT_EQ(dc.SelectStockObject(999), nullptr);
+
+    CPen pen;
+    EXPECT_TRUE(pen.CreatePen(PS_DOT, 2, RGB(1, 1, 1)));
+    EXPECT_FALSE(pen.CreatePen(PS_DOT, 2, RGB(1, 1, 1)));  // already made
+    LOGPEN lp;
+    EXPECT_EQ(pen.GetLogPen(&lp), int(sizeof(LOGPEN)));
+    EXPECT_EQ(lp.lopnWidth, CPoint(2, 0));
+    EXPECT_TRUE(pen.DeleteObject());
+    EXPECT_EQ(pen.GetSafeHandle(), nullptr);
+    EXPECT_EQ(pen.GetLogPen(&lp), 0);
+}
+
+TEST(DeviceContext, ClippingIntersectsExcludesAndReportsLogicalBoxes)
+{
+    CRecordingDC dc(CSize(200, 100));
+    CRect box;
+    EXPECT_EQ(dc.GetClipBox(&box), SIMPLEREGION);
+    EXPECT_EQ(box, CRect(0, 0, 200, 100));
+
+    EXPECT_EQ(dc.IntersectClipRect(110, 60, 10, 10), SIMPLEREGION);  // unnormalised
+    dc.GetClipBox(&box);
+    EXPECT_EQ(box, CRect(10, 10, 110, 60));
+    EXPECT_EQ(dc.ExcludeClipRect(10, 10, 50, 60), SIMPLEREGION);
+    dc.GetClipBox(&box);
+    EXPECT_EQ(box, CRect(50, 10, 110, 60));
+    EXPECT_EQ(dc.ExcludeClipRect(70, 20, 80, 30), COMPLEXREGION);
+    dc.GetClipBox(&box);
+    EXPECT_EQ(box, CRect(50, 10, 110, 60));
+    dc.Rectangle(0, 0, 5, 5);
+    EXPECT_EQ(dc.records.back().clipBox, CRect(50, 10, 110, 60));
+
+    // The box follows the mapping.
+    SetInchMapping(dc);
+    dc.GetClipBox(&box);
+    EXPECT_EQ(box, CRect(800, 160, 1760, 960));
+
+    EXPECT_EQ(dc.IntersectClipRect(0, 0, 16, 16), NULLREGION);
+    EXPECT_EQ(dc.GetClipBox(&box), NULLREGION);
+    EXPECT_TRUE(box.IsRectEmpty());
+
+    dc.SelectClipRgn(nullptr);
+    dc.GetClipBox(&box);
+    EXPECT_EQ(box, CRect(0, 0, 3200, 1600));
+    // Excluding a ruler strip given in device pixels, as the view's repaint does.
+    CRect strip(0, 0, 200, 16);
+    dc.DPtoLP(&strip);
+    dc.ExcludeClipRect(&strip);
+    dc.GetClipBox(&box);
+    EXPECT_EQ(box, CRect(0, 256, 3200, 1600));
+}
+
+TEST(DeviceContext, ShapesAreNormalisedAndRecordedInLogicalUnits)
+{
+    CRecordingDC dc;
+    SetInchMapping(dc);
+    dc.Rectangle(100, 200, 10, 20);
+    EXPECT_FALSE(dc.RoundRect(nullptr, CPoint()));
+    const CRect rr(64, 0, 0, 64);
+    dc.RoundRect(&rr, CPoint(-16, 32));
+    const CPoint triangle[3] = {CPoint(0, 0), CPoint(32, 0), CPoint(16, 16)};
+    dc.Polygon(triangle, 3);
+    EXPECT_FALSE(dc.Polygon(triangle, 1));
+    EXPECT_EQ(dc.MoveTo(5, 6), CPoint(0, 0));
+    dc.LineTo(50, 60);
+    dc.LineTo(CPoint(70, 80));
+    CBrush brush(RGB(4, 5, 6));
+    const CRect fill(10, 10, 0, 0);
+    dc.FillRect(&fill, &brush);
+    dc.FillRect(&fill, static_cast<CBrush*>(GetStockObjectPtr(NULL_BRUSH)));  // draws nothing
+    dc.SetBkColor(RGB(1, 1, 1));
+    dc.FillSolidRect(&fill, RGB(200, 100, 50));
+    EXPECT_EQ(dc.GetBkColor(), RGB(200, 100, 50));
+
+    ASSERT_EQ(dc.records.size(), 7u);
+    EXPECT_EQ(dc.records[0].rect, CRect(10, 20, 100, 200));
+    EXPECT_EQ(dc.records[1].kind, Kind::RoundRect);
+    EXPECT_EQ(dc.records[1].rect, CRect(0, 0, 64, 64));
+    EXPECT_EQ(dc.records[1].corner, CPoint(16, 32));
+    EXPECT_EQ(dc.records[2].points.size(), 3u);
+    EXPECT_EQ(dc.records[3].points, (std::vector<CPoint>{CPoint(5, 6), CPoint(50, 60)}));
+    EXPECT_EQ(dc.records[4].points, (std::vector<CPoint>{CPoint(50, 60), CPoint(70, 80)}));
+    EXPECT_EQ(dc.records[5].kind, Kind::Fill);
+    EXPECT_EQ(dc.records[5].rect, CRect(0, 0, 10, 10));
+    EXPECT_EQ(dc.records[5].colour, RGB(4, 5, 6));
+    EXPECT_EQ(dc.records[6].colour, RGB(200, 100, 50));
+}
+
+TEST(DeviceContext, RecordedTextMeasuresAndDrawTextLayout)
+{
+    CRecordingDC dc;
+    SetInchMapping(dc);
+    CFont font;
+    const LOGFONTW lf = Font(256);
+    font.CreateFontIndirectW(&lf);
+    dc.SelectObject(&font);
+    TEXTMETRICW tm;
+    ASSERT_TRUE(dc.GetTextMetrics(&tm));
+    EXPECT_EQ(tm.tmHeight, 256);
+    EXPECT_EQ(tm.tmAscent + tm.tmDescent, 256);
+    EXPECT_EQ(tm.tmAveCharWidth, 128);
+    // "Mil" : wide, narrow, narrow.
+    EXPECT_EQ(dc.GetTextExtent(QStringLiteral("Mil")), CSize(256 + 64 + 64, 256));
+    CSize s;
+    EXPECT_TRUE(dc.GetTextExtentPoint32W(QStringLiteral("Mil"), 1, &s));
+    EXPECT_EQ(s.cx, 256);
+    EXPECT_TRUE(dc.GetTextExtentPoint32W(QStringLiteral("ab"), 99, &s));
+    EXPECT_EQ(s.cx, 256);
+    EXPECT_FALSE(dc.GetTextExtentPoint32W(QStringLiteral("ab"), -1, &s));
+    EXPECT_EQ(dc.GetTextExtent(QString::fromUtf16(u"細")).cx, 256);
+
+    CFont narrow;
+    const LOGFONTW lfn = Font(-256, 40);
+    narrow.CreateFontIndirect(&lfn);
+    dc.SelectObject(&narrow);
+    dc.GetTextMetrics(&tm);
+    EXPECT_EQ(tm.tmHeight, 256);
+    EXPECT_EQ(tm.tmAveCharWidth, 40);
+    dc.SelectObject(&font);
+
+    CRect calc(100, 100, 100, 100);
+    EXPECT_EQ(dc.DrawText(QStringLiteral("ab\nabcd"), &calc, DT_CALCRECT), 512);
+    EXPECT_EQ(calc, CRect(100, 100, 612, 612));
+    EXPECT_TRUE(dc.records.empty());
+
+    CRect box(0, 0, 1000, 600);
+    dc.DrawText(QStringLiteral("ab"), &box, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+    dc.DrawText(QStringLiteral("ab"), &box, DT_RIGHT | DT_NOCLIP);
+    dc.DrawText(QStringLiteral("x\r\nyy"), &box, DT_LEFT);
+    ASSERT_EQ(dc.records.size(), 4u);
+    EXPECT_EQ(dc.records[0].points[0], CPoint(372, 172));
+    EXPECT_EQ(dc.records[0].options, ETO_CLIPPED);
+    EXPECT_EQ(dc.records[0].rect, box);
+    EXPECT_EQ(dc.records[1].points[0], CPoint(744, 0));
+    EXPECT_EQ(dc.records[1].options, 0u);
+    EXPECT_EQ(dc.records[2].text, QStringLiteral("x"));
+    EXPECT_EQ(dc.records[3].text, QStringLiteral("yy"));
+    EXPECT_EQ(dc.records[3].points[0], CPoint(0, 256));
+
+    const int spacing[2] = {300, 400};
+    dc.ExtTextOut(5, 6, ETO_IGNORELANGUAGE, nullptr, QStringLiteral("ab"), spacing);
+    EXPECT_EQ(dc.records.back().dx, (std::vector<int>{300, 400}));
+    EXPECT_FALSE(dc.records.back().hasRect);
+    EXPECT_EQ(dc.records.back().font.lfHeight, 256);
+}
+
+TEST(DeviceContext, DeviceCapabilitiesAreConfigurable)
+{
+    CRecordingDC dc(CSize(4800, 6600), 600, true);
+    dc.SetPhysicalPage(CSize(4960, 7016), CPoint(80, 100));
+    EXPECT_TRUE(dc.IsPrinting());
+    EXPECT_EQ(dc.GetDeviceCaps(LOGPIXELSX), 600);
+    EXPECT_EQ(dc.GetDeviceCaps(HORZRES), 4800);
+    EXPECT_EQ(dc.GetDeviceCaps(VERTRES), 6600);
+    EXPECT_EQ(dc.GetDeviceCaps(PHYSICALWIDTH), 4960);
+    EXPECT_EQ(dc.GetDeviceCaps(PHYSICALOFFSETY), 100);
+    dc.SetPrinting(false);
+    EXPECT_FALSE(dc.IsPrinting());
+}
+
+TEST(DeviceContext, FaceNamesAndSubstitution)
+{
+    LOGFONTW lf;
+    SetFaceName(lf, QString(40, QLatin1Char('x')));
+    EXPECT_EQ(FaceNameOf(lf).size(), 31);
+    EXPECT_EQ(lf.lfFaceName[31], u'\0');
+    SetFaceName(lf, QString::fromUtf16(u"細明體"));
+    EXPECT_EQ(FaceNameOf(lf), QString::fromUtf16(u"細明體"));
+
+    EXPECT_EQ(SubstituteFaceName(QString::fromUtf16(u"細明體")), QStringLiteral("AR PL UMing TW"));
+    EXPECT_EQ(SubstituteFaceName(QStringLiteral("PMingLiU")), QStringLiteral("AR PL UMing TW"));
+    EXPECT_EQ(SubstituteFaceName(QStringLiteral("Times New Roman")), QStringLiteral("Liberation Serif"));
+    EXPECT_EQ(SubstituteFaceName(QStringLiteral("Arial")), QStringLiteral("Liberation Sans"));
+    EXPECT_EQ(SubstituteFaceName(QStringLiteral("Courier New")), QStringLiteral("Liberation Mono"));
+    EXPECT_EQ(SubstituteFaceName(QStringLiteral("Liberation Mono")), QStringLiteral("Liberation Mono"));
+    EXPECT_EQ(SubstituteFaceName(QStringLiteral("No Such Face 123")), QStringLiteral("Liberation Sans"));
+    EXPECT_EQ(SubstituteFaceName(QString()), QStringLiteral("Liberation Sans"));
+}
