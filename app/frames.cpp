@@ -54,6 +54,31 @@ CDrawViewPlaceholder::CDrawViewPlaceholder(QWidget* parent) : QWidget(parent)
     setMinimumSize(200, 150);
 }
 
+CDrawViewPlaceholder::~CDrawViewPlaceholder()
+{
+    if (CDocument* doc = GetDocument())
+        doc->RemoveView(this);
+}
+
+void CDrawViewPlaceholder::AttachDocument(CDocument* doc)
+{
+    if (doc)
+        doc->AddView(this);
+}
+
+// The label's top-left corner sits 16 pixels in from the rulers' corner.
+CPoint CDrawViewPlaceholder::DocToClient(CPoint logical) const
+{
+    const int scale = logicalDpiX() * m_zoom;
+    return CPoint(32 + MulDiv(logical.x, scale, 153600), 32 + MulDiv(logical.y, scale, 153600));
+}
+
+CPoint CDrawViewPlaceholder::ClientToDoc(CPoint client) const
+{
+    const int scale = std::max(1, logicalDpiX() * m_zoom);
+    return CPoint(MulDiv(client.x - 32, 153600, scale), MulDiv(client.y - 32, 153600, scale));
+}
+
 void CDrawViewPlaceholder::ApplyZoom(int percent)
 {
     m_zoom = percent;

@@ -6,6 +6,7 @@
 #include "app/zoombox.h"
 #include "framework/types.h"
 #include "framework/ui/cmdtarget.h"
+#include "objects/drawviewbase.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -22,15 +23,23 @@ class QMenu;
 class QToolBar;
 class QTreeWidget;
 
-// Stands where the label's editing view will be: it follows the document's zoom and paints the
-// grey surroundings of the label.
-class CDrawViewPlaceholder : public QWidget, public CCmdTarget
+// Stands where the label's editing view will be (a later piece of work): a view of the
+// document that follows its zoom and paints the grey surroundings with the label's face.
+class CDrawViewPlaceholder : public QWidget, public CCmdTarget, public CDrawViewBase
 {
     Q_OBJECT
 public:
     explicit CDrawViewPlaceholder(QWidget* parent = nullptr);
-    void ApplyZoom(int percent);
+    ~CDrawViewPlaceholder() override;
+    void AttachDocument(CDocument* doc);
     int Zoom() const { return m_zoom; }
+
+    CPoint DocToClient(CPoint logical) const override;
+    CPoint ClientToDoc(CPoint client) const override;
+    void InvalidateObject(CDrawObj*) override { update(); }
+    void ApplyZoom(int percent) override;
+    void Deselect(CDrawObj*) override {}
+    void OnUpdate(CView*, long, CObject*) override { update(); }
 
 protected:
     void paintEvent(QPaintEvent* event) override;

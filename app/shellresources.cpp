@@ -1,9 +1,9 @@
 #include "app/shellresources.h"
 
-#include "framework/ui/uistrings.h"
+#include "framework/resourcemodule.h"
 
 namespace ShellRes {
-CString String(UINT id) { return AfxLoadString(id); }
-QByteArray DialogLayout(UINT) { return {}; }
-QImage Bitmap(UINT) { return {}; }
+CString String(UINT id) { return CResourceModule::Get().LoadString(id); }
+QByteArray DialogLayout(UINT id) { return CResourceModule::Get().LoadDialogLayout(id); }
+QImage Bitmap(UINT id) { return CResourceModule::Get().LoadBitmap(id); }
 }

@@ -4,6 +4,9 @@
 #include <QApplication>
 #include <QMenu>
 #include <QTimer>
+#include <QToolBar>
+
+#include "framework/resourcemodule.h"
 
 namespace {
 const char* const kIdProperty = "qbCommandId";
@@ -134,4 +137,73 @@ void CCommandRouter::RequestUpdate()
 {
     if (!m_updateTimer->isActive())
         m_updateTimer->start();
+}
+
+QList<QMenu*> CCommandRouter::BuildMenus(const CMenuTemplate& tmpl)
+{
+    QList<QMenu*> menus;
+    for (const CMenuTemplateItem& item : tmpl.items) {
+        if (item.kind != CMenuTemplateItem::Popup)
+            continue;
+        auto* menu = new QMenu(item.caption);
+        FillMenu(menu, item.items);
+        menus.append(menu);
+    }
+    return menus;
+}
+
+void CCommandRouter::FillMenu(QMenu* menu, const std::vector<CMenuTemplateItem>& items)
+{
+    WatchMenu(menu);
+    for (const CMenuTemplateItem& item : items) {
+        switch (item.kind) {
+        case CMenuTemplateItem::Separator:
+            menu->addSeparator();
+            break;
+        case CMenuTemplateItem::Popup: {
+            QMenu* sub = menu->addMenu(item.caption);
+            FillMenu(sub, item.items);
+            break;
+        }
+        case CMenuTemplateItem::Command: {
+            QAction* action = Action(item.id);
+            // The menu's caption wins over a toolbar's empty one; the first shortcut stays.
+            if (!item.caption.isEmpty())
+                action->setText(item.caption);
+            if (action->shortcut().isEmpty() && !item.shortcut.isEmpty())
+                action->setShortcut(QKeySequence(item.shortcut, QKeySequence::PortableText));
+            menu->addAction(action);
+            break;
+        }
+        }
+    }
+}
+
+void CCommandRouter::BuildToolBar(QToolBar* toolbar, const CToolbarTemplate& tmpl, const QImage& strip,
+                                  QRgb transparent)
+{
+    const int w = std::max(1, tmpl.imageWidth), h = std::max(1, tmpl.imageHeight);
+    for (const CToolbarButton& button : tmpl.buttons) {
+        if (button.IsSeparator()) {
+            toolbar->addSeparator();
+            continue;
+        }
+        QAction* action = Action(button.id);
+        const int perRow = strip.width() / w;
+        if (action->icon().isNull() && button.image >= 0 && perRow > 0 &&
+            button.image / perRow < strip.height() / h) {
+            QImage cell = strip.copy((button.image % perRow) * w, (button.image / perRow) * h, w, h)
+                              .convertToFormat(QImage::Format_ARGB32);
+            for (int y = 0; y < cell.height(); ++y) {
+                auto* line = reinterpret_cast<QRgb*>(cell.scanLine(y));
+                for (int x = 0; x < cell.width(); ++x)
+                    if ((line[x] & 0xFFFFFF) == (transparent & 0xFFFFFF))
+                        line[x] = 0;
+            }
+            action->setIcon(QIcon(QPixmap::fromImage(cell)));
+        }
+        if (action->text().isEmpty())
+            action->setText(QString::number(button.id));
+        toolbar->addAction(action);
+    }
 }

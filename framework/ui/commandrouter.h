@@ -9,6 +9,7 @@
 #include "framework/ui/cmdtarget.h"
 
 #include <QIcon>
+#include <QImage>
 #include <QKeySequence>
 #include <QObject>
 #include <QPointer>
@@ -20,6 +21,10 @@
 class QAction;
 class QMenu;
 class QTimer;
+class QToolBar;
+struct CMenuTemplate;
+struct CMenuTemplateItem;
+struct CToolbarTemplate;
 
 class CCommandRouter : public QObject
 {
@@ -52,11 +57,21 @@ public:
     // Asks for an update of every command once control returns to the event loop.
     void RequestUpdate();
 
+    // The popups of a menu template as menus whose items are the router's actions; the
+    // caller owns the menus.
+    QList<QMenu*> BuildMenus(const CMenuTemplate& menu);
+    // Fills a toolbar from a template; the pictures are cells of the strip, whose colour
+    // transparent becomes transparent.
+    void BuildToolBar(QToolBar* toolbar, const CToolbarTemplate& tmpl, const QImage& strip,
+                      QRgb transparent = qRgb(255, 0, 255));
+
 signals:
     // After a command was routed; handled is false when nobody took it.
     void commandRouted(UINT id, int code, bool handled);
 
 private:
+    void FillMenu(QMenu* menu, const std::vector<CMenuTemplateItem>& items);
+
     Route m_route;
     std::map<UINT, QAction*> m_actions;
     QTimer* m_updateTimer;
