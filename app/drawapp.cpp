@@ -27,6 +27,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPageSetupDialog>
+#include <QPainter>
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QTemporaryFile>
@@ -343,10 +344,9 @@ BOOL CDrawApp::ProcessShellCommand(const CCommandLineInfo& info)
     case CCommandLineInfo::FileOpen: {
         // Files named on the command line are opened, never designed anew.
         m_mainFrame->m_bOpenFlag = TRUE;
-        bool any = false;
-        for (const QString& file : info.m_files)
-            any = OpenDocumentFile(file) != nullptr || any;
         // The program still starts when a file could not be opened; the user was told.
+        for (const QString& file : info.m_files)
+            OpenDocumentFile(file);
         return TRUE;
     }
     case CCommandLineInfo::FilePrint:
@@ -457,7 +457,7 @@ CDrawDoc* CDrawApp::NewDocument()
     if (e->sub) {
         connect(e->sub, &QObject::destroyed, this, [this, doc] { DiscardEntry(doc); });
         e->sub->setWindowTitle(doc->GetTitle());
-        m_mainFrame->MdiArea()->setActiveSubWindow(e->sub);
+        m_mainFrame->ActivateChild(e->sub);
     }
     UpdateTitle();
     m_router->Execute(kFitLabel);
@@ -472,7 +472,7 @@ CDrawDoc* CDrawApp::OpenDocumentFile(const CString& path, bool quiet)
     for (const auto& e : m_docs)
         if (!e->doc->GetPathName().isEmpty() && QFileInfo(e->doc->GetPathName()).absoluteFilePath() == wanted) {
             if (e->sub && m_mainFrame)
-                m_mainFrame->MdiArea()->setActiveSubWindow(e->sub);
+                m_mainFrame->ActivateChild(e->sub);
             return e->doc.get();
         }
 
@@ -510,7 +510,7 @@ CDrawDoc* CDrawApp::OpenDocumentFile(const CString& path, bool quiet)
     if (e->sub) {
         connect(e->sub, &QObject::destroyed, this, [this, doc] { DiscardEntry(doc); });
         e->sub->setWindowTitle(doc->GetTitle());
-        m_mainFrame->MdiArea()->setActiveSubWindow(e->sub);
+        m_mainFrame->ActivateChild(e->sub);
     }
     UpdateTitle();
     if (m_mainFrame)

@@ -8,7 +8,6 @@
 #include "framework/ui/cmdtarget.h"
 
 #include <QObject>
-#include <QPointer>
 
 #include <functional>
 #include <memory>
@@ -108,7 +107,7 @@ private:
     CString NextUntitledName();
 
     CCommandRouter* m_router = nullptr;
-    QPointer<CMainFrame> m_mainFrame;
+    CMainFrame* m_mainFrame = nullptr;  // owned; deleted in the destructor
     std::unique_ptr<CSettings> m_settings;
     std::unique_ptr<QPrinter> m_printer;
     CInstanceChannel* m_channel = nullptr;

@@ -169,6 +169,15 @@ void CSplitFrame::RemoveView()
     }
 }
 
+void CSplitFrame::closeEvent(QCloseEvent* event)
+{
+    if (m_canClose && !m_canClose()) {
+        event->ignore();
+        return;
+    }
+    QMainWindow::closeEvent(event);
+}
+
 void CSplitFrame::ToggleBar(QDockWidget* bar)
 {
     bar->setVisible(!bar->isVisible());
@@ -187,7 +196,10 @@ CMainFrame::CMainFrame(CCommandRouter* router, QWidget* parent)
     m_mdiArea->setTabsMovable(true);
     m_mdiArea->setDocumentMode(true);
     setCentralWidget(m_mdiArea);
-    connect(m_mdiArea, &QMdiArea::subWindowActivated, this, [this](QMdiSubWindow*) {
+    connect(m_mdiArea, &QMdiArea::subWindowActivated, this, [this](QMdiSubWindow* sub) {
+        // Losing the focus to another program deactivates every child; the current one stays.
+        if (sub)
+            m_current = sub;
         UpdateMenuBar();
         emit activeChildChanged(ActiveChild());
         m_router->RequestUpdate();
@@ -237,8 +249,10 @@ BOOL CMainFrame::Create()
 
     m_mainToolBar = addToolBar(QString());
     m_mainToolBar->setObjectName(QString::number(kViewToolbar));
-    m_secondToolBar = addToolBar(QString());
+    // The drawing toolbar sits to the left of the main toolbar on the same row.
+    m_secondToolBar = new QToolBar(this);
     m_secondToolBar->setObjectName(QString::number(kViewComponentsBar));
+    insertToolBar(m_mainToolBar, m_secondToolBar);
 
     auto* status = statusBar();
     status->setObjectName(QString::number(kViewStatusBar));
@@ -286,15 +300,30 @@ QMdiSubWindow* CMainFrame::AddChild(CSplitFrame* child)
     QMdiSubWindow* sub = m_mdiArea->addSubWindow(child);
     sub->setAttribute(Qt::WA_DeleteOnClose);
     sub->showMaximized();
+    m_current = sub;
     return sub;
 }
 
 CSplitFrame* CMainFrame::ActiveChild() const
 {
+    const QList<QMdiSubWindow*> subs = m_mdiArea->subWindowList();
     QMdiSubWindow* sub = m_mdiArea->activeSubWindow();
-    if (!sub && !m_mdiArea->subWindowList().isEmpty())
-        sub = m_mdiArea->currentSubWindow();
+    if (!sub && m_current && subs.contains(m_current.data()))
+        sub = m_current;
+    if (!sub && !subs.isEmpty())
+        sub = subs.last();
     return sub ? qobject_cast<CSplitFrame*>(sub->widget()) : nullptr;
+}
+
+void CMainFrame::ActivateChild(QMdiSubWindow* sub)
+{
+    if (!sub)
+        return;
+    m_current = sub;
+    m_mdiArea->setActiveSubWindow(sub);
+    UpdateMenuBar();
+    emit activeChildChanged(ActiveChild());
+    m_router->RequestUpdate();
 }
 
 QList<CSplitFrame*> CMainFrame::Children() const

@@ -76,6 +76,11 @@ public:
 
     // The frame's document, for the route (set by the application).
     CCmdTarget* m_pDocumentTarget = nullptr;
+    // Asked before the window closes; false keeps it open.
+    std::function<bool()> m_canClose;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void ToggleBar(QDockWidget* bar);
@@ -109,6 +114,7 @@ public:
     QMdiArea* MdiArea() const { return m_mdiArea; }
     QMdiSubWindow* AddChild(CSplitFrame* child);
     CSplitFrame* ActiveChild() const;
+    void ActivateChild(QMdiSubWindow* sub);
     QList<CSplitFrame*> Children() const;
 
     QToolBar* MainToolBar() const { return m_mainToolBar; }
@@ -151,4 +157,5 @@ private:
     QList<QMenu*> m_frameMenus;
     QList<QMenu*> m_documentMenus;
     CString m_baseTitle;
+    QPointer<QMdiSubWindow> m_current;  // the last child made active
 };
