@@ -1,0 +1,101 @@
+#pragma once
+// The data-source binding document of text and barcode objects: its parser, its text form and
+// the content block that holds it together with the object's serial-number settings.
+
+#include "framework/types.h"
+
+#include <QStringList>
+#include <memory>
+#include <xercesc/util/XercesDefs.hpp>
+
+XERCES_CPP_NAMESPACE_BEGIN
+class DOMDocument;
+class DOMElement;
+class DOMNode;
+class SecurityManager;
+class XercesDOMParser;
+XERCES_CPP_NAMESPACE_END
+
+// Initialises the XML library once for the process (the application calls it at start-up;
+// everything here calls it too, so forgetting it is harmless). The library is shut down at exit,
+// after every object that called this first.
+void EnsureXmlPlatform();
+
+// Owns one DOM parser and every document it has made. Documents stay valid until Reset or
+// destruction, also across later calls to Parse.
+class CXmlHelper
+{
+public:
+    CXmlHelper();
+    ~CXmlHelper();
+    CXmlHelper(const CXmlHelper&) = delete;
+    CXmlHelper& operator=(const CXmlHelper&) = delete;
+
+    // Parses UTF-16 XML text. When it does not parse, characters XML does not allow are turned
+    // into spaces and the text is parsed again; NULL when that does not help either.
+    xercesc::DOMDocument* Parse(const CString& xml);
+    // Frees every document made so far.
+    void Reset();
+    // Messages of the errors of the last parse (empty when it succeeded).
+    const QStringList& LastErrors() const;
+
+    // The node written as XML with a declaration and no added indentation; empty for NULL.
+    static CString ToString(const xercesc::DOMNode* node);
+
+private:
+    class ErrorRecorder;
+    xercesc::DOMDocument* ParseOnce(const CString& xml);
+
+    std::unique_ptr<ErrorRecorder> m_errors;
+    std::unique_ptr<xercesc::SecurityManager> m_security;
+    std::unique_ptr<xercesc::XercesDOMParser> m_parser;  // last: it refers to the two above
+};
+
+// What a text object shows.
+enum ContentMode {
+    CONTENT_FIXED = 0,   // the stored text
+    CONTENT_SERIAL = 1,  // a serial number counted from the stored text
+    CONTENT_DATA = 2,    // a database field bound through the binding document
+};
+
+// Text alignment of each line within the object.
+enum ContentAlignment {
+    ALIGN_LEFT = 0,
+    ALIGN_CENTRE = 1,
+    ALIGN_RIGHT = 2,
+};
+
+// The content settings of a text object, shared with its data-source page.
+struct CContentBlock
+{
+    xercesc::DOMDocument* document = nullptr;  // binding document, owned by a CXmlHelper
+    xercesc::DOMElement* root = nullptr;       // its "DataSource" element
+    xercesc::DOMElement* database = nullptr;   // first "Database" element, parent of the items
+    int mode = CONTENT_FIXED;
+    CString prefix;      // before a serial number; also the single item's prefix in old files
+    CString suffix;
+    int step = 0;        // serial increment per group of labels
+    int repeat = 1;      // labels that share one serial value
+    int direction = 0;   // SerialDirection
+    CString workingText; // scratch string of the data-source page, never stored
+    int sizingMode = 0;  // 0: text shrinks to fit the box; 1: font follows the box
+    int alignment = ALIGN_LEFT;
+};
+
+// The binding document of a new object: one empty "Database" inside "DataSource". The tab runs
+// are kept as text and written back unchanged.
+CString BindingTemplate();
+
+// Resets the helper (freeing the block's previous document) and makes the parsed text the
+// block's binding document. Returns FALSE, leaving the block without a document, when the text
+// does not parse.
+BOOL LoadBindingDocument(CXmlHelper& helper, CContentBlock& block, const CString& xml);
+
+// Appends a "DataItem" with the four attributes to the database element. Characters XML does
+// not allow become spaces, as they would on loading, so that the document can still be written.
+// FALSE when the block has no database element.
+BOOL AddDataItem(CContentBlock& block, const CString& table, const CString& field,
+                 const CString& prefix, const CString& suffix);
+
+// Removes every element below the database element; the text between them stays.
+void RemoveAllDataItems(CContentBlock& block);

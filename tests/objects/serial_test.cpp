@@ -1,0 +1,172 @@
+#include "objects/bigdecimal.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+
+namespace {
+
+BigDecimal Parsed(const char* s)
+{
+    BigDecimal d;
+    d.FromString(s);
+    return d;
+}
+
+std::string Sum(const char* a, const char* b) { return (Parsed(a) + Parsed(b)).ToString(); }
+std::string Difference(const char* a, const char* b) { return (Parsed(a) - Parsed(b)).ToString(); }
+
+}  // namespace
+
+TEST(BigDecimal, BuildsFromIntegersIncludingTheMostNegative)
+{
+    EXPECT_EQ(BigDecimal(0).digits, std::vector<BYTE>{0});
+    EXPECT_EQ(BigDecimal(1203).digits, (std::vector<BYTE>{3, 0, 2, 1}));
+    EXPECT_EQ(BigDecimal(INT_MIN).ToString(), "-2147483648");
+    EXPECT_EQ(BigDecimal(INT_MAX).ToString(), "2147483647");
+}
+
+TEST(BigDecimal, ReadsTheDigitsAtTheEndOfTrimmedText)
+{
+    EXPECT_EQ(Parsed("  0042  ").ToString(), "42");
+    EXPECT_EQ(Parsed("-17").ToString(), "-17");
+    EXPECT_EQ(Parsed("12a34").ToString(), "34");  // stops at the first non-digit from the end
+    EXPECT_EQ(Parsed("").digits, std::vector<BYTE>{0});
+    EXPECT_EQ(Parsed("   ").digits, std::vector<BYTE>{0});
+    // Zero trims to no digits at all, so a negative zero still prints without a sign.
+    EXPECT_TRUE(Parsed("-000").digits.empty());
+    EXPECT_EQ(Parsed("-000").ToString(), "0");
+    EXPECT_EQ(Parsed("-").ToString(), "0");
+    EXPECT_EQ(Parsed("\t5").ToString(), "5");  // only spaces are skipped; the tab ends the digits
+}
+
+TEST(BigDecimal, AddsAndSubtractsWithEverySignCombination)
+{
+    EXPECT_EQ(Sum("999", "1"), "1000");
+    EXPECT_EQ(Sum("-999", "-1"), "-1000");
+    EXPECT_EQ(Sum("5", "-8"), "-3");
+    EXPECT_EQ(Sum("-5", "8"), "3");
+    EXPECT_EQ(Sum("-8", "8"), "0");
+
+    EXPECT_EQ(Difference("1000", "1"), "999");
+    EXPECT_EQ(Difference("1", "1000"), "-999");
+    EXPECT_EQ(Difference("-1", "-1000"), "999");
+    EXPECT_EQ(Difference("-1000", "-1"), "-999");
+    EXPECT_EQ(Difference("7", "-3"), "10");
+    EXPECT_EQ(Difference("-7", "3"), "-10");
+    EXPECT_EQ(Difference("12", "12"), "0");
+    EXPECT_EQ(Difference("100000", "99999"), "1");
+    EXPECT_EQ(Difference("1000000000000000000000000000000", "1"),
+              "999999999999999999999999999999");
+}
+
+TEST(BigDecimal, UntrimmedZeroIsLargerThanTrimmedZeroButPrintsTheSame)
+{
+    // The serial rule adds the untrimmed offset 0 to a trimmed start of 0.
+    EXPECT_EQ((Parsed("0") - BigDecimal(0)).ToString(), "0");
+    EXPECT_EQ((Parsed("0") + BigDecimal(0)).ToString(), "0");
+    EXPECT_EQ((BigDecimal(0) - Parsed("0")).ToString(), "0");
+}
+
+TEST(BigDecimal, OperandsWithLeadingZerosDoNotReadPastTheirDigits)
+{
+    BigDecimal padded;
+    padded.digits = {5, 0};  // 05, as nothing in the program builds it
+    EXPECT_EQ((Parsed("10") - padded).ToString(), "5");
+    EXPECT_EQ((padded - Parsed("10")).ToString(), "-5");
+    padded.sign = BigDecimal::kNegative;
+    EXPECT_EQ((Parsed("10") + padded).ToString(), "5");
+    BigDecimal zeros;
+    zeros.digits = {0, 0};
+    // Compared as stored, 00 counts as larger than 5; the result is meaningless but defined.
+    EXPECT_NO_FATAL_FAILURE((void)(zeros - Parsed("5")).ToString());
+}
+
+struct SerialCase
+{
+    const char* start;
+    int step;
+    int repeat;
+    int direction;
+    int label;
+    const char* expected;
+};
+
+TEST(SerialNumber, CountsFromTheStartTextKeepingItsWidth)
+{
+    const SerialCase cases[] = {
+        {"0001", 1, 1, SERIAL_UP, 0, "0001"},
+        {"0001", 1, 1, SERIAL_UP, 2, "0003"},
+        {"0001", 1, 1, SERIAL_UP, 9999, "10000"},  // grows, never cut
+        {"0009", 1, 1, SERIAL_UP, 1, "0010"},
+        {"1000", 1, 1, SERIAL_DOWN, 1, "0999"},
+        {"0000", 5, 1, SERIAL_DOWN, 0, "0000"},
+        {"0000", 5, 1, SERIAL_DOWN, 1, "00-5"},    // padding goes before the minus sign
+        {"0005", 5, 1, SERIAL_DOWN, 1, "0000"},
+        {"10", 2, 3, SERIAL_UP, 2, "10"},
+        {"10", 2, 3, SERIAL_UP, 3, "12"},
+        {"10", 2, 3, SERIAL_UP, 5, "12"},
+        {"10", 2, 3, SERIAL_UP, 6, "14"},
+        {"10", -3, 1, SERIAL_UP, 1, "07"},          // a negative step counts down
+        {"10", -3, 1, SERIAL_DOWN, 1, "13"},
+        {"", 1, 1, SERIAL_UP, 0, "0"},
+        {"", 1, 1, SERIAL_UP, 12, "12"},
+        {"A12-", 1, 1, SERIAL_UP, 0, "0120"},       // non-digits count as 0, "-" is no sign
+        {"A12-", 1, 1, SERIAL_UP, 1, "0121"},
+        {"-5", 1, 1, SERIAL_UP, 0, "05"},
+        {"\u0663\u0664", 1, 1, SERIAL_UP, 1, "01"}, // only ASCII digits are digits
+        {"7", 1, 1, 2, 1, "8"},                     // an unknown direction counts up
+        {"12", 1, 0, SERIAL_UP, 4, "16"},           // repeat 0 counts as 1
+        {"12", 1, -2, SERIAL_UP, 4, "10"},          // group -2 from a negative repeat
+    };
+    for (const SerialCase& c : cases) {
+        EXPECT_EQ(SerialNumberText(QString::fromUtf8(c.start), c.step, c.repeat, c.direction,
+                                   c.label),
+                  QString::fromLatin1(c.expected))
+            << c.start << " step " << c.step << " repeat " << c.repeat << " direction "
+            << c.direction << " label " << c.label;
+    }
+}
+
+TEST(SerialNumber, LongStartValuesCountExactly)
+{
+    EXPECT_EQ(SerialNumberText("9999999999999999999999999", 1, 1, SERIAL_UP, 1),
+              "10000000000000000000000000");
+    EXPECT_EQ(SerialNumberText("1000000000000000000000000", 1, 1, SERIAL_DOWN, 1),
+              "0999999999999999999999999");
+    EXPECT_EQ(SerialNumberText("1234567890123456789012345", 1000, 1, SERIAL_UP, 7),
+              "1234567890123456789019345");
+    EXPECT_EQ(SerialNumberText("0000000000000000000000001", 2, 1, SERIAL_DOWN, 1),
+              "00000000000000000000000-1");
+}
+
+TEST(SerialNumber, OffsetWrapsAroundAsA32BitProduct)
+{
+    // (2^31 - 1)^2 leaves 1 modulo 2^32.
+    EXPECT_EQ(SerialNumberText("0", INT_MAX, 1, SERIAL_UP, INT_MAX), "1");
+    EXPECT_EQ(SerialNumberText("0", 65536, 1, SERIAL_UP, 65536), "0");
+    EXPECT_EQ(SerialNumberText("0", 2, 1, SERIAL_UP, 1 << 30), "-2147483648");
+    // INT_MIN / -1 wraps to INT_MIN instead of trapping.
+    EXPECT_EQ(SerialNumberText("0000000000000", 1, -1, SERIAL_UP, INT_MIN), "00-2147483648");
+    // ... and so does the product INT_MIN x -1.
+    EXPECT_EQ(SerialNumberText("0", -1, -1, SERIAL_DOWN, INT_MIN), "2147483648");
+    EXPECT_EQ(SerialNumberText("5", INT_MIN, 1, SERIAL_DOWN, 1), "2147483653");
+}
+
+TEST(TextEscapes, TurnMarkersIntoControlCharacters)
+{
+    EXPECT_EQ(ApplyTextEscapes("a<CR>b"), QStringLiteral("a\nb"));
+    EXPECT_EQ(ApplyTextEscapes("a<LF>b"), QStringLiteral("a\rb"));
+    EXPECT_EQ(ApplyTextEscapes("a<CRLF>b"), QStringLiteral("a\r\nb"));
+    EXPECT_EQ(ApplyTextEscapes("<TAB><TAB>"), QStringLiteral("\t\t"));
+    EXPECT_EQ(ApplyTextEscapes("<cr><Tab>"), QStringLiteral("<cr><Tab>"));  // case matters
+    // One pass per marker: what a replacement leaves is not scanned again.
+    EXPECT_EQ(ApplyTextEscapes("<<CR>LF>"), QStringLiteral("<\nLF>"));
+}
+
+TEST(TextEscapes, SerialTextEscapesPrefixAndSuffixOnly)
+{
+    EXPECT_EQ(SerialDrawString("No.<CR>", "<TAB>pcs", "01", 1, 1, SERIAL_UP, 2),
+              QStringLiteral("No.\n03\tpcs"));
+    EXPECT_EQ(SerialDrawString("", "", "007", 1, 1, SERIAL_UP, 0), QStringLiteral("007"));
+}

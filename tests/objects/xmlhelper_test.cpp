@@ -1,0 +1,210 @@
+#include "objects/xmlhelper.h"
+
+#include <gtest/gtest.h>
+#include <xercesc/dom/DOM.hpp>
+
+#include <QTemporaryFile>
+#include <cstdio>
+#include <unistd.h>
+
+using namespace xercesc;
+
+namespace {
+
+CString FromX(const XMLCh* s) { return QString::fromUtf16(s); }
+
+const QString kDeclaration =
+    QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-16\" standalone=\"no\" ?>");
+const QString kTemplateWritten =
+    kDeclaration + QStringLiteral("<DataSource> \t\t\t\t\t\t\t<Database>\t\t\t\t\t\t\t</Database>"
+                                  "\t\t\t\t\t\t</DataSource>");
+
+// Everything the process writes to standard output and error while `f` runs.
+template <typename F>
+QByteArray ConsoleOutputOf(F f)
+{
+    QTemporaryFile file;
+    if (!file.open())
+        return "cannot capture";
+    std::fflush(stdout);
+    std::fflush(stderr);
+    const int savedOut = dup(1);
+    const int savedErr = dup(2);
+    dup2(file.handle(), 1);
+    dup2(file.handle(), 2);
+    f();
+    std::fflush(stdout);
+    std::fflush(stderr);
+    dup2(savedOut, 1);
+    dup2(savedErr, 2);
+    close(savedOut);
+    close(savedErr);
+    file.seek(0);
+    return file.readAll();
+}
+
+CString Attribute(const DOMElement* e, const char16_t* name) { return FromX(e->getAttribute(name)); }
+
+}  // namespace
+
+TEST(BindingDocument, TemplateIsWrittenBackWithItsTabRuns)
+{
+    CXmlHelper helper;
+    CContentBlock block;
+    ASSERT_TRUE(LoadBindingDocument(helper, block, BindingTemplate()));
+    ASSERT_NE(block.root, nullptr);
+    ASSERT_NE(block.database, nullptr);
+    EXPECT_EQ(FromX(block.root->getTagName()), "DataSource");
+    EXPECT_EQ(FromX(block.database->getTagName()), "Database");
+    EXPECT_EQ(CXmlHelper::ToString(block.document), kTemplateWritten);
+
+    // What is written parses again to the same text.
+    CXmlHelper other;
+    EXPECT_EQ(CXmlHelper::ToString(other.Parse(kTemplateWritten)), kTemplateWritten);
+    EXPECT_EQ(CXmlHelper::ToString(nullptr), CString());
+}
+
+TEST(BindingDocument, DataItemsAreAppendedAndRemovedLeavingTheTemplate)
+{
+    CXmlHelper helper;
+    CContentBlock block;
+    ASSERT_TRUE(LoadBindingDocument(helper, block, BindingTemplate()));
+    EXPECT_TRUE(AddDataItem(block, "Goods", "Code", "No. ", ""));
+    EXPECT_TRUE(AddDataItem(block, "Goods", "Name", "", " & \"more\" <x>"));
+
+    const CString written = CXmlHelper::ToString(block.document);
+    // The parser's DOM keeps attributes sorted by name.
+    EXPECT_TRUE(written.contains(
+        "\t\t\t\t\t\t\t<DataItem FieldName=\"Code\" Prefix=\"No. \" Suffix=\"\" "
+        "TableName=\"Goods\"/><DataItem FieldName=\"Name\" Prefix=\"\" "
+        "Suffix=\" &amp; &quot;more&quot; &lt;x>\" TableName=\"Goods\"/></Database>"))
+        << qPrintable(written);
+
+    // Loaded again, the items come back in order with their values.
+    CContentBlock loaded;
+    ASSERT_TRUE(LoadBindingDocument(helper, loaded, written));
+    DOMNodeList* items = loaded.database->getElementsByTagName(u"DataItem");
+    ASSERT_EQ(items->getLength(), 2u);
+    const auto* second = static_cast<DOMElement*>(items->item(1));
+    EXPECT_EQ(Attribute(second, u"FieldName"), "Name");
+    EXPECT_EQ(Attribute(second, u"Suffix"), " & \"more\" <x>");
+
+    RemoveAllDataItems(loaded);
+    EXPECT_EQ(CXmlHelper::ToString(loaded.document), kTemplateWritten);
+}
+
+TEST(BindingDocument, NestedElementsBelowTheDatabaseAreRemovedToo)
+{
+    CXmlHelper helper;
+    CContentBlock block;
+    ASSERT_TRUE(LoadBindingDocument(
+        helper, block,
+        "<DataSource><Database><DataItem TableName=\"T\"><Note><Deeper/></Note></DataItem>"
+        "<DataItem/></Database><Database><DataItem/></Database></DataSource>"));
+    RemoveAllDataItems(block);
+    EXPECT_EQ(block.database->getFirstChild(), nullptr);
+    // Only the first database element is the block's.
+    EXPECT_EQ(block.document->getElementsByTagName(u"DataItem")->getLength(), 1u);
+}
+
+TEST(BindingDocument, ControlCharactersInItemsStillLetTheDocumentBeWritten)
+{
+    CXmlHelper helper;
+    CContentBlock block;
+    ASSERT_TRUE(LoadBindingDocument(helper, block, BindingTemplate()));
+    ASSERT_TRUE(AddDataItem(block, QStringLiteral("T\u0001"), "F", QString(QChar(0xFFFF)), "s"));
+    const CString written = CXmlHelper::ToString(block.document);
+    EXPECT_TRUE(written.contains("FieldName=\"F\" Prefix=\" \" Suffix=\"s\" TableName=\"T \"")) << qPrintable(written);
+}
+
+TEST(BindingDocument, BlockWithoutDocumentIgnoresItemChanges)
+{
+    CXmlHelper helper;
+    CContentBlock block;
+    EXPECT_FALSE(LoadBindingDocument(helper, block, "<DataSource>"));
+    EXPECT_EQ(block.document, nullptr);
+    EXPECT_EQ(block.root, nullptr);
+    EXPECT_EQ(block.database, nullptr);
+    EXPECT_FALSE(AddDataItem(block, "T", "F", "", ""));
+    RemoveAllDataItems(block);
+
+    // A document without a database element has nowhere to put items.
+    ASSERT_TRUE(LoadBindingDocument(helper, block, "<DataSource/>"));
+    EXPECT_EQ(block.database, nullptr);
+    EXPECT_FALSE(AddDataItem(block, "T", "F", "", ""));
+}
+
+TEST(XmlHelper, CharactersXmlDoesNotAllowBecomeSpaces)
+{
+    CXmlHelper helper;
+    DOMDocument* doc = helper.Parse(QStringLiteral(
+        "<DataSource><Database><DataItem TableName=\"A\u0001B\u001F\" Prefix=\"\u000B\"/>"
+        "</Database>x\u0008y</DataSource>"));
+    ASSERT_NE(doc, nullptr);
+    const auto* item = static_cast<DOMElement*>(doc->getElementsByTagName(u"DataItem")->item(0));
+    EXPECT_EQ(Attribute(item, u"TableName"), "A B ");
+    EXPECT_EQ(Attribute(item, u"Prefix"), " ");
+    EXPECT_EQ(FromX(doc->getDocumentElement()->getLastChild()->getNodeValue()), "x y");
+}
+
+TEST(XmlHelper, PrivateUseAndSupplementaryCharactersAreKept)
+{
+    CXmlHelper helper;
+    const QString value = QStringLiteral("\uE000\U0001F600\u00E9");
+    const QString xml = "<DataSource Name=\"" + value + "\"/>";
+    DOMDocument* doc = helper.Parse(xml);
+    ASSERT_NE(doc, nullptr);
+    EXPECT_EQ(Attribute(doc->getDocumentElement(), u"Name"), value);
+    EXPECT_TRUE(CXmlHelper::ToString(doc).contains(value));
+}
+
+TEST(XmlHelper, UnparseableTextGivesNullWithoutConsoleOutput)
+{
+    CXmlHelper helper;
+    const QString broken[] = {
+        "",
+        "<DataSource><Database></DataSource>",
+        "not xml at all",
+        QStringLiteral("<a>\uFFFE</a><b/>"),            // cleaned, still two roots
+        QString("<a>") + QChar(0xD800) + "</a>",        // lone surrogate
+        "<a>&undefined;</a>",
+    };
+    for (const QString& xml : broken) {
+        DOMDocument* doc = reinterpret_cast<DOMDocument*>(1);
+        const QByteArray console = ConsoleOutputOf([&] { doc = helper.Parse(xml); });
+        EXPECT_EQ(doc, nullptr) << qPrintable(xml);
+        EXPECT_FALSE(helper.LastErrors().isEmpty()) << qPrintable(xml);
+        EXPECT_TRUE(console.isEmpty()) << console.constData();
+    }
+    // A good parse clears the errors.
+    EXPECT_NE(helper.Parse("<a/>"), nullptr);
+    EXPECT_TRUE(helper.LastErrors().isEmpty());
+}
+
+TEST(XmlHelper, HostileDocumentTypesReadNoFilesAndExpandNoEntityBombs)
+{
+    CXmlHelper helper;
+    EXPECT_EQ(helper.Parse("<!DOCTYPE a [<!ENTITY x SYSTEM \"file:///etc/hostname\">]><a>&x;</a>"),
+              nullptr);
+    EXPECT_EQ(helper.Parse("<!DOCTYPE a SYSTEM \"file:///etc/hostname\"><a/>")
+                  ->getDocumentElement()
+                  ->getFirstChild(),
+              nullptr);
+
+    QString bomb = "<!DOCTYPE a [<!ENTITY e0 \"xxxxxxxxxx\">";
+    for (int i = 1; i < 10; ++i) {
+        bomb += QString("<!ENTITY e%1 \"").arg(i);
+        for (int k = 0; k < 10; ++k)
+            bomb += QString("&e%1;").arg(i - 1);
+        bomb += "\">";
+    }
+    bomb += "]><a>&e9;</a>";
+    EXPECT_EQ(helper.Parse(bomb), nullptr);
+
+    // Many character references are not entity expansions.
+    QString amps = "<a>";
+    for (int i = 0; i < 5000; ++i)
+        amps += "&amp;&#x41;";
+    amps += "</a>";
+    EXPECT_NE(helper.Parse(amps), nullptr);
+}

@@ -1,0 +1,84 @@
+// The shared base: id table, factory, element widths and fitting without a device context.
+
+#include "symbology/barcode.h"
+#include "symbology/barcode128.h"
+#include "symbology/barcode2of5.h"
+#include "symbology/barcode39.h"
+#include "symbology/barcodeean.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+TEST(BarcodeFactory, MapsEveryIdToItsClassAndName)
+{
+    const char* names[BARCODE_ID_COUNT] = {"Code 39", "Code 39 Full AscII", "Code 93", "Code128 Auto",
+                                           "Code128 A", "Code128 B", "Code128 C", "EAN13", "EAN8",
+                                           "UPCA", "UPCE", "Interleaved 2 of 5", "Codabar", ""};
+    for (int id = 0; id < BARCODE_ID_COUNT; ++id) {
+        std::unique_ptr<CBarcode> code(CreateBarcode(id, 0.01f, 0.4f));
+        ASSERT_TRUE(code) << id;
+        EXPECT_EQ(code->GetType(), id);
+        EXPECT_EQ(code->GetTypeName(), QString::fromLatin1(names[id])) << id;
+        EXPECT_FLOAT_EQ(code->GetModuleWidth(), 0.01f);
+        EXPECT_FLOAT_EQ(code->GetBarHeight(), 0.4f);
+    }
+    EXPECT_TRUE(dynamic_cast<CBarcode128*>(std::unique_ptr<CBarcode>(CreateBarcode(3, 0.01f, 0.4f)).get()));
+    EXPECT_TRUE(dynamic_cast<CBarcode39*>(std::unique_ptr<CBarcode>(CreateBarcode(1, 0.01f, 0.4f)).get()));
+    EXPECT_TRUE(dynamic_cast<CBarcodeI2OF5*>(std::unique_ptr<CBarcode>(CreateBarcode(13, 0.01f, 0.4f)).get()));
+    for (int id : {14, 255, -1, INT_MIN, INT_MAX})
+        EXPECT_EQ(CreateBarcode(id, 0.01f, 0.4f), nullptr) << id;
+}
+
+TEST(BarcodeBase, ElementWidthsFollowModuleWidthAndRatio)
+{
+    CBarcode39 code(0.01f, 0.4f);
+    EXPECT_EQ(code.GetNarrowWidth(), 0);  // nothing computed until asked
+    code.SetModuleWidth(0.0133f);
+    EXPECT_EQ(code.GetNarrowWidth(), 20);
+    EXPECT_EQ(code.GetWideWidth(), 60);
+    CRect rect(100, 200, 0, 0);
+    code.SetText(nullptr, "A", &rect, 3.0);
+    EXPECT_EQ(code.GetNarrowWidth(), 20);
+    EXPECT_EQ(code.GetWideWidth(), 60);
+    code.SetText(nullptr, "A", &rect, 2.5);
+    EXPECT_EQ(code.GetWideWidth(), 50);
+}
+
+TEST(BarcodeBase, SetTextWithoutDeviceContextFitsTheBarsAlone)
+{
+    CBarcode39 code(0.01f, 0.4f);  // narrow 15, wide 45
+    CRect rect(100, 200, 0, 0);
+    code.SetText(nullptr, "A", &rect, 3.0);
+    EXPECT_EQ(code.GetText(), "A");
+    EXPECT_EQ(rect, CRect(100, 200, 100 + 3 * (6 * 15 + 3 * 45 + 15), 200 + 614));  // (int)(0.4 * 1536)
+    EXPECT_EQ(code.GetLastRect(), rect);
+    // A null rectangle is allowed: the text is still stored and the widths computed.
+    code.SetText(nullptr, "B", nullptr, 3.0);
+    EXPECT_EQ(code.GetText(), "B");
+}
+
+TEST(BarcodeBase, DamagedSizesNeitherOverflowNorCrash)
+{
+    for (float w : {1e30f, -1e30f, std::numeric_limits<float>::infinity(), std::numeric_limits<float>::quiet_NaN()}) {
+        for (int id = 0; id < BARCODE_ID_COUNT; ++id) {
+            std::unique_ptr<CBarcode> code(CreateBarcode(id, w, w));
+            CRect rect;
+            code->SetText(nullptr, QString(500, QLatin1Char('8')), &rect, 3.0);
+            code->GetBarsWidth(nullptr);
+        }
+    }
+    EXPECT_EQ(BarcodeUnitsFromInches(std::numeric_limits<double>::quiet_NaN()), 0);
+    EXPECT_EQ(BarcodeUnitsFromInches(0.01), 15);
+}
+
+TEST(BarcodeBase, PreFilterTurnsWideCharactersIntoTwoZeros)
+{
+    EXPECT_EQ(BarcodePreFilter(QString::fromUtf16(u"A\u0100B\u4e2d\u00e9")), QString::fromUtf16(u"A00B00\u00e9"));
+    // In every symbology but the EAN/UPC family.
+    const QString wide = QString::fromUtf16(u"1\u20ac2");
+    for (int id : {0, 1, 2, 3, 4, 5, 12})
+        EXPECT_TRUE(std::unique_ptr<CBarcode>(CreateBarcode(id, 0.01f, 0.4f))->FilterText(wide).startsWith("1002")) << id;
+    EXPECT_EQ(std::unique_ptr<CBarcode>(CreateBarcode(6, 0.01f, 0.4f))->FilterText(wide), "1002");
+    EXPECT_EQ(std::unique_ptr<CBarcode>(CreateBarcode(11, 0.01f, 0.4f))->FilterText(wide), "1002");
+}

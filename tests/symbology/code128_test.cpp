@@ -1,0 +1,138 @@
+// Code 128: filters, code-set choice, symbol values, check value and widths.
+
+#include "symbology/barcode128.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+
+namespace {
+
+std::vector<int> Values(const QString& text, int set)
+{
+    CBarcode128 code(0.01f, 0.4f, set);
+    std::vector<BYTE> v;
+    CBarcode128::Encode(code.FilterText(text), set, v);
+    return std::vector<int>(v.begin(), v.end());
+}
+
+QString Fnc1()
+{
+    return QString(QChar(char16_t(CBarcode128::FNC1)));
+}
+
+}  // namespace
+
+TEST(Code128, PatternTableIsWellFormed)
+{
+    EXPECT_STREQ(CBarcode128::GetPattern(0), "11011001100");
+    EXPECT_STREQ(CBarcode128::GetPattern(99), "10111011110");
+    EXPECT_STREQ(CBarcode128::GetPattern(105), "11010011100");
+    EXPECT_STREQ(CBarcode128::GetPattern(106), "1100011101011");
+    EXPECT_STREQ(CBarcode128::GetPattern(107), "");
+    EXPECT_STREQ(CBarcode128::GetPattern(-1), "");
+    std::set<std::string> distinct;
+    for (int v = 0; v < 106; ++v) {
+        const std::string p = CBarcode128::GetPattern(v);
+        ASSERT_EQ(p.size(), 11u) << v;
+        EXPECT_EQ(p.front(), '1') << v;
+        EXPECT_EQ(p.back(), '0') << v;
+        // three bars and three spaces
+        int runs = 1;
+        for (std::size_t i = 1; i < p.size(); ++i)
+            runs += p[i] != p[i - 1];
+        EXPECT_EQ(runs, 6) << v;
+        distinct.insert(p);
+    }
+    EXPECT_EQ(distinct.size(), 106u);
+}
+
+TEST(Code128, SetCOfThePublishedExample)
+{
+    EXPECT_EQ(CBarcode128(0.01f, 0.4f, CBarcode128::SetC).FilterText("12345"), "012345");
+    EXPECT_EQ(Values("12345", CBarcode128::SetC), (std::vector<int>{105, 1, 23, 45, 81, 106}));
+    EXPECT_EQ(CBarcode128(0.01f, 0.4f, CBarcode128::SetC).FilterText("12a4"), "1204");
+}
+
+TEST(Code128, FiltersOfSetsAAndB)
+{
+    CBarcode128 a(0.01f, 0.4f, CBarcode128::SetA);
+    EXPECT_EQ(a.FilterText("Ab1"), "A1");
+    EXPECT_EQ(a.FilterText("abc"), "");
+    CBarcode128 b(0.01f, 0.4f, CBarcode128::SetB);
+    EXPECT_EQ(b.FilterText("Ab1\t"), "Ab1\t");
+    EXPECT_EQ(Values("A\x01", CBarcode128::SetA), (std::vector<int>{103, 33, 65, (103 + 33 + 2 * 65) % 103, 106}));
+}
+
+TEST(Code128, CharacterValuesPerSet)
+{
+    // Ordinary characters are proved by the decoder; a character outside the set is value 0.
+    EXPECT_EQ(CBarcode128::GetCharValue('a', CBarcode128::SetA), 0);
+    EXPECT_EQ(CBarcode128::GetCharValue(5, CBarcode128::SetB), 0);
+    EXPECT_EQ(CBarcode128::GetCharValue(CBarcode128::CodeA, CBarcode128::SetB), 101);
+    EXPECT_EQ(CBarcode128::GetCharValue(CBarcode128::FNC4, CBarcode128::SetB), 100);
+    EXPECT_EQ(CBarcode128::GetCharValue(CBarcode128::FNC4, CBarcode128::SetA), 101);
+    EXPECT_EQ(CBarcode128::GetCharValue(CBarcode128::FNC1, CBarcode128::SetC), 102);
+    EXPECT_EQ(CBarcode128::GetCharValue(CBarcode128::Shift, CBarcode128::SetC), 0);
+}
+
+TEST(Code128, AutoChoosesSetsByRunsOfDigits)
+{
+    const int A = CBarcode128::SetAuto;
+    EXPECT_EQ(Values("1234", A), (std::vector<int>{105, 12, 34, (105 + 12 + 68) % 103, 106}));
+    EXPECT_EQ(Values("123", A)[0], 104);
+    const auto ab = Values("AB12345678", A);
+    EXPECT_EQ(ab, (std::vector<int>{104, 33, 34, 99, 12, 34, 56, 78, ab[8], 106}));
+    EXPECT_EQ(Values("12345", A), (std::vector<int>{105, 12, 34, 100, 21, Values("12345", A)[5], 106}));
+    // A control character is carried by set A.
+    const auto ctl = Values("ab\x01", A);
+    EXPECT_EQ(ctl, (std::vector<int>{104, 65, 66, 101, 65, ctl[5], 106}));
+    // Set A stays in force while its characters last.
+    const auto back = Values("\x01" "AB", A);
+    EXPECT_EQ(back, (std::vector<int>{103, 65, 33, 34, back[4], 106}));
+}
+
+TEST(Code128, AutoNeverPairsADigitWithFnc1)
+{
+    const int A = CBarcode128::SetAuto;
+    // An even group before FNC1 stays in set C.
+    const auto even = Values("12" + Fnc1() + "34", A);
+    EXPECT_EQ(even, (std::vector<int>{105, 12, 102, 34, even[4], 106}));
+    // An odd group enters set C one digit later.
+    const auto odd = Values("123" + Fnc1() + "45", A);
+    EXPECT_EQ(odd, (std::vector<int>{104, 17, 99, 23, 102, 45, odd[6], 106}));
+    // A lone digit after pairs leaves set C for one character.
+    const auto lone = Values("1234" + Fnc1() + "5" + Fnc1() + "67", A);
+    for (std::size_t i = 1; i + 2 < lone.size(); ++i)
+        EXPECT_LE(lone[i], 102) << i;
+    EXPECT_EQ(lone[0], 105);
+    EXPECT_EQ(lone[3], 102);  // the FNC1 after 12 34
+}
+
+TEST(Code128, CheckValue)
+{
+    EXPECT_EQ(CBarcode128::CalcCheckSum({}), 0);
+    EXPECT_EQ(CBarcode128::CalcCheckSum({105, 1, 23, 45}), 81);
+    EXPECT_EQ(CBarcode128::CalcCheckSum({104}), 1);
+}
+
+TEST(Code128, EncodeOfSetCDirectlyStaysInTheTable)
+{
+    // Encode is public: odd or non-digit input must not read past the text or leave the table.
+    std::vector<BYTE> v;
+    CBarcode128::Encode("123", CBarcode128::SetC, v);
+    EXPECT_EQ(std::vector<int>(v.begin(), v.end()), (std::vector<int>{105, 12, 3, (105 + 12 + 6) % 103, 106}));
+    CBarcode128::Encode("x\xff", CBarcode128::SetC, v);
+    for (BYTE b : v)
+        EXPECT_LE(b, 106);
+}
+
+TEST(Code128, BarsWidth)
+{
+    CBarcode128 b(0.01f, 0.4f, CBarcode128::SetB);
+    CRect rect;
+    b.SetText(nullptr, "HELLO", &rect, 3.0);
+    EXPECT_EQ(b.GetBarsWidth(nullptr), 15 * (11 * 7 + 13));
+    EXPECT_EQ(rect.Width(), 15 * (11 * 7 + 13));
+}
