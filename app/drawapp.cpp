@@ -16,6 +16,7 @@
 #include "framework/ui/messagebox.h"
 #include "framework/ui/uistrings.h"
 #include "objects/drawobj.h"
+#include "objects/xmlhelper.h"
 
 #include <QAction>
 #include <QApplication>
@@ -34,7 +35,6 @@
 #include <QTimer>
 #include <QUrl>
 
-#include <xercesc/util/PlatformUtils.hpp>
 
 using namespace ShellCmd;
 
@@ -221,13 +221,9 @@ std::vector<CCmdTarget*> CDrawApp::Route() const
 
 BOOL CDrawApp::InitInstance(const CCommandLineInfo& info, const StartOptions& options)
 {
-    // The XML parser serves the data bindings of text objects for the whole run.
-    try {
-        xercesc::XMLPlatformUtils::Initialize();
-        m_xmlInitialised = true;
-    } catch (...) {
-        m_xmlInitialised = false;
-    }
+    // The XML parser serves the data bindings of text objects for the whole run; it is shut
+    // down at process exit, after the last object that uses it.
+    EnsureXmlPlatform();
 
     // The resource module: a missing or damaged one has been reported and replaced by the
     // built-in table; the program goes on with it.
@@ -297,10 +293,6 @@ BOOL CDrawApp::InitInstance(const CCommandLineInfo& info, const StartOptions& op
 
 int CDrawApp::ExitInstance()
 {
-    if (m_xmlInitialised) {
-        xercesc::XMLPlatformUtils::Terminate();
-        m_xmlInitialised = false;
-    }
     if (m_captionFilter) {
         qApp->removeEventFilter(m_captionFilter);
         delete m_captionFilter;

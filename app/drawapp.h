@@ -116,7 +116,6 @@ private:
     int m_untitledCount = 0;
     int m_exitCode = 0;
     BOOL m_printOnly = FALSE;
-    bool m_xmlInitialised = false;
 };
 
 // A fresh temporary file "~qb…" in the user's temporary folder, created exclusively so no
