@@ -3,38 +3,12 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 
-#include <algorithm>
-#include <climits>
-
 QStringList CZoomText::Items()
 {
     return {QStringLiteral("1600%"), QStringLiteral("800%"), QStringLiteral("600%"),
             QStringLiteral("400%"),  QStringLiteral("300%"), QStringLiteral("200%"),
             QStringLiteral("150%"),  QStringLiteral("100%"), QStringLiteral("75%"),
             QStringLiteral("50%")};
-}
-
-int CZoomText::LeadingInt(const QString& text)
-{
-    qsizetype i = 0;
-    const qsizetype n = text.size();
-    while (i < n && (text[i] == u' ' || (text[i] >= u'\t' && text[i] <= u'\r')))
-        ++i;
-    bool negative = false;
-    if (i < n && (text[i] == u'+' || text[i] == u'-'))
-        negative = text[i++] == u'-';
-    long long value = 0;
-    for (; i < n && text[i] >= u'0' && text[i] <= u'9'; ++i) {
-        value = value * 10 + (text[i].unicode() - u'0');
-        if (value > INT_MAX)
-            return negative ? INT_MIN : INT_MAX;
-    }
-    return int(negative ? -value : value);
-}
-
-int CZoomText::Clamp(int percent)
-{
-    return std::clamp(percent, ZoomLimits::kMin, ZoomLimits::kMax);
 }
 
 QString CZoomText::Format(int percent)
@@ -51,7 +25,7 @@ CZoomComboBox::CZoomComboBox(QWidget* parent) : QComboBox(parent)
     addItems(CZoomText::Items());
     setMaxVisibleItems(count());
     setFixedWidth(80);
-    SetZoom(ZoomLimits::kDefault);
+    SetZoom(100);
     lineEdit()->installEventFilter(this);
     connect(this, &QComboBox::activated, this, [this](int index) { emit zoomChosen(itemText(index)); });
 }

@@ -396,6 +396,11 @@ TEST_F(Shell, ScreenshotOfTheMainWindowWithALabel)
     ASSERT_FALSE(shot.isNull());
     const QString file = OutputDir() + "/main-window.png";
     EXPECT_TRUE(shot.save(file));
+    // The label itself, for trying the program by hand.
+    const QString label = OutputDir() + "/label.tag";
+    QFile::remove(label);
+    m_app->m_askSavePath = [label](const CString&) { return label; };
+    EXPECT_TRUE(m_app->SaveDocument(Active(), false));
     // The label's face is white inside the grey view.
     CDrawViewPlaceholder* view = m_app->GetActiveDrawView();
     const QPoint inFace = view->mapTo(m_frame, QPoint(40, 40));
