@@ -1,0 +1,200 @@
+#pragma once
+// The label document: one label design with its objects, the sheet the label is repeated on,
+// the data-source settings, the zoom of its views, the paper colour, the summary information
+// and the counters that number the default names of new objects.
+//
+// A document is stored as a compound file: the stream "Contents" holds the document record,
+// the object list and the list of embedded items; "\x05SummaryInformation" the summary; one
+// sub-storage per embedded item its own data. Sheet lengths are floats in tenths of a
+// millimetre.
+
+#include "document/summinfo.h"
+#include "framework/document.h"
+#include "framework/geometry.h"
+
+#include <array>
+#include <memory>
+#include <utility>
+#include <vector>
+
+class CArchive;
+class CDrawItem;
+class CDrawObj;
+class CDrawViewBase;
+class CStorage;
+
+// One label cell of a sheet: its rectangle in the choosing preview and whether it is printed.
+struct CSelectTag {
+    CRect rect;
+    BOOL chosen = TRUE;
+};
+
+class CDrawDoc : public CDocument {
+    DECLARE_DYNCREATE(CDrawDoc)
+public:
+    // The only version written; files of versions 1 to 3 and the older form whose first word is
+    // the paper colour white are read too.
+    static constexpr DWORD kFileVersion = 4;
+    static constexpr int kMinZoom = 50;
+    static constexpr int kMaxZoom = 1600;
+    static constexpr int kZoomStep = 25;
+    static constexpr COLORREF kLegacyMark = 0x00FFFFFF;
+
+    CDrawDoc();
+    ~CDrawDoc() override;
+
+    void Serialize(CArchive& ar) override;
+    BOOL OnNewDocument() override;
+    BOOL OnOpenDocument(const CString& path) override;
+    BOOL OnSaveDocument(const CString& path) override;
+    void DeleteContents() override;
+
+    // Sheet. None of the setters marks the document modified; their callers do.
+    float* GetPaperSize() { return m_paperSize.data(); }
+    void SetPaperSize(const float* size) { m_paperSize = {size[0], size[1]}; }
+    int GetPaperCode() const { return m_nPaperCode; }
+    void SetPaperCode(int code) { m_nPaperCode = code; }
+    float* GetLabelSize() { return m_labelSize.data(); }
+    void SetLabelSize(const float* size);
+    float* GetLabelGap() { return m_labelGap.data(); }
+    void SetLabelGap(const float* gap) { m_labelGap = {gap[0], gap[1]}; }
+    int* GetLabelGrid() { return m_labelGrid.data(); }
+    void SetLabelGrid(const int* grid) { m_labelGrid = {grid[0], grid[1]}; }
+    void GetMargins(float* left, float* top, float* right, float* bottom) const;
+    void SetMargins(float left, float top, float right, float bottom);
+    int GetOrientation() const { return m_nOrientation; }
+    // Also turns the application's default printer when the document names a printer.
+    void SetOrientation(int orientation);
+    const CString& GetPrinterName() const { return m_strPrinter; }
+    void SetPrinterName(const CString& name) { m_strPrinter = name; }
+    BOOL GetAutoGap() const { return m_bAutoGap; }
+    void SetAutoGap(BOOL on) { m_bAutoGap = on; }
+    BOOL GetAutoLabelSize() const { return m_bAutoLabelSize; }
+    void SetAutoLabelSize(BOOL on) { m_bAutoLabelSize = on; }
+    COLORREF GetPaperColor() const { return m_paperColor; }
+    void SetPaperColor(COLORREF color) { m_paperColor = color; }
+    // Non-zero means the label size is taken as inches; kept as stored.
+    const std::array<BYTE, 4>& GetReservedWord() const { return m_reserved; }
+    void SetReservedWord(const std::array<BYTE, 4>& word) { m_reserved = word; }
+    int GetMapMode() const { return m_nMapMode; }
+    // The canvas in logical units, (-15360, -15360, 46080, 46080) for the default canvas.
+    void GetCanvasRect(CRect* rect) const;
+    void SetCanvasSize(int width, int height) { m_canvas = {width, height}; }
+    int GetLabelsToPrint() const { return m_nLabelsToPrint; }
+    void SetLabelsToPrint(int n) { m_nLabelsToPrint = n; }
+    std::vector<CSelectTag>& GetSelectTags() { return m_selectTags; }
+
+    // Data source.
+    const CString& GetTableName() const { return m_strTable; }
+    void SetTableName(const CString& s) { m_strTable = s; }
+    const CString& GetQuery() const { return m_strQuery; }
+    void SetQuery(const CString& s) { m_strQuery = s; }
+    const CString& GetConnectionString() const { return m_strConnection; }
+    void SetConnectionString(const CString& s) { m_strConnection = s; }
+    const CString& GetDataFilePath() const { return m_strDataFile; }
+    void SetDataFilePath(const CString& s) { m_strDataFile = s; }
+    const CString& GetDataSourceName() const { return m_strDataSource; }
+    void SetDataSourceName(const CString& s) { m_strDataSource = s; }
+    const std::array<BYTE, 4>& GetDataSourceKind() const { return m_dataSourceKind; }
+    void SetDataSourceKind(const std::array<BYTE, 4>& kind) { m_dataSourceKind = kind; }
+    // Handed once to the data grid with the query, then reset; written as 0.
+    int TakePendingQueryArgument() { return std::exchange(m_nPendingQueryArg, 0); }
+    void SetPendingQueryArgument(int n) { m_nPendingQueryArg = n; }
+
+    // Objects, head (bottom) to tail (top). The document owns them.
+    const std::vector<CDrawObj*>& GetObjects() const { return m_objects; }
+    void Add(CDrawObj* obj);
+    // Takes the object out of the list (without deleting it) and out of every view's selection.
+    void Remove(CDrawObj* obj);
+    // The topmost object under the logical point, or NULL.
+    CDrawObj* FindObjectAtPoint(CPoint point) const;
+
+    // Embedded items, owned by the document; each belongs to at most one object.
+    const std::vector<CDrawItem*>& GetItems() const { return m_items; }
+    void AddItem(CDrawItem* item);
+    void RemoveItem(CDrawItem* item);
+    // A number no other item of the document uses, naming the item's sub-storage.
+    DWORD NextItemNumber() const;
+    // The root storage while the document is stored (loaded), else NULL.
+    CStorage* GetStoreStorage() const { return m_pStoreRoot; }
+    const CStorage* GetLoadStorage() const { return m_pLoadRoot; }
+
+    // Default names of new objects: 1 for the first text object, 1 for the first code object.
+    int GetNextTextNumber() { return ++m_nTextCounter; }
+    int GetNextCodeNumber() { return ++m_nCodeCounter; }
+    void DecrementCodeNumber();
+
+    // Views.
+    CDrawViewBase* GetDrawView() const;
+
+    // Zoom in percent. While a print preview shows the document the zoom reads as 100.
+    int GetZoom() const { return m_bInPrintPreview ? 100 : m_nZoom; }
+    // Applies the zoom to every editing view; callers clamp it.
+    void SetZoom(int percent);
+    void OnZoom100() { SetZoom(100); }
+    void OnZoomIn() { SetZoom(std::min(m_nZoom + kZoomStep, kMaxZoom)); }
+    void OnZoomOut() { SetZoom(std::max(m_nZoom - kZoomStep, kMinZoom)); }
+    // The zoom box's text: its leading whole number (0 when there is none), clamped.
+    void OnZoomSelEndOk(const QString& text);
+    void SetInPrintPreview(BOOL preview) { m_bInPrintPreview = preview; }
+
+    CSummInfo* GetSummInfo() const { return m_pSummInfo.get(); }
+
+    // The archive alone, without summary or item storages.
+    QByteArray StoreContents();
+    // Loads an archive over this document; throws CArchiveException on malformed input.
+    void LoadContents(const QByteArray& bytes);
+    // Loads the whole document from a compound file's root storage: FALSE, with the document
+    // emptied and GetErrorText set, when it is malformed.
+    BOOL LoadFromStorage(const CStorage& root);
+    // Writes the whole document into an empty root storage; FALSE with GetErrorText set on
+    // failure.
+    BOOL StoreToStorage(CStorage& root);
+
+    static QString ContentsStreamName() { return QStringLiteral("Contents"); }
+
+private:
+    void ResetFields();
+    void ReadLegacy(CArchive& ar);
+    void ReadVersion1(CArchive& ar);
+    void ReadVersion2(CArchive& ar);
+    void ReadVersion3(CArchive& ar);
+    void ReadVersion4(CArchive& ar);
+    void ReadSheet(CArchive& ar, DWORD version);
+    void ReadOrientation(CArchive& ar);
+    void SerializeObjects(CArchive& ar);
+    void SerializeItems(CArchive& ar);
+
+    int m_nZoom = 100;
+    BOOL m_bInPrintPreview = FALSE;
+    int m_nLabelsToPrint = 1;
+    std::unique_ptr<CSummInfo> m_pSummInfo;
+    CString m_strTable;
+    std::vector<CSelectTag> m_selectTags;
+    std::vector<CDrawObj*> m_objects;
+    std::array<float, 2> m_paperSize {};
+    int m_nPaperCode = 9;
+    std::array<float, 2> m_labelSize {};
+    std::array<float, 2> m_labelGap {};
+    std::array<float, 4> m_margins {};
+    std::array<int, 2> m_labelGrid {};
+    std::array<int, 2> m_canvas {};
+    BOOL m_bAutoGap = TRUE;
+    BOOL m_bAutoLabelSize = TRUE;
+    int m_nMapMode = 8;
+    COLORREF m_paperColor = 0xFFFFFF;
+    std::array<BYTE, 4> m_reserved {};
+    int m_nOrientation = 1;
+    CString m_strPrinter;
+    int m_nPendingQueryArg = 0;
+    CString m_strQuery;
+    CString m_strConnection;
+    CString m_strDataFile;
+    CString m_strDataSource;
+    std::array<BYTE, 4> m_dataSourceKind {};
+    int m_nTextCounter = 0;
+    int m_nCodeCounter = 0;
+    std::vector<CDrawItem*> m_items;
+    CStorage* m_pStoreRoot = nullptr;
+    const CStorage* m_pLoadRoot = nullptr;
+};

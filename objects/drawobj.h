@@ -1,0 +1,121 @@
+#pragma once
+// Label objects: the base every item on a label derives from, and the plain shapes (rectangle,
+// rounded rectangle, ellipse, line). Coordinates are logical units of 1/1536 inch; a position
+// keeps the direction in which it was drawn and may be unnormalised.
+//
+// Archive records: every class level writes its base's part first and begins its own part with
+// its class reference; on loading a level reads that reference only when the schema handed down
+// is above 0 (files of the oldest schema have none), and hands the schema on.
+
+#include "framework/dc.h"
+#include "framework/geometry.h"
+#include "framework/object.h"
+
+#include <Qt>
+#include <map>
+
+class CArchive;
+class CDrawDoc;
+class CDrawViewBase;
+
+// Selection states passed to DrawSelectionState.
+enum { kSelectionNone = 0, kSelectionSelected = 1, kSelectionActive = 2 };
+
+class CDrawObj : public CObject {
+    DECLARE_SERIAL(CDrawObj)
+protected:
+    CDrawObj();
+
+public:
+    explicit CDrawObj(const CRect& position);
+    ~CDrawObj() override;
+
+    void Serialize(CArchive& ar) override;
+
+    virtual void AssignDefaultName(CDrawViewBase* view) {}
+    virtual int CountHandles();
+    // Handles are numbered from 1.
+    virtual CPoint GetHandlePoint(int n);
+    virtual Qt::CursorShape CursorForHandle(int n);
+    virtual void SetLineColor(COLORREF color);
+    virtual void SetFillColor(COLORREF color);
+    virtual void Draw(CDC* dc, int labelIndex) {}
+    // States 1 and 2 draw the handles; other states nothing.
+    virtual void DrawSelectionState(CDC* dc, int state);
+    // Handles keep 8 device pixels at every zoom; each is green unless `colors` names another.
+    virtual void DrawHandles(CDC* dc, int state, const std::map<int, COLORREF>& colors);
+    virtual void DrawSelectionMark(CDC* dc, int state) {}
+    // Moves the object, shifted (not resized) to stay inside the document's canvas.
+    virtual void MoveTo(const CRect& position, CDrawViewBase* view = nullptr);
+    // `client` in client pixels: the handle under it, else 0 with *inside telling whether the
+    // point is within the object's rectangle.
+    virtual int HitTest(CPoint client, CDrawViewBase* view, BOOL selected, int* inside);
+    virtual BOOL OverlapsRect(const CRect& rect);
+    virtual void DragHandle(int n, CPoint point, CDrawViewBase* view = nullptr);
+    // A copy of the object, appended to `doc` when one is given.
+    virtual CDrawObj* Clone(CDrawDoc* doc = nullptr);
+    virtual void Remove();
+    virtual void Rotate90() {}
+
+    CString GetName() const { return m_name; }
+    void SetName(const CString& name) { m_name = name; }
+    // The handle's square of 8 x 8 client pixels.
+    CRect GetHandleRect(int n, CDrawViewBase* view);
+    // Repaints the object through the view, or through every view of the document.
+    void Invalidate(CDrawViewBase* view = nullptr);
+
+    CRect m_position;
+    CDrawDoc* m_pDocument = nullptr;
+    CString m_name;
+    BOOL m_bPen = TRUE;
+    LOGPEN m_logpen {};
+    BOOL m_bBrush = FALSE;
+    LOGBRUSH m_logbrush {};
+
+protected:
+    void CopyBaseTo(CDrawObj* other) const;
+    void SetModified();
+};
+
+// Settings the shape page edits; the persistent form of the pen width is the line width in
+// millimetres.
+struct CShapeData {
+    COLORREF lineColor = 0;
+    COLORREF fillColor = 0;
+    double lineWidthMm = 0.1;
+    BOOL fillOn = FALSE;
+    BOOL lineOn = FALSE;
+};
+
+class CDrawRect : public CDrawObj {
+    DECLARE_SERIAL(CDrawRect)
+protected:
+    CDrawRect();
+
+public:
+    enum Shape { rectangle = 0, roundRectangle = 1, ellipse = 2, line = 3 };
+
+    explicit CDrawRect(const CRect& position);
+
+    void Serialize(CArchive& ar) override;
+    int CountHandles() override;
+    CPoint GetHandlePoint(int n) override;
+    Qt::CursorShape CursorForHandle(int n) override;
+    void Draw(CDC* dc, int labelIndex) override;
+    BOOL OverlapsRect(const CRect& rect) override;
+    void DragHandle(int n, CPoint point, CDrawViewBase* view = nullptr) override;
+    CDrawObj* Clone(CDrawDoc* doc = nullptr) override;
+    void Rotate90() override;
+
+    // The shape page's data: filled from the object before the page opens, and applied back
+    // when it is confirmed (which also sets the pen width from the line width).
+    void FillShapeData();
+    void ApplyShapeData();
+    // Pen width in logical units of a line width in millimetres.
+    static int PenWidthFromMm(double mm);
+
+    int m_nShape = rectangle;
+    CPoint m_roundness;
+    int m_nRotation = 0;  // tenths of a degree: 0, 900, 1800, 2700
+    CShapeData m_shapeData;
+};

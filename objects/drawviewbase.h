@@ -1,0 +1,20 @@
+#pragma once
+// What label objects and the document need of the editing view: converting between client
+// pixels and logical units, repainting, zooming and dropping objects from the selection. The
+// editing view implements it.
+
+#include "framework/document.h"
+#include "framework/geometry.h"
+
+class CDrawObj;
+
+class CDrawViewBase : public CView {
+public:
+    // Logical units to client pixels and back, as the view's prepared device context maps them.
+    virtual CPoint DocToClient(CPoint logical) const = 0;
+    virtual CPoint ClientToDoc(CPoint client) const = 0;
+    // Repaints the area of the object, its handles included.
+    virtual void InvalidateObject(CDrawObj* obj) = 0;
+    virtual void ApplyZoom(int percent) = 0;
+    virtual void Deselect(CDrawObj* obj) = 0;
+};
