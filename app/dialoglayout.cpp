@@ -24,6 +24,9 @@ bool ApplyDialogLayout(QDialog* dialog, const QByteArray& uiText)
         return false;
     // A form saved as a dialog is a window of its own; inside ours it is a plain widget.
     form->setWindowFlags(Qt::Widget);
+    // A form placed by coordinates has no layout to tell its size: keep the size it was drawn at.
+    if (!form->layout())
+        form->setMinimumSize(form->size());
     if (!form->windowTitle().isEmpty())
         dialog->setWindowTitle(form->windowTitle());
     delete dialog->layout();

@@ -444,11 +444,18 @@ TEST_F(Shell, AboutAndWelcomeShowTheVersionLine)
     about.OnWebLink();
     EXPECT_EQ(opened, QString::fromLatin1(kMakerWebPage));
 
+    about.show();
+    EXPECT_TRUE(about.grab().save(OutputDir() + "/about.png"));
+    about.hide();
+
     CWelcomeDlg welcome;
     EXPECT_EQ(welcome.findChild<QLabel*>("166")->text(), QString("Version\uFF1A 0.0.0.0"));
     QElapsedTimer t;
     t.start();
-    EXPECT_EQ(welcome.exec(), IDOK);  // closes itself on its timer
+    bool saved = false;
+    QTimer::singleShot(100, &welcome, [&] { saved = welcome.grab().save(OutputDir() + "/welcome.png"); });
+    EXPECT_EQ(welcome.exec(), IDOK);
+    EXPECT_TRUE(saved);  // closes itself on its timer
     EXPECT_GE(t.elapsed(), 900);
     EXPECT_LT(t.elapsed(), 5000);
 }
