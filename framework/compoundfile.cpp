@@ -11,11 +11,12 @@
 
 #include "framework/compoundfile.h"
 
+#include "framework/savefile.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <algorithm>
 #include <memory>
@@ -493,36 +494,12 @@ bool CCompoundFile::Save(const QString& path, QString& error) const
         return false;
     };
 
-    const QFileInfo target(path);
-    if (target.exists()) {
-        if (target.isDir())
-            return fail(Tr("it is a folder"));
-        // A file that nobody may write is read-only on purpose, even for a user (such as root)
-        // whom the system would let replace it.
-        // (WriteUser is left out: for root it reflects access(), not the file's mode.)
-        constexpr auto anyWrite =
-            QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther;
-        if (!target.isWritable() || !(target.permissions() & anyWrite))
-            return fail(Tr("the file is read-only"));
-    }
-
     QString reason;
     const std::optional<QByteArray> bytes = Serialize(m_root, reason);
     if (!bytes)
         return fail(reason);
 
-    // QSaveFile writes to a new, exclusively created file in the target's folder and renames
-    // it over the target on commit; until then the target is untouched, and an uncommitted
-    // temporary file is removed.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return fail(file.errorString());
-    if (file.write(*bytes) != bytes->size()) {
-        const QString writeError = file.errorString();
-        file.cancelWriting();
-        return fail(writeError);
-    }
-    if (!file.commit())
-        return fail(file.errorString());
+    if (!WriteFileAtomically(path, *bytes, reason))
+        return fail(reason);
     return true;
 }

@@ -514,6 +514,14 @@ COLORREF CDC::SetPixel(int x, int y, COLORREF colour)
     return colour;
 }
 
+BOOL CDC::DrawImage(const CRect& rect, const QImage& image)
+{
+    if (image.isNull())
+        return FALSE;
+    DrawPicture(rect, image);
+    return TRUE;
+}
+
 int CDC::GetDeviceCaps(int index) const
 {
     return DeviceCapability(index);

@@ -6,6 +6,7 @@
 
 #include "framework/gdi.h"
 
+#include <QImage>
 #include <QRegion>
 #include <cstddef>
 #include <vector>
@@ -143,6 +144,9 @@ public:
     void InvertRect(const CRect* rect);
     void DrawFocusRect(const CRect* rect);
     COLORREF SetPixel(int x, int y, COLORREF colour);
+    // Stretches a picture into a logical rectangle; a rectangle whose device width or height is
+    // negative mirrors the picture that way. FALSE for an empty picture.
+    BOOL DrawImage(const CRect& rect, const QImage& image);
 
     int GetDeviceCaps(int index) const;
     BOOL IsPrinting() const { return m_printing; }
@@ -194,6 +198,8 @@ protected:
     virtual void DrawInvert(const CRect& r) = 0;
     virtual void DrawFocus(const CRect& r) = 0;
     virtual void DrawPixel(const CPoint& p, COLORREF colour) = 0;
+    // The rectangle arrives as the caller gave it, not normalised.
+    virtual void DrawPicture(const CRect& r, const QImage& image) = 0;
     virtual void DrawTextRun(int x, int y, UINT options, const CRect* rect, const CString& text,
                              const int* dx) = 0;
 

@@ -1,10 +1,10 @@
 #include "framework/document.h"
 
 #include "framework/archive.h"
+#include "framework/savefile.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <algorithm>
 
 IMPLEMENT_DYNAMIC(CDocument, CObject)
@@ -100,11 +100,8 @@ BOOL CDocument::OnSaveDocument(const CString& path)
         m_strError = QString::fromUtf8(e.what());
         return FALSE;
     }
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        m_strError = file.errorString();
+    if (!WriteFileAtomically(path, bytes, m_strError))
         return FALSE;
-    }
     SetModifiedFlag(FALSE);
     SetPathName(path);
     return TRUE;

@@ -525,6 +525,26 @@ void CPainterDC::DrawPixel(const CPoint& p, COLORREF colour)
     m_painter->fillRect(QRect(d.x, d.y, 1, 1), Colour(colour));
 }
 
+void CPainterDC::DrawPicture(const CRect& r, const QImage& image)
+{
+    if (!Ready())
+        return;
+    CRect d = r;
+    LPtoDP(&d);
+    const bool mirrorX = d.right < d.left;
+    const bool mirrorY = d.bottom < d.top;
+    d.NormalizeRect();
+    if (d.IsRectEmpty())
+        return;
+    // Pixels are repeated or dropped, never blended, as a stretched bitmap is on the original
+    // platform; bar codes in pictures stay sharp.
+    m_painter->save();
+    m_painter->setRenderHint(QPainter::SmoothPixmapTransform, false);
+    m_painter->drawImage(QRect(d.left, d.top, d.Width(), d.Height()),
+                         mirrorX || mirrorY ? image.mirrored(mirrorX, mirrorY) : image);
+    m_painter->restore();
+}
+
 void CPainterDC::DrawTextRun(int x, int y, UINT options, const CRect* rect, const CString& text,
                              const int* dx)
 {

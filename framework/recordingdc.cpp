@@ -140,6 +140,13 @@ void CRecordingDC::DrawPixel(const CPoint& p, COLORREF colour)
     rec.colour = colour;
 }
 
+void CRecordingDC::DrawPicture(const CRect& r, const QImage& image)
+{
+    auto& rec = Record(CRecordedPrimitive::Kind::Image);
+    rec.rect = r;
+    rec.image = image;
+}
+
 void CRecordingDC::DrawTextRun(int x, int y, UINT options, const CRect* rect, const CString& text,
                                const int* dx)
 {

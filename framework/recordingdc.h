@@ -14,10 +14,10 @@
 #include <vector>
 
 struct CRecordedPrimitive {
-    enum class Kind { Rectangle, RoundRect, Ellipse, Polygon, Line, Fill, Invert, FocusRect, Pixel, Text };
+    enum class Kind { Rectangle, RoundRect, Ellipse, Polygon, Line, Fill, Invert, FocusRect, Pixel, Text, Image };
 
     Kind kind = Kind::Rectangle;
-    CRect rect;                 // shapes, fills, inversions; a text's option rectangle
+    CRect rect;                 // shapes, fills, inversions, pictures; a text's option rectangle
     CPoint corner;              // size of a rounded rectangle's corner ellipse
     std::vector<CPoint> points; // polygon points; a line's start and end; a pixel's or text's position
     COLORREF colour = 0;        // fills and pixels
@@ -31,6 +31,7 @@ struct CRecordedPrimitive {
     UINT options = 0;
     bool hasRect = false;       // a text was given an option rectangle
     std::vector<int> dx;
+    QImage image;               // a drawn picture
     CRect clipBox;              // GetClipBox at the time of drawing
     bool clipped = false;       // a clip region was in effect
 };
@@ -65,6 +66,7 @@ protected:
     void DrawInvert(const CRect& r) override;
     void DrawFocus(const CRect& r) override;
     void DrawPixel(const CPoint& p, COLORREF colour) override;
+    void DrawPicture(const CRect& r, const QImage& image) override;
     void DrawTextRun(int x, int y, UINT options, const CRect* rect, const CString& text,
                      const int* dx) override;
 

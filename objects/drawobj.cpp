@@ -349,14 +349,23 @@ Qt::CursorShape CDrawRect::CursorForHandle(int n)
     return CDrawObj::CursorForHandle(n);
 }
 
+CDrawTools::CDrawTools(CDC* dc, const CDrawObj& obj) : m_dc(dc)
+{
+    m_brush.CreateBrushIndirect(&obj.m_logbrush);
+    m_pen.CreatePenIndirect(&obj.m_logpen);
+    m_oldBrush = obj.m_bBrush ? dc->SelectObject(&m_brush) : dc->SelectStockObject(NULL_BRUSH);
+    m_oldPen = obj.m_bPen ? dc->SelectObject(&m_pen) : dc->SelectStockObject(NULL_PEN);
+}
+
+CDrawTools::~CDrawTools()
+{
+    m_dc->SelectObject(m_oldPen);
+    m_dc->SelectObject(m_oldBrush);
+}
+
 void CDrawRect::Draw(CDC* dc, int labelIndex)
 {
-    CBrush brush;
-    brush.CreateBrushIndirect(&m_logbrush);
-    CPen pen;
-    pen.CreatePenIndirect(&m_logpen);
-    CGdiObject* oldBrush = m_bBrush ? dc->SelectObject(&brush) : dc->SelectStockObject(NULL_BRUSH);
-    CGdiObject* oldPen = m_bPen ? dc->SelectObject(&pen) : dc->SelectStockObject(NULL_PEN);
+    CDrawTools tools(dc, *this);
 
     const CRect& r = m_position;
     switch (m_nShape) {
@@ -395,8 +404,6 @@ void CDrawRect::Draw(CDC* dc, int labelIndex)
     default:
         break;
     }
-    dc->SelectObject(oldPen);
-    dc->SelectObject(oldBrush);
 }
 
 BOOL CDrawRect::OverlapsRect(const CRect& rectIn)

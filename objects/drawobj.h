@@ -77,6 +77,23 @@ protected:
     void SetModified();
 };
 
+// The object's pen and brush selected into a DC for one drawing (the null stock objects where
+// the outline or the fill is off); the previous ones are selected back when it goes.
+class CDrawTools {
+public:
+    CDrawTools(CDC* dc, const CDrawObj& obj);
+    ~CDrawTools();
+    CDrawTools(const CDrawTools&) = delete;
+    CDrawTools& operator=(const CDrawTools&) = delete;
+
+private:
+    CDC* m_dc;
+    CPen m_pen;
+    CBrush m_brush;
+    CGdiObject* m_oldPen;
+    CGdiObject* m_oldBrush;
+};
+
 // Settings the shape page edits; the persistent form of the pen width is the line width in
 // millimetres.
 struct CShapeData {

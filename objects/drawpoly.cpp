@@ -67,15 +67,8 @@ Qt::CursorShape CDrawPoly::CursorForHandle(int n)
 
 void CDrawPoly::Draw(CDC* dc, int labelIndex)
 {
-    CBrush brush;
-    brush.CreateBrushIndirect(&m_logbrush);
-    CPen pen;
-    pen.CreatePenIndirect(&m_logpen);
-    CGdiObject* oldBrush = m_bBrush ? dc->SelectObject(&brush) : dc->SelectStockObject(NULL_BRUSH);
-    CGdiObject* oldPen = m_bPen ? dc->SelectObject(&pen) : dc->SelectStockObject(NULL_PEN);
+    CDrawTools tools(dc, *this);
     dc->Polygon(m_points.data(), GetPointCount());
-    dc->SelectObject(oldPen);
-    dc->SelectObject(oldBrush);
 }
 
 void CDrawPoly::MoveTo(const CRect& position, CDrawViewBase* view)

@@ -1,0 +1,38 @@
+#include "framework/savefile.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QSaveFile>
+
+bool WriteFileAtomically(const QString& path, const QByteArray& bytes, QString& error)
+{
+    const QFileInfo target(path);
+    if (target.exists()) {
+        if (target.isDir()) {
+            error = QCoreApplication::translate("SaveFile", "it is a folder");
+            return false;
+        }
+        // WriteUser is left out: for root it reflects access(), not the file's mode.
+        constexpr auto anyWrite =
+            QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther;
+        if (!target.isWritable() || !(target.permissions() & anyWrite)) {
+            error = QCoreApplication::translate("SaveFile", "the file is read-only");
+            return false;
+        }
+    }
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        error = file.errorString();
+        return false;
+    }
+    if (file.write(bytes) != bytes.size()) {
+        error = file.errorString();
+        file.cancelWriting();
+        return false;
+    }
+    if (!file.commit()) {
+        error = file.errorString();
+        return false;
+    }
+    return true;
+}

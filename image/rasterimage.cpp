@@ -1,0 +1,396 @@
+#include "image/rasterimage.h"
+
+#include "framework/dc.h"
+#include "framework/savefile.h"
+#include "image/codecs.h"
+
+#include <QFile>
+#include <algorithm>
+#include <new>
+
+using namespace raster;
+
+CRasterImage::CRasterImage(int format) : m_type(format) {}
+
+CRasterImage::~CRasterImage() = default;
+
+BYTE* CRasterImage::Create(DWORD width, DWORD height, DWORD bpp, int format)
+{
+    Destroy();
+    if (width == 0 || height == 0 || width > 0x7FFFFFFF || height > 0x7FFFFFFF) {
+        m_error = QStringLiteral("CRasterImage::Create: invalid width or height");
+        return nullptr;
+    }
+    if (bpp != 1 && bpp != 4 && bpp != 8 && bpp != 24 && bpp != 32) {
+        m_error = QStringLiteral("CRasterImage::Create: invalid bits per pixel");
+        return nullptr;
+    }
+    const long long stride = RowBytes(width, int(bpp));
+    const long long paletteBytes = bpp <= 8 ? (4LL << bpp) : 0;
+    if (stride > RASTER_MAX_MEMORY || stride * height + paletteBytes > RASTER_MAX_MEMORY) {
+        m_error = QStringLiteral("RASTER_MAX_MEMORY exceeded");
+        return nullptr;
+    }
+    try {
+        m_bits.assign(size_t(stride * height), 0);
+        m_palette.assign(bpp <= 8 ? size_t(1) << bpp : 0, RGBQUAD());
+    } catch (const std::bad_alloc&) {
+        m_bits.clear();
+        m_palette.clear();
+        m_error = QStringLiteral("CRasterImage::Create can't allocate memory");
+        return nullptr;
+    }
+    const int colours = int(m_palette.size());
+    for (int i = 0; i < colours; ++i) {
+        const BYTE v = BYTE(i * 255 / (colours - 1));
+        m_palette[size_t(i)] = RGBQUAD{v, v, v, 0};
+    }
+    m_head = BITMAPINFOHEADER();
+    m_head.biWidth = LONG(width);
+    m_head.biHeight = LONG(height);
+    m_head.biBitCount = WORD(bpp);
+    m_head.biSizeImage = DWORD(stride * height);
+    m_head.biClrUsed = DWORD(colours);
+    m_stride = int(stride);
+    m_type = format;
+    SetXDPI(RASTER_DEFAULT_DPI);
+    SetYDPI(RASTER_DEFAULT_DPI);
+    return m_bits.data();
+}
+
+void CRasterImage::Destroy()
+{
+    m_bits.clear();
+    m_bits.shrink_to_fit();
+    m_palette.clear();
+    m_head = BITMAPINFOHEADER();
+    m_stride = 0;
+    m_xdpi = m_ydpi = 0;
+    m_transparentIndex = -1;
+}
+
+BYTE* CRasterImage::GetBits(DWORD row)
+{
+    if (m_bits.empty() || row >= DWORD(m_head.biHeight))
+        return nullptr;
+    return m_bits.data() + size_t(row) * size_t(m_stride);
+}
+
+const BYTE* CRasterImage::GetBits(DWORD row) const
+{
+    return const_cast<CRasterImage*>(this)->GetBits(row);
+}
+
+RGBQUAD CRasterImage::GetPaletteColor(int index) const
+{
+    if (index < 0 || index >= GetNumColors())
+        return RGBQUAD();
+    return m_palette[size_t(index)];
+}
+
+bool CRasterImage::SetPaletteColor(int index, BYTE r, BYTE g, BYTE b)
+{
+    if (index < 0 || index >= GetNumColors())
+        return false;
+    m_palette[size_t(index)] = RGBQUAD{b, g, r, 0};
+    return true;
+}
+
+RGBQUAD CRasterImage::GetPixelColor(int x, int y) const
+{
+    if (!IsValid() || x < 0 || y < 0 || x >= GetWidth() || y >= GetHeight())
+        return RGBQUAD();
+    const BYTE* row = ScanLine(y);
+    RGBQUAD c;
+    switch (GetBpp()) {
+    case 1:
+    case 4:
+    case 8: {
+        const int bpp = GetBpp();
+        const int bit = x * bpp;
+        const int index = (row[bit / 8] >> (8 - bpp - bit % 8)) & ((1 << bpp) - 1);
+        c = GetPaletteColor(index);
+        c.rgbReserved = index == m_transparentIndex ? 0 : 255;
+        break;
+    }
+    case 24:
+        c = RGBQUAD{row[x * 3], row[x * 3 + 1], row[x * 3 + 2], 255};
+        break;
+    case 32:
+        c = RGBQUAD{row[x * 4], row[x * 4 + 1], row[x * 4 + 2], row[x * 4 + 3]};
+        break;
+    }
+    return c;
+}
+
+void CRasterImage::SetXDPI(int dpi)
+{
+    if (dpi < 1)
+        dpi = RASTER_DEFAULT_DPI;
+    m_xdpi = dpi;
+    m_head.biXPelsPerMeter = DpiToPpm(dpi);
+}
+
+void CRasterImage::SetYDPI(int dpi)
+{
+    if (dpi < 1)
+        dpi = RASTER_DEFAULT_DPI;
+    m_ydpi = dpi;
+    m_head.biYPelsPerMeter = DpiToPpm(dpi);
+}
+
+void CRasterImage::SetJpegQuality(int quality)
+{
+    m_jpegQuality = std::clamp(quality, 1, 100);
+}
+
+bool CRasterImage::HasAlpha() const
+{
+    if (GetBpp() != 32)
+        return false;
+    for (int y = 0; y < GetHeight(); ++y) {
+        const BYTE* row = GetBits(DWORD(y));
+        for (int x = 0; x < GetWidth(); ++x)
+            if (row[x * 4 + 3] != 255)
+                return true;
+    }
+    return false;
+}
+
+bool CRasterImage::Load(const CString& path, int format)
+{
+    Destroy();
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        m_error = QStringLiteral("Can't open the file: ") + file.errorString();
+        return false;
+    }
+    if (file.size() > RASTER_MAX_MEMORY) {
+        m_error = QStringLiteral("RASTER_MAX_MEMORY exceeded");
+        return false;
+    }
+    const QByteArray data = file.readAll();
+    return Decode(data, format);
+}
+
+bool CRasterImage::Decode(const QByteArray& data, int format)
+{
+    return Decode(reinterpret_cast<const BYTE*>(data.constData()), size_t(data.size()), format);
+}
+
+bool CRasterImage::Decode(const BYTE* data, size_t size, int format)
+{
+    Destroy();
+    if (!data || size == 0) {
+        m_error = QStringLiteral("The picture is empty");
+        return false;
+    }
+    CString firstError;
+    std::vector<int> tried;
+    auto attempt = [&](int f) {
+        if (f == RASTER_FORMAT_UNKNOWN || std::find(tried.begin(), tried.end(), f) != tried.end())
+            return false;
+        tried.push_back(f);
+        if (DecodeAs(f, data, size))
+            return true;
+        if (firstError.isEmpty())
+            firstError = m_error;
+        return false;
+    };
+    // The format asked for, then the one the signature names, then the rest; TGA and WBMP have
+    // no signature, so they come last.
+    if (attempt(format) || attempt(FormatFromSignature(data, size)))
+        return true;
+    for (int f : {RASTER_FORMAT_BMP, RASTER_FORMAT_GIF, RASTER_FORMAT_JPG, RASTER_FORMAT_PNG,
+                  RASTER_FORMAT_TIF, RASTER_FORMAT_WMF, RASTER_FORMAT_TGA, RASTER_FORMAT_WBMP})
+        if (attempt(f))
+            return true;
+    m_error = firstError.isEmpty() ? QStringLiteral("Unknown picture format") : firstError;
+    return false;
+}
+
+bool CRasterImage::DecodeAs(int format, const BYTE* data, size_t size)
+{
+    CRasterImage decoded(format);
+    decoded.m_jpegQuality = m_jpegQuality;
+    bool ok = false;
+    switch (format) {
+    case RASTER_FORMAT_BMP: ok = ReadBmp(decoded, data, size); break;
+    case RASTER_FORMAT_GIF: ok = ReadGif(decoded, data, size); break;
+    case RASTER_FORMAT_JPG: ok = ReadJpeg(decoded, data, size); break;
+    case RASTER_FORMAT_PNG: ok = ReadPng(decoded, data, size); break;
+    case RASTER_FORMAT_TIF: ok = ReadTiff(decoded, data, size); break;
+    case RASTER_FORMAT_TGA: ok = ReadTga(decoded, data, size); break;
+    case RASTER_FORMAT_WBMP: ok = ReadWbmp(decoded, data, size); break;
+    case RASTER_FORMAT_WMF: ok = ReadWmf(decoded, data, size); break;
+    default: decoded.SetError(QStringLiteral("Unknown picture format")); break;
+    }
+    if (ok && decoded.IsValid()) {
+        decoded.m_type = format;
+        decoded.m_error.clear();
+        *this = std::move(decoded);
+        return true;
+    }
+    Destroy();
+    m_error = decoded.m_error.isEmpty() ? QStringLiteral("Damaged picture") : decoded.m_error;
+    return false;
+}
+
+QByteArray CRasterImage::Encode(int format)
+{
+    if (!IsValid()) {
+        m_error = QStringLiteral("The image is empty");
+        return {};
+    }
+    m_error.clear();
+    switch (format) {
+    case RASTER_FORMAT_BMP: return WriteBmp(*this);
+    case RASTER_FORMAT_GIF: return WriteGif(*this);
+    case RASTER_FORMAT_JPG: return WriteJpeg(*this);
+    case RASTER_FORMAT_PNG: return WritePng(*this);
+    case RASTER_FORMAT_TIF: return WriteTiff(*this);
+    case RASTER_FORMAT_TGA: return WriteTga(*this);
+    case RASTER_FORMAT_WBMP: return WriteWbmp(*this);
+    case RASTER_FORMAT_WMF: return WriteWmf(*this);
+    default: m_error = QStringLiteral("Unknown picture format"); return {};
+    }
+}
+
+bool CRasterImage::Save(const CString& path, int format)
+{
+    const QByteArray data = Encode(format);
+    if (data.isEmpty())
+        return false;
+    QString reason;
+    if (!WriteFileAtomically(path, data, reason)) {
+        m_error = QStringLiteral("Can't write the file: ") + reason;
+        return false;
+    }
+    return true;
+}
+
+bool CRasterImage::Draw(CDC* dc, const CRect& rect) const
+{
+    if (!dc || !IsValid())
+        return false;
+    return dc->DrawImage(rect, ToQImage());
+}
+
+QImage CRasterImage::ToQImage() const
+{
+    if (!IsValid())
+        return {};
+    const int w = GetWidth();
+    const int h = GetHeight();
+    const bool alpha = m_transparentIndex >= 0 || HasAlpha();
+    QImage out(w, h, alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+    if (out.isNull())
+        return {};
+    for (int y = 0; y < h; ++y) {
+        auto* dst = reinterpret_cast<QRgb*>(out.scanLine(y));
+        for (int x = 0; x < w; ++x) {
+            const RGBQUAD c = GetPixelColor(x, y);
+            dst[x] = qRgba(c.rgbRed, c.rgbGreen, c.rgbBlue, alpha ? c.rgbReserved : 255);
+        }
+    }
+    out.setDotsPerMeterX(m_head.biXPelsPerMeter);
+    out.setDotsPerMeterY(m_head.biYPelsPerMeter);
+    return out;
+}
+
+bool CRasterImage::FromQImage(const QImage& source)
+{
+    Destroy();
+    if (source.isNull()) {
+        m_error = QStringLiteral("The image is empty");
+        return false;
+    }
+    const int w = source.width();
+    const int h = source.height();
+    if (source.format() == QImage::Format_Mono || source.format() == QImage::Format_Indexed8) {
+        const QImage img = source.convertToFormat(QImage::Format_Indexed8);
+        const int bpp = source.format() == QImage::Format_Mono && source.colorCount() <= 2 ? 1 : 8;
+        if (!Create(DWORD(w), DWORD(h), DWORD(bpp)))
+            return false;
+        const QList<QRgb> table = img.colorTable();
+        for (int i = 0; i < GetNumColors(); ++i) {
+            const QRgb c = i < table.size() ? table[i] : qRgb(0, 0, 0);
+            SetPaletteColor(i, BYTE(qRed(c)), BYTE(qGreen(c)), BYTE(qBlue(c)));
+        }
+        for (int y = 0; y < h; ++y) {
+            const uchar* src = img.constScanLine(y);
+            BYTE* dst = ScanLine(y);
+            for (int x = 0; x < w; ++x) {
+                if (bpp == 8)
+                    dst[x] = src[x];
+                else if (src[x] & 1)
+                    dst[x / 8] |= BYTE(0x80 >> (x % 8));
+            }
+        }
+    } else {
+        const bool alpha = source.hasAlphaChannel();
+        const QImage img = source.convertToFormat(alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+        if (!Create(DWORD(w), DWORD(h), alpha ? 32 : 24))
+            return false;
+        for (int y = 0; y < h; ++y) {
+            const auto* src = reinterpret_cast<const QRgb*>(img.constScanLine(y));
+            BYTE* dst = ScanLine(y);
+            for (int x = 0; x < w; ++x) {
+                BYTE* p = dst + x * (alpha ? 4 : 3);
+                p[0] = BYTE(qBlue(src[x]));
+                p[1] = BYTE(qGreen(src[x]));
+                p[2] = BYTE(qRed(src[x]));
+                if (alpha)
+                    p[3] = BYTE(qAlpha(src[x]));
+            }
+        }
+    }
+    if (source.dotsPerMeterX() > 0)
+        SetXDPI(PpmToDpi(source.dotsPerMeterX()));
+    if (source.dotsPerMeterY() > 0)
+        SetYDPI(PpmToDpi(source.dotsPerMeterY()));
+    return true;
+}
+
+int CRasterImage::FormatFromSignature(const BYTE* d, size_t n)
+{
+    auto starts = [&](const char* sig, size_t len) {
+        return n >= len && std::memcmp(d, sig, len) == 0;
+    };
+    if (starts("BM", 2))
+        return RASTER_FORMAT_BMP;
+    if (starts("GIF87a", 6) || starts("GIF89a", 6))
+        return RASTER_FORMAT_GIF;
+    if (starts("\xFF\xD8\xFF", 3))
+        return RASTER_FORMAT_JPG;
+    if (starts("\x89PNG\r\n\x1A\n", 8))
+        return RASTER_FORMAT_PNG;
+    if (starts("II*\0", 4) || starts("MM\0*", 4))
+        return RASTER_FORMAT_TIF;
+    if (starts("\xD7\xCD\xC6\x9A", 4) || starts("\x01\0\x09\0", 4) || starts("\x02\0\x09\0", 4))
+        return RASTER_FORMAT_WMF;
+    return RASTER_FORMAT_UNKNOWN;
+}
+
+namespace raster {
+
+bool PlausibleSize(CRasterImage& image, long long width, long long height, int bpp,
+                   size_t dataSize, long long expansion)
+{
+    if (width <= 0 || height <= 0 || width > 0x7FFFFFFF || height > 0x7FFFFFFF) {
+        image.SetError(QStringLiteral("Invalid picture size"));
+        return false;
+    }
+    const long long stride = RowBytes(width, bpp);
+    if (stride > RASTER_MAX_MEMORY || stride * height > RASTER_MAX_MEMORY) {
+        image.SetError(QStringLiteral("RASTER_MAX_MEMORY exceeded"));
+        return false;
+    }
+    if (stride * height > (long long)(dataSize) * expansion) {
+        image.SetError(QStringLiteral("The picture's size does not match its data"));
+        return false;
+    }
+    return true;
+}
+
+}  // namespace raster

@@ -1,0 +1,153 @@
+// Damaged and hostile picture files leave an empty image with an error text; nothing crashes,
+// reads out of bounds or allocates what the data cannot hold (run under the sanitizers).
+
+#include "image/rasterimage.h"
+
+#include "picture_samples.h"
+
+#include <QtEndian>
+#include <gtest/gtest.h>
+#include <random>
+#include <zlib.h>
+
+namespace {
+
+constexpr int kFormats[] = {RASTER_FORMAT_BMP, RASTER_FORMAT_GIF, RASTER_FORMAT_JPG, RASTER_FORMAT_PNG,
+                            RASTER_FORMAT_TIF, RASTER_FORMAT_TGA, RASTER_FORMAT_WBMP, RASTER_FORMAT_WMF};
+
+QByteArray Sample(int format)
+{
+    CRasterImage image;
+    image.FromQImage(samples::Colourful(29, 17));
+    return image.Encode(format);
+}
+
+void ExpectConsistent(const CRasterImage& image, bool ok)
+{
+    if (ok) {
+        EXPECT_GT(image.GetWidth(), 0);
+        EXPECT_NE(image.GetBits(0), nullptr);
+    } else {
+        EXPECT_FALSE(image.IsValid());
+        EXPECT_EQ(image.GetWidth(), 0);
+        EXPECT_EQ(image.GetHeight(), 0);
+        EXPECT_FALSE(image.GetLastError().isEmpty());
+    }
+}
+
+}  // namespace
+
+TEST(DamagedPictures, TruncatedAtManyPoints)
+{
+    for (int format : kFormats) {
+        const QByteArray whole = Sample(format);
+        ASSERT_FALSE(whole.isEmpty()) << format;
+        const int step = std::max<int>(1, int(whole.size() / 150));
+        for (int cut = 0; cut < whole.size(); cut += (cut < 64 ? 1 : step)) {
+            CRasterImage image;
+            const bool ok = image.Decode(whole.left(cut), format);
+            ExpectConsistent(image, ok);
+            // Formats that know their length never accept a short file: the pixels are all there.
+            if (format != RASTER_FORMAT_TGA && format != RASTER_FORMAT_WBMP) {
+                EXPECT_FALSE(ok && image.GetType() == format && image.GetWidth() == 29 && cut < whole.size() - 16)
+                    << format << " cut at " << cut;
+            }
+        }
+    }
+}
+
+TEST(DamagedPictures, RandomBytesAndCorruptedFiles)
+{
+    std::mt19937 random(20240611);
+    for (int round = 0; round < 200; ++round) {
+        QByteArray junk(int(random() % 300), 0);
+        for (auto& c : junk)
+            c = char(random());
+        CRasterImage image;
+        ExpectConsistent(image, image.Decode(junk, int(random() % 11)));
+    }
+    for (int format : kFormats) {
+        const QByteArray whole = Sample(format);
+        for (int round = 0; round < 60; ++round) {
+            QByteArray damaged = whole;
+            const int flips = 1 + int(random() % 8);
+            for (int i = 0; i < flips; ++i)
+                damaged[int(random() % damaged.size())] = char(random());
+            CRasterImage image;
+            ExpectConsistent(image, image.Decode(damaged, format));
+        }
+    }
+}
+
+TEST(DamagedPictures, HugeSizesInHeadersAreRefusedBeforeAllocating)
+{
+    auto refused = [](const QByteArray& data, int format) {
+        CRasterImage image;
+        const bool ok = image.Decode(data, format);
+        ExpectConsistent(image, ok);
+        return !ok;
+    };
+    auto put32 = [](QByteArray& b, int at, quint32 v) { qToLittleEndian(v, b.data() + at); };
+    auto put16 = [](QByteArray& b, int at, quint16 v) { qToLittleEndian(v, b.data() + at); };
+
+    QByteArray bmp = Sample(RASTER_FORMAT_BMP);
+    put32(bmp, 18, 100000);
+    put32(bmp, 22, 100000);
+    EXPECT_TRUE(refused(bmp, RASTER_FORMAT_BMP));
+    put32(bmp, 18, 0x80000000u);
+    EXPECT_TRUE(refused(bmp, RASTER_FORMAT_BMP));
+    bmp = Sample(RASTER_FORMAT_BMP);
+    put32(bmp, 22, 0x80000000u);  // the most negative height
+    EXPECT_TRUE(refused(bmp, RASTER_FORMAT_BMP));
+    CRasterImage indexed;
+    indexed.FromQImage(samples::Blocks().convertToFormat(QImage::Format_Indexed8));
+    bmp = indexed.Encode(RASTER_FORMAT_BMP);
+    put32(bmp, 46, 0x40000000);  // palette count
+    EXPECT_TRUE(refused(bmp, RASTER_FORMAT_BMP));
+    bmp = Sample(RASTER_FORMAT_BMP);
+    put32(bmp, 10, 0xFFFFFFF0u);  // pixel offset
+    EXPECT_TRUE(refused(bmp, RASTER_FORMAT_BMP));
+
+    // A PNG whose header claims 60000 x 60000 pixels, with a valid checksum.
+    QByteArray png = Sample(RASTER_FORMAT_PNG);
+    qToBigEndian(quint32(60000), png.data() + 16);
+    qToBigEndian(quint32(60000), png.data() + 20);
+    qToBigEndian(quint32(crc32(0, reinterpret_cast<const Bytef*>(png.constData() + 12), 17)), png.data() + 29);
+    EXPECT_TRUE(refused(png, RASTER_FORMAT_PNG));
+
+    QByteArray gif = Sample(RASTER_FORMAT_GIF);
+    put16(gif, 6, 65535);
+    put16(gif, 8, 65535);
+    const int descriptor = gif.indexOf(',');
+    put16(gif, descriptor + 5, 65535);
+    put16(gif, descriptor + 7, 65535);
+    EXPECT_TRUE(refused(gif, RASTER_FORMAT_GIF));
+
+    QByteArray tga = Sample(RASTER_FORMAT_TGA);
+    put16(tga, 12, 65535);
+    put16(tga, 14, 65535);
+    EXPECT_TRUE(refused(tga, RASTER_FORMAT_TGA));
+    tga[2] = 10;  // run-length: no length check can stop it but the plausibility bound
+    EXPECT_TRUE(refused(tga, RASTER_FORMAT_TGA));
+
+    EXPECT_TRUE(refused(QByteArray("\0\0\xFF\xFF\x7F\xFF\xFF\x7F\0\0", 10), RASTER_FORMAT_WBMP));
+    EXPECT_TRUE(refused(QByteArray("\0\0\x81\x81\x81\x81\x01\x05\0", 9), RASTER_FORMAT_WBMP));
+
+    QByteArray jpeg = Sample(RASTER_FORMAT_JPG);
+    const int sof = jpeg.indexOf("\xFF\xC0");
+    ASSERT_GT(sof, 0);
+    qToBigEndian(quint16(65000), jpeg.data() + sof + 5);
+    qToBigEndian(quint16(65000), jpeg.data() + sof + 7);
+    EXPECT_TRUE(refused(jpeg, RASTER_FORMAT_JPG));
+
+    // A metafile that states a size of 32767 inches square is drawn smaller, not refused.
+    QByteArray wmf = Sample(RASTER_FORMAT_WMF);
+    put16(wmf, 10, 32767);
+    put16(wmf, 12, 32767);
+    put16(wmf, 14, 1);
+    CRasterImage image;
+    if (image.Decode(wmf, RASTER_FORMAT_WMF)) {
+        EXPECT_LE(qint64(image.GetWidth()) * image.GetHeight(), 16 * 1024 * 1024);
+    }
+    ExpectConsistent(image, image.IsValid());
+}
