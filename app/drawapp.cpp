@@ -31,7 +31,6 @@
 #include <QPainter>
 #include <QPrinter>
 #include <QPrinterInfo>
-#include <QTemporaryFile>
 #include <QTimer>
 #include <QUrl>
 
@@ -128,16 +127,6 @@ struct CDrawApp::DocEntry {
     QPointer<CSplitFrame> frame;
     QPointer<QMdiSubWindow> sub;
 };
-
-CString GetTempFilePath()
-{
-    QTemporaryFile file(QDir::tempPath() + QStringLiteral("/~qbXXXXXX"));
-    // The file stays: the caller owns it from here.
-    file.setAutoRemove(false);
-    if (!file.open())
-        return {};
-    return file.fileName();
-}
 
 CDrawApp::CDrawApp(QObject* parent) : QObject(parent), m_router(new CCommandRouter(this))
 {

@@ -117,8 +117,3 @@ private:
     int m_exitCode = 0;
     BOOL m_printOnly = FALSE;
 };
-
-// A fresh temporary file "~qb…" in the user's temporary folder, created exclusively so no
-// other process can take or plant the name; the caller owns the file and deletes it. Empty when
-// no file could be made.
-CString GetTempFilePath();

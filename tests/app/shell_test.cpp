@@ -10,6 +10,7 @@
 #include "document/drawdoc.h"
 #include "framework/resourcemodule.h"
 #include "framework/settings.h"
+#include "framework/tempfile.h"
 #include "framework/ui/commandrouter.h"
 #include "framework/ui/dialogids.h"
 #include "framework/ui/messagebox.h"
