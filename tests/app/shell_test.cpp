@@ -10,7 +10,6 @@
 #include "document/drawdoc.h"
 #include "framework/resourcemodule.h"
 #include "framework/settings.h"
-#include "framework/tempfile.h"
 #include "framework/ui/commandrouter.h"
 #include "framework/ui/dialogids.h"
 #include "framework/ui/messagebox.h"
@@ -463,17 +462,6 @@ TEST_F(Shell, AboutAndWelcomeShowTheVersionLine)
 
 TEST_F(Shell, ApplicationServices)
 {
-    const QString a = GetTempFilePath(), b = GetTempFilePath();
-    ASSERT_FALSE(a.isEmpty());
-    EXPECT_NE(a, b);
-    EXPECT_TRUE(QFileInfo(a).fileName().startsWith("~qb"));
-    EXPECT_EQ(QFileInfo(a).absolutePath(), QFileInfo(QDir::tempPath()).absoluteFilePath());
-    // The name is taken: the file exists (empty) and belongs to the caller.
-    EXPECT_TRUE(QFileInfo(a).isFile());
-    EXPECT_EQ(QFileInfo(a).size(), 0);
-    QFile::remove(a);
-    QFile::remove(b);
-
     QPrinter* printer = m_app->Printer();
     m_app->SetPrinterOrientation(2);
     EXPECT_EQ(printer->pageLayout().orientation(), QPageLayout::Landscape);
