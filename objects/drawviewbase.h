@@ -3,8 +3,11 @@
 // pixels and logical units, repainting, zooming and dropping objects from the selection. The
 // editing view implements it.
 
+#include "framework/dc.h"
 #include "framework/document.h"
 #include "framework/geometry.h"
+
+#include <memory>
 
 class CDrawObj;
 
@@ -17,4 +20,7 @@ public:
     virtual void InvalidateObject(CDrawObj* obj) = 0;
     virtual void ApplyZoom(int percent) = 0;
     virtual void Deselect(CDrawObj* obj) = 0;
+    // A device context of the view's client area, prepared as for drawing (mapping, extents
+    // and origins at the current zoom). Objects measure their text with it.
+    virtual std::unique_ptr<CDC> CreateClientDC() = 0;
 };

@@ -2,6 +2,7 @@
 #include "document/printerhook.h"
 #include "framework/archive.h"
 #include "framework/compoundfile.h"
+#include "framework/recordingdc.h"
 #include "objects/drawobj.h"
 #include "objects/drawole.h"
 #include "objects/drawpoly.h"
@@ -25,6 +26,7 @@ public:
     void InvalidateObject(CDrawObj*) override {}
     void ApplyZoom(int percent) override { zooms.push_back(percent); }
     void Deselect(CDrawObj* obj) override { deselected.push_back(obj); }
+    std::unique_ptr<CDC> CreateClientDC() override { return std::make_unique<CRecordingDC>(); }
     void OnUpdate(CView*, long, CObject*) override {}
     std::vector<int> zooms;
     std::vector<CDrawObj*> deselected;

@@ -1,0 +1,68 @@
+#pragma once
+// Picture objects. Both keep the whole picture inside the label document:
+// - CDrawImage, made by the view when a picture file is inserted, is sized from the picture's
+//   pixels and resolution, draws the shape frame under the picture and is stored as a BMP file;
+// - CDrawImg, made by the picture tool, sizes itself at 16 logical units per pixel on its first
+//   paint after a picture was loaded, draws no frame and is stored as a JPEG file.
+
+#include "image/rasterimage.h"
+#include "objects/drawobj.h"
+
+#include <memory>
+
+// The picture format id of a file extension (without the dot, any case); BMP for anything not
+// known.
+int ExtensionToFormat(const CString& extension);
+
+class CDrawImage : public CDrawRect {
+    DECLARE_SERIAL(CDrawImage)
+protected:
+    CDrawImage();
+
+public:
+    explicit CDrawImage(const CRect& position);
+    ~CDrawImage() override;
+
+    void Serialize(CArchive& ar) override;
+    void Draw(CDC* dc, int labelIndex) override;
+
+    // Loads the picture by the format its extension names (every format is tried when that
+    // fails) and sizes the object in whole inches of the picture's resolution; a picture that
+    // reports no resolution counts as 96 dpi. A file that cannot be read leaves an empty picture.
+    void LoadFile(const CString& path);
+
+    CRasterImage& GetImage() { return *m_pImage; }
+    const CRasterImage& GetImage() const { return *m_pImage; }
+
+private:
+    std::unique_ptr<CRasterImage> m_pImage;
+};
+
+class CDrawImg : public CDrawRect {
+    DECLARE_SERIAL(CDrawImg)
+protected:
+    CDrawImg();
+
+public:
+    // Logical units per picture pixel.
+    static constexpr int kUnitsPerPixel = 16;
+
+    CDrawImg(const CRect& position, CDrawViewBase* view);
+    ~CDrawImg() override;
+
+    void Serialize(CArchive& ar) override;
+    void Draw(CDC* dc, int labelIndex) override;
+
+    // Replaces the picture by the file's (any format); the next paint sizes the object.
+    BOOL LoadFromFile(const CString& path);
+
+    // NULL until a picture was loaded.
+    const CRasterImage* GetBitmap() const { return m_pBitmap.get(); }
+    BOOL IsSizePending() const { return m_bSizePending; }
+    CDrawViewBase* GetView() const { return m_pView; }
+
+private:
+    std::unique_ptr<CRasterImage> m_pBitmap;
+    CDrawViewBase* m_pView = nullptr;
+    BOOL m_bSizePending = FALSE;
+};

@@ -1,0 +1,492 @@
+#include "objects/drawtext.h"
+
+#include "document/drawdoc.h"
+#include "framework/archive.h"
+#include "framework/dc.h"
+#include "framework/resourcemodule.h"
+#include "objects/bigdecimal.h"
+#include "objects/drawviewbase.h"
+#include "objects/resourceicon.h"
+
+#include <xercesc/dom/DOMDocument.hpp>
+#include <xercesc/dom/DOMElement.hpp>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+IMPLEMENT_SERIAL(CDrawText, CDrawRect, VERSIONABLE_SCHEMA | 7)
+
+namespace {
+
+constexpr UINT IDS_TEXT_NAME = 8;
+// Device units the layout measures in: with the view's window extent of 1536 per inch, one
+// device unit is 16 logical units whatever the zoom or device.
+constexpr int kLayoutDpi = 96;
+constexpr int kReferenceHeight = 256;
+constexpr int kNewestSchema = 7;
+
+// Stored values can be anything; products of them are brought back into range before they
+// become coordinates.
+int ClampInt(double v)
+{
+    if (std::isnan(v))
+        return 0;
+    return int(std::clamp(v, double(std::numeric_limits<int>::min()),
+                          double(std::numeric_limits<int>::max())));
+}
+
+int ClampInt(qint64 v)
+{
+    return int(std::clamp<qint64>(v, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
+}
+
+TEXTMETRICW MetricsOf(CDC* dc, const LOGFONTW& description)
+{
+    CFont font;
+    CDrawText::CreateDrawFont(dc, &font, description);
+    CFont* old = dc->SelectObject(&font);
+    TEXTMETRICW tm;
+    dc->GetTextMetrics(&tm);
+    dc->SelectObject(old);
+    CDrawText::DeleteDrawFont(&font);
+    return tm;
+}
+
+// The 92 bytes of a font description, field by field in little-endian order.
+void WriteLogFont(CArchive& ar, const LOGFONTW& lf)
+{
+    ar << int(lf.lfHeight) << int(lf.lfWidth) << int(lf.lfEscapement) << int(lf.lfOrientation)
+       << int(lf.lfWeight);
+    ar << lf.lfItalic << lf.lfUnderline << lf.lfStrikeOut << lf.lfCharSet << lf.lfOutPrecision
+       << lf.lfClipPrecision << lf.lfQuality << lf.lfPitchAndFamily;
+    for (char16_t c : lf.lfFaceName)
+        ar << WORD(c);
+}
+
+void ReadLogFont(CArchive& ar, LOGFONTW& lf)
+{
+    int longs[5];
+    for (int& v : longs)
+        ar >> v;
+    lf.lfHeight = longs[0];
+    lf.lfWidth = longs[1];
+    lf.lfEscapement = longs[2];
+    lf.lfOrientation = longs[3];
+    lf.lfWeight = longs[4];
+    ar >> lf.lfItalic >> lf.lfUnderline >> lf.lfStrikeOut >> lf.lfCharSet >> lf.lfOutPrecision
+        >> lf.lfClipPrecision >> lf.lfQuality >> lf.lfPitchAndFamily;
+    for (char16_t& c : lf.lfFaceName) {
+        WORD w = 0;
+        ar >> w;
+        c = char16_t(w);
+    }
+    // A face name that fills the array is cut so that it always ends.
+    lf.lfFaceName[LF_FACESIZE - 1] = 0;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Construction
+
+CDrawText::CDrawText()
+{
+    ResetBindingToTemplate();
+}
+
+CDrawText::CDrawText(const CRect& position, CDrawViewBase* view, const CString& text)
+    : CDrawRect(position), m_text(text)
+{
+    m_pView = view;
+    m_bPen = FALSE;
+    m_bBrush = FALSE;
+    ResetBindingToTemplate();
+    SetFaceName(m_logfont, QString::fromUtf16(u"\u7D30\u660E\u9AD4"));
+    m_logfont.lfWeight = FW_NORMAL;
+    std::unique_ptr<CDC> dc = view ? view->CreateClientDC() : nullptr;
+    m_logfont.lfHeight = MulDiv(12, dc ? dc->GetWindowExt().cy : 1536, 72);
+    if (dc) {
+        // Grows to the text where the drawn rectangle is smaller, never shrinks.
+        CRect needed = m_position;
+        CDrawText::FitToText(dc.get(), &needed, m_text);
+        if (m_position.Width() < needed.Width())
+            m_position.right = needed.right;
+        if (m_position.Height() < needed.Height())
+            m_position.bottom = needed.bottom;
+    }
+}
+
+CDrawText::~CDrawText() = default;
+
+void CDrawText::ResetBindingToTemplate()
+{
+    LoadBindingDocument(m_xml, m_content, BindingTemplate());
+}
+
+// ---------------------------------------------------------------------------------------------
+// Text and layout
+
+void CDrawText::GetDrawString(CDC*, int labelIndex, CString* out) const
+{
+    if (!out)
+        return;
+    switch (m_content.mode) {
+    case CONTENT_FIXED:
+    case CONTENT_DATA:
+        *out = m_text;
+        break;
+    case CONTENT_SERIAL:
+        *out = SerialDrawString(m_content.prefix, m_content.suffix, m_text, m_content.step,
+                                m_content.repeat, m_content.direction, labelIndex);
+        break;
+    default:
+        out->clear();
+        break;
+    }
+}
+
+CString CDrawText::GetDrawString(CDC* dc, int labelIndex) const
+{
+    CString s;
+    GetDrawString(dc, labelIndex, &s);
+    return s;
+}
+
+void CDrawText::CreateDrawFont(CDC* dc, CFont* font, LOGFONTW description)
+{
+    description.lfCharSet = DEFAULT_CHARSET;
+    description.lfQuality = PROOF_QUALITY;
+    description.lfPitchAndFamily = FIXED_PITCH;
+    if (dc)
+        dc->SetBkMode(TRANSPARENT);
+    font->CreateFontIndirectW(&description);
+}
+
+void CDrawText::DeleteDrawFont(CFont* font)
+{
+    font->DeleteObject();
+}
+
+CTextLayout CDrawText::LayoutText(CDC* dc, const LOGFONTW& description, const CString& text)
+{
+    CTextLayout layout;
+    if (!dc)
+        return layout;
+    const CSize oldViewport = dc->GetViewportExt();
+    dc->SetViewportExt(kLayoutDpi, kLayoutDpi);
+
+    // Characters are measured in a font of a fixed reference height and scaled to the
+    // description, so that their widths do not depend on how the device rounds small fonts.
+    const LONG average = MetricsOf(dc, description).tmAveCharWidth;
+    LOGFONTW reference = description;
+    reference.lfHeight = kReferenceHeight;
+    reference.lfWidth = 0;
+    CFont referenceFont;
+    CreateDrawFont(dc, &referenceFont, reference);
+    CFont* old = dc->SelectObject(&referenceFont);
+    TEXTMETRICW tm;
+    dc->GetTextMetrics(&tm);
+    const double sx = tm.tmAveCharWidth != 0 ? double(average) / tm.tmAveCharWidth : 1.0;
+    const double sy = double(description.lfHeight) / kReferenceHeight;
+    layout.lineHeight = ClampInt(std::fabs(tm.tmHeight * sy));
+
+    qint64 x = 0;
+    qint64 y = 0;
+    qint64 width = 0;
+    qint64 height = layout.lineHeight;
+    int line = 0;
+    layout.chars.reserve(size_t(text.size()));
+    for (QChar c : text) {
+        if (c == u'\r') {
+            x = 0;
+            layout.chars.emplace_back(0, ClampInt(y), 0, line);
+        } else if (c == u'\n') {
+            ++line;
+            x = 0;
+            y += layout.lineHeight;
+            height += layout.lineHeight;
+            layout.chars.emplace_back(0, ClampInt(y), 0, line);
+        } else {
+            CSize extent;
+            dc->GetTextExtentPoint32W(CString(c), 1, &extent);
+            const int w = ClampInt(extent.cx * sx);
+            layout.chars.emplace_back(ClampInt(x), ClampInt(y), w, line);
+            x += w + kCharSpacing;
+        }
+        width = std::max(width, x);
+    }
+    layout.width = ClampInt(width);
+    layout.height = ClampInt(height);
+    layout.lineCount = line + 1;
+
+    dc->SelectObject(old);
+    DeleteDrawFont(&referenceFont);
+    dc->SetViewportExt(oldViewport);
+    return layout;
+}
+
+void CDrawText::FitToText(CDC* dc, CRect* rect, const CString& text)
+{
+    if (!rect)
+        return;
+    const CTextLayout layout = LayoutText(dc, m_logfont, text);
+    rect->right = ClampInt(qint64(rect->left) + layout.width);
+    rect->bottom = ClampInt(qint64(rect->top) + layout.height);
+}
+
+void CDrawText::UpdateSize(CRect* out)
+{
+    if (!out || !m_pView)
+        return;
+    std::unique_ptr<CDC> dc = m_pView->CreateClientDC();
+    if (dc)
+        FitToText(dc.get(), out, GetDrawString(dc.get(), 0));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Drawing
+
+void CDrawText::Draw(CDC* dc, int labelIndex)
+{
+    if (!dc)
+        return;
+    const CString text = GetDrawString(dc, labelIndex);
+    CTextLayout layout = LayoutText(dc, m_logfont, text);
+
+    // Lines are measured without the spacing after their last character.
+    std::vector<qint64> lineWidths(size_t(layout.lineCount), 0);
+    for (const CTextCharPoint& c : layout.chars)
+        lineWidths[size_t(c.m_line)] = std::max(lineWidths[size_t(c.m_line)], qint64(c.x) + c.m_width);
+    const qint64 widest = lineWidths.empty() ? 0 : *std::max_element(lineWidths.begin(), lineWidths.end());
+    const qint64 high = layout.height;
+
+    LOGFONTW drawFont = m_logfont;
+    drawFont.lfWidth = MetricsOf(dc, m_logfont).tmAveCharWidth;
+
+    // Squeezed in whichever direction the text is too big for the box; in sizing mode 1
+    // stretched or squeezed to fill it exactly. An empty layout keeps its font.
+    const qint64 boxWidth = qint64(m_position.right) - m_position.left;
+    const qint64 boxHeight = qint64(m_position.bottom) - m_position.top;
+    const bool fillBox = m_content.sizingMode == 1;
+    double sx = 1.0;
+    if ((widest > boxWidth || fillBox) && widest != 0) {
+        sx = double(boxWidth) / double(widest);
+        drawFont.lfWidth = ClampInt(drawFont.lfWidth * sx);
+        for (CTextCharPoint& c : layout.chars) {
+            c.x = ClampInt(c.x * sx);
+            c.m_width = ClampInt(c.m_width * sx);
+        }
+    }
+    if ((high > boxHeight || fillBox) && high != 0) {
+        const double sy = double(boxHeight) / double(high);
+        drawFont.lfHeight = ClampInt(drawFont.lfHeight * sy);
+        for (CTextCharPoint& c : layout.chars) {
+            c.y = ClampInt(c.y * sy);
+            c.m_height = ClampInt(c.m_height * sy);
+        }
+    }
+    if (m_content.alignment == ALIGN_CENTRE || m_content.alignment == ALIGN_RIGHT) {
+        const double share = m_content.alignment == ALIGN_CENTRE ? 0.5 : 1.0;
+        for (CTextCharPoint& c : layout.chars)
+            c.x = ClampInt(c.x + qint64(ClampInt((boxWidth - lineWidths[size_t(c.m_line)] * sx) * share)));
+    }
+
+    CFont font;
+    CreateDrawFont(dc, &font, drawFont);
+    CFont* oldFont = dc->SelectObject(&font);
+    const COLORREF oldColour = dc->SetTextColor(m_textColor);
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c == u'\r' || c == u'\n')
+            continue;
+        const CTextCharPoint& at = layout.chars[size_t(i)];
+        dc->ExtTextOut(ClampInt(qint64(m_position.left) + at.x), ClampInt(qint64(m_position.top) + at.y),
+                       ETO_IGNORELANGUAGE, nullptr, CString(c));
+    }
+    dc->SetTextColor(oldColour);
+    dc->SelectObject(oldFont);
+    DeleteDrawFont(&font);
+
+    DrawBindingMarker(dc);
+}
+
+void CDrawText::DrawBindingMarker(CDC* dc)
+{
+    if (m_content.mode != CONTENT_DATA || dc->IsPrinting() || !m_content.database)
+        return;
+    const xercesc::DOMElement* item = m_content.database->getFirstElementChild();
+    if (!item)
+        return;
+    const CString table = QString::fromUtf16(
+        item->getAttribute(u"TableName"));
+    const CString docTable = m_pDocument ? m_pDocument->GetTableName() : CString();
+    const int icon = table.isEmpty() || table == docTable ? 3 : 1;
+
+    // 16 device pixels square at the bottom-right corner, inside the rectangle.
+    const CSize window = dc->GetWindowExt();
+    const CSize viewport = dc->GetViewportExt();
+    const double s = viewport.cx != 0 ? double(window.cx) / viewport.cx * 16.0 : 16.0;
+    const int x = ClampInt(m_position.right - s);
+    const int y = ClampInt(m_position.bottom - s);
+    const int side = ClampInt(s);
+    DrawResourceIcon(dc, IDB_BINDING_MARKERS, icon,
+                     CRect(x, y, ClampInt(qint64(x) + side), ClampInt(qint64(y) + side)));
+}
+
+void CDrawText::DrawDottedFrame(CDC* dc, COLORREF colour)
+{
+    if (!dc)
+        return;
+    CPen pen(PS_DOT, 0, colour);
+    CPen* old = dc->SelectObject(&pen);
+    const CRect& r = m_position;
+    dc->MoveTo(r.left, r.top);
+    dc->LineTo(r.right, r.top);
+    dc->LineTo(r.right, r.bottom);
+    dc->LineTo(r.left, r.bottom);
+    dc->LineTo(r.left, r.top);
+    dc->SelectObject(old);
+}
+
+void CDrawText::DrawSelectionMark(CDC* dc, int)
+{
+    DrawDottedFrame(dc, RGB(0, 255, 0));
+}
+
+void CDrawText::DrawFrame(CDC* dc, int, COLORREF colour)
+{
+    DrawDottedFrame(dc, colour);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Editing
+
+void CDrawText::AssignDefaultName(CDrawViewBase* view)
+{
+    CDrawDoc* doc = view ? dynamic_cast<CDrawDoc*>(view->GetDocument()) : nullptr;
+    if (!doc)
+        doc = m_pDocument;
+    if (doc)
+        m_name = QStringLiteral("%1 %2")
+                     .arg(CResourceModule::Get().LoadString(IDS_TEXT_NAME))
+                     .arg(doc->GetNextTextNumber());
+}
+
+void CDrawText::Rotate90()
+{
+    CDrawRect::Rotate90();
+    m_logfont.lfEscapement = m_nRotation;
+}
+
+void CDrawText::DragHandle(int n, CPoint point, CDrawViewBase* view)
+{
+    if (!view) {
+        CDrawRect::DragHandle(n, point, view);
+        return;
+    }
+    // The rectangle keeps at least kMinSide units in each direction.
+    const CRect& r = m_position;
+    switch (n) {
+    case 1: point.x = std::min(point.x, r.right - kMinSide); point.y = std::min(point.y, r.bottom - kMinSide); break;
+    case 2: point.y = std::min(point.y, r.bottom - kMinSide); break;
+    case 3: point.x = std::max(point.x, r.left + kMinSide); point.y = std::min(point.y, r.bottom - kMinSide); break;
+    case 4: point.x = std::max(point.x, r.left + kMinSide); break;
+    case 5: point.x = std::max(point.x, r.left + kMinSide); point.y = std::max(point.y, r.top + kMinSide); break;
+    case 6: point.y = std::max(point.y, r.top + kMinSide); break;
+    case 7: point.x = std::min(point.x, r.right - kMinSide); point.y = std::max(point.y, r.top + kMinSide); break;
+    case 8: point.x = std::min(point.x, r.right - kMinSide); break;
+    default: break;
+    }
+    std::unique_ptr<CDC> dc = m_content.sizingMode == 1 ? view->CreateClientDC() : nullptr;
+    const CRect before = m_position;
+    CDrawRect::DragHandle(n, point, view);
+    if (!dc || m_position == before)
+        return;
+
+    // The font follows the box: its width scales with the box's width and its height is the
+    // box's height shared among the lines. An empty text keeps its font.
+    const CString text = GetDrawString(dc.get(), 0);
+    LOGFONTW natural = m_logfont;
+    natural.lfWidth = 0;
+    const int w = LayoutText(dc.get(), natural, text).width;
+    if (w <= 0)
+        return;
+    const LONG average = MetricsOf(dc.get(), natural).tmAveCharWidth;
+    const qsizetype lines = 1 + text.count(u'\n');
+    Invalidate(view);
+    m_logfont.lfWidth = ClampInt((qint64(m_position.right) - m_position.left) * average / w);
+    m_logfont.lfHeight = ClampInt((qint64(m_position.bottom) - m_position.top) / lines);
+    const int w2 = LayoutText(dc.get(), m_logfont, text).width;
+    if (n == 1 || n == 7 || n == 8)
+        m_position.left = ClampInt(qint64(m_position.right) - w2);
+    else if (n == 3 || n == 4 || n == 5)
+        m_position.right = ClampInt(qint64(m_position.left) + w2);
+    Invalidate(view);
+    SetModified();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Archive record
+
+void CDrawText::Serialize(CArchive& ar)
+{
+    CDrawRect::Serialize(ar);
+    if (ar.IsStoring()) {
+        ar.SerializeClass(RUNTIME_CLASS(CDrawText));
+        ar << m_content.mode << m_content.direction << m_content.repeat << m_content.step;
+        ar << m_content.prefix << m_content.suffix;
+        WriteLogFont(ar, m_logfont);
+        ar << DWORD(m_textColor) << m_text << m_name;
+        ar << CXmlHelper::ToString(m_content.document);
+        ar << m_content.sizingMode << m_content.alignment;
+        return;
+    }
+
+    UINT schema = ar.GetObjectSchema();
+    if (int(schema) > 0) {
+        ar.SerializeClass(RUNTIME_CLASS(CDrawText));
+        schema = ar.GetObjectSchema();
+    }
+    const int s = std::max(int(schema), 0);
+    if (s > kNewestSchema)
+        throw CArchiveException(CArchiveException::badSchema,
+                                "text object of schema " + std::to_string(s) + ": a newer or damaged file");
+
+    ar >> m_content.mode >> m_content.direction >> m_content.repeat >> m_content.step;
+    ar >> m_content.prefix >> m_content.suffix;
+    ReadLogFont(ar, m_logfont);
+    if (s >= 4) {
+        DWORD colour = 0;
+        ar >> colour;
+        m_textColor = colour;
+    }
+    ar >> m_text;
+    if (s >= 2)
+        ar >> m_name;
+
+    if (s == kNewestSchema) {
+        CString xml;
+        ar >> xml >> m_content.sizingMode >> m_content.alignment;
+        // A binding document that does not parse even after the clean-up is replaced by the
+        // empty template: the object loads without data items and stores a well-formed document.
+        if (!LoadBindingDocument(m_xml, m_content, xml))
+            ResetBindingToTemplate();
+    } else if (s >= 3) {
+        CString table, field;
+        ar >> table >> field;
+        if (s >= 5)
+            ar >> m_content.sizingMode;
+        if (s >= 6)
+            ar >> m_content.alignment;
+        // Older files bind one field, with the object's prefix and suffix.
+        RemoveAllDataItems(m_content);
+        if (m_content.mode == CONTENT_DATA)
+            AddDataItem(m_content, table, field, m_content.prefix, m_content.suffix);
+    }
+
+    m_pView = m_pDocument ? m_pDocument->GetDrawView() : nullptr;
+    if (s <= 1)
+        AssignDefaultName(m_pView);
+    ar.SetObjectSchema(schema);
+}

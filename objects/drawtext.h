@@ -1,0 +1,102 @@
+#pragma once
+// The text object: fixed text, a serial number or a data-bound field, drawn in the object's
+// font inside its rectangle. It is also the base of every symbol-carrying object, which
+// inherits its content block, font and archive record.
+//
+// Text is measured and placed at a fixed scale of 16 logical units per device unit, so a label
+// looks the same at every zoom and on every printer.
+
+#include "framework/gdi.h"
+#include "objects/drawobj.h"
+#include "objects/xmlhelper.h"
+
+#include <vector>
+
+class CDC;
+
+// One character of a laid-out text, in logical units relative to the object's top-left
+// corner. Carriage returns and line feeds have records of width 0.
+class CTextCharPoint : public CPoint {
+public:
+    CTextCharPoint() = default;
+    CTextCharPoint(int x, int y, int width, int line)
+        : CPoint(x, y), m_width(width), m_height(width), m_line(line) {}
+    virtual ~CTextCharPoint() = default;
+
+    int m_width = 0;
+    int m_height = 0;  // a second width, scaled with the vertical factor when drawing
+    int m_line = 0;
+};
+
+// The characters of a text placed one by one: every character is measured alone and followed
+// by 10 units of spacing (the last one too); lines break only at line feeds.
+struct CTextLayout {
+    std::vector<CTextCharPoint> chars;  // one per character of the text, in text order
+    int width = 0;       // the largest x reached, trailing spacing included
+    int height = 0;      // line height x (line feeds + 1)
+    int lineHeight = 0;
+    int lineCount = 1;
+};
+
+class CDrawText : public CDrawRect {
+    DECLARE_SERIAL(CDrawText)
+protected:
+    CDrawText();
+
+public:
+    // Spacing after every character, in logical units.
+    static constexpr int kCharSpacing = 10;
+    // The smallest side a text object can be dragged to.
+    static constexpr int kMinSide = 50;
+
+    // A new object of the tools and the palette: 12-point text, the rectangle enlarged to the
+    // text where it is smaller.
+    CDrawText(const CRect& position, CDrawViewBase* view, const CString& text);
+    ~CDrawText() override;
+
+    void Serialize(CArchive& ar) override;
+
+    void AssignDefaultName(CDrawViewBase* view) override;
+    void Draw(CDC* dc, int labelIndex) override;
+    void DrawSelectionMark(CDC* dc, int state) override;
+    void DragHandle(int n, CPoint point, CDrawViewBase* view = nullptr) override;
+    void Rotate90() override;
+
+    virtual void DrawFrame(CDC* dc, int state, COLORREF colour);
+    // The rectangle the text for label 0 needs, from the out rectangle's left and top.
+    virtual void UpdateSize(CRect* out);
+    // Sets rect's right and bottom to the extent of the laid-out text; the object stays as it is.
+    virtual void FitToText(CDC* dc, CRect* rect, const CString& text);
+
+    // The text shown on label `labelIndex`: the stored text in the fixed and data-bound modes,
+    // the serial number with its prefix and suffix in serial mode, nothing in any other mode.
+    void GetDrawString(CDC* dc, int labelIndex, CString* out) const;
+    CString GetDrawString(CDC* dc, int labelIndex) const;
+
+    // Lays the text out in the font of the description (see CTextLayout).
+    static CTextLayout LayoutText(CDC* dc, const LOGFONTW& font, const CString& text);
+    // Makes the font every text drawing and measure uses; also makes the background transparent.
+    static void CreateDrawFont(CDC* dc, CFont* font, LOGFONTW description);
+    static void DeleteDrawFont(CFont* font);
+
+    CContentBlock& Content() { return m_content; }
+    const CContentBlock& Content() const { return m_content; }
+    CDrawViewBase* GetView() const { return m_pView; }
+    void SetView(CDrawViewBase* view) { m_pView = view; }
+
+    LOGFONTW m_logfont {};
+    COLORREF m_textColor = 0;
+    CString m_text;  // fixed text, serial start value, or empty when data-bound
+
+protected:
+    // The binding marker of a data-bound object in the design view, at the rectangle's
+    // bottom-right corner.
+    void DrawBindingMarker(CDC* dc);
+    // A dotted frame round the position.
+    void DrawDottedFrame(CDC* dc, COLORREF colour);
+    void ResetBindingToTemplate();
+
+    CXmlHelper m_xml;  // owns the binding document; declared before the block that points into it
+    CContentBlock m_content;
+    CDrawViewBase* m_pView = nullptr;
+};

@@ -1,0 +1,487 @@
+#include "document/drawdoc.h"
+#include "framework/archive.h"
+#include "framework/recordingdc.h"
+#include "framework/resourcemodule.h"
+#include "objects/drawtext.h"
+#include "objects/bigdecimal.h"
+#include "objects/resourceicon.h"
+#include "support/fakeview.h"
+
+#include <gtest/gtest.h>
+#include <xercesc/dom/DOMDocument.hpp>
+#include <xercesc/dom/DOMElement.hpp>
+#include <xercesc/dom/DOMNodeList.hpp>
+
+#include <cstring>
+#include <memory>
+
+namespace {
+
+using Kind = CRecordedPrimitive::Kind;
+
+void LoadResources()
+{
+    if (!CResourceModule::Get().IsLoaded() || CResourceModule::Get().IsFallback())
+        CResourceModule::Get().Load(QStringLiteral(QB_RESOURCE_MODULE), QStringLiteral("ENU"));
+}
+
+struct DrawnChar {
+    QString text;
+    CPoint at;
+    LOGFONTW font;
+};
+
+std::vector<DrawnChar> DrawnText(const CRecordingDC& dc)
+{
+    std::vector<DrawnChar> out;
+    for (const CRecordedPrimitive& r : dc.records)
+        if (r.kind == Kind::Text)
+            out.push_back({r.text, r.points.at(0), r.font});
+    return out;
+}
+
+// A text object at (1000, 2000) with a 12-point font (256 units: characters 128 wide, 'M' 256,
+// 10 units apart) in a box of the given size.
+std::unique_ptr<CDrawText> MakeText(CFakeDrawView& view, const QString& text, int width, int height)
+{
+    auto obj = std::make_unique<CDrawText>(CRect(1000, 2000, 1001, 2001), &view, text);
+    obj->m_position = CRect(1000, 2000, 1000 + width, 2000 + height);
+    return obj;
+}
+
+std::vector<DrawnChar> Draw(CFakeDrawView& view, CDrawText& obj, int labelIndex = 0)
+{
+    auto dc = view.MakeDC();
+    obj.Draw(dc.get(), labelIndex);
+    return DrawnText(*dc);
+}
+
+xercesc::DOMNodeList* DataItems(CDrawText& obj)
+{
+    return obj.Content().database->getElementsByTagName(u"DataItem");
+}
+
+CString Attribute(xercesc::DOMNode* node, const char16_t* name)
+{
+    return QString::fromUtf16(static_cast<xercesc::DOMElement*>(node)->getAttribute(name));
+}
+
+}  // namespace
+
+TEST(TextObject, NewObjectsTakeTheirFontAndSizeFromTheView)
+{
+    CFakeDrawView view;
+    view.zoom = 200;  // the font does not follow the zoom
+    CDrawText small(CRect(0, 0, 10, 10), &view, "AB");
+    EXPECT_EQ(small.m_logfont.lfHeight, 256);
+    EXPECT_EQ(small.m_logfont.lfWeight, FW_NORMAL);
+    EXPECT_EQ(FaceNameOf(small.m_logfont), QString::fromUtf16(u"\u7D30\u660E\u9AD4"));
+    EXPECT_FALSE(small.m_bPen);
+    EXPECT_FALSE(small.m_bBrush);
+    EXPECT_EQ(small.Content().repeat, 1);
+    // Grown to the text: two characters of 128 with their spacing, one line.
+    EXPECT_EQ(small.m_position, CRect(0, 0, 276, 256));
+    CDrawText large(CRect(0, 0, 1000, 900), &view, "AB");
+    EXPECT_EQ(large.m_position, CRect(0, 0, 1000, 900));
+
+    CRect fitted(5, 5, 0, 0);
+    large.SetView(&view);
+    large.UpdateSize(&fitted);
+    EXPECT_EQ(fitted, CRect(5, 5, 281, 261));
+    large.m_text = "A\nB\n";
+    large.UpdateSize(&fitted);
+    EXPECT_EQ(fitted, CRect(5, 5, 143, 5 + 3 * 256));
+    large.m_text.clear();
+    large.UpdateSize(&fitted);
+    EXPECT_EQ(fitted, CRect(5, 5, 5, 261));  // empty: no width, one line
+}
+
+TEST(TextObject, TextOfEachModeAndLabel)
+{
+    CFakeDrawView view;
+    auto obj = MakeText(view, "0009", 2000, 2000);
+    CContentBlock& c = obj->Content();
+    EXPECT_EQ(obj->GetDrawString(nullptr, 5), "0009");
+    c.prefix = "No.<TAB>";
+    c.suffix = "<CRLF>";
+    c.step = 1;
+    EXPECT_EQ(obj->GetDrawString(nullptr, 5), "0009");  // prefix and suffix only for serials
+    c.mode = CONTENT_SERIAL;
+    EXPECT_EQ(obj->GetDrawString(nullptr, 0), "No.\t0009\r\n");
+    EXPECT_EQ(obj->GetDrawString(nullptr, 1), "No.\t0010\r\n");
+    c.repeat = 0;  // counts as 1
+    EXPECT_EQ(obj->GetDrawString(nullptr, 2), "No.\t0011\r\n");
+    c.mode = CONTENT_DATA;
+    EXPECT_EQ(obj->GetDrawString(nullptr, 2), "0009");
+    c.mode = 3;
+    EXPECT_EQ(obj->GetDrawString(nullptr, 2), "");
+    EXPECT_TRUE(Draw(view, *obj).empty());
+}
+
+TEST(TextObject, LayoutSqueezesFillsAndAligns)
+{
+    CFakeDrawView view;
+    // Natural size from the top-left in a larger box.
+    auto obj = MakeText(view, "AB", 1000, 1000);
+    auto drawn = Draw(view, *obj);
+    ASSERT_EQ(drawn.size(), 2u);
+    EXPECT_EQ(drawn[0].at, CPoint(1000, 2000));
+    EXPECT_EQ(drawn[1].at, CPoint(1138, 2000));
+    EXPECT_EQ(drawn[1].font.lfWidth, 128);
+    EXPECT_EQ(drawn[1].font.lfHeight, 256);
+    EXPECT_EQ(drawn[1].font.lfQuality, PROOF_QUALITY);
+
+    // Too wide: squeezed horizontally only (the widest line is 266 without its last spacing).
+    obj->m_position = CRect(1000, 2000, 1133, 3000);
+    drawn = Draw(view, *obj);
+    EXPECT_EQ(drawn[1].at, CPoint(1069, 2000));
+    EXPECT_EQ(drawn[1].font.lfWidth, 64);
+    EXPECT_EQ(drawn[1].font.lfHeight, 256);
+
+    // Too high: squeezed vertically only.
+    obj->m_text = "A\nB";
+    obj->m_position = CRect(1000, 2000, 3000, 2256);
+    drawn = Draw(view, *obj);
+    ASSERT_EQ(drawn.size(), 2u);
+    EXPECT_EQ(drawn[1].at, CPoint(1000, 2128));
+    EXPECT_EQ(drawn[1].font.lfWidth, 128);
+    EXPECT_EQ(drawn[1].font.lfHeight, 128);
+
+    // Sizing mode 1 fills the box exactly, growing as well as shrinking.
+    obj->m_text = "AB";
+    obj->Content().sizingMode = 1;
+    obj->m_position = CRect(1000, 2000, 1532, 2512);
+    drawn = Draw(view, *obj);
+    EXPECT_EQ(drawn[1].at, CPoint(1276, 2000));
+    EXPECT_EQ(drawn[1].at.x + drawn[1].font.lfWidth, 1532);  // 'B' ends on the right edge
+    EXPECT_EQ(drawn[1].font.lfHeight, 512);
+    obj->m_position = CRect(1000, 2000, 1133, 2128);
+    drawn = Draw(view, *obj);
+    EXPECT_EQ(drawn[1].at, CPoint(1069, 2000));
+    EXPECT_EQ(drawn[1].font.lfHeight, 128);
+    obj->m_text.clear();  // an empty text in sizing mode 1 draws nothing and does not fail
+    EXPECT_TRUE(Draw(view, *obj).empty());
+
+    // Right alignment puts each line's last character on the right edge, without the spacing.
+    obj->Content().sizingMode = 0;
+    obj->Content().alignment = ALIGN_RIGHT;
+    obj->m_text = "AM\nA";
+    obj->m_position = CRect(1000, 2000, 2000, 3000);
+    drawn = Draw(view, *obj);
+    ASSERT_EQ(drawn.size(), 3u);
+    EXPECT_EQ(drawn[0].at, CPoint(1606, 2000));
+    EXPECT_EQ(drawn[1].at, CPoint(1744, 2000));  // 'M' is 256 wide: 1744 + 256 = 2000
+    EXPECT_EQ(drawn[2].at, CPoint(1872, 2256));
+    obj->Content().alignment = ALIGN_CENTRE;
+    drawn = Draw(view, *obj);
+    EXPECT_EQ(drawn[0].at, CPoint(1303, 2000));
+    EXPECT_EQ(drawn[2].at, CPoint(1436, 2256));
+}
+
+TEST(TextObject, CarriageReturnsOverprintAndEscapedLineFeedsBreak)
+{
+    CFakeDrawView view;
+    auto obj = MakeText(view, "AB\rC", 2000, 2000);
+    auto drawn = Draw(view, *obj);
+    ASSERT_EQ(drawn.size(), 3u);  // the carriage return itself is not drawn
+    EXPECT_EQ(drawn[2].text, "C");
+    EXPECT_EQ(drawn[2].at, drawn[0].at);
+
+    // "<CR>" in a serial's prefix is a new line; "<LF>" goes back to the line's start.
+    obj->m_text = "7";
+    obj->Content().mode = CONTENT_SERIAL;
+    obj->Content().step = 1;
+    obj->Content().prefix = "N<CR>";
+    obj->Content().suffix = "<LF>x";
+    drawn = Draw(view, *obj, 2);
+    ASSERT_EQ(drawn.size(), 3u);
+    EXPECT_EQ(drawn[0].at, CPoint(1000, 2000));
+    EXPECT_EQ(drawn[1].text, "9");
+    EXPECT_EQ(drawn[1].at, CPoint(1000, 2256));
+    EXPECT_EQ(drawn[2].at, CPoint(1000, 2256));
+}
+
+TEST(TextObject, DraggingKeepsAMinimumAndInModeOneScalesTheFont)
+{
+    CDrawDoc doc;
+    CFakeDrawView view;
+    doc.AddView(&view);
+    auto* obj = new CDrawText(CRect(0, 0, 10, 10), &view, "AB");
+    doc.Add(obj);
+    obj->DragHandle(5, CPoint(10, -400), &view);
+    EXPECT_EQ(obj->m_position, CRect(0, 0, 50, 50));
+    obj->DragHandle(1, CPoint(500, 500), &view);
+    EXPECT_EQ(obj->m_position, CRect(0, 0, 50, 50));
+    EXPECT_EQ(obj->m_logfont.lfHeight, 256);  // sizing mode 0 leaves the font
+
+    // Font follows the box: width 552 for a natural 276 doubles the width, the height is the
+    // box's; the right edge then snaps to the new layout (2 x 128 + 10 + 2 x 128 + 10).
+    obj->m_position = CRect(0, 0, 276, 256);
+    obj->Content().sizingMode = 1;
+    obj->DragHandle(5, CPoint(552, 512), &view);
+    EXPECT_EQ(obj->m_logfont.lfWidth, 256);
+    EXPECT_EQ(obj->m_logfont.lfHeight, 512);
+    EXPECT_EQ(obj->m_position, CRect(0, 0, 532, 512));
+    // Two lines share the height; the left handle moves the left edge.
+    obj->m_text = "AB\nC";
+    obj->DragHandle(7, CPoint(-100, 1000), &view);
+    EXPECT_EQ(obj->m_logfont.lfHeight, 500);
+    EXPECT_EQ(obj->m_position.right, 532);
+    EXPECT_EQ(obj->m_position.left, 532 - CDrawText::LayoutText(view.MakeDC().get(), obj->m_logfont, obj->m_text).width);
+    // An empty text keeps its font.
+    obj->m_text.clear();
+    const LOGFONTW before = obj->m_logfont;
+    obj->DragHandle(5, CPoint(2000, 2000), &view);
+    EXPECT_EQ(std::memcmp(&before, &obj->m_logfont, sizeof before), 0);
+    doc.RemoveView(&view);
+}
+
+TEST(TextObject, RotationFramesAndNames)
+{
+    LoadResources();
+    CDrawDoc doc;
+    CFakeDrawView view;
+    doc.AddView(&view);
+    auto obj = MakeText(view, "A", 500, 300);
+    obj->Rotate90();
+    EXPECT_EQ(obj->m_logfont.lfEscapement, 900);
+    auto drawn = Draw(view, *obj);
+    ASSERT_EQ(drawn.size(), 1u);
+    EXPECT_EQ(drawn[0].font.lfEscapement, 900);
+
+    auto dc = view.MakeDC();
+    obj->DrawSelectionMark(dc.get(), kSelectionSelected);
+    obj->DrawFrame(dc.get(), 0, RGB(255, 0, 0));
+    ASSERT_EQ(dc->records.size(), 8u);
+    const CRect& r = obj->m_position;
+    EXPECT_EQ(dc->records[0].points, (std::vector<CPoint>{r.TopLeft(), CPoint(r.right, r.top)}));
+    EXPECT_EQ(dc->records[3].points, (std::vector<CPoint>{CPoint(r.left, r.bottom), r.TopLeft()}));
+    EXPECT_EQ(dc->records[0].pen.lopnStyle, PS_DOT);
+    EXPECT_EQ(dc->records[0].pen.lopnColor, RGB(0, 255, 0));
+    EXPECT_EQ(dc->records[7].pen.lopnColor, RGB(255, 0, 0));
+
+    obj->AssignDefaultName(&view);
+    EXPECT_EQ(obj->GetName(), "Text 1");
+    obj->AssignDefaultName(&view);
+    EXPECT_EQ(obj->GetName(), "Text 2");
+    doc.RemoveView(&view);
+}
+
+TEST(TextObject, BindingMarkerShowsWhetherTheItemIsTheDocumentsTable)
+{
+    LoadResources();
+    CDrawDoc doc;
+    CFakeDrawView view;
+    auto* obj = new CDrawText(CRect(0, 0, 2000, 1000), &view, "");
+    doc.Add(obj);
+    doc.SetTableName("Orders");
+    obj->Content().mode = CONTENT_DATA;
+
+    auto markers = [&](bool printing) {
+        auto dc = view.MakeDC(printing);
+        obj->Draw(dc.get(), 0);
+        std::vector<CRecordedPrimitive> images;
+        for (const auto& rec : dc->records)
+            if (rec.kind == Kind::Image)
+                images.push_back(rec);
+        return images;
+    };
+    EXPECT_TRUE(markers(false).empty());  // no data item yet
+
+    AddDataItem(obj->Content(), "Orders", "Code", "", "");
+    auto images = markers(false);
+    ASSERT_EQ(images.size(), 1u);
+    EXPECT_EQ(images[0].rect, CRect(1744, 744, 2000, 1000));  // 16 device pixels at 100 %
+    const QImage matching = BlendedResourceIcon(IDB_BINDING_MARKERS, 3);
+    const QImage foreign = BlendedResourceIcon(IDB_BINDING_MARKERS, 1);
+    ASSERT_FALSE(matching.isNull());
+    EXPECT_NE(matching, foreign);
+    EXPECT_EQ(images[0].image, matching);
+    EXPECT_EQ(qAlpha(matching.pixel(8, 8)) <= 180, true);
+    EXPECT_TRUE(markers(true).empty());  // never on paper
+
+    doc.SetTableName("orders");  // the names are compared exactly
+    images = markers(false);
+    ASSERT_EQ(images.size(), 1u);
+    EXPECT_EQ(images[0].image, foreign);
+
+    view.zoom = 200;
+    RemoveAllDataItems(obj->Content());
+    AddDataItem(obj->Content(), "", "Code", "", "");  // an item of no table is the document's
+    images = markers(false);
+    ASSERT_EQ(images.size(), 1u);
+    EXPECT_EQ(images[0].rect, CRect(1872, 872, 2000, 1000));
+    EXPECT_EQ(images[0].image, matching);
+}
+
+namespace {
+
+struct RecordSpec {
+    int schema = 7;
+    int mode = CONTENT_DATA;
+    QString xml;  // schema 7
+};
+
+// A text object's record written field by field: the object's class reference carries the
+// schema, and every level of a record of schema above 0 has its class reference.
+QByteArray TextRecord(const RecordSpec& spec)
+{
+    CArchive o(CArchive::store);
+    o.WriteClass(RUNTIME_CLASS(CDrawText));
+    o.WriteClass(RUNTIME_CLASS(CDrawObj));
+    o << CRect(10, 20, 300, 400) << WORD(0) << DWORD(PS_INSIDEFRAME) << 6 << 6 << DWORD(0) << WORD(0)
+      << DWORD(0) << DWORD(0) << DWORD(0);
+    o.WriteClass(RUNTIME_CLASS(CDrawRect));
+    o << WORD(0) << CPoint(0, 0) << DWORD(0) << 0.1;
+    o.WriteClass(RUNTIME_CLASS(CDrawText));
+    o << spec.mode << 1 << 3 << 2 << CString("pre") << CString("suf");
+    o << 300 << 0 << 0 << 0 << 700;
+    for (int i = 0; i < 8; ++i)
+        o << BYTE(0);
+    const QString face = "Arial";
+    for (int i = 0; i < LF_FACESIZE; ++i)
+        o << WORD(i < face.size() ? face[i].unicode() : 0);
+    if (spec.schema >= 4)
+        o << DWORD(0xFF);
+    o << CString("text");
+    if (spec.schema >= 2)
+        o << CString("Name");
+    if (spec.schema == 7) {
+        o << spec.xml << 1 << 2;
+    } else if (spec.schema >= 3) {
+        o << CString("Orders") << CString("Code");
+        if (spec.schema >= 5)
+            o << 1;
+        if (spec.schema >= 6)
+            o << 2;
+    }
+    QByteArray bytes = o.GetBuffer();
+    bytes[2] = char(spec.schema);  // the object's class schema
+    return bytes;
+}
+
+std::unique_ptr<CDrawText> LoadText(CDrawDoc& doc, const QByteArray& bytes)
+{
+    CArchive in(bytes, CArchive::load);
+    in.m_pDocument = &doc;
+    std::unique_ptr<CDrawText> obj(static_cast<CDrawText*>(in.ReadObject(RUNTIME_CLASS(CDrawText))));
+    EXPECT_TRUE(in.IsBufferEmpty());
+    return obj;
+}
+
+}  // namespace
+
+TEST(TextObject, OlderRecordsLoadWithTheirSingleDataItem)
+{
+    LoadResources();
+    for (int schema = 1; schema <= 6; ++schema) {
+        for (int mode : {CONTENT_FIXED, CONTENT_SERIAL, CONTENT_DATA}) {
+            SCOPED_TRACE(testing::Message() << "schema " << schema << ", mode " << mode);
+            CDrawDoc doc;
+            auto obj = LoadText(doc, TextRecord({schema, mode, {}}));
+            EXPECT_EQ(obj->m_position, CRect(10, 20, 300, 400));
+            EXPECT_EQ(obj->Content().mode, mode);
+            EXPECT_EQ(obj->Content().direction, 1);
+            EXPECT_EQ(obj->Content().repeat, 3);
+            EXPECT_EQ(obj->Content().step, 2);
+            EXPECT_EQ(obj->m_logfont.lfHeight, 300);
+            EXPECT_EQ(obj->m_logfont.lfWeight, 700);
+            EXPECT_EQ(FaceNameOf(obj->m_logfont), "Arial");
+            EXPECT_EQ(obj->m_text, "text");
+            EXPECT_EQ(obj->m_textColor, schema >= 4 ? 0xFFu : 0u);
+            EXPECT_EQ(obj->GetName(), schema >= 2 ? "Name" : "Text 1");
+            EXPECT_EQ(obj->Content().sizingMode, schema >= 5 ? 1 : 0);
+            EXPECT_EQ(obj->Content().alignment, schema >= 6 ? 2 : 0);
+            ASSERT_NE(obj->Content().database, nullptr);
+            xercesc::DOMNodeList* items = DataItems(*obj);
+            if (schema >= 3 && mode == CONTENT_DATA) {
+                ASSERT_EQ(items->getLength(), 1u);
+                EXPECT_EQ(Attribute(items->item(0), u"TableName"), "Orders");
+                EXPECT_EQ(Attribute(items->item(0), u"FieldName"), "Code");
+                EXPECT_EQ(Attribute(items->item(0), u"Prefix"), "pre");
+                EXPECT_EQ(Attribute(items->item(0), u"Suffix"), "suf");
+            } else {
+                EXPECT_EQ(items->getLength(), 0u);
+            }
+        }
+    }
+}
+
+TEST(TextObject, BindingXmlIsCleanedOrReplacedByTheTemplate)
+{
+    CDrawDoc doc;
+    // A character XML does not allow becomes a space; a private-use character stays.
+    const QString dirty = QString::fromUtf16(
+        u"<DataSource><Database><DataItem TableName=\"A\u0001B\" FieldName=\"\uE000\"/></Database></DataSource>");
+    auto obj = LoadText(doc, TextRecord({7, CONTENT_DATA, dirty}));
+    ASSERT_EQ(DataItems(*obj)->getLength(), 1u);
+    EXPECT_EQ(Attribute(DataItems(*obj)->item(0), u"TableName"), "A B");
+    EXPECT_EQ(Attribute(DataItems(*obj)->item(0), u"FieldName"), QString(QChar(0xE000)));
+    EXPECT_EQ(obj->Content().sizingMode, 1);
+    EXPECT_EQ(obj->Content().alignment, 2);
+
+    // Text that is no XML at all leaves the empty template: no items, and a record written
+    // again holds a document that loads.
+    for (const QString& broken : {QString("<DataSource><Database>"), QString()}) {
+        auto bad = LoadText(doc, TextRecord({7, CONTENT_DATA, broken}));
+        ASSERT_NE(bad->Content().database, nullptr);
+        EXPECT_EQ(DataItems(*bad)->getLength(), 0u);
+        EXPECT_TRUE(CXmlHelper::ToString(bad->Content().document).contains("<Database>"));
+        CArchive out(CArchive::store);
+        out.WriteObject(bad.get());
+        auto again = LoadText(doc, out.GetBuffer());
+        EXPECT_EQ(CXmlHelper::ToString(again->Content().document),
+                  CXmlHelper::ToString(bad->Content().document));
+    }
+
+    // Records newer than this program refuse to load.
+    EXPECT_THROW(LoadText(doc, TextRecord({8, CONTENT_FIXED, {}})), CArchiveException);
+}
+
+TEST(TextObject, DocumentRoundTripKeepsEveryField)
+{
+    CDrawDoc doc;
+    CFakeDrawView view;
+    auto* obj = new CDrawText(CRect(100, 200, 900, 700), &view, "0042");
+    doc.Add(obj);
+    CContentBlock& c = obj->Content();
+    c.mode = CONTENT_SERIAL;
+    c.prefix = QString::fromUtf16(u"\u7F16\u53F7<CR>");
+    c.suffix = "-x";
+    c.step = -3;
+    c.repeat = 4;
+    c.direction = SERIAL_DOWN;
+    c.sizingMode = 1;
+    c.alignment = ALIGN_CENTRE;
+    AddDataItem(c, "T", "F", "p", "s");
+    obj->m_textColor = RGB(1, 2, 3);
+    obj->m_logfont.lfItalic = 1;
+    obj->Rotate90();
+    obj->SetName("Serial");
+
+    CDrawDoc loaded;
+    loaded.LoadContents(doc.StoreContents());
+    ASSERT_EQ(loaded.GetObjects().size(), 1u);
+    auto* back = dynamic_cast<CDrawText*>(loaded.GetObjects()[0]);
+    ASSERT_NE(back, nullptr);
+    EXPECT_EQ(back->m_position, obj->m_position);
+    EXPECT_EQ(back->m_bPen, obj->m_bPen);
+    EXPECT_EQ(back->m_bBrush, obj->m_bBrush);
+    EXPECT_EQ(back->m_nRotation, 900);
+    EXPECT_EQ(std::memcmp(&back->m_logfont, &obj->m_logfont, sizeof(LOGFONTW)), 0);
+    EXPECT_EQ(back->m_textColor, obj->m_textColor);
+    EXPECT_EQ(back->m_text, obj->m_text);
+    EXPECT_EQ(back->GetName(), "Serial");
+    const CContentBlock& b = back->Content();
+    EXPECT_EQ(b.mode, c.mode);
+    EXPECT_EQ(b.prefix, c.prefix);
+    EXPECT_EQ(b.suffix, c.suffix);
+    EXPECT_EQ(b.step, c.step);
+    EXPECT_EQ(b.repeat, c.repeat);
+    EXPECT_EQ(b.direction, c.direction);
+    EXPECT_EQ(b.sizingMode, c.sizingMode);
+    EXPECT_EQ(b.alignment, c.alignment);
+    EXPECT_EQ(CXmlHelper::ToString(b.document), CXmlHelper::ToString(c.document));
+    EXPECT_EQ(back->m_pDocument, &loaded);
+    EXPECT_EQ(back->GetDrawString(nullptr, 4), obj->GetDrawString(nullptr, 4));
+}

@@ -1,0 +1,266 @@
+// The barcode label object: fitting, serial numbers in the bars, resizing in module steps, its
+// records, and a whole label drawn for several label indexes and read back by zxing-cpp.
+
+#define ZX_USE_UTF8
+#include "document/drawdoc.h"
+#include "framework/archive.h"
+#include "framework/painterdc.h"
+#include "framework/recordingdc.h"
+#include "framework/resourcemodule.h"
+#include "objects/drawimage.h"
+#include "support/fakeview.h"
+#include "symbology/drawbarcode.h"
+
+#include <ZXing/ReadBarcode.h>
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QImage>
+
+#include <cmath>
+#include <memory>
+
+namespace {
+
+// A document with a view and one barcode object of the id and text.
+struct Label {
+    CDrawDoc doc;
+    CFakeDrawView view;
+    CDrawBarcode* code = nullptr;
+    Label(int id, const QString& text)
+    {
+        doc.AddView(&view);
+        code = new CDrawBarcode(CRect(1000, 1000, 1010, 1010), &view, text, id);
+        doc.Add(code);
+    }
+    ~Label() { doc.RemoveView(&view); }
+};
+
+int Bars(CDrawBarcode& obj, CFakeDrawView& view)
+{
+    auto dc = view.MakeDC();
+    return obj.GetBarcode()->GetBarsWidth(dc.get());
+}
+
+std::string Decode(const QImage& image)
+{
+    const QImage gray = image.convertToFormat(QImage::Format_Grayscale8);
+    ZXing::ImageView view(gray.constBits(), gray.width(), gray.height(), ZXing::ImageFormat::Lum,
+                          int(gray.bytesPerLine()));
+    ZXing::DecodeHints hints;
+    hints.setFormats(ZXing::BarcodeFormat::Code128);
+    hints.setTryHarder(true);
+    const ZXing::Result result = ZXing::ReadBarcode(view, hints);
+    return result.isValid() ? result.text() : "<unread>";
+}
+
+}  // namespace
+
+TEST(BarcodeObject, NewObjectsFitTheirSymbol)
+{
+    CResourceModule::Get().Load(QStringLiteral(QB_RESOURCE_MODULE), QStringLiteral("ENU"));
+    Label label(BARCODE_ID_CODE128_AUTO, "12345678");
+    CDrawBarcode& code = *label.code;
+    EXPECT_EQ(code.m_pDocument, &label.doc);
+    EXPECT_EQ(code.GetSymbologyId(), BARCODE_ID_CODE128_AUTO);
+    EXPECT_EQ(code.m_logfont.lfHeight, 171);
+    EXPECT_FLOAT_EQ(code.GetBarcode()->GetModuleWidth(), 0.01f);
+    EXPECT_FLOAT_EQ(code.GetBarcode()->GetBarHeight(), 0.4f);
+    EXPECT_EQ(code.m_position.TopLeft(), CPoint(1000, 1000));
+    EXPECT_EQ(code.m_position.Width(), Bars(code, label.view));
+    EXPECT_EQ(code.m_position.Height(), int(0.4f * 1536) + 171);  // bars and the text line
+    code.AssignDefaultName(&label.view);
+    EXPECT_EQ(code.GetName(), "Barcode 1");
+}
+
+TEST(BarcodeObject, SerialNumbersCountInTheBarsAndTheBoxFollows)
+{
+    Label label(BARCODE_ID_CODE128_AUTO, "0998");
+    CDrawBarcode& code = *label.code;
+    code.Content().mode = CONTENT_SERIAL;
+    code.Content().step = 1;
+    int widths[3];
+    for (int index : {0, 1, 2}) {
+        auto dc = label.view.MakeDC(true);
+        code.Draw(dc.get(), index * 1000);
+        EXPECT_EQ(code.GetBarcode()->GetText(), QStringList({"0998", "1998", "2998"})[index]);
+        widths[index] = code.m_position.Width();
+    }
+    auto dc = label.view.MakeDC(true);
+    code.Draw(dc.get(), 9100);
+    EXPECT_EQ(code.GetBarcode()->GetText(), "10098");
+    EXPECT_EQ(widths[0], widths[1]);
+    EXPECT_GT(code.m_position.Width(), widths[0]);  // a fifth digit widens the symbol
+}
+
+TEST(BarcodeObject, ResizingStepsModuleAndBarHeight)
+{
+    Label label(BARCODE_ID_CODE128_B, "ABC");
+    CDrawBarcode& code = *label.code;
+    CBarcode& symbol = *code.GetBarcode();
+    const CRect start = code.m_position;
+
+    // Wider: the largest module whose bars fit; the right edge goes to the bars.
+    code.DragHandle(5, CPoint(start.left + start.Width() * 3 / 2, start.bottom), &label.view);
+    const float grown = symbol.GetModuleWidth();
+    EXPECT_GT(grown, 0.0145f);
+    EXPECT_LT(grown, 0.0155f);
+    const int bars = Bars(code, label.view);
+    EXPECT_LE(bars, start.Width() * 3 / 2);
+    symbol.SetModuleWidth(grown + CDrawBarcode::kSizeStep);
+    EXPECT_GT(Bars(code, label.view), start.Width() * 3 / 2);
+    symbol.SetModuleWidth(grown);
+    EXPECT_EQ(code.m_position.Width(), bars);
+    EXPECT_FLOAT_EQ(symbol.GetBarHeight(), 0.4f);  // height not dragged
+
+    // Taller from the bottom edge: the bars take the extra height.
+    const CRect before = code.m_position;
+    code.DragHandle(6, CPoint(before.left, before.bottom + 300), &label.view);
+    EXPECT_NEAR(symbol.GetBarHeight() * 1536, 0.4 * 1536 + 300, 1.0);
+    EXPECT_NEAR(code.m_position.Height(), before.Height() + 300, 1);
+
+    // Shrunk to almost nothing: the module stops near 0.006 inch and the box snaps back to
+    // the symbol rather than to the drag.
+    code.DragHandle(7, CPoint(code.m_position.right - 5, code.m_position.top + 5), &label.view);
+    EXPECT_GE(symbol.GetModuleWidth(), 0.006f);
+    EXPECT_LE(symbol.GetModuleWidth(), 0.0062f);
+    EXPECT_GE(symbol.GetBarHeight(), 0.0999f);
+    EXPECT_LE(symbol.GetBarHeight(), 0.1002f);
+    EXPECT_EQ(code.m_position.Width(), Bars(code, label.view));
+}
+
+namespace {
+
+// A barcode record of the oldest schema: no class references below the object's own.
+QByteArray OldestBarcodeRecord(int id)
+{
+    CArchive o(CArchive::store);
+    o.WriteClass(RUNTIME_CLASS(CDrawBarcode));
+    o << CRect(0, 0, 100, 100) << WORD(0) << DWORD(PS_INSIDEFRAME) << 6 << 6 << DWORD(0) << WORD(0)
+      << DWORD(0) << DWORD(0) << DWORD(0);
+    o << WORD(0) << CPoint(0, 0) << DWORD(0) << 0.1;
+    o << CONTENT_FIXED << 0 << 1 << 0 << CString() << CString();
+    o << 171 << 0 << 0 << 0 << 400;
+    for (int i = 0; i < 8 + 2 * LF_FACESIZE; ++i)
+        o << BYTE(0);
+    o << CString("590123412345") << id;
+    QByteArray bytes = o.GetBuffer();
+    bytes[2] = 0;
+    bytes[3] = 0;
+    return bytes;
+}
+
+}  // namespace
+
+TEST(BarcodeObject, RecordsOfEverySchema)
+{
+    Label label(BARCODE_ID_CODE39, "CODE-39");
+    CBarcode& symbol = *label.code->GetBarcode();
+    symbol.SetModuleWidth(0.0123f);
+    symbol.SetBarHeight(0.789f);
+    symbol.SetShowText(FALSE);
+    symbol.SetTextPos(1);
+    symbol.SetTextAlign(2);
+    label.code->Content().mode = CONTENT_SERIAL;
+    label.code->Content().prefix = "P";
+
+    CDrawDoc loaded;
+    loaded.LoadContents(label.doc.StoreContents());
+    ASSERT_EQ(loaded.GetObjects().size(), 1u);
+    auto* back = dynamic_cast<CDrawBarcode*>(loaded.GetObjects()[0]);
+    ASSERT_NE(back, nullptr);
+    EXPECT_EQ(back->GetSymbologyId(), BARCODE_ID_CODE39);
+    EXPECT_EQ(back->GetBarcode()->GetType(), BARCODE_ID_CODE39);
+    EXPECT_FLOAT_EQ(back->GetBarcode()->GetModuleWidth(), 0.0123f);
+    EXPECT_FLOAT_EQ(back->GetBarcode()->GetBarHeight(), 0.789f);
+    EXPECT_FALSE(back->GetBarcode()->GetShowText());
+    EXPECT_EQ(back->GetBarcode()->GetTextPos(), 1);
+    EXPECT_EQ(back->GetBarcode()->GetTextAlign(), 2);
+    EXPECT_EQ(back->m_text, "CODE-39");
+    EXPECT_EQ(back->Content().mode, CONTENT_SERIAL);
+    EXPECT_EQ(back->Content().prefix, "P");
+    EXPECT_EQ(back->m_position, label.code->m_position);
+
+    // The oldest records have no symbol fields: EAN-13 and EAN-8 get taller bars.
+    for (int id : {BARCODE_ID_EAN13, BARCODE_ID_EAN8, BARCODE_ID_CODE128_AUTO}) {
+        CArchive in(OldestBarcodeRecord(id), CArchive::load);
+        std::unique_ptr<CDrawBarcode> old(static_cast<CDrawBarcode*>(in.ReadObject(RUNTIME_CLASS(CDrawBarcode))));
+        EXPECT_TRUE(in.IsBufferEmpty());
+        EXPECT_EQ(old->GetSymbologyId(), id);
+        EXPECT_FLOAT_EQ(old->GetBarcode()->GetBarHeight(), id == BARCODE_ID_CODE128_AUTO ? 0.4f : 0.6f);
+        EXPECT_FLOAT_EQ(old->GetBarcode()->GetModuleWidth(), 0.01f);
+        EXPECT_EQ(old->m_text, "590123412345");
+    }
+    // An unknown symbology, and a schema newer than this program, are refused.
+    CArchive unknown(OldestBarcodeRecord(99), CArchive::load);
+    EXPECT_THROW(unknown.ReadObject(RUNTIME_CLASS(CDrawBarcode)), CArchiveException);
+    CArchive out(CArchive::store);
+    out.WriteObject(label.code);
+    QByteArray newer = out.GetBuffer();
+    newer[2] = 3;
+    CArchive newerIn(newer, CArchive::load);
+    EXPECT_THROW(newerIn.ReadObject(RUNTIME_CLASS(CDrawBarcode)), CArchiveException);
+}
+
+TEST(BarcodeObject, ALabelPrintsItsSerialInBarsAndText)
+{
+    constexpr int kDpi = 300;
+    Label label(BARCODE_ID_CODE128_AUTO, "00041");
+    CDrawBarcode& code = *label.code;
+    code.Content().mode = CONTENT_SERIAL;
+    code.Content().step = 1;
+    code.MoveTo(CRect(300, 900, 310, 910));
+    auto* text = new CDrawText(CRect(300, 200, 3000, 600), &label.view, "00041");
+    label.doc.Add(text);
+    text->Content().mode = CONTENT_SERIAL;
+    text->Content().step = 1;
+    text->Content().prefix = "No. ";
+    SetFaceName(text->m_logfont, "Arial");
+    auto* picture = new CDrawImage(CRect(3400, 200, 4400, 1200));
+    label.doc.Add(picture);
+    QImage logo(64, 64, QImage::Format_RGB32);
+    logo.fill(Qt::white);
+    for (int i = 0; i < 64; ++i)
+        for (int j = 0; j < 64; ++j)
+            if ((i - 32) * (i - 32) + (j - 32) * (j - 32) < 28 * 28)
+                logo.setPixel(i, j, qRgb(200, 30, 30));
+    picture->GetImage().FromQImage(logo);
+    picture->m_bPen = FALSE;
+
+    for (int index : {0, 1, 2}) {
+        SCOPED_TRACE(index);
+        const QString serial = QStringLiteral("%1").arg(41 + index, 5, 10, QLatin1Char('0'));
+        QImage page(MulDiv(4700, kDpi, 1536), MulDiv(2200, kDpi, 1536), QImage::Format_RGB32);
+        page.fill(Qt::white);
+        {
+            CPainterDC dc(&page, true);
+            dc.SetMapMode(MM_ANISOTROPIC);
+            dc.SetWindowExt(1536, 1536);
+            dc.SetViewportExt(kDpi, kDpi);
+            for (CDrawObj* obj : label.doc.GetObjects())
+                obj->Draw(&dc, index);
+        }
+        const QString dir = qEnvironmentVariable("QB_TEST_OUTPUT");
+        if (!dir.isEmpty()) {
+            QDir().mkpath(dir);
+            page.save(dir + QStringLiteral("/label-%1.png").arg(index));
+        }
+        EXPECT_EQ(Decode(page), serial.toStdString());
+
+        // The text line shows the same number, character by character.
+        CRecordingDC rec(CSize(1000, 1000), kDpi, true);
+        rec.SetMapMode(MM_ANISOTROPIC);
+        rec.SetWindowExt(1536, 1536);
+        rec.SetViewportExt(kDpi, kDpi);
+        text->Draw(&rec, index);
+        QString shown;
+        for (const auto& r : rec.records)
+            if (r.kind == CRecordedPrimitive::Kind::Text)
+                shown += r.text;
+        EXPECT_EQ(shown, "No. " + serial);
+        // The picture is there: the middle of the circle is red.
+        const QRgb centre = page.pixel(MulDiv(3900, kDpi, 1536), MulDiv(700, kDpi, 1536));
+        EXPECT_GT(qRed(centre), 150);
+        EXPECT_LT(qGreen(centre), 80);
+    }
+}
