@@ -3,6 +3,7 @@
 #include "app/commandids.h"
 #include "app/shelldialogs.h"
 #include "app/shellresources.h"
+#include "framework/painterdc.h"
 #include "framework/ui/commandrouter.h"
 
 #include <QAction>
@@ -77,6 +78,43 @@ CPoint CDrawViewPlaceholder::ClientToDoc(CPoint client) const
 {
     const int scale = std::max(1, logicalDpiX() * m_zoom);
     return CPoint(MulDiv(client.x - 32, 153600, scale), MulDiv(client.y - 32, 153600, scale));
+}
+
+namespace {
+// The surface outlives the device context drawing on it: it is a base constructed first.
+struct CImageSurface {
+    QImage m_surface;
+};
+class CClientImageDC : private CImageSurface, public CPainterDC
+{
+public:
+    CClientImageDC(QSize size, int dpi)
+        : CImageSurface{MakeSurface(size, dpi)}, CPainterDC(&m_surface)
+    {
+    }
+
+private:
+    static QImage MakeSurface(QSize size, int dpi)
+    {
+        QImage image(size.expandedTo(QSize(1, 1)), QImage::Format_ARGB32_Premultiplied);
+        const int dpm = int(dpi / 0.0254 + 0.5);
+        image.setDotsPerMeterX(dpm);
+        image.setDotsPerMeterY(dpm);
+        image.fill(Qt::white);
+        return image;
+    }
+};
+}
+
+std::unique_ptr<CDC> CDrawViewPlaceholder::CreateClientDC()
+{
+    const int dpi = logicalDpiX();
+    auto dc = std::make_unique<CClientImageDC>(size(), dpi);
+    dc->SetMapMode(MM_ANISOTROPIC);
+    dc->SetWindowExt(1536, 1536);
+    dc->SetViewportExt(dpi * m_zoom / 100, dpi * m_zoom / 100);
+    dc->SetViewportOrg(32, 32);
+    return dc;
 }
 
 void CDrawViewPlaceholder::ApplyZoom(int percent)

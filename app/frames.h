@@ -40,6 +40,7 @@ public:
     void ApplyZoom(int percent) override;
     void Deselect(CDrawObj*) override {}
     void OnUpdate(CView*, long, CObject*) override { update(); }
+    std::unique_ptr<CDC> CreateClientDC() override;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
