@@ -1,18 +1,49 @@
+#include "app/commandline.h"
+#include "app/drawapp.h"
+#include "app/singleinstance.h"
 #include "framework/resourcemodule.h"
+#include "framework/settings.h"
 
 #include <QApplication>
-#include <QMainWindow>
+
+#include <cstdio>
 
 int main(int argc, char** argv)
 {
+    // Qt's own dialogs rather than the desktop's, so that our button captions reach them.
+    QApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
     QApplication app(argc, argv);
-    // Every text, menu and picture of the program comes from the resource module; a missing or
-    // damaged one has already been reported and replaced by the built-in table.
-    CResourceModule& resources = CResourceModule::Get();
-    resources.Load(CResourceModule::LocateModule(app.arguments()));
+    QApplication::setOrganizationName(QString::fromLatin1(CSettings::kOrganisation));
+    QApplication::setApplicationName(QString::fromLatin1(CSettings::kApplication));
 
-    QMainWindow window;
-    window.setWindowTitle(resources.LoadString(57344));
-    window.show();
-    return app.exec();
+    const CCommandLineInfo info = CCommandLineInfo::Parse(app.arguments().mid(1));
+    if (!info.m_strError.isEmpty()) {
+        std::fprintf(stderr, "quillbar: %s\n%s", qPrintable(info.m_strError), qPrintable(CCommandLineInfo::Usage()));
+        return 2;
+    }
+
+    // Files for a program that already runs are opened there; this start ends with its answer.
+    const QString instanceName = CInstanceChannel::DefaultName();
+    if (info.m_nShellCommand == CCommandLineInfo::FileOpen) {
+        switch (CInstanceChannel::SendFiles(instanceName, info.m_files)) {
+        case CInstanceChannel::Handover::Opened: return 0;
+        case CInstanceChannel::Handover::Failed:
+            std::fprintf(stderr, "quillbar: the running program could not open %s\n", qPrintable(info.m_files.join(u' ')));
+            return 1;
+        case CInstanceChannel::Handover::NoInstance: break;
+        }
+    }
+
+    CResourceModule::Get().Load(info.m_strResources.isEmpty() ? CResourceModule::LocateModule(app.arguments())
+                                                              : info.m_strResources,
+                                info.m_strLanguage);
+    CDrawApp drawApp;
+    CDrawApp::StartOptions options;
+    options.instanceName = instanceName;
+    if (!drawApp.InitInstance(info, options) || drawApp.PrintOnly()) {
+        drawApp.ExitInstance();
+        return drawApp.ExitCode();
+    }
+    app.exec();
+    return drawApp.ExitInstance();
 }

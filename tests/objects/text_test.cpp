@@ -316,7 +316,7 @@ TEST(TextObject, BindingMarkerShowsWhetherTheItemIsTheDocumentsTable)
 
 namespace {
 
-struct RecordSpec {
+struct RecordFields {
     int schema = 7;
     int mode = CONTENT_DATA;
     QString xml;  // schema 7
@@ -324,7 +324,7 @@ struct RecordSpec {
 
 // A text object's record written field by field: the object's class reference carries the
 // schema, and every level of a record of schema above 0 has its class reference.
-QByteArray TextRecord(const RecordSpec& spec)
+QByteArray TextRecord(const RecordFields& fields)
 {
     CArchive o(CArchive::store);
     o.WriteClass(RUNTIME_CLASS(CDrawText));
@@ -334,29 +334,29 @@ QByteArray TextRecord(const RecordSpec& spec)
     o.WriteClass(RUNTIME_CLASS(CDrawRect));
     o << WORD(0) << CPoint(0, 0) << DWORD(0) << 0.1;
     o.WriteClass(RUNTIME_CLASS(CDrawText));
-    o << spec.mode << 1 << 3 << 2 << CString("pre") << CString("suf");
+    o << fields.mode << 1 << 3 << 2 << CString("pre") << CString("suf");
     o << 300 << 0 << 0 << 0 << 700;
     for (int i = 0; i < 8; ++i)
         o << BYTE(0);
     const QString face = "Arial";
     for (int i = 0; i < LF_FACESIZE; ++i)
         o << WORD(i < face.size() ? face[i].unicode() : 0);
-    if (spec.schema >= 4)
+    if (fields.schema >= 4)
         o << DWORD(0xFF);
     o << CString("text");
-    if (spec.schema >= 2)
+    if (fields.schema >= 2)
         o << CString("Name");
-    if (spec.schema == 7) {
-        o << spec.xml << 1 << 2;
-    } else if (spec.schema >= 3) {
+    if (fields.schema == 7) {
+        o << fields.xml << 1 << 2;
+    } else if (fields.schema >= 3) {
         o << CString("Orders") << CString("Code");
-        if (spec.schema >= 5)
+        if (fields.schema >= 5)
             o << 1;
-        if (spec.schema >= 6)
+        if (fields.schema >= 6)
             o << 2;
     }
     QByteArray bytes = o.GetBuffer();
-    bytes[2] = char(spec.schema);  // the object's class schema
+    bytes[2] = char(fields.schema);  // the object's class schema
     return bytes;
 }
 

@@ -1,0 +1,76 @@
+#include "app/dialoglayout.h"
+
+#include <QAbstractButton>
+#include <QBuffer>
+#include <QDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTextEdit>
+#include <QUiLoader>
+#include <QVBoxLayout>
+
+bool ApplyDialogLayout(QDialog* dialog, const QByteArray& uiText)
+{
+    if (!dialog || uiText.isEmpty())
+        return false;
+    QByteArray copy = uiText;
+    QBuffer buffer(&copy);
+    if (!buffer.open(QIODevice::ReadOnly))
+        return false;
+    QUiLoader loader;
+    QWidget* form = loader.load(&buffer, dialog);
+    if (!form)
+        return false;
+    // A form saved as a dialog is a window of its own; inside ours it is a plain widget.
+    form->setWindowFlags(Qt::Widget);
+    // A form placed by coordinates has no layout to tell its size: keep the size it was drawn at.
+    if (!form->layout())
+        form->setMinimumSize(form->size());
+    if (!form->windowTitle().isEmpty())
+        dialog->setWindowTitle(form->windowTitle());
+    delete dialog->layout();
+    auto* layout = new QVBoxLayout(dialog);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(form);
+    // The layout's OK and Cancel buttons close our dialog.
+    for (auto* b : form->findChildren<QAbstractButton*>(QStringLiteral("1")))
+        QObject::connect(b, &QAbstractButton::clicked, dialog, &QDialog::accept);
+    for (auto* b : form->findChildren<QAbstractButton*>(QStringLiteral("2")))
+        QObject::connect(b, &QAbstractButton::clicked, dialog, &QDialog::reject);
+    return true;
+}
+
+bool SetDlgItemText(QWidget* dialog, int id, const CString& text)
+{
+    QWidget* w = GetDlgItem(dialog, id);
+    if (auto* l = qobject_cast<QLabel*>(w))
+        l->setText(text);
+    else if (auto* b = qobject_cast<QAbstractButton*>(w))
+        b->setText(text);
+    else if (auto* e = qobject_cast<QLineEdit*>(w))
+        e->setText(text);
+    else if (auto* t = qobject_cast<QTextEdit*>(w))
+        t->setPlainText(text);
+    else if (auto* p = qobject_cast<QPlainTextEdit*>(w))
+        p->setPlainText(text);
+    else
+        return false;
+    return true;
+}
+
+CString GetDlgItemText(QWidget* dialog, int id)
+{
+    QWidget* w = GetDlgItem(dialog, id);
+    if (auto* l = qobject_cast<QLabel*>(w))
+        return l->text();
+    if (auto* b = qobject_cast<QAbstractButton*>(w))
+        return b->text();
+    if (auto* e = qobject_cast<QLineEdit*>(w))
+        return e->text();
+    if (auto* t = qobject_cast<QTextEdit*>(w))
+        return t->toPlainText();
+    if (auto* p = qobject_cast<QPlainTextEdit*>(w))
+        return p->toPlainText();
+    return {};
+}

@@ -1,0 +1,25 @@
+#pragma once
+// Dialog layouts of the resource module (Designer .ui text, controls named by their numeric
+// ids) placed inside our dialogs.
+
+#include "framework/types.h"
+
+#include <QByteArray>
+#include <QWidget>
+
+class QDialog;
+
+// Loads the layout into dialog (replacing any layout it has) and takes over the layout's window
+// title. False when the text is empty or not a layout; the dialog is left as it was.
+bool ApplyDialogLayout(QDialog* dialog, const QByteArray& uiText);
+
+// The control of a dialog with the given id, or null.
+template <typename T = QWidget>
+T* GetDlgItem(QWidget* dialog, int id)
+{
+    return dialog ? dialog->findChild<T*>(QString::number(id)) : nullptr;
+}
+
+// Sets the text of a label, button, line or text edit; false when the control is missing.
+bool SetDlgItemText(QWidget* dialog, int id, const CString& text);
+CString GetDlgItemText(QWidget* dialog, int id);

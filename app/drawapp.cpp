@@ -1,0 +1,692 @@
+#include "app/drawapp.h"
+
+#include "app/commandids.h"
+#include "app/frames.h"
+#include "app/shelldialogs.h"
+#include "app/shellresources.h"
+#include "app/singleinstance.h"
+#include "document/drawdoc.h"
+#include "document/printerhook.h"
+#include "framework/painterdc.h"
+#include "framework/resourcemodule.h"
+#include "framework/settings.h"
+#include "framework/ui/buttoncaptions.h"
+#include "framework/ui/commandrouter.h"
+#include "framework/ui/dialogids.h"
+#include "framework/ui/messagebox.h"
+#include "framework/ui/uistrings.h"
+#include "objects/drawobj.h"
+#include "objects/xmlhelper.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QColorDialog>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QPageSetupDialog>
+#include <QPainter>
+#include <QPrinter>
+#include <QPrinterInfo>
+#include <QTimer>
+#include <QUrl>
+
+
+using namespace ShellCmd;
+
+namespace {
+CDrawApp* g_app = nullptr;
+
+constexpr UINT kDocTemplate = 3;
+constexpr UINT kAskToSave = 61442;
+constexpr UINT kFailedToOpen = 61443;
+constexpr UINT kFailedToSave = 61444;
+constexpr UINT kFailedToPrint = 61445;
+constexpr int kWizardFinishAlt = 12425;
+
+// A part of the document template's string: 1 new-document name, 3 filter name, 4 extension.
+CString TemplatePart(int index)
+{
+    return ShellRes::String(kDocTemplate).split(u'\n').value(index);
+}
+
+CString FileFilter()
+{
+    CString name = TemplatePart(3);
+    if (name.isEmpty())
+        name = QStringLiteral("Tag Files (*.tag)");
+    return name;
+}
+
+CString Format1(UINT id, const CString& fallback, const CString& arg)
+{
+    CString text = ShellRes::String(id);
+    if (text.isEmpty())
+        text = fallback;
+    return text.arg(arg);
+}
+}  // namespace
+
+// The document's commands: zoom, the zoom box, paper colour, save and close. They reach the
+// document through this target, which sits after the view on the route.
+class CDocTarget : public CCmdTarget
+{
+public:
+    CDocTarget(CDrawApp* app, CDrawDoc* doc) : m_app(app), m_doc(doc)
+    {
+        OnCommand(kZoom100, [this] { Zoomed([&] { m_doc->OnZoom100(); }); });
+        OnCommand(kZoomIn, [this] { Zoomed([&] { m_doc->OnZoomIn(); }); });
+        OnCommand(kZoomOut, [this] { Zoomed([&] { m_doc->OnZoomOut(); }); });
+        auto viewActive = [this](CCmdUI* ui) { ui->Enable(m_app->FrameOf(m_doc) && m_app->FrameOf(m_doc)->GetActiveDrawView()); };
+        OnUpdateCommandUI(kZoom100, viewActive);
+        OnUpdateCommandUI(kZoomIn, viewActive);
+        OnUpdateCommandUI(kZoomOut, viewActive);
+        OnNotify(kZoomBox, CBN_SELENDOK, [this] {
+            if (CZoomComboBox* box = CMainFrame::GetZoomComboButton())
+                Zoomed([&] { m_doc->OnZoomSelEndOk(box->GetText()); });
+        });
+        OnCommand(kPageColor, [this] { OnPageColor(); });
+        OnCommand(kFileSave, [this] { m_app->SaveDocument(m_doc, false); });
+        OnCommand(kFileSaveAs, [this] { m_app->SaveDocument(m_doc, true); });
+        OnCommand(kFileClose, [this] { m_app->CloseDocument(m_doc); });
+    }
+
+private:
+    template <typename F>
+    void Zoomed(F change)
+    {
+        change();
+        // Every path that changes the zoom ends with the box showing it.
+        if (CZoomComboBox* box = CMainFrame::GetZoomComboButton())
+            box->SetZoom(m_doc->GetZoom());
+        if (CSplitFrame* frame = m_app->FrameOf(m_doc))
+            if (QWidget* view = frame->GetActiveDrawView())
+                view->setFocus();
+    }
+
+    void OnPageColor()
+    {
+        const QColor chosen = QColorDialog::getColor(Qt::white, m_app->MainFrame());
+        if (!chosen.isValid())
+            return;
+        m_doc->SetPaperColor(RGB(chosen.red(), chosen.green(), chosen.blue()));
+        m_doc->SetModifiedFlag(TRUE);
+        m_doc->UpdateAllViews(nullptr, 0, nullptr);
+    }
+
+    CDrawApp* m_app;
+    CDrawDoc* m_doc;
+};
+
+struct CDrawApp::DocEntry {
+    std::unique_ptr<CDrawDoc> doc;
+    std::unique_ptr<CDocTarget> target;
+    QPointer<CSplitFrame> frame;
+    QPointer<QMdiSubWindow> sub;
+};
+
+CDrawApp::CDrawApp(QObject* parent) : QObject(parent), m_router(new CCommandRouter(this))
+{
+    g_app = this;
+    m_router->SetRoute([this] { return Route(); });
+
+    OnCommand(kFileNew, [this] { OnFileNew(); });
+    OnCommand(kFileOpen, [this] { OnFileOpen(); });
+    OnCommand(kFilePrintSetup, [this] {
+        QPageSetupDialog dialog(m_printer.get(), m_mainFrame);
+        dialog.exec();
+    });
+    OnCommand(kAppAbout, [this] {
+        CAboutDlg dialog(m_mainFrame);
+        dialog.exec();
+    });
+    OnCommand(kVisitWebSite, [] { QDesktopServices::openUrl(QUrl(QString::fromLatin1(kMakerWebPage))); });
+    OnCommand(kAppExit, [this] {
+        if (m_mainFrame)
+            m_mainFrame->close();
+    });
+    OnCommandRange(kFileMru1, kFileMruLast, [this](UINT id) {
+        const QStringList files = m_settings ? m_settings->RecentFiles() : QStringList();
+        const int index = int(id - kFileMru1);
+        if (index >= files.size())
+            return;
+        const QString path = files[index];
+        // A recent file is an opened file: no wizard.
+        if (m_mainFrame)
+            m_mainFrame->m_bOpenFlag = TRUE;
+        if (!OpenDocumentFile(path) && m_settings && !QFileInfo::exists(path))
+            m_settings->RemoveRecentFile(path);
+    });
+    OnUpdateCommandUIRange(kFileMru1, kFileMruLast, [this](CCmdUI* ui) {
+        const QStringList files = m_settings ? m_settings->RecentFiles() : QStringList();
+        const int index = int(ui->m_nID - kFileMru1);
+        QAction* action = ui->Action();
+        if (index < files.size()) {
+            action->setVisible(true);
+            ui->SetText(QStringLiteral("&%1 %2").arg(index + 1).arg(QDir::toNativeSeparators(files[index])));
+            ui->Enable();
+        } else {
+            // Without recent files the first entry stays as a disabled placeholder.
+            action->setVisible(index == 0);
+            ui->Enable(FALSE);
+        }
+    });
+}
+
+CDrawApp::~CDrawApp()
+{
+    // Windows before documents: their views refer to the documents.
+    while (!m_docs.empty())
+        DiscardEntry(m_docs.back()->doc.get());
+    delete m_mainFrame;
+    if (g_app == this)
+        g_app = nullptr;
+}
+
+CDrawApp* CDrawApp::Instance()
+{
+    return g_app;
+}
+
+std::vector<CCmdTarget*> CDrawApp::Route() const
+{
+    std::vector<CCmdTarget*> route;
+    if (m_mainFrame) {
+        if (CSplitFrame* child = m_mainFrame->ActiveChild()) {
+            if (auto* view = child->GetActiveDrawView())
+                route.push_back(view);
+            if (DocEntry* e = Entry(DocumentOf(child)))
+                route.push_back(e->target.get());
+            route.push_back(child);
+        }
+        route.push_back(m_mainFrame);
+    }
+    route.push_back(const_cast<CDrawApp*>(this));
+    return route;
+}
+
+BOOL CDrawApp::InitInstance(const CCommandLineInfo& info, const StartOptions& options)
+{
+    // The XML parser serves the data bindings of text objects for the whole run; it is shut
+    // down at process exit, after the last object that uses it.
+    EnsureXmlPlatform();
+
+    // The resource module: a missing or damaged one has been reported and replaced by the
+    // built-in table; the program goes on with it.
+    CResourceModule& resources = CResourceModule::Get();
+    if (!resources.IsLoaded())
+        resources.Load(info.m_strResources, info.m_strLanguage);
+    AfxSetStringLoader([](UINT id) { return CResourceModule::Get().LoadString(id); });
+    const CString appName = resources.LoadString(57344);
+    QApplication::setApplicationDisplayName(appName.isEmpty() ? QStringLiteral("Quillbar") : appName);
+
+    m_settings = std::make_unique<CSettings>();
+    m_printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    SetPrinterOrientationHook([this](int orientation) { SetPrinterOrientation(orientation); });
+
+    if (info.m_nShellCommand == CCommandLineInfo::FilePrint || info.m_nShellCommand == CCommandLineInfo::FilePrintTo) {
+        // Printing from the command line needs no window.
+        m_printOnly = TRUE;
+        m_captionFilter = CButtonCaptionFilter::Install([](UINT id) { return CResourceModule::Get().LoadString(id); });
+        return ProcessShellCommand(info);
+    }
+
+    m_mainFrame = new CMainFrame(m_router);
+    if (!m_mainFrame->Create()) {
+        m_exitCode = 1;
+        return FALSE;
+    }
+    m_mainFrame->m_canClose = [this] { return CloseAllDocuments() == TRUE; };
+    connect(m_mainFrame, &CMainFrame::activeChildChanged, this, [this] {
+        UpdateTitle();
+        SyncZoomBox();
+    });
+    connect(m_mainFrame->ZoomBox(), &CZoomComboBox::zoomEntered, this, [this](const QString& text) {
+        // Enter in the zoom box: the typed text, clamped, becomes the active label's zoom.
+        CDrawDoc* doc = ActiveDocument();
+        if (!doc)
+            return;
+        doc->OnZoomSelEndOk(text);
+        m_mainFrame->ZoomBox()->SetZoom(doc->GetZoom());
+    });
+    connect(m_mainFrame->ZoomBox(), &CZoomComboBox::zoomChosen, this,
+            [this](const QString&) { m_router->Execute(kZoomBox, CBN_SELENDOK); });
+    BuildMenusAndBars();
+
+    if (options.allowWelcome && !info.m_bShellDde) {
+        CWelcomeDlg welcome;
+        welcome.exec();
+    }
+
+    m_captionFilter = CButtonCaptionFilter::Install([](UINT id) { return CResourceModule::Get().LoadString(id); });
+
+    if (!options.instanceName.isEmpty()) {
+        m_channel = new CInstanceChannel(this);
+        m_channel->Listen(options.instanceName, [this](const QStringList& files) { return OpenHandedOverFiles(files); });
+    }
+
+    if (!ProcessShellCommand(info)) {
+        m_exitCode = 1;
+        return FALSE;
+    }
+    m_mainFrame->showMaximized();
+    m_mainFrame->activateWindow();
+    // Every start begins with the layout the frame builds.
+    m_settings->CleanState();
+    m_router->RequestUpdate();
+    return TRUE;
+}
+
+int CDrawApp::ExitInstance()
+{
+    if (m_captionFilter) {
+        qApp->removeEventFilter(m_captionFilter);
+        delete m_captionFilter;
+        m_captionFilter = nullptr;
+    }
+    if (m_channel)
+        m_channel->Close();
+    SetPrinterOrientationHook({});
+    if (m_settings)
+        m_settings->CleanState();
+    AfxSetStringLoader({});
+    return m_exitCode;
+}
+
+void CDrawApp::BuildMenusAndBars()
+{
+    CResourceModule& resources = CResourceModule::Get();
+    QList<QMenu*> frameMenus, documentMenus;
+    if (auto menu = resources.LoadMenu(kMainMenu))
+        frameMenus = m_router->BuildMenus(*menu);
+    if (auto menu = resources.LoadMenu(kDocumentMenu))
+        documentMenus = m_router->BuildMenus(*menu);
+    m_mainFrame->SetMenus(frameMenus, documentMenus);
+    const std::pair<QToolBar*, UINT> bars[] = {{m_mainFrame->MainToolBar(), kMainToolbar},
+                                               {m_mainFrame->SecondToolBar(), kSecondToolbar}};
+    for (const auto& [bar, id] : bars)
+        if (auto tmpl = resources.LoadToolbar(id))
+            m_router->BuildToolBar(bar, *tmpl, resources.LoadBitmap(tmpl->bitmap));
+    m_mainFrame->ResetZoomBox();
+    // Shortcuts of commands work while the frame has the focus, menus shown or not.
+    for (const auto& [id, action] : m_router->Actions())
+        m_mainFrame->addAction(action);
+}
+
+BOOL CDrawApp::ProcessShellCommand(const CCommandLineInfo& info)
+{
+    switch (info.m_nShellCommand) {
+    case CCommandLineInfo::FileNew:
+        OnFileNew();
+        return TRUE;
+    case CCommandLineInfo::FileOpen: {
+        // Files named on the command line are opened, never designed anew.
+        m_mainFrame->m_bOpenFlag = TRUE;
+        // The program still starts when a file could not be opened; the user was told.
+        for (const QString& file : info.m_files)
+            OpenDocumentFile(file);
+        return TRUE;
+    }
+    case CCommandLineInfo::FilePrint:
+    case CCommandLineInfo::FilePrintTo: {
+        bool ok = true;
+        for (const QString& file : info.m_files) {
+            CDrawDoc* doc = OpenDocumentFile(file, true);
+            ok = doc && PrintDocument(doc, info.m_nShellCommand == CCommandLineInfo::FilePrintTo ? info.m_strPrinterName : CString()) && ok;
+            if (!doc)
+                qWarning("%s", qPrintable(Format1(kFailedToOpen, QStringLiteral("%1 could not be opened."), file)));
+            if (doc)
+                CloseDocument(doc);
+        }
+        m_exitCode = ok ? 0 : 1;
+        return ok ? TRUE : FALSE;
+    }
+    case CCommandLineInfo::FileNothing:
+        break;
+    }
+    return FALSE;
+}
+
+// --- documents -------------------------------------------------------------------------------
+
+CDrawApp::DocEntry* CDrawApp::Entry(const CDrawDoc* doc) const
+{
+    for (const auto& e : m_docs)
+        if (e->doc.get() == doc)
+            return e.get();
+    return nullptr;
+}
+
+std::vector<CDrawDoc*> CDrawApp::Documents() const
+{
+    std::vector<CDrawDoc*> docs;
+    for (const auto& e : m_docs)
+        docs.push_back(e->doc.get());
+    return docs;
+}
+
+CSplitFrame* CDrawApp::FrameOf(const CDrawDoc* doc) const
+{
+    DocEntry* e = Entry(doc);
+    return e ? e->frame.data() : nullptr;
+}
+
+CDrawDoc* CDrawApp::DocumentOf(const CSplitFrame* frame) const
+{
+    for (const auto& e : m_docs)
+        if (frame && e->frame == frame)
+            return e->doc.get();
+    return nullptr;
+}
+
+CDrawDoc* CDrawApp::ActiveDocument() const
+{
+    return m_mainFrame ? DocumentOf(m_mainFrame->ActiveChild()) : (m_docs.empty() ? nullptr : m_docs.back()->doc.get());
+}
+
+CDrawViewPlaceholder* CDrawApp::GetActiveDrawView() const
+{
+    CSplitFrame* child = m_mainFrame ? m_mainFrame->ActiveChild() : nullptr;
+    return child ? child->GetActiveDrawView() : nullptr;
+}
+
+CSplitFrame* CDrawApp::CreateFrame(CDrawDoc* doc, QMdiSubWindow** subOut)
+{
+    auto* frame = new CSplitFrame;
+    if (CDrawViewPlaceholder* view = frame->GetActiveDrawView())
+        view->AttachDocument(doc);
+    *subOut = m_mainFrame ? m_mainFrame->AddChild(frame) : nullptr;
+    return frame;
+}
+
+CString CDrawApp::NextUntitledName()
+{
+    CString name = TemplatePart(1);
+    if (name.isEmpty())
+        name = QStringLiteral("Label");
+    return name + QString::number(++m_untitledCount);
+}
+
+CDrawDoc* CDrawApp::NewDocument()
+{
+    auto entry = std::make_unique<DocEntry>();
+    entry->doc = std::make_unique<CDrawDoc>();
+    CDrawDoc* doc = entry->doc.get();
+    entry->target = std::make_unique<CDocTarget>(this, doc);
+    QMdiSubWindow* sub = nullptr;
+    entry->frame = CreateFrame(doc, &sub);
+    entry->sub = sub;
+    entry->frame->m_pDocumentTarget = entry->target.get();
+
+    // A label designed anew goes through the wizard; one that is being opened does not.
+    if (m_mainFrame && !m_mainFrame->m_bOpenFlag) {
+        const int result = m_labelWizard ? m_labelWizard(doc) : ID_WIZFINISH;
+        if (result != ID_WIZFINISH && result != kWizardFinishAlt)
+            entry->frame->RemoveView();
+    }
+    m_docs.push_back(std::move(entry));
+    if (!doc->OnNewDocument()) {
+        DiscardEntry(doc);
+        return nullptr;
+    }
+    doc->SetTitle(NextUntitledName());
+    DocEntry* e = Entry(doc);
+    e->frame->m_canClose = [this, doc] { return SaveModified(doc) == TRUE; };
+    if (e->sub) {
+        connect(e->sub, &QObject::destroyed, this, [this, doc] { DiscardEntry(doc); });
+        e->sub->setWindowTitle(doc->GetTitle());
+        m_mainFrame->ActivateChild(e->sub);
+    }
+    UpdateTitle();
+    m_router->Execute(kFitLabel);
+    return doc;
+}
+
+CDrawDoc* CDrawApp::OpenDocumentFile(const CString& path, bool quiet)
+{
+    if (path.isEmpty())
+        return nullptr;
+    const QString wanted = QFileInfo(path).absoluteFilePath();
+    for (const auto& e : m_docs)
+        if (!e->doc->GetPathName().isEmpty() && QFileInfo(e->doc->GetPathName()).absoluteFilePath() == wanted) {
+            if (e->sub && m_mainFrame)
+                m_mainFrame->ActivateChild(e->sub);
+            return e->doc.get();
+        }
+
+    auto entry = std::make_unique<DocEntry>();
+    entry->doc = std::make_unique<CDrawDoc>();
+    CDrawDoc* doc = entry->doc.get();
+    entry->target = std::make_unique<CDocTarget>(this, doc);
+    QMdiSubWindow* sub = nullptr;
+    if (m_mainFrame) {
+        entry->frame = CreateFrame(doc, &sub);
+        entry->sub = sub;
+        entry->frame->m_pDocumentTarget = entry->target.get();
+    }
+    m_docs.push_back(std::move(entry));
+
+    if (!doc->OnOpenDocument(wanted)) {
+        // A file that did not load leaves no window behind: an empty window under the file's
+        // name would invite saving nothing over it.
+        const CString reason = doc->GetErrorText();
+        DiscardEntry(doc);
+        CString message = Format1(kFailedToOpen, QStringLiteral("%1 could not be opened."), QDir::toNativeSeparators(wanted));
+        if (!reason.isEmpty())
+            message += QStringLiteral("\n\n") + reason;
+        if (!quiet)
+            AfxMessageBox(message, MB_OK | MB_ICONERROR);
+        else
+            qWarning("%s", qPrintable(message));
+        return nullptr;
+    }
+    if (m_settings)
+        m_settings->AddRecentFile(wanted);
+    DocEntry* e = Entry(doc);
+    if (e->frame)
+        e->frame->m_canClose = [this, doc] { return SaveModified(doc) == TRUE; };
+    if (e->sub) {
+        connect(e->sub, &QObject::destroyed, this, [this, doc] { DiscardEntry(doc); });
+        e->sub->setWindowTitle(doc->GetTitle());
+        m_mainFrame->ActivateChild(e->sub);
+    }
+    UpdateTitle();
+    if (m_mainFrame)
+        m_router->Execute(kFitLabel);
+    return doc;
+}
+
+void CDrawApp::DiscardEntry(CDrawDoc* doc)
+{
+    for (auto it = m_docs.begin(); it != m_docs.end(); ++it)
+        if ((*it)->doc.get() == doc) {
+            std::unique_ptr<DocEntry> entry = std::move(*it);
+            m_docs.erase(it);
+            if (entry->sub) {
+                // The window goes first: its view refers to the document.
+                QMdiSubWindow* sub = entry->sub;
+                entry->sub = nullptr;
+                sub->disconnect(this);
+                delete sub;
+            } else {
+                delete entry->frame.data();
+            }
+            break;
+        }
+    if (m_mainFrame) {
+        m_mainFrame->UpdateMenuBar();
+        UpdateTitle();
+        m_router->RequestUpdate();
+    }
+}
+
+void CDrawApp::OnFileNew()
+{
+    if (m_mainFrame)
+        m_mainFrame->m_bOpenFlag = FALSE;
+    NewDocument();
+    SyncZoomBox();
+    if (m_mainFrame)
+        m_mainFrame->m_bOpenFlag = TRUE;
+}
+
+void CDrawApp::OnFileOpen()
+{
+    if (m_mainFrame)
+        m_mainFrame->m_bOpenFlag = TRUE;
+    CString path;
+    if (m_askOpenPath) {
+        path = m_askOpenPath();
+    } else {
+        path = QFileDialog::getOpenFileName(m_mainFrame, QString(), QString(),
+                                            FileFilter() + QStringLiteral(";;*"));
+    }
+    if (path.isEmpty())
+        return;
+    OpenDocumentFile(path);
+    SyncZoomBox();
+}
+
+BOOL CDrawApp::SaveDocument(CDrawDoc* doc, bool askForName)
+{
+    if (!doc)
+        return FALSE;
+    CString path = doc->GetPathName();
+    if (askForName || path.isEmpty()) {
+        CString suggested = path.isEmpty() ? doc->GetTitle() + QStringLiteral(".tag") : path;
+        path = m_askSavePath ? m_askSavePath(suggested)
+                             : QFileDialog::getSaveFileName(m_mainFrame, QString(), suggested, FileFilter());
+        if (path.isEmpty())
+            return FALSE;
+        if (QFileInfo(path).suffix().isEmpty())
+            path += QStringLiteral(".tag");
+    }
+    if (!doc->OnSaveDocument(path)) {
+        CString message = Format1(kFailedToSave, QStringLiteral("%1 could not be saved."), QDir::toNativeSeparators(path));
+        if (!doc->GetErrorText().isEmpty())
+            message += QStringLiteral("\n\n") + doc->GetErrorText();
+        AfxMessageBox(message, MB_OK | MB_ICONERROR);
+        return FALSE;
+    }
+    if (m_settings)
+        m_settings->AddRecentFile(QFileInfo(path).absoluteFilePath());
+    if (DocEntry* e = Entry(doc); e && e->sub)
+        e->sub->setWindowTitle(doc->GetTitle());
+    UpdateTitle();
+    return TRUE;
+}
+
+BOOL CDrawApp::SaveModified(CDrawDoc* doc)
+{
+    if (!doc || !doc->IsModified())
+        return TRUE;
+    const CString name = doc->GetPathName().isEmpty() ? doc->GetTitle() : QDir::toNativeSeparators(doc->GetPathName());
+    switch (AfxMessageBox(Format1(kAskToSave, QStringLiteral("Save changes to %1?"), name), MB_YESNOCANCEL | MB_ICONQUESTION)) {
+    case IDYES: return SaveDocument(doc, false);
+    case IDNO: return TRUE;
+    default: return FALSE;
+    }
+}
+
+BOOL CDrawApp::CloseDocument(CDrawDoc* doc)
+{
+    if (!Entry(doc) || !SaveModified(doc))
+        return FALSE;
+    DiscardEntry(doc);
+    return TRUE;
+}
+
+BOOL CDrawApp::CloseAllDocuments()
+{
+    for (CDrawDoc* doc : Documents())
+        if (!SaveModified(doc))
+            return FALSE;
+    while (!m_docs.empty())
+        DiscardEntry(m_docs.back()->doc.get());
+    return TRUE;
+}
+
+void CDrawApp::UpdateTitle()
+{
+    if (!m_mainFrame)
+        return;
+    CDrawDoc* doc = ActiveDocument();
+    m_mainFrame->SetDocumentTitle(doc ? doc->GetTitle() : CString());
+}
+
+void CDrawApp::SyncZoomBox()
+{
+    if (CDrawDoc* doc = ActiveDocument())
+        if (CZoomComboBox* box = CMainFrame::GetZoomComboButton())
+            box->SetZoom(doc->GetZoom());
+}
+
+bool CDrawApp::OpenHandedOverFiles(const QStringList& files)
+{
+    if (!m_mainFrame)
+        return false;
+    // Files from the shell are opened, never designed anew.
+    m_mainFrame->m_bOpenFlag = TRUE;
+    bool ok = !files.isEmpty();
+    for (const QString& file : files)
+        ok = OpenDocumentFile(file) != nullptr && ok;
+    m_mainFrame->showNormal();
+    m_mainFrame->showMaximized();
+    m_mainFrame->raise();
+    m_mainFrame->activateWindow();
+    return ok;
+}
+
+// --- printing --------------------------------------------------------------------------------
+
+void CDrawApp::SetPrinterOrientation(int orientation)
+{
+    if (!m_printer || (orientation != 1 && orientation != 2))
+        return;
+    m_printer->setPageOrientation(orientation == 2 ? QPageLayout::Landscape : QPageLayout::Portrait);
+}
+
+BOOL CDrawApp::PrintDocument(CDrawDoc* doc, const CString& printerName)
+{
+    if (!doc || !m_printer)
+        return FALSE;
+    QPrinter& printer = *m_printer;
+    if (printerName.endsWith(u".pdf", Qt::CaseInsensitive)) {
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(printerName);
+    } else {
+        printer.setOutputFormat(QPrinter::NativeFormat);
+        if (!printerName.isEmpty())
+            printer.setPrinterName(printerName);
+        if (!printer.isValid()) {
+            qWarning("No printer named \"%s\"", qPrintable(printerName));
+            return FALSE;
+        }
+    }
+    const QPageSize size = QPageSize(QPageSize::id(doc->GetPaperCode()));
+    if (size.isValid() && size.id() != QPageSize::Custom)
+        printer.setPageSize(size);
+    printer.setPageOrientation(doc->GetOrientation() == 2 ? QPageLayout::Landscape : QPageLayout::Portrait);
+    printer.setDocName(doc->GetTitle());
+
+    bool ok = false;
+    if (m_pagePrinter) {
+        ok = m_pagePrinter(doc, &printer);
+    } else {
+        // One label at the top left of one page, until the sheet printer takes over.
+        CPainterDC dc(&printer, true);
+        const int dpi = dc.GetDeviceCaps(LOGPIXELSX);
+        dc.SetMapMode(MM_ANISOTROPIC);
+        dc.SetWindowExt(1536, 1536);
+        dc.SetViewportExt(dpi, dpi);
+        for (CDrawObj* obj : doc->GetObjects())
+            obj->Draw(&dc, 0);
+        ok = dc.Painter() && dc.Painter()->isActive();
+    }
+    if (!ok)
+        qWarning("%s", qPrintable(Format1(kFailedToPrint, QStringLiteral("%1 could not be printed."), doc->GetTitle())));
+    return ok ? TRUE : FALSE;
+}

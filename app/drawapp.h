@@ -1,0 +1,119 @@
+#pragma once
+// The application object: start-up and shutdown, the documents and their windows, the
+// application's commands (new, open, recent files, print set-up, about, web page), the
+// default printer set-up, and the hand-over of files from a second start.
+
+#include "app/commandline.h"
+#include "framework/types.h"
+#include "framework/ui/cmdtarget.h"
+
+#include <QObject>
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+class CButtonCaptionFilter;
+class CCommandRouter;
+class CDrawDoc;
+class CDrawViewPlaceholder;
+class CInstanceChannel;
+class CMainFrame;
+class CSettings;
+class CSplitFrame;
+class QMdiSubWindow;
+class QPrinter;
+
+class CDrawApp : public QObject, public CCmdTarget
+{
+    Q_OBJECT
+public:
+    explicit CDrawApp(QObject* parent = nullptr);
+    ~CDrawApp() override;
+
+    static CDrawApp* Instance();
+
+    struct StartOptions {
+        // Listen for files handed over by later starts under this name (empty: do not).
+        QString instanceName;
+        // Show the welcome window unless the start came from the shell's hand-over.
+        bool allowWelcome = true;
+    };
+
+    // The start-up sequence. FALSE ends the program (ExitCode tells how).
+    BOOL InitInstance(const CCommandLineInfo& commandLine, const StartOptions& options);
+    // The shutdown sequence; returns the exit code.
+    int ExitInstance();
+    // For starts that only print: the outcome; otherwise 0.
+    int ExitCode() const { return m_exitCode; }
+    // TRUE when the start only printed and the program should end without a window.
+    BOOL PrintOnly() const { return m_printOnly; }
+
+    CMainFrame* MainFrame() const { return m_mainFrame; }
+    CCommandRouter* Router() const { return m_router; }
+    CSettings* Settings() const { return m_settings.get(); }
+
+    // Documents and their windows.
+    void OnFileNew();
+    void OnFileOpen();
+    // Opens a file (or activates its window when it is open already); null on failure, after
+    // telling the user unless quiet.
+    CDrawDoc* OpenDocumentFile(const CString& path, bool quiet = false);
+    // A new document with its window; null when its label wizard was not finished.
+    CDrawDoc* NewDocument();
+    BOOL SaveDocument(CDrawDoc* doc, bool askForName);
+    // Asks whether to save a modified document; FALSE when the user cancels or saving fails.
+    BOOL SaveModified(CDrawDoc* doc);
+    BOOL CloseDocument(CDrawDoc* doc);
+    BOOL CloseAllDocuments();
+    CDrawDoc* ActiveDocument() const;
+    std::vector<CDrawDoc*> Documents() const;
+    CSplitFrame* FrameOf(const CDrawDoc* doc) const;
+    CDrawDoc* DocumentOf(const CSplitFrame* frame) const;
+
+    // The label wizard that runs on the window of a new document; it returns ID_WIZFINISH when
+    // finished. Until the wizard exists the document keeps its defaults (finished).
+    std::function<int(CDrawDoc*)> m_labelWizard;
+    // Prints a document; the default draws the label once at the top left of one page.
+    std::function<bool(CDrawDoc*, QPrinter*)> m_pagePrinter;
+    // File names asked from the user (replaceable for tests): empty means cancelled.
+    std::function<CString()> m_askOpenPath;
+    std::function<CString(const CString& suggested)> m_askSavePath;
+
+    // The application's printer set-up.
+    QPrinter* Printer() const { return m_printer.get(); }
+    // 1 portrait, 2 landscape; any other value changes nothing.
+    void SetPrinterOrientation(int orientation);
+    BOOL PrintDocument(CDrawDoc* doc, const CString& printerName);
+
+    // The editing view of the active child window, or null.
+    CDrawViewPlaceholder* GetActiveDrawView() const;
+
+    // Opens files handed over by a second start; TRUE when every file opened.
+    bool OpenHandedOverFiles(const QStringList& files);
+
+    // Shows the zoom of the active document in the zoom box.
+    void SyncZoomBox();
+
+private:
+    struct DocEntry;
+    CSplitFrame* CreateFrame(CDrawDoc* doc, QMdiSubWindow** subOut);
+    void DiscardEntry(CDrawDoc* doc);
+    DocEntry* Entry(const CDrawDoc* doc) const;
+    void UpdateTitle();
+    void BuildMenusAndBars();
+    BOOL ProcessShellCommand(const CCommandLineInfo& info);
+    std::vector<CCmdTarget*> Route() const;
+    CString NextUntitledName();
+
+    CCommandRouter* m_router = nullptr;
+    CMainFrame* m_mainFrame = nullptr;  // owned; deleted in the destructor
+    std::unique_ptr<CSettings> m_settings;
+    std::unique_ptr<QPrinter> m_printer;
+    CInstanceChannel* m_channel = nullptr;
+    CButtonCaptionFilter* m_captionFilter = nullptr;
+    std::vector<std::unique_ptr<DocEntry>> m_docs;
+    int m_untitledCount = 0;
+    int m_exitCode = 0;
+    BOOL m_printOnly = FALSE;
+};

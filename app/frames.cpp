@@ -1,0 +1,436 @@
+#include "app/frames.h"
+
+#include "app/commandids.h"
+#include "app/shelldialogs.h"
+#include "app/shellresources.h"
+#include "framework/painterdc.h"
+#include "framework/ui/commandrouter.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDockWidget>
+#include <QHeaderView>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenuBar>
+#include <QPainter>
+#include <QStatusBar>
+#include <QTabBar>
+#include <QToolBar>
+#include <QTreeWidget>
+
+using namespace ShellCmd;
+
+namespace {
+QPointer<CMainFrame>& TheMainFrame()
+{
+    static QPointer<CMainFrame> frame;
+    return frame;
+}
+
+QDockWidget* MakeBar(QMainWindow* owner, UINT id, UINT captionId, QWidget* content)
+{
+    auto* bar = new QDockWidget(ShellRes::String(captionId), owner);
+    bar->setObjectName(QString::number(id));
+    bar->setAllowedAreas(Qt::AllDockWidgetAreas);
+    bar->setWidget(content);
+    return bar;
+}
+
+QTreeWidget* MakeTree(QWidget* parent)
+{
+    auto* tree = new QTreeWidget(parent);
+    tree->setHeaderHidden(true);
+    return tree;
+}
+}
+
+// --- the view's placeholder ------------------------------------------------------------------
+
+CDrawViewPlaceholder::CDrawViewPlaceholder(QWidget* parent) : QWidget(parent)
+{
+    setObjectName(QStringLiteral("CDrawView"));
+    setFocusPolicy(Qt::StrongFocus);
+    setMinimumSize(200, 150);
+}
+
+CDrawViewPlaceholder::~CDrawViewPlaceholder()
+{
+    if (CDocument* doc = GetDocument())
+        doc->RemoveView(this);
+}
+
+void CDrawViewPlaceholder::AttachDocument(CDocument* doc)
+{
+    if (doc)
+        doc->AddView(this);
+}
+
+// The label's top-left corner sits 16 pixels in from the rulers' corner.
+CPoint CDrawViewPlaceholder::DocToClient(CPoint logical) const
+{
+    const int scale = logicalDpiX() * m_zoom;
+    return CPoint(32 + MulDiv(logical.x, scale, 153600), 32 + MulDiv(logical.y, scale, 153600));
+}
+
+CPoint CDrawViewPlaceholder::ClientToDoc(CPoint client) const
+{
+    const int scale = std::max(1, logicalDpiX() * m_zoom);
+    return CPoint(MulDiv(client.x - 32, 153600, scale), MulDiv(client.y - 32, 153600, scale));
+}
+
+namespace {
+// The surface outlives the device context drawing on it: it is a base constructed first.
+struct CImageSurface {
+    QImage m_surface;
+};
+class CClientImageDC : private CImageSurface, public CPainterDC
+{
+public:
+    CClientImageDC(QSize size, int dpi)
+        : CImageSurface{MakeSurface(size, dpi)}, CPainterDC(&m_surface)
+    {
+    }
+
+private:
+    static QImage MakeSurface(QSize size, int dpi)
+    {
+        QImage image(size.expandedTo(QSize(1, 1)), QImage::Format_ARGB32_Premultiplied);
+        const int dpm = int(dpi / 0.0254 + 0.5);
+        image.setDotsPerMeterX(dpm);
+        image.setDotsPerMeterY(dpm);
+        image.fill(Qt::white);
+        return image;
+    }
+};
+}
+
+std::unique_ptr<CDC> CDrawViewPlaceholder::CreateClientDC()
+{
+    const int dpi = logicalDpiX();
+    auto dc = std::make_unique<CClientImageDC>(size(), dpi);
+    dc->SetMapMode(MM_ANISOTROPIC);
+    dc->SetWindowExt(1536, 1536);
+    dc->SetViewportExt(dpi * m_zoom / 100, dpi * m_zoom / 100);
+    dc->SetViewportOrg(32, 32);
+    return dc;
+}
+
+void CDrawViewPlaceholder::ApplyZoom(int percent)
+{
+    m_zoom = percent;
+    update();
+}
+
+void CDrawViewPlaceholder::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.fillRect(rect(), QColor(128, 128, 128));
+    // A label of 2 by 1 inches at the zoom, with its shadow, where the view will draw it.
+    const int dpi = logicalDpiX();
+    const int w = dpi * 2 * m_zoom / 100, h = dpi * m_zoom / 100;
+    const QRect face(16 + 16, 16 + 16, w, h);
+    painter.fillRect(face.translated(4, 4), QColor(64, 64, 64));
+    painter.fillRect(face, Qt::white);
+    painter.setPen(QColor(200, 200, 200));
+    painter.drawText(rect().adjusted(8, 0, -8, -8), Qt::AlignBottom | Qt::AlignLeft,
+                     QStringLiteral("%1%").arg(m_zoom));
+}
+
+// --- tab view --------------------------------------------------------------------------------
+
+CTabbedViewView::CTabbedViewView(QWidget* parent) : QTabWidget(parent)
+{
+    setObjectName(QStringLiteral("59648"));
+    setTabPosition(QTabWidget::South);
+    setDocumentMode(true);
+}
+
+int CTabbedViewView::AddView(QWidget* view, const CString& label)
+{
+    return addTab(view, label);
+}
+
+BOOL CTabbedViewView::SetActiveView(int index)
+{
+    if (index < 0 || index >= count())
+        return FALSE;
+    setCurrentIndex(index);
+    return TRUE;
+}
+
+// --- child frame -----------------------------------------------------------------------------
+
+CSplitFrame::CSplitFrame(QWidget* parent) : QMainWindow(parent)
+{
+    setDockOptions(QMainWindow::AnimatedDocks | QMainWindow::AllowTabbedDocks);
+    m_tabView = new CTabbedViewView(this);
+    m_tabView->AddView(new CDrawViewPlaceholder(m_tabView), ShellRes::String(kStrViewTab));
+    setCentralWidget(m_tabView);
+
+    m_objectTree = MakeTree(this);
+    m_databaseTree = MakeTree(this);
+    m_objectsBar = MakeBar(this, kViewObjectsBar, kStrObjectsBar, m_objectTree);
+    m_databaseBar = MakeBar(this, kViewDatabaseBar, kStrDatabaseBar, m_databaseTree);
+    addDockWidget(Qt::RightDockWidgetArea, m_objectsBar);
+    addDockWidget(Qt::RightDockWidgetArea, m_databaseBar);
+    tabifyDockWidget(m_objectsBar, m_databaseBar);
+    // The database bar waits hidden until its command shows it.
+    m_databaseBar->hide();
+    m_objectsBar->raise();
+
+    OnCommand(kViewObjectsBar, [this] { ToggleBar(m_objectsBar); });
+    OnCommand(kViewDatabaseBar, [this] { ToggleBar(m_databaseBar); });
+    OnUpdateCommandUI(kViewObjectsBar, [this](CCmdUI* ui) {
+        ui->Enable();
+        ui->SetCheck(m_objectsBar->isVisible());
+    });
+    // The database bar has no menu entry: its item leaves the menu the first time it opens.
+    OnUpdateCommandUI(kViewDatabaseBar, [](CCmdUI* ui) {
+        ui->Enable();
+        ui->RemoveFromMenu();
+    });
+}
+
+CDrawViewPlaceholder* CSplitFrame::GetActiveDrawView() const
+{
+    return qobject_cast<CDrawViewPlaceholder*>(m_tabView->GetActiveView());
+}
+
+void CSplitFrame::RemoveView()
+{
+    while (m_tabView->count() > 0) {
+        QWidget* view = m_tabView->widget(0);
+        m_tabView->removeTab(0);
+        delete view;
+    }
+}
+
+void CSplitFrame::closeEvent(QCloseEvent* event)
+{
+    if (m_canClose && !m_canClose()) {
+        event->ignore();
+        return;
+    }
+    QMainWindow::closeEvent(event);
+}
+
+void CSplitFrame::ToggleBar(QDockWidget* bar)
+{
+    bar->setVisible(!bar->isVisible());
+}
+
+// --- main frame ------------------------------------------------------------------------------
+
+CMainFrame::CMainFrame(CCommandRouter* router, QWidget* parent)
+    : QMainWindow(parent), m_router(router), m_mdiArea(new QMdiArea(this))
+{
+    setObjectName(QStringLiteral("CMainFrame"));
+    TheMainFrame() = this;
+    // Documents as tabs, like the tabbed groups of the original frame.
+    m_mdiArea->setViewMode(QMdiArea::TabbedView);
+    m_mdiArea->setTabsClosable(true);
+    m_mdiArea->setTabsMovable(true);
+    m_mdiArea->setDocumentMode(true);
+    setCentralWidget(m_mdiArea);
+    connect(m_mdiArea, &QMdiArea::subWindowActivated, this, [this](QMdiSubWindow* sub) {
+        // Losing the focus to another program deactivates every child; the current one stays.
+        if (sub)
+            m_current = sub;
+        UpdateMenuBar();
+        emit activeChildChanged(ActiveChild());
+        m_router->RequestUpdate();
+    });
+
+    OnCommand(kViewComponentsBar, [this] { ToggleBar(m_componentsBar); });
+    OnCommand(kViewBarcodesBar, [this] { ToggleBar(m_barcodesBar); });
+    OnUpdateCommandUI(kViewComponentsBar, [this](CCmdUI* ui) {
+        ui->Enable(m_componentsBar != nullptr);
+        ui->SetCheck(m_componentsBar && m_componentsBar->isVisible());
+    });
+    OnUpdateCommandUI(kViewBarcodesBar, [this](CCmdUI* ui) {
+        ui->Enable(m_barcodesBar != nullptr);
+        ui->SetCheck(m_barcodesBar && m_barcodesBar->isVisible());
+    });
+    OnCommand(kViewToolbar, [this] { ToggleBar(m_mainToolBar); });
+    OnUpdateCommandUI(kViewToolbar, [this](CCmdUI* ui) { ui->SetCheck(m_mainToolBar && m_mainToolBar->isVisible()); });
+    OnCommand(kViewStatusBar, [this] { ToggleBar(statusBar()); });
+    OnUpdateCommandUI(kViewStatusBar, [this](CCmdUI* ui) { ui->SetCheck(statusBar()->isVisible()); });
+}
+
+CMainFrame::~CMainFrame()
+{
+    // The menus are kept apart from the menu bar while they are not shown.
+    qDeleteAll(m_frameMenus);
+    qDeleteAll(m_documentMenus);
+}
+
+CMainFrame* CMainFrame::Instance()
+{
+    return TheMainFrame();
+}
+
+CZoomComboBox* CMainFrame::GetZoomComboButton()
+{
+    CMainFrame* frame = Instance();
+    return frame ? frame->m_zoomBox : nullptr;
+}
+
+BOOL CMainFrame::Create()
+{
+    m_baseTitle = QApplication::applicationDisplayName();
+    const CString suffix = ShellRes::String(kStrTitleSuffix);
+    if (!suffix.isEmpty())
+        m_baseTitle = QStringLiteral("%1(%2)").arg(m_baseTitle, suffix);
+    setWindowTitle(m_baseTitle);
+
+    m_mainToolBar = addToolBar(QString());
+    m_mainToolBar->setObjectName(QString::number(kViewToolbar));
+    // The drawing toolbar sits to the left of the main toolbar on the same row.
+    m_secondToolBar = new QToolBar(this);
+    m_secondToolBar->setObjectName(QString::number(kViewComponentsBar));
+    insertToolBar(m_mainToolBar, m_secondToolBar);
+
+    auto* status = statusBar();
+    status->setObjectName(QString::number(kViewStatusBar));
+    status->showMessage(tr("Ready"));
+
+    m_componentsBar = MakeBar(this, kViewObjectsBar, kStrComponentsBar, new QWidget);
+    m_barcodesBar = MakeBar(this, kViewBarcodesBar, kStrBarcodesBar, new QWidget);
+    if (!m_componentsBar || !m_barcodesBar || !m_mainToolBar || !m_secondToolBar)
+        return FALSE;
+    setDockOptions(QMainWindow::AnimatedDocks | QMainWindow::AllowTabbedDocks);
+    addDockWidget(Qt::LeftDockWidgetArea, m_componentsBar);
+    addDockWidget(Qt::LeftDockWidgetArea, m_barcodesBar);
+    tabifyDockWidget(m_componentsBar, m_barcodesBar);
+    m_barcodesBar->raise();
+
+    m_zoomBox = new CZoomComboBox(this);
+    ResetZoomBox();
+    UpdateMenuBar();
+    return TRUE;
+}
+
+void CMainFrame::ResetZoomBox()
+{
+    if (!m_mainToolBar || !m_zoomBox)
+        return;
+    // The toolbar's own zoom button gives way to the box, which takes its place.
+    QAction* before = nullptr;
+    const auto actions = m_mainToolBar->actions();
+    for (QAction* a : actions)
+        if (CommandIdOf(a) == kZoomBox) {
+            const int i = int(actions.indexOf(a));
+            before = i + 1 < actions.size() ? actions[i + 1] : nullptr;
+            m_mainToolBar->removeAction(a);
+            break;
+        }
+    for (QAction* a : actions)
+        if (a->property("qbZoomBox").toBool())
+            return;  // already in place
+    QAction* boxAction = before ? m_mainToolBar->insertWidget(before, m_zoomBox) : m_mainToolBar->addWidget(m_zoomBox);
+    boxAction->setProperty("qbZoomBox", true);
+}
+
+QMdiSubWindow* CMainFrame::AddChild(CSplitFrame* child)
+{
+    QMdiSubWindow* sub = m_mdiArea->addSubWindow(child);
+    sub->setAttribute(Qt::WA_DeleteOnClose);
+    sub->showMaximized();
+    m_current = sub;
+    return sub;
+}
+
+CSplitFrame* CMainFrame::ActiveChild() const
+{
+    const QList<QMdiSubWindow*> subs = m_mdiArea->subWindowList();
+    QMdiSubWindow* sub = m_mdiArea->activeSubWindow();
+    if (!sub && m_current && subs.contains(m_current.data()))
+        sub = m_current;
+    if (!sub && !subs.isEmpty())
+        sub = subs.last();
+    return sub ? qobject_cast<CSplitFrame*>(sub->widget()) : nullptr;
+}
+
+void CMainFrame::ActivateChild(QMdiSubWindow* sub)
+{
+    if (!sub)
+        return;
+    m_current = sub;
+    m_mdiArea->setActiveSubWindow(sub);
+    UpdateMenuBar();
+    emit activeChildChanged(ActiveChild());
+    m_router->RequestUpdate();
+}
+
+QList<CSplitFrame*> CMainFrame::Children() const
+{
+    QList<CSplitFrame*> children;
+    for (QMdiSubWindow* sub : m_mdiArea->subWindowList())
+        if (auto* child = qobject_cast<CSplitFrame*>(sub->widget()))
+            children.append(child);
+    return children;
+}
+
+void CMainFrame::SetMenus(QList<QMenu*> frameMenus, QList<QMenu*> documentMenus)
+{
+    menuBar()->clear();
+    qDeleteAll(m_frameMenus);
+    qDeleteAll(m_documentMenus);
+    m_frameMenus = std::move(frameMenus);
+    m_documentMenus = std::move(documentMenus);
+    UpdateMenuBar();
+}
+
+void CMainFrame::UpdateMenuBar()
+{
+    const QList<QMenu*>& wanted = Children().isEmpty() ? m_frameMenus : m_documentMenus;
+    QList<QAction*> present = menuBar()->actions();
+    bool same = present.size() == wanted.size();
+    for (qsizetype i = 0; same && i < wanted.size(); ++i)
+        same = present[i] == wanted[i]->menuAction();
+    if (same)
+        return;
+    menuBar()->clear();
+    for (QMenu* menu : wanted)
+        menuBar()->addMenu(menu);
+}
+
+void CMainFrame::SetDocumentTitle(const CString& title)
+{
+    setWindowTitle(title.isEmpty() ? m_baseTitle : QStringLiteral("%1 - %2").arg(m_baseTitle, title));
+}
+
+CPopupWindow* CMainFrame::ShowPopupNotice(const CString& text, const CString& command1,
+                                          const CString& command2, UINT id1, UINT id2)
+{
+    auto* popup = new CPopupWindow(this);
+    popup->GetDlg()->SetContent({{QStringLiteral("Text"), text},
+                                 {QStringLiteral("Command1"), command1},
+                                 {QStringLiteral("Command2"), command2}});
+    QPointer<CCommandRouter> router(m_router);
+    popup->GetDlg()->SetCommands(
+        [router](UINT id) {
+            if (router && id)
+                router->Execute(id);
+        },
+        id1, id2);
+    popup->ShowAtCorner();
+    return popup;
+}
+
+void CMainFrame::ToggleBar(QWidget* bar)
+{
+    if (bar)
+        bar->setVisible(!bar->isVisible());
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event)
+{
+    if (m_canClose && !m_canClose()) {
+        event->ignore();
+        return;
+    }
+    QMainWindow::closeEvent(event);
+}

@@ -1,0 +1,147 @@
+#pragma once
+// Property sheets and wizards: a dialog with pages. As a sheet it shows the pages as tabs with
+// OK, Cancel and Apply; in wizard mode it shows one page at a time with Back, Next, Finish and
+// Cancel. The sheet does not own its pages: they are usually members of the caller, and the
+// sheet lets go of any page still alive when it is destroyed.
+
+#include "framework/types.h"
+
+#include <QDialog>
+#include <QPointer>
+#include <QWidget>
+
+#include <vector>
+
+class CPropertySheet;
+class QAbstractButton;
+class QLabel;
+class QStackedWidget;
+class QTabWidget;
+
+using LRESULT = long;
+
+// Which buttons of a wizard are enabled (SetWizardButtons).
+constexpr DWORD PSWIZB_BACK = 0x1;
+constexpr DWORD PSWIZB_NEXT = 0x2;
+constexpr DWORD PSWIZB_FINISH = 0x4;
+constexpr DWORD PSWIZB_DISABLEDFINISH = 0x8;
+
+// Buttons for PressButton.
+constexpr int PSBTN_BACK = 0;
+constexpr int PSBTN_NEXT = 1;
+constexpr int PSBTN_FINISH = 2;
+constexpr int PSBTN_OK = 3;
+constexpr int PSBTN_APPLYNOW = 4;
+constexpr int PSBTN_CANCEL = 5;
+
+class CPropertyPage : public QWidget
+{
+    Q_OBJECT
+    friend class CPropertySheet;
+
+public:
+    // templateId names the page (the dialog layout it is built from, if any) and is what
+    // OnWizardNext and OnWizardBack return to jump to it.
+    explicit CPropertyPage(UINT templateId = 0, const CString& caption = {}, QWidget* parent = nullptr);
+    ~CPropertyPage() override;
+
+    UINT TemplateId() const { return m_templateId; }
+    CString Caption() const { return m_caption; }
+    void SetCaption(const CString& caption);
+
+    CPropertySheet* GetSheet() const { return m_sheet; }
+    // Enables the sheet's Apply button; Apply then calls OnApply of the modified pages.
+    void SetModified(BOOL modified = TRUE);
+    BOOL IsModified() const { return m_modified; }
+
+    // TRUE to show the page; a wizard skips a page that answers FALSE.
+    virtual BOOL OnSetActive();
+    // FALSE keeps the page (its data did not validate).
+    virtual BOOL OnKillActive();
+    // FALSE keeps the sheet open. The default calls OnOK and clears the modified flag.
+    virtual BOOL OnApply();
+    virtual void OnOK();
+    virtual void OnCancel();
+    // FALSE refuses to cancel.
+    virtual BOOL OnQueryCancel();
+    // 0 goes to the neighbouring page, -1 stays, any other value goes to the page of that
+    // template id.
+    virtual LRESULT OnWizardNext();
+    virtual LRESULT OnWizardBack();
+    // FALSE keeps the wizard open.
+    virtual BOOL OnWizardFinish();
+
+private:
+    UINT m_templateId;
+    CString m_caption;
+    CPropertySheet* m_sheet = nullptr;
+    BOOL m_modified = FALSE;
+    bool m_activated = false;
+};
+
+class CPropertySheet : public QDialog
+{
+    Q_OBJECT
+    friend class CPropertyPage;
+
+public:
+    explicit CPropertySheet(const CString& caption = {}, QWidget* parent = nullptr);
+    ~CPropertySheet() override;
+
+    void AddPage(CPropertyPage* page);
+    void RemovePage(CPropertyPage* page);
+    int GetPageCount() const { return int(m_pages.size()); }
+    CPropertyPage* GetPage(int index) const;
+    int GetPageIndex(const CPropertyPage* page) const;
+
+    // Switches to wizard mode; call before the sheet is shown.
+    void SetWizardMode();
+    bool IsWizard() const { return m_wizard; }
+    void SetWizardButtons(DWORD flags);
+    DWORD WizardButtons() const { return m_wizardFlags; }
+    // The page shown first.
+    void SetStartPage(int index) { m_startPage = index; }
+
+    // IDOK or IDCANCEL for a sheet; ID_WIZFINISH or IDCANCEL for a wizard.
+    int DoModal();
+
+    int GetActiveIndex() const { return m_active; }
+    CPropertyPage* GetActivePage() const { return GetPage(m_active); }
+    BOOL SetActivePage(int index);
+    BOOL SetActivePage(CPropertyPage* page) { return SetActivePage(GetPageIndex(page)); }
+    // Acts as if the user clicked the button (PSBTN_*); FALSE when it is not available.
+    BOOL PressButton(int button);
+    // A button of the sheet by its id (IDOK, IDCANCEL, ID_APPLY_NOW, ID_WIZBACK, ...).
+    QAbstractButton* Button(int id) const;
+
+protected:
+    void setVisible(bool visible) override;
+    void reject() override;
+
+private:
+    void Build();
+    bool Activate(int index);
+    void OnTabChanged(int index);
+    void OnOkClicked();
+    void OnApplyClicked();
+    void OnBackClicked();
+    void OnNextClicked();
+    void OnFinishClicked();
+    void UpdateWizardButtons();
+    void UpdateApply();
+    int IndexOfTemplate(UINT templateId) const;
+    bool ApplyAll();
+
+    std::vector<QPointer<CPropertyPage>> m_pages;
+    bool m_wizard = false;
+    bool m_built = false;
+    bool m_wizardFlagsSet = false;
+    bool m_switching = false;
+    DWORD m_wizardFlags = 0;
+    int m_active = -1;
+    int m_startPage = 0;
+    QTabWidget* m_tabs = nullptr;
+    QStackedWidget* m_stack = nullptr;
+    QLabel* m_title = nullptr;
+    std::vector<QAbstractButton*> m_buttons;
+};

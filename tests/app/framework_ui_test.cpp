@@ -1,0 +1,293 @@
+// The widget services of the framework: routing of commands and their update handlers,
+// property sheets and wizards, message boxes and the application-wide button captions.
+
+#include "framework/ui/buttoncaptions.h"
+#include "framework/ui/commandrouter.h"
+#include "framework/ui/dialogids.h"
+#include "framework/ui/messagebox.h"
+#include "framework/ui/propertysheet.h"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QActionGroup>
+#include <QPushButton>
+#include <QApplication>
+#include <QDialogButtonBox>
+#include <QMenu>
+#include <QMessageBox>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include <functional>
+
+namespace {
+
+struct Target : CCmdTarget {
+    std::vector<UINT> ran;
+    void Command(UINT id) { OnCommand(id, [this, id] { ran.push_back(id); }); }
+    void Update(UINT id, std::function<void(CCmdUI*)> f) { OnUpdateCommandUI(id, std::move(f)); }
+    void Range(UINT a, UINT b) { OnCommandRange(a, b, [this](UINT id) { ran.push_back(id); }); }
+    void Notify(UINT id, int code) { OnNotify(id, code, [this, id, code] { ran.push_back(id * 100 + UINT(code)); }); }
+};
+
+// Runs f on the next modal window that opens, then lets the caller's exec() return.
+void OnNextModal(std::function<void(QWidget*)> f)
+{
+    auto* timer = new QTimer;
+    timer->setInterval(10);
+    QObject::connect(timer, &QTimer::timeout, [timer, f] {
+        if (QWidget* w = QApplication::activeModalWidget()) {
+            timer->stop();
+            timer->deleteLater();
+            f(w);
+        }
+    });
+    timer->start();
+}
+
+CString Captions(UINT id)
+{
+    switch (id) {
+    case 76: return "Fine";
+    case 77: return "Sure";
+    case 78: return "Nope";
+    case 79: return "Stop";
+    case 83: return "Done";
+    case 84: return "Onward";
+    case 85: return "Return";
+    case 86: return "Use";
+    default: return {};
+    }
+}
+
+}  // namespace
+
+TEST(CommandRouter, FirstTargetOnTheRouteTakesTheCommand)
+{
+    CCommandRouter router;
+    Target view, doc, frame, app;
+    view.Command(1);
+    doc.Command(1);
+    doc.Command(2);
+    app.Command(3);
+    app.Range(57616, 57619);
+    doc.Notify(32835, CBN_SELENDOK);
+    router.SetRoute([&] { return std::vector<CCmdTarget*>{&view, &doc, nullptr, &frame, &app}; });
+
+    EXPECT_TRUE(router.Execute(1));
+    EXPECT_TRUE(router.Execute(2));
+    EXPECT_TRUE(router.Execute(3));
+    EXPECT_TRUE(router.Execute(57618));
+    EXPECT_FALSE(router.Execute(4));
+    EXPECT_TRUE(router.Execute(32835, CBN_SELENDOK));
+    EXPECT_FALSE(router.Execute(32835, CN_COMMAND));
+    EXPECT_EQ(view.ran, std::vector<UINT>{1});
+    EXPECT_EQ(doc.ran, (std::vector<UINT>{2, 32835 * 100 + CBN_SELENDOK}));
+    EXPECT_EQ(app.ran, (std::vector<UINT>{3, 57618}));
+
+    // A triggered action goes the same way, once an update has enabled it.
+    router.Action(3)->trigger();
+    EXPECT_EQ(app.ran.back(), 57618u);
+    router.UpdateAll();
+    router.Action(3)->trigger();
+    EXPECT_EQ(app.ran.back(), 3u);
+}
+
+TEST(CommandRouter, UpdateHandlersSetEnabledCheckedAndRadio)
+{
+    CCommandRouter router;
+    Target doc, app;
+    app.Command(10);                       // handler, no update: enabled
+    router.Action(11);                     // nobody handles it: disabled
+    doc.Update(12, [](CCmdUI* ui) { ui->Enable(FALSE); });
+    app.Command(12);                       // the document's update wins over the handler
+    doc.Update(13, [](CCmdUI* ui) { ui->SetCheck(1); });
+    doc.Update(14, [](CCmdUI* ui) { ui->SetRadio(TRUE); });
+    doc.Update(15, [](CCmdUI* ui) { ui->SetText("Renamed"); ui->Enable(); });
+    router.SetRoute([&] { return std::vector<CCmdTarget*>{&doc, &app}; });
+    for (UINT id : {10u, 12u, 13u, 14u, 15u})
+        router.Action(id);
+    router.UpdateAll();
+
+    EXPECT_TRUE(router.Action(10)->isEnabled());
+    EXPECT_FALSE(router.Action(11)->isEnabled());
+    EXPECT_FALSE(router.Action(12)->isEnabled());
+    EXPECT_TRUE(router.Action(13)->isChecked());
+    EXPECT_TRUE(router.Action(14)->isChecked());
+    ASSERT_NE(router.Action(14)->actionGroup(), nullptr);
+    EXPECT_TRUE(router.Action(14)->actionGroup()->isExclusive());
+    EXPECT_EQ(router.Action(15)->text(), "Renamed");
+
+    // Without a document on the route the check handler is gone and 10 stays runnable.
+    router.SetRoute([&] { return std::vector<CCmdTarget*>{&app}; });
+    router.UpdateAll();
+    EXPECT_TRUE(router.Action(10)->isEnabled());
+    EXPECT_TRUE(router.Action(12)->isEnabled());
+    EXPECT_FALSE(router.Action(13)->isEnabled());
+}
+
+TEST(CommandRouter, MenuUpdateMayRemoveItsOwnItem)
+{
+    CCommandRouter router;
+    Target frame;
+    frame.Update(32916, [](CCmdUI* ui) {
+        ui->Enable();
+        ui->RemoveFromMenu();
+    });
+    frame.Update(32919, [](CCmdUI* ui) { ui->SetCheck(1); });
+    router.SetRoute([&] { return std::vector<CCmdTarget*>{&frame}; });
+    QMenu menu;
+    menu.addAction(router.AddAction(32919, "Objects"));
+    menu.addAction(router.AddAction(32916, "Database"));
+    router.UpdateMenu(&menu);
+    ASSERT_EQ(menu.actions().size(), 1);
+    EXPECT_EQ(CommandIdOf(menu.actions().first()), 32919u);
+    // Outside a menu the same handler only enables.
+    router.UpdateAll();
+    EXPECT_TRUE(router.Action(32916)->isEnabled());
+}
+
+namespace {
+
+struct Page : CPropertyPage {
+    Page(UINT id, const char* caption, std::vector<std::string>* log) : CPropertyPage(id, caption), log(log) {}
+    std::vector<std::string>* log;
+    bool valid = true;
+    bool show = true;
+    LRESULT next = 0;
+    std::string Name() const { return Caption().toStdString(); }
+    BOOL OnSetActive() override { log->push_back("set " + Name()); return show; }
+    BOOL OnKillActive() override { log->push_back("kill " + Name()); return valid; }
+    void OnOK() override { log->push_back("ok " + Name()); }
+    void OnCancel() override { log->push_back("cancel " + Name()); }
+    LRESULT OnWizardNext() override { return next; }
+};
+
+}  // namespace
+
+TEST(PropertySheet, PagesValidateApplyAndClose)
+{
+    std::vector<std::string> log;
+    Page a(1, "A", &log), b(2, "B", &log);
+    {
+        CPropertySheet sheet("Sheet");
+        sheet.AddPage(&a);
+        sheet.AddPage(&b);
+        sheet.show();
+        EXPECT_EQ(sheet.GetActiveIndex(), 0);
+        EXPECT_FALSE(sheet.Button(ID_APPLY_NOW)->isEnabled());
+
+        a.valid = false;
+        EXPECT_FALSE(sheet.SetActivePage(1));  // A refuses to let go
+        EXPECT_EQ(sheet.GetActiveIndex(), 0);
+        a.valid = true;
+        EXPECT_TRUE(sheet.SetActivePage(1));
+
+        b.SetModified();
+        EXPECT_TRUE(sheet.Button(ID_APPLY_NOW)->isEnabled());
+        log.clear();
+        EXPECT_TRUE(sheet.PressButton(PSBTN_APPLYNOW));
+        EXPECT_EQ(log, (std::vector<std::string>{"kill B", "ok B"}));
+        EXPECT_FALSE(sheet.Button(ID_APPLY_NOW)->isEnabled());
+
+        log.clear();
+        EXPECT_TRUE(sheet.PressButton(PSBTN_OK));
+        EXPECT_EQ(sheet.result(), IDOK);
+        EXPECT_EQ(log, (std::vector<std::string>{"kill B", "ok A", "ok B"}));
+    }
+    // The sheet is gone, its pages (owned here) are not.
+    EXPECT_EQ(a.GetSheet(), nullptr);
+    EXPECT_EQ(a.parent(), nullptr);
+}
+
+TEST(PropertySheet, WizardSkipsRefusingPagesAndFinishes)
+{
+    std::vector<std::string> log;
+    Page a(101, "A", &log), b(102, "B", &log), c(103, "C", &log);
+    CPropertySheet wizard;
+    wizard.SetWizardMode();
+    wizard.AddPage(&a);
+    wizard.AddPage(&b);
+    wizard.AddPage(&c);
+    wizard.show();
+    EXPECT_FALSE(wizard.Button(ID_WIZBACK)->isEnabled());
+    EXPECT_TRUE(wizard.Button(ID_WIZNEXT)->isEnabled());
+    EXPECT_FALSE(wizard.Button(ID_WIZFINISH)->isEnabled());
+
+    b.show = false;
+    EXPECT_TRUE(wizard.PressButton(PSBTN_NEXT));
+    EXPECT_EQ(wizard.GetActivePage(), &c);  // B declined
+    EXPECT_TRUE(wizard.Button(ID_WIZFINISH)->isEnabled());
+    EXPECT_FALSE(wizard.Button(ID_WIZNEXT)->isEnabled());
+
+    EXPECT_TRUE(wizard.PressButton(PSBTN_BACK));
+    EXPECT_EQ(wizard.GetActivePage(), &a);  // back past B as well
+
+    a.next = 103;  // jump by template id
+    b.show = true;
+    EXPECT_TRUE(wizard.PressButton(PSBTN_NEXT));
+    EXPECT_EQ(wizard.GetActivePage(), &c);
+    a.next = -1;
+
+    wizard.SetWizardButtons(PSWIZB_BACK | PSWIZB_DISABLEDFINISH | PSWIZB_FINISH);
+    EXPECT_FALSE(wizard.PressButton(PSBTN_FINISH));
+    wizard.SetWizardButtons(PSWIZB_BACK | PSWIZB_FINISH);
+    EXPECT_TRUE(wizard.PressButton(PSBTN_FINISH));
+    EXPECT_EQ(wizard.result(), ID_WIZFINISH);
+}
+
+TEST(ButtonCaptions, MessageBoxAndWizardTakeTheStringTable)
+{
+    auto* filter = CButtonCaptionFilter::Install(Captions);
+    AfxSetStringLoader([](UINT id) { return id == 101 ? CString("Could not start.") : CString(); });
+
+    QStringList seen;
+    OnNextModal([&](QWidget* w) {
+        for (auto* b : w->findChildren<QAbstractButton*>())
+            if (!b->text().isEmpty())
+                seen << b->text();
+        auto* box = qobject_cast<QMessageBox*>(w);
+        ASSERT_NE(box, nullptr);
+        EXPECT_EQ(box->text(), "Could not start.");
+        box->button(QMessageBox::No)->click();
+    });
+    EXPECT_EQ(AfxMessageBox(101, MB_YESNOCANCEL | MB_ICONQUESTION), IDNO);
+    seen.sort();
+    EXPECT_EQ(seen, (QStringList{"Nope", "Stop", "Sure"}));
+
+    OnNextModal([](QWidget* w) { static_cast<QMessageBox*>(w)->button(QMessageBox::Ok)->click(); });
+    EXPECT_EQ(AfxMessageBox(CString("plain"), MB_OK), IDOK);
+
+    std::vector<std::string> log;
+    Page a(1, "A", &log), b(2, "B", &log);
+    CPropertySheet wizard;
+    wizard.SetWizardMode();
+    wizard.AddPage(&a);
+    wizard.AddPage(&b);
+    QStringList wizardCaptions;
+    OnNextModal([&](QWidget*) {
+        for (int id : {ID_WIZBACK, ID_WIZNEXT, ID_WIZFINISH, IDCANCEL})
+            wizardCaptions << wizard.Button(id)->text();
+        wizard.PressButton(PSBTN_CANCEL);
+    });
+    EXPECT_EQ(wizard.DoModal(), IDCANCEL);
+    EXPECT_EQ(wizardCaptions, (QStringList{"Return", "Onward", "Done", "Stop"}));
+
+    CPropertySheet sheet;
+    sheet.AddPage(&a);
+    sheet.show();
+    EXPECT_EQ(sheet.Button(IDOK)->text(), "Fine");
+    EXPECT_EQ(sheet.Button(ID_APPLY_NOW)->text(), "Use");
+
+    // A dialog of the toolkit with a button box: roles decide; other buttons are left alone.
+    QDialog dialog;
+    auto* box = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel | QDialogButtonBox::Help, &dialog);
+    dialog.show();
+    EXPECT_EQ(box->button(QDialogButtonBox::Ok)->text(), "Fine");
+    EXPECT_EQ(box->button(QDialogButtonBox::Cancel)->text(), "Stop");
+    EXPECT_NE(box->button(QDialogButtonBox::Help)->text(), "");
+
+    qApp->removeEventFilter(filter);
+    delete filter;
+    AfxSetStringLoader({});
+}

@@ -1,0 +1,150 @@
+// The shell's plain logic: the zoom box's list, the command line and the version record.
+
+#include "app/commandline.h"
+#include "app/zoombox.h"
+#include "framework/fileversioninfo.h"
+
+#include <QFile>
+#include <QRandomGenerator>
+#include <gtest/gtest.h>
+
+TEST(ZoomText, ListOfferedLargestFirst)
+{
+    const QStringList items = CZoomText::Items();
+    ASSERT_EQ(items.size(), 10);
+    EXPECT_EQ(items.first(), "1600%");
+    EXPECT_EQ(items.last(), "50%");
+    EXPECT_EQ(CZoomText::Format(250), "250%");
+}
+
+TEST(CommandLine, OpenPrintAndPrintTo)
+{
+    auto none = CCommandLineInfo::Parse({});
+    EXPECT_EQ(none.m_nShellCommand, CCommandLineInfo::FileNew);
+    EXPECT_FALSE(none.m_bShellDde);
+
+    auto open = CCommandLineInfo::Parse({"/tmp/a.tag"});
+    EXPECT_EQ(open.m_nShellCommand, CCommandLineInfo::FileOpen);
+    EXPECT_EQ(open.FileName(), "/tmp/a.tag");
+
+    auto relative = CCommandLineInfo::Parse({"x/../b.tag"});
+    EXPECT_TRUE(relative.FileName().startsWith('/'));
+    EXPECT_TRUE(relative.FileName().endsWith("/b.tag"));
+
+    auto print = CCommandLineInfo::Parse({"--print", "/tmp/a.tag"});
+    EXPECT_EQ(print.m_nShellCommand, CCommandLineInfo::FilePrint);
+    auto printOld = CCommandLineInfo::Parse({"/p", "/tmp/a.tag"});
+    EXPECT_EQ(printOld.m_nShellCommand, CCommandLineInfo::FilePrint);
+
+    auto printTo = CCommandLineInfo::Parse({"--print-to", "/tmp/a.tag", "Office Laser"});
+    EXPECT_EQ(printTo.m_nShellCommand, CCommandLineInfo::FilePrintTo);
+    EXPECT_EQ(printTo.m_strPrinterName, "Office Laser");
+    EXPECT_FALSE(printTo.PrintsToPdf());
+
+    // The platform's form names a driver and a port after the printer; they are ignored.
+    auto pt = CCommandLineInfo::Parse({"/pt", "/tmp/a.tag", "Laser", "driver", "port"});
+    EXPECT_EQ(pt.m_strPrinterName, "Laser");
+    EXPECT_EQ(pt.m_files.size(), 1);
+
+    auto pdf = CCommandLineInfo::Parse({"--print-to", "/tmp/a.tag", "out/Sheet.PDF"});
+    EXPECT_TRUE(pdf.PrintsToPdf());
+    EXPECT_TRUE(pdf.m_strPrinterName.startsWith('/'));
+
+    auto res = CCommandLineInfo::Parse({"--resources", "/x.rcc", "--language", "CHT", "a.tag"});
+    EXPECT_EQ(res.m_strResources, "/x.rcc");
+    EXPECT_EQ(res.m_strLanguage, "CHT");
+    EXPECT_EQ(res.m_nShellCommand, CCommandLineInfo::FileOpen);
+
+    auto dashed = CCommandLineInfo::Parse({"--", "--print"});
+    EXPECT_EQ(dashed.m_nShellCommand, CCommandLineInfo::FileOpen);
+    EXPECT_TRUE(dashed.FileName().endsWith("/--print"));
+}
+
+TEST(CommandLine, MistakesAreReportedNotGuessed)
+{
+    for (const QStringList& args : {QStringList{"--print"}, QStringList{"--print-to", "/a.tag"},
+                                    QStringList{"--bogus"}, QStringList{"--resources"},
+                                    QStringList{"--print", "a.tag", "--print-to", "a.tag", "p"},
+                                    QStringList{"--print", "a.tag", "b.tag"}}) {
+        auto info = CCommandLineInfo::Parse(args);
+        EXPECT_FALSE(info.m_strError.isEmpty()) << args.join(' ').toStdString();
+        EXPECT_EQ(info.m_nShellCommand, CCommandLineInfo::FileNothing);
+    }
+}
+
+TEST(CommandLine, ShellDdeStartSkipsWelcomeOnlyForExactlyDde)
+{
+    EXPECT_TRUE(IsShellDdeStart("/dde"));
+    EXPECT_TRUE(IsShellDdeStart("quillbar /DdE"));
+    EXPECT_TRUE(IsShellDdeStart("dde"));
+    EXPECT_FALSE(IsShellDdeStart("/dde "));
+    EXPECT_FALSE(IsShellDdeStart("/ddex"));
+    EXPECT_FALSE(IsShellDdeStart("/home/me/label.tag"));
+    EXPECT_FALSE(IsShellDdeStart(""));
+    EXPECT_TRUE(CCommandLineInfo::Parse({"/dde"}).m_bShellDde);
+    EXPECT_EQ(CCommandLineInfo::Parse({"/dde"}).m_nShellCommand, CCommandLineInfo::FileNew);
+}
+
+namespace {
+QByteArray ReadExecutable()
+{
+    QFile f(QStringLiteral(QB_EXECUTABLE));
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+}
+
+TEST(VersionRecord, BuildWritesItAndTheProgramReadsItBack)
+{
+    CFileVersionInfo info;
+    ASSERT_TRUE(info.Create(QStringLiteral(QB_EXECUTABLE)));
+    EXPECT_EQ(info.FixedInfo().dwSignature, kFixedFileInfoSignature);
+    EXPECT_EQ(info.FileVersion(0), 1);
+    EXPECT_EQ(info.FileVersion(1), 0);
+    EXPECT_EQ(info.FileVersion(2), 0);
+    EXPECT_EQ(info.FileVersion(3), 1);
+    EXPECT_EQ(info.TranslationCount(), 1u);
+    EXPECT_EQ(info.Translation(0), 0x04B00409u);
+    EXPECT_EQ(info.Translation(1), 0u);
+    EXPECT_EQ(FormatVersionLine("Version", info), QString("Version\uFF1A 1.0.0.1"));
+
+    // The test program carries no record: nothing is found, the line reads 0.0.0.0.
+    CFileVersionInfo none;
+    EXPECT_FALSE(none.CreateForRunningProgram());
+    EXPECT_FALSE(none.IsValid());
+    EXPECT_TRUE(FormatVersionLine("Version", none).endsWith(QString("\uFF1A 0.0.0.0")));
+    EXPECT_FALSE(none.Create(""));
+    EXPECT_FALSE(none.Create("/nonexistent/quillbar"));
+}
+
+TEST(VersionRecord, DamagedProgramFilesAreRejectedSafely)
+{
+    const QByteArray image = ReadExecutable();
+    ASSERT_GT(image.size(), 1000);
+    CFileVersionInfo info;
+    ASSERT_TRUE(info.CreateFromImage(image));
+
+    // Every truncation, including one inside the record or the section table, fails cleanly.
+    for (qsizetype size : {qsizetype(0), qsizetype(4), qsizetype(63), qsizetype(64), image.size() / 2,
+                           image.size() - 1}) {
+        EXPECT_FALSE(info.CreateFromImage(image.left(size))) << size;
+        EXPECT_EQ(info.FileVersion(0), 0);
+    }
+
+    // Random damage anywhere may break the record but never reads out of bounds (sanitizer
+    // build) and leaves either a valid record or a reset object.
+    QRandomGenerator rng(1234);
+    for (int round = 0; round < 300; ++round) {
+        QByteArray damaged = image;
+        // Damage the headers and the section table more often than the code.
+        const qsizetype shoff = qsizetype(image.size() - 4096 > 0 ? image.size() - 4096 : 0);
+        for (int k = 0; k < 8; ++k) {
+            const qsizetype at = (round % 2) ? qsizetype(rng.bounded(64)) : shoff + qsizetype(rng.bounded(4096));
+            if (at < damaged.size())
+                damaged[at] = char(rng.bounded(256));
+        }
+        if (!info.CreateFromImage(damaged)) {
+            EXPECT_FALSE(info.IsValid());
+        }
+    }
+    EXPECT_FALSE(info.CreateFromImage(QByteArray(5000, '\x7f')));
+}

@@ -1,0 +1,526 @@
+// The program's windows and their wiring, under the offscreen platform: start-up with menus and
+// toolbars from the resource module, the document commands, the zoom box, the wizard hook, the
+// hand-over from a second start, button captions, dialogs and notices.
+
+#include "app/commandids.h"
+#include "app/drawapp.h"
+#include "app/frames.h"
+#include "app/shelldialogs.h"
+#include "app/singleinstance.h"
+#include "document/drawdoc.h"
+#include "framework/resourcemodule.h"
+#include "framework/settings.h"
+#include "framework/ui/commandrouter.h"
+#include "framework/ui/dialogids.h"
+#include "framework/ui/messagebox.h"
+#include "framework/ui/propertysheet.h"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QDockWidget>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPrinter>
+#include <QSettings>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QToolBar>
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+using namespace ShellCmd;
+
+namespace {
+
+// Runs f on the next modal window that opens.
+void OnNextModal(std::function<void(QWidget*)> f)
+{
+    auto* timer = new QTimer;
+    timer->setInterval(10);
+    QObject::connect(timer, &QTimer::timeout, [timer, f] {
+        if (QWidget* w = QApplication::activeModalWidget()) {
+            timer->stop();
+            timer->deleteLater();
+            f(w);
+        }
+    });
+    timer->start();
+}
+
+void ClickMessageBox(QMessageBox::StandardButton which, QString* text = nullptr)
+{
+    OnNextModal([which, text](QWidget* w) {
+        auto* box = qobject_cast<QMessageBox*>(w);
+        ASSERT_NE(box, nullptr);
+        if (text)
+            *text = box->text();
+        box->button(which)->click();
+    });
+}
+
+QString OutputDir()
+{
+    QString dir = qEnvironmentVariable("QB_TEST_OUTPUT", QDir::tempPath() + "/qb-test-output");
+    QDir().mkpath(dir);
+    return dir;
+}
+
+class Shell : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_settingsDir.isValid());
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_settingsDir.path());
+        QApplication::setOrganizationName("Brellinwick");
+        QApplication::setApplicationName("Quillbar");
+        CResourceModule::Get().Load(QStringLiteral(QB_RESOURCE_MODULE), Language());
+        ASSERT_FALSE(CResourceModule::Get().IsFallback());
+        m_app = std::make_unique<CDrawApp>();
+        CDrawApp::StartOptions options;
+        options.allowWelcome = false;
+        options.instanceName = InstanceName();
+        ASSERT_TRUE(m_app->InitInstance(CCommandLineInfo::Parse({}), options));
+        m_frame = m_app->MainFrame();
+        ASSERT_NE(m_frame, nullptr);
+        QApplication::processEvents();
+    }
+    void TearDown() override
+    {
+        if (m_app) {
+            // Nothing asks to save on the way out.
+            for (CDrawDoc* doc : m_app->Documents())
+                doc->SetModifiedFlag(FALSE);
+            m_app->ExitInstance();
+            m_app.reset();
+        }
+        QApplication::processEvents();
+    }
+    virtual QString Language() const { return "ENU"; }
+    static QString InstanceName() { return QStringLiteral("quillbar-test-%1").arg(QCoreApplication::applicationPid()); }
+
+    CDrawDoc* Active() const { return m_app->ActiveDocument(); }
+    QAction* Action(UINT id) const { return m_app->Router()->FindAction(id); }
+    void Update() const { m_app->Router()->UpdateAll(); }
+
+    void TypeIntoZoomBox(const QString& text)
+    {
+        QLineEdit* edit = m_frame->ZoomBox()->lineEdit();
+        edit->selectAll();
+        QTest::keyClicks(edit, text);
+        QTest::keyClick(edit, Qt::Key_Return);
+    }
+
+    QString SavedLabel()
+    {
+        const QString path = m_files.filePath("saved.tag");
+        CDrawDoc* doc = Active();
+        m_app->m_askSavePath = [path](const CString&) { return path; };
+        EXPECT_TRUE(m_app->SaveDocument(doc, false));
+        return path;
+    }
+
+    QTemporaryDir m_settingsDir;
+    QTemporaryDir m_files;
+    std::unique_ptr<CDrawApp> m_app;
+    CMainFrame* m_frame = nullptr;
+};
+
+}  // namespace
+
+TEST_F(Shell, StartsWithFrameMenusAndToolbarsFromTheResourceModule)
+{
+    // No file on the command line: one new label, its window maximised among the tabs.
+    ASSERT_EQ(m_app->Documents().size(), 1u);
+    EXPECT_EQ(Active()->GetTitle(), "Label1");
+    EXPECT_TRUE(m_frame->windowTitle().startsWith("Quillbar(Label Designer)"));
+    EXPECT_TRUE(m_frame->windowTitle().endsWith("Label1"));
+
+    // The menu bar is the document menu while a label is open.
+    const auto menus = m_frame->menuBar()->actions();
+    ASSERT_GE(menus.size(), 6);
+    EXPECT_EQ(menus[0]->text(), "&File");
+    EXPECT_EQ(menus.last()->text(), "&Help");
+    EXPECT_EQ(Action(kFileNew)->text(), "&New");
+    EXPECT_EQ(Action(kFileNew)->shortcut(), QKeySequence("Ctrl+N"));
+
+    // Toolbars 2 and 110; the zoom box has taken its command's place.
+    QToolBar* main = m_frame->MainToolBar();
+    EXPECT_EQ(main->objectName(), "59392");
+    EXPECT_TRUE(main->actions().contains(Action(kFileNew)));
+    EXPECT_FALSE(main->actions().contains(Action(kZoomBox)));
+    EXPECT_EQ(m_frame->ZoomBox()->parentWidget(), main);
+    EXPECT_FALSE(Action(kFileNew)->icon().isNull());
+    EXPECT_TRUE(m_frame->SecondToolBar()->actions().contains(Action(32770)));
+    CZoomComboBox* box = CMainFrame::GetZoomComboButton();
+    ASSERT_EQ(box, m_frame->ZoomBox());
+    EXPECT_EQ(box->count(), 10);
+    EXPECT_EQ(box->GetText(), "100%");
+
+    EXPECT_EQ(m_frame->statusBar()->objectName(), "59393");
+    EXPECT_EQ(m_frame->ComponentsBar()->windowTitle(), "Components");
+    EXPECT_EQ(m_frame->BarcodesBar()->windowTitle(), "Barcodes");
+    EXPECT_TRUE(m_frame->tabifiedDockWidgets(m_frame->ComponentsBar()).contains(m_frame->BarcodesBar()));
+
+    CSplitFrame* child = m_frame->ActiveChild();
+    ASSERT_NE(child, nullptr);
+    EXPECT_TRUE(child->ObjectsBar()->isVisible());
+    EXPECT_FALSE(child->DatabaseBar()->isVisible());
+    EXPECT_EQ(child->TabView()->tabText(0), "Label");
+    ASSERT_NE(m_app->GetActiveDrawView(), nullptr);
+    EXPECT_EQ(m_app->GetActiveDrawView()->GetDocument(), Active());
+}
+
+TEST_F(Shell, NewOpenSaveAndClose)
+{
+    CDrawDoc* first = Active();
+    const QString path = SavedLabel();
+    EXPECT_TRUE(QFile::exists(path));
+    EXPECT_EQ(first->GetPathName(), path);
+    EXPECT_EQ(first->GetTitle(), "saved.tag");
+    EXPECT_EQ(m_app->Settings()->RecentFiles().value(0), path);
+
+    // Close through the command of the active window.
+    EXPECT_TRUE(m_app->Router()->Execute(kFileClose));
+    EXPECT_TRUE(m_app->Documents().empty());
+    QApplication::processEvents();
+    // Without a label the frame menu comes back and the zoom commands are off.
+    EXPECT_EQ(m_frame->menuBar()->actions().size(), 3);
+    Update();
+    EXPECT_FALSE(Action(kZoomIn)->isEnabled());
+    EXPECT_TRUE(Action(kFileNew)->isEnabled());
+
+    // Open through the command with the file saved above.
+    m_app->m_askOpenPath = [path] { return path; };
+    EXPECT_TRUE(m_app->Router()->Execute(kFileOpen));
+    ASSERT_EQ(m_app->Documents().size(), 1u);
+    EXPECT_EQ(Active()->GetPathName(), path);
+    EXPECT_FALSE(Active()->IsModified());
+    // Opening it again activates the same window.
+    EXPECT_EQ(m_app->OpenDocumentFile(path), Active());
+    EXPECT_EQ(m_app->Documents().size(), 1u);
+
+    // New makes a second label and its window.
+    EXPECT_TRUE(m_app->Router()->Execute(kFileNew));
+    EXPECT_EQ(m_app->Documents().size(), 2u);
+    EXPECT_EQ(Active()->GetTitle(), "Label2");
+    EXPECT_EQ(m_frame->MdiArea()->subWindowList().size(), 2);
+
+    // A modified label asks before it closes; Cancel keeps it.
+    Active()->SetModifiedFlag(TRUE);
+    QString question;
+    ClickMessageBox(QMessageBox::Cancel, &question);
+    EXPECT_FALSE(m_app->Router()->Execute(kFileClose) && m_app->Documents().size() == 1u);
+    EXPECT_EQ(m_app->Documents().size(), 2u);
+    EXPECT_EQ(question, "Save changes to Label2?");
+    ClickMessageBox(QMessageBox::No);
+    m_app->Router()->Execute(kFileClose);
+    EXPECT_EQ(m_app->Documents().size(), 1u);
+
+    // Recent file 1 is the saved label.
+    Update();
+    EXPECT_TRUE(Action(kFileMru1)->text().endsWith(path));
+}
+
+TEST_F(Shell, DamagedFileLeavesNoWindowBehind)
+{
+    const QString path = m_files.filePath("damaged.tag");
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(QByteArray(3000, 'x'));
+    f.close();
+    QString message;
+    ClickMessageBox(QMessageBox::Ok, &message);
+    EXPECT_EQ(m_app->OpenDocumentFile(path), nullptr);
+    EXPECT_TRUE(message.startsWith(QDir::toNativeSeparators(path) + " could not be opened."));
+    EXPECT_EQ(m_app->Documents().size(), 1u);
+    EXPECT_EQ(m_frame->MdiArea()->subWindowList().size(), 1);
+}
+
+TEST_F(Shell, ZoomBoxTypingClampsAndReachesDocumentAndView)
+{
+    CZoomComboBox* box = m_frame->ZoomBox();
+    CDrawViewPlaceholder* view = m_app->GetActiveDrawView();
+    const std::pair<QString, int> cases[] = {{"250", 250}, {"250%", 250}, {"10", 50}, {"5000", 1600}, {"abc", 50}};
+    for (const auto& [typed, zoom] : cases) {
+        TypeIntoZoomBox(typed);
+        EXPECT_EQ(Active()->GetZoom(), zoom) << typed.toStdString();
+        EXPECT_EQ(view->Zoom(), zoom);
+        EXPECT_EQ(box->GetText(), QString::number(zoom) + "%");
+    }
+    // Typed text never becomes an entry of the list.
+    EXPECT_EQ(box->count(), 10);
+
+    // Zoom in from 1590 stops at 1600; zoom out steps by 25.
+    TypeIntoZoomBox("1590");
+    Update();
+    ASSERT_TRUE(Action(kZoomIn)->isEnabled());
+    Action(kZoomIn)->trigger();
+    EXPECT_EQ(Active()->GetZoom(), 1600);
+    EXPECT_EQ(box->GetText(), "1600%");
+    Action(kZoomOut)->trigger();
+    EXPECT_EQ(Active()->GetZoom(), 1575);
+    Action(kZoom100)->trigger();
+    EXPECT_EQ(view->Zoom(), 100);
+    EXPECT_EQ(box->GetText(), "100%");
+
+    // Choosing from the list goes the document's way.
+    box->setCurrentIndex(box->findText("400%"));
+    emit box->activated(box->currentIndex());
+    EXPECT_EQ(Active()->GetZoom(), 400);
+
+    // Each label keeps its zoom; the box shows the active one's.
+    m_app->OnFileNew();
+    EXPECT_EQ(box->GetText(), "100%");
+    m_frame->ActivateChild(m_frame->MdiArea()->subWindowList().first());
+    EXPECT_EQ(box->GetText(), "400%");
+}
+
+TEST_F(Shell, EnterIsNotSwallowedOutsideTheZoomBox)
+{
+    auto* edit = new QLineEdit(m_frame->statusBar());
+    m_frame->statusBar()->addWidget(edit);
+    int returns = 0;
+    QObject::connect(edit, &QLineEdit::returnPressed, [&] { ++returns; });
+    QTest::keyClick(edit, Qt::Key_Return);
+    EXPECT_EQ(returns, 1);
+
+    // With no label open, Enter in the box changes nothing and breaks nothing.
+    for (CDrawDoc* doc : m_app->Documents())
+        m_app->CloseDocument(doc);
+    TypeIntoZoomBox("300");
+    EXPECT_EQ(Active(), nullptr);
+}
+
+TEST_F(Shell, BarCommandsToggleAndTheDatabaseItemLeavesTheMenu)
+{
+    Update();
+    EXPECT_TRUE(Action(kViewComponentsBar)->isChecked());
+    Action(kViewComponentsBar)->trigger();
+    EXPECT_FALSE(m_frame->ComponentsBar()->isVisible());
+    EXPECT_TRUE(m_frame->SecondToolBar()->isVisible());  // same number, other window
+    Update();
+    EXPECT_FALSE(Action(kViewComponentsBar)->isChecked());
+    Action(kViewBarcodesBar)->trigger();
+    EXPECT_FALSE(m_frame->BarcodesBar()->isVisible());
+
+    CSplitFrame* child = m_frame->ActiveChild();
+    Action(kViewObjectsBar)->trigger();
+    EXPECT_FALSE(child->ObjectsBar()->isVisible());
+    EXPECT_TRUE(m_frame->ComponentsBar()->isHidden());  // the child frame took 32919
+
+    QMenu* viewMenu = nullptr;
+    for (QAction* a : m_frame->menuBar()->actions())
+        if (a->text() == "&View")
+            viewMenu = a->menu();
+    ASSERT_NE(viewMenu, nullptr);
+    ASSERT_TRUE(viewMenu->actions().contains(Action(kViewDatabaseBar)));
+    emit viewMenu->aboutToShow();
+    EXPECT_FALSE(viewMenu->actions().contains(Action(kViewDatabaseBar)));
+    EXPECT_TRUE(Action(kViewObjectsBar)->isEnabled());
+    // The command itself still shows the bar.
+    m_app->Router()->Execute(kViewDatabaseBar);
+    EXPECT_TRUE(child->DatabaseBar()->isVisible());
+}
+
+TEST_F(Shell, UnfinishedLabelWizardLeavesNoWindow)
+{
+    int runs = 0;
+    m_app->m_labelWizard = [&](CDrawDoc*) { ++runs; return IDCANCEL; };
+    m_app->OnFileNew();
+    EXPECT_EQ(runs, 1);
+    EXPECT_EQ(m_app->Documents().size(), 1u);
+    EXPECT_EQ(m_frame->MdiArea()->subWindowList().size(), 1);
+
+    m_app->m_labelWizard = [&](CDrawDoc*) { ++runs; return 12425; };
+    m_app->OnFileNew();
+    EXPECT_EQ(m_app->Documents().size(), 2u);
+
+    // Opening a file never runs the wizard.
+    const QString path = SavedLabel();
+    m_app->CloseDocument(Active());
+    m_app->OpenDocumentFile(path);
+    EXPECT_EQ(runs, 2);
+    EXPECT_TRUE(m_frame->m_bOpenFlag);
+}
+
+TEST_F(Shell, SecondStartOpensItsFileInTheFirstInstance)
+{
+    const QString path = SavedLabel();
+    m_app->CloseDocument(Active());
+    ASSERT_TRUE(m_app->Documents().empty());
+
+    auto send = [](QStringList files) {
+        std::atomic<int> result{-1};
+        std::thread second([&] { result = int(CInstanceChannel::SendFiles(InstanceName(), files, 10000)); });
+        QElapsedTimer t;
+        t.start();
+        while (result < 0 && t.elapsed() < 15000)
+            QApplication::processEvents(QEventLoop::AllEvents, 20);
+        second.join();
+        return CInstanceChannel::Handover(int(result));
+    };
+    EXPECT_EQ(send({path}), CInstanceChannel::Handover::Opened);
+    ASSERT_EQ(m_app->Documents().size(), 1u);
+    EXPECT_EQ(Active()->GetPathName(), path);
+
+    // A file that does not open is answered as a failure, after the user was told.
+    ClickMessageBox(QMessageBox::Ok);
+    EXPECT_EQ(send({m_files.filePath("missing.tag")}), CInstanceChannel::Handover::Failed);
+    EXPECT_EQ(m_app->Documents().size(), 1u);
+
+    // Nobody listening under another name: the second start runs by itself.
+    EXPECT_EQ(CInstanceChannel::SendFiles("quillbar-test-nobody", {path}, 1000), CInstanceChannel::Handover::NoInstance);
+}
+
+TEST_F(Shell, ScreenshotOfTheMainWindowWithALabel)
+{
+    m_frame->resize(1024, 700);
+    m_frame->show();
+    TypeIntoZoomBox("150");
+    QApplication::processEvents();
+    const QImage shot = m_frame->grab().toImage();
+    ASSERT_FALSE(shot.isNull());
+    const QString file = OutputDir() + "/main-window.png";
+    EXPECT_TRUE(shot.save(file));
+    // The label itself, for trying the program by hand.
+    const QString label = OutputDir() + "/label.tag";
+    QFile::remove(label);
+    m_app->m_askSavePath = [label](const CString&) { return label; };
+    EXPECT_TRUE(m_app->SaveDocument(Active(), false));
+    // The label's face is white inside the grey view.
+    CDrawViewPlaceholder* view = m_app->GetActiveDrawView();
+    const QPoint inFace = view->mapTo(m_frame, QPoint(40, 40));
+    EXPECT_EQ(shot.pixelColor(inFace * shot.devicePixelRatio()), QColor(Qt::white));
+}
+
+TEST_F(Shell, PopupNoticeButtonsRunTheirCommands)
+{
+    CPopupWindow* only = m_frame->ShowPopupNotice("Printed.", "Show", "");
+    auto* b1 = only->findChild<QAbstractButton*>("197");
+    auto* b2 = only->findChild<QAbstractButton*>("198");
+    ASSERT_TRUE(b1 && b2);
+    EXPECT_FALSE(b1->isHidden());
+    EXPECT_TRUE(b2->isHidden());
+    EXPECT_EQ(only->findChild<QLabel*>("196")->text(), "Printed.");
+    only->close();
+
+    CPopupWindow* none = m_frame->ShowPopupNotice("Text only");
+    EXPECT_TRUE(none->findChild<QAbstractButton*>("197")->isHidden());
+    EXPECT_TRUE(none->findChild<QAbstractButton*>("198")->isHidden());
+    none->close();
+
+    QPointer<CPopupWindow> popup = m_frame->ShowPopupNotice("Bars", "Hide components", "", kViewComponentsBar);
+    ASSERT_TRUE(m_frame->ComponentsBar()->isVisible());
+    popup->findChild<QAbstractButton*>("197")->click();
+    EXPECT_FALSE(m_frame->ComponentsBar()->isVisible());
+    QApplication::processEvents();
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(popup.isNull());
+}
+
+TEST_F(Shell, AboutAndWelcomeShowTheVersionLine)
+{
+    CAboutDlg about;
+    auto* version = about.findChild<QLabel*>("166");
+    ASSERT_NE(version, nullptr);
+    // The test program carries no version record.
+    EXPECT_EQ(version->text(), QString("Version\uFF1A 0.0.0.0"));
+    QString opened;
+    CAboutDlg::SetUrlOpener([&](const QString& url) { opened = url; });
+    about.OnWebLink();
+    EXPECT_EQ(opened, QString::fromLatin1(kMakerWebPage));
+
+    about.show();
+    EXPECT_TRUE(about.grab().save(OutputDir() + "/about.png"));
+    about.hide();
+
+    CWelcomeDlg welcome;
+    EXPECT_EQ(welcome.findChild<QLabel*>("166")->text(), QString("Version\uFF1A 0.0.0.0"));
+    QElapsedTimer t;
+    t.start();
+    bool saved = false;
+    QTimer::singleShot(100, &welcome, [&] { saved = welcome.grab().save(OutputDir() + "/welcome.png"); });
+    EXPECT_EQ(welcome.exec(), IDOK);
+    EXPECT_TRUE(saved);  // closes itself on its timer
+    EXPECT_GE(t.elapsed(), 900);
+    EXPECT_LT(t.elapsed(), 5000);
+}
+
+TEST_F(Shell, ApplicationServices)
+{
+    QPrinter* printer = m_app->Printer();
+    m_app->SetPrinterOrientation(2);
+    EXPECT_EQ(printer->pageLayout().orientation(), QPageLayout::Landscape);
+    m_app->SetPrinterOrientation(0);
+    m_app->SetPrinterOrientation(3);
+    EXPECT_EQ(printer->pageLayout().orientation(), QPageLayout::Landscape);
+    // A document naming a printer turns the set-up with it.
+    Active()->SetPrinterName("Office");
+    Active()->SetOrientation(1);
+    EXPECT_EQ(printer->pageLayout().orientation(), QPageLayout::Portrait);
+
+    // Printing to a name ending in .pdf writes that file.
+    const QString pdf = m_files.filePath("out.pdf");
+    EXPECT_TRUE(m_app->PrintDocument(Active(), pdf));
+    QFile out(pdf);
+    ASSERT_TRUE(out.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(out.read(5) == "%PDF-");
+}
+
+namespace {
+class ShellChinese : public Shell
+{
+    QString Language() const override { return "CHS"; }
+};
+}
+
+TEST_F(ShellChinese, CaptionsOfMessageBoxAndWizardComeFromTheStringTable)
+{
+    CResourceModule& res = CResourceModule::Get();
+    ASSERT_EQ(res.Language(), "CHS");
+    QStringList captions;
+    OnNextModal([&](QWidget* w) {
+        auto* box = qobject_cast<QMessageBox*>(w);
+        for (auto b : {QMessageBox::Yes, QMessageBox::No, QMessageBox::Cancel})
+            captions << box->button(b)->text();
+        box->button(QMessageBox::Yes)->click();
+    });
+    EXPECT_EQ(AfxMessageBox(101, MB_YESNOCANCEL), IDYES);
+    EXPECT_EQ(captions, (QStringList{res.LoadString(77), res.LoadString(78), res.LoadString(79)}));
+    EXPECT_NE(res.LoadString(77), "&Yes");
+
+    CPropertyPage a(1, "A"), b(2, "B");
+    CPropertySheet wizard;
+    wizard.SetWizardMode();
+    wizard.AddPage(&a);
+    wizard.AddPage(&b);
+    captions.clear();
+    OnNextModal([&](QWidget*) {
+        for (int id : {ID_WIZBACK, ID_WIZNEXT, ID_WIZFINISH, IDCANCEL})
+            captions << wizard.Button(id)->text();
+        wizard.PressButton(PSBTN_NEXT);
+        wizard.PressButton(PSBTN_FINISH);
+    });
+    EXPECT_EQ(wizard.DoModal(), ID_WIZFINISH);
+    EXPECT_EQ(captions, (QStringList{res.LoadString(85), res.LoadString(84), res.LoadString(83), res.LoadString(79)}));
+
+    CPropertySheet sheet;
+    sheet.AddPage(&a);
+    sheet.show();
+    EXPECT_EQ(sheet.Button(ID_APPLY_NOW)->text(), res.LoadString(86));
+    EXPECT_EQ(sheet.Button(IDOK)->text(), res.LoadString(76));
+}
