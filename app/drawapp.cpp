@@ -17,6 +17,7 @@
 #include "framework/ui/uistrings.h"
 #include "objects/drawobj.h"
 #include "objects/xmlhelper.h"
+#include "view/drawview.h"
 
 #include <QAction>
 #include <QApplication>
@@ -387,7 +388,7 @@ CDrawDoc* CDrawApp::ActiveDocument() const
     return m_mainFrame ? DocumentOf(m_mainFrame->ActiveChild()) : (m_docs.empty() ? nullptr : m_docs.back()->doc.get());
 }
 
-CDrawViewPlaceholder* CDrawApp::GetActiveDrawView() const
+CDrawView* CDrawApp::GetActiveDrawView() const
 {
     CSplitFrame* child = m_mainFrame ? m_mainFrame->ActiveChild() : nullptr;
     return child ? child->GetActiveDrawView() : nullptr;
@@ -396,8 +397,12 @@ CDrawViewPlaceholder* CDrawApp::GetActiveDrawView() const
 CSplitFrame* CDrawApp::CreateFrame(CDrawDoc* doc, QMdiSubWindow** subOut)
 {
     auto* frame = new CSplitFrame;
-    if (CDrawViewPlaceholder* view = frame->GetActiveDrawView())
+    if (CDrawView* view = frame->GetActiveDrawView()) {
         view->AttachDocument(doc);
+        // The objects of an opened label enter the object tree.
+        for (CDrawObj* obj : doc->GetObjects())
+            view->FillObjectTree(obj);
+    }
     *subOut = m_mainFrame ? m_mainFrame->AddChild(frame) : nullptr;
     return frame;
 }

@@ -16,7 +16,7 @@
 class CButtonCaptionFilter;
 class CCommandRouter;
 class CDrawDoc;
-class CDrawViewPlaceholder;
+class CDrawView;
 class CInstanceChannel;
 class CMainFrame;
 class CSettings;
@@ -87,7 +87,7 @@ public:
     BOOL PrintDocument(CDrawDoc* doc, const CString& printerName);
 
     // The editing view of the active child window, or null.
-    CDrawViewPlaceholder* GetActiveDrawView() const;
+    CDrawView* GetActiveDrawView() const;
 
     // Opens files handed over by a second start; TRUE when every file opened.
     bool OpenHandedOverFiles(const QStringList& files);

@@ -5,6 +5,8 @@
 #include "app/shellresources.h"
 #include "framework/painterdc.h"
 #include "framework/ui/commandrouter.h"
+#include "view/drawview.h"
+#include "view/workspacebars.h"
 
 #include <QAction>
 #include <QApplication>
@@ -38,104 +40,20 @@ QDockWidget* MakeBar(QMainWindow* owner, UINT id, UINT captionId, QWidget* conte
     return bar;
 }
 
+QDockWidget* DressBar(QDockWidget* bar, UINT id, UINT captionId)
+{
+    bar->setWindowTitle(ShellRes::String(captionId));
+    bar->setObjectName(QString::number(id));
+    bar->setAllowedAreas(Qt::AllDockWidgetAreas);
+    return bar;
+}
+
 QTreeWidget* MakeTree(QWidget* parent)
 {
     auto* tree = new QTreeWidget(parent);
     tree->setHeaderHidden(true);
     return tree;
 }
-}
-
-// --- the view's placeholder ------------------------------------------------------------------
-
-CDrawViewPlaceholder::CDrawViewPlaceholder(QWidget* parent) : QWidget(parent)
-{
-    setObjectName(QStringLiteral("CDrawView"));
-    setFocusPolicy(Qt::StrongFocus);
-    setMinimumSize(200, 150);
-}
-
-CDrawViewPlaceholder::~CDrawViewPlaceholder()
-{
-    if (CDocument* doc = GetDocument())
-        doc->RemoveView(this);
-}
-
-void CDrawViewPlaceholder::AttachDocument(CDocument* doc)
-{
-    if (doc)
-        doc->AddView(this);
-}
-
-// The label's top-left corner sits 16 pixels in from the rulers' corner.
-CPoint CDrawViewPlaceholder::DocToClient(CPoint logical) const
-{
-    const int scale = logicalDpiX() * m_zoom;
-    return CPoint(32 + MulDiv(logical.x, scale, 153600), 32 + MulDiv(logical.y, scale, 153600));
-}
-
-CPoint CDrawViewPlaceholder::ClientToDoc(CPoint client) const
-{
-    const int scale = std::max(1, logicalDpiX() * m_zoom);
-    return CPoint(MulDiv(client.x - 32, 153600, scale), MulDiv(client.y - 32, 153600, scale));
-}
-
-namespace {
-// The surface outlives the device context drawing on it: it is a base constructed first.
-struct CImageSurface {
-    QImage m_surface;
-};
-class CClientImageDC : private CImageSurface, public CPainterDC
-{
-public:
-    CClientImageDC(QSize size, int dpi)
-        : CImageSurface{MakeSurface(size, dpi)}, CPainterDC(&m_surface)
-    {
-    }
-
-private:
-    static QImage MakeSurface(QSize size, int dpi)
-    {
-        QImage image(size.expandedTo(QSize(1, 1)), QImage::Format_ARGB32_Premultiplied);
-        const int dpm = int(dpi / 0.0254 + 0.5);
-        image.setDotsPerMeterX(dpm);
-        image.setDotsPerMeterY(dpm);
-        image.fill(Qt::white);
-        return image;
-    }
-};
-}
-
-std::unique_ptr<CDC> CDrawViewPlaceholder::CreateClientDC()
-{
-    const int dpi = logicalDpiX();
-    auto dc = std::make_unique<CClientImageDC>(size(), dpi);
-    dc->SetMapMode(MM_ANISOTROPIC);
-    dc->SetWindowExt(1536, 1536);
-    dc->SetViewportExt(dpi * m_zoom / 100, dpi * m_zoom / 100);
-    dc->SetViewportOrg(32, 32);
-    return dc;
-}
-
-void CDrawViewPlaceholder::ApplyZoom(int percent)
-{
-    m_zoom = percent;
-    update();
-}
-
-void CDrawViewPlaceholder::paintEvent(QPaintEvent*)
-{
-    QPainter painter(this);
-    painter.fillRect(rect(), QColor(128, 128, 128));
-    // A label of 2 by 1 inches at the zoom, with its shadow, where the view will draw it.
-    const int dpi = logicalDpiX();
-    const int w = dpi * 2 * m_zoom / 100, h = dpi * m_zoom / 100;
-    const QRect face(16 + 16, 16 + 16, w, h);
-    painter.fillRect(face.translated(4, 4), QColor(64, 64, 64));
-    painter.fillRect(face, Qt::white);
-    painter.setPen(QColor(200, 200, 200));
-    painter.drawText(rect().adjusted(8, 0, -8, -8), Qt::AlignBottom | Qt::AlignLeft,
-                     QStringLiteral("%1%").arg(m_zoom));
 }
 
 // --- tab view --------------------------------------------------------------------------------
@@ -166,12 +84,21 @@ CSplitFrame::CSplitFrame(QWidget* parent) : QMainWindow(parent)
 {
     setDockOptions(QMainWindow::AnimatedDocks | QMainWindow::AllowTabbedDocks);
     m_tabView = new CTabbedViewView(this);
-    m_tabView->AddView(new CDrawViewPlaceholder(m_tabView), ShellRes::String(kStrViewTab));
+    auto* view = new CDrawView(m_tabView);
+    m_tabView->AddView(view, ShellRes::String(kStrViewTab));
     setCentralWidget(m_tabView);
 
-    m_objectTree = MakeTree(this);
+    // The objects bar selects in the view of this frame; the view fills both trees.
+    auto* objectsBar = new CObjectsWorkSpaceBar(this);
+    objectsBar->setObjectName(QString::number(kViewObjectsBar));
+    objectsBar->setWindowTitle(ShellRes::String(kStrObjectsBar));
+    objectsBar->setAllowedAreas(Qt::AllDockWidgetAreas);
+    objectsBar->m_view = [this] { return GetActiveDrawView(); };
+    m_objectsBar = objectsBar;
+    m_objectTree = objectsBar->Tree();
     m_databaseTree = MakeTree(this);
-    m_objectsBar = MakeBar(this, kViewObjectsBar, kStrObjectsBar, m_objectTree);
+    view->SetTrees(m_objectTree, m_databaseTree);
+    view->FillTrees();
     m_databaseBar = MakeBar(this, kViewDatabaseBar, kStrDatabaseBar, m_databaseTree);
     addDockWidget(Qt::RightDockWidgetArea, m_objectsBar);
     addDockWidget(Qt::RightDockWidgetArea, m_databaseBar);
@@ -193,9 +120,9 @@ CSplitFrame::CSplitFrame(QWidget* parent) : QMainWindow(parent)
     });
 }
 
-CDrawViewPlaceholder* CSplitFrame::GetActiveDrawView() const
+CDrawView* CSplitFrame::GetActiveDrawView() const
 {
-    return qobject_cast<CDrawViewPlaceholder*>(m_tabView->GetActiveView());
+    return qobject_cast<CDrawView*>(m_tabView->GetActiveView());
 }
 
 void CSplitFrame::RemoveView()
@@ -238,6 +165,11 @@ CMainFrame::CMainFrame(CCommandRouter* router, QWidget* parent)
         // Losing the focus to another program deactivates every child; the current one stays.
         if (sub)
             m_current = sub;
+        // Only the view of the active label shows its selection and takes the mouse.
+        CSplitFrame* active = ActiveChild();
+        for (CSplitFrame* child : Children())
+            if (CDrawView* view = child->GetActiveDrawView())
+                view->OnActivateView(child == active);
         UpdateMenuBar();
         emit activeChildChanged(ActiveChild());
         m_router->RequestUpdate();
@@ -296,8 +228,17 @@ BOOL CMainFrame::Create()
     status->setObjectName(QString::number(kViewStatusBar));
     status->showMessage(tr("Ready"));
 
-    m_componentsBar = MakeBar(this, kViewObjectsBar, kStrComponentsBar, new QWidget);
-    m_barcodesBar = MakeBar(this, kViewBarcodesBar, kStrBarcodesBar, new QWidget);
+    // The palettes drag their entries onto the editing view of the active label.
+    auto activeView = [this]() -> CDrawView* {
+        CSplitFrame* child = ActiveChild();
+        return child ? child->GetActiveDrawView() : nullptr;
+    };
+    auto* components = new CComponentsWorkSpaceBar(this);
+    components->m_activeView = activeView;
+    auto* barcodes = new CBarcodesWorkSpaceBar(this);
+    barcodes->m_activeView = activeView;
+    m_componentsBar = DressBar(components, kViewObjectsBar, kStrComponentsBar);
+    m_barcodesBar = DressBar(barcodes, kViewBarcodesBar, kStrBarcodesBar);
     if (!m_componentsBar || !m_barcodesBar || !m_mainToolBar || !m_secondToolBar)
         return FALSE;
     setDockOptions(QMainWindow::AnimatedDocks | QMainWindow::AllowTabbedDocks);

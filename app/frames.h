@@ -15,6 +15,7 @@
 #include <functional>
 
 class CCommandRouter;
+class CDrawView;
 class CPopupWindow;
 class QDockWidget;
 class QMdiArea;
@@ -22,32 +23,6 @@ class QMdiSubWindow;
 class QMenu;
 class QToolBar;
 class QTreeWidget;
-
-// Stands where the label's editing view will be (a later piece of work): a view of the
-// document that follows its zoom and paints the grey surroundings with the label's face.
-class CDrawViewPlaceholder : public QWidget, public CCmdTarget, public CDrawViewBase
-{
-    Q_OBJECT
-public:
-    explicit CDrawViewPlaceholder(QWidget* parent = nullptr);
-    ~CDrawViewPlaceholder() override;
-    void AttachDocument(CDocument* doc);
-    int Zoom() const { return m_zoom; }
-
-    CPoint DocToClient(CPoint logical) const override;
-    CPoint ClientToDoc(CPoint client) const override;
-    void InvalidateObject(CDrawObj*) override { update(); }
-    void ApplyZoom(int percent) override;
-    void Deselect(CDrawObj*) override {}
-    void OnUpdate(CView*, long, CObject*) override { update(); }
-    std::unique_ptr<CDC> CreateClientDC() override;
-
-protected:
-    void paintEvent(QPaintEvent* event) override;
-
-private:
-    int m_zoom = 100;
-};
 
 class CTabbedViewView : public QTabWidget, public CCmdTarget
 {
@@ -67,7 +42,7 @@ public:
 
     CTabbedViewView* TabView() const { return m_tabView; }
     // The editing view of the active tab (null when the view was removed).
-    CDrawViewPlaceholder* GetActiveDrawView() const;
+    CDrawView* GetActiveDrawView() const;
     // Takes the view out, as after a label wizard that was not finished.
     void RemoveView();
     QDockWidget* ObjectsBar() const { return m_objectsBar; }

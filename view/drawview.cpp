@@ -34,6 +34,12 @@ constexpr UINT kStrObjects = 34;
 constexpr UINT kDropCursor = 154;
 constexpr BYTE kClipLhAngles = 0x10;
 
+// Commands of the view besides the tools.
+constexpr UINT kCmdCancel = 32768;
+constexpr UINT kCmdGrid = 32769;
+constexpr UINT kCmdProperties = 32785;
+constexpr UINT kCmdCentre = 32828;
+
 // A coordinate computed in floating point, kept inside the range of int (label sizes come from
 // files and may be anything).
 int SafeInt(double v)
@@ -132,6 +138,32 @@ CDrawView::CDrawView(QWidget* parent) : QAbstractScrollArea(parent)
     setFocusPolicy(Qt::StrongFocus);
     horizontalScrollBar()->setSingleStep(10);
     verticalScrollBar()->setSingleStep(10);
+    setObjectName(QStringLiteral("CDrawView"));
+
+    // Commands of the drawing tools and of the symbology of the next barcode.
+    for (const auto& [id, shape] : ShapeCommands()) {
+        OnCommand(id, [this, id = id] { OnToolCommand(id); });
+        OnUpdateCommandUI(id, [shape = shape](CCmdUI* ui) {
+            ui->Enable();
+            ui->SetRadio(CDrawTool::c_drawShape == shape);
+        });
+    }
+    for (const auto& [id, symbology] : SymbologyCommands()) {
+        OnCommand(id, [this, id = id] { OnToolCommand(id); });
+        OnUpdateCommandUI(id, [this, symbology = symbology](CCmdUI* ui) {
+            ui->Enable();
+            ui->SetRadio(m_nSymbology == symbology);
+        });
+    }
+    OnCommand(kCmdCancel, [this] { OnCancel(); });
+    OnCommand(kCmdProperties, [this] { OnEditProperties(); });
+    OnUpdateCommandUI(kCmdProperties, [this](CCmdUI* ui) { ui->Enable(CanEditProperties()); });
+    OnCommand(kCmdGrid, [this] {
+        m_bGrid = !m_bGrid;
+        viewport()->update();
+    });
+    OnUpdateCommandUI(kCmdGrid, [this](CCmdUI* ui) { ui->SetCheck(m_bGrid ? 1 : 0); });
+    OnCommand(kCmdCentre, [this] { OnCenterLabel(); });
 }
 
 CDrawView::~CDrawView() = default;
@@ -309,6 +341,26 @@ void CDrawView::resizeEvent(QResizeEvent* event)
 {
     QAbstractScrollArea::resizeEvent(event);
     UpdateScrollBars();
+    // The label starts in the middle of the window once the window has its size.
+    if (m_bCentrePending && GetDocument() && viewport()->width() > 0) {
+        m_bCentrePending = FALSE;
+        OnCenterLabel();
+    }
+}
+
+void CDrawView::OnCenterLabel()
+{
+    CDrawDoc* doc = GetDocument();
+    if (!doc)
+        return;
+    const double v = double(GetViewportExtent());
+    const int origin = SafeInt(v * 10.0);
+    const float wp = float(double(doc->GetLabelSize()[0]) / 100.0 / 2.54 * v);
+    const float hp = float(double(doc->GetLabelSize()[1]) / 100.0 / 2.54 * v);
+    const int dx = SafeInt((float(viewport()->width()) - wp) * 0.5f);
+    const int dy = SafeInt((float(viewport()->height()) - hp) * 0.5f);
+    ScrollToPosition(CPoint(origin - dx + 8, origin - dy + 8));
+    viewport()->update();
 }
 
 void CDrawView::wheelEvent(QWheelEvent* event)

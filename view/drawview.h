@@ -9,6 +9,7 @@
 #include "framework/geometry.h"
 #include "framework/gdi.h"
 #include "framework/types.h"
+#include "framework/ui/cmdtarget.h"
 #include "objects/drawviewbase.h"
 
 #include <QAbstractScrollArea>
@@ -39,7 +40,7 @@ public:
     std::vector<CDrawObj*> objects;
 };
 
-class CDrawView : public QAbstractScrollArea, public CDrawViewBase {
+class CDrawView : public QAbstractScrollArea, public CCmdTarget, public CDrawViewBase {
     Q_OBJECT
 public:
     static constexpr int kRulerWidth = 16;
@@ -67,6 +68,8 @@ public:
     std::unique_ptr<CDC> CreateClientDC() override;
     // Used by picture export: 1536 logical units become `extent` pixels while it is on.
     void SetFixedViewportExtent(BOOL on, int extent = 300);
+    // The zoom the view last applied.
+    int Zoom() const { return m_nLastZoom; }
 
     // Scrolling and zoom.
     void OnInitialUpdate();
@@ -75,6 +78,8 @@ public:
     CPoint GetScrollPosition() const;
     void ScrollToPosition(CPoint position);
     CSize GetTotalSize() const { return m_totalSize; }
+    // Scrolls so that the label sits in the middle of the window.
+    void OnCenterLabel();
 
     // Drawing. Paint repaints an area of the client through an off-screen picture, rulers and
     // marks included; OnDraw draws the label into a prepared context.
@@ -203,6 +208,7 @@ private:
     CRect m_shownH, m_shownV;  // the marks drawn
     BOOL m_bDropping = FALSE;
     BOOL m_bDropWasModified = FALSE;
+    BOOL m_bCentrePending = TRUE;
     int m_nRedrawTimer = 0;
     CFont m_vertRulerFont;
     CFont m_horzRulerFont;

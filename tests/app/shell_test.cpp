@@ -14,6 +14,7 @@
 #include "framework/ui/dialogids.h"
 #include "framework/ui/messagebox.h"
 #include "framework/ui/propertysheet.h"
+#include "view/drawview.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -253,7 +254,7 @@ TEST_F(Shell, DamagedFileLeavesNoWindowBehind)
 TEST_F(Shell, ZoomBoxTypingClampsAndReachesDocumentAndView)
 {
     CZoomComboBox* box = m_frame->ZoomBox();
-    CDrawViewPlaceholder* view = m_app->GetActiveDrawView();
+    CDrawView* view = m_app->GetActiveDrawView();
     const std::pair<QString, int> cases[] = {{"250", 250}, {"250%", 250}, {"10", 50}, {"5000", 1600}, {"abc", 50}};
     for (const auto& [typed, zoom] : cases) {
         TypeIntoZoomBox(typed);
@@ -390,7 +391,11 @@ TEST_F(Shell, ScreenshotOfTheMainWindowWithALabel)
 {
     m_frame->resize(1024, 700);
     m_frame->show();
+    // A label of 50 x 30 mm, as the label wizard would have made it, in the middle of the view.
+    const float size[2] = {500.0f, 300.0f};
+    Active()->SetLabelSize(size);
     TypeIntoZoomBox("150");
+    m_app->GetActiveDrawView()->OnCenterLabel();
     QApplication::processEvents();
     const QImage shot = m_frame->grab().toImage();
     ASSERT_FALSE(shot.isNull());
@@ -402,8 +407,9 @@ TEST_F(Shell, ScreenshotOfTheMainWindowWithALabel)
     m_app->m_askSavePath = [label](const CString&) { return label; };
     EXPECT_TRUE(m_app->SaveDocument(Active(), false));
     // The label's face is white inside the grey view.
-    CDrawViewPlaceholder* view = m_app->GetActiveDrawView();
-    const QPoint inFace = view->mapTo(m_frame, QPoint(40, 40));
+    CDrawView* view = m_app->GetActiveDrawView();
+    const CPoint face = view->DocToClient(CPoint(200, 200));
+    const QPoint inFace = view->viewport()->mapTo(m_frame, QPoint(face.x, face.y));
     EXPECT_EQ(shot.pixelColor(inFace * shot.devicePixelRatio()), QColor(Qt::white));
 }
 
