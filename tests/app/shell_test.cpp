@@ -14,6 +14,7 @@
 #include "framework/ui/dialogids.h"
 #include "framework/ui/messagebox.h"
 #include "framework/ui/propertysheet.h"
+#include "view/drawtool.h"
 #include "view/drawview.h"
 
 #include <QAbstractButton>
@@ -529,4 +530,24 @@ TEST_F(ShellChinese, CaptionsOfMessageBoxAndWizardComeFromTheStringTable)
     sheet.show();
     EXPECT_EQ(sheet.Button(ID_APPLY_NOW)->text(), res.LoadString(86));
     EXPECT_EQ(sheet.Button(IDOK)->text(), res.LoadString(76));
+}
+
+TEST_F(Shell, ToolAndSymbologyCommandsReachTheActiveView)
+{
+    // The drawing toolbar's buttons are the router's actions; the view takes them.
+    ASSERT_NE(Action(32774), nullptr);
+    Action(32774)->trigger();
+    EXPECT_EQ(CDrawTool::c_drawShape, kShapeEllipse);
+    Update();
+    EXPECT_TRUE(Action(32774)->isChecked());
+    EXPECT_FALSE(Action(32770)->isChecked());
+    ASSERT_NE(Action(32853), nullptr);
+    Action(32853)->trigger();  // UPC-A
+    EXPECT_EQ(m_app->GetActiveDrawView()->m_nSymbology, 9);
+    EXPECT_EQ(CDrawTool::c_drawShape, kShapeBarcode);
+    // Cancel puts the select tool back.
+    m_app->Router()->Execute(32768);
+    Update();
+    EXPECT_TRUE(Action(32770)->isChecked());
+    EXPECT_EQ(CDrawTool::c_drawShape, kShapeSelect);
 }
