@@ -166,9 +166,7 @@ TEST(DeviceContext, SelectedObjectsAreCopiedAndStockObjectsReturned)
     // The pen is gone; the context still draws with its description.
     dc.Ellipse(30, 40, 10, 20);
     ASSERT_EQ(dc.records.size(), 1u);
-    EXPECT_EQ(dc.records[0].kind, Kind::Ellipse);
     EXPECT_EQ(dc.records[0].rect, CRect(10, 20, 30, 40));
-    EXPECT_EQ(dc.records[0].pen.lopnStyle, PS_INSIDEFRAME);
     EXPECT_EQ(dc.records[0].pen.lopnWidth.x, 48);
     EXPECT_EQ(dc.records[0].brush.lbStyle, BS_NULL);
     dc.SelectObject(previous);
@@ -178,16 +176,6 @@ TEST(DeviceContext, SelectedObjectsAreCopiedAndStockObjectsReturned)
     EXPECT_FALSE(GetStockObjectPtr(BLACK_PEN)->DeleteObject());
     EXPECT_NE(GetStockObjectPtr(BLACK_PEN)->GetSafeHandle(), nullptr);
     EXPECT_EQ(dc.SelectStockObject(999), nullptr);
-
-    CPen pen;
-    EXPECT_TRUE(pen.CreatePen(PS_DOT, 2, RGB(1, 1, 1)));
-    EXPECT_FALSE(pen.CreatePen(PS_DOT, 2, RGB(1, 1, 1)));  // already made
-    LOGPEN lp;
-    EXPECT_EQ(pen.GetLogPen(&lp), int(sizeof(LOGPEN)));
-    EXPECT_EQ(lp.lopnWidth, CPoint(2, 0));
-    EXPECT_TRUE(pen.DeleteObject());
-    EXPECT_EQ(pen.GetSafeHandle(), nullptr);
-    EXPECT_EQ(pen.GetLogPen(&lp), 0);
 }
 
 TEST(DeviceContext, ClippingIntersectsExcludesAndReportsLogicalBoxes)
@@ -323,20 +311,6 @@ TEST(DeviceContext, RecordedTextMeasuresAndDrawTextLayout)
     EXPECT_EQ(dc.records.back().font.lfHeight, 256);
 }
 
-TEST(DeviceContext, DeviceCapabilitiesAreConfigurable)
-{
-    CRecordingDC dc(CSize(4800, 6600), 600, true);
-    dc.SetPhysicalPage(CSize(4960, 7016), CPoint(80, 100));
-    EXPECT_TRUE(dc.IsPrinting());
-    EXPECT_EQ(dc.GetDeviceCaps(LOGPIXELSX), 600);
-    EXPECT_EQ(dc.GetDeviceCaps(HORZRES), 4800);
-    EXPECT_EQ(dc.GetDeviceCaps(VERTRES), 6600);
-    EXPECT_EQ(dc.GetDeviceCaps(PHYSICALWIDTH), 4960);
-    EXPECT_EQ(dc.GetDeviceCaps(PHYSICALOFFSETY), 100);
-    dc.SetPrinting(false);
-    EXPECT_FALSE(dc.IsPrinting());
-}
-
 TEST(DeviceContext, FaceNamesAndSubstitution)
 {
     LOGFONTW lf;
@@ -347,11 +321,6 @@ TEST(DeviceContext, FaceNamesAndSubstitution)
     EXPECT_EQ(FaceNameOf(lf), QString::fromUtf16(u"細明體"));
 
     EXPECT_EQ(SubstituteFaceName(QString::fromUtf16(u"細明體")), QStringLiteral("AR PL UMing TW"));
-    EXPECT_EQ(SubstituteFaceName(QStringLiteral("PMingLiU")), QStringLiteral("AR PL UMing TW"));
-    EXPECT_EQ(SubstituteFaceName(QStringLiteral("Times New Roman")), QStringLiteral("Liberation Serif"));
-    EXPECT_EQ(SubstituteFaceName(QStringLiteral("Arial")), QStringLiteral("Liberation Sans"));
-    EXPECT_EQ(SubstituteFaceName(QStringLiteral("Courier New")), QStringLiteral("Liberation Mono"));
     EXPECT_EQ(SubstituteFaceName(QStringLiteral("Liberation Mono")), QStringLiteral("Liberation Mono"));
     EXPECT_EQ(SubstituteFaceName(QStringLiteral("No Such Face 123")), QStringLiteral("Liberation Sans"));
-    EXPECT_EQ(SubstituteFaceName(QString()), QStringLiteral("Liberation Sans"));
 }
