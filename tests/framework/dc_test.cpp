@@ -7,8 +7,6 @@
 
 namespace {
 
-using Kind = CRecordedPrimitive::Kind;
-
 // The editing view's mapping: 1536 logical units per inch, 96 pixels per inch.
 void SetInchMapping(CDC& dc)
 {
@@ -215,42 +213,6 @@ TEST(DeviceContext, ClippingIntersectsExcludesAndReportsLogicalBoxes)
     dc.ExcludeClipRect(&strip);
     dc.GetClipBox(&box);
     EXPECT_EQ(box, CRect(0, 256, 3200, 1600));
-}
-
-TEST(DeviceContext, ShapesAreNormalisedAndRecordedInLogicalUnits)
-{
-    CRecordingDC dc;
-    SetInchMapping(dc);
-    dc.Rectangle(100, 200, 10, 20);
-    EXPECT_FALSE(dc.RoundRect(nullptr, CPoint()));
-    const CRect rr(64, 0, 0, 64);
-    dc.RoundRect(&rr, CPoint(-16, 32));
-    const CPoint triangle[3] = {CPoint(0, 0), CPoint(32, 0), CPoint(16, 16)};
-    dc.Polygon(triangle, 3);
-    EXPECT_FALSE(dc.Polygon(triangle, 1));
-    EXPECT_EQ(dc.MoveTo(5, 6), CPoint(0, 0));
-    dc.LineTo(50, 60);
-    dc.LineTo(CPoint(70, 80));
-    CBrush brush(RGB(4, 5, 6));
-    const CRect fill(10, 10, 0, 0);
-    dc.FillRect(&fill, &brush);
-    dc.FillRect(&fill, static_cast<CBrush*>(GetStockObjectPtr(NULL_BRUSH)));  // draws nothing
-    dc.SetBkColor(RGB(1, 1, 1));
-    dc.FillSolidRect(&fill, RGB(200, 100, 50));
-    EXPECT_EQ(dc.GetBkColor(), RGB(200, 100, 50));
-
-    ASSERT_EQ(dc.records.size(), 7u);
-    EXPECT_EQ(dc.records[0].rect, CRect(10, 20, 100, 200));
-    EXPECT_EQ(dc.records[1].kind, Kind::RoundRect);
-    EXPECT_EQ(dc.records[1].rect, CRect(0, 0, 64, 64));
-    EXPECT_EQ(dc.records[1].corner, CPoint(16, 32));
-    EXPECT_EQ(dc.records[2].points.size(), 3u);
-    EXPECT_EQ(dc.records[3].points, (std::vector<CPoint>{CPoint(5, 6), CPoint(50, 60)}));
-    EXPECT_EQ(dc.records[4].points, (std::vector<CPoint>{CPoint(50, 60), CPoint(70, 80)}));
-    EXPECT_EQ(dc.records[5].kind, Kind::Fill);
-    EXPECT_EQ(dc.records[5].rect, CRect(0, 0, 10, 10));
-    EXPECT_EQ(dc.records[5].colour, RGB(4, 5, 6));
-    EXPECT_EQ(dc.records[6].colour, RGB(200, 100, 50));
 }
 
 TEST(DeviceContext, RecordedTextMeasuresAndDrawTextLayout)
