@@ -71,11 +71,11 @@ int CResourceManager::GetImageCount(UINT id) const
     return it == m_images.end() ? 0 : int(it->second.size());
 }
 
-void CResourceManager::DrawImage(CDC* dc, UINT id, int index, int x, int y, int cx, int cy) const
+QImage CResourceManager::BlendedImage(UINT id, int index) const
 {
     const QImage picture = GetImage(id, index);
-    if (!dc || picture.isNull())
-        return;
+    if (picture.isNull())
+        return QImage();
     // The picture goes on a white square first, and the square is laid over the label with one
     // opacity for all of it.
     QImage square(16, 16, QImage::Format_ARGB32);
@@ -89,5 +89,13 @@ void CResourceManager::DrawImage(CDC* dc, UINT id, int index, int x, int y, int 
         for (int col = 0; col < square.width(); ++col)
             line[col] = (line[col] & 0x00FFFFFF) | (QRgb(kBlendAlpha) << 24);
     }
+    return square;
+}
+
+void CResourceManager::DrawImage(CDC* dc, UINT id, int index, int x, int y, int cx, int cy) const
+{
+    const QImage square = BlendedImage(id, index);
+    if (!dc || square.isNull())
+        return;
     dc->DrawImage(CRect(x, y, x + cx, y + cy), square);
 }

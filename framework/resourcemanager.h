@@ -31,6 +31,8 @@ public:
     // Draws the picture on white, blended over the context with opacity 180 of 255, scaled to
     // (x, y, cx, cy) in logical units; nothing without a picture.
     void DrawImage(CDC* dc, UINT id, int index, int x, int y, int cx, int cy) const;
+    // The 16 x 16 square that DrawImage lays over the context; a null image without a picture.
+    QImage BlendedImage(UINT id, int index) const;
 
     // Cuts a strip into square pictures of `size` pixels, making `mask`
     // transparent; a strip narrower than one picture gives none.

@@ -6,7 +6,7 @@
 #include "framework/resourcemodule.h"
 #include "objects/bigdecimal.h"
 #include "objects/drawviewbase.h"
-#include "objects/resourceicon.h"
+#include "framework/resourcemanager.h"
 
 #include <xercesc/dom/DOMDocument.hpp>
 #include <xercesc/dom/DOMElement.hpp>
@@ -330,8 +330,9 @@ void CDrawText::DrawBindingMarker(CDC* dc)
     const int x = ClampInt(m_position.right - s);
     const int y = ClampInt(m_position.bottom - s);
     const int side = ClampInt(s);
-    DrawResourceIcon(dc, IDB_BINDING_MARKERS, icon,
-                     CRect(x, y, ClampInt(qint64(x) + side), ClampInt(qint64(y) + side)));
+    CResourceManager::GetInstance()->DrawImage(dc, CResourceManager::kMarkerBitmap, icon, x, y,
+                                               ClampInt(qint64(x) + side) - x,
+                                               ClampInt(qint64(y) + side) - y);
 }
 
 void CDrawText::DrawDottedFrame(CDC* dc, COLORREF colour)

@@ -4,7 +4,7 @@
 #include "framework/resourcemodule.h"
 #include "objects/drawtext.h"
 #include "objects/bigdecimal.h"
-#include "objects/resourceicon.h"
+#include "framework/resourcemanager.h"
 #include "support/fakeview.h"
 
 #include <gtest/gtest.h>
@@ -287,8 +287,8 @@ TEST(TextObject, BindingMarkerShowsWhetherTheItemIsTheDocumentsTable)
     auto images = markers(false);
     ASSERT_EQ(images.size(), 1u);
     EXPECT_EQ(images[0].rect, CRect(1744, 744, 2000, 1000));  // 16 device pixels at 100 %
-    const QImage matching = BlendedResourceIcon(IDB_BINDING_MARKERS, 3);
-    const QImage foreign = BlendedResourceIcon(IDB_BINDING_MARKERS, 1);
+    const QImage matching = CResourceManager::GetInstance()->BlendedImage(CResourceManager::kMarkerBitmap, 3);
+    const QImage foreign = CResourceManager::GetInstance()->BlendedImage(CResourceManager::kMarkerBitmap, 1);
     ASSERT_FALSE(matching.isNull());
     EXPECT_NE(matching, foreign);
     EXPECT_EQ(images[0].image, matching);
