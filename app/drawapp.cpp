@@ -399,9 +399,7 @@ CSplitFrame* CDrawApp::CreateFrame(CDrawDoc* doc, QMdiSubWindow** subOut)
     auto* frame = new CSplitFrame;
     if (CDrawView* view = frame->GetActiveDrawView()) {
         view->AttachDocument(doc);
-        // The objects of an opened label enter the object tree.
-        for (CDrawObj* obj : doc->GetObjects())
-            view->FillObjectTree(obj);
+        view->ShowOpenedObjects();
     }
     *subOut = m_mainFrame ? m_mainFrame->AddChild(frame) : nullptr;
     return frame;

@@ -937,6 +937,16 @@ void CDrawView::FillObjectTree(CDrawObj* obj)
     UpdateGroupCaption(m_pObjectTree, group, String(caption));
 }
 
+void CDrawView::ShowOpenedObjects()
+{
+    if (!GetDocument())
+        return;
+    for (CDrawObj* obj : GetDocument()->GetObjects())
+        FillObjectTree(obj);
+    // Filling the tree selects every shape; an opened label shows none of them selected.
+    Select(nullptr, FALSE);
+}
+
 QTreeWidgetItem* CDrawView::FindTreeItem(QTreeWidget* tree, CDrawObj* obj,
                                          QTreeWidgetItem** groupOut) const
 {

@@ -120,6 +120,9 @@ public:
     void SetTrees(QTreeWidget* objectTree, QTreeWidget* databaseTree);
     void FillTrees();
     void FillObjectTree(CDrawObj* obj);
+    // An opened label: every object enters the object tree, and the view starts with nothing
+    // selected.
+    void ShowOpenedObjects();
     void RemoveFromTree(QTreeWidget* tree, CDrawObj* obj);
     void SelectTreeItem(QTreeWidget* tree, CDrawObj* obj);
     void UpdateGroupCaption(QTreeWidget* tree, QTreeWidgetItem* group, const CString& caption);

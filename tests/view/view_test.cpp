@@ -424,6 +424,15 @@ TEST_F(ViewTest, TextAndBarcodeToolsAskForPropertiesAndFillTheTree)
     EXPECT_EQ(view->BarcodeGroup()->child(0)->text(0), QStringLiteral("Price"));
     view->RemoveFromTree(&objects, code);
     EXPECT_EQ(view->BarcodeGroup()->text(0), QStringLiteral("Barcode Objects (0)"));
+
+    // An opened label lists its text and code objects and starts with nothing selected, shapes
+    // included.
+    AddRect(CRect(0, 0, 300, 300));
+    view->FillTrees();
+    view->ShowOpenedObjects();
+    EXPECT_EQ(view->TextGroup()->childCount(), 1);
+    EXPECT_EQ(view->BarcodeGroup()->childCount(), 1);
+    EXPECT_TRUE(view->GetSelection().empty());
 }
 
 TEST_F(ViewTest, PaletteEntriesMakeTheirObjectsAndGiveNamesBack)
