@@ -223,7 +223,8 @@ TEST(TextObject, DraggingKeepsAMinimumAndInModeOneScalesTheFont)
     obj->DragHandle(7, CPoint(-100, 1000), &view);
     EXPECT_EQ(obj->m_logfont.lfHeight, 500);
     EXPECT_EQ(obj->m_position.right, 532);
-    EXPECT_EQ(obj->m_position.left, 532 - CDrawText::LayoutText(view.MakeDC().get(), obj->m_logfont, obj->m_text).width);
+    EXPECT_EQ(obj->m_logfont.lfWidth, 304);
+    EXPECT_EQ(obj->m_position.left, 532 - (2 * 304 + 2 * 10));  // snapped to the new layout
     // An empty text keeps its font.
     obj->m_text.clear();
     const LOGFONTW before = obj->m_logfont;
