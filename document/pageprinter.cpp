@@ -13,25 +13,9 @@
 
 namespace {
 
-// A float from sheet arithmetic as a pixel or unit coordinate; values no device can hold are
-// brought into range instead of overflowing.
-int ToInt(double v)
-{
-    if (std::isnan(v))
-        return 0;
-    if (v <= double(std::numeric_limits<int>::min()))
-        return std::numeric_limits<int>::min();
-    if (v >= double(std::numeric_limits<int>::max()))
-        return std::numeric_limits<int>::max();
-    return int(v);
-}
-
 CRect Offset(const CRect& r, int dx, int dy)
 {
-    auto add = [](LONG a, int d) {
-        return LONG(std::clamp<std::int64_t>(std::int64_t(a) + d, std::numeric_limits<int>::min(),
-                                             std::numeric_limits<int>::max()));
-    };
+    auto add = [](LONG a, int d) { return SaturateInt(std::int64_t(a) + d); };
     return CRect(add(r.left, dx), add(r.top, dy), add(r.right, dx), add(r.bottom, dy));
 }
 
@@ -97,8 +81,8 @@ void CDrawDoc::PrintPage(CDC* dc, const CPrintInfo* info, CDrawViewBase* view,
             const int s2 = dc->SaveDC();
             const float x = float(double((gapX + labelW) * float(col)) + left);
             const float y = float(double((gapY + labelH) * float(r)) + top);
-            const int ix = ToInt(x), iy = ToInt(y);
-            dc->IntersectClipRect(ix, iy, ToInt(x + labelW), ToInt(y + labelH));
+            const int ix = SaturateInt(x), iy = SaturateInt(y);
+            dc->IntersectClipRect(ix, iy, SaturateInt(x + labelW), SaturateInt(y + labelH));
             for (CDrawObj* obj : m_objects) {
                 const CRect saved = obj->m_position;
                 obj->m_position = Offset(saved, ix, iy);

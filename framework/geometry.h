@@ -5,6 +5,12 @@
 
 #include "framework/types.h"
 
+#include <algorithm>
+#include <cmath>
+#include <concepts>
+#include <cstdint>
+#include <limits>
+
 struct CSize;
 
 struct CPoint {
@@ -99,3 +105,22 @@ struct CRect {
 // a * b / c computed in 64 bits and rounded half away from zero; -1 when c is 0 or the result does
 // not fit in 32 bits.
 int MulDiv(int a, int b, int c);
+
+// A value brought into the range of a 32-bit coordinate (NaN becomes 0, fractions are truncated),
+// for arithmetic on values that come from files and may be anything.
+template <std::integral T>
+constexpr int SaturateInt(T v)
+{
+    if constexpr (std::is_unsigned_v<T>)
+        return v > T(std::numeric_limits<int>::max()) ? std::numeric_limits<int>::max() : int(v);
+    else
+        return int(std::clamp<std::int64_t>(v, std::numeric_limits<int>::min(),
+                                            std::numeric_limits<int>::max()));
+}
+inline int SaturateInt(double v)
+{
+    if (std::isnan(v))
+        return 0;
+    return int(std::clamp(v, double(std::numeric_limits<int>::min()),
+                          double(std::numeric_limits<int>::max())));
+}

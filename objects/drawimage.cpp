@@ -16,11 +16,6 @@ namespace {
 
 constexpr int kUnitsPerInch = 1536;
 
-int ClampInt(std::int64_t v)
-{
-    return int(std::clamp<std::int64_t>(v, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
-}
-
 // A picture file in the record: its length as 64 bits, then its bytes. The length is checked
 // against what the archive still holds before anything is allocated.
 void WritePictureBytes(CArchive& ar, const QByteArray& bytes)
@@ -84,8 +79,8 @@ void CDrawImage::LoadFile(const CString& path)
         const unsigned d = dpi > 0 ? unsigned(dpi) : unsigned(RASTER_DEFAULT_DPI);
         return std::int64_t(unsigned(std::max(pixels, 0)) / d) * kUnitsPerInch;
     };
-    m_position.right = ClampInt(m_position.left + inches(m_pImage->GetWidth(), m_pImage->GetXDPI()));
-    m_position.bottom = ClampInt(m_position.top + inches(m_pImage->GetHeight(), m_pImage->GetYDPI()));
+    m_position.right = SaturateInt(m_position.left + inches(m_pImage->GetWidth(), m_pImage->GetXDPI()));
+    m_position.bottom = SaturateInt(m_position.top + inches(m_pImage->GetHeight(), m_pImage->GetYDPI()));
 }
 
 void CDrawImage::Draw(CDC* dc, int labelIndex)
@@ -140,9 +135,9 @@ void CDrawImg::Draw(CDC* dc, int)
         const int dpiY = std::max(dc->GetDeviceCaps(LOGPIXELSY), 1);
         const float w = float(std::int64_t(m_pBitmap->GetWidth()) * kUnitsPerInch);
         const float h = float(std::int64_t(m_pBitmap->GetHeight()) * kUnitsPerInch);
-        m_position.right = ClampInt(std::int64_t(m_position.left) +
+        m_position.right = SaturateInt(std::int64_t(m_position.left) +
                                     std::int64_t(double(w / float(dpiX)) * (dpiX / 96.0)));
-        m_position.bottom = ClampInt(std::int64_t(m_position.top) +
+        m_position.bottom = SaturateInt(std::int64_t(m_position.top) +
                                      std::int64_t(double(h / float(dpiY)) * (dpiY / 96.0)));
         m_bSizePending = FALSE;
         Invalidate(m_pView);

@@ -14,13 +14,6 @@ IMPLEMENT_SERIAL(CDrawRect, CDrawObj, VERSIONABLE_SCHEMA | 1)
 
 namespace {
 
-// Coordinates come from files too; sums and differences are taken in 64 bits and brought back
-// into range, so no value a file holds can overflow.
-int Clamp32(qint64 v)
-{
-    return int(std::clamp<qint64>(v, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
-}
-
 // Reads the class reference of one level of an object's record when the schema handed down
 // says the record has one, and returns the schema to hand on.
 UINT ReadLevelClass(CArchive& ar, const CRuntimeClass* cls)
@@ -96,8 +89,8 @@ CPoint CDrawObj::GetHandlePoint(int n)
 {
     const qint64 l = m_position.left, t = m_position.top, r = m_position.right,
                  b = m_position.bottom;
-    const int xc = Clamp32(l + (r - l) / 2);
-    const int yc = Clamp32(t + (b - t) / 2);
+    const int xc = SaturateInt(l + (r - l) / 2);
+    const int yc = SaturateInt(t + (b - t) / 2);
     switch (n) {
     case 2: return CPoint(xc, int(t));
     case 3: return CPoint(int(r), int(t));
@@ -204,7 +197,7 @@ void CDrawObj::MoveTo(const CRect& positionIn, CDrawViewBase* view)
             shift(l, r, canvas.right - r);
         if (b > canvas.bottom)
             shift(t, b, canvas.bottom - b);
-        position = CRect(Clamp32(l), Clamp32(t), Clamp32(r), Clamp32(b));
+        position = CRect(SaturateInt(l), SaturateInt(t), SaturateInt(r), SaturateInt(b));
     }
     Invalidate(view);
     m_position = position;
@@ -335,8 +328,8 @@ CPoint CDrawRect::GetHandlePoint(int n)
     if (m_nShape == line && n == 2)
         n = 5;
     else if (m_nShape == roundRectangle && n == 9)
-        return CPoint(Clamp32(qint64(std::max(m_position.left, m_position.right)) - m_roundness.x / 2),
-                      Clamp32(qint64(std::max(m_position.top, m_position.bottom)) - m_roundness.y / 2));
+        return CPoint(SaturateInt(qint64(std::max(m_position.left, m_position.right)) - m_roundness.x / 2),
+                      SaturateInt(qint64(std::max(m_position.top, m_position.bottom)) - m_roundness.y / 2));
     return CDrawObj::GetHandlePoint(n);
 }
 
@@ -397,8 +390,8 @@ void CDrawRect::Draw(CDC* dc, int labelIndex)
             y1 = r.top - wy / 2;
             y2 = r.bottom + (wy + 1) / 2;
         }
-        dc->MoveTo(Clamp32(x1), Clamp32(y1));
-        dc->LineTo(Clamp32(x2), Clamp32(y2));
+        dc->MoveTo(SaturateInt(x1), SaturateInt(y1));
+        dc->LineTo(SaturateInt(x2), SaturateInt(y2));
         break;
     }
     default:
@@ -425,10 +418,10 @@ BOOL CDrawRect::OverlapsRect(const CRect& rectIn)
         // A band about the diagonal of the rectangle, 8 x (pen width + 5) units to either side.
         const int dx = int((qint64(m_logpen.lopnWidth.x) + 5) * 16.0 * 0.5);
         const int dy = int((qint64(m_logpen.lopnWidth.y) + 5) * 16.0 * 0.5);
-        const CPoint band[4] = {CPoint(Clamp32(qint64(pos.left) - dx), Clamp32(qint64(pos.top) - dy)),
-                                CPoint(Clamp32(qint64(pos.left) + dx), Clamp32(qint64(pos.top) + dy)),
-                                CPoint(Clamp32(qint64(pos.right) + dx), Clamp32(qint64(pos.bottom) + dy)),
-                                CPoint(Clamp32(qint64(pos.right) - dx), Clamp32(qint64(pos.bottom) - dy))};
+        const CPoint band[4] = {CPoint(SaturateInt(qint64(pos.left) - dx), SaturateInt(qint64(pos.top) - dy)),
+                                CPoint(SaturateInt(qint64(pos.left) + dx), SaturateInt(qint64(pos.top) + dy)),
+                                CPoint(SaturateInt(qint64(pos.right) + dx), SaturateInt(qint64(pos.bottom) + dy)),
+                                CPoint(SaturateInt(qint64(pos.right) - dx), SaturateInt(qint64(pos.bottom) - dy))};
         return RectInPolygon(band, 4, rect);
     }
     default:
@@ -449,7 +442,7 @@ void CDrawRect::DragHandle(int n, CPoint point, CDrawViewBase* view)
         const qint64 y = point.y > qint64(r.bottom) - 1
             ? qint64(r.bottom) - 1
             : std::max<qint64>(point.y, r.top + (qint64(r.bottom) - r.top) / 2);
-        m_roundness = CPoint(Clamp32((r.right - x) * 2), Clamp32((r.bottom - y) * 2));
+        m_roundness = CPoint(SaturateInt((r.right - x) * 2), SaturateInt((r.bottom - y) * 2));
         SetModified();
         Invalidate(view);
         return;
@@ -479,8 +472,8 @@ void CDrawRect::Rotate90()
                  b = m_position.bottom;
     const qint64 cx = (l + r) / 2, cy = (t + b) / 2;
     const qint64 w = std::abs(r - l), h = std::abs(b - t);
-    m_position = CRect(Clamp32(cx - (h / 2 + h % 2)), Clamp32(cy - (w / 2 + w % 2)),
-                       Clamp32(cx + h / 2), Clamp32(cy + w / 2));
+    m_position = CRect(SaturateInt(cx - (h / 2 + h % 2)), SaturateInt(cy - (w / 2 + w % 2)),
+                       SaturateInt(cx + h / 2), SaturateInt(cy + w / 2));
     Invalidate();
 }
 

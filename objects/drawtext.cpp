@@ -26,21 +26,6 @@ constexpr int kLayoutDpi = 96;
 constexpr int kReferenceHeight = 256;
 constexpr int kNewestSchema = 7;
 
-// Stored values can be anything; products of them are brought back into range before they
-// become coordinates.
-int ClampInt(double v)
-{
-    if (std::isnan(v))
-        return 0;
-    return int(std::clamp(v, double(std::numeric_limits<int>::min()),
-                          double(std::numeric_limits<int>::max())));
-}
-
-int ClampInt(qint64 v)
-{
-    return int(std::clamp<qint64>(v, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
-}
-
 TEXTMETRICW MetricsOf(CDC* dc, const LOGFONTW& description)
 {
     CFont font;
@@ -189,7 +174,7 @@ CTextLayout CDrawText::LayoutText(CDC* dc, const LOGFONTW& description, const CS
     dc->GetTextMetrics(&tm);
     const double sx = tm.tmAveCharWidth != 0 ? double(average) / tm.tmAveCharWidth : 1.0;
     const double sy = double(description.lfHeight) / kReferenceHeight;
-    layout.lineHeight = ClampInt(std::fabs(tm.tmHeight * sy));
+    layout.lineHeight = SaturateInt(std::fabs(tm.tmHeight * sy));
 
     qint64 x = 0;
     qint64 y = 0;
@@ -200,24 +185,24 @@ CTextLayout CDrawText::LayoutText(CDC* dc, const LOGFONTW& description, const CS
     for (QChar c : text) {
         if (c == u'\r') {
             x = 0;
-            layout.chars.emplace_back(0, ClampInt(y), 0, line);
+            layout.chars.emplace_back(0, SaturateInt(y), 0, line);
         } else if (c == u'\n') {
             ++line;
             x = 0;
             y += layout.lineHeight;
             height += layout.lineHeight;
-            layout.chars.emplace_back(0, ClampInt(y), 0, line);
+            layout.chars.emplace_back(0, SaturateInt(y), 0, line);
         } else {
             CSize extent;
             dc->GetTextExtentPoint32W(CString(c), 1, &extent);
-            const int w = ClampInt(extent.cx * sx);
-            layout.chars.emplace_back(ClampInt(x), ClampInt(y), w, line);
+            const int w = SaturateInt(extent.cx * sx);
+            layout.chars.emplace_back(SaturateInt(x), SaturateInt(y), w, line);
             x += w + kCharSpacing;
         }
         width = std::max(width, x);
     }
-    layout.width = ClampInt(width);
-    layout.height = ClampInt(height);
+    layout.width = SaturateInt(width);
+    layout.height = SaturateInt(height);
     layout.lineCount = line + 1;
 
     dc->SelectObject(old);
@@ -231,8 +216,8 @@ void CDrawText::FitToText(CDC* dc, CRect* rect, const CString& text)
     if (!rect)
         return;
     const CTextLayout layout = LayoutText(dc, m_logfont, text);
-    rect->right = ClampInt(qint64(rect->left) + layout.width);
-    rect->bottom = ClampInt(qint64(rect->top) + layout.height);
+    rect->right = SaturateInt(qint64(rect->left) + layout.width);
+    rect->bottom = SaturateInt(qint64(rect->top) + layout.height);
 }
 
 void CDrawText::UpdateSize(CRect* out)
@@ -272,24 +257,24 @@ void CDrawText::Draw(CDC* dc, int labelIndex)
     double sx = 1.0;
     if ((widest > boxWidth || fillBox) && widest != 0) {
         sx = double(boxWidth) / double(widest);
-        drawFont.lfWidth = ClampInt(drawFont.lfWidth * sx);
+        drawFont.lfWidth = SaturateInt(drawFont.lfWidth * sx);
         for (CTextCharPoint& c : layout.chars) {
-            c.x = ClampInt(c.x * sx);
-            c.m_width = ClampInt(c.m_width * sx);
+            c.x = SaturateInt(c.x * sx);
+            c.m_width = SaturateInt(c.m_width * sx);
         }
     }
     if ((high > boxHeight || fillBox) && high != 0) {
         const double sy = double(boxHeight) / double(high);
-        drawFont.lfHeight = ClampInt(drawFont.lfHeight * sy);
+        drawFont.lfHeight = SaturateInt(drawFont.lfHeight * sy);
         for (CTextCharPoint& c : layout.chars) {
-            c.y = ClampInt(c.y * sy);
-            c.m_height = ClampInt(c.m_height * sy);
+            c.y = SaturateInt(c.y * sy);
+            c.m_height = SaturateInt(c.m_height * sy);
         }
     }
     if (m_content.alignment == ALIGN_CENTRE || m_content.alignment == ALIGN_RIGHT) {
         const double share = m_content.alignment == ALIGN_CENTRE ? 0.5 : 1.0;
         for (CTextCharPoint& c : layout.chars)
-            c.x = ClampInt(c.x + qint64(ClampInt((boxWidth - lineWidths[size_t(c.m_line)] * sx) * share)));
+            c.x = SaturateInt(c.x + qint64(SaturateInt((boxWidth - lineWidths[size_t(c.m_line)] * sx) * share)));
     }
 
     CFont font;
@@ -301,7 +286,7 @@ void CDrawText::Draw(CDC* dc, int labelIndex)
         if (c == u'\r' || c == u'\n')
             continue;
         const CTextCharPoint& at = layout.chars[size_t(i)];
-        dc->ExtTextOut(ClampInt(qint64(m_position.left) + at.x), ClampInt(qint64(m_position.top) + at.y),
+        dc->ExtTextOut(SaturateInt(qint64(m_position.left) + at.x), SaturateInt(qint64(m_position.top) + at.y),
                        ETO_IGNORELANGUAGE, nullptr, CString(c));
     }
     dc->SetTextColor(oldColour);
@@ -327,12 +312,12 @@ void CDrawText::DrawBindingMarker(CDC* dc)
     const CSize window = dc->GetWindowExt();
     const CSize viewport = dc->GetViewportExt();
     const double s = viewport.cx != 0 ? double(window.cx) / viewport.cx * 16.0 : 16.0;
-    const int x = ClampInt(m_position.right - s);
-    const int y = ClampInt(m_position.bottom - s);
-    const int side = ClampInt(s);
+    const int x = SaturateInt(m_position.right - s);
+    const int y = SaturateInt(m_position.bottom - s);
+    const int side = SaturateInt(s);
     CResourceManager::GetInstance()->DrawImage(dc, CResourceManager::kMarkerBitmap, icon, x, y,
-                                               ClampInt(qint64(x) + side) - x,
-                                               ClampInt(qint64(y) + side) - y);
+                                               SaturateInt(qint64(x) + side) - x,
+                                               SaturateInt(qint64(y) + side) - y);
 }
 
 void CDrawText::DrawDottedFrame(CDC* dc, COLORREF colour)
@@ -416,13 +401,13 @@ void CDrawText::DragHandle(int n, CPoint point, CDrawViewBase* view)
     const LONG average = MetricsOf(dc.get(), natural).tmAveCharWidth;
     const qsizetype lines = 1 + text.count(u'\n');
     Invalidate(view);
-    m_logfont.lfWidth = ClampInt((qint64(m_position.right) - m_position.left) * average / w);
-    m_logfont.lfHeight = ClampInt((qint64(m_position.bottom) - m_position.top) / lines);
+    m_logfont.lfWidth = SaturateInt((qint64(m_position.right) - m_position.left) * average / w);
+    m_logfont.lfHeight = SaturateInt((qint64(m_position.bottom) - m_position.top) / lines);
     const int w2 = LayoutText(dc.get(), m_logfont, text).width;
     if (n == 1 || n == 7 || n == 8)
-        m_position.left = ClampInt(qint64(m_position.right) - w2);
+        m_position.left = SaturateInt(qint64(m_position.right) - w2);
     else if (n == 3 || n == 4 || n == 5)
-        m_position.right = ClampInt(qint64(m_position.left) + w2);
+        m_position.right = SaturateInt(qint64(m_position.left) + w2);
     Invalidate(view);
     SetModified();
 }

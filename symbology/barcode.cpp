@@ -21,11 +21,6 @@ namespace {
 // stay within 64 bits and products with a ratio stay within int.
 constexpr double kMaxUnits = 1 << 20;
 
-int ClampToInt(std::int64_t v)
-{
-    return int(std::clamp<std::int64_t>(v, INT_MIN, INT_MAX));
-}
-
 // (int) of a floating-point value, saturating instead of overflowing.
 int TruncateUnits(double v)
 {
@@ -104,7 +99,7 @@ int CBarcode::SumWidths(const std::vector<Element>& elements)
     std::int64_t sum = 0;
     for (const Element& e : elements)
         sum += e.width;
-    return ClampToInt(sum);
+    return SaturateInt(sum);
 }
 
 int CBarcode::GetBarsWidth(CDC*) const
@@ -157,8 +152,8 @@ void CBarcode::SetText(CDC* pDC, const CString& text, CRect* rect, double ratio)
     m_barsWidth = GetBarsWidth(pDC);
     const int width = std::max(m_barsWidth, GetTextWidth(pDC));
     if (rect) {
-        rect->right = ClampToInt(std::int64_t(rect->left) + width);
-        rect->bottom = ClampToInt(std::int64_t(rect->top) + height);
+        rect->right = SaturateInt(std::int64_t(rect->left) + width);
+        rect->bottom = SaturateInt(std::int64_t(rect->top) + height);
         m_lastRect = *rect;
     }
 }
@@ -174,7 +169,7 @@ void CBarcode::DrawBars(CDC* pDC, int x0, const CRect& band) const
     std::int64_t offset = x0;
     for (const Element& e : GetElements()) {
         if (e.bar) {
-            CRect bar(ClampToInt(offset), band.top, ClampToInt(offset + e.width), band.bottom);
+            CRect bar(SaturateInt(offset), band.top, SaturateInt(offset + e.width), band.bottom);
             pDC->FillRect(&bar, &black);
         }
         offset += e.width;

@@ -241,7 +241,7 @@ int CBarcode128::GetBarsWidth(CDC*) const
     std::int64_t modules = 0;
     for (BYTE v : values)
         modules += std::int64_t(std::char_traits<char>::length(GetPattern(v)));
-    return int(std::clamp<std::int64_t>(modules * m_narrow, INT_MIN, INT_MAX));
+    return SaturateInt(modules * m_narrow);
 }
 
 int CBarcode128::GetTextWidth(CDC* pDC) const

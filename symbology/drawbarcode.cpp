@@ -174,17 +174,16 @@ void CDrawBarcode::DragHandle(int n, CPoint point, CDrawViewBase* view)
     const qint64 bars = code.GetBarsWidth(dc.get());
     const qint64 wide = std::max<qint64>(bars, code.GetTextWidth(dc.get()));
     const qint64 tall = th + qint64(code.GetBarHeightInUnits());
-    auto clamp = [](qint64 v) { return int(std::clamp<qint64>(v, INT_MIN, INT_MAX)); };
     CRect& r = m_position;
     switch (n) {
-    case 1: r.left = clamp(r.right - wide); r.top = clamp(r.bottom - tall); break;
-    case 2: r.top = clamp(r.bottom - tall); break;
-    case 3: r.right = clamp(r.left + bars); r.top = clamp(r.bottom - tall); break;
-    case 4: r.right = clamp(r.left + wide); break;
-    case 5: r.right = clamp(r.left + bars); r.bottom = clamp(r.top + tall); break;
-    case 6: r.bottom = clamp(r.top + tall); break;
-    case 7: r.left = clamp(r.right - wide); r.bottom = clamp(r.top + tall); break;
-    case 8: r.left = clamp(r.right - wide); break;
+    case 1: r.left = SaturateInt(r.right - wide); r.top = SaturateInt(r.bottom - tall); break;
+    case 2: r.top = SaturateInt(r.bottom - tall); break;
+    case 3: r.right = SaturateInt(r.left + bars); r.top = SaturateInt(r.bottom - tall); break;
+    case 4: r.right = SaturateInt(r.left + wide); break;
+    case 5: r.right = SaturateInt(r.left + bars); r.bottom = SaturateInt(r.top + tall); break;
+    case 6: r.bottom = SaturateInt(r.top + tall); break;
+    case 7: r.left = SaturateInt(r.right - wide); r.bottom = SaturateInt(r.top + tall); break;
+    case 8: r.left = SaturateInt(r.right - wide); break;
     default: break;
     }
     UpdateBarcode(dc.get(), code.GetText());

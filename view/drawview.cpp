@@ -40,16 +40,6 @@ constexpr UINT kCmdGrid = 32769;
 constexpr UINT kCmdProperties = 32785;
 constexpr UINT kCmdCentre = 32828;
 
-// A coordinate computed in floating point, kept inside the range of int (label sizes come from
-// files and may be anything).
-int SafeInt(double v)
-{
-    if (std::isnan(v))
-        return 0;
-    return int(std::clamp(v, double(std::numeric_limits<int>::min()),
-                          double(std::numeric_limits<int>::max())));
-}
-
 bool HasClassNamed(const CObject* obj, std::initializer_list<const char*> names)
 {
     for (const CRuntimeClass* cls = obj ? obj->GetRuntimeClass() : nullptr; cls;
@@ -276,8 +266,8 @@ void CDrawView::OnInitialUpdate()
     const CSize canvas = GetDocument() ? GetDocument()->GetCanvasSize() : CSize(4000, 4000);
     const int zoom = GetDocument() ? GetDocument()->GetZoom() : 100;
     const float dpi = float(GetScreenDpi());
-    m_totalSize.cx = SafeInt(double(float(canvas.cx) / 100.0f * dpi) * double(float(zoom) / 100.0f));
-    m_totalSize.cy = SafeInt(double(float(canvas.cy) / 100.0f * dpi) * double(float(zoom) / 100.0f));
+    m_totalSize.cx = SaturateInt(double(float(canvas.cx) / 100.0f * dpi) * double(float(zoom) / 100.0f));
+    m_totalSize.cy = SaturateInt(double(float(canvas.cy) / 100.0f * dpi) * double(float(zoom) / 100.0f));
     UpdateScrollBars();
 }
 
@@ -302,8 +292,8 @@ void CDrawView::ApplyZoom(int zoom)
     OnInitialUpdate();
     const int docZoom = GetDocument() ? GetDocument()->GetZoom() : zoom;
     const double ratio = old > 0 ? double(float(docZoom) / 100.0f) / old : 1.0;
-    ScrollToPosition(CPoint(SafeInt(centreX * ratio - w / 2 + kRulerWidth),
-                            SafeInt(centreY * ratio - h / 2 + kRulerWidth)));
+    ScrollToPosition(CPoint(SaturateInt(centreX * ratio - w / 2 + kRulerWidth),
+                            SaturateInt(centreY * ratio - h / 2 + kRulerWidth)));
     m_nLastZoom = zoom;
     viewport()->update();
 }
@@ -354,11 +344,11 @@ void CDrawView::OnCenterLabel()
     if (!doc)
         return;
     const double v = double(GetViewportExtent());
-    const int origin = SafeInt(v * 10.0);
+    const int origin = SaturateInt(v * 10.0);
     const float wp = float(double(doc->GetLabelSize()[0]) / 100.0 / 2.54 * v);
     const float hp = float(double(doc->GetLabelSize()[1]) / 100.0 / 2.54 * v);
-    const int dx = SafeInt((float(viewport()->width()) - wp) * 0.5f);
-    const int dy = SafeInt((float(viewport()->height()) - hp) * 0.5f);
+    const int dx = SaturateInt((float(viewport()->width()) - wp) * 0.5f);
+    const int dy = SaturateInt((float(viewport()->height()) - hp) * 0.5f);
     ScrollToPosition(CPoint(origin - dx + 8, origin - dy + 8));
     viewport()->update();
 }
@@ -466,8 +456,8 @@ void CDrawView::OnDraw(CDC* dc)
     const float* size = GetDocument()->GetLabelSize();
     const float labelW = size[0] / 2.54f * 1536.0f / 100.0f;
     const float labelH = size[1] / 2.54f * 1536.0f / 100.0f;
-    const int lw = SafeInt(std::lround(double(labelW))), lh = SafeInt(std::lround(double(labelH)));
-    const CRect shadowRect(100, 100, SafeInt(100.0 + lw), SafeInt(100.0 + lh));
+    const int lw = SaturateInt(std::lround(double(labelW))), lh = SaturateInt(std::lround(double(labelH)));
+    const CRect shadowRect(100, 100, SaturateInt(100.0 + lw), SaturateInt(100.0 + lh));
     const CRect faceRect(0, 0, lw, lh);
     dc->FillRect(&shadowRect, &shadow);
     dc->FillRect(&faceRect, &face);
@@ -516,18 +506,18 @@ void CDrawView::DrawGrid(CDC* dc)
 
     // A label is at most a few metres; a damaged size is not drawn line by line.
     const bool drawable = wCm >= 0 && hCm >= 0 && wCm < 10000 && hCm < 10000;
-    const int right = SafeInt(o.x + wCm * pxPerCm);
-    const int bottom = SafeInt(o.y + hCm * pxPerCm);
+    const int right = SaturateInt(o.x + wCm * pxPerCm);
+    const int bottom = SaturateInt(o.y + hCm * pxPerCm);
     CPen dot(PS_DOT, 1, m_gridColor);
     CPen* oldPen = dc->SelectObject(&dot);
     if (drawable) {
         for (int i = 0; i <= int(wCm); ++i) {
-            const int x = SafeInt(o.x + i * pxPerCm);
+            const int x = SaturateInt(o.x + i * pxPerCm);
             dc->MoveTo(x, o.y);
             dc->LineTo(x, bottom);
         }
         for (int i = 0; i <= int(hCm); ++i) {
-            const int y = SafeInt(o.y + i * pxPerCm);
+            const int y = SaturateInt(o.y + i * pxPerCm);
             dc->MoveTo(o.x, y);
             dc->LineTo(right, y);
         }
@@ -581,7 +571,7 @@ void CDrawView::DrawRulers(CDC* dc)
 
     CFont* oldFont = dc->SelectObject(&m_horzRulerFont);
     for (int i = 0, n = 0; n < 1000; ++i, n = 10 * i) {
-        const int x = SafeInt(i * pxPerCm + o.x);
+        const int x = SaturateInt(i * pxPerCm + o.x);
         if (x > cw)
             break;
         if (!visible(x, cw))
@@ -591,7 +581,7 @@ void CDrawView::DrawRulers(CDC* dc)
         dc->TextOut(x + 2, -2, QString::number(n));
     }
     for (int j = 0; j <= 999; ++j) {
-        const int x = SafeInt(j * pxPerMm + o.x);
+        const int x = SaturateInt(j * pxPerMm + o.x);
         if (x > cw)
             break;
         if (x < 0)
@@ -600,17 +590,17 @@ void CDrawView::DrawRulers(CDC* dc)
         dc->LineTo(x, 16);
     }
     for (int i = 0, n = 0; n > -1000; --i, n = 10 * i) {
-        const int x = SafeInt(o.x + i * pxPerCm);
+        const int x = SaturateInt(o.x + i * pxPerCm);
         if (x < -40)
             break;
         if (!visible(x, cw))
             continue;
         dc->MoveTo(x, 0);
         dc->LineTo(x, 16);
-        dc->TextOut(SafeInt(o.x + i * pxPerCm + 2.0), -2, QString::number(n));
+        dc->TextOut(SaturateInt(o.x + i * pxPerCm + 2.0), -2, QString::number(n));
     }
     for (int j = 0; j >= -999; --j) {
-        const int x = SafeInt(j * pxPerMm + o.x);
+        const int x = SaturateInt(j * pxPerMm + o.x);
         if (x < 0)
             break;
         if (x > cw)
@@ -625,11 +615,11 @@ void CDrawView::DrawRulers(CDC* dc)
         const QString text = QString::number(n);
         CSize extent;
         dc->GetTextExtentPoint32W(text, int(text.size()), &extent);
-        dc->TextOut(0, SafeInt(yExact + extent.cx + 2.0), text);
+        dc->TextOut(0, SaturateInt(yExact + extent.cx + 2.0), text);
     };
     for (int i = 0, n = 0; n < 1000; ++i, n = 10 * i) {
         const double yExact = o.y + i * pxPerCm;
-        const int y = SafeInt(yExact);
+        const int y = SaturateInt(yExact);
         if (y > ch)
             break;
         if (!visible(y, ch))
@@ -639,7 +629,7 @@ void CDrawView::DrawRulers(CDC* dc)
         vertText(yExact, n);
     }
     for (int j = 0; j <= 999; ++j) {
-        const int y = SafeInt(j * pxPerMm + o.y);
+        const int y = SaturateInt(j * pxPerMm + o.y);
         if (y > ch)
             break;
         if (y < 0)
@@ -649,7 +639,7 @@ void CDrawView::DrawRulers(CDC* dc)
     }
     for (int i = 0, n = 0; n > -1000; --i, n = 10 * i) {
         const double yExact = o.y + i * pxPerCm;
-        const int y = SafeInt(yExact);
+        const int y = SaturateInt(yExact);
         if (y < -40)
             break;
         if (!visible(y, ch))
@@ -659,7 +649,7 @@ void CDrawView::DrawRulers(CDC* dc)
         vertText(yExact, n);
     }
     for (int j = 0; j >= -999; --j) {
-        const int y = SafeInt(j * pxPerMm + o.y);
+        const int y = SaturateInt(j * pxPerMm + o.y);
         if (y < 0)
             break;
         if (y > ch)

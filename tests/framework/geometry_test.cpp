@@ -48,3 +48,13 @@ TEST(MulDiv, RoundsHalfAwayFromZeroAndReportsOverflow)
     EXPECT_EQ(MulDiv(0x40000000, 4, 1), -1);
     EXPECT_EQ(MulDiv(2000000000, 2000000000, 2000000000), 2000000000);  // 64-bit intermediate
 }
+
+TEST(SaturateInt, KeepsValuesFromFilesInsideTheCoordinateRange)
+{
+    EXPECT_EQ(SaturateInt(std::int64_t(1) << 40), 2147483647);
+    EXPECT_EQ(SaturateInt(-(std::int64_t(1) << 40)), -2147483647 - 1);
+    EXPECT_EQ(SaturateInt(~0ull), 2147483647);
+    EXPECT_EQ(SaturateInt(1e300), 2147483647);
+    EXPECT_EQ(SaturateInt(std::nan("")), 0);
+    EXPECT_EQ(SaturateInt(-2.9), -2);  // truncated toward zero, like a cast
+}
