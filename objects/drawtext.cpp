@@ -28,13 +28,9 @@ constexpr int kNewestSchema = 7;
 
 TEXTMETRICW MetricsOf(CDC* dc, const LOGFONTW& description)
 {
-    CFont font;
-    CDrawText::CreateDrawFont(dc, &font, description);
-    CFont* old = dc->SelectObject(&font);
+    CDrawFontScope font(dc, description);
     TEXTMETRICW tm;
     dc->GetTextMetrics(&tm);
-    dc->SelectObject(old);
-    CDrawText::DeleteDrawFont(&font);
     return tm;
 }
 
@@ -148,6 +144,22 @@ void CDrawText::CreateDrawFont(CDC* dc, CFont* font, LOGFONTW description)
     font->CreateFontIndirectW(&description);
 }
 
+CDrawFontScope::CDrawFontScope(CDC* dc, const LOGFONTW& description) : m_dc(dc)
+{
+    if (!m_dc)
+        return;
+    CDrawText::CreateDrawFont(m_dc, &m_font, description);
+    m_old = m_dc->SelectObject(&m_font);
+}
+
+CDrawFontScope::~CDrawFontScope()
+{
+    if (!m_dc)
+        return;
+    m_dc->SelectObject(m_old);
+    CDrawText::DeleteDrawFont(&m_font);
+}
+
 void CDrawText::DeleteDrawFont(CFont* font)
 {
     font->DeleteObject();
@@ -167,46 +179,43 @@ CTextLayout CDrawText::LayoutText(CDC* dc, const LOGFONTW& description, const CS
     LOGFONTW reference = description;
     reference.lfHeight = kReferenceHeight;
     reference.lfWidth = 0;
-    CFont referenceFont;
-    CreateDrawFont(dc, &referenceFont, reference);
-    CFont* old = dc->SelectObject(&referenceFont);
-    TEXTMETRICW tm;
-    dc->GetTextMetrics(&tm);
-    const double sx = tm.tmAveCharWidth != 0 ? double(average) / tm.tmAveCharWidth : 1.0;
-    const double sy = double(description.lfHeight) / kReferenceHeight;
-    layout.lineHeight = SaturateInt(std::fabs(tm.tmHeight * sy));
+    {
+        CDrawFontScope referenceFont(dc, reference);
+        TEXTMETRICW tm;
+        dc->GetTextMetrics(&tm);
+        const double sx = tm.tmAveCharWidth != 0 ? double(average) / tm.tmAveCharWidth : 1.0;
+        const double sy = double(description.lfHeight) / kReferenceHeight;
+        layout.lineHeight = SaturateInt(std::fabs(tm.tmHeight * sy));
 
-    qint64 x = 0;
-    qint64 y = 0;
-    qint64 width = 0;
-    qint64 height = layout.lineHeight;
-    int line = 0;
-    layout.chars.reserve(size_t(text.size()));
-    for (QChar c : text) {
-        if (c == u'\r') {
-            x = 0;
-            layout.chars.emplace_back(0, SaturateInt(y), 0, line);
-        } else if (c == u'\n') {
-            ++line;
-            x = 0;
-            y += layout.lineHeight;
-            height += layout.lineHeight;
-            layout.chars.emplace_back(0, SaturateInt(y), 0, line);
-        } else {
-            CSize extent;
-            dc->GetTextExtentPoint32W(CString(c), 1, &extent);
-            const int w = SaturateInt(extent.cx * sx);
-            layout.chars.emplace_back(SaturateInt(x), SaturateInt(y), w, line);
-            x += w + kCharSpacing;
+        qint64 x = 0;
+        qint64 y = 0;
+        qint64 width = 0;
+        qint64 height = layout.lineHeight;
+        int line = 0;
+        layout.chars.reserve(size_t(text.size()));
+        for (QChar c : text) {
+            if (c == u'\r') {
+                x = 0;
+                layout.chars.emplace_back(0, SaturateInt(y), 0, line);
+            } else if (c == u'\n') {
+                ++line;
+                x = 0;
+                y += layout.lineHeight;
+                height += layout.lineHeight;
+                layout.chars.emplace_back(0, SaturateInt(y), 0, line);
+            } else {
+                CSize extent;
+                dc->GetTextExtentPoint32W(CString(c), 1, &extent);
+                const int w = SaturateInt(extent.cx * sx);
+                layout.chars.emplace_back(SaturateInt(x), SaturateInt(y), w, line);
+                x += w + kCharSpacing;
+            }
+            width = std::max(width, x);
         }
-        width = std::max(width, x);
+        layout.width = SaturateInt(width);
+        layout.height = SaturateInt(height);
+        layout.lineCount = line + 1;
     }
-    layout.width = SaturateInt(width);
-    layout.height = SaturateInt(height);
-    layout.lineCount = line + 1;
-
-    dc->SelectObject(old);
-    DeleteDrawFont(&referenceFont);
     dc->SetViewportExt(oldViewport);
     return layout;
 }
@@ -277,21 +286,19 @@ void CDrawText::Draw(CDC* dc, int labelIndex)
             c.x = SaturateInt(c.x + qint64(SaturateInt((boxWidth - lineWidths[size_t(c.m_line)] * sx) * share)));
     }
 
-    CFont font;
-    CreateDrawFont(dc, &font, drawFont);
-    CFont* oldFont = dc->SelectObject(&font);
-    const COLORREF oldColour = dc->SetTextColor(m_textColor);
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text[i];
-        if (c == u'\r' || c == u'\n')
-            continue;
-        const CTextCharPoint& at = layout.chars[size_t(i)];
-        dc->ExtTextOut(SaturateInt(qint64(m_position.left) + at.x), SaturateInt(qint64(m_position.top) + at.y),
-                       ETO_IGNORELANGUAGE, nullptr, CString(c));
+    {
+        CDrawFontScope font(dc, drawFont);
+        const COLORREF oldColour = dc->SetTextColor(m_textColor);
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            const QChar c = text[i];
+            if (c == u'\r' || c == u'\n')
+                continue;
+            const CTextCharPoint& at = layout.chars[size_t(i)];
+            dc->ExtTextOut(SaturateInt(qint64(m_position.left) + at.x), SaturateInt(qint64(m_position.top) + at.y),
+                           ETO_IGNORELANGUAGE, nullptr, CString(c));
+        }
+        dc->SetTextColor(oldColour);
     }
-    dc->SetTextColor(oldColour);
-    dc->SelectObject(oldFont);
-    DeleteDrawFont(&font);
 
     DrawBindingMarker(dc);
 }

@@ -100,3 +100,19 @@ protected:
     CContentBlock m_content;
     CDrawViewBase* m_pView = nullptr;
 };
+
+// A font made from a description by CreateDrawFont and selected into a DC for the life of the
+// scope; the previous font comes back and the font is freed when the scope ends.
+class CDrawFontScope {
+public:
+    CDrawFontScope(CDC* dc, const LOGFONTW& description);
+    ~CDrawFontScope();
+    CDrawFontScope(const CDrawFontScope&) = delete;
+    CDrawFontScope& operator=(const CDrawFontScope&) = delete;
+
+private:
+    CDC* m_dc;
+    CFont m_font;
+    CFont* m_old = nullptr;
+};
+

@@ -22,31 +22,6 @@ constexpr float kMaxModuleWidth = 1.0f;
 constexpr float kMaxBarHeight = 100.0f;
 constexpr int kNewestSchema = 2;
 
-// Selects a font made from the object's description for the lifetime of the guard.
-class DrawFontScope {
-public:
-    DrawFontScope(CDC* dc, const LOGFONTW& description) : m_dc(dc)
-    {
-        if (!m_dc)
-            return;
-        CDrawText::CreateDrawFont(m_dc, &m_font, description);
-        m_old = m_dc->SelectObject(&m_font);
-    }
-    ~DrawFontScope()
-    {
-        if (!m_dc)
-            return;
-        m_dc->SelectObject(m_old);
-        CDrawText::DeleteDrawFont(&m_font);
-    }
-    DrawFontScope(const DrawFontScope&) = delete;
-    DrawFontScope& operator=(const DrawFontScope&) = delete;
-
-private:
-    CDC* m_dc;
-    CFont m_font;
-    CFont* m_old = nullptr;
-};
 
 }  // namespace
 
@@ -85,7 +60,7 @@ void CDrawBarcode::FitToText(CDC* dc, CRect* rect, const CString& text)
 {
     if (!m_pBarcode)
         return;
-    DrawFontScope font(dc, m_logfont);
+    CDrawFontScope font(dc, m_logfont);
     m_pBarcode->SetText(dc, text, rect, kRatio);
 }
 
@@ -99,7 +74,7 @@ void CDrawBarcode::Draw(CDC* dc, int labelIndex)
     if (!dc || !m_pBarcode)
         return;
     {
-        DrawFontScope font(dc, m_logfont);
+        CDrawFontScope font(dc, m_logfont);
         UpdateBarcode(dc, GetDrawString(dc, labelIndex));
         m_pBarcode->Draw(dc, m_position);
     }
@@ -120,7 +95,7 @@ void CDrawBarcode::DragHandle(int n, CPoint point, CDrawViewBase* view)
     const qint64 oldWidth = qint64(old.right) - old.left;
     const qint64 oldHeight = qint64(old.bottom) - old.top;
 
-    DrawFontScope font(dc.get(), m_logfont);
+    CDrawFontScope font(dc.get(), m_logfont);
     // The human-readable line is measured at 100 % zoom, as the symbol measures it.
     const CSize viewport = dc->GetViewportExt();
     const int dpi = dc->GetDeviceCaps(LOGPIXELSX);
