@@ -52,14 +52,6 @@ std::vector<CDrawTool*>& Tools()
     return tools;
 }
 
-QCursor ResourceCursor(UINT id, Qt::CursorShape fallback)
-{
-    const CCursorResource c = CResourceModule::Get().LoadCursor(id);
-    if (c.image.isNull())
-        return QCursor(fallback);
-    return QCursor(QPixmap::fromImage(c.image), c.hotSpot.x(), c.hotSpot.y());
-}
-
 CRect Normalized(CPoint a, CPoint b)
 {
     CRect r(a, b);
@@ -68,6 +60,14 @@ CRect Normalized(CPoint a, CPoint b)
 }
 
 }  // namespace
+
+QCursor ResourceCursor(UINT id, Qt::CursorShape fallback)
+{
+    const CCursorResource c = CResourceModule::Get().LoadCursor(id);
+    if (c.image.isNull())
+        return QCursor(fallback);
+    return QCursor(QPixmap::fromImage(c.image), c.hotSpot.x(), c.hotSpot.y());
+}
 
 // One tool per shape, made at start-up.
 static CSelectTool selectTool;

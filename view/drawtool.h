@@ -6,6 +6,8 @@
 #include "framework/geometry.h"
 #include "framework/types.h"
 
+#include <QCursor>
+
 #include <functional>
 
 class CDrawObj;
@@ -29,6 +31,10 @@ enum DrawShape {
     kShapePolygon = 7,
     kShapePicture = 8,
 };
+
+// A cursor of the resource module with its hot spot, or the fallback shape when the module
+// lacks it.
+QCursor ResourceCursor(UINT id, Qt::CursorShape fallback);
 
 enum SelectMode { kSelectNone = 0, kSelectNet = 1, kSelectMove = 2, kSelectSize = 3 };
 

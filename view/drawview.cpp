@@ -118,10 +118,7 @@ CDrawView::CDrawView(QWidget* parent) : QAbstractScrollArea(parent)
     SetFaceName(hf, QStringLiteral("Times New Roman"));
     m_horzRulerFont.CreateFontIndirectW(&hf);
 
-    const CCursorResource drop = CResourceModule::Get().LoadCursor(kDropCursor);
-    m_dropCursor = drop.image.isNull() ? QCursor(Qt::DragCopyCursor)
-                                       : QCursor(QPixmap::fromImage(drop.image), drop.hotSpot.x(),
-                                                 drop.hotSpot.y());
+    m_dropCursor = ResourceCursor(kDropCursor, Qt::DragCopyCursor);
     viewport()->setMouseTracking(true);
     viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
     viewport()->setCursor(Qt::ArrowCursor);

@@ -5,6 +5,7 @@
 #include "objects/drawtext.h"
 #include "symbology/drawbarcode.h"
 #include "view/compitem.h"
+#include "view/drawtool.h"
 #include "view/drawview.h"
 
 #include <QApplication>
@@ -18,7 +19,7 @@ namespace {
 
 constexpr UINT kBarIcons = 156;
 constexpr int kEntryImage = 2;
-constexpr int kDropCursor = 154;
+constexpr UINT kDropCursor = 154;
 
 CString String(UINT id)
 {
@@ -163,13 +164,9 @@ void CWorkSpaceBase::SetDragCursor(DragCursor cursor)
     case DragCursor::NoDrop:
         QApplication::changeOverrideCursor(Qt::ForbiddenCursor);
         break;
-    case DragCursor::Drop: {
-        const CCursorResource c = CResourceModule::Get().LoadCursor(kDropCursor);
-        QApplication::changeOverrideCursor(
-            c.image.isNull() ? QCursor(Qt::DragCopyCursor)
-                             : QCursor(QPixmap::fromImage(c.image), c.hotSpot.x(), c.hotSpot.y()));
+    case DragCursor::Drop:
+        QApplication::changeOverrideCursor(ResourceCursor(kDropCursor, Qt::DragCopyCursor));
         break;
-    }
     }
 }
 
