@@ -33,6 +33,15 @@ QIcon IconOf(const std::vector<QImage>& images, int index)
     return QIcon(QPixmap::fromImage(images[std::size_t(index)]));
 }
 
+// The bars' own icons: pictures of one magenta-keyed bitmap, cut once by the resource manager.
+QIcon BarIcon(int index)
+{
+    CResourceManager* manager = CResourceManager::GetInstance();
+    manager->LoadImages(kBarIcons);
+    const QImage picture = manager->GetImage(kBarIcons, index);
+    return picture.isNull() ? QIcon() : QIcon(QPixmap::fromImage(picture));
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -65,9 +74,7 @@ void CWorkSpaceBase::BuildPalette(UINT bitmap, UINT rootString, UINT groupString
 {
     // The palette bitmaps are drawn on black, the bar icons on magenta.
     m_images = CResourceManager::SplitStrip(CResourceModule::Get().LoadBitmap(bitmap), 16, qRgb(0, 0, 0));
-    const auto barIcons = CResourceManager::SplitStrip(CResourceModule::Get().LoadBitmap(kBarIcons), 16,
-                                                       qRgb(255, 0, 255));
-    setWindowIcon(IconOf(barIcons, barIcon));
+    setWindowIcon(BarIcon(barIcon));
 
     m_root = new QTreeWidgetItem(m_tree, QStringList(String(rootString)));
     m_group = new QTreeWidgetItem(m_root, QStringList(String(groupString)));
@@ -299,9 +306,7 @@ CObjectsWorkSpaceBar::CObjectsWorkSpaceBar(QWidget* parent) : QDockWidget(parent
     m_tree->setObjectName(QStringLiteral("2001"));
     m_tree->setHeaderHidden(true);
     setWidget(m_tree);
-    const auto barIcons = CResourceManager::SplitStrip(CResourceModule::Get().LoadBitmap(kBarIcons), 16,
-                                                       qRgb(255, 0, 255));
-    setWindowIcon(IconOf(barIcons, 2));
+    setWindowIcon(BarIcon(2));
     connect(m_tree, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* item) {
         if (CDrawView* view = m_view ? m_view() : nullptr)
             view->OnObjectTreeSelChanged(item);
