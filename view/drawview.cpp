@@ -1251,11 +1251,15 @@ void CDrawView::OnDropComponent(QPoint screen, CCompItem* item)
 
 void CDrawView::CentreSelectionOn(CPoint logical)
 {
-    for (CDrawObj* obj : m_selection) {
-        const LONG w = obj->m_position.Width(), h = obj->m_position.Height();
-        const LONG left = logical.x - w / 2, top = logical.y - h / 2;
-        obj->m_position = CRect(left, top, left + w, top + h);
-    }
+    for (CDrawObj* obj : m_selection)
+        CentreOn(obj, logical);
+}
+
+void CDrawView::CentreOn(CDrawObj* obj, CPoint logical)
+{
+    const LONG w = obj->m_position.Width(), h = obj->m_position.Height();
+    const LONG left = logical.x - w / 2, top = logical.y - h / 2;
+    obj->m_position = CRect(left, top, left + w, top + h);
 }
 
 void CDrawView::CreateFromComponent(CPoint logical, CCompItem* item)
@@ -1266,9 +1270,7 @@ void CDrawView::CreateFromComponent(CPoint logical, CCompItem* item)
     if (CDrawObj* obj = item->CreateDrawObj(this)) {
         obj->m_pDocument = GetDocument();
         obj->AssignDefaultName(this);
-        const LONG w = obj->m_position.Width(), h = obj->m_position.Height();
-        const LONG left = logical.x - w / 2, top = logical.y - h / 2;
-        obj->m_position = CRect(left, top, left + w, top + h);
+        CentreOn(obj, logical);
         AddObject(obj);
         Select(obj, TRUE);
         InvalidateSelection();

@@ -195,6 +195,7 @@ private:
     QTreeWidgetItem* FindTreeItem(QTreeWidget* tree, CDrawObj* obj, QTreeWidgetItem** group) const;
     void CreateFromComponent(CPoint logical, CCompItem* item);
     void CentreSelectionOn(CPoint logical);
+    static void CentreOn(CDrawObj* obj, CPoint logical);
     void RefreshTreeNames();
     static UINT FlagsOf(const QMouseEvent* event);
 
