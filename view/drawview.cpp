@@ -65,6 +65,13 @@ CString String(UINT id)
     return CResourceModule::Get().LoadString(id);
 }
 
+// The entry of a command table (command id, value) for id, or null.
+const std::pair<UINT, int>* FindCommand(const std::vector<std::pair<UINT, int>>& table, UINT id)
+{
+    const auto it = std::find_if(table.begin(), table.end(), [id](const auto& e) { return e.first == id; });
+    return it == table.end() ? nullptr : &*it;
+}
+
 CDrawObj* ObjectOf(const QTreeWidgetItem* item)
 {
     return item ? reinterpret_cast<CDrawObj*>(item->data(0, Qt::UserRole).value<quintptr>())
@@ -128,20 +135,18 @@ CDrawView::CDrawView(QWidget* parent) : QAbstractScrollArea(parent)
     setObjectName(QStringLiteral("CDrawView"));
 
     // Commands of the drawing tools and of the symbology of the next barcode.
-    for (const auto& [id, shape] : ShapeCommands()) {
-        OnCommand(id, [this, id = id] { OnToolCommand(id); });
-        OnUpdateCommandUI(id, [shape = shape](CCmdUI* ui) {
-            ui->Enable();
-            ui->SetRadio(CDrawTool::c_drawShape == shape);
-        });
-    }
-    for (const auto& [id, symbology] : SymbologyCommands()) {
-        OnCommand(id, [this, id = id] { OnToolCommand(id); });
-        OnUpdateCommandUI(id, [this, symbology = symbology](CCmdUI* ui) {
-            ui->Enable();
-            ui->SetRadio(m_nSymbology == symbology);
-        });
-    }
+    const auto updateTool = [this](CCmdUI* ui) {
+        BOOL enabled = FALSE, radio = FALSE;
+        GetToolCommandState(ui->m_nID, &enabled, &radio);
+        ui->Enable(enabled);
+        ui->SetRadio(radio);
+    };
+    for (const auto* table : {&ShapeCommands(), &SymbologyCommands()})
+        for (const auto& entry : *table) {
+            const UINT id = entry.first;
+            OnCommand(id, [this, id] { OnToolCommand(id); });
+            OnUpdateCommandUI(id, updateTool);
+        }
     OnCommand(kCmdCancel, [this] { OnCancel(); });
     OnCommand(kCmdProperties, [this] { OnEditProperties(); });
     OnUpdateCommandUI(kCmdProperties, [this](CCmdUI* ui) { ui->Enable(CanEditProperties()); });
@@ -1167,37 +1172,29 @@ const std::vector<std::pair<UINT, int>>& CDrawView::SymbologyCommands()
 
 BOOL CDrawView::OnToolCommand(UINT id)
 {
-    for (const auto& [command, shape] : ShapeCommands()) {
-        if (command == id) {
-            CDrawTool::c_drawShape = shape;
-            return TRUE;
-        }
+    if (const auto* shape = FindCommand(ShapeCommands(), id)) {
+        CDrawTool::c_drawShape = shape->second;
+        return TRUE;
     }
-    for (const auto& [command, symbology] : SymbologyCommands()) {
-        if (command == id) {
-            m_nSymbology = symbology;
-            CDrawTool::c_drawShape = kShapeBarcode;
-            return TRUE;
-        }
+    if (const auto* symbology = FindCommand(SymbologyCommands(), id)) {
+        m_nSymbology = symbology->second;
+        CDrawTool::c_drawShape = kShapeBarcode;
+        return TRUE;
     }
     return FALSE;
 }
 
 BOOL CDrawView::GetToolCommandState(UINT id, BOOL* enabled, BOOL* radio) const
 {
-    for (const auto& [command, shape] : ShapeCommands()) {
-        if (command == id) {
-            *enabled = TRUE;
-            *radio = CDrawTool::c_drawShape == shape;
-            return TRUE;
-        }
+    if (const auto* shape = FindCommand(ShapeCommands(), id)) {
+        *enabled = TRUE;
+        *radio = CDrawTool::c_drawShape == shape->second;
+        return TRUE;
     }
-    for (const auto& [command, symbology] : SymbologyCommands()) {
-        if (command == id) {
-            *enabled = TRUE;
-            *radio = m_nSymbology == symbology;
-            return TRUE;
-        }
+    if (const auto* symbology = FindCommand(SymbologyCommands(), id)) {
+        *enabled = TRUE;
+        *radio = m_nSymbology == symbology->second;
+        return TRUE;
     }
     return FALSE;
 }
