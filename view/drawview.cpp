@@ -893,28 +893,25 @@ void CDrawView::FillTrees()
         if (!icon.isNull())
             m_pDatabaseRoot->setIcon(0, QIcon(QPixmap::fromImage(icon)));
     }
-    if (m_pObjectTree) {
-        UpdateGroupCaption(m_pObjectTree, m_pTextGroup, String(kStrTextGroup));
-        UpdateGroupCaption(m_pObjectTree, m_pBarcodeGroup, String(kStrBarcodeGroup));
-    }
+    UpdateGroupCaption(m_pTextGroup);
+    UpdateGroupCaption(m_pBarcodeGroup);
 }
 
-void CDrawView::UpdateGroupCaption(QTreeWidget*, QTreeWidgetItem* group, const CString& caption)
+void CDrawView::UpdateGroupCaption(QTreeWidgetItem* group)
 {
-    if (group)
-        group->setText(0, QStringLiteral("%1 (%2)").arg(caption).arg(group->childCount()));
+    if (!group)
+        return;
+    const CString caption = String(group == m_pBarcodeGroup ? kStrBarcodeGroup : kStrTextGroup);
+    group->setText(0, QStringLiteral("%1 (%2)").arg(caption).arg(group->childCount()));
 }
 
 void CDrawView::FillObjectTree(CDrawObj* obj)
 {
     QTreeWidgetItem* group = nullptr;
-    UINT caption = 0;
     if (IsCodeObject(obj)) {
         group = m_pBarcodeGroup;
-        caption = kStrBarcodeGroup;
     } else if (IsTextObject(obj)) {
         group = m_pTextGroup;
-        caption = kStrTextGroup;
     } else {
         // Shapes, polygons, pictures and embedded objects are not listed; they are selected.
         Select(obj, TRUE);
@@ -926,7 +923,7 @@ void CDrawView::FillObjectTree(CDrawObj* obj)
     item->setData(0, Qt::UserRole, QVariant::fromValue(reinterpret_cast<quintptr>(obj)));
     const QSignalBlocker block(m_pObjectTree);
     m_pObjectTree->setCurrentItem(item);
-    UpdateGroupCaption(m_pObjectTree, group, String(caption));
+    UpdateGroupCaption(group);
 }
 
 void CDrawView::ShowOpenedObjects()
@@ -965,7 +962,7 @@ void CDrawView::RemoveFromTree(QTreeWidget* tree, CDrawObj* obj)
     if (!item)
         return;
     delete item;
-    UpdateGroupCaption(tree, group, String(group == m_pBarcodeGroup ? kStrBarcodeGroup : kStrTextGroup));
+    UpdateGroupCaption(group);
 }
 
 void CDrawView::SelectTreeItem(QTreeWidget* tree, CDrawObj* obj)

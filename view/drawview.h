@@ -125,7 +125,6 @@ public:
     void ShowOpenedObjects();
     void RemoveFromTree(QTreeWidget* tree, CDrawObj* obj);
     void SelectTreeItem(QTreeWidget* tree, CDrawObj* obj);
-    void UpdateGroupCaption(QTreeWidget* tree, QTreeWidgetItem* group, const CString& caption);
     QTreeWidget* ObjectTree() const { return m_pObjectTree; }
     QTreeWidgetItem* TextGroup() const { return m_pTextGroup; }
     QTreeWidgetItem* BarcodeGroup() const { return m_pBarcodeGroup; }
@@ -197,6 +196,8 @@ private:
     void CentreSelectionOn(CPoint logical);
     static void CentreOn(CDrawObj* obj, CPoint logical);
     void RefreshTreeNames();
+    // "Caption (count)" for the text or the barcode group.
+    void UpdateGroupCaption(QTreeWidgetItem* group);
     static UINT FlagsOf(const QMouseEvent* event);
 
     std::vector<CDrawObj*> m_selection;
