@@ -855,8 +855,8 @@ void CDrawView::ShowRulerMarks(const CRect& horizontal, const CRect& vertical)
         return;
     InvalidateClient(m_shownH);
     InvalidateClient(m_shownV);
-    m_markH = m_shownH = horizontal;
-    m_markV = m_shownV = vertical;
+    m_shownH = horizontal;
+    m_shownV = vertical;
     InvalidateClient(m_shownH);
     InvalidateClient(m_shownV);
 }

@@ -209,8 +209,7 @@ private:
     BOOL m_bCapture = FALSE;
     CRect m_focusRect;
     BOOL m_bFocusShown = FALSE;
-    CRect m_markH, m_markV;  // the marks kept
-    CRect m_shownH, m_shownV;  // the marks drawn
+    CRect m_shownH, m_shownV;  // the ruler marks drawn
     BOOL m_bDropping = FALSE;
     BOOL m_bDropWasModified = FALSE;
     BOOL m_bCentrePending = TRUE;

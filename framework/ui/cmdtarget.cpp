@@ -8,7 +8,6 @@ CCmdUI::CCmdUI(UINT id, QAction* action, QMenu* menu) : m_nID(id), m_action(acti
 
 void CCmdUI::Enable(BOOL on)
 {
-    m_enableChanged = true;
     if (m_action)
         m_action->setEnabled(on != FALSE);
 }

@@ -41,12 +41,10 @@ public:
     void RemoveFromMenu();
 
     QAction* Action() const { return m_action; }
-    bool EnableChanged() const { return m_enableChanged; }
 
 private:
     QAction* m_action;
     QMenu* m_menu;
-    bool m_enableChanged = false;
 };
 
 class CCmdTarget
