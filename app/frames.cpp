@@ -31,15 +31,6 @@ QPointer<CMainFrame>& TheMainFrame()
     return frame;
 }
 
-QDockWidget* MakeBar(QMainWindow* owner, UINT id, UINT captionId, QWidget* content)
-{
-    auto* bar = new QDockWidget(ShellRes::String(captionId), owner);
-    bar->setObjectName(QString::number(id));
-    bar->setAllowedAreas(Qt::AllDockWidgetAreas);
-    bar->setWidget(content);
-    return bar;
-}
-
 QDockWidget* DressBar(QDockWidget* bar, UINT id, UINT captionId)
 {
     bar->setWindowTitle(ShellRes::String(captionId));
@@ -90,16 +81,14 @@ CSplitFrame::CSplitFrame(QWidget* parent) : QMainWindow(parent)
 
     // The objects bar selects in the view of this frame; the view fills both trees.
     auto* objectsBar = new CObjectsWorkSpaceBar(this);
-    objectsBar->setObjectName(QString::number(kViewObjectsBar));
-    objectsBar->setWindowTitle(ShellRes::String(kStrObjectsBar));
-    objectsBar->setAllowedAreas(Qt::AllDockWidgetAreas);
     objectsBar->m_view = [this] { return GetActiveDrawView(); };
-    m_objectsBar = objectsBar;
+    m_objectsBar = DressBar(objectsBar, kViewObjectsBar, kStrObjectsBar);
     m_objectTree = objectsBar->Tree();
     m_databaseTree = MakeTree(this);
     view->SetTrees(m_objectTree, m_databaseTree);
     view->FillTrees();
-    m_databaseBar = MakeBar(this, kViewDatabaseBar, kStrDatabaseBar, m_databaseTree);
+    m_databaseBar = DressBar(new QDockWidget(this), kViewDatabaseBar, kStrDatabaseBar);
+    m_databaseBar->setWidget(m_databaseTree);
     addDockWidget(Qt::RightDockWidgetArea, m_objectsBar);
     addDockWidget(Qt::RightDockWidgetArea, m_databaseBar);
     tabifyDockWidget(m_objectsBar, m_databaseBar);
