@@ -394,15 +394,38 @@ CDrawView* CDrawApp::GetActiveDrawView() const
     return child ? child->GetActiveDrawView() : nullptr;
 }
 
-CSplitFrame* CDrawApp::CreateFrame(CDrawDoc* doc, QMdiSubWindow** subOut)
+std::unique_ptr<CDrawApp::DocEntry> CDrawApp::MakeEntry(bool withFrame)
 {
-    auto* frame = new CSplitFrame;
-    if (CDrawView* view = frame->GetActiveDrawView()) {
-        view->AttachDocument(doc);
-        view->ShowOpenedObjects();
+    auto entry = std::make_unique<DocEntry>();
+    entry->doc = std::make_unique<CDrawDoc>();
+    CDrawDoc* doc = entry->doc.get();
+    entry->target = std::make_unique<CDocTarget>(this, doc);
+    if (withFrame) {
+        auto* frame = new CSplitFrame;
+        if (CDrawView* view = frame->GetActiveDrawView()) {
+            view->AttachDocument(doc);
+            view->ShowOpenedObjects();
+        }
+        frame->m_pDocumentTarget = entry->target.get();
+        entry->frame = frame;
+        entry->sub = m_mainFrame ? m_mainFrame->AddChild(frame) : nullptr;
     }
-    *subOut = m_mainFrame ? m_mainFrame->AddChild(frame) : nullptr;
-    return frame;
+    return entry;
+}
+
+void CDrawApp::ShowDocument(CDrawDoc* doc)
+{
+    DocEntry* e = Entry(doc);
+    if (e->frame)
+        e->frame->m_canClose = [this, doc] { return SaveModified(doc) == TRUE; };
+    if (e->sub) {
+        connect(e->sub, &QObject::destroyed, this, [this, doc] { DiscardEntry(doc); });
+        e->sub->setWindowTitle(doc->GetTitle());
+        m_mainFrame->ActivateChild(e->sub);
+    }
+    UpdateTitle();
+    if (m_mainFrame)
+        m_router->Execute(kFitLabel);
 }
 
 CString CDrawApp::NextUntitledName()
@@ -415,14 +438,8 @@ CString CDrawApp::NextUntitledName()
 
 CDrawDoc* CDrawApp::NewDocument()
 {
-    auto entry = std::make_unique<DocEntry>();
-    entry->doc = std::make_unique<CDrawDoc>();
+    auto entry = MakeEntry(true);
     CDrawDoc* doc = entry->doc.get();
-    entry->target = std::make_unique<CDocTarget>(this, doc);
-    QMdiSubWindow* sub = nullptr;
-    entry->frame = CreateFrame(doc, &sub);
-    entry->sub = sub;
-    entry->frame->m_pDocumentTarget = entry->target.get();
 
     // A label designed anew goes through the wizard; one that is being opened does not.
     if (m_mainFrame && !m_mainFrame->m_bOpenFlag) {
@@ -436,15 +453,7 @@ CDrawDoc* CDrawApp::NewDocument()
         return nullptr;
     }
     doc->SetTitle(NextUntitledName());
-    DocEntry* e = Entry(doc);
-    e->frame->m_canClose = [this, doc] { return SaveModified(doc) == TRUE; };
-    if (e->sub) {
-        connect(e->sub, &QObject::destroyed, this, [this, doc] { DiscardEntry(doc); });
-        e->sub->setWindowTitle(doc->GetTitle());
-        m_mainFrame->ActivateChild(e->sub);
-    }
-    UpdateTitle();
-    m_router->Execute(kFitLabel);
+    ShowDocument(doc);
     return doc;
 }
 
@@ -460,16 +469,8 @@ CDrawDoc* CDrawApp::OpenDocumentFile(const CString& path, bool quiet)
             return e->doc.get();
         }
 
-    auto entry = std::make_unique<DocEntry>();
-    entry->doc = std::make_unique<CDrawDoc>();
+    auto entry = MakeEntry(m_mainFrame != nullptr);
     CDrawDoc* doc = entry->doc.get();
-    entry->target = std::make_unique<CDocTarget>(this, doc);
-    QMdiSubWindow* sub = nullptr;
-    if (m_mainFrame) {
-        entry->frame = CreateFrame(doc, &sub);
-        entry->sub = sub;
-        entry->frame->m_pDocumentTarget = entry->target.get();
-    }
     m_docs.push_back(std::move(entry));
 
     if (!doc->OnOpenDocument(wanted)) {
@@ -488,17 +489,7 @@ CDrawDoc* CDrawApp::OpenDocumentFile(const CString& path, bool quiet)
     }
     if (m_settings)
         m_settings->AddRecentFile(wanted);
-    DocEntry* e = Entry(doc);
-    if (e->frame)
-        e->frame->m_canClose = [this, doc] { return SaveModified(doc) == TRUE; };
-    if (e->sub) {
-        connect(e->sub, &QObject::destroyed, this, [this, doc] { DiscardEntry(doc); });
-        e->sub->setWindowTitle(doc->GetTitle());
-        m_mainFrame->ActivateChild(e->sub);
-    }
-    UpdateTitle();
-    if (m_mainFrame)
-        m_router->Execute(kFitLabel);
+    ShowDocument(doc);
     return doc;
 }
 

@@ -97,7 +97,11 @@ public:
 
 private:
     struct DocEntry;
-    CSplitFrame* CreateFrame(CDrawDoc* doc, QMdiSubWindow** subOut);
+    // A new document with its command target and, when withFrame, its child frame (placed in
+    // the main frame when there is one).
+    std::unique_ptr<DocEntry> MakeEntry(bool withFrame);
+    // Hooks a document that made it up to its window, shows it and fits its label.
+    void ShowDocument(CDrawDoc* doc);
     void DiscardEntry(CDrawDoc* doc);
     DocEntry* Entry(const CDrawDoc* doc) const;
     void UpdateTitle();
