@@ -221,6 +221,7 @@ BOOL CDrawApp::InitInstance(const CCommandLineInfo& info, const StartOptions& op
     if (!resources.IsLoaded())
         resources.Load(info.m_strResources, info.m_strLanguage);
     AfxSetStringLoader([](UINT id) { return CResourceModule::Get().LoadString(id); });
+    m_captionFilter = CButtonCaptionFilter::Install(AfxLoadString);
     const CString appName = resources.LoadString(57344);
     QApplication::setApplicationDisplayName(appName.isEmpty() ? QStringLiteral("Quillbar") : appName);
 
@@ -231,7 +232,6 @@ BOOL CDrawApp::InitInstance(const CCommandLineInfo& info, const StartOptions& op
     if (info.m_nShellCommand == CCommandLineInfo::FilePrint || info.m_nShellCommand == CCommandLineInfo::FilePrintTo) {
         // Printing from the command line needs no window.
         m_printOnly = TRUE;
-        m_captionFilter = CButtonCaptionFilter::Install([](UINT id) { return CResourceModule::Get().LoadString(id); });
         return ProcessShellCommand(info);
     }
 
@@ -261,8 +261,6 @@ BOOL CDrawApp::InitInstance(const CCommandLineInfo& info, const StartOptions& op
         CWelcomeDlg welcome;
         welcome.exec();
     }
-
-    m_captionFilter = CButtonCaptionFilter::Install([](UINT id) { return CResourceModule::Get().LoadString(id); });
 
     if (!options.instanceName.isEmpty()) {
         m_channel = new CInstanceChannel(this);
