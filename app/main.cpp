@@ -1,7 +1,6 @@
 #include "app/commandline.h"
 #include "app/drawapp.h"
 #include "app/singleinstance.h"
-#include "framework/resourcemodule.h"
 #include "framework/settings.h"
 
 #include <QApplication>
@@ -34,9 +33,7 @@ int main(int argc, char** argv)
         }
     }
 
-    CResourceModule::Get().Load(info.m_strResources.isEmpty() ? CResourceModule::LocateModule(app.arguments())
-                                                              : info.m_strResources,
-                                info.m_strLanguage);
+    // The resource module is loaded by the start-up sequence, from --resources or its usual place.
     CDrawApp drawApp;
     CDrawApp::StartOptions options;
     options.instanceName = instanceName;
