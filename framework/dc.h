@@ -181,6 +181,8 @@ protected:
     const State& CurrentState() const { return m_s; }
     // Changes whenever the clip region may have changed.
     unsigned ClipGeneration() const { return m_clipGeneration; }
+    // A logical rectangle in device pixels, normalised.
+    QRect ToDeviceRect(const CRect& logical) const;
 
     // Back end: the size in pixels of the drawing surface and the device capabilities.
     virtual CSize SurfaceSize() const = 0;
@@ -205,7 +207,6 @@ protected:
 
 private:
     int ClipKind() const;
-    QRect ToDeviceRect(const CRect& logical) const;
     void ClipChanged() { ++m_clipGeneration; }
 
     State m_s;

@@ -60,12 +60,11 @@ private:
         QColor colour;
     };
 
-    void Init(bool printing);
+    void Init();
     bool Ready();
     const RealFont& Realise();
     double Advance(const RealFont& f, const QString& text) const;
     PenSpec CurrentPen() const;
-    QRect DeviceRect(const CRect& logical) const;
     void StrokeSegment(QPoint a, QPoint b, const PenSpec& pen);
     void StrokePath(const class QPainterPath& path, const PenSpec& pen);
     void FillShape(const class QPainterPath& path);
