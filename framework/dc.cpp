@@ -13,7 +13,7 @@ namespace {
 LONG ScaleRound(std::int64_t v, std::int64_t num, std::int64_t den)
 {
     if (den == 0)
-        return LONG(std::clamp<std::int64_t>(v, INT32_MIN, INT32_MAX));
+        return SaturateInt(v);
     if (den < 0) {
         num = -num;
         den = -den;
@@ -28,6 +28,12 @@ LONG ScaleRound(std::int64_t v, std::int64_t num, std::int64_t den)
     if (q > INT32_MAX)
         return INT32_MAX;
     return LONG(q);
+}
+
+// One coordinate into the other space: (v - fromOrg) * toExt / fromExt + toOrg.
+LONG MapCoordinate(LONG v, LONG fromOrg, LONG fromExt, LONG toOrg, LONG toExt)
+{
+    return SaturateInt(std::int64_t(ScaleRound(std::int64_t(v) - fromOrg, toExt, fromExt)) + toOrg);
 }
 
 }  // namespace
@@ -95,14 +101,10 @@ void CDC::LPtoDP(CPoint* points, int count) const
         return;
     for (int i = 0; i < count; ++i) {
         CPoint& p = points[i];
-        p.x = LONG(std::clamp<std::int64_t>(
-            std::int64_t(ScaleRound(std::int64_t(p.x) - m_s.windowOrg.x, m_s.viewportExt.cx,
-                                    m_s.windowExt.cx)) + m_s.viewportOrg.x,
-            INT32_MIN, INT32_MAX));
-        p.y = LONG(std::clamp<std::int64_t>(
-            std::int64_t(ScaleRound(std::int64_t(p.y) - m_s.windowOrg.y, m_s.viewportExt.cy,
-                                    m_s.windowExt.cy)) + m_s.viewportOrg.y,
-            INT32_MIN, INT32_MAX));
+        p.x = MapCoordinate(p.x, m_s.windowOrg.x, m_s.windowExt.cx, m_s.viewportOrg.x,
+                            m_s.viewportExt.cx);
+        p.y = MapCoordinate(p.y, m_s.windowOrg.y, m_s.windowExt.cy, m_s.viewportOrg.y,
+                            m_s.viewportExt.cy);
     }
 }
 
@@ -112,14 +114,10 @@ void CDC::DPtoLP(CPoint* points, int count) const
         return;
     for (int i = 0; i < count; ++i) {
         CPoint& p = points[i];
-        p.x = LONG(std::clamp<std::int64_t>(
-            std::int64_t(ScaleRound(std::int64_t(p.x) - m_s.viewportOrg.x, m_s.windowExt.cx,
-                                    m_s.viewportExt.cx)) + m_s.windowOrg.x,
-            INT32_MIN, INT32_MAX));
-        p.y = LONG(std::clamp<std::int64_t>(
-            std::int64_t(ScaleRound(std::int64_t(p.y) - m_s.viewportOrg.y, m_s.windowExt.cy,
-                                    m_s.viewportExt.cy)) + m_s.windowOrg.y,
-            INT32_MIN, INT32_MAX));
+        p.x = MapCoordinate(p.x, m_s.viewportOrg.x, m_s.viewportExt.cx, m_s.windowOrg.x,
+                            m_s.windowExt.cx);
+        p.y = MapCoordinate(p.y, m_s.viewportOrg.y, m_s.viewportExt.cy, m_s.windowOrg.y,
+                            m_s.windowExt.cy);
     }
 }
 
