@@ -335,27 +335,36 @@ QRect CDC::ToDeviceRect(const CRect& logical) const
     return QRect(r.left, r.top, r.Width(), r.Height());
 }
 
-int CDC::ClipKind() const
+QRegion CDC::SurfaceRegion() const
 {
     const CSize surface = SurfaceSize();
-    QRegion visible(0, 0, surface.cx, surface.cy);
-    if (m_s.clipped)
-        visible &= m_s.clip;
-    if (visible.isEmpty())
+    return QRegion(0, 0, surface.cx, surface.cy);
+}
+
+QRegion CDC::VisibleRegion() const
+{
+    return m_s.clipped ? SurfaceRegion() & m_s.clip : SurfaceRegion();
+}
+
+int CDC::RegionKind(const QRegion& region)
+{
+    if (region.isEmpty())
         return NULLREGION;
-    return visible.rectCount() == 1 ? SIMPLEREGION : COMPLEXREGION;
+    return region.rectCount() == 1 ? SIMPLEREGION : COMPLEXREGION;
+}
+
+int CDC::SetClip(const QRegion& clip)
+{
+    m_s.clip = clip;
+    m_s.clipped = true;
+    ClipChanged();
+    return RegionKind(VisibleRegion());
 }
 
 int CDC::IntersectClipRect(int l, int t, int r, int b)
 {
-    const CSize surface = SurfaceSize();
-    const QRegion base = m_s.clipped ? m_s.clip : QRegion(0, 0, surface.cx, surface.cy);
-    CRect rc(l, t, r, b);
-    rc.NormalizeRect();
-    m_s.clip = base & QRegion(ToDeviceRect(rc));
-    m_s.clipped = true;
-    ClipChanged();
-    return ClipKind();
+    const QRegion base = m_s.clipped ? m_s.clip : SurfaceRegion();
+    return SetClip(base & QRegion(ToDeviceRect(CRect(l, t, r, b))));
 }
 
 int CDC::IntersectClipRect(const CRect* rect)
@@ -365,14 +374,8 @@ int CDC::IntersectClipRect(const CRect* rect)
 
 int CDC::ExcludeClipRect(int l, int t, int r, int b)
 {
-    const CSize surface = SurfaceSize();
-    const QRegion base = m_s.clipped ? m_s.clip : QRegion(0, 0, surface.cx, surface.cy);
-    CRect rc(l, t, r, b);
-    rc.NormalizeRect();
-    m_s.clip = base - QRegion(ToDeviceRect(rc));
-    m_s.clipped = true;
-    ClipChanged();
-    return ClipKind();
+    const QRegion base = m_s.clipped ? m_s.clip : SurfaceRegion();
+    return SetClip(base - QRegion(ToDeviceRect(CRect(l, t, r, b))));
 }
 
 int CDC::ExcludeClipRect(const CRect* rect)
@@ -384,10 +387,7 @@ int CDC::GetClipBox(CRect* rect) const
 {
     if (!rect)
         return 0;
-    const CSize surface = SurfaceSize();
-    QRegion visible(0, 0, surface.cx, surface.cy);
-    if (m_s.clipped)
-        visible &= m_s.clip;
+    const QRegion visible = VisibleRegion();
     if (visible.isEmpty()) {
         rect->SetRectEmpty();
         return NULLREGION;
@@ -397,7 +397,7 @@ int CDC::GetClipBox(CRect* rect) const
     DPtoLP(&r);
     r.NormalizeRect();
     *rect = r;
-    return visible.rectCount() == 1 ? SIMPLEREGION : COMPLEXREGION;
+    return RegionKind(visible);
 }
 
 int CDC::SelectClipRgn(std::nullptr_t)
@@ -405,7 +405,7 @@ int CDC::SelectClipRgn(std::nullptr_t)
     m_s.clipped = false;
     m_s.clip = QRegion();
     ClipChanged();
-    return ClipKind();
+    return RegionKind(VisibleRegion());
 }
 
 BOOL CDC::Rectangle(int l, int t, int r, int b)

@@ -206,7 +206,12 @@ protected:
                              const int* dx) = 0;
 
 private:
-    int ClipKind() const;
+    QRegion SurfaceRegion() const;
+    // The surface within the clip region, in device pixels.
+    QRegion VisibleRegion() const;
+    static int RegionKind(const QRegion& region);
+    // Makes clip the clip region and answers the kind of the visible region.
+    int SetClip(const QRegion& clip);
     void ClipChanged() { ++m_clipGeneration; }
 
     State m_s;
