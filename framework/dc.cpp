@@ -506,12 +506,6 @@ void CDC::DrawFocusRect(const CRect* rect)
     DrawFocus(r);
 }
 
-COLORREF CDC::SetPixel(int x, int y, COLORREF colour)
-{
-    DrawPixel(CPoint(x, y), colour);
-    return colour;
-}
-
 BOOL CDC::DrawImage(const CRect& rect, const QImage& image)
 {
     if (image.isNull())

@@ -143,7 +143,6 @@ public:
     void FillSolidRect(const CRect* rect, COLORREF colour);
     void InvertRect(const CRect* rect);
     void DrawFocusRect(const CRect* rect);
-    COLORREF SetPixel(int x, int y, COLORREF colour);
     // Stretches a picture into a logical rectangle; a rectangle whose device width or height is
     // negative mirrors the picture that way. FALSE for an empty picture.
     BOOL DrawImage(const CRect& rect, const QImage& image);
@@ -199,7 +198,6 @@ protected:
     virtual void DrawFill(const CRect& r, COLORREF colour) = 0;
     virtual void DrawInvert(const CRect& r) = 0;
     virtual void DrawFocus(const CRect& r) = 0;
-    virtual void DrawPixel(const CPoint& p, COLORREF colour) = 0;
     // The rectangle arrives as the caller gave it, not normalised.
     virtual void DrawPicture(const CRect& r, const QImage& image) = 0;
     virtual void DrawTextRun(int x, int y, UINT options, const CRect* rect, const CString& text,

@@ -508,15 +508,6 @@ void CPainterDC::DrawFocus(const CRect& r)
     m_painter->restore();
 }
 
-void CPainterDC::DrawPixel(const CPoint& p, COLORREF colour)
-{
-    if (!Ready())
-        return;
-    CPoint d = p;
-    LPtoDP(&d);
-    m_painter->fillRect(QRect(d.x, d.y, 1, 1), Colour(colour));
-}
-
 void CPainterDC::DrawPicture(const CRect& r, const QImage& image)
 {
     if (!Ready())

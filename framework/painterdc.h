@@ -35,7 +35,6 @@ protected:
     void DrawFill(const CRect& r, COLORREF colour) override;
     void DrawInvert(const CRect& r) override;
     void DrawFocus(const CRect& r) override;
-    void DrawPixel(const CPoint& p, COLORREF colour) override;
     void DrawPicture(const CRect& r, const QImage& image) override;
     void DrawTextRun(int x, int y, UINT options, const CRect* rect, const CString& text,
                      const int* dx) override;
