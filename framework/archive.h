@@ -108,7 +108,6 @@ public:
     void Write(const void* lpBuf, UINT nMax);
     // Reads exactly nMax bytes; fewer remaining raise endOfFile and consume nothing.
     UINT Read(void* lpBuf, UINT nMax);
-    void EnsureRead(void* lpBuf, UINT nCount) { Read(lpBuf, nCount); }
 
     // Element counts of collections. A count read is not checked against the data (the
     // elements may be of any size): never reserve memory by it.

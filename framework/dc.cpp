@@ -13,7 +13,7 @@ namespace {
 LONG ScaleRound(std::int64_t v, std::int64_t num, std::int64_t den)
 {
     if (den == 0)
-        return LONG(std::clamp<std::int64_t>(v, INT32_MIN, INT32_MAX));
+        return SaturateInt(v);
     if (den < 0) {
         num = -num;
         den = -den;
@@ -28,6 +28,12 @@ LONG ScaleRound(std::int64_t v, std::int64_t num, std::int64_t den)
     if (q > INT32_MAX)
         return INT32_MAX;
     return LONG(q);
+}
+
+// One coordinate into the other space: (v - fromOrg) * toExt / fromExt + toOrg.
+LONG MapCoordinate(LONG v, LONG fromOrg, LONG fromExt, LONG toOrg, LONG toExt)
+{
+    return SaturateInt(std::int64_t(ScaleRound(std::int64_t(v) - fromOrg, toExt, fromExt)) + toOrg);
 }
 
 }  // namespace
@@ -95,14 +101,10 @@ void CDC::LPtoDP(CPoint* points, int count) const
         return;
     for (int i = 0; i < count; ++i) {
         CPoint& p = points[i];
-        p.x = LONG(std::clamp<std::int64_t>(
-            std::int64_t(ScaleRound(std::int64_t(p.x) - m_s.windowOrg.x, m_s.viewportExt.cx,
-                                    m_s.windowExt.cx)) + m_s.viewportOrg.x,
-            INT32_MIN, INT32_MAX));
-        p.y = LONG(std::clamp<std::int64_t>(
-            std::int64_t(ScaleRound(std::int64_t(p.y) - m_s.windowOrg.y, m_s.viewportExt.cy,
-                                    m_s.windowExt.cy)) + m_s.viewportOrg.y,
-            INT32_MIN, INT32_MAX));
+        p.x = MapCoordinate(p.x, m_s.windowOrg.x, m_s.windowExt.cx, m_s.viewportOrg.x,
+                            m_s.viewportExt.cx);
+        p.y = MapCoordinate(p.y, m_s.windowOrg.y, m_s.windowExt.cy, m_s.viewportOrg.y,
+                            m_s.viewportExt.cy);
     }
 }
 
@@ -112,14 +114,10 @@ void CDC::DPtoLP(CPoint* points, int count) const
         return;
     for (int i = 0; i < count; ++i) {
         CPoint& p = points[i];
-        p.x = LONG(std::clamp<std::int64_t>(
-            std::int64_t(ScaleRound(std::int64_t(p.x) - m_s.viewportOrg.x, m_s.windowExt.cx,
-                                    m_s.viewportExt.cx)) + m_s.windowOrg.x,
-            INT32_MIN, INT32_MAX));
-        p.y = LONG(std::clamp<std::int64_t>(
-            std::int64_t(ScaleRound(std::int64_t(p.y) - m_s.viewportOrg.y, m_s.windowExt.cy,
-                                    m_s.viewportExt.cy)) + m_s.windowOrg.y,
-            INT32_MIN, INT32_MAX));
+        p.x = MapCoordinate(p.x, m_s.viewportOrg.x, m_s.viewportExt.cx, m_s.windowOrg.x,
+                            m_s.windowExt.cx);
+        p.y = MapCoordinate(p.y, m_s.viewportOrg.y, m_s.viewportExt.cy, m_s.windowOrg.y,
+                            m_s.windowExt.cy);
     }
 }
 
@@ -337,27 +335,36 @@ QRect CDC::ToDeviceRect(const CRect& logical) const
     return QRect(r.left, r.top, r.Width(), r.Height());
 }
 
-int CDC::ClipKind() const
+QRegion CDC::SurfaceRegion() const
 {
     const CSize surface = SurfaceSize();
-    QRegion visible(0, 0, surface.cx, surface.cy);
-    if (m_s.clipped)
-        visible &= m_s.clip;
-    if (visible.isEmpty())
+    return QRegion(0, 0, surface.cx, surface.cy);
+}
+
+QRegion CDC::VisibleRegion() const
+{
+    return m_s.clipped ? SurfaceRegion() & m_s.clip : SurfaceRegion();
+}
+
+int CDC::RegionKind(const QRegion& region)
+{
+    if (region.isEmpty())
         return NULLREGION;
-    return visible.rectCount() == 1 ? SIMPLEREGION : COMPLEXREGION;
+    return region.rectCount() == 1 ? SIMPLEREGION : COMPLEXREGION;
+}
+
+int CDC::SetClip(const QRegion& clip)
+{
+    m_s.clip = clip;
+    m_s.clipped = true;
+    ClipChanged();
+    return RegionKind(VisibleRegion());
 }
 
 int CDC::IntersectClipRect(int l, int t, int r, int b)
 {
-    const CSize surface = SurfaceSize();
-    const QRegion base = m_s.clipped ? m_s.clip : QRegion(0, 0, surface.cx, surface.cy);
-    CRect rc(l, t, r, b);
-    rc.NormalizeRect();
-    m_s.clip = base & QRegion(ToDeviceRect(rc));
-    m_s.clipped = true;
-    ClipChanged();
-    return ClipKind();
+    const QRegion base = m_s.clipped ? m_s.clip : SurfaceRegion();
+    return SetClip(base & QRegion(ToDeviceRect(CRect(l, t, r, b))));
 }
 
 int CDC::IntersectClipRect(const CRect* rect)
@@ -367,14 +374,8 @@ int CDC::IntersectClipRect(const CRect* rect)
 
 int CDC::ExcludeClipRect(int l, int t, int r, int b)
 {
-    const CSize surface = SurfaceSize();
-    const QRegion base = m_s.clipped ? m_s.clip : QRegion(0, 0, surface.cx, surface.cy);
-    CRect rc(l, t, r, b);
-    rc.NormalizeRect();
-    m_s.clip = base - QRegion(ToDeviceRect(rc));
-    m_s.clipped = true;
-    ClipChanged();
-    return ClipKind();
+    const QRegion base = m_s.clipped ? m_s.clip : SurfaceRegion();
+    return SetClip(base - QRegion(ToDeviceRect(CRect(l, t, r, b))));
 }
 
 int CDC::ExcludeClipRect(const CRect* rect)
@@ -386,10 +387,7 @@ int CDC::GetClipBox(CRect* rect) const
 {
     if (!rect)
         return 0;
-    const CSize surface = SurfaceSize();
-    QRegion visible(0, 0, surface.cx, surface.cy);
-    if (m_s.clipped)
-        visible &= m_s.clip;
+    const QRegion visible = VisibleRegion();
     if (visible.isEmpty()) {
         rect->SetRectEmpty();
         return NULLREGION;
@@ -399,7 +397,7 @@ int CDC::GetClipBox(CRect* rect) const
     DPtoLP(&r);
     r.NormalizeRect();
     *rect = r;
-    return visible.rectCount() == 1 ? SIMPLEREGION : COMPLEXREGION;
+    return RegionKind(visible);
 }
 
 int CDC::SelectClipRgn(std::nullptr_t)
@@ -407,7 +405,7 @@ int CDC::SelectClipRgn(std::nullptr_t)
     m_s.clipped = false;
     m_s.clip = QRegion();
     ClipChanged();
-    return ClipKind();
+    return RegionKind(VisibleRegion());
 }
 
 BOOL CDC::Rectangle(int l, int t, int r, int b)
@@ -506,12 +504,6 @@ void CDC::DrawFocusRect(const CRect* rect)
     CRect r = *rect;
     r.NormalizeRect();
     DrawFocus(r);
-}
-
-COLORREF CDC::SetPixel(int x, int y, COLORREF colour)
-{
-    DrawPixel(CPoint(x, y), colour);
-    return colour;
 }
 
 BOOL CDC::DrawImage(const CRect& rect, const QImage& image)

@@ -143,7 +143,6 @@ public:
     void FillSolidRect(const CRect* rect, COLORREF colour);
     void InvertRect(const CRect* rect);
     void DrawFocusRect(const CRect* rect);
-    COLORREF SetPixel(int x, int y, COLORREF colour);
     // Stretches a picture into a logical rectangle; a rectangle whose device width or height is
     // negative mirrors the picture that way. FALSE for an empty picture.
     BOOL DrawImage(const CRect& rect, const QImage& image);
@@ -181,6 +180,8 @@ protected:
     const State& CurrentState() const { return m_s; }
     // Changes whenever the clip region may have changed.
     unsigned ClipGeneration() const { return m_clipGeneration; }
+    // A logical rectangle in device pixels, normalised.
+    QRect ToDeviceRect(const CRect& logical) const;
 
     // Back end: the size in pixels of the drawing surface and the device capabilities.
     virtual CSize SurfaceSize() const = 0;
@@ -197,15 +198,18 @@ protected:
     virtual void DrawFill(const CRect& r, COLORREF colour) = 0;
     virtual void DrawInvert(const CRect& r) = 0;
     virtual void DrawFocus(const CRect& r) = 0;
-    virtual void DrawPixel(const CPoint& p, COLORREF colour) = 0;
     // The rectangle arrives as the caller gave it, not normalised.
     virtual void DrawPicture(const CRect& r, const QImage& image) = 0;
     virtual void DrawTextRun(int x, int y, UINT options, const CRect* rect, const CString& text,
                              const int* dx) = 0;
 
 private:
-    int ClipKind() const;
-    QRect ToDeviceRect(const CRect& logical) const;
+    QRegion SurfaceRegion() const;
+    // The surface within the clip region, in device pixels.
+    QRegion VisibleRegion() const;
+    static int RegionKind(const QRegion& region);
+    // Makes clip the clip region and answers the kind of the visible region.
+    int SetClip(const QRegion& clip);
     void ClipChanged() { ++m_clipGeneration; }
 
     State m_s;

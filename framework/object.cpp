@@ -164,20 +164,6 @@ CObject* CObList::GetNext(POSITION& rPosition) const
     return n->data;
 }
 
-CObject*& CObList::GetPrev(POSITION& rPosition)
-{
-    CNode* n = Node(rPosition);
-    rPosition = Pos(n->pPrev);
-    return n->data;
-}
-
-CObject* CObList::GetPrev(POSITION& rPosition) const
-{
-    CNode* n = Node(rPosition);
-    rPosition = Pos(n->pPrev);
-    return n->data;
-}
-
 CObject*& CObList::GetAt(POSITION position) { return Node(position)->data; }
 CObject* CObList::GetAt(POSITION position) const { return Node(position)->data; }
 void CObList::SetAt(POSITION pos, CObject* newElement) { Node(pos)->data = newElement; }

@@ -137,11 +137,9 @@ public:
 
     POSITION GetHeadPosition() const { return Pos(m_pHead); }
     POSITION GetTailPosition() const { return Pos(m_pTail); }
-    // The element at rPosition; rPosition moves on to the next (previous) one or null.
+    // The element at rPosition; rPosition moves on to the next one or null.
     CObject*& GetNext(POSITION& rPosition);
     CObject* GetNext(POSITION& rPosition) const;
-    CObject*& GetPrev(POSITION& rPosition);
-    CObject* GetPrev(POSITION& rPosition) const;
     CObject*& GetAt(POSITION position);
     CObject* GetAt(POSITION position) const;
     void SetAt(POSITION pos, CObject* newElement);

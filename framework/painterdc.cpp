@@ -63,7 +63,7 @@ CPainterDC::CPainterDC(QPaintDevice* device, bool printing) : CDC(printing), m_d
         m_ownPainter = true;
         m_painter->begin(device);
     }
-    Init(printing);
+    Init();
 }
 
 CPainterDC::CPainterDC(QPainter* painter, bool printing) : CDC(printing), m_painter(painter)
@@ -72,10 +72,10 @@ CPainterDC::CPainterDC(QPainter* painter, bool printing) : CDC(printing), m_pain
         m_device = painter->device();
         painter->save();
     }
-    Init(printing);
+    Init();
 }
 
-void CPainterDC::Init(bool)
+void CPainterDC::Init()
 {
     if (!m_painter || !m_painter->isActive())
         return;
@@ -237,14 +237,6 @@ CSize CPainterDC::MeasureText(const CString& text)
     return CSize(std::abs(s.cx), std::abs(s.cy));
 }
 
-QRect CPainterDC::DeviceRect(const CRect& logical) const
-{
-    CRect r = logical;
-    LPtoDP(&r);
-    r.NormalizeRect();
-    return QRect(r.left, r.top, r.Width(), r.Height());
-}
-
 CPainterDC::PenSpec CPainterDC::CurrentPen() const
 {
     const LOGPEN& lp = CurrentState().pen;
@@ -351,7 +343,7 @@ void CPainterDC::DrawRectangle(const CRect& r)
 {
     if (!Ready())
         return;
-    const QRect d = DeviceRect(r);
+    const QRect d = ToDeviceRect(r);
     const PenSpec pen = CurrentPen();
     const LOGBRUSH& brush = CurrentState().brush;
     if (pen.none) {
@@ -408,7 +400,7 @@ void CPainterDC::DrawRoundRect(const CRect& r, CPoint corner)
 {
     if (!Ready())
         return;
-    const QRect d = DeviceRect(r);
+    const QRect d = ToDeviceRect(r);
     const PenSpec pen = CurrentPen();
     CSize c(corner.x, corner.y);
     LPtoDP(&c);
@@ -425,7 +417,7 @@ void CPainterDC::DrawEllipse(const CRect& r)
 {
     if (!Ready())
         return;
-    const QRect d = DeviceRect(r);
+    const QRect d = ToDeviceRect(r);
     const PenSpec pen = CurrentPen();
     QPainterPath path;
     path.addEllipse(OutlineRect(d, pen.none, pen.insideFrame, pen.width));
@@ -466,7 +458,7 @@ void CPainterDC::DrawFill(const CRect& r, COLORREF colour)
 {
     if (!Ready())
         return;
-    m_painter->fillRect(DeviceRect(r), Colour(colour));
+    m_painter->fillRect(ToDeviceRect(r), Colour(colour));
 }
 
 void CPainterDC::DrawInvert(const CRect& r)
@@ -475,7 +467,7 @@ void CPainterDC::DrawInvert(const CRect& r)
         return;
     m_painter->save();
     m_painter->setCompositionMode(QPainter::RasterOp_NotDestination);
-    m_painter->fillRect(DeviceRect(r), Qt::black);
+    m_painter->fillRect(ToDeviceRect(r), Qt::black);
     m_painter->restore();
 }
 
@@ -483,7 +475,7 @@ void CPainterDC::DrawFocus(const CRect& r)
 {
     if (!Ready())
         return;
-    const QRect d = DeviceRect(r);
+    const QRect d = ToDeviceRect(r);
     if (d.isEmpty())
         return;
     if (!HasRasterOps()) {
@@ -516,15 +508,6 @@ void CPainterDC::DrawFocus(const CRect& r)
     m_painter->restore();
 }
 
-void CPainterDC::DrawPixel(const CPoint& p, COLORREF colour)
-{
-    if (!Ready())
-        return;
-    CPoint d = p;
-    LPtoDP(&d);
-    m_painter->fillRect(QRect(d.x, d.y, 1, 1), Colour(colour));
-}
-
 void CPainterDC::DrawPicture(const CRect& r, const QImage& image)
 {
     if (!Ready())
@@ -554,7 +537,7 @@ void CPainterDC::DrawTextRun(int x, int y, UINT options, const CRect* rect, cons
     const State& s = CurrentState();
     m_painter->save();
     if (rect) {
-        const QRect d = DeviceRect(*rect);
+        const QRect d = ToDeviceRect(*rect);
         if (options & ETO_OPAQUE)
             m_painter->fillRect(d, Colour(s.bkColor));
         if (options & ETO_CLIPPED)

@@ -35,7 +35,6 @@ protected:
     void DrawFill(const CRect& r, COLORREF colour) override;
     void DrawInvert(const CRect& r) override;
     void DrawFocus(const CRect& r) override;
-    void DrawPixel(const CPoint& p, COLORREF colour) override;
     void DrawPicture(const CRect& r, const QImage& image) override;
     void DrawTextRun(int x, int y, UINT options, const CRect* rect, const CString& text,
                      const int* dx) override;
@@ -60,12 +59,11 @@ private:
         QColor colour;
     };
 
-    void Init(bool printing);
+    void Init();
     bool Ready();
     const RealFont& Realise();
     double Advance(const RealFont& f, const QString& text) const;
     PenSpec CurrentPen() const;
-    QRect DeviceRect(const CRect& logical) const;
     void StrokeSegment(QPoint a, QPoint b, const PenSpec& pen);
     void StrokePath(const class QPainterPath& path, const PenSpec& pen);
     void FillShape(const class QPainterPath& path);

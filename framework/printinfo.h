@@ -6,14 +6,6 @@
 
 struct CPrintInfo {
     UINT m_nCurPage = 1;       // counted from 1
-    UINT m_nNumPreviewPages = 0;
     BOOL m_bPreview = FALSE;   // a print preview draws the page
     CRect m_rectDraw;          // the printable area of the page, in device pixels
-
-    UINT GetMinPage() const { return 1; }
-    UINT GetMaxPage() const { return m_nMaxPage; }
-    void SetMaxPage(UINT page) { m_nMaxPage = page; }
-
-private:
-    UINT m_nMaxPage = 0xFFFF;
 };

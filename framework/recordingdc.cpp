@@ -133,13 +133,6 @@ void CRecordingDC::DrawFocus(const CRect& r)
     Record(CRecordedPrimitive::Kind::FocusRect).rect = r;
 }
 
-void CRecordingDC::DrawPixel(const CPoint& p, COLORREF colour)
-{
-    auto& rec = Record(CRecordedPrimitive::Kind::Pixel);
-    rec.points = {p};
-    rec.colour = colour;
-}
-
 void CRecordingDC::DrawPicture(const CRect& r, const QImage& image)
 {
     auto& rec = Record(CRecordedPrimitive::Kind::Image);

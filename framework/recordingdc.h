@@ -14,13 +14,13 @@
 #include <vector>
 
 struct CRecordedPrimitive {
-    enum class Kind { Rectangle, RoundRect, Ellipse, Polygon, Line, Fill, Invert, FocusRect, Pixel, Text, Image };
+    enum class Kind { Rectangle, RoundRect, Ellipse, Polygon, Line, Fill, Invert, FocusRect, Text, Image };
 
     Kind kind = Kind::Rectangle;
     CRect rect;                 // shapes, fills, inversions, pictures; a text's option rectangle
     CPoint corner;              // size of a rounded rectangle's corner ellipse
-    std::vector<CPoint> points; // polygon points; a line's start and end; a pixel's or text's position
-    COLORREF colour = 0;        // fills and pixels
+    std::vector<CPoint> points; // polygon points; a line's start and end; a text's position
+    COLORREF colour = 0;        // fills
     LOGPEN pen;
     LOGBRUSH brush;
     LOGFONTW font;
@@ -65,7 +65,6 @@ protected:
     void DrawFill(const CRect& r, COLORREF colour) override;
     void DrawInvert(const CRect& r) override;
     void DrawFocus(const CRect& r) override;
-    void DrawPixel(const CPoint& p, COLORREF colour) override;
     void DrawPicture(const CRect& r, const QImage& image) override;
     void DrawTextRun(int x, int y, UINT options, const CRect* rect, const CString& text,
                      const int* dx) override;

@@ -6,8 +6,28 @@
 #include <QPainter>
 
 namespace {
+
 CResourceManager* g_instance = nullptr;
+
+// The picture on a white square, and the square given one opacity for all of it: how it is
+// laid over the label.
+QImage BlendOnWhite(const QImage& picture)
+{
+    QImage square(16, 16, QImage::Format_ARGB32);
+    square.fill(Qt::white);
+    {
+        QPainter p(&square);
+        p.drawImage(QRect(0, 0, 16, 16), picture);
+    }
+    for (int row = 0; row < square.height(); ++row) {
+        QRgb* line = reinterpret_cast<QRgb*>(square.scanLine(row));
+        for (int col = 0; col < square.width(); ++col)
+            line[col] = (line[col] & 0x00FFFFFF) | (QRgb(CResourceManager::kBlendAlpha) << 24);
+    }
+    return square;
 }
+
+}  // namespace
 
 CResourceManager* CResourceManager::GetInstance()
 {
@@ -52,17 +72,27 @@ void CResourceManager::LoadImages(UINT id, const CResourceModule* module)
         return;
     const CResourceModule& source = module ? *module : CResourceModule::Get();
     // A bitmap the module lacks is not remembered, so that a later load can still succeed.
-    auto pictures = SplitStrip(source.LoadBitmap(id), 16, qRgb(255, 0, 255));
+    std::vector<Picture> pictures;
+    for (QImage& image : SplitStrip(source.LoadBitmap(id), 16, qRgb(255, 0, 255))) {
+        QImage blended = BlendOnWhite(image);
+        pictures.push_back({std::move(image), std::move(blended)});
+    }
     if (!pictures.empty())
         m_images.emplace(id, std::move(pictures));
 }
 
-QImage CResourceManager::GetImage(UINT id, int index) const
+const CResourceManager::Picture* CResourceManager::Find(UINT id, int index) const
 {
     const auto it = m_images.find(id);
     if (it == m_images.end() || index < 0 || index >= int(it->second.size()))
-        return {};
-    return it->second[std::size_t(index)];
+        return nullptr;
+    return &it->second[std::size_t(index)];
+}
+
+QImage CResourceManager::GetImage(UINT id, int index) const
+{
+    const Picture* picture = Find(id, index);
+    return picture ? picture->image : QImage();
 }
 
 int CResourceManager::GetImageCount(UINT id) const
@@ -73,23 +103,8 @@ int CResourceManager::GetImageCount(UINT id) const
 
 QImage CResourceManager::BlendedImage(UINT id, int index) const
 {
-    const QImage picture = GetImage(id, index);
-    if (picture.isNull())
-        return QImage();
-    // The picture goes on a white square first, and the square is laid over the label with one
-    // opacity for all of it.
-    QImage square(16, 16, QImage::Format_ARGB32);
-    square.fill(Qt::white);
-    {
-        QPainter p(&square);
-        p.drawImage(QRect(0, 0, 16, 16), picture);
-    }
-    for (int row = 0; row < square.height(); ++row) {
-        QRgb* line = reinterpret_cast<QRgb*>(square.scanLine(row));
-        for (int col = 0; col < square.width(); ++col)
-            line[col] = (line[col] & 0x00FFFFFF) | (QRgb(kBlendAlpha) << 24);
-    }
-    return square;
+    const Picture* picture = Find(id, index);
+    return picture ? picture->blended : QImage();
 }
 
 void CResourceManager::DrawImage(CDC* dc, UINT id, int index, int x, int y, int cx, int cy) const

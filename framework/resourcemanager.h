@@ -32,6 +32,7 @@ public:
     // (x, y, cx, cy) in logical units; nothing without a picture.
     void DrawImage(CDC* dc, UINT id, int index, int x, int y, int cx, int cy) const;
     // The 16 x 16 square that DrawImage lays over the context; a null image without a picture.
+    // Made once when the bitmap is loaded, not on every paint.
     QImage BlendedImage(UINT id, int index) const;
 
     // Cuts a strip into square pictures of `size` pixels, making `mask`
@@ -39,6 +40,13 @@ public:
     static std::vector<QImage> SplitStrip(const QImage& strip, int size, QRgb mask);
 
 private:
+    struct Picture {
+        QImage image;
+        QImage blended;
+    };
+
     CResourceManager() = default;
-    std::map<UINT, std::vector<QImage>> m_images;
+    const Picture* Find(UINT id, int index) const;
+
+    std::map<UINT, std::vector<Picture>> m_images;
 };

@@ -25,10 +25,11 @@ const char* const kPrefix = "/quillbar/";
 
 QAtomicInt g_nextMapRoot;
 
-// Locale-independent parse of a whole unsigned decimal number.
-std::optional<UINT> ParseUInt(QByteArrayView text)
+// Locale-independent parse of a whole decimal number.
+template <typename T>
+std::optional<T> ParseNumber(QByteArrayView text)
 {
-    UINT value = 0;
+    T value = 0;
     const char* first = text.data();
     const char* last = first + text.size();
     if (first == last)
@@ -39,20 +40,20 @@ std::optional<UINT> ParseUInt(QByteArrayView text)
     return value;
 }
 
+std::optional<UINT> ParseUInt(QByteArrayView text)
+{
+    return ParseNumber<UINT>(text);
+}
+
+// Attribute values may carry blanks around the number.
 std::optional<UINT> ParseUInt(QStringView text)
 {
-    const QByteArray latin = text.trimmed().toLatin1();
-    return ParseUInt(QByteArrayView(latin));
+    return ParseNumber<UINT>(text.trimmed().toLatin1());
 }
 
 std::optional<int> ParseInt(QStringView text)
 {
-    const QByteArray latin = text.trimmed().toLatin1();
-    int value = 0;
-    auto [end, ec] = std::from_chars(latin.constData(), latin.constData() + latin.size(), value);
-    if (latin.isEmpty() || ec != std::errc() || end != latin.constData() + latin.size())
-        return std::nullopt;
-    return value;
+    return ParseNumber<int>(text.trimmed().toLatin1());
 }
 
 // Undoes the escapes of the string tables: \n, \t and \\. An unknown escape keeps both
@@ -403,11 +404,7 @@ void CResourceModule::UseFallback(const QString& reason)
 {
     qWarning("Resource module %s cannot be used: %s. Running with the built-in texts only.",
              qUtf8Printable(QDir::toNativeSeparators(m_path)), qUtf8Printable(reason));
-    if (m_registered)
-        QResource::unregisterResource(reinterpret_cast<const uchar*>(m_file.constData()), m_mapRoot);
-    m_registered = false;
-    m_file.clear();
-    m_strings.clear();
+    Unload();
     for (const auto& [id, text] : kFallbackStrings)
         m_strings.emplace(id, QString::fromLatin1(text));
     m_language = QStringLiteral("ENU");
@@ -476,25 +473,26 @@ std::optional<QByteArray> CResourceModule::FindResource(const QString& type, con
     return ReadEntry(QStringLiteral("binary/%1/%2").arg(type, name));
 }
 
+QImage CResourceModule::ReadImage(const QString& relativePath) const
+{
+    const auto bytes = ReadEntry(relativePath);
+    return bytes ? QImage::fromData(*bytes, "PNG") : QImage();
+}
+
 QImage CResourceModule::LoadBitmap(UINT id) const
 {
-    const auto bytes = ReadEntry(QStringLiteral("bitmaps/%1.png").arg(id));
-    return bytes ? QImage::fromData(*bytes, "PNG") : QImage();
+    return ReadImage(QStringLiteral("bitmaps/%1.png").arg(id));
 }
 
 QImage CResourceModule::LoadIcon(UINT id) const
 {
-    const auto bytes = ReadEntry(QStringLiteral("icons/%1.png").arg(id));
-    return bytes ? QImage::fromData(*bytes, "PNG") : QImage();
+    return ReadImage(QStringLiteral("icons/%1.png").arg(id));
 }
 
 CCursorResource CResourceModule::LoadCursor(UINT id) const
 {
     CCursorResource cursor;
-    const auto bytes = ReadEntry(QStringLiteral("cursors/%1.png").arg(id));
-    if (!bytes)
-        return cursor;
-    cursor.image = QImage::fromData(*bytes, "PNG");
+    cursor.image = ReadImage(QStringLiteral("cursors/%1.png").arg(id));
     if (cursor.image.isNull())
         return cursor;
     if (const auto spots = ReadEntry(QStringLiteral("cursors/hotspots.txt"))) {

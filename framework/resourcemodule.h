@@ -105,6 +105,7 @@ public:
 
 private:
     std::optional<QByteArray> ReadEntry(const QString& relativePath) const;
+    QImage ReadImage(const QString& relativePath) const;  // a PNG entry; null when missing
     void UseFallback(const QString& reason);
     bool LoadStringTable(const QString& language);
 

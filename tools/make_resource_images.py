@@ -191,7 +191,6 @@ def stacked(c, ox, front_on_top):
 
 
 def draw_main_toolbar(c):
-    icons = []
     # 0 new
     page(c, 0)
     # 1 open
@@ -226,7 +225,6 @@ def draw_main_toolbar(c):
     # 15 about: a question mark in a circle
     c.ellipse(247.5, 7.5, 6.5, 6.5, (0, 60, 160), (60, 110, 220))
     c.pattern(245, 3, [" ### ", "#   #", "    #", "   # ", "  #  ", "     ", "  #  "], {"#": (255, 255, 255)})
-    return 16
 
 
 def draw_second_toolbar(c):
@@ -266,7 +264,6 @@ def draw_second_toolbar(c):
         c.line(256 + i, 1, 256 + i, 14, (90, 90, 90)); c.line(257, i, 270, i, (90, 90, 90))
     # 17 database set-up
     cylinder(c, 272, (90, 140, 220), (160, 200, 255))
-    return 18
 
 
 def main(root):

@@ -6,16 +6,15 @@
 
 #include <gtest/gtest.h>
 
+#include "support/testoutput.h"
+
 namespace {
 
 const QString kSummaryName = QStringLiteral("\x05SummaryInformation");
 
 QString OutputDir(const QString& sub)
 {
-    QString base = qEnvironmentVariable("QB_TEST_OUTPUT");
-    if (base.isEmpty())
-        base = QDir::tempPath() + QStringLiteral("/qb-test-output");
-    QDir dir(base + QStringLiteral("/compoundfile/") + sub);
+    QDir dir(TestOutputDir(QStringLiteral("compoundfile/") + sub));
     dir.removeRecursively();
     EXPECT_TRUE(dir.mkpath(QStringLiteral(".")));
     return dir.path();

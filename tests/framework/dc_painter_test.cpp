@@ -1,6 +1,7 @@
 // The QPainter back end: fonts on a real device, and one scene drawn into an image and into a
 // PDF that must put its pixels where the recording back end says the shapes are.
 
+#include "dc_helpers.h"
 #include "framework/painterdc.h"
 #include "framework/recordingdc.h"
 
@@ -14,6 +15,8 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include "support/testoutput.h"
+
 namespace {
 
 using Kind = CRecordedPrimitive::Kind;
@@ -21,39 +24,11 @@ using Kind = CRecordedPrimitive::Kind;
 constexpr int kWidth = 400;
 constexpr int kHeight = 300;
 
-QString OutputDir()
-{
-    QString dir = qEnvironmentVariable("QB_TEST_OUTPUT");
-    if (dir.isEmpty())
-        dir = QDir::tempPath() + QStringLiteral("/qb-test-output");
-    QDir().mkpath(dir);
-    return dir;
-}
-
 QImage WhiteImage(int w = kWidth, int h = kHeight)
 {
     QImage img(w, h, QImage::Format_RGB32);
     img.fill(Qt::white);
     return img;
-}
-
-LOGFONTW Font(LONG height, LONG width = 0, LONG escapement = 0)
-{
-    LOGFONTW lf;
-    lf.lfHeight = height;
-    lf.lfWidth = width;
-    lf.lfEscapement = escapement;
-    lf.lfWeight = FW_NORMAL;
-    SetFaceName(lf, QStringLiteral("Arial"));
-    return lf;
-}
-
-void SetInchMapping(CDC& dc, CPoint viewportOrigin = CPoint())
-{
-    dc.SetMapMode(MM_ANISOTROPIC);
-    dc.SetWindowExt(1536, 1536);
-    dc.SetViewportExt(96, 96);
-    dc.SetViewportOrg(viewportOrigin);
 }
 
 // Bounding box of the pixels darker than mid grey.
@@ -315,7 +290,7 @@ TEST(PainterDeviceContext, FontsFollowTheMapping)
     ming.CreateFontIndirect(&lfMing);
     dc.SelectObject(&ming);
     EXPECT_NEAR(dc.GetTextExtent(QString::fromUtf16(u"細明體")).cx, 3 * 256, 16);
-    img.save(OutputDir() + QStringLiteral("/dc_fonts.png"));
+    img.save(TestOutputDir() + QStringLiteral("/dc_fonts.png"));
 }
 
 TEST(PainterDeviceContext, EscapementTurnsTextCounterClockwise)
@@ -330,7 +305,7 @@ TEST(PainterDeviceContext, EscapementTurnsTextCounterClockwise)
         dc.SetBkMode(TRANSPARENT);
         dc.TextOut(100, 150, QStringLiteral("HHHHHH"));
     }
-    img.save(OutputDir() + QStringLiteral("/dc_escapement.png"));
+    img.save(TestOutputDir() + QStringLiteral("/dc_escapement.png"));
     const QRect ink = InkBox(img);
     ASSERT_FALSE(ink.isEmpty());
     // The text runs upwards from the reference point; the tops of the letters face left.
@@ -359,7 +334,7 @@ TEST(PainterDeviceContext, ClippingSavedStatesAndInversionOnAnImage)
         dc.DrawFocusRect(&focus);
         dc.DrawFocusRect(&focus);  // twice: gone again
     }
-    img.save(OutputDir() + QStringLiteral("/dc_clip.png"));
+    img.save(TestOutputDir() + QStringLiteral("/dc_clip.png"));
     EXPECT_EQ(At(img, 59, 59), QColor(Qt::black));
     EXPECT_EQ(At(img, 60, 59), QColor(Qt::white));
     EXPECT_EQ(At(img, 9, 10), QColor(Qt::white));
@@ -382,7 +357,7 @@ TEST(PainterDeviceContext, SceneOnImageAndPdfMatchesTheRecording)
         CPainterDC dc(&img);
         DrawScene(dc);
     }
-    const QString dir = OutputDir();
+    const QString dir = TestOutputDir();
     img.save(dir + QStringLiteral("/dc_scene.png"));
     {
         SCOPED_TRACE("image");

@@ -1,31 +1,10 @@
 // Device-context behaviour that does not depend on the output: mapping, saved states, selected
 // objects, clipping, text layout helpers; checked through the recording back end.
 
+#include "dc_helpers.h"
 #include "framework/recordingdc.h"
 
 #include <gtest/gtest.h>
-
-namespace {
-
-// The editing view's mapping: 1536 logical units per inch, 96 pixels per inch.
-void SetInchMapping(CDC& dc)
-{
-    dc.SetMapMode(MM_ANISOTROPIC);
-    dc.SetWindowExt(1536, 1536);
-    dc.SetViewportExt(96, 96);
-}
-
-LOGFONTW Font(LONG height, LONG width = 0)
-{
-    LOGFONTW lf;
-    lf.lfHeight = height;
-    lf.lfWidth = width;
-    lf.lfWeight = FW_NORMAL;
-    SetFaceName(lf, QStringLiteral("Arial"));
-    return lf;
-}
-
-}  // namespace
 
 TEST(DeviceContext, MappingScalesAndShiftsBothWays)
 {

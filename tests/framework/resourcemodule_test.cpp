@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/testoutput.h"
+
 #include <QDir>
 #include <QFile>
 #include <QRandomGenerator>
@@ -35,11 +37,7 @@ private:
 
 QString OutputPath(const QString& name)
 {
-    QString dir = qEnvironmentVariable("QB_TEST_OUTPUT");
-    if (dir.isEmpty())
-        dir = QDir::tempPath();
-    QDir().mkpath(dir);
-    return QDir(dir).filePath(name);
+    return QDir(TestOutputDir()).filePath(name);
 }
 
 QString WriteFile(const QString& name, const QByteArray& bytes)
