@@ -12,22 +12,6 @@
 IMPLEMENT_SERIAL(CDrawObj, CObject, VERSIONABLE_SCHEMA | 1)
 IMPLEMENT_SERIAL(CDrawRect, CDrawObj, VERSIONABLE_SCHEMA | 1)
 
-namespace {
-
-// Reads the class reference of one level of an object's record when the schema handed down
-// says the record has one, and returns the schema to hand on.
-UINT ReadLevelClass(CArchive& ar, const CRuntimeClass* cls)
-{
-    UINT schema = ar.GetObjectSchema();
-    if (int(schema) > 0) {
-        ar.SerializeClass(cls);
-        schema = ar.GetObjectSchema();
-    }
-    return schema;
-}
-
-}  // namespace
-
 // ---------------------------------------------------------------------------------------------
 // CDrawObj
 
@@ -45,6 +29,16 @@ CDrawObj::CDrawObj(const CRect& position) : CDrawObj()
 }
 
 CDrawObj::~CDrawObj() = default;
+
+UINT CDrawObj::ReadLevelClass(CArchive& ar, const CRuntimeClass* cls)
+{
+    UINT schema = ar.GetObjectSchema();
+    if (int(schema) > 0) {
+        ar.SerializeClass(cls);
+        schema = ar.GetObjectSchema();
+    }
+    return schema;
+}
 
 void CDrawObj::Serialize(CArchive& ar)
 {

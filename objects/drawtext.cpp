@@ -436,11 +436,7 @@ void CDrawText::Serialize(CArchive& ar)
         return;
     }
 
-    UINT schema = ar.GetObjectSchema();
-    if (int(schema) > 0) {
-        ar.SerializeClass(RUNTIME_CLASS(CDrawText));
-        schema = ar.GetObjectSchema();
-    }
+    const UINT schema = ReadLevelClass(ar, RUNTIME_CLASS(CDrawText));
     const int s = std::max(int(schema), 0);
     if (s > kNewestSchema)
         throw CArchiveException(CArchiveException::badSchema,
