@@ -175,12 +175,12 @@ CTextLayout CDrawText::LayoutText(CDC* dc, const LOGFONTW& description, const CS
         dc->GetTextMetrics(&tm);
         const double sx = tm.tmAveCharWidth != 0 ? double(average) / tm.tmAveCharWidth : 1.0;
         const double sy = double(description.lfHeight) / kReferenceHeight;
-        layout.lineHeight = SaturateInt(std::fabs(tm.tmHeight * sy));
+        const int lineHeight = SaturateInt(std::fabs(tm.tmHeight * sy));
 
         qint64 x = 0;
         qint64 y = 0;
         qint64 width = 0;
-        qint64 height = layout.lineHeight;
+        qint64 height = lineHeight;
         int line = 0;
         layout.chars.reserve(size_t(text.size()));
         for (QChar c : text) {
@@ -190,8 +190,8 @@ CTextLayout CDrawText::LayoutText(CDC* dc, const LOGFONTW& description, const CS
             } else if (c == u'\n') {
                 ++line;
                 x = 0;
-                y += layout.lineHeight;
-                height += layout.lineHeight;
+                y += lineHeight;
+                height += lineHeight;
                 layout.chars.emplace_back(0, SaturateInt(y), 0, line);
             } else {
                 CSize extent;
@@ -265,10 +265,8 @@ void CDrawText::Draw(CDC* dc, int labelIndex)
     if ((high > boxHeight || fillBox) && high != 0) {
         const double sy = double(boxHeight) / double(high);
         drawFont.lfHeight = SaturateInt(drawFont.lfHeight * sy);
-        for (CTextCharPoint& c : layout.chars) {
+        for (CTextCharPoint& c : layout.chars)
             c.y = SaturateInt(c.y * sy);
-            c.m_height = SaturateInt(c.m_height * sy);
-        }
     }
     if (m_content.alignment == ALIGN_CENTRE || m_content.alignment == ALIGN_RIGHT) {
         const double share = m_content.alignment == ALIGN_CENTRE ? 0.5 : 1.0;

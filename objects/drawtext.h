@@ -19,12 +19,9 @@ class CDC;
 class CTextCharPoint : public CPoint {
 public:
     CTextCharPoint() = default;
-    CTextCharPoint(int x, int y, int width, int line)
-        : CPoint(x, y), m_width(width), m_height(width), m_line(line) {}
-    virtual ~CTextCharPoint() = default;
+    CTextCharPoint(int x, int y, int width, int line) : CPoint(x, y), m_width(width), m_line(line) {}
 
     int m_width = 0;
-    int m_height = 0;  // a second width, scaled with the vertical factor when drawing
     int m_line = 0;
 };
 
@@ -34,7 +31,6 @@ struct CTextLayout {
     std::vector<CTextCharPoint> chars;  // one per character of the text, in text order
     int width = 0;       // the largest x reached, trailing spacing included
     int height = 0;      // line height x (line feeds + 1)
-    int lineHeight = 0;
     int lineCount = 1;
 };
 
