@@ -450,8 +450,8 @@ CDrawObj* CDrawRect::Clone(CDrawDoc* doc)
     CopyBaseTo(clone);
     clone->m_nShape = m_nShape;
     clone->m_roundness = m_roundness;
-    // The line width is the stored form of the pen width, and a clone must store what it shows.
     clone->m_nRotation = m_nRotation;
+    // The line width is the stored form of the pen width, and a clone must store what it shows.
     clone->m_shapeData = m_shapeData;
     if (doc)
         doc->Add(clone);

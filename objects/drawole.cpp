@@ -128,13 +128,6 @@ void CDrawOleObj::Draw(CDC* dc, int labelIndex)
     }
 }
 
-void CDrawOleObj::MoveTo(const CRect& position, CDrawViewBase* view)
-{
-    if (position == m_position)
-        return;
-    CDrawObj::MoveTo(position, view);
-}
-
 CDrawObj* CDrawOleObj::Clone(CDrawDoc* doc)
 {
     auto* clone = new CDrawOleObj(m_position);
@@ -151,9 +144,4 @@ CDrawObj* CDrawOleObj::Clone(CDrawDoc* doc)
     if (doc)
         doc->Add(clone);
     return clone;
-}
-
-void CDrawOleObj::Remove()
-{
-    delete this;
 }
