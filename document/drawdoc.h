@@ -170,11 +170,7 @@ public:
 
 private:
     void ResetFields();
-    void ReadLegacy(CArchive& ar);
-    void ReadVersion1(CArchive& ar);
-    void ReadVersion2(CArchive& ar);
-    void ReadVersion3(CArchive& ar);
-    void ReadVersion4(CArchive& ar);
+    // The document record after its first word; version 0 is the oldest form.
     void ReadSheet(CArchive& ar, DWORD version);
     void ReadOrientation(CArchive& ar);
     void SerializeObjects(CArchive& ar);

@@ -25,7 +25,6 @@ public:
         : m_bytes(bytes), m_begin(begin), m_end(end), m_pos(begin) {}
 
     qsizetype Pos() const { return m_pos; }
-    qsizetype Begin() const { return m_begin; }
     qsizetype End() const { return m_end; }
     qsizetype Remaining() const { return m_end - m_pos; }
     bool Seek(qsizetype pos)

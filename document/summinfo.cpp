@@ -129,6 +129,12 @@ const CPropertySection* CSummInfo::Section() const
     return m_set.GetSection(FMTID_SummaryInformation);
 }
 
+const CProperty* CSummInfo::Property(DWORD id) const
+{
+    const CPropertySection* s = Section();
+    return s ? s->Get(id) : nullptr;
+}
+
 bool CSummInfo::SetText(DWORD id, const CString& text)
 {
     CPropertySection* s = Section();
@@ -140,8 +146,7 @@ bool CSummInfo::SetText(DWORD id, const CString& text)
 
 CString CSummInfo::GetText(DWORD id) const
 {
-    const CPropertySection* s = Section();
-    const CProperty* p = s ? s->Get(id) : nullptr;
+    const CProperty* p = Property(id);
     return p ? QString::fromUtf8(p->GetText()) : QString();
 }
 
@@ -153,8 +158,7 @@ void CSummInfo::SetCount(DWORD id, DWORD n)
 
 CString CSummInfo::GetCount(DWORD id) const
 {
-    const CPropertySection* s = Section();
-    const CProperty* p = s ? s->Get(id) : nullptr;
+    const CProperty* p = Property(id);
     if (!p || p->GetType() != VT_I4)
         return {};
     return QString::number(DWORD(FromLe(p->GetRaw(), 4)));
@@ -168,8 +172,7 @@ void CSummInfo::SetFileTime(DWORD id, quint64 t)
 
 quint64 CSummInfo::GetFileTime(DWORD id) const
 {
-    const CPropertySection* s = Section();
-    const CProperty* p = s ? s->Get(id) : nullptr;
+    const CProperty* p = Property(id);
     if (!p || p->GetType() != VT_FILETIME || p->GetRaw().size() != 8)
         return 0;
     return FromLe(p->GetRaw(), 8);

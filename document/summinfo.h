@@ -115,6 +115,8 @@ private:
     CString FormatDate(DWORD id) const;
     CPropertySection* Section();
     const CPropertySection* Section() const;
+    // The summary section's property of that id, or NULL.
+    const CProperty* Property(DWORD id) const;
 
     CPropertySet m_set;
     quint64 m_editStart = 0;

@@ -143,22 +143,10 @@ BigDecimal operator+(const BigDecimal& a, const BigDecimal& b)
 
 BigDecimal operator-(const BigDecimal& a, const BigDecimal& b)
 {
-    BigDecimal r;
-    if (a.IsNegative() != b.IsNegative()) {
-        r.sign = a.IsNegative() ? BigDecimal::kNegative : BigDecimal::kPositive;
-        r.digits = BigDecimal::AddMagnitude(a.digits, b.digits);
-        return r;
-    }
-    const int cmp = BigDecimal::CompareMagnitude(a.digits, b.digits);
-    if (cmp == 0)
-        return BigDecimal(0);
-    if (a.IsNegative())
-        r.sign = cmp > 0 ? BigDecimal::kNegative : BigDecimal::kPositive;
-    else
-        r.sign = cmp > 0 ? BigDecimal::kPositive : BigDecimal::kNegative;
-    r.digits = cmp > 0 ? BigDecimal::SubtractMagnitude(a.digits, b.digits)
-                       : BigDecimal::SubtractMagnitude(b.digits, a.digits);
-    return r;
+    // a - b is a + (-b).
+    BigDecimal negated = b;
+    negated.sign = b.IsNegative() ? BigDecimal::kPositive : BigDecimal::kNegative;
+    return a + negated;
 }
 
 CString SerialNumberText(const CString& start, int step, int repeat, int direction, int labelIndex)

@@ -99,7 +99,6 @@ void CDrawImage::Serialize(CArchive& ar)
         WritePictureBytes(ar, m_pImage->Encode(RASTER_FORMAT_BMP));
         return;
     }
-    ar.SetObjectSchema(ar.GetObjectSchema());
     const QByteArray bytes = ReadPictureBytes(ar);
     if (bytes.isEmpty())
         m_pImage->Destroy();

@@ -12,22 +12,6 @@
 IMPLEMENT_SERIAL(CDrawObj, CObject, VERSIONABLE_SCHEMA | 1)
 IMPLEMENT_SERIAL(CDrawRect, CDrawObj, VERSIONABLE_SCHEMA | 1)
 
-namespace {
-
-// Reads the class reference of one level of an object's record when the schema handed down
-// says the record has one, and returns the schema to hand on.
-UINT ReadLevelClass(CArchive& ar, const CRuntimeClass* cls)
-{
-    UINT schema = ar.GetObjectSchema();
-    if (int(schema) > 0) {
-        ar.SerializeClass(cls);
-        schema = ar.GetObjectSchema();
-    }
-    return schema;
-}
-
-}  // namespace
-
 // ---------------------------------------------------------------------------------------------
 // CDrawObj
 
@@ -45,6 +29,16 @@ CDrawObj::CDrawObj(const CRect& position) : CDrawObj()
 }
 
 CDrawObj::~CDrawObj() = default;
+
+UINT CDrawObj::ReadLevelClass(CArchive& ar, const CRuntimeClass* cls)
+{
+    UINT schema = ar.GetObjectSchema();
+    if (int(schema) > 0) {
+        ar.SerializeClass(cls);
+        schema = ar.GetObjectSchema();
+    }
+    return schema;
+}
 
 void CDrawObj::Serialize(CArchive& ar)
 {
@@ -456,8 +450,8 @@ CDrawObj* CDrawRect::Clone(CDrawDoc* doc)
     CopyBaseTo(clone);
     clone->m_nShape = m_nShape;
     clone->m_roundness = m_roundness;
-    // The line width is the stored form of the pen width, and a clone must store what it shows.
     clone->m_nRotation = m_nRotation;
+    // The line width is the stored form of the pen width, and a clone must store what it shows.
     clone->m_shapeData = m_shapeData;
     if (doc)
         doc->Add(clone);

@@ -73,6 +73,9 @@ public:
     LOGBRUSH m_logbrush {};
 
 protected:
+    // On loading: reads the class reference that begins one level of the record when the
+    // schema handed down says the record has one, and returns the schema to hand on.
+    static UINT ReadLevelClass(CArchive& ar, const CRuntimeClass* cls);
     void CopyBaseTo(CDrawObj* other) const;
     void SetModified();
 };

@@ -81,11 +81,7 @@ void CDrawOleObj::Serialize(CArchive& ar)
         ar << m_extent;
         ar.WriteObject(m_pItem);
     } else {
-        UINT schema = ar.GetObjectSchema();
-        if (int(schema) > 0) {
-            ar.SerializeClass(RUNTIME_CLASS(CDrawOleObj));
-            schema = ar.GetObjectSchema();
-        }
+        const UINT schema = ReadLevelClass(ar, RUNTIME_CLASS(CDrawOleObj));
         ar >> m_extent;
         auto* item = static_cast<CDrawItem*>(ar.ReadObject(RUNTIME_CLASS(CDrawItem)));
         // An item belongs to one object: a second reference to it would free it twice.
@@ -132,13 +128,6 @@ void CDrawOleObj::Draw(CDC* dc, int labelIndex)
     }
 }
 
-void CDrawOleObj::MoveTo(const CRect& position, CDrawViewBase* view)
-{
-    if (position == m_position)
-        return;
-    CDrawObj::MoveTo(position, view);
-}
-
 CDrawObj* CDrawOleObj::Clone(CDrawDoc* doc)
 {
     auto* clone = new CDrawOleObj(m_position);
@@ -155,9 +144,4 @@ CDrawObj* CDrawOleObj::Clone(CDrawDoc* doc)
     if (doc)
         doc->Add(clone);
     return clone;
-}
-
-void CDrawOleObj::Remove()
-{
-    delete this;
 }

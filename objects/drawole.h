@@ -39,9 +39,7 @@ public:
 
     void Serialize(CArchive& ar) override;
     void Draw(CDC* dc, int labelIndex) override;
-    void MoveTo(const CRect& position, CDrawViewBase* view = nullptr) override;
     CDrawObj* Clone(CDrawDoc* doc = nullptr) override;
-    void Remove() override;
 
     // Whether frames are drawn around embedded objects on screen; shared by all objects.
     static BOOL c_bShowItems;

@@ -25,11 +25,7 @@ void CDrawPoly::Serialize(CArchive& ar)
         for (const CPoint& p : m_points)
             ar << p;
     } else {
-        UINT schema = ar.GetObjectSchema();
-        if (int(schema) > 0) {
-            ar.SerializeClass(RUNTIME_CLASS(CDrawPoly));
-            schema = ar.GetObjectSchema();
-        }
+        const UINT schema = ReadLevelClass(ar, RUNTIME_CLASS(CDrawPoly));
         WORD count = 0, allocated = 0;
         ar >> count >> allocated;
         // The points were kept in an array of the allocated size; more points than that is a

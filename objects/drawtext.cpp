@@ -134,21 +134,16 @@ CString CDrawText::GetDrawString(CDC* dc, int labelIndex) const
     return s;
 }
 
-void CDrawText::CreateDrawFont(CDC* dc, CFont* font, LOGFONTW description)
-{
-    description.lfCharSet = DEFAULT_CHARSET;
-    description.lfQuality = PROOF_QUALITY;
-    description.lfPitchAndFamily = FIXED_PITCH;
-    if (dc)
-        dc->SetBkMode(TRANSPARENT);
-    font->CreateFontIndirectW(&description);
-}
-
 CDrawFontScope::CDrawFontScope(CDC* dc, const LOGFONTW& description) : m_dc(dc)
 {
     if (!m_dc)
         return;
-    CDrawText::CreateDrawFont(m_dc, &m_font, description);
+    LOGFONTW font = description;
+    font.lfCharSet = DEFAULT_CHARSET;
+    font.lfQuality = PROOF_QUALITY;
+    font.lfPitchAndFamily = FIXED_PITCH;
+    m_dc->SetBkMode(TRANSPARENT);
+    m_font.CreateFontIndirectW(&font);
     m_old = m_dc->SelectObject(&m_font);
 }
 
@@ -157,12 +152,7 @@ CDrawFontScope::~CDrawFontScope()
     if (!m_dc)
         return;
     m_dc->SelectObject(m_old);
-    CDrawText::DeleteDrawFont(&m_font);
-}
-
-void CDrawText::DeleteDrawFont(CFont* font)
-{
-    font->DeleteObject();
+    m_font.DeleteObject();
 }
 
 CTextLayout CDrawText::LayoutText(CDC* dc, const LOGFONTW& description, const CString& text)
@@ -185,12 +175,12 @@ CTextLayout CDrawText::LayoutText(CDC* dc, const LOGFONTW& description, const CS
         dc->GetTextMetrics(&tm);
         const double sx = tm.tmAveCharWidth != 0 ? double(average) / tm.tmAveCharWidth : 1.0;
         const double sy = double(description.lfHeight) / kReferenceHeight;
-        layout.lineHeight = SaturateInt(std::fabs(tm.tmHeight * sy));
+        const int lineHeight = SaturateInt(std::fabs(tm.tmHeight * sy));
 
         qint64 x = 0;
         qint64 y = 0;
         qint64 width = 0;
-        qint64 height = layout.lineHeight;
+        qint64 height = lineHeight;
         int line = 0;
         layout.chars.reserve(size_t(text.size()));
         for (QChar c : text) {
@@ -200,8 +190,8 @@ CTextLayout CDrawText::LayoutText(CDC* dc, const LOGFONTW& description, const CS
             } else if (c == u'\n') {
                 ++line;
                 x = 0;
-                y += layout.lineHeight;
-                height += layout.lineHeight;
+                y += lineHeight;
+                height += lineHeight;
                 layout.chars.emplace_back(0, SaturateInt(y), 0, line);
             } else {
                 CSize extent;
@@ -275,10 +265,8 @@ void CDrawText::Draw(CDC* dc, int labelIndex)
     if ((high > boxHeight || fillBox) && high != 0) {
         const double sy = double(boxHeight) / double(high);
         drawFont.lfHeight = SaturateInt(drawFont.lfHeight * sy);
-        for (CTextCharPoint& c : layout.chars) {
+        for (CTextCharPoint& c : layout.chars)
             c.y = SaturateInt(c.y * sy);
-            c.m_height = SaturateInt(c.m_height * sy);
-        }
     }
     if (m_content.alignment == ALIGN_CENTRE || m_content.alignment == ALIGN_RIGHT) {
         const double share = m_content.alignment == ALIGN_CENTRE ? 0.5 : 1.0;
@@ -436,11 +424,7 @@ void CDrawText::Serialize(CArchive& ar)
         return;
     }
 
-    UINT schema = ar.GetObjectSchema();
-    if (int(schema) > 0) {
-        ar.SerializeClass(RUNTIME_CLASS(CDrawText));
-        schema = ar.GetObjectSchema();
-    }
+    const UINT schema = ReadLevelClass(ar, RUNTIME_CLASS(CDrawText));
     const int s = std::max(int(schema), 0);
     if (s > kNewestSchema)
         throw CArchiveException(CArchiveException::badSchema,

@@ -19,12 +19,9 @@ class CDC;
 class CTextCharPoint : public CPoint {
 public:
     CTextCharPoint() = default;
-    CTextCharPoint(int x, int y, int width, int line)
-        : CPoint(x, y), m_width(width), m_height(width), m_line(line) {}
-    virtual ~CTextCharPoint() = default;
+    CTextCharPoint(int x, int y, int width, int line) : CPoint(x, y), m_width(width), m_line(line) {}
 
     int m_width = 0;
-    int m_height = 0;  // a second width, scaled with the vertical factor when drawing
     int m_line = 0;
 };
 
@@ -34,7 +31,6 @@ struct CTextLayout {
     std::vector<CTextCharPoint> chars;  // one per character of the text, in text order
     int width = 0;       // the largest x reached, trailing spacing included
     int height = 0;      // line height x (line feeds + 1)
-    int lineHeight = 0;
     int lineCount = 1;
 };
 
@@ -75,9 +71,6 @@ public:
 
     // Lays the text out in the font of the description (see CTextLayout).
     static CTextLayout LayoutText(CDC* dc, const LOGFONTW& font, const CString& text);
-    // Makes the font every text drawing and measure uses; also makes the background transparent.
-    static void CreateDrawFont(CDC* dc, CFont* font, LOGFONTW description);
-    static void DeleteDrawFont(CFont* font);
 
     CContentBlock& Content() { return m_content; }
     const CContentBlock& Content() const { return m_content; }
@@ -101,8 +94,9 @@ protected:
     CDrawViewBase* m_pView = nullptr;
 };
 
-// A font made from a description by CreateDrawFont and selected into a DC for the life of the
-// scope; the previous font comes back and the font is freed when the scope ends.
+// The font every text drawing and measure uses, made from a description and selected into a DC
+// for the life of the scope (which also makes the background transparent); the previous font
+// comes back and the font is freed when the scope ends.
 class CDrawFontScope {
 public:
     CDrawFontScope(CDC* dc, const LOGFONTW& description);

@@ -2,11 +2,10 @@
 #include "document/printerhook.h"
 #include "framework/archive.h"
 #include "framework/compoundfile.h"
-#include "framework/recordingdc.h"
 #include "objects/drawobj.h"
 #include "objects/drawole.h"
 #include "objects/drawpoly.h"
-#include "objects/drawviewbase.h"
+#include "support/fakeview.h"
 
 #include "bytes.h"
 
@@ -18,17 +17,10 @@
 
 namespace {
 
-// A view that records what the document asks of it.
-class FakeView : public CDrawViewBase {
+// The test view, also recording which objects the document drops from its selection.
+class FakeView : public CFakeDrawView {
 public:
-    CPoint DocToClient(CPoint p) const override { return p; }
-    CPoint ClientToDoc(CPoint p) const override { return p; }
-    void InvalidateObject(CDrawObj*) override {}
-    void ApplyZoom(int percent) override { zooms.push_back(percent); }
     void Deselect(CDrawObj* obj) override { deselected.push_back(obj); }
-    std::unique_ptr<CDC> CreateClientDC() override { return std::make_unique<CRecordingDC>(); }
-    void OnUpdate(CView*, long, CObject*) override {}
-    std::vector<int> zooms;
     std::vector<CDrawObj*> deselected;
 };
 
@@ -418,7 +410,7 @@ TEST(DrawDoc, ObjectsCountersZoomAndViews)
     EXPECT_EQ(doc.GetZoom(), 100);
     doc.SetInPrintPreview(FALSE);
     EXPECT_EQ(doc.GetZoom(), 1600);
-    EXPECT_EQ(view.zooms.back(), 1600);
+    EXPECT_EQ(view.zoom, 1600);
 
     // A new document needs its view; without one it is discarded.
     EXPECT_TRUE(doc.OnNewDocument());

@@ -2,7 +2,7 @@
 #include "framework/printinfo.h"
 #include "framework/recordingdc.h"
 #include "objects/drawobj.h"
-#include "objects/drawviewbase.h"
+#include "support/fakeview.h"
 
 #include <gtest/gtest.h>
 
@@ -29,15 +29,8 @@ public:
     std::vector<int> marks;
 };
 
-class SelectingView : public CDrawViewBase {
+class SelectingView : public CFakeDrawView {
 public:
-    CPoint DocToClient(CPoint p) const override { return p; }
-    CPoint ClientToDoc(CPoint p) const override { return p; }
-    void InvalidateObject(CDrawObj*) override {}
-    void ApplyZoom(int) override {}
-    void Deselect(CDrawObj*) override {}
-    void OnUpdate(CView*, long, CObject*) override {}
-    std::unique_ptr<CDC> CreateClientDC() override { return std::make_unique<CRecordingDC>(); }
     BOOL IsActiveView() const override { return active; }
     BOOL IsSelected(const CObject* obj) const override { return obj == selected; }
     BOOL active = TRUE;
