@@ -274,6 +274,12 @@ void CDrawDoc::ReadSheet(CArchive& ar, DWORD version)
     m_nPendingQueryArg = int(pending);
 }
 
+void CDrawDoc::ReadLegacy(CArchive& ar) { ReadSheet(ar, 0); }
+void CDrawDoc::ReadVersion1(CArchive& ar) { ReadSheet(ar, 1); }
+void CDrawDoc::ReadVersion2(CArchive& ar) { ReadSheet(ar, 2); }
+void CDrawDoc::ReadVersion3(CArchive& ar) { ReadSheet(ar, 3); }
+void CDrawDoc::ReadVersion4(CArchive& ar) { ReadSheet(ar, 4); }
+
 void CDrawDoc::SerializeObjects(CArchive& ar)
 {
     if (ar.IsStoring()) {
@@ -342,16 +348,21 @@ void CDrawDoc::Serialize(CArchive& ar)
     ar >> first;
     if (first == kLegacyMark) {
         m_paperColor = kLegacyMark;
-        ReadSheet(ar, 0);
-    } else if (first >= 1 && first <= kFileVersion) {
-        ReadSheet(ar, first);
-    }
-    if (first == 3 && m_strQuery.isEmpty()) {
-        // Version 3 stored no query: the table's. Grave accents inside the name are doubled,
-        // so the name stays one quoted name.
-        QString table = m_strTable;
-        table.replace(u'`', QStringLiteral("``"));
-        m_strQuery = QStringLiteral("SELECT * FROM `%1`").arg(table);
+        ReadLegacy(ar);
+    } else if (first == 1) {
+        ReadVersion1(ar);
+    } else if (first == 2) {
+        ReadVersion2(ar);
+    } else if (first == 3) {
+        ReadVersion3(ar);
+        if (m_strQuery.isEmpty()) {
+            // Grave accents inside the name are doubled, so the name stays one quoted name.
+            QString table = m_strTable;
+            table.replace(u'`', QStringLiteral("``"));
+            m_strQuery = QStringLiteral("SELECT * FROM `%1`").arg(table);
+        }
+    } else if (first == 4) {
+        ReadVersion4(ar);
     }
     SerializeObjects(ar);
     if (m_pLoadRoot && m_pSummInfo)

@@ -170,7 +170,11 @@ public:
 
 private:
     void ResetFields();
-    // The document record after its first word; version 0 is the oldest form.
+    void ReadLegacy(CArchive& ar);
+    void ReadVersion1(CArchive& ar);
+    void ReadVersion2(CArchive& ar);
+    void ReadVersion3(CArchive& ar);
+    void ReadVersion4(CArchive& ar);
     void ReadSheet(CArchive& ar, DWORD version);
     void ReadOrientation(CArchive& ar);
     void SerializeObjects(CArchive& ar);
