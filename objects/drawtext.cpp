@@ -134,16 +134,21 @@ CString CDrawText::GetDrawString(CDC* dc, int labelIndex) const
     return s;
 }
 
+void CDrawText::CreateDrawFont(CDC* dc, CFont* font, LOGFONTW description)
+{
+    description.lfCharSet = DEFAULT_CHARSET;
+    description.lfQuality = PROOF_QUALITY;
+    description.lfPitchAndFamily = FIXED_PITCH;
+    if (dc)
+        dc->SetBkMode(TRANSPARENT);
+    font->CreateFontIndirectW(&description);
+}
+
 CDrawFontScope::CDrawFontScope(CDC* dc, const LOGFONTW& description) : m_dc(dc)
 {
     if (!m_dc)
         return;
-    LOGFONTW font = description;
-    font.lfCharSet = DEFAULT_CHARSET;
-    font.lfQuality = PROOF_QUALITY;
-    font.lfPitchAndFamily = FIXED_PITCH;
-    m_dc->SetBkMode(TRANSPARENT);
-    m_font.CreateFontIndirectW(&font);
+    CDrawText::CreateDrawFont(m_dc, &m_font, description);
     m_old = m_dc->SelectObject(&m_font);
 }
 
@@ -152,7 +157,12 @@ CDrawFontScope::~CDrawFontScope()
     if (!m_dc)
         return;
     m_dc->SelectObject(m_old);
-    m_font.DeleteObject();
+    CDrawText::DeleteDrawFont(&m_font);
+}
+
+void CDrawText::DeleteDrawFont(CFont* font)
+{
+    font->DeleteObject();
 }
 
 CTextLayout CDrawText::LayoutText(CDC* dc, const LOGFONTW& description, const CString& text)

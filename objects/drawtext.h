@@ -71,6 +71,9 @@ public:
 
     // Lays the text out in the font of the description (see CTextLayout).
     static CTextLayout LayoutText(CDC* dc, const LOGFONTW& font, const CString& text);
+    // Makes the font every text drawing and measure uses; also makes the background transparent.
+    static void CreateDrawFont(CDC* dc, CFont* font, LOGFONTW description);
+    static void DeleteDrawFont(CFont* font);
 
     CContentBlock& Content() { return m_content; }
     const CContentBlock& Content() const { return m_content; }
@@ -94,9 +97,8 @@ protected:
     CDrawViewBase* m_pView = nullptr;
 };
 
-// The font every text drawing and measure uses, made from a description and selected into a DC
-// for the life of the scope (which also makes the background transparent); the previous font
-// comes back and the font is freed when the scope ends.
+// A font made from a description by CreateDrawFont and selected into a DC for the life of the
+// scope; the previous font comes back and the font is freed when the scope ends.
 class CDrawFontScope {
 public:
     CDrawFontScope(CDC* dc, const LOGFONTW& description);
