@@ -44,6 +44,14 @@ bool PlausibleSize(CRasterImage& image, long long width, long long height, int b
 // Bytes of one stored row of the given width and depth.
 inline long long RowBytes(long long width, int bpp) { return ((width * bpp + 31) / 32) * 4; }
 
+// The palette index of pixel x in a row of 1, 4 or 8 bits per pixel, leftmost pixel in the high
+// bits.
+inline int PixelIndex(const BYTE* row, int x, int bpp)
+{
+    const int bit = x * bpp;
+    return (row[bit / 8] >> (8 - bpp - bit % 8)) & ((1 << bpp) - 1);
+}
+
 // Pixels per metre from dots per inch and back, rounded to the nearest.
 inline LONG DpiToPpm(int dpi)
 {
