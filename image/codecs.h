@@ -31,6 +31,13 @@ QByteArray WriteWbmp(CRasterImage& image);
 bool ReadWmf(CRasterImage& image, const BYTE* data, size_t size);
 QByteArray WriteWmf(CRasterImage& image);
 
+// Sets the image's error text and returns false, for readers that fail.
+inline bool Fail(CRasterImage& image, const char* text)
+{
+    image.SetError(QString::fromLatin1(text));
+    return false;
+}
+
 // No compressed picture is smaller than its pixels by more than this factor (deflate stays
 // below 1100, LZW and JPEG below 3000). A header that claims more pixels than its data can hold
 // is refused before anything is allocated.

@@ -44,7 +44,8 @@ struct GifCloser {
     }
 };
 
-bool Fail(CRasterImage& image, const char* text, int code = 0)
+// With giflib's description of its error code appended.
+bool Fail(CRasterImage& image, const char* text, int code)
 {
     QString message = QString::fromLatin1(text);
     if (const char* detail = code ? GifErrorString(code) : nullptr)

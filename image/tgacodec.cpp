@@ -6,12 +6,6 @@
 namespace raster {
 namespace {
 
-bool Fail(CRasterImage& image, const char* text)
-{
-    image.SetError(QString::fromLatin1(text));
-    return false;
-}
-
 // A 15- or 16-bit value: five bits each of red, green and blue.
 RGBQUAD From555(unsigned v)
 {
