@@ -94,22 +94,17 @@ std::vector<CBarcode::Element> CBarcode::GetElements() const
     return elements;
 }
 
-int CBarcode::SumWidths(const std::vector<Element>& elements)
+int CBarcode::GetBarsWidth(CDC*) const
 {
     std::int64_t sum = 0;
-    for (const Element& e : elements)
+    for (const Element& e : GetElements())
         sum += e.width;
     return SaturateInt(sum);
 }
 
-int CBarcode::GetBarsWidth(CDC*) const
+int CBarcode::GetTextWidth(CDC* pDC) const
 {
-    return 0;
-}
-
-int CBarcode::GetTextWidth(CDC*) const
-{
-    return 0;
+    return MeasureFilteredText(pDC);
 }
 
 int CBarcode::MeasureFilteredText(CDC* pDC) const
