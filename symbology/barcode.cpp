@@ -8,7 +8,6 @@
 #include "symbology/barcodeean.h"
 
 #include <algorithm>
-#include <climits>
 #include <cmath>
 #include <cstdlib>
 #include <new>
@@ -144,8 +143,7 @@ void CBarcode::SetText(CDC* pDC, const CString& text, CRect* rect, double ratio)
     m_narrow = BarcodeUnitsFromInches(m_moduleWidth);
     m_wide = TruncateUnits(m_narrow * ratio);
 
-    m_barsWidth = GetBarsWidth(pDC);
-    const int width = std::max(m_barsWidth, GetTextWidth(pDC));
+    const int width = std::max(GetBarsWidth(pDC), GetTextWidth(pDC));
     if (rect) {
         rect->right = SaturateInt(std::int64_t(rect->left) + width);
         rect->bottom = SaturateInt(std::int64_t(rect->top) + height);

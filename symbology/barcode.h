@@ -108,7 +108,6 @@ protected:
     CString m_text;
     int m_narrow = 0;
     int m_wide = 0;
-    int m_barsWidth = 0;
     BOOL m_showText = TRUE;
     int m_textPos = 0;
     int m_textAlign = 0;
