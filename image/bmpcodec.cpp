@@ -16,12 +16,6 @@ constexpr DWORD BI_RLE4 = 2;
 constexpr DWORD BI_BITFIELDS = 3;
 constexpr DWORD BI_ALPHABITFIELDS = 6;
 
-bool Fail(CRasterImage& image, const char* text)
-{
-    image.SetError(QString::fromLatin1(text));
-    return false;
-}
-
 struct Channel {
     DWORD mask = 0;
     int shift = 0;

@@ -31,6 +31,13 @@ QByteArray WriteWbmp(CRasterImage& image);
 bool ReadWmf(CRasterImage& image, const BYTE* data, size_t size);
 QByteArray WriteWmf(CRasterImage& image);
 
+// Sets the image's error text and returns false, for readers that fail.
+inline bool Fail(CRasterImage& image, const char* text)
+{
+    image.SetError(QString::fromLatin1(text));
+    return false;
+}
+
 // No compressed picture is smaller than its pixels by more than this factor (deflate stays
 // below 1100, LZW and JPEG below 3000). A header that claims more pixels than its data can hold
 // is refused before anything is allocated.
@@ -43,6 +50,14 @@ bool PlausibleSize(CRasterImage& image, long long width, long long height, int b
 
 // Bytes of one stored row of the given width and depth.
 inline long long RowBytes(long long width, int bpp) { return ((width * bpp + 31) / 32) * 4; }
+
+// The palette index of pixel x in a row of 1, 4 or 8 bits per pixel, leftmost pixel in the high
+// bits.
+inline int PixelIndex(const BYTE* row, int x, int bpp)
+{
+    const int bit = x * bpp;
+    return (row[bit / 8] >> (8 - bpp - bit % 8)) & ((1 << bpp) - 1);
+}
 
 // Pixels per metre from dots per inch and back, rounded to the nearest.
 inline LONG DpiToPpm(int dpi)

@@ -44,7 +44,8 @@ struct GifCloser {
     }
 };
 
-bool Fail(CRasterImage& image, const char* text, int code = 0)
+// With giflib's description of its error code appended.
+bool Fail(CRasterImage& image, const char* text, int code)
 {
     QString message = QString::fromLatin1(text);
     if (const char* detail = code ? GifErrorString(code) : nullptr)
@@ -159,10 +160,8 @@ QByteArray WriteGif(CRasterImage& image)
         for (int y = 0; y < image.GetHeight(); ++y) {
             const BYTE* src = image.ScanLine(y);
             uchar* dst = indexed.scanLine(y);
-            for (int x = 0; x < image.GetWidth(); ++x) {
-                const int bit = x * bpp;
-                dst[x] = uchar((src[bit / 8] >> (8 - bpp - bit % 8)) & ((1 << bpp) - 1));
-            }
+            for (int x = 0; x < image.GetWidth(); ++x)
+                dst[x] = uchar(PixelIndex(src, x, bpp));
         }
     } else {
         indexed = image.ToQImage().convertToFormat(QImage::Format_Indexed8, Qt::ThresholdDither);

@@ -106,9 +106,7 @@ RGBQUAD CRasterImage::GetPixelColor(int x, int y) const
     case 1:
     case 4:
     case 8: {
-        const int bpp = GetBpp();
-        const int bit = x * bpp;
-        const int index = (row[bit / 8] >> (8 - bpp - bit % 8)) & ((1 << bpp) - 1);
+        const int index = PixelIndex(row, x, GetBpp());
         c = GetPaletteColor(index);
         c.rgbReserved = index == m_transparentIndex ? 0 : 255;
         break;

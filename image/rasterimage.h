@@ -128,14 +128,13 @@ public:
 
     // Used by the readers and writers.
     void SetError(const CString& text) { m_error = text; }
-    void SetType(int format) { m_type = format; }
     // The picture row y counted from the top.
     BYTE* ScanLine(int y) { return GetBits(DWORD(GetHeight() - 1 - y)); }
     const BYTE* ScanLine(int y) const { return GetBits(DWORD(GetHeight() - 1 - y)); }
-    // True when a 32-bit image holds any alpha below 255.
-    bool HasAlpha() const;
 
 private:
+    // True when a 32-bit image holds any alpha below 255.
+    bool HasAlpha() const;
     bool DecodeAs(int format, const BYTE* data, size_t size);
 
     BITMAPINFOHEADER m_head;

@@ -6,12 +6,6 @@
 namespace raster {
 namespace {
 
-bool Fail(CRasterImage& image, const char* text)
-{
-    image.SetError(QString::fromLatin1(text));
-    return false;
-}
-
 // A 15- or 16-bit value: five bits each of red, green and blue.
 RGBQUAD From555(unsigned v)
 {
@@ -171,10 +165,8 @@ QByteArray WriteTga(CRasterImage& image)
     for (int row = 0; row < h; ++row) {
         const BYTE* src = image.GetBits(DWORD(row));
         if (mapped) {
-            for (int x = 0; x < w; ++x) {
-                const int bit = x * bpp;
-                out.append(char((src[bit / 8] >> (8 - bpp - bit % 8)) & ((1 << bpp) - 1)));
-            }
+            for (int x = 0; x < w; ++x)
+                out.append(char(PixelIndex(src, x, bpp)));
         } else {
             out.append(reinterpret_cast<const char*>(src), qsizetype(w) * (bpp / 8));
         }

@@ -8,7 +8,6 @@
 #include "symbology/barcodeean.h"
 
 #include <algorithm>
-#include <climits>
 #include <cmath>
 #include <cstdlib>
 #include <new>
@@ -94,22 +93,17 @@ std::vector<CBarcode::Element> CBarcode::GetElements() const
     return elements;
 }
 
-int CBarcode::SumWidths(const std::vector<Element>& elements)
+int CBarcode::GetBarsWidth(CDC*) const
 {
     std::int64_t sum = 0;
-    for (const Element& e : elements)
+    for (const Element& e : GetElements())
         sum += e.width;
     return SaturateInt(sum);
 }
 
-int CBarcode::GetBarsWidth(CDC*) const
+int CBarcode::GetTextWidth(CDC* pDC) const
 {
-    return 0;
-}
-
-int CBarcode::GetTextWidth(CDC*) const
-{
-    return 0;
+    return MeasureFilteredText(pDC);
 }
 
 int CBarcode::MeasureFilteredText(CDC* pDC) const
@@ -149,8 +143,7 @@ void CBarcode::SetText(CDC* pDC, const CString& text, CRect* rect, double ratio)
     m_narrow = BarcodeUnitsFromInches(m_moduleWidth);
     m_wide = TruncateUnits(m_narrow * ratio);
 
-    m_barsWidth = GetBarsWidth(pDC);
-    const int width = std::max(m_barsWidth, GetTextWidth(pDC));
+    const int width = std::max(GetBarsWidth(pDC), GetTextWidth(pDC));
     if (rect) {
         rect->right = SaturateInt(std::int64_t(rect->left) + width);
         rect->bottom = SaturateInt(std::int64_t(rect->top) + height);
@@ -209,31 +202,6 @@ void CBarcode::Draw(CDC* pDC, CRect rect)
 
 namespace {
 
-void WriteRaw32(CArchive& ar, const LONG* values, int count)
-{
-    BYTE bytes[16];
-    for (int i = 0; i < count; ++i) {
-        const DWORD v = DWORD(values[i]);
-        for (int b = 0; b < 4; ++b)
-            bytes[4 * i + b] = BYTE(v >> (8 * b));
-    }
-    ar.Write(bytes, UINT(4 * count));
-}
-
-void ReadRaw32(CArchive& ar, LONG* values, int count)
-{
-    BYTE bytes[16];
-    const UINT wanted = UINT(4 * count);
-    if (ar.Read(bytes, wanted) != wanted)
-        throw CArchiveException(CArchiveException::endOfFile);
-    for (int i = 0; i < count; ++i) {
-        DWORD v = 0;
-        for (int b = 0; b < 4; ++b)
-            v |= DWORD(bytes[4 * i + b]) << (8 * b);
-        values[i] = LONG(v);
-    }
-}
-
 // Sizes a damaged record could carry that no symbol can be drawn with.
 bool PlausibleInches(float v, float maximum)
 {
@@ -245,11 +213,8 @@ bool PlausibleInches(float v, float maximum)
 void CBarcode::Serialize(CArchive& ar)
 {
     if (ar.IsStoring()) {
-        const LONG rect[4] = {m_lastRect.left, m_lastRect.top, m_lastRect.right, m_lastRect.bottom};
-        WriteRaw32(ar, rect, 4);
-        ar << m_moduleWidth << m_barHeight << m_text << int(m_showText);
-        const LONG tail[2] = {m_textPos, m_textAlign};
-        WriteRaw32(ar, tail, 2);
+        ar << m_lastRect << m_moduleWidth << m_barHeight << m_text << int(m_showText) << m_textPos
+           << m_textAlign;
         return;
     }
 
@@ -259,8 +224,8 @@ void CBarcode::Serialize(CArchive& ar)
     if (schema != 1 && schema != 2)
         return;
 
-    LONG rect[4];
-    ReadRaw32(ar, rect, 4);
+    CRect rect;
+    ar >> rect;
     float moduleWidth = 0;
     float barHeight = 0;
     CString text;
@@ -268,17 +233,18 @@ void CBarcode::Serialize(CArchive& ar)
     ar >> moduleWidth >> barHeight >> text >> showText;
     if (!PlausibleInches(moduleWidth, 1.0f) || !PlausibleInches(barHeight, 100.0f))
         throw CArchiveException(CArchiveException::genericException, "implausible symbol size");
-    LONG tail[2] = {m_textPos, m_textAlign};
+    int textPos = m_textPos;
+    int textAlign = m_textAlign;
     if (schema == 2)
-        ReadRaw32(ar, tail, 2);
+        ar >> textPos >> textAlign;
 
-    m_lastRect = CRect(rect[0], rect[1], rect[2], rect[3]);
+    m_lastRect = rect;
     m_moduleWidth = moduleWidth;
     m_barHeight = barHeight;
     m_text = text;
     m_showText = showText;
-    m_textPos = tail[0];
-    m_textAlign = tail[1];
+    m_textPos = textPos;
+    m_textAlign = textAlign;
 }
 
 CBarcode* CreateBarcode(int id, float moduleWidth, float barHeight)

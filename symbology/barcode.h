@@ -54,9 +54,9 @@ public:
     // ratio is the wide-to-narrow element ratio. Without a device context no text is measured:
     // the rectangle holds the bars alone.
     virtual void SetText(CDC* pDC, const CString& text, CRect* rect, double ratio);
-    // Width of all bars and spaces.
+    // Width of all bars and spaces; here the sum of the element widths.
     virtual int GetBarsWidth(CDC* pDC) const;
-    // Width of the human-readable text.
+    // Width of the human-readable text; here the filtered text's.
     virtual int GetTextWidth(CDC* pDC) const;
     // Size of the filtered text in the selected font; (0, 0) when the text is hidden.
     CSize GetTextExtent(CDC* pDC) const;
@@ -104,13 +104,10 @@ protected:
     virtual void DrawBars(CDC* pDC, int x0, const CRect& band) const;
     // The width of the filtered text in the selected font, at the current mapping.
     int MeasureFilteredText(CDC* pDC) const;
-    // The sum of the element widths, held within int.
-    static int SumWidths(const std::vector<Element>& elements);
 
     CString m_text;
     int m_narrow = 0;
     int m_wide = 0;
-    int m_barsWidth = 0;
     BOOL m_showText = TRUE;
     int m_textPos = 0;
     int m_textAlign = 0;

@@ -63,16 +63,6 @@ void CBarcodeI2OF5::BuildElements(const CString& filtered, std::vector<Element>&
         out.push_back(Element{elements[k] == '1' ? m_wide : m_narrow, k % 2 == 0});
 }
 
-int CBarcodeI2OF5::GetBarsWidth(CDC*) const
-{
-    return SumWidths(GetElements());
-}
-
-int CBarcodeI2OF5::GetTextWidth(CDC* pDC) const
-{
-    return MeasureFilteredText(pDC);
-}
-
 CString CBarcodeI2OF5::GetDisplayText(CDC* pDC) const
 {
     return pDC && pDC->IsPrinting() ? FilterText(m_text) : m_text;

@@ -12,8 +12,6 @@ public:
 
     int GetType() const override;
     CString FilterText(const CString& text) const override;
-    int GetBarsWidth(CDC* pDC) const override;
-    int GetTextWidth(CDC* pDC) const override;
 
     // The five elements of a digit, '1' wide and '0' narrow; character 0 gives the start
     // ("0000"), character 1 the stop ("100"); anything else gives an empty pattern.

@@ -130,15 +130,6 @@ void CBarcode39::BuildElements(const CString& filtered, std::vector<Element>& ou
     }
 }
 
-int CBarcode39::GetBarsWidth(CDC*) const
-{
-    return SumWidths(GetElements());
-}
-
-int CBarcode39::GetTextWidth(CDC* pDC) const
-{
-    return MeasureFilteredText(pDC);
-}
 
 CString CBarcode39::GetDisplayText(CDC* pDC) const
 {
@@ -284,15 +275,6 @@ void CBarcode93::BuildElements(const CString& filtered, std::vector<Element>& ou
     out.push_back(Element{m_narrow, true});  // termination bar
 }
 
-int CBarcode93::GetBarsWidth(CDC*) const
-{
-    return SumWidths(GetElements());
-}
-
-int CBarcode93::GetTextWidth(CDC* pDC) const
-{
-    return MeasureFilteredText(pDC);
-}
 
 CString CBarcode93::GetDisplayText(CDC* pDC) const
 {
@@ -356,12 +338,3 @@ void CBarcodeCodabar::BuildElements(const CString& filtered, std::vector<Element
     }
 }
 
-int CBarcodeCodabar::GetBarsWidth(CDC*) const
-{
-    return SumWidths(GetElements());
-}
-
-int CBarcodeCodabar::GetTextWidth(CDC* pDC) const
-{
-    return MeasureFilteredText(pDC);
-}

@@ -11,8 +11,6 @@ public:
     CBarcode39(float moduleWidth, float barHeight);
 
     CString FilterText(const CString& text) const override;
-    int GetBarsWidth(CDC* pDC) const override;
-    int GetTextWidth(CDC* pDC) const override;
 
     // The elements of a character as 'n' narrow and 'w' wide, bar first, followed by the narrow
     // gap; empty for a character Code 39 does not have. inner is set for the characters between
@@ -44,8 +42,6 @@ public:
 
     int GetType() const override;
     CString FilterText(const CString& text) const override;
-    int GetBarsWidth(CDC* pDC) const override;
-    int GetTextWidth(CDC* pDC) const override;
 
     // The nine modules of a character as '1' bars and '0' spaces; empty for a character Code 93
     // does not have. The shift characters ($), (%), (/) and (+) are '|', '}', '~' and DEL.
@@ -71,8 +67,6 @@ public:
 
     int GetType() const override;
     CString FilterText(const CString& text) const override;
-    int GetBarsWidth(CDC* pDC) const override;
-    int GetTextWidth(CDC* pDC) const override;
 
     // The seven elements of a character, '1' wide and '0' narrow, bar first; empty for a
     // character Codabar does not have.

@@ -7,7 +7,6 @@
 #include "objects/drawviewbase.h"
 
 #include <algorithm>
-#include <climits>
 #include <string>
 
 IMPLEMENT_SERIAL(CDrawBarcode, CDrawText, VERSIONABLE_SCHEMA | 2)
@@ -21,7 +20,6 @@ constexpr double kRatio = 3.0;
 constexpr float kMaxModuleWidth = 1.0f;
 constexpr float kMaxBarHeight = 100.0f;
 constexpr int kNewestSchema = 2;
-
 
 }  // namespace
 

@@ -1,13 +1,12 @@
 // Every variant drawn through the QPainter device context at 0.01 inch modules and 300 dpi, then
 // read back by an independent decoder (zxing-cpp).
 
-#define ZX_USE_UTF8
 #include "framework/dc.h"
 #include "framework/painterdc.h"
 #include "symbology/barcode.h"
 #include "symbology/barcode2of5.h"
+#include "zxing_read.h"
 
-#include <ZXing/ReadBarcode.h>
 #include <gtest/gtest.h>
 
 #include <QDir>
@@ -69,27 +68,8 @@ QImage Render(CBarcode& code, const QString& text)
     return image;
 }
 
-struct Read {
-    std::string text;
-    std::string symbologyId;
-};
-
-Read Decode(const QImage& image, ZXing::BarcodeFormat format, bool codabarStartEnd = false, bool fullAscii = false)
-{
-    const QImage gray = image.convertToFormat(QImage::Format_Grayscale8);
-    ZXing::ImageView view(gray.constBits(), gray.width(), gray.height(), ZXing::ImageFormat::Lum,
-                          int(gray.bytesPerLine()));
-    ZXing::DecodeHints hints;
-    hints.setFormats(format);
-    hints.setTryHarder(true);
-    hints.setTryRotate(false);
-    hints.setTryCode39ExtendedMode(fullAscii);
-    hints.setReturnCodabarStartEnd(codabarStartEnd);
-    const ZXing::Result result = ZXing::ReadBarcode(view, hints);
-    if (!result.isValid())
-        return {"<unread>", ""};
-    return {result.text(), result.symbologyIdentifier()};
-}
+using zxread::Decode;
+using zxread::Read;
 
 void Save(const QImage& image, const QString& name)
 {
