@@ -86,7 +86,7 @@ void CDrawDoc::PrintPage(CDC* dc, const CPrintInfo* info, CDrawViewBase* view,
             for (CDrawObj* obj : m_objects) {
                 const CRect saved = obj->m_position;
                 obj->m_position = Offset(saved, ix, iy);
-                obj->Draw(dc, int(std::min<std::int64_t>(index, std::numeric_limits<int>::max())));
+                obj->Draw(dc, SaturateInt(index));
                 obj->m_position = saved;
             }
             dc->RestoreDC(s2);

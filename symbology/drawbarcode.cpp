@@ -175,11 +175,7 @@ void CDrawBarcode::Serialize(CArchive& ar)
         return;
     }
 
-    UINT schema = ar.GetObjectSchema();
-    if (int(schema) > 0) {
-        ar.SerializeClass(RUNTIME_CLASS(CDrawBarcode));
-        schema = ar.GetObjectSchema();
-    }
+    const UINT schema = ReadLevelClass(ar, RUNTIME_CLASS(CDrawBarcode));
     const int s = int(schema);
     if (s > kNewestSchema)
         throw CArchiveException(CArchiveException::badSchema,
