@@ -17,6 +17,7 @@
 #include "framework/ui/propertysheet.h"
 #include "view/drawtool.h"
 #include "view/drawview.h"
+#include "support/testoutput.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -57,13 +58,6 @@ void ClickMessageBox(QMessageBox::StandardButton which, QString* text = nullptr)
             *text = box->text();
         box->button(which)->click();
     });
-}
-
-QString OutputDir()
-{
-    QString dir = qEnvironmentVariable("QB_TEST_OUTPUT", QDir::tempPath() + "/qb-test-output");
-    QDir().mkpath(dir);
-    return dir;
 }
 
 class Shell : public ::testing::Test
@@ -386,10 +380,10 @@ TEST_F(Shell, ScreenshotOfTheMainWindowWithALabel)
     QApplication::processEvents();
     const QImage shot = m_frame->grab().toImage();
     ASSERT_FALSE(shot.isNull());
-    const QString file = OutputDir() + "/main-window.png";
+    const QString file = TestOutputDir() + "/main-window.png";
     EXPECT_TRUE(shot.save(file));
     // The label itself, for trying the program by hand.
-    const QString label = OutputDir() + "/label.tag";
+    const QString label = TestOutputDir() + "/label.tag";
     QFile::remove(label);
     m_app->m_askSavePath = [label](const CString&) { return label; };
     EXPECT_TRUE(m_app->SaveDocument(Active(), false));
@@ -438,7 +432,7 @@ TEST_F(Shell, AboutAndWelcomeShowTheVersionLine)
     EXPECT_EQ(opened, QString::fromLatin1(kMakerWebPage));
 
     about.show();
-    EXPECT_TRUE(about.grab().save(OutputDir() + "/about.png"));
+    EXPECT_TRUE(about.grab().save(TestOutputDir() + "/about.png"));
     about.hide();
 
     CWelcomeDlg welcome;
@@ -446,7 +440,7 @@ TEST_F(Shell, AboutAndWelcomeShowTheVersionLine)
     QElapsedTimer t;
     t.start();
     bool saved = false;
-    QTimer::singleShot(100, &welcome, [&] { saved = welcome.grab().save(OutputDir() + "/welcome.png"); });
+    QTimer::singleShot(100, &welcome, [&] { saved = welcome.grab().save(TestOutputDir() + "/welcome.png"); });
     EXPECT_EQ(welcome.exec(), IDOK);
     EXPECT_TRUE(saved);  // closes itself on its timer
     EXPECT_GE(t.elapsed(), 900);

@@ -8,6 +8,7 @@
 #include "support/fakeview.h"
 
 #include "bytes.h"
+#include "support/testoutput.h"
 
 #include <QDir>
 #include <QFile>
@@ -46,13 +47,6 @@ Bytes SheetV2(DWORD version, const QString& printer = {})
 
 // An empty object list and item list.
 QByteArray WithEmptyLists(Bytes b) { return b.u16(0).u32(0).b; }
-
-QString OutputDir()
-{
-    QString dir = qEnvironmentVariable("QB_TEST_OUTPUT", QDir::tempPath());
-    QDir().mkpath(dir);
-    return dir;
-}
 
 // The load's error, or an empty string when the bytes load.
 std::string LoadError(const QByteArray& bytes)
@@ -194,7 +188,7 @@ TEST(DrawDoc, ReadsEveryGeneration)
 
 TEST(DrawDoc, SavedAndLoadedDocumentIsEqual)
 {
-    QTemporaryDir dir(OutputDir() + "/drawdoc-XXXXXX");
+    QTemporaryDir dir(TestOutputDir() + "/drawdoc-XXXXXX");
     const QString path = dir.filePath("label.tag");
     CDrawDoc doc;
     FillDocument(doc);
@@ -241,7 +235,7 @@ TEST(DrawDoc, SavedAndLoadedDocumentIsEqual)
 
 TEST(DrawDoc, FailedSaveAndOpenChangeNothing)
 {
-    QTemporaryDir dir(OutputDir() + "/drawdoc-XXXXXX");
+    QTemporaryDir dir(TestOutputDir() + "/drawdoc-XXXXXX");
     const QString path = dir.filePath("keep.tag");
     CDrawDoc doc;
     FillDocument(doc);

@@ -2,6 +2,7 @@
 // Pictures the image tests share.
 
 #include "image/rasterimage.h"
+#include "support/testoutput.h"
 
 #include <QByteArray>
 #include <QDir>
@@ -51,9 +52,7 @@ inline int MaxDifference(const QImage& a, const QImage& b)
 
 inline QString OutputPath(const QString& name)
 {
-    const QString dir = qEnvironmentVariable("QB_TEST_OUTPUT") + QStringLiteral("/image");
-    QDir().mkpath(dir);
-    return dir + QLatin1Char('/') + name;
+    return TestOutputDir(QStringLiteral("image")) + QLatin1Char('/') + name;
 }
 
 }  // namespace samples

@@ -6,6 +6,7 @@
 #include "symbology/barcode.h"
 #include "symbology/barcode2of5.h"
 #include "zxing_read.h"
+#include "support/testoutput.h"
 
 #include <gtest/gtest.h>
 
@@ -73,11 +74,7 @@ using zxread::Read;
 
 void Save(const QImage& image, const QString& name)
 {
-    const QString dir = qEnvironmentVariable("QB_TEST_OUTPUT");
-    if (dir.isEmpty())
-        return;
-    QDir().mkpath(dir);
-    image.save(dir + "/symbology-" + name + ".png");
+    image.save(TestOutputDir() + "/symbology-" + name + ".png");
 }
 
 // Draws each text in the symbology and expects the decoder to give back the expected data.

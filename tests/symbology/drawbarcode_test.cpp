@@ -10,6 +10,7 @@
 #include "support/fakeview.h"
 #include "symbology/drawbarcode.h"
 #include "zxing_read.h"
+#include "support/testoutput.h"
 
 #include <gtest/gtest.h>
 
@@ -214,11 +215,7 @@ TEST(BarcodeObject, ALabelPrintsItsSerialInBarsAndText)
             for (CDrawObj* obj : label.doc.GetObjects())
                 obj->Draw(&dc, index);
         }
-        const QString dir = qEnvironmentVariable("QB_TEST_OUTPUT");
-        if (!dir.isEmpty()) {
-            QDir().mkpath(dir);
-            page.save(dir + QStringLiteral("/label-%1.png").arg(index));
-        }
+        page.save(TestOutputDir() + QStringLiteral("/label-%1.png").arg(index));
         EXPECT_EQ(zxread::Decode(page, ZXing::BarcodeFormat::Code128).text, serial.toStdString());
 
         // The text line shows the same number, character by character.

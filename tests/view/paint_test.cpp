@@ -6,6 +6,7 @@
 #include "objects/drawtext.h"
 #include "symbology/drawbarcode.h"
 #include "view/drawview.h"
+#include "support/testoutput.h"
 
 #include <QDir>
 #include <QImage>
@@ -15,13 +16,6 @@
 #include <memory>
 
 namespace {
-
-QString OutputDir()
-{
-    const QString dir = qEnvironmentVariable("QB_TEST_OUTPUT", QDir::tempPath());
-    QDir().mkpath(dir);
-    return dir;
-}
 
 struct PaintedLabel {
     CDrawDoc doc;
@@ -70,7 +64,7 @@ TEST(ViewPaint, ScreenshotsShowRulersGridObjectsAndSelection)
         label.Zoom(zoom);
         const QImage shot = label.view->viewport()->grab().toImage();
         ASSERT_FALSE(shot.isNull());
-        EXPECT_TRUE(shot.save(OutputDir() + QStringLiteral("/view-zoom-%1.png").arg(zoom)));
+        EXPECT_TRUE(shot.save(TestOutputDir() + QStringLiteral("/view-zoom-%1.png").arg(zoom)));
         const int dpr = int(shot.devicePixelRatio());
         const auto at = [&](int x, int y) { return QColor(shot.pixel(x * dpr, y * dpr)); };
         // Rulers white, the surroundings grey, the face white, the drop shadow darker grey.
