@@ -7,6 +7,7 @@
 #include "app/singleinstance.h"
 #include "document/drawdoc.h"
 #include "document/printerhook.h"
+#include "framework/archive.h"
 #include "framework/painterdc.h"
 #include "framework/resourcemodule.h"
 #include "framework/settings.h"
@@ -220,6 +221,8 @@ BOOL CDrawApp::InitInstance(const CCommandLineInfo& info, const StartOptions& op
     CResourceModule& resources = CResourceModule::Get();
     if (!resources.IsLoaded())
         resources.Load(info.m_strResources, info.m_strLanguage);
+    // Single-byte texts in label files are in the system code page: that of the language in use.
+    SetArchiveCodePage(resources.CodePage());
     AfxSetStringLoader([](UINT id) { return CResourceModule::Get().LoadString(id); });
     m_captionFilter = CButtonCaptionFilter::Install(AfxLoadString);
     const CString appName = resources.LoadString(57344);

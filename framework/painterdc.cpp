@@ -54,6 +54,18 @@ FaceProportions ProportionsOf(const QFont& font)
 // Largest em size asked of the font engine; larger requests are device nonsense.
 constexpr int kMaxPixelSize = 16384;
 
+// A tab in a run of text is an ordinary character of the font: its glyph for U+0009, which the
+// faces here map to their space glyph. Qt would lay it out to the next tab stop instead, wider
+// than a whole line of small text, so it is measured and drawn as the space it shows.
+QString TabsAsGlyphs(const QString& text)
+{
+    if (!text.contains(QLatin1Char('\t')))
+        return text;
+    QString out = text;
+    out.replace(QLatin1Char('\t'), QLatin1Char(' '));
+    return out;
+}
+
 }  // namespace
 
 CPainterDC::CPainterDC(QPaintDevice* device, bool printing) : CDC(printing), m_device(device)
@@ -202,7 +214,7 @@ const CPainterDC::RealFont& CPainterDC::Realise()
 double CPainterDC::Advance(const RealFont& f, const QString& text) const
 {
     const QFontMetricsF fm = m_device ? QFontMetricsF(f.font, m_device) : QFontMetricsF(f.font);
-    return fm.horizontalAdvance(text) * f.stretch;
+    return fm.horizontalAdvance(TabsAsGlyphs(text)) * f.stretch;
 }
 
 TEXTMETRICW CPainterDC::MeasureFont()
@@ -528,11 +540,12 @@ void CPainterDC::DrawPicture(const CRect& r, const QImage& image)
     m_painter->restore();
 }
 
-void CPainterDC::DrawTextRun(int x, int y, UINT options, const CRect* rect, const CString& text,
+void CPainterDC::DrawTextRun(int x, int y, UINT options, const CRect* rect, const CString& typed,
                              const int* dx)
 {
     if (!Ready())
         return;
+    const QString text = TabsAsGlyphs(typed);
     const RealFont& f = Realise();
     const State& s = CurrentState();
     m_painter->save();

@@ -40,7 +40,8 @@ int CRecordingDC::AverageWidth() const
 
 int CRecordingDC::CharWidth(char16_t c, int a)
 {
-    static const char16_t narrow[] = u" .,:;'!|()[]-/fijltI1";
+    // A tab is the font's glyph for U+0009, as wide as a space.
+    static const char16_t narrow[] = u" \t.,:;'!|()[]-/fijltI1";
     for (const char16_t* n = narrow; *n; ++n) {
         if (*n == c)
             return a / 2;

@@ -429,6 +429,16 @@ QString CResourceModule::Language() const
     return LoadString(kLanguageTagId).trimmed();
 }
 
+UINT CResourceModule::CodePage() const
+{
+    const QString language = Language();
+    if (language == QLatin1String("CHS"))
+        return 936;
+    if (language == QLatin1String("CHT"))
+        return 950;
+    return 1252;
+}
+
 QStringList CResourceModule::Languages() const
 {
     if (!m_registered)

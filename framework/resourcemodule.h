@@ -87,6 +87,9 @@ public:
     bool IsFallback() const { return m_fallback; }
     QString Path() const { return m_path; }
     QString Language() const;       // the tag of string 89
+    // The system code page of that language, the one single-byte texts are written in on a
+    // system using it: 936 for CHS, 950 for CHT, else 1252.
+    UINT CodePage() const;
     QStringList Languages() const;  // the string tables the module holds
 
     CString LoadString(UINT id) const;  // empty for an unknown id

@@ -87,10 +87,13 @@ void CBarcode::BuildElements(const CString&, std::vector<Element>&) const {}
 std::vector<CBarcode::Element> CBarcode::GetElements() const
 {
     std::vector<Element> elements;
-    const CString filtered = FilterText(m_text);
-    if (!filtered.isEmpty())
-        BuildElements(filtered, elements);
+    BuildElements(FilterText(m_text), elements);
     return elements;
+}
+
+bool CBarcode::HasData() const
+{
+    return !FilterText(m_text).isEmpty();
 }
 
 int CBarcode::GetBarsWidth(CDC*) const
@@ -171,7 +174,7 @@ void CBarcode::DrawBars(CDC* pDC, int x0, const CRect& band) const
 
 void CBarcode::Draw(CDC* pDC, CRect rect)
 {
-    if (!pDC || FilterText(m_text).isEmpty())
+    if (!pDC || !HasData())
         return;
     m_lastRect = rect;
     const CSize textSize = GetTextExtent(pDC);

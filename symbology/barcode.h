@@ -90,13 +90,16 @@ public:
         friend bool operator==(const Element&, const Element&) = default;
     };
     // Bars and spaces of the symbol of the stored text, left to right, from the first bar to the
-    // last. Empty when the filtered text is empty.
+    // last. An empty filtered text still has the symbology's start and stop, which GetBarsWidth
+    // counts, though Draw paints nothing for it.
     std::vector<Element> GetElements() const;
+    // Whether the filtered text holds anything to encode; a symbol without it is not drawn.
+    bool HasData() const;
 
 protected:
     CBarcode();
 
-    // Bars and spaces for an already filtered, non-empty text.
+    // Bars and spaces for an already filtered text, start and stop included.
     virtual void BuildElements(const CString& filtered, std::vector<Element>& out) const;
     // The string of the human-readable line.
     virtual CString GetDisplayText(CDC* pDC) const;

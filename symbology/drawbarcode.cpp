@@ -16,7 +16,7 @@ namespace {
 constexpr UINT IDS_BARCODE_NAME = 88;
 // Wide-to-narrow element ratio of every symbol drawn by the object.
 constexpr double kRatio = 3.0;
-// Bounds of the growing loops of a resize: a symbol of no bars would never reach the box.
+// Bounds of the growing loops of a resize.
 constexpr float kMaxModuleWidth = 1.0f;
 constexpr float kMaxBarHeight = 100.0f;
 constexpr int kNewestSchema = 2;
@@ -105,15 +105,17 @@ void CDrawBarcode::DragHandle(int n, CPoint point, CDrawViewBase* view)
 
     CBarcode& code = *m_pBarcode;
     // The largest module whose bars fit the new width, or, when shrinking, the smallest one whose
-    // bars are not narrower than it (but not below kMinModuleWidth).
-    if (newWidth > oldWidth) {
+    // bars are not narrower than it (but not below kMinModuleWidth). A symbol with nothing to
+    // encode draws no bars: the box says nothing about its module, which stays as it is.
+    const bool fitModule = code.HasData();
+    if (fitModule && newWidth > oldWidth) {
         float module = code.GetModuleWidth();
         do {
             module += kSizeStep;
             code.SetModuleWidth(module);
         } while (code.GetBarsWidth(dc.get()) <= newWidth && module < kMaxModuleWidth);
         code.SetModuleWidth(module - kSizeStep);
-    } else if (newWidth < oldWidth) {
+    } else if (fitModule && newWidth < oldWidth) {
         float module = code.GetModuleWidth() - kSizeStep;
         while (module > kMinModuleWidth) {
             code.SetModuleWidth(module);

@@ -13,6 +13,7 @@ import zlib
 
 MAGENTA = (255, 0, 255, 255)
 BLACK = (0, 0, 0, 255)
+PALETTE_INK = (32, 32, 32)  # dark ink for the palette lists, whose mask colour is black
 CLEAR = (0, 0, 0, 0)
 
 
@@ -119,12 +120,12 @@ def folder(c, ox, open_):
         c.line(ox + 3, 7, ox + 15, 7, edge)
 
 
-def barcode(c, ox, y0=2, y1=13):
+def barcode(c, ox, y0=2, y1=13, ink=(0, 0, 0)):
     widths = [1, 0, 1, 1, 0, 1, 0, 0, 1, 1, 1, 0, 1, 0]
     c.rect(ox + 1, y0, ox + 14, y1, (255, 255, 255))
     for i, bar in enumerate(widths):
         if bar:
-            c.line(ox + 1 + i, y0 + 1, ox + 1 + i, y1 - 1, (0, 0, 0))
+            c.line(ox + 1 + i, y0 + 1, ox + 1 + i, y1 - 1, ink)
 
 
 GLYPH_T = ["#########", "#########", "   ###   ", "   ###   ", "   ###   ", "   ###   ", "   ###   ", "   ###   ", "   ###   ", "  #####  "]
@@ -278,9 +279,10 @@ def main(root):
     cylinder(c, 64, (150, 150, 150), (210, 210, 210))
     c.write_png(f"{root}/bitmaps/162.png")
 
-    # Palette trees (mask colour black): 0 closed group, 1 open group, 2 entry.
+    # Palette trees (mask colour black): 0 closed group, 1 open group, 2 entry. Black turns
+    # transparent there, so the bars are drawn in PALETTE_INK.
     c = Canvas(48, 16, BLACK)
-    folder(c, 0, False); folder(c, 16, True); barcode(c, 32, 3, 12)
+    folder(c, 0, False); folder(c, 16, True); barcode(c, 32, 3, 12, PALETTE_INK)
     c.write_png(f"{root}/bitmaps/155.png")
     c = Canvas(48, 16, BLACK)
     folder(c, 0, False); folder(c, 16, True)

@@ -9,6 +9,8 @@
 #include "app/shelldialogs.h"
 #include "app/singleinstance.h"
 #include "document/drawdoc.h"
+#include "framework/archive.h"
+#include "framework/compoundfile.h"
 #include "framework/resourcemodule.h"
 #include "framework/settings.h"
 #include "framework/ui/commandrouter.h"
@@ -510,6 +512,41 @@ TEST_F(ShellChinese, CaptionsOfMessageBoxAndWizardComeFromTheStringTable)
     sheet.show();
     EXPECT_EQ(sheet.Button(ID_APPLY_NOW)->text(), res.LoadString(86));
     EXPECT_EQ(sheet.Button(IDOK)->text(), res.LoadString(76));
+}
+
+namespace {
+class ShellTraditionalChinese : public Shell
+{
+    QString Language() const override { return "CHT"; }
+    void TearDown() override
+    {
+        Shell::TearDown();
+        SetArchiveCodePage(1252);
+    }
+};
+}
+
+TEST_F(ShellTraditionalChinese, SingleByteTextsOfOldLabelsAreReadInTheSystemCodePage)
+{
+    // A label whose printer name was stored as single-byte text on a Traditional Chinese
+    // system: the Big5 bytes of the name in place of the saved empty UTF-16 string.
+    const QString path = SavedLabel();
+    ASSERT_TRUE(m_app->Router()->Execute(kFileClose));
+    CCompoundFile file;
+    QString error;
+    ASSERT_TRUE(file.Load(path, error));
+    QByteArray contents = *file.GetRoot().OpenStream(CDrawDoc::ContentsStreamName());
+    const int printerAt = 24;  // version, paper colour, reserved word, paper size, paper code
+    ASSERT_EQ(contents.mid(printerAt, 4), QByteArray("\xFF\xFE\xFF\x00", 4));
+    const QByteArray big5("\xBC\xD0\xC5\xD2\xA6\x4C\xAA\xED\xBE\xF7");
+    contents.replace(printerAt, 4, char(big5.size()) + big5);
+    ASSERT_TRUE(file.GetRoot().WriteStream(CDrawDoc::ContentsStreamName(), contents));
+    ASSERT_TRUE(file.Save(path, error));
+
+    m_app->m_askOpenPath = [path] { return path; };
+    ASSERT_TRUE(m_app->Router()->Execute(kFileOpen));
+    ASSERT_NE(Active(), nullptr);
+    EXPECT_EQ(Active()->GetPrinterName(), QString::fromUtf16(u"標籤印表機"));
 }
 
 TEST_F(Shell, ToolAndSymbologyCommandsReachTheActiveView)

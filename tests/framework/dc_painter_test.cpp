@@ -248,6 +248,8 @@ TEST(PainterDeviceContext, FontsFollowTheMapping)
     EXPECT_EQ(dc.GetTextExtent(QStringLiteral("HH")).cy, 256);
     const LONG natural = tm.tmAveCharWidth;
     const LONG wide = dc.GetTextExtent(QStringLiteral("HHHHHHHH")).cx;
+    // A tab is the font's glyph for U+0009, the width of a space, not a tab stop.
+    EXPECT_EQ(dc.GetTextExtent(QStringLiteral("H\tH")), dc.GetTextExtent(QStringLiteral("H H")));
 
     // A negative height is the character height: the cell is taller.
     CFont em;

@@ -209,6 +209,7 @@ TEST(DeviceContext, RecordedTextMeasuresAndDrawTextLayout)
     EXPECT_EQ(tm.tmAveCharWidth, 128);
     // "Mil" : wide, narrow, narrow.
     EXPECT_EQ(dc.GetTextExtent(QStringLiteral("Mil")), CSize(256 + 64 + 64, 256));
+    EXPECT_EQ(dc.GetTextExtent(QStringLiteral("\t")), dc.GetTextExtent(QStringLiteral(" ")));
     CSize s;
     EXPECT_TRUE(dc.GetTextExtentPoint32W(QStringLiteral("Mil"), 1, &s));
     EXPECT_EQ(s.cx, 256);

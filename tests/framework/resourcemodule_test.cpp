@@ -102,6 +102,9 @@ TEST(ResourceModule, StringTablesOfEveryLanguage)
     EXPECT_EQ(enu.Language(), QStringLiteral("ENU"));
     EXPECT_EQ(chs.Language(), QStringLiteral("CHS"));
     EXPECT_EQ(cht.Language(), QStringLiteral("CHT"));
+    EXPECT_EQ(enu.CodePage(), 1252u);
+    EXPECT_EQ(chs.CodePage(), 936u);
+    EXPECT_EQ(cht.CodePage(), 950u);
     EXPECT_EQ(enu.Languages(), (QStringList{QStringLiteral("CHS"), QStringLiteral("CHT"), QStringLiteral("ENU")}));
 
     for (const CResourceModule* module : {&enu, &chs, &cht}) {

@@ -1,12 +1,15 @@
 #include "document/drawdoc.h"
 #include "framework/archive.h"
+#include "framework/painterdc.h"
 #include "framework/recordingdc.h"
 #include "framework/resourcemodule.h"
 #include "objects/drawtext.h"
 #include "objects/bigdecimal.h"
 #include "framework/resourcemanager.h"
 #include "support/fakeview.h"
+#include "support/testoutput.h"
 
+#include <QImage>
 #include <gtest/gtest.h>
 #include <xercesc/dom/DOMDocument.hpp>
 #include <xercesc/dom/DOMElement.hpp>
@@ -195,6 +198,31 @@ TEST(TextObject, CarriageReturnsOverprintAndEscapedLineFeedsBreak)
     EXPECT_EQ(drawn[1].text, "9");
     EXPECT_EQ(drawn[1].at, CPoint(1000, 2256));
     EXPECT_EQ(drawn[2].at, CPoint(1000, 2256));
+}
+
+TEST(TextObject, TabIsDrawnAsTheFontsGlyphWithoutSqueezingTheLine)
+{
+    // A 12-point serial number behind "No.<TAB>", drawn on a 96-dpi image: the tab is as wide
+    // as a space, so the line keeps its natural width in a one-inch box.
+    CFakeDrawView view;
+    auto render = [&view](const QString& prefix) {
+        auto obj = MakeText(view, "7", 1536, 400);
+        obj->Content().mode = CONTENT_SERIAL;
+        obj->Content().step = 1;
+        obj->Content().prefix = prefix;
+        QImage img(120, 40, QImage::Format_RGB32);
+        img.fill(Qt::white);
+        CPainterDC dc(&img);
+        dc.SetMapMode(MM_ANISOTROPIC);
+        dc.SetWindowExt(1536, 1536);
+        dc.SetViewportExt(96, 96);
+        dc.SetWindowOrg(1000 - 64, 2000 - 64);
+        obj->Draw(&dc, 0);
+        return img;
+    };
+    const QImage tab = render("No.<TAB>");
+    tab.save(TestOutputDir() + QStringLiteral("/text_tab.png"));
+    EXPECT_TRUE(tab == render("No. "));
 }
 
 TEST(TextObject, DraggingKeepsAMinimumAndInModeOneScalesTheFont)

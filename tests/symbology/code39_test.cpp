@@ -47,8 +47,14 @@ TEST(Code39, WidthsAndElements)
     EXPECT_EQ(Runs(code), "B1S3B1S1B3S1B3S1B1S1" "B3S1B1S3B1S1B1S1B3S1" "B1S3B1S1B3S1B3S1B1S1");
     Prepare(code, "A#B");  // a character without a pattern adds nothing
     EXPECT_EQ(code.GetBarsWidth(nullptr), 4 * 160);
+    // With nothing to encode the two asterisks remain: they size a new object's box.
     Prepare(code, "abc");
-    EXPECT_TRUE(code.GetElements().empty());
+    EXPECT_EQ(code.GetBarsWidth(nullptr), 2 * 160);
+    EXPECT_FALSE(code.HasData());
+    CBarcode39 standard(0.01f, 0.4f);
+    CRect rect;
+    standard.SetText(nullptr, "", &rect, 3.0);
+    EXPECT_EQ(rect.Width(), 480);
 }
 
 TEST(Code39Full, EncodesAsciiThroughShiftPairs)
@@ -61,6 +67,8 @@ TEST(Code39Full, EncodesAsciiThroughShiftPairs)
     CBarcode39Full code(kModule10, 0.4f);
     Prepare(code, "a");
     EXPECT_EQ(code.GetBarsWidth(nullptr), 4 * 160);
+    Prepare(code, "");
+    EXPECT_EQ(code.GetBarsWidth(nullptr), 2 * 160);
     // Characters 128 to 255 have no Full ASCII encoding: they are left out.
     EXPECT_EQ(code.FilterText(QString::fromUtf16(u"a\u00e9b\u0080")), "ab");
 }
@@ -82,8 +90,9 @@ TEST(Code93, Widths)
     EXPECT_EQ(code.GetBarsWidth(nullptr), 10 * (9 * 5 + 1));
     Prepare(code, "a");
     EXPECT_EQ(code.GetBarsWidth(nullptr), 10 * (9 * 6 + 1));
+    // Start, stop and the termination bar, without check characters.
     Prepare(code, "");
-    EXPECT_TRUE(code.GetElements().empty());
+    EXPECT_EQ(code.GetBarsWidth(nullptr), 10 * (9 * 2 + 1));
 }
 
 TEST(Codabar, ElementsWithGapsAndWidths)
@@ -97,4 +106,6 @@ TEST(Codabar, ElementsWithGapsAndWidths)
     EXPECT_EQ(code.GetBarsWidth(nullptr), 630);
     EXPECT_EQ(Runs(code).substr(0, 16), "B1S1B3S3B1S3B1S1");  // A then the gap
     EXPECT_STREQ(CBarcodeCodabar::GetCharPattern(u'E'), "");
+    Prepare(code, "");
+    EXPECT_EQ(code.GetBarsWidth(nullptr), 2 * 130 + 10);  // start and stop A with their gap
 }

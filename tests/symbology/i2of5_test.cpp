@@ -21,8 +21,10 @@ TEST(Interleaved2of5, Widths)
     code.SetText(nullptr, "12", &rect, 3.0);
     EXPECT_EQ(code.GetBarsWidth(nullptr), 270);
     EXPECT_EQ(rect.Width(), 270);
+    // Without digits the start and stop remain.
     code.SetText(nullptr, "x", &rect, 3.0);
-    EXPECT_TRUE(code.GetElements().empty());
+    EXPECT_EQ(code.GetBarsWidth(nullptr), 40 + 50);
+    EXPECT_EQ(rect.Width(), 90);
 }
 
 TEST(Itf14, TwentyEightModulesWider)
@@ -33,5 +35,7 @@ TEST(Itf14, TwentyEightModulesWider)
     itf.SetText(nullptr, "09501101530003", &rect, 3.0);
     plain.SetText(nullptr, "09501101530003", &rect, 3.0);
     EXPECT_EQ(itf.GetBarsWidth(nullptr) - plain.GetBarsWidth(nullptr), 429);
+    itf.SetText(nullptr, "", &rect, 3.0);
+    EXPECT_EQ(itf.GetBarsWidth(nullptr), 4 * 15 + 45 + 2 * 15 + 429);
     EXPECT_EQ(itf.GetTypeName(), "");
 }

@@ -5,11 +5,15 @@
 #include "view/compitem.h"
 #include "view/drawview.h"
 #include "view/workspacebars.h"
+#include "support/testoutput.h"
 
+#include <QPainter>
 #include <QTest>
 #include <QTreeWidget>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <memory>
 
 namespace {
@@ -72,6 +76,39 @@ TEST_F(BarsTest, PalettesListTheirEntries)
     QTreeWidgetItem blank;
     EXPECT_EQ(bar->CreateDragImage(&blank).size(), QSize(50, 50));
     EXPECT_GE(bar->CreateDragImage(Leaf(1)).width(), 50);
+}
+
+// Pixels of an item's icon that stand out from the tree's background: drawn over it, they differ
+// from it by at least a third of the range in some channel.
+int InkOf(const QTreeWidgetItem* item, const QColor& background)
+{
+    QImage shown(16, 16, QImage::Format_RGB32);
+    shown.fill(background);
+    QPainter(&shown).drawPixmap(0, 0, item->icon(0).pixmap(16, 16));
+    int ink = 0;
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 16; ++x) {
+            const QColor c = shown.pixelColor(x, y);
+            ink += std::max({std::abs(c.red() - background.red()), std::abs(c.green() - background.green()),
+                             std::abs(c.blue() - background.blue())}) >= 85;
+        }
+    return ink;
+}
+
+TEST_F(BarsTest, EveryPaletteImageShowsOnTheTree)
+{
+    CComponentsWorkSpaceBar components;
+    for (QTreeWidget* tree : {bar->Tree(), components.Tree()}) {
+        const QColor background = tree->palette().color(QPalette::Base);
+        QTreeWidgetItem* group = tree->topLevelItem(0)->child(0);
+        EXPECT_GE(InkOf(group, background), 20) << "open group";
+        group->setExpanded(false);
+        EXPECT_GE(InkOf(group, background), 20) << "closed group";
+        group->setExpanded(true);
+        for (int i = 0; i < group->childCount(); ++i)
+            EXPECT_GE(InkOf(group->child(i), background), 20) << group->child(i)->text(0).toStdString();
+    }
+    bar->grab().save(TestOutputDir() + QStringLiteral("/barcodes_palette.png"));
 }
 
 TEST_F(BarsTest, OnlyLeavesDragAndOnlyWithALabelOpen)

@@ -435,6 +435,25 @@ TEST_F(ViewTest, TextAndBarcodeToolsAskForPropertiesAndFillTheTree)
     EXPECT_TRUE(view->GetSelection().empty());
 }
 
+TEST_F(ViewTest, BarcodeToolKeepsTheModuleOfItsEmptySymbol)
+{
+    // The tool makes its object with an empty text; the drag that follows sizes the box, not
+    // the module of a symbol that has no bars yet.
+    CDrawTool::c_editProperties = [](CDrawObj*, CDrawView*) { return TRUE; };
+    view->OnToolCommand(32842);  // Code 39, and the barcode tool
+    Drag(QPoint(200, 300), QPoint(420, 380));
+    ASSERT_EQ(doc.GetObjects().size(), 1u);
+    auto* code = dynamic_cast<CDrawBarcode*>(doc.GetObjects()[0]);
+    ASSERT_NE(code, nullptr);
+    EXPECT_FLOAT_EQ(code->GetBarcode()->GetModuleWidth(), 0.01f);
+    EXPECT_EQ(code->m_position.Width(), 480);  // the two asterisks at 0.01 inch
+
+    // A text given later gets a symbol of that module.
+    std::unique_ptr<CDC> dc = view->CreateClientDC();
+    code->UpdateBarcode(dc.get(), QStringLiteral("A1"));
+    EXPECT_EQ(code->m_position.Width(), 4 * 240);
+}
+
 TEST_F(ViewTest, PaletteEntriesMakeTheirObjectsAndGiveNamesBack)
 {
     CTextCompItem fitting(RUNTIME_CLASS(CDrawText), 1);
