@@ -24,8 +24,19 @@ CCommandRouter::CCommandRouter(QObject* parent) : QObject(parent), m_updateTimer
     m_updateTimer->setSingleShot(true);
     m_updateTimer->setInterval(0);
     connect(m_updateTimer, &QTimer::timeout, this, &CCommandRouter::UpdateAll);
-    if (qApp)
+    if (qApp) {
         connect(qApp, &QApplication::focusChanged, this, &CCommandRouter::RequestUpdate);
+        qApp->installEventFilter(this);
+    }
+}
+
+bool CCommandRouter::eventFilter(QObject* watched, QEvent* event)
+{
+    // A click or a drag may change what the commands show (a drawing tool that ends goes back
+    // to the select tool), as a command does.
+    if (event->type() == QEvent::MouseButtonRelease)
+        RequestUpdate();
+    return QObject::eventFilter(watched, event);
 }
 
 CCommandRouter::~CCommandRouter() = default;
@@ -92,8 +103,11 @@ void CCommandRouter::UpdateCommand(UINT id, QMenu* menu)
     const auto route = CurrentRoute();
     for (CCmdTarget* target : route)
         if (target && target->OnCmdMsg(id, CN_UPDATE_COMMAND_UI, &ui))
-            return;
-    // No update handler anywhere: enabled exactly when some target would run the command.
+            break;
+    // An update handler that only sets the check mark or the text leaves the enabled state to
+    // the rule for commands without one: enabled exactly when some target would run it.
+    if (ui.EnableChanged())
+        return;
     bool runnable = false;
     for (CCmdTarget* target : route)
         if (target && target->HasCommandHandler(id)) {
