@@ -2,14 +2,28 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QEvent>
 #include <QMenu>
 #include <QTimer>
 #include <QToolBar>
 
 #include "framework/resourcemodule.h"
+#include "framework/ui/uistrings.h"
 
 namespace {
 const char* const kIdProperty = "qbCommandId";
+
+// A command's string in the string table: the status-bar prompt and, after "\n", the tooltip.
+void DescribeCommand(QAction* action, UINT id)
+{
+    const CString text = AfxLoadString(id);
+    if (text.isEmpty())
+        return;
+    const qsizetype newline = text.indexOf(u'\n');
+    action->setStatusTip(newline < 0 ? text : text.left(newline));
+    if (newline >= 0)
+        action->setToolTip(text.mid(newline + 1));
+}
 }
 
 UINT CommandIdOf(const QAction* action)
@@ -181,6 +195,7 @@ void CCommandRouter::FillMenu(QMenu* menu, const std::vector<CMenuTemplateItem>&
         }
         case CMenuTemplateItem::Command: {
             QAction* action = Action(item.id);
+            DescribeCommand(action, item.id);
             // The menu's caption wins over a toolbar's empty one; the first shortcut stays.
             if (!item.caption.isEmpty())
                 action->setText(item.caption);
@@ -203,6 +218,7 @@ void CCommandRouter::BuildToolBar(QToolBar* toolbar, const CToolbarTemplate& tmp
             continue;
         }
         QAction* action = Action(button.id);
+        DescribeCommand(action, button.id);
         const int perRow = strip.width() / w;
         if (action->icon().isNull() && button.image >= 0 && perRow > 0 &&
             button.image / perRow < strip.height() / h) {
@@ -216,8 +232,9 @@ void CCommandRouter::BuildToolBar(QToolBar* toolbar, const CToolbarTemplate& tmp
             }
             action->setIcon(QIcon(QPixmap::fromImage(cell)));
         }
+        // A button without a menu entry is named by its tooltip.
         if (action->text().isEmpty())
-            action->setText(QString::number(button.id));
+            action->setText(action->toolTip().isEmpty() ? QString::number(button.id) : action->toolTip());
         toolbar->addAction(action);
     }
 }
