@@ -47,4 +47,5 @@ constexpr UINT kStrViewTab = 70;
 constexpr UINT kStrDatabaseBar = 75;
 constexpr UINT kStrOleFailed = 101;
 constexpr UINT kStrTitleSuffix = 121;
+constexpr UINT kStrIdlePrompt = 57345;  // the status bar between prompts
 }

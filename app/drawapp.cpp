@@ -490,6 +490,10 @@ CDrawDoc* CDrawApp::OpenDocumentFile(const CString& path, bool quiet)
     }
     if (m_settings)
         m_settings->AddRecentFile(wanted);
+    // The objects bar lists what the file brought.
+    if (CSplitFrame* frame = FrameOf(doc))
+        if (CDrawView* view = frame->GetActiveDrawView())
+            view->ShowOpenedObjects();
     ShowDocument(doc);
     return doc;
 }

@@ -13,6 +13,7 @@
 #include <QCloseEvent>
 #include <QDockWidget>
 #include <QHeaderView>
+#include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
@@ -215,7 +216,11 @@ BOOL CMainFrame::Create()
 
     auto* status = statusBar();
     status->setObjectName(QString::number(kViewStatusBar));
-    status->showMessage(tr("Ready"));
+    // The idle prompt shows whenever no command prompt does: a prompt is a temporary message
+    // over it, and leaving the item clears the message.
+    auto* idle = new QLabel(ShellRes::String(kStrIdlePrompt), status);
+    idle->setObjectName(QString::number(kStrIdlePrompt));
+    status->addWidget(idle, 1);
 
     // The palettes drag their entries onto the editing view of the active label.
     auto activeView = [this]() -> CDrawView* {
@@ -251,6 +256,9 @@ void CMainFrame::ResetZoomBox()
     const auto actions = m_mainToolBar->actions();
     for (QAction* a : actions)
         if (CommandIdOf(a) == kZoomBox) {
+            // The box takes over the command's prompt and tooltip.
+            m_zoomBox->setToolTip(a->toolTip());
+            m_zoomBox->setStatusTip(a->statusTip());
             const int i = int(actions.indexOf(a));
             before = i + 1 < actions.size() ? actions[i + 1] : nullptr;
             m_mainToolBar->removeAction(a);

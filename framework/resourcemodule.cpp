@@ -164,7 +164,7 @@ const std::pair<UINT, const char*> kFallbackStrings[] = {
     {89, "ENU"},
     {101, "Embedded objects could not be initialised. The program ends."},
     {102, "The object could not be inserted."},
-    {57344, "Quillbar"},
+    {57344, "Quillbar"},    {57345, "Ready"},
 };
 
 CMenuTemplateItem FallbackCommand(UINT id, const char* caption, const char* shortcut = "")

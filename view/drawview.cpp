@@ -930,6 +930,9 @@ void CDrawView::ShowOpenedObjects()
 {
     if (!GetDocument())
         return;
+    // The trees start afresh: items of objects that loading replaced would dangle.
+    m_selection.clear();
+    FillTrees();
     for (CDrawObj* obj : GetDocument()->GetObjects())
         FillObjectTree(obj);
     // Filling the tree selects every shape; an opened label shows none of them selected.
@@ -961,6 +964,9 @@ void CDrawView::RemoveFromTree(QTreeWidget* tree, CDrawObj* obj)
     QTreeWidgetItem* item = FindTreeItem(tree, obj, &group);
     if (!item)
         return;
+    // The tree makes a neighbour current when its current item goes; that must not select
+    // the neighbour's object.
+    const QSignalBlocker block(tree);
     delete item;
     UpdateGroupCaption(group);
 }

@@ -120,8 +120,8 @@ public:
     void SetTrees(QTreeWidget* objectTree, QTreeWidget* databaseTree);
     void FillTrees();
     void FillObjectTree(CDrawObj* obj);
-    // An opened label: every object enters the object tree, and the view starts with nothing
-    // selected.
+    // A loaded label: the trees are rebuilt, every object enters the object tree, and the view
+    // starts with nothing selected.
     void ShowOpenedObjects();
     void RemoveFromTree(QTreeWidget* tree, CDrawObj* obj);
     void SelectTreeItem(QTreeWidget* tree, CDrawObj* obj);

@@ -311,4 +311,16 @@ CObjectsWorkSpaceBar::CObjectsWorkSpaceBar(QWidget* parent) : QDockWidget(parent
         if (CDrawView* view = m_view ? m_view() : nullptr)
             view->OnObjectTreeSelChanged(item);
     });
+    m_tree->viewport()->installEventFilter(this);
+}
+
+bool CObjectsWorkSpaceBar::eventFilter(QObject* watched, QEvent* event)
+{
+    // A click first empties the selection and the tree's current item, before the tree takes
+    // the press: the clicked item then becomes current and selects its object alone.
+    if (watched == m_tree->viewport() && event->type() == QEvent::MouseButtonPress &&
+        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton)
+        if (CDrawView* view = m_view ? m_view() : nullptr)
+            view->OnObjectTreeClick();
+    return QDockWidget::eventFilter(watched, event);
 }

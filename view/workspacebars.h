@@ -86,14 +86,17 @@ public:
     explicit CComponentsWorkSpaceBar(QWidget* parent = nullptr);
 };
 
-// The objects of the label of a child frame; choosing one adds it to the selection of the
-// document's editing view.
+// The objects of the label of a child frame; clicking one selects it alone in the document's
+// editing view, moving to one with the keys adds it to the selection.
 class CObjectsWorkSpaceBar : public QDockWidget {
     Q_OBJECT
 public:
     explicit CObjectsWorkSpaceBar(QWidget* parent = nullptr);
     QTreeWidget* Tree() const { return m_tree; }
     std::function<CDrawView*()> m_view;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     QTreeWidget* m_tree;

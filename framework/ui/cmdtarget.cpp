@@ -8,6 +8,7 @@ CCmdUI::CCmdUI(UINT id, QAction* action, QMenu* menu) : m_nID(id), m_action(acti
 
 void CCmdUI::Enable(BOOL on)
 {
+    m_bEnableChanged = TRUE;
     if (m_action)
         m_action->setEnabled(on != FALSE);
 }

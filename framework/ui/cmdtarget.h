@@ -41,10 +41,13 @@ public:
     void RemoveFromMenu();
 
     QAction* Action() const { return m_action; }
+    // TRUE once the update handler called Enable; otherwise the router decides.
+    BOOL EnableChanged() const { return m_bEnableChanged; }
 
 private:
     QAction* m_action;
     QMenu* m_menu;
+    BOOL m_bEnableChanged = FALSE;
 };
 
 class CCmdTarget

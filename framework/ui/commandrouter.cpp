@@ -2,14 +2,28 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QEvent>
 #include <QMenu>
 #include <QTimer>
 #include <QToolBar>
 
 #include "framework/resourcemodule.h"
+#include "framework/ui/uistrings.h"
 
 namespace {
 const char* const kIdProperty = "qbCommandId";
+
+// A command's string in the string table: the status-bar prompt and, after "\n", the tooltip.
+void DescribeCommand(QAction* action, UINT id)
+{
+    const CString text = AfxLoadString(id);
+    if (text.isEmpty())
+        return;
+    const qsizetype newline = text.indexOf(u'\n');
+    action->setStatusTip(newline < 0 ? text : text.left(newline));
+    if (newline >= 0)
+        action->setToolTip(text.mid(newline + 1));
+}
 }
 
 UINT CommandIdOf(const QAction* action)
@@ -24,8 +38,19 @@ CCommandRouter::CCommandRouter(QObject* parent) : QObject(parent), m_updateTimer
     m_updateTimer->setSingleShot(true);
     m_updateTimer->setInterval(0);
     connect(m_updateTimer, &QTimer::timeout, this, &CCommandRouter::UpdateAll);
-    if (qApp)
+    if (qApp) {
         connect(qApp, &QApplication::focusChanged, this, &CCommandRouter::RequestUpdate);
+        qApp->installEventFilter(this);
+    }
+}
+
+bool CCommandRouter::eventFilter(QObject* watched, QEvent* event)
+{
+    // A click or a drag may change what the commands show (a drawing tool that ends goes back
+    // to the select tool), as a command does.
+    if (event->type() == QEvent::MouseButtonRelease)
+        RequestUpdate();
+    return QObject::eventFilter(watched, event);
 }
 
 CCommandRouter::~CCommandRouter() = default;
@@ -92,8 +117,11 @@ void CCommandRouter::UpdateCommand(UINT id, QMenu* menu)
     const auto route = CurrentRoute();
     for (CCmdTarget* target : route)
         if (target && target->OnCmdMsg(id, CN_UPDATE_COMMAND_UI, &ui))
-            return;
-    // No update handler anywhere: enabled exactly when some target would run the command.
+            break;
+    // An update handler that only sets the check mark or the text leaves the enabled state to
+    // the rule for commands without one: enabled exactly when some target would run it.
+    if (ui.EnableChanged())
+        return;
     bool runnable = false;
     for (CCmdTarget* target : route)
         if (target && target->HasCommandHandler(id)) {
@@ -167,6 +195,7 @@ void CCommandRouter::FillMenu(QMenu* menu, const std::vector<CMenuTemplateItem>&
         }
         case CMenuTemplateItem::Command: {
             QAction* action = Action(item.id);
+            DescribeCommand(action, item.id);
             // The menu's caption wins over a toolbar's empty one; the first shortcut stays.
             if (!item.caption.isEmpty())
                 action->setText(item.caption);
@@ -189,6 +218,7 @@ void CCommandRouter::BuildToolBar(QToolBar* toolbar, const CToolbarTemplate& tmp
             continue;
         }
         QAction* action = Action(button.id);
+        DescribeCommand(action, button.id);
         const int perRow = strip.width() / w;
         if (action->icon().isNull() && button.image >= 0 && perRow > 0 &&
             button.image / perRow < strip.height() / h) {
@@ -202,8 +232,9 @@ void CCommandRouter::BuildToolBar(QToolBar* toolbar, const CToolbarTemplate& tmp
             }
             action->setIcon(QIcon(QPixmap::fromImage(cell)));
         }
+        // A button without a menu entry is named by its tooltip.
         if (action->text().isEmpty())
-            action->setText(QString::number(button.id));
+            action->setText(action->toolTip().isEmpty() ? QString::number(button.id) : action->toolTip());
         toolbar->addAction(action);
     }
 }

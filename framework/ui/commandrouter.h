@@ -3,7 +3,7 @@
 // A triggered action goes along the route (active view, its document, child frame, main frame,
 // application) and the first target with a handler takes it. Update handlers set enabled,
 // checked and radio state when a menu opens and, coalesced, after focus, selection or
-// document changes.
+// document changes and after every mouse-button release (a drag may end a tool).
 
 #include "framework/types.h"
 #include "framework/ui/cmdtarget.h"
@@ -64,6 +64,9 @@ public:
     // transparent becomes transparent.
     void BuildToolBar(QToolBar* toolbar, const CToolbarTemplate& tmpl, const QImage& strip,
                       QRgb transparent = qRgb(255, 0, 255));
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 signals:
     // After a command was routed; handled is false when nobody took it.

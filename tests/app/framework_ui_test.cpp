@@ -86,14 +86,20 @@ TEST(CommandRouter, UpdateHandlersSetEnabledCheckedAndRadio)
     doc.Update(13, [](CCmdUI* ui) { ui->SetCheck(1); });
     doc.Update(14, [](CCmdUI* ui) { ui->SetRadio(TRUE); });
     doc.Update(15, [](CCmdUI* ui) { ui->SetText("Renamed"); ui->Enable(); });
+    // An update that only checks leaves enabling to the handlers on the route.
+    doc.Update(16, [](CCmdUI* ui) { ui->SetCheck(1); });
+    app.Command(16);
     router.SetRoute([&] { return std::vector<CCmdTarget*>{&doc, &app}; });
-    for (UINT id : {10u, 12u, 13u, 14u, 15u})
+    for (UINT id : {10u, 12u, 13u, 14u, 15u, 16u})
         router.Action(id);
     router.UpdateAll();
 
     EXPECT_TRUE(router.Action(10)->isEnabled());
     EXPECT_FALSE(router.Action(11)->isEnabled());
     EXPECT_FALSE(router.Action(12)->isEnabled());
+    EXPECT_FALSE(router.Action(13)->isEnabled());
+    EXPECT_TRUE(router.Action(16)->isEnabled());
+    EXPECT_TRUE(router.Action(16)->isChecked());
     EXPECT_TRUE(router.Action(13)->isChecked());
     EXPECT_TRUE(router.Action(14)->isChecked());
     ASSERT_NE(router.Action(14)->actionGroup(), nullptr);

@@ -17,6 +17,8 @@
 #include "framework/ui/dialogids.h"
 #include "framework/ui/messagebox.h"
 #include "framework/ui/propertysheet.h"
+#include "objects/drawtext.h"
+#include "symbology/drawbarcode.h"
 #include "view/drawtool.h"
 #include "view/drawview.h"
 #include "support/testoutput.h"
@@ -38,10 +40,12 @@
 #include <QPrinter>
 #include <QSettings>
 #include <QStatusBar>
+#include <QHelpEvent>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QToolBar>
+#include <QToolTip>
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -563,4 +567,155 @@ TEST_F(Shell, ToolAndSymbologyCommandsReachTheActiveView)
     // Cancel puts the select tool back.
     m_app->Router()->Execute(32768);
     EXPECT_EQ(CDrawTool::c_drawShape, kShapeSelect);
+}
+
+namespace {
+QMenu* MenuOf(CMainFrame* frame, const QString& caption)
+{
+    for (QAction* a : frame->menuBar()->actions())
+        if (a->text() == caption)
+            return a->menu();
+    return nullptr;
+}
+}  // namespace
+
+TEST_F(Shell, CommandsWhoseUpdateOnlyChecksRunFromMenuAndToolbar)
+{
+    constexpr UINT kGrid = 32769;
+    QMenu* viewMenu = MenuOf(m_frame, "&View");
+    ASSERT_NE(viewMenu, nullptr);
+    emit viewMenu->aboutToShow();
+    for (UINT id : {kGrid, kViewToolbar, kViewStatusBar}) {
+        EXPECT_TRUE(Action(id)->isEnabled()) << id;
+        EXPECT_TRUE(Action(id)->isChecked()) << id;
+    }
+    m_frame->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(m_frame));
+    QApplication::processEvents();
+
+    // The grid's toolbar button, clicked, switches the view's grid off and unchecks itself.
+    QWidget* gridButton = m_frame->SecondToolBar()->widgetForAction(Action(kGrid));
+    ASSERT_NE(gridButton, nullptr);
+    EXPECT_TRUE(gridButton->isEnabled());
+    QTest::mouseClick(gridButton, Qt::LeftButton);
+    EXPECT_FALSE(m_app->GetActiveDrawView()->m_bGrid);
+    QApplication::processEvents();
+    EXPECT_FALSE(Action(kGrid)->isChecked());
+
+    // The bars go and come back through their menu items.
+    Action(kViewToolbar)->trigger();
+    EXPECT_FALSE(m_frame->MainToolBar()->isVisible());
+    Action(kViewStatusBar)->trigger();
+    EXPECT_FALSE(m_frame->statusBar()->isVisible());
+    emit viewMenu->aboutToShow();
+    EXPECT_FALSE(Action(kViewToolbar)->isChecked());
+    Action(kViewToolbar)->trigger();
+    Action(kViewStatusBar)->trigger();
+    EXPECT_TRUE(m_frame->MainToolBar()->isVisible());
+    EXPECT_TRUE(m_frame->statusBar()->isVisible());
+}
+
+TEST_F(Shell, AfterADrawingDragTheToolbarShowsTheSelectToolAgain)
+{
+    constexpr UINT kSelectTool = 32770, kRectTool = 32772;
+    m_frame->resize(1024, 700);
+    m_frame->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(m_frame));
+    CDrawView* view = m_app->GetActiveDrawView();
+    view->setFocus();
+    QApplication::processEvents();
+
+    QTest::mouseClick(m_frame->SecondToolBar()->widgetForAction(Action(kRectTool)), Qt::LeftButton);
+    QApplication::processEvents();
+    ASSERT_TRUE(Action(kRectTool)->isChecked());
+
+    QWidget* port = view->viewport();
+    const QPoint from(200, 150), to(320, 230);
+    QTest::mousePress(port, Qt::LeftButton, {}, from);
+    QTest::mouseMove(port, (from + to) / 2);
+    QTest::mouseMove(port, to);
+    QTest::mouseRelease(port, Qt::LeftButton, {}, to);
+    ASSERT_EQ(Active()->GetObjects().size(), 1u);
+    EXPECT_EQ(CDrawTool::c_drawShape, kShapeSelect);
+    QApplication::processEvents();
+    EXPECT_TRUE(Action(kSelectTool)->isChecked());
+    EXPECT_FALSE(Action(kRectTool)->isChecked());
+}
+
+TEST_F(Shell, ToolbarTooltipsAndStatusPromptsComeFromTheStringTable)
+{
+    constexpr UINT kExport = 32936;
+    m_frame->resize(1024, 700);
+    m_frame->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(m_frame));
+    QStatusBar* status = m_frame->statusBar();
+    auto* idle = status->findChild<QLabel*>("57345");
+    ASSERT_NE(idle, nullptr);
+    EXPECT_EQ(idle->text(), "Ready");
+    EXPECT_TRUE(idle->isVisible());
+
+    QWidget* exportButton = m_frame->MainToolBar()->widgetForAction(Action(kExport));
+    ASSERT_NE(exportButton, nullptr);
+    const QPoint centre = exportButton->rect().center();
+    QHelpEvent help(QEvent::ToolTip, centre, exportButton->mapToGlobal(centre));
+    QApplication::sendEvent(exportButton, &help);
+    EXPECT_EQ(QToolTip::text(), "Export as Image");
+    QToolTip::hideText();
+    EXPECT_EQ(m_frame->ZoomBox()->toolTip(), "Zoom");
+
+    // Over a button its prompt, off it the idle text again, as often as the mouse comes by.
+    QWidget* newButton = m_frame->MainToolBar()->widgetForAction(Action(kFileNew));
+    for (int pass = 0; pass < 2; ++pass) {
+        QTest::mouseMove(newButton);
+        EXPECT_EQ(status->currentMessage(), "Create a new label");
+        QTest::mouseMove(m_app->GetActiveDrawView()->viewport());
+        EXPECT_TRUE(status->currentMessage().isEmpty());
+        EXPECT_TRUE(idle->isVisible());
+    }
+    // Menu items show theirs too.
+    QMenu* fileMenu = MenuOf(m_frame, "&File");
+    QMenuBar* bar = m_frame->menuBar();
+    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(fileMenu->menuAction()).center());
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(fileMenu));
+    QTest::mouseMove(fileMenu, fileMenu->actionGeometry(Action(kFileOpen)).center());
+    EXPECT_EQ(status->currentMessage(), "Open an existing label");
+    fileMenu->hide();
+    EXPECT_TRUE(idle->isVisible());
+}
+
+TEST_F(Shell, ObjectsBarListsTheObjectsOfOpenedLabels)
+{
+    CDrawView* view = m_app->GetActiveDrawView();
+    view->AddObject(new CDrawText(CRect(100, 100, 900, 400), view, "Text"));
+    view->AddObject(new CDrawBarcode(CRect(100, 600, 3000, 1600), view, "12345", 0));
+    view->AddObject(new CDrawBarcode(CRect(100, 1800, 3000, 2800), view, "678", 0));
+    const QString path = SavedLabel();
+    m_app->CloseDocument(Active());
+
+    auto captions = [this] {
+        CDrawView* active = m_app->GetActiveDrawView();
+        EXPECT_TRUE(m_frame->ActiveChild()->ObjectsBar()->isVisibleTo(m_frame));
+        return active->TextGroup()->text(0) + " / " + active->BarcodeGroup()->text(0);
+    };
+    m_app->m_askOpenPath = [path] { return path; };
+    Action(kFileOpen)->trigger();
+    ASSERT_EQ(m_app->Documents().size(), 1u);
+    EXPECT_EQ(captions(), "Text Objects (1) / Barcode Objects (2)");
+    EXPECT_EQ(m_app->GetActiveDrawView()->BarcodeGroup()->child(1)->text(0), Active()->GetObjects()[2]->GetName());
+
+    // A new label beside it lists nothing; back on the first tab its objects again.
+    m_app->OnFileNew();
+    EXPECT_EQ(captions(), "Text Objects (0) / Barcode Objects (0)");
+    m_frame->ActivateChild(m_frame->MdiArea()->subWindowList().first());
+    EXPECT_EQ(captions(), "Text Objects (1) / Barcode Objects (2)");
+    m_app->CloseDocument(Active());
+    EXPECT_EQ(captions(), "Text Objects (0) / Barcode Objects (0)");
+
+    // The recent file and a second start open it the same way.
+    Update();
+    Action(kFileMru1)->trigger();
+    EXPECT_EQ(captions(), "Text Objects (1) / Barcode Objects (2)");
+    m_app->CloseDocument(Active());
+    EXPECT_TRUE(m_app->OpenHandedOverFiles({path}));
+    EXPECT_EQ(captions(), "Text Objects (1) / Barcode Objects (2)");
 }

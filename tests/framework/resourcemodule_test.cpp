@@ -200,6 +200,30 @@ TEST(ResourceModule, MenusAndToolbars)
     EXPECT_FALSE(module.LoadToolbar(3));
 }
 
+TEST(ResourceModule, EveryCommandHasAPromptAndATooltipInEveryLanguage)
+{
+    for (const char* language : {"ENU", "CHS", "CHT"}) {
+        CResourceModule module;
+        ASSERT_TRUE(module.Load(kModule, QString::fromLatin1(language)));
+        QSet<UINT> commands;
+        for (UINT id : {2u, 3u, 103u})
+            CollectCommands(module.LoadMenu(id)->items, commands);
+        for (UINT id : {2u, 110u}) {
+            const auto toolbar = module.LoadToolbar(id);
+            for (const auto& button : toolbar->buttons)
+                if (!button.IsSeparator())
+                    commands.insert(button.id);
+        }
+        for (UINT id : commands) {
+            const QStringList parts = module.LoadString(id).split(QLatin1Char('\n'));
+            ASSERT_EQ(parts.size(), 2) << language << " " << id;
+            EXPECT_FALSE(parts[0].isEmpty() || parts[1].isEmpty()) << language << " " << id;
+        }
+        // The status bar's text between prompts.
+        EXPECT_FALSE(module.LoadString(57345).isEmpty());
+    }
+}
+
 TEST(ResourceModule, PicturesAndCursors)
 {
     CResourceModule module;
@@ -268,6 +292,7 @@ TEST(ResourceModule, MissingOrDamagedModuleFallsBack)
         EXPECT_EQ(module.LoadString(76), QStringLiteral("OK"));
         EXPECT_EQ(module.LoadString(85), QStringLiteral("< &Back"));
         EXPECT_FALSE(module.LoadString(101).isEmpty());
+        EXPECT_EQ(module.LoadString(57345), QStringLiteral("Ready"));
         EXPECT_TRUE(module.LoadString(48).isEmpty());
         const auto menu = module.LoadMenu(2);
         ASSERT_TRUE(menu);

@@ -152,18 +152,68 @@ TEST_F(BarsTest, DraggingIntoTheViewOutAndBackCreatesOncePerEntry)
     EXPECT_FALSE(view->IsDropping());
 }
 
-TEST_F(BarsTest, ObjectsBarSelectsInTheView)
+// The objects bar of the label, to the right of the view.
+class ObjectsBarTest : public BarsTest {
+protected:
+    void SetUp() override
+    {
+        BarsTest::SetUp();
+        window.resize(1250, 600);
+        objects = new CObjectsWorkSpaceBar(&window);
+        objects->setGeometry(1000, 0, 250, 600);
+        objects->show();
+        objects->m_view = [this] { return view; };
+        view->SetTrees(objects->Tree(), nullptr);
+        view->FillTrees();
+    }
+    void ClickItem(QTreeWidgetItem* item)
+    {
+        QTreeWidget* tree = objects->Tree();
+        QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualItemRect(item).center());
+    }
+
+    CObjectsWorkSpaceBar* objects = nullptr;
+};
+
+TEST_F(ObjectsBarTest, AClickSelectsTheClickedObjectAlone)
 {
-    CObjectsWorkSpaceBar objects;
-    objects.m_view = [this] { return view; };
-    view->SetTrees(objects.Tree(), nullptr);
-    view->FillTrees();
-    auto* text = new CDrawText(CRect(0, 0, 10, 10), view, QStringLiteral("A"));
-    view->AddObject(text);
+    auto* a = new CDrawText(CRect(0, 0, 1000, 500), view, QStringLiteral("A"));
+    auto* b = new CDrawText(CRect(0, 600, 1000, 1100), view, QStringLiteral("B"));
+    auto* code = new CDrawBarcode(CRect(0, 1200, 3000, 2200), view, QStringLiteral("1"), 0);
+    for (CDrawObj* obj : {static_cast<CDrawObj*>(a), static_cast<CDrawObj*>(b), static_cast<CDrawObj*>(code)})
+        view->AddObject(obj);
     view->Select(nullptr);
-    objects.Tree()->setCurrentItem(nullptr);
-    objects.Tree()->setCurrentItem(view->TextGroup()->child(0));
-    EXPECT_EQ(view->GetSelection(), std::vector<CDrawObj*>{text});
+    objects->Tree()->expandAll();
+
+    ClickItem(view->TextGroup()->child(0));
+    EXPECT_EQ(view->GetSelection(), std::vector<CDrawObj*>{a});
+    ClickItem(view->BarcodeGroup()->child(0));
+    EXPECT_EQ(view->GetSelection(), std::vector<CDrawObj*>{code});
+    // The item that is already current selects its object again after the view chose others.
+    view->Select(a);
+    view->Select(b, TRUE);
+    ClickItem(view->BarcodeGroup()->child(0));
+    EXPECT_EQ(view->GetSelection(), std::vector<CDrawObj*>{code});
+    // Below the items: nothing stays selected.
+    QTest::mouseClick(objects->Tree()->viewport(), Qt::LeftButton, {}, QPoint(100, 500));
+    EXPECT_TRUE(view->GetSelection().empty());
+    EXPECT_EQ(objects->Tree()->currentItem(), nullptr);
+}
+
+TEST_F(ObjectsBarTest, APaletteEntryDraggedInAndOutSelectsNothingElse)
+{
+    auto* existing = new CDrawBarcode(CRect(0, 0, 3000, 1000), view, QStringLiteral("1"), 0);
+    view->AddObject(existing);
+    view->Select(nullptr);
+    ASSERT_TRUE(bar->BeginDrag(Leaf(3)));
+    bar->DragMove(InView(200, 200));
+    ASSERT_EQ(doc.GetObjects().size(), 2u);
+    EXPECT_EQ(view->BarcodeGroup()->childCount(), 2);
+    bar->DragMove(InTree());
+    bar->EndDrag();
+    EXPECT_EQ(doc.GetObjects(), std::vector<CDrawObj*>{existing});
+    EXPECT_EQ(view->BarcodeGroup()->childCount(), 1);
+    EXPECT_TRUE(view->GetSelection().empty());
 }
 
 }  // namespace
