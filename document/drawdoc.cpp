@@ -60,6 +60,11 @@ void CDrawDoc::DeleteContents()
     // object refers to go last.
     std::vector<CDrawObj*> objects;
     objects.swap(m_objects);
+    // The views let go of every object first: nothing of theirs points into a closed document.
+    for (CView* view : GetViews())
+        if (auto* drawView = dynamic_cast<CDrawViewBase*>(view))
+            for (CDrawObj* obj : objects)
+                drawView->Deselect(obj);
     for (CDrawObj* obj : objects)
         delete obj;
     std::vector<CDrawItem*> items;
