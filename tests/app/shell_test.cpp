@@ -15,6 +15,7 @@
 #include "framework/ui/dialogids.h"
 #include "framework/ui/messagebox.h"
 #include "framework/ui/propertysheet.h"
+#include "objects/drawpoly.h"
 #include "view/drawtool.h"
 #include "view/drawview.h"
 #include "support/testoutput.h"
@@ -40,6 +41,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QToolBar>
+#include <QWindow>
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -285,6 +287,67 @@ TEST_F(Shell, EnterIsNotSwallowedOutsideTheZoomBox)
         m_app->CloseDocument(doc);
     TypeIntoZoomBox("300");
     EXPECT_EQ(Active(), nullptr);
+}
+
+TEST_F(Shell, PolygonInProgressStaysInItsViewAndEndsWithItsLabel)
+{
+    ASSERT_TRUE(QTest::qWaitForWindowActive(m_frame));
+    // Label1 is saved, so that its recent-file entry brings its tab forward; Label2 is new.
+    SavedLabel();
+    CDrawDoc* first = Active();
+    Action(kFileNew)->trigger();
+    CDrawDoc* second = Active();
+    ASSERT_NE(first, second);
+    const auto portOf = [&](CDrawDoc* doc) { return m_app->FrameOf(doc)->GetActiveDrawView()->viewport(); };
+    // Clicks at a fraction of a widget's size arrive at the top-level window, as the window
+    // system delivers them.
+    const auto clickAt = [](QWidget* w, double fx, double fy) {
+        QWindow* window = w->window()->windowHandle();
+        const QPoint at = w->mapTo(w->window(), QPoint(int(w->width() * fx), int(w->height() * fy)));
+        QTest::mouseMove(window, at);
+        QTest::mouseClick(window, Qt::LeftButton, {}, at);
+    };
+    const auto startPolygon = [&](CDrawDoc* doc) {
+        Update();
+        Action(32782)->trigger();
+        clickAt(portOf(doc), 0.2, 0.2);
+        clickAt(portOf(doc), 0.6, 0.3);
+        return doc->GetObjects().empty() ? nullptr : dynamic_cast<CDrawPoly*>(doc->GetObjects().back());
+    };
+
+    // The view keeps the mouse while the polygon is drawn: a click on the objects bar is the
+    // polygon's next corner.
+    CDrawPoly* poly = startPolygon(second);
+    ASSERT_NE(poly, nullptr);
+    ASSERT_EQ(poly->GetPointCount(), 3);
+    clickAt(m_frame->ActiveChild()->ObjectTree()->viewport(), 0.5, 0.5);
+    EXPECT_EQ(poly->GetPointCount(), 4);
+
+    // The other label's tab comes forward: the polygon ends where it is, and the next polygon
+    // is the other label's own.
+    Update();
+    Action(kFileMru1)->trigger();
+    ASSERT_EQ(Active(), first);
+    EXPECT_EQ(QWidget::mouseGrabber(), nullptr);
+    EXPECT_EQ(CDrawTool::c_drawShape, kShapeSelect);
+    ASSERT_NE(startPolygon(first), nullptr);
+    EXPECT_EQ(first->GetObjects().size(), 1u);
+    EXPECT_EQ(poly->GetPointCount(), 4);
+
+    // File > Close of that label with its polygon in progress: the question about saving can
+    // be clicked, and afterwards a click in the remaining label adds nothing to the closed one.
+    QWidget* grabberDuringQuestion = portOf(first);
+    OnNextModal([&](QWidget* box) {
+        grabberDuringQuestion = QWidget::mouseGrabber();
+        qobject_cast<QMessageBox*>(box)->button(QMessageBox::No)->click();
+    });
+    Action(kFileClose)->trigger();
+    EXPECT_EQ(grabberDuringQuestion, nullptr);
+    ASSERT_EQ(m_app->Documents(), std::vector<CDrawDoc*>{second});
+    EXPECT_EQ(CDrawTool::c_drawShape, kShapeSelect);
+    clickAt(portOf(second), 0.5, 0.6);
+    ASSERT_EQ(second->GetObjects().size(), 1u);
+    EXPECT_EQ(poly->GetPointCount(), 4);
 }
 
 TEST_F(Shell, BarCommandsToggleAndTheDatabaseItemLeavesTheMenu)
