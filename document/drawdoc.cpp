@@ -197,12 +197,19 @@ CDrawViewBase* CDrawDoc::GetDrawView() const
     return nullptr;
 }
 
+std::function<void(const CDrawDoc*, int)> CDrawDoc::c_showZoom;
+
 void CDrawDoc::SetZoom(int percent)
 {
     m_nZoom = percent;
     for (CView* view : GetViews())
-        if (auto* drawView = dynamic_cast<CDrawViewBase*>(view))
+        if (auto* drawView = dynamic_cast<CDrawViewBase*>(view)) {
             drawView->ApplyZoom(percent);
+            drawView->SetFocus();
+        }
+    // Every way to a zoom ends here, so the box always shows it.
+    if (c_showZoom)
+        c_showZoom(this, percent);
 }
 
 void CDrawDoc::OnZoomSelEndOk(const QString& text)

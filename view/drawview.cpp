@@ -317,6 +317,17 @@ void CDrawView::ApplyZoom(int zoom)
     viewport()->update();
 }
 
+void CDrawView::SetFocus()
+{
+    // Of several views of a document the active one takes the focus: another would pull its
+    // window to the front.
+    if (!m_bActive && GetDocument())
+        for (CView* other : GetDocument()->GetViews())
+            if (auto* view = dynamic_cast<CDrawViewBase*>(other); view && view != this && view->IsActiveView())
+                return;
+    setFocus(Qt::OtherFocusReason);
+}
+
 BOOL CDrawView::OnScrollBy(CSize size, BOOL doScroll)
 {
     QScrollBar* bars[2] = {horizontalScrollBar(), verticalScrollBar()};

@@ -74,6 +74,7 @@ public:
     // Scrolling and zoom.
     void OnInitialUpdate();
     void ApplyZoom(int percent) override;
+    void SetFocus() override;
     BOOL OnScrollBy(CSize size, BOOL doScroll = TRUE);
     CPoint GetScrollPosition() const;
     void ScrollToPosition(CPoint position);

@@ -21,6 +21,7 @@
 #include "support/testoutput.h"
 
 #include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QAction>
 #include <QApplication>
 #include <QDir>
@@ -100,12 +101,17 @@ protected:
     QAction* Action(UINT id) const { return m_app->Router()->FindAction(id); }
     void Update() const { m_app->Router()->UpdateAll(); }
 
+    // As a user types: a click into the box's field, then keys to the widget with the focus.
     void TypeIntoZoomBox(const QString& text)
     {
         QLineEdit* edit = m_frame->ZoomBox()->lineEdit();
-        edit->selectAll();
-        QTest::keyClicks(edit, text);
-        QTest::keyClick(edit, Qt::Key_Return);
+        QTest::mouseClick(edit, Qt::LeftButton);
+        QWidget* focus = QApplication::focusWidget();
+        ASSERT_NE(focus, nullptr);
+        QTest::keyClick(focus, Qt::Key_Home);
+        QTest::keyClick(focus, Qt::Key_End, Qt::ShiftModifier);
+        QTest::keyClicks(focus, text);
+        QTest::keyClick(focus, Qt::Key_Return);
     }
 
     QString SavedLabel()
@@ -239,11 +245,14 @@ TEST_F(Shell, ZoomBoxTypingClampsAndReachesDocumentAndView)
     CZoomComboBox* box = m_frame->ZoomBox();
     CDrawView* view = m_app->GetActiveDrawView();
     const std::pair<QString, int> cases[] = {{"250", 250}, {"250%", 250}, {"10", 50}, {"5000", 1600}, {"abc", 50}};
+    ASSERT_TRUE(QTest::qWaitForWindowActive(m_frame));
     for (const auto& [typed, zoom] : cases) {
         TypeIntoZoomBox(typed);
         EXPECT_EQ(Active()->GetZoom(), zoom) << typed.toStdString();
         EXPECT_EQ(view->Zoom(), zoom);
         EXPECT_EQ(box->GetText(), QString::number(zoom) + "%");
+        // The view takes the focus back.
+        EXPECT_EQ(QApplication::focusWidget(), view);
     }
     // Typed text never becomes an entry of the list.
     EXPECT_EQ(box->count(), 10);
@@ -261,10 +270,15 @@ TEST_F(Shell, ZoomBoxTypingClampsAndReachesDocumentAndView)
     EXPECT_EQ(view->Zoom(), 100);
     EXPECT_EQ(box->GetText(), "100%");
 
-    // Choosing from the list goes the document's way.
-    box->setCurrentIndex(box->findText("400%"));
-    emit box->activated(box->currentIndex());
+    // Choosing from the list goes the document's way, and the view has the focus again.
+    QTest::mouseClick(box->lineEdit(), Qt::LeftButton);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_F4);
+    QAbstractItemView* list = box->view();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(list->window()));
+    const QPoint entry = list->visualRect(list->model()->index(box->findText("400%"), 0)).center();
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, entry);
     EXPECT_EQ(Active()->GetZoom(), 400);
+    EXPECT_EQ(QApplication::focusWidget(), view);
 
     // Each label keeps its zoom; the box shows the active one's.
     m_app->OnFileNew();
