@@ -79,16 +79,16 @@ class CDocTarget : public CCmdTarget
 public:
     CDocTarget(CDrawApp* app, CDrawDoc* doc) : m_app(app), m_doc(doc)
     {
-        OnCommand(kZoom100, [this] { Zoomed([&] { m_doc->OnZoom100(); }); });
-        OnCommand(kZoomIn, [this] { Zoomed([&] { m_doc->OnZoomIn(); }); });
-        OnCommand(kZoomOut, [this] { Zoomed([&] { m_doc->OnZoomOut(); }); });
+        OnCommand(kZoom100, [this] { m_doc->OnZoom100(); });
+        OnCommand(kZoomIn, [this] { m_doc->OnZoomIn(); });
+        OnCommand(kZoomOut, [this] { m_doc->OnZoomOut(); });
         auto viewActive = [this](CCmdUI* ui) { ui->Enable(m_app->FrameOf(m_doc) && m_app->FrameOf(m_doc)->GetActiveDrawView()); };
         OnUpdateCommandUI(kZoom100, viewActive);
         OnUpdateCommandUI(kZoomIn, viewActive);
         OnUpdateCommandUI(kZoomOut, viewActive);
         OnNotify(kZoomBox, CBN_SELENDOK, [this] {
             if (CZoomComboBox* box = CMainFrame::GetZoomComboButton())
-                Zoomed([&] { m_doc->OnZoomSelEndOk(box->GetText()); });
+                m_doc->OnZoomSelEndOk(box->GetText());
         });
         OnCommand(kPageColor, [this] { OnPageColor(); });
         OnCommand(kFileSave, [this] { m_app->SaveDocument(m_doc, false); });
@@ -97,18 +97,6 @@ public:
     }
 
 private:
-    template <typename F>
-    void Zoomed(F change)
-    {
-        change();
-        // Every path that changes the zoom ends with the box showing it.
-        if (CZoomComboBox* box = CMainFrame::GetZoomComboButton())
-            box->SetZoom(m_doc->GetZoom());
-        if (CSplitFrame* frame = m_app->FrameOf(m_doc))
-            if (QWidget* view = frame->GetActiveDrawView())
-                view->setFocus();
-    }
-
     void OnPageColor()
     {
         const QColor chosen = QColorDialog::getColor(Qt::white, m_app->MainFrame());
@@ -248,13 +236,16 @@ BOOL CDrawApp::InitInstance(const CCommandLineInfo& info, const StartOptions& op
         UpdateTitle();
         SyncZoomBox();
     });
+    // Every zoom of the active label shows in the zoom box, whichever way it came.
+    CDrawDoc::c_showZoom = [this](const CDrawDoc* doc, int percent) {
+        if (doc == ActiveDocument())
+            if (CZoomComboBox* box = CMainFrame::GetZoomComboButton())
+                box->SetZoom(percent);
+    };
     connect(m_mainFrame->ZoomBox(), &CZoomComboBox::zoomEntered, this, [this](const QString& text) {
         // Enter in the zoom box: the typed text, clamped, becomes the active label's zoom.
-        CDrawDoc* doc = ActiveDocument();
-        if (!doc)
-            return;
-        doc->OnZoomSelEndOk(text);
-        m_mainFrame->ZoomBox()->SetZoom(doc->GetZoom());
+        if (CDrawDoc* doc = ActiveDocument())
+            doc->OnZoomSelEndOk(text);
     });
     connect(m_mainFrame->ZoomBox(), &CZoomComboBox::zoomChosen, this,
             [this](const QString&) { m_router->Execute(kZoomBox, CBN_SELENDOK); });
@@ -292,6 +283,7 @@ int CDrawApp::ExitInstance()
     if (m_channel)
         m_channel->Close();
     SetPrinterOrientationHook({});
+    CDrawDoc::c_showZoom = {};
     if (m_settings)
         m_settings->CleanState();
     AfxSetStringLoader({});

@@ -1,6 +1,5 @@
 #include "app/zoombox.h"
 
-#include <QKeyEvent>
 #include <QLineEdit>
 
 QStringList CZoomText::Items()
@@ -26,25 +25,16 @@ CZoomComboBox::CZoomComboBox(QWidget* parent) : QComboBox(parent)
     setMaxVisibleItems(count());
     setFixedWidth(80);
     SetZoom(100);
-    lineEdit()->installEventFilter(this);
+    // What is typed stays as typed: "10" must not become "100%".
+    setCompleter(nullptr);
+    // The box has the focus and hands its keys straight to the edit field, so Enter is taken
+    // where the field reports it, whichever way the key came; Enter elsewhere stays with its
+    // widget.
+    connect(lineEdit(), &QLineEdit::returnPressed, this, [this] { emit zoomEntered(lineEdit()->text()); });
     connect(this, &QComboBox::activated, this, [this](int index) { emit zoomChosen(itemText(index)); });
 }
 
 void CZoomComboBox::SetText(const CString& text)
 {
     setEditText(text);
-}
-
-bool CZoomComboBox::eventFilter(QObject* watched, QEvent* event)
-{
-    // Only Enter inside the box's own edit field is taken; Enter anywhere else stays with its
-    // widget.
-    if (watched == lineEdit() && event->type() == QEvent::KeyPress) {
-        const int key = static_cast<QKeyEvent*>(event)->key();
-        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-            emit zoomEntered(lineEdit()->text());
-            return true;
-        }
-    }
-    return QComboBox::eventFilter(watched, event);
 }

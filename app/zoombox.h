@@ -29,7 +29,4 @@ signals:
     void zoomEntered(const QString& text);
     // An entry of the list was chosen.
     void zoomChosen(const QString& text);
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
 };

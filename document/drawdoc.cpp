@@ -60,6 +60,11 @@ void CDrawDoc::DeleteContents()
     // object refers to go last.
     std::vector<CDrawObj*> objects;
     objects.swap(m_objects);
+    // The views let go of every object first: nothing of theirs points into a closed document.
+    for (CView* view : GetViews())
+        if (auto* drawView = dynamic_cast<CDrawViewBase*>(view))
+            for (CDrawObj* obj : objects)
+                drawView->Deselect(obj);
     for (CDrawObj* obj : objects)
         delete obj;
     std::vector<CDrawItem*> items;
@@ -192,12 +197,19 @@ CDrawViewBase* CDrawDoc::GetDrawView() const
     return nullptr;
 }
 
+std::function<void(const CDrawDoc*, int)> CDrawDoc::c_showZoom;
+
 void CDrawDoc::SetZoom(int percent)
 {
     m_nZoom = percent;
     for (CView* view : GetViews())
-        if (auto* drawView = dynamic_cast<CDrawViewBase*>(view))
+        if (auto* drawView = dynamic_cast<CDrawViewBase*>(view)) {
             drawView->ApplyZoom(percent);
+            drawView->SetFocus();
+        }
+    // Every way to a zoom ends here, so the box always shows it.
+    if (c_showZoom)
+        c_showZoom(this, percent);
 }
 
 void CDrawDoc::OnZoomSelEndOk(const QString& text)

@@ -13,6 +13,7 @@
 #include "framework/geometry.h"
 
 #include <array>
+#include <functional>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -144,7 +145,8 @@ public:
 
     // Zoom in percent. While a print preview shows the document the zoom reads as 100.
     int GetZoom() const { return m_bInPrintPreview ? 100 : m_nZoom; }
-    // Applies the zoom to every editing view; callers clamp it.
+    // Applies the zoom to every editing view, gives the view the focus and shows the zoom in
+    // the zoom box; callers clamp it.
     void SetZoom(int percent);
     void OnZoom100() { SetZoom(100); }
     void OnZoomIn() { SetZoom(std::min(m_nZoom + kZoomStep, kMaxZoom)); }
@@ -152,6 +154,8 @@ public:
     // The zoom box's text: its leading whole number (0 when there is none), clamped.
     void OnZoomSelEndOk(const QString& text);
     void SetInPrintPreview(BOOL preview) { m_bInPrintPreview = preview; }
+    // Shows a document's zoom in the program's zoom box; the application installs it.
+    static std::function<void(const CDrawDoc* doc, int percent)> c_showZoom;
 
     CSummInfo* GetSummInfo() const { return m_pSummInfo.get(); }
 

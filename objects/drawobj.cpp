@@ -409,13 +409,24 @@ BOOL CDrawRect::OverlapsRect(const CRect& rectIn)
     case ellipse:
         return RectInEllipse(pos, rect);
     case line: {
-        // A band about the diagonal of the rectangle, 8 x (pen width + 5) units to either side.
-        const int dx = int((qint64(m_logpen.lopnWidth.x) + 5) * 16.0 * 0.5);
-        const int dy = int((qint64(m_logpen.lopnWidth.y) + 5) * 16.0 * 0.5);
-        const CPoint band[4] = {CPoint(SaturateInt(qint64(pos.left) - dx), SaturateInt(qint64(pos.top) - dy)),
-                                CPoint(SaturateInt(qint64(pos.left) + dx), SaturateInt(qint64(pos.top) + dy)),
-                                CPoint(SaturateInt(qint64(pos.right) + dx), SaturateInt(qint64(pos.bottom) + dy)),
-                                CPoint(SaturateInt(qint64(pos.right) - dx), SaturateInt(qint64(pos.bottom) - dy))};
+        // A band about the segment as drawn, from (left, top) to (right, bottom) of the stored
+        // rectangle, 8 x (pen width + 5) units to either side of it.
+        const double dx = int((qint64(m_logpen.lopnWidth.x) + 5) * 16.0 * 0.5);
+        const double dy = int((qint64(m_logpen.lopnWidth.y) + 5) * 16.0 * 0.5);
+        const double x1 = m_position.left, y1 = m_position.top;
+        const double x2 = m_position.right, y2 = m_position.bottom;
+        const double length = std::hypot(x2 - x1, y2 - y1);
+        auto at = [](double x, double y) { return CPoint(SaturateInt(x), SaturateInt(y)); };
+        if (length == 0) {
+            // A line of no length: a square about its point.
+            const CPoint square[4] = {at(x1 - dx, y1 - dy), at(x1 + dx, y1 - dy), at(x1 + dx, y1 + dy),
+                                      at(x1 - dx, y1 + dy)};
+            return RectInPolygon(square, 4, rect);
+        }
+        // The segment's unit normal scaled by the half-widths.
+        const double ox = -(y2 - y1) / length * dx, oy = (x2 - x1) / length * dy;
+        const CPoint band[4] = {at(x1 + ox, y1 + oy), at(x2 + ox, y2 + oy), at(x2 - ox, y2 - oy),
+                                at(x1 - ox, y1 - oy)};
         return RectInPolygon(band, 4, rect);
     }
     default:

@@ -19,6 +19,8 @@ public:
     // Repaints the area of the object, its handles included.
     virtual void InvalidateObject(CDrawObj* obj) = 0;
     virtual void ApplyZoom(int percent) = 0;
+    // Gives the view the keyboard focus (after a zoom).
+    virtual void SetFocus() {}
     virtual void Deselect(CDrawObj* obj) = 0;
     // Whether the view is the active view of its frame, and whether it has the object selected;
     // the document draws selection marks only for an active view's selection.

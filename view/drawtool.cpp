@@ -13,6 +13,7 @@
 #include <QPixmap>
 
 #include <algorithm>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -359,28 +360,33 @@ CPolyTool::CPolyTool() : CDrawTool(kShapePolygon) {}
 
 void CPolyTool::OnLButtonDown(CDrawView* view, UINT flags, const CPoint& point)
 {
+    // A polygon belongs to the view it was begun in; a press elsewhere begins a new one.
+    if (m_pDrawObj && m_pView != view)
+        EndPolygon();
     CDrawTool::OnLButtonDown(view, flags, point);
     CPoint local = view->ClientToDoc(point);
 
     if (!m_pDrawObj) {
         view->SetCapture();
         m_pDrawObj = new CDrawPoly(CRect(local, local));
+        m_pView = view;
         // Polygons are not listed in the object tree.
         view->GetDocument()->Add(m_pDrawObj);
         view->Select(m_pDrawObj, FALSE);
         m_pDrawObj->AddPoint(local, view);
     } else if (local == m_pDrawObj->GetPoints().front()) {
         // Back on the first point: the polygon is closed without the point that followed.
+        CDrawPoly* poly = std::exchange(m_pDrawObj, nullptr);
+        m_pView = nullptr;
         view->ReleaseCapture();
-        m_pDrawObj->RemoveLastPoint(view);
-        if (m_pDrawObj->GetPointCount() < 2) {
-            view->GetDocument()->Remove(m_pDrawObj);
-            view->Deselect(m_pDrawObj);
-            m_pDrawObj->Remove();
+        poly->RemoveLastPoint(view);
+        if (poly->GetPointCount() < 2) {
+            view->GetDocument()->Remove(poly);
+            view->Deselect(poly);
+            poly->Remove();
         } else {
-            view->InvalidateSelection(m_pDrawObj);
+            view->InvalidateSelection(poly);
         }
-        m_pDrawObj = nullptr;
         c_drawShape = kShapeSelect;
         return;
     }
@@ -400,11 +406,11 @@ void CPolyTool::OnLButtonUp(CDrawView*, UINT, const CPoint&)
 
 void CPolyTool::OnMouseMove(CDrawView* view, UINT flags, const CPoint& point)
 {
-    if (m_pDrawObj && (flags & MK_LBUTTON)) {
+    if (CDrawPoly* poly = PolygonOf(view); poly && (flags & MK_LBUTTON)) {
         // Freehand: every move with the button held adds a point.
         const CPoint local = view->ClientToDoc(point);
-        m_pDrawObj->AddPoint(local, view);
-        c_nDragHandle = m_pDrawObj->CountHandles();
+        poly->AddPoint(local, view);
+        c_nDragHandle = poly->CountHandles();
         c_lastLogical = local;
         c_last = point;
         static const QCursor pencil = ResourceCursor(102, Qt::CrossCursor);
@@ -418,24 +424,36 @@ void CPolyTool::OnMouseMove(CDrawView* view, UINT flags, const CPoint& point)
 void CPolyTool::OnLButtonDblClk(CDrawView* view, UINT, const CPoint&)
 {
     view->ReleaseCapture();
-    if (m_pDrawObj) {
-        const auto& points = m_pDrawObj->GetPoints();
-        const int n = m_pDrawObj->GetPointCount();
+    if (CDrawPoly* poly = PolygonOf(view)) {
+        const auto& points = poly->GetPoints();
+        const int n = poly->GetPointCount();
         if (n > 2) {
             const CPoint last = points[std::size_t(n - 1)], prev = points[std::size_t(n - 2)];
             if (last == prev || (last.x == prev.x + 1 && last.y == prev.y)) {
-                m_pDrawObj->RemoveLastPoint(view);
-                view->InvalidateSelection(m_pDrawObj);
+                poly->RemoveLastPoint(view);
+                view->InvalidateSelection(poly);
             }
         }
     }
-    m_pDrawObj = nullptr;
+    EndPolygon();
     c_drawShape = kShapeSelect;
 }
 
 void CPolyTool::OnCancel()
 {
-    c_drawShape = kShapeSelect;
     // The unfinished polygon stays in the document with the points it has.
-    m_pDrawObj = nullptr;
+    EndPolygon();
+    c_drawShape = kShapeSelect;
+}
+
+void CPolyTool::EndPolygon(const CDrawView* view)
+{
+    if (view && view != m_pView)
+        return;
+    CDrawView* owner = std::exchange(m_pView, nullptr);
+    const bool drawing = std::exchange(m_pDrawObj, nullptr) != nullptr;
+    if (owner)
+        owner->ReleaseCapture();
+    if (drawing && c_drawShape == kShapePolygon)
+        c_drawShape = kShapeSelect;
 }

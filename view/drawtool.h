@@ -105,6 +105,15 @@ public:
     void OnMouseMove(CDrawView* view, UINT flags, const CPoint& point) override;
     void OnCancel() override;
 
-    // The polygon being drawn, or null.
+    // Ends the polygon in progress when it is drawn in `view`, or in any view when `view` is
+    // null: the polygon stays in its document with the points it has, the view lets the mouse
+    // go and the select tool is current again. Called when the shape changes, and when the
+    // view is deactivated or destroyed or the polygon leaves its document.
+    void EndPolygon(const CDrawView* view = nullptr);
+    // The polygon drawn in the view, or null.
+    CDrawPoly* PolygonOf(const CDrawView* view) const { return view == m_pView ? m_pDrawObj : nullptr; }
+
+    // The polygon being drawn and the view it is drawn in, or null.
     CDrawPoly* m_pDrawObj = nullptr;
+    CDrawView* m_pView = nullptr;
 };

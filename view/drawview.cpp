@@ -8,6 +8,7 @@
 #include "framework/resourcemodule.h"
 #include "objects/drawobj.h"
 #include "objects/drawole.h"
+#include "objects/drawpoly.h"
 #include "view/compitem.h"
 #include "view/drawtool.h"
 
@@ -66,6 +67,11 @@ CString String(UINT id)
 }
 
 // The entry of a command table (command id, value) for id, or null.
+CPolyTool* PolyTool()
+{
+    return dynamic_cast<CPolyTool*>(CDrawTool::ToolForShape(kShapePolygon));
+}
+
 const std::pair<UINT, int>* FindCommand(const std::vector<std::pair<UINT, int>>& table, UINT id)
 {
     const auto it = std::find_if(table.begin(), table.end(), [id](const auto& e) { return e.first == id; });
@@ -158,7 +164,18 @@ CDrawView::CDrawView(QWidget* parent) : QAbstractScrollArea(parent)
     OnCommand(kCmdCentre, [this] { OnCenterLabel(); });
 }
 
-CDrawView::~CDrawView() = default;
+CDrawView::~CDrawView()
+{
+    // Nothing of the tools may outlive the view.
+    EndPolygon();
+    ReleaseMouseGrab();
+}
+
+void CDrawView::EndPolygon()
+{
+    if (CPolyTool* tool = PolyTool())
+        tool->EndPolygon(this);
+}
 
 CDrawDoc* CDrawView::GetDocument() const
 {
@@ -298,6 +315,17 @@ void CDrawView::ApplyZoom(int zoom)
                             SaturateInt(centreY * ratio - h / 2 + kRulerWidth)));
     m_nLastZoom = zoom;
     viewport()->update();
+}
+
+void CDrawView::SetFocus()
+{
+    // Of several views of a document the active one takes the focus: another would pull its
+    // window to the front.
+    if (!m_bActive && GetDocument())
+        for (CView* other : GetDocument()->GetViews())
+            if (auto* view = dynamic_cast<CDrawViewBase*>(other); view && view != this && view->IsActiveView())
+                return;
+    setFocus(Qt::OtherFocusReason);
 }
 
 BOOL CDrawView::OnScrollBy(CSize size, BOOL doScroll)
@@ -702,6 +730,9 @@ void CDrawView::SelectInRect(CRect client, BOOL add)
 
 void CDrawView::Deselect(CDrawObj* obj)
 {
+    // A polygon in progress that leaves the document is no longer drawn.
+    if (CPolyTool* tool = PolyTool(); tool && obj && tool->PolygonOf(this) == obj)
+        EndPolygon();
     const auto it = std::find(m_selection.begin(), m_selection.end(), obj);
     if (it != m_selection.end())
         m_selection.erase(it);
@@ -818,6 +849,9 @@ void CDrawView::OnActivateView(BOOL activate)
     if (!m_selection.empty())
         OnUpdate(nullptr, kHintSelection, nullptr);
     m_bActive = activate;
+    // A polygon is drawn in the active view only.
+    if (!activate)
+        EndPolygon();
 }
 
 void CDrawView::AddObject(CDrawObj* obj)
@@ -1092,6 +1126,9 @@ void CDrawView::OnLButtonUp(UINT flags, CPoint point)
         tool->OnLButtonUp(this, flags, point);
     if (!m_selection.empty())
         ClearRulerMarks();
+    // A capture kept past the release (a polygon being drawn) holds on to the mouse.
+    if (m_bCapture)
+        GrabMouseForCapture();
 }
 
 void CDrawView::OnLButtonDblClk(UINT flags, CPoint point)
@@ -1117,12 +1154,43 @@ void CDrawView::focusOutEvent(QFocusEvent* event)
 
 void CDrawView::SetCapture()
 {
+    // While the button is down the window system already sends the mouse here.
     m_bCapture = TRUE;
 }
 
 void CDrawView::ReleaseCapture()
 {
     m_bCapture = FALSE;
+    ReleaseMouseGrab();
+}
+
+void CDrawView::GrabMouseForCapture()
+{
+    if (m_grabWindow || !isVisible() || !window()->isActiveWindow())
+        return;
+    m_grabWindow = window();
+    m_grabWindow->installEventFilter(this);
+    viewport()->grabMouse();
+}
+
+void CDrawView::ReleaseMouseGrab()
+{
+    if (QWidget* watched = m_grabWindow.data())
+        watched->removeEventFilter(this);
+    if (m_grabWindow || QWidget::mouseGrabber() == viewport())
+        viewport()->releaseMouse();
+    m_grabWindow = nullptr;
+}
+
+bool CDrawView::eventFilter(QObject* watched, QEvent* event)
+{
+    // A dialog or another window taking over gets the mouse back; the capture itself stays,
+    // and the next click in the view holds on to the mouse again.
+    if (watched == m_grabWindow && (event->type() == QEvent::WindowBlocked
+                                    || event->type() == QEvent::WindowDeactivate
+                                    || event->type() == QEvent::Hide))
+        ReleaseMouseGrab();
+    return QAbstractScrollArea::eventFilter(watched, event);
 }
 
 void CDrawView::ShowFocusRect(const CRect& client)
@@ -1175,13 +1243,20 @@ const std::vector<std::pair<UINT, int>>& CDrawView::SymbologyCommands()
 
 BOOL CDrawView::OnToolCommand(UINT id)
 {
+    // Another shape ends the polygon in progress, wherever it is drawn.
+    const auto choose = [](int shape) {
+        if (shape != CDrawTool::c_drawShape)
+            if (CPolyTool* tool = PolyTool())
+                tool->EndPolygon();
+        CDrawTool::c_drawShape = shape;
+    };
     if (const auto* shape = FindCommand(ShapeCommands(), id)) {
-        CDrawTool::c_drawShape = shape->second;
+        choose(shape->second);
         return TRUE;
     }
     if (const auto* symbology = FindCommand(SymbologyCommands(), id)) {
         m_nSymbology = symbology->second;
-        CDrawTool::c_drawShape = kShapeBarcode;
+        choose(kShapeBarcode);
         return TRUE;
     }
     return FALSE;

@@ -74,6 +74,7 @@ public:
     // Scrolling and zoom.
     void OnInitialUpdate();
     void ApplyZoom(int percent) override;
+    void SetFocus() override;
     BOOL OnScrollBy(CSize size, BOOL doScroll = TRUE);
     CPoint GetScrollPosition() const;
     void ScrollToPosition(CPoint position);
@@ -139,7 +140,9 @@ public:
     void OnMouseMove(UINT flags, CPoint point);
     void OnLButtonDblClk(UINT flags, CPoint point);
 
-    // What the tools use of the view.
+    // What the tools use of the view. While the view holds the capture every click goes to it,
+    // also after the button is released (the polygon tool keeps the capture between clicks),
+    // until the capture is released or a dialog or another window takes over.
     void SetCapture();
     void ReleaseCapture();
     BOOL HasCapture() const { return m_bCapture; }
@@ -186,6 +189,7 @@ protected:
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
     void timerEvent(QTimerEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void UpdateScrollBars();
@@ -199,6 +203,11 @@ private:
     // "Caption (count)" for the text or the barcode group.
     void UpdateGroupCaption(QTreeWidgetItem* group);
     static UINT FlagsOf(const QMouseEvent* event);
+    // The polygon tool ends a polygon drawn in this view.
+    void EndPolygon();
+    // Past a button's release the capture holds the mouse through a grab of the window system.
+    void GrabMouseForCapture();
+    void ReleaseMouseGrab();
 
     std::vector<CDrawObj*> m_selection;
     BOOL m_bActive = FALSE;
@@ -207,6 +216,7 @@ private:
     int m_nFixedExtent = 300;
     CSize m_totalSize;
     BOOL m_bCapture = FALSE;
+    QPointer<QWidget> m_grabWindow;  // the window watched while the mouse is grabbed
     CRect m_focusRect;
     BOOL m_bFocusShown = FALSE;
     CRect m_shownH, m_shownV;  // the ruler marks drawn

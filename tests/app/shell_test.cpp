@@ -19,11 +19,13 @@
 #include "framework/ui/propertysheet.h"
 #include "objects/drawtext.h"
 #include "symbology/drawbarcode.h"
+#include "objects/drawpoly.h"
 #include "view/drawtool.h"
 #include "view/drawview.h"
 #include "support/testoutput.h"
 
 #include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QAction>
 #include <QApplication>
 #include <QDir>
@@ -46,6 +48,7 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QToolTip>
+#include <QWindow>
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -104,12 +107,17 @@ protected:
     QAction* Action(UINT id) const { return m_app->Router()->FindAction(id); }
     void Update() const { m_app->Router()->UpdateAll(); }
 
+    // As a user types: a click into the box's field, then keys to the widget with the focus.
     void TypeIntoZoomBox(const QString& text)
     {
         QLineEdit* edit = m_frame->ZoomBox()->lineEdit();
-        edit->selectAll();
-        QTest::keyClicks(edit, text);
-        QTest::keyClick(edit, Qt::Key_Return);
+        QTest::mouseClick(edit, Qt::LeftButton);
+        QWidget* focus = QApplication::focusWidget();
+        ASSERT_NE(focus, nullptr);
+        QTest::keyClick(focus, Qt::Key_Home);
+        QTest::keyClick(focus, Qt::Key_End, Qt::ShiftModifier);
+        QTest::keyClicks(focus, text);
+        QTest::keyClick(focus, Qt::Key_Return);
     }
 
     QString SavedLabel()
@@ -243,11 +251,14 @@ TEST_F(Shell, ZoomBoxTypingClampsAndReachesDocumentAndView)
     CZoomComboBox* box = m_frame->ZoomBox();
     CDrawView* view = m_app->GetActiveDrawView();
     const std::pair<QString, int> cases[] = {{"250", 250}, {"250%", 250}, {"10", 50}, {"5000", 1600}, {"abc", 50}};
+    ASSERT_TRUE(QTest::qWaitForWindowActive(m_frame));
     for (const auto& [typed, zoom] : cases) {
         TypeIntoZoomBox(typed);
         EXPECT_EQ(Active()->GetZoom(), zoom) << typed.toStdString();
         EXPECT_EQ(view->Zoom(), zoom);
         EXPECT_EQ(box->GetText(), QString::number(zoom) + "%");
+        // The view takes the focus back.
+        EXPECT_EQ(QApplication::focusWidget(), view);
     }
     // Typed text never becomes an entry of the list.
     EXPECT_EQ(box->count(), 10);
@@ -265,10 +276,15 @@ TEST_F(Shell, ZoomBoxTypingClampsAndReachesDocumentAndView)
     EXPECT_EQ(view->Zoom(), 100);
     EXPECT_EQ(box->GetText(), "100%");
 
-    // Choosing from the list goes the document's way.
-    box->setCurrentIndex(box->findText("400%"));
-    emit box->activated(box->currentIndex());
+    // Choosing from the list goes the document's way, and the view has the focus again.
+    QTest::mouseClick(box->lineEdit(), Qt::LeftButton);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_F4);
+    QAbstractItemView* list = box->view();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(list->window()));
+    const QPoint entry = list->visualRect(list->model()->index(box->findText("400%"), 0)).center();
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, entry);
     EXPECT_EQ(Active()->GetZoom(), 400);
+    EXPECT_EQ(QApplication::focusWidget(), view);
 
     // Each label keeps its zoom; the box shows the active one's.
     m_app->OnFileNew();
@@ -291,6 +307,67 @@ TEST_F(Shell, EnterIsNotSwallowedOutsideTheZoomBox)
         m_app->CloseDocument(doc);
     TypeIntoZoomBox("300");
     EXPECT_EQ(Active(), nullptr);
+}
+
+TEST_F(Shell, PolygonInProgressStaysInItsViewAndEndsWithItsLabel)
+{
+    ASSERT_TRUE(QTest::qWaitForWindowActive(m_frame));
+    // Label1 is saved, so that its recent-file entry brings its tab forward; Label2 is new.
+    SavedLabel();
+    CDrawDoc* first = Active();
+    Action(kFileNew)->trigger();
+    CDrawDoc* second = Active();
+    ASSERT_NE(first, second);
+    const auto portOf = [&](CDrawDoc* doc) { return m_app->FrameOf(doc)->GetActiveDrawView()->viewport(); };
+    // Clicks at a fraction of a widget's size arrive at the top-level window, as the window
+    // system delivers them.
+    const auto clickAt = [](QWidget* w, double fx, double fy) {
+        QWindow* window = w->window()->windowHandle();
+        const QPoint at = w->mapTo(w->window(), QPoint(int(w->width() * fx), int(w->height() * fy)));
+        QTest::mouseMove(window, at);
+        QTest::mouseClick(window, Qt::LeftButton, {}, at);
+    };
+    const auto startPolygon = [&](CDrawDoc* doc) {
+        Update();
+        Action(32782)->trigger();
+        clickAt(portOf(doc), 0.2, 0.2);
+        clickAt(portOf(doc), 0.6, 0.3);
+        return doc->GetObjects().empty() ? nullptr : dynamic_cast<CDrawPoly*>(doc->GetObjects().back());
+    };
+
+    // The view keeps the mouse while the polygon is drawn: a click on the objects bar is the
+    // polygon's next corner.
+    CDrawPoly* poly = startPolygon(second);
+    ASSERT_NE(poly, nullptr);
+    ASSERT_EQ(poly->GetPointCount(), 3);
+    clickAt(m_frame->ActiveChild()->ObjectTree()->viewport(), 0.5, 0.5);
+    EXPECT_EQ(poly->GetPointCount(), 4);
+
+    // The other label's tab comes forward: the polygon ends where it is, and the next polygon
+    // is the other label's own.
+    Update();
+    Action(kFileMru1)->trigger();
+    ASSERT_EQ(Active(), first);
+    EXPECT_EQ(QWidget::mouseGrabber(), nullptr);
+    EXPECT_EQ(CDrawTool::c_drawShape, kShapeSelect);
+    ASSERT_NE(startPolygon(first), nullptr);
+    EXPECT_EQ(first->GetObjects().size(), 1u);
+    EXPECT_EQ(poly->GetPointCount(), 4);
+
+    // File > Close of that label with its polygon in progress: the question about saving can
+    // be clicked, and afterwards a click in the remaining label adds nothing to the closed one.
+    QWidget* grabberDuringQuestion = portOf(first);
+    OnNextModal([&](QWidget* box) {
+        grabberDuringQuestion = QWidget::mouseGrabber();
+        qobject_cast<QMessageBox*>(box)->button(QMessageBox::No)->click();
+    });
+    Action(kFileClose)->trigger();
+    EXPECT_EQ(grabberDuringQuestion, nullptr);
+    ASSERT_EQ(m_app->Documents(), std::vector<CDrawDoc*>{second});
+    EXPECT_EQ(CDrawTool::c_drawShape, kShapeSelect);
+    clickAt(portOf(second), 0.5, 0.6);
+    ASSERT_EQ(second->GetObjects().size(), 1u);
+    EXPECT_EQ(poly->GetPointCount(), 4);
 }
 
 TEST_F(Shell, BarCommandsToggleAndTheDatabaseItemLeavesTheMenu)

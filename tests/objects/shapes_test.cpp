@@ -35,6 +35,15 @@ TEST(Shapes, OverlapFollowsTheShape)
     diagonal.m_nShape = CDrawRect::line;
     EXPECT_TRUE(HitAt(diagonal, 1000, 500));
     EXPECT_FALSE(HitAt(diagonal, 1000, 900));
+    // Drawn up-right at 45 degrees: the band lies about the segment as drawn, 88 units to
+    // either side of it, and the box's other diagonal is empty.
+    CDrawRect rising(CRect(0, 2000, 2000, 0));
+    rising.m_nShape = CDrawRect::line;
+    rising.m_logpen.lopnWidth = CPoint(6, 6);
+    EXPECT_TRUE(HitAt(rising, 500, 1500));
+    EXPECT_TRUE(HitAt(rising, 1060, 1060));   // 86 units off
+    EXPECT_FALSE(HitAt(rising, 1065, 1065));  // 93 units off
+    EXPECT_FALSE(HitAt(rising, 500, 500));
 
     // Inside the ellipse's box but outside the ellipse.
     CDrawRect ellipse(CRect(0, 0, 1000, 600));

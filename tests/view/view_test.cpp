@@ -7,6 +7,7 @@
 #include "view/compitem.h"
 #include "view/drawtool.h"
 #include "view/drawview.h"
+#include "support/testoutput.h"
 
 #include <QApplication>
 #include <QMouseEvent>
@@ -278,6 +279,101 @@ TEST_F(ViewTest, PolygonClosesOnItsFirstPoint)
     Release(QPoint(700, 200));
     ASSERT_EQ(doc.GetObjects().size(), 2u);
     EXPECT_EQ(dynamic_cast<CDrawPoly*>(doc.GetObjects().back())->GetPointCount(), 3);
+}
+
+TEST_F(ViewTest, PolygonInProgressEndsWithTheShapeItsViewOrItsObject)
+{
+    const auto poly = [&](std::size_t i) { return dynamic_cast<CDrawPoly*>(doc.GetObjects().at(i)); };
+    const auto clickAt = [&](QPoint p) {
+        QTest::mouseMove(Port(), p);
+        QTest::mouseClick(Port(), Qt::LeftButton, {}, p);
+    };
+    // Another tool ends it: the next polygon is a new one.
+    view->OnToolCommand(32782);
+    clickAt(QPoint(200, 200));
+    clickAt(QPoint(300, 200));
+    ASSERT_EQ(doc.GetObjects().size(), 1u);
+    EXPECT_TRUE(view->HasCapture());
+    view->OnToolCommand(32772);  // rectangle
+    EXPECT_FALSE(view->HasCapture());
+    view->OnToolCommand(32782);
+    clickAt(QPoint(200, 400));
+    ASSERT_EQ(doc.GetObjects().size(), 2u);
+    EXPECT_EQ(poly(0)->GetPointCount(), 3);
+    EXPECT_EQ(poly(1)->GetPointCount(), 2);
+
+    // Deactivating the view ends it; the select tool is current.
+    view->OnActivateView(FALSE);
+    EXPECT_EQ(CDrawTool::c_drawShape, kShapeSelect);
+    EXPECT_FALSE(view->HasCapture());
+    view->OnActivateView(TRUE);
+    view->OnToolCommand(32782);
+    clickAt(QPoint(500, 400));
+    EXPECT_EQ(doc.GetObjects().size(), 3u);
+    EXPECT_EQ(poly(1)->GetPointCount(), 2);
+
+    // Removed from the document (deleted, or the document closed) it is no longer drawn.
+    CDrawObj* drawn = doc.GetObjects().back();
+    doc.Remove(drawn);
+    drawn->Remove();
+    EXPECT_EQ(CDrawTool::c_drawShape, kShapeSelect);
+    view->OnToolCommand(32782);
+    clickAt(QPoint(600, 300));
+    EXPECT_EQ(doc.GetObjects().size(), 3u);
+    EXPECT_EQ(poly(2)->GetPointCount(), 2);
+    doc.DeleteContents();
+    EXPECT_EQ(CDrawTool::c_drawShape, kShapeSelect);
+    EXPECT_FALSE(view->HasCapture());
+
+    // A view that goes takes its polygon with it.
+    view->OnToolCommand(32782);
+    clickAt(QPoint(200, 200));
+    view.reset();
+    EXPECT_EQ(CDrawTool::c_drawShape, kShapeSelect);
+    CDrawView other;
+    other.AttachDocument(&doc);
+    other.OnActivateView(TRUE);
+    other.OnToolCommand(32782);
+    other.OnLButtonDown(MK_LBUTTON, CPoint(300, 300));
+    EXPECT_EQ(doc.GetObjects().size(), 2u);
+}
+
+TEST_F(ViewTest, LinesAreClickedWhereTheyAreDrawn)
+{
+    // Up-right, down-right and at 45 degrees up-right, each drawn with the line tool.
+    const std::pair<QPoint, QPoint> drawn[] = {
+        {QPoint(150, 400), QPoint(450, 250)}, {QPoint(500, 150), QPoint(800, 300)}, {QPoint(500, 650), QPoint(700, 450)}};
+    for (const auto& [from, to] : drawn) {
+        view->OnToolCommand(32771);
+        QTest::mousePress(Port(), Qt::LeftButton, {}, from);
+        QTest::mouseMove(Port(), (from + to) / 2);
+        QTest::mouseMove(Port(), to);
+        QTest::mouseRelease(Port(), Qt::LeftButton, {}, to);
+    }
+    ASSERT_EQ(doc.GetObjects().size(), 3u);
+    for (std::size_t i = 0; i < 3; ++i) {
+        const auto& [from, to] = drawn[i];
+        auto* line = dynamic_cast<CDrawRect*>(doc.GetObjects()[i]);
+        ASSERT_NE(line, nullptr);
+        EXPECT_EQ(line->m_nShape, CDrawRect::line);
+        // A quarter of the way along the line hits it; the same place on the box's other
+        // diagonal is empty.
+        const QPoint on = from + (to - from) / 4;
+        const QPoint across(on.x(), from.y() + to.y() - on.y());
+        QTest::mouseClick(Port(), Qt::LeftButton, {}, QPoint(880, 680));
+        ASSERT_TRUE(view->GetSelection().empty());
+        QTest::mouseClick(Port(), Qt::LeftButton, {}, on);
+        EXPECT_EQ(view->GetSelection(), std::vector<CDrawObj*>{line}) << i;
+        QTest::mouseClick(Port(), Qt::LeftButton, {}, across);
+        EXPECT_TRUE(view->GetSelection().empty()) << i;
+        // Four pixels beside the line still hit it.
+        QTest::mouseClick(Port(), Qt::LeftButton, {}, on + QPoint(0, 4));
+        EXPECT_EQ(view->GetSelection(), std::vector<CDrawObj*>{line}) << i;
+    }
+    QTest::mouseClick(Port(), Qt::LeftButton, {}, drawn[0].first + (drawn[0].second - drawn[0].first) / 2);
+    QApplication::processEvents();
+    const QString file = TestOutputDir() + "/view-line.png";
+    EXPECT_TRUE(view->grab().save(file));
 }
 
 // A palette entry that makes a rectangle, as the text and barcode entries make their objects.
