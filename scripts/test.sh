@@ -7,9 +7,14 @@ cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 
 jobs=$(nproc)
+# run_tree folder generator [cmake options...]
 run_tree() {
-  local dir=$1; shift
-  cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+  local dir=$1 generator=$2; shift 2
+  # A tree made earlier with another generator cannot be reconfigured: start it afresh.
+  if [ -f "$dir/CMakeCache.txt" ] && ! grep -qxF "CMAKE_GENERATOR:INTERNAL=$generator" "$dir/CMakeCache.txt"; then
+    rm -rf "$dir"
+  fi
+  cmake -S . -B "$dir" -G "$generator" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
   cmake --build "$dir" -j "$jobs"
   (cd "$dir" && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$jobs" --timeout 600)
 }
@@ -38,10 +43,12 @@ run_fuzzer() {
   rm -rf "$corpus"
 }
 
-run_tree build -DQB_BUILD_BENCH=ON  # the benchmarks are built too, so they keep compiling
+# The main tree builds with Ninja and the sanitizer tree with Make, CMake's default generator, so
+# that the build rules work with both.
+run_tree build Ninja -DQB_BUILD_BENCH=ON  # the benchmarks are built too, so they keep compiling
 if [ "${1:-}" = "--sanitize" ]; then
   run_fuzzer
   export ASAN_OPTIONS=detect_leaks=0:abort_on_error=1
   export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-  run_tree build-sanitize -DQB_SANITIZE=ON
+  run_tree build-sanitize "Unix Makefiles" -DQB_SANITIZE=ON
 fi
