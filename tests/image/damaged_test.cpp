@@ -140,16 +140,18 @@ TEST(DamagedPictures, HugeSizesInHeadersAreRefusedBeforeAllocating)
     qToBigEndian(quint16(65000), jpeg.data() + sof + 7);
     EXPECT_TRUE(refused(jpeg, RASTER_FORMAT_JPG));
 
-    // A metafile that states a size of 32767 inches square is drawn smaller, not refused.
+    // A metafile that states a size of 32767 inches square is drawn smaller, not refused: at no
+    // more pixels than its data could stand for as a picture of another format.
     QByteArray wmf = Sample(RASTER_FORMAT_WMF);
     put16(wmf, 10, 32767);
     put16(wmf, 12, 32767);
     put16(wmf, 14, 1);
     CRasterImage image;
-    if (image.Decode(wmf, RASTER_FORMAT_WMF)) {
-        EXPECT_LE(qint64(image.GetWidth()) * image.GetHeight(), 16 * 1024 * 1024);
-    }
+    EXPECT_TRUE(image.Decode(wmf, RASTER_FORMAT_WMF));
     ExpectConsistent(image, image.IsValid());
+    const qint64 w = image.GetWidth(), h = image.GetHeight();
+    EXPECT_LE((w - 1) * (h - 1) * 4, wmf.size() * 4096LL);  // pixels are rounded to whole ones
+    EXPECT_GT(image.GetWidth(), 100);
 }
 
 // A stretched bitmap whose source rectangle reaches beyond its bitmap draws only the part that
