@@ -312,14 +312,14 @@ int CDC::DrawText(const CString& text, CRect* rect, UINT format)
     }
     int y = rect->top;
     if ((format & DT_SINGLELINE) && (format & DT_VCENTER))
-        y = rect->top + (rect->Height() - lineHeight) / 2;
+        y = SaturateInt(rect->top + (std::int64_t(rect->bottom) - rect->top - lineHeight) / 2);
     const UINT options = (format & DT_NOCLIP) ? 0 : ETO_CLIPPED;
     for (int i = 0; i < int(lines.size()); ++i) {
         int x = rect->left;
         if (format & DT_CENTER)
-            x = rect->left + (rect->Width() - extents[size_t(i)].cx) / 2;
+            x = SaturateInt(rect->left + (std::int64_t(rect->right) - rect->left - extents[size_t(i)].cx) / 2);
         else if (format & DT_RIGHT)
-            x = rect->right - extents[size_t(i)].cx;
+            x = SaturateInt(std::int64_t(rect->right) - extents[size_t(i)].cx);
         if (!lines[i].isEmpty())
             ExtTextOut(x, y, options, rect, lines[i]);
         y += lineHeight;
@@ -329,9 +329,15 @@ int CDC::DrawText(const CString& text, CRect* rect, UINT format)
 
 QRect CDC::ToDeviceRect(const CRect& logical) const
 {
+    // No surface comes near this many pixels; a shape reaching further (a stored rectangle may
+    // span the whole coordinate range) is cut there, so that a device rectangle's width, height
+    // and pen margins are always ints.
+    constexpr LONG kReach = 1 << 28;
     CRect r = logical;
     LPtoDP(&r);
     r.NormalizeRect();
+    r.SetRect(std::clamp(r.left, -kReach, kReach), std::clamp(r.top, -kReach, kReach),
+              std::clamp(r.right, -kReach, kReach), std::clamp(r.bottom, -kReach, kReach));
     return QRect(r.left, r.top, r.Width(), r.Height());
 }
 
@@ -425,7 +431,8 @@ BOOL CDC::RoundRect(int l, int t, int r, int b, int cornerWidth, int cornerHeigh
 {
     CRect rc(l, t, r, b);
     rc.NormalizeRect();
-    DrawRoundRect(rc, CPoint(std::abs(cornerWidth), std::abs(cornerHeight)));
+    DrawRoundRect(rc, CPoint(SaturateInt(std::abs(std::int64_t(cornerWidth))),
+                             SaturateInt(std::abs(std::int64_t(cornerHeight)))));
     return TRUE;
 }
 

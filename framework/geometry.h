@@ -13,6 +13,25 @@
 
 struct CSize;
 
+// A value brought into the range of a 32-bit coordinate (NaN becomes 0, fractions are truncated),
+// for arithmetic on values that come from files and may be anything.
+template <std::integral T>
+constexpr int SaturateInt(T v)
+{
+    if constexpr (std::is_unsigned_v<T>)
+        return v > T(std::numeric_limits<int>::max()) ? std::numeric_limits<int>::max() : int(v);
+    else
+        return int(std::clamp<std::int64_t>(v, std::numeric_limits<int>::min(),
+                                            std::numeric_limits<int>::max()));
+}
+inline int SaturateInt(double v)
+{
+    if (std::isnan(v))
+        return 0;
+    return int(std::clamp(v, double(std::numeric_limits<int>::min()),
+                          double(std::numeric_limits<int>::max())));
+}
+
 struct CPoint {
     LONG x = 0;
     LONG y = 0;
@@ -68,8 +87,10 @@ struct CRect {
     constexpr CRect(const CPoint& topLeft, const CPoint& bottomRight)
         : left(topLeft.x), top(topLeft.y), right(bottomRight.x), bottom(bottomRight.y) {}
 
-    LONG Width() const { return right - left; }
-    LONG Height() const { return bottom - top; }
+    // Negative for an unnormalised rectangle; an extent beyond 32 bits (a stored rectangle may
+    // span the whole coordinate range) saturates.
+    LONG Width() const { return SaturateInt(std::int64_t(right) - left); }
+    LONG Height() const { return SaturateInt(std::int64_t(bottom) - top); }
     CSize Size() const { return CSize(Width(), Height()); }
     CPoint TopLeft() const { return CPoint(left, top); }
     CPoint BottomRight() const { return CPoint(right, bottom); }
@@ -106,21 +127,3 @@ struct CRect {
 // not fit in 32 bits.
 int MulDiv(int a, int b, int c);
 
-// A value brought into the range of a 32-bit coordinate (NaN becomes 0, fractions are truncated),
-// for arithmetic on values that come from files and may be anything.
-template <std::integral T>
-constexpr int SaturateInt(T v)
-{
-    if constexpr (std::is_unsigned_v<T>)
-        return v > T(std::numeric_limits<int>::max()) ? std::numeric_limits<int>::max() : int(v);
-    else
-        return int(std::clamp<std::int64_t>(v, std::numeric_limits<int>::min(),
-                                            std::numeric_limits<int>::max()));
-}
-inline int SaturateInt(double v)
-{
-    if (std::isnan(v))
-        return 0;
-    return int(std::clamp(v, double(std::numeric_limits<int>::min()),
-                          double(std::numeric_limits<int>::max())));
-}

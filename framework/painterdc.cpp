@@ -417,8 +417,8 @@ void CPainterDC::DrawRoundRect(const CRect& r, CPoint corner)
     CSize c(corner.x, corner.y);
     LPtoDP(&c);
     const QRectF box = OutlineRect(d, pen.none, pen.insideFrame, pen.width);
-    const qreal rx = std::min<qreal>(std::abs(c.cx) / 2.0, box.width() / 2);
-    const qreal ry = std::min<qreal>(std::abs(c.cy) / 2.0, box.height() / 2);
+    const qreal rx = std::min<qreal>(std::abs(qreal(c.cx)) / 2.0, box.width() / 2);
+    const qreal ry = std::min<qreal>(std::abs(qreal(c.cy)) / 2.0, box.height() / 2);
     QPainterPath path;
     path.addRoundedRect(box, rx, ry);
     FillShape(path);
@@ -528,14 +528,14 @@ void CPainterDC::DrawPicture(const CRect& r, const QImage& image)
     LPtoDP(&d);
     const bool mirrorX = d.right < d.left;
     const bool mirrorY = d.bottom < d.top;
-    d.NormalizeRect();
-    if (d.IsRectEmpty())
+    const QRect target = ToDeviceRect(r);
+    if (target.isEmpty())
         return;
     // Pixels are repeated or dropped, never blended, as a stretched bitmap is on the original
     // platform; bar codes in pictures stay sharp.
     m_painter->save();
     m_painter->setRenderHint(QPainter::SmoothPixmapTransform, false);
-    m_painter->drawImage(QRect(d.left, d.top, d.Width(), d.Height()),
+    m_painter->drawImage(target,
                          mirrorX || mirrorY ? image.mirrored(mirrorX, mirrorY) : image);
     m_painter->restore();
 }

@@ -21,6 +21,10 @@ bool WriteFileAtomically(const QString& path, const QByteArray& bytes, QString& 
         }
     }
     QSaveFile file(path);
+    // A folder that refuses new files (a shared folder where only the file is the user's) leaves
+    // no room for the temporary file: the target is then written in place, which is all the user
+    // may do there.
+    file.setDirectWriteFallback(true);
     if (!file.open(QIODevice::WriteOnly)) {
         error = file.errorString();
         return false;

@@ -147,9 +147,14 @@ bool ReadTiff(CRasterImage& image, const BYTE* data, size_t size)
     TIFFGetFieldDefaulted(tif, TIFFTAG_EXTRASAMPLES, &extraCount, &extraTypes);
     const bool alpha = extraCount > 0;
     const int bpp = alpha ? 32 : 24;
-    const int nativeBits = std::max(1, int(bitsPerSample) * int(samples));
+    // No layout has samples wider than a double or more channels than this; the header's values
+    // are checked before libtiff is asked to read anything with them.
+    constexpr long long kMaxBitsPerPixel = 64 * 64;
+    const long long nativeBits = std::max(1LL, (long long)bitsPerSample * samples);
+    if (bitsPerSample > 64 || nativeBits > kMaxBitsPerPixel)
+        return fail(QStringLiteral("Unsupported TIFF layout: %1 samples of %2 bits").arg(samples).arg(bitsPerSample));
     char message[1024] = {};
-    if (!PlausibleSize(image, width, height, nativeBits, size) ||
+    if (!PlausibleSize(image, width, height, int(nativeBits), size) ||
         !PlausibleSize(image, width, height, 32, size, RASTER_MAX_MEMORY) ||
         !TIFFRGBAImageOK(tif, message))
         return fail(message[0] ? QStringLiteral("Unsupported TIFF layout: ") + QString::fromLatin1(message)

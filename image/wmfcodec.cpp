@@ -297,25 +297,38 @@ private:
         return p.ok() ? poly : QPolygon();
     }
 
+    // Copies the source rectangle of the bitmap (all of it when the record gives no source size)
+    // into the destination; a negative destination width or height mirrors the picture.
     void DrawDib(const BYTE* data, size_t size, QRect src, int x, int y, int w, int h)
     {
+        if (w == 0 || h == 0)
+            return;
         CRasterImage dib;
         if (!ReadDib(dib, data, size))
             return;
         QImage picture = dib.ToQImage();
-        // Source rows count from the bottom of the bitmap.
-        if (src.width() > 0 && src.height() > 0) {
-            const QRect wanted(src.x(), picture.height() - src.y() - src.height(), src.width(), src.height());
-            if (wanted != picture.rect())
-                picture = picture.copy(wanted);
-        }
-        if (w == 0 || h == 0 || picture.isNull())
+        if (picture.isNull())
             return;
-        const bool mirrorX = w < 0;
-        const bool mirrorY = h < 0;
+        QRectF target(x, y, w, h);
+        if (src.width() > 0 && src.height() > 0) {
+            // Source rows count from the bottom of the bitmap. The part of the source outside
+            // the bitmap draws nothing; the rest keeps its place and scale in the destination.
+            const QRect wanted(src.x(), picture.height() - src.y() - src.height(), src.width(), src.height());
+            const QRect shown = wanted & picture.rect();
+            if (shown.isEmpty())
+                return;
+            const double sx = double(w) / wanted.width();
+            const double sy = double(h) / wanted.height();
+            target = QRectF(x + (shown.x() - wanted.x()) * sx, y + (shown.y() - wanted.y()) * sy,
+                            shown.width() * sx, shown.height() * sy);
+            if (shown != picture.rect())
+                picture = picture.copy(shown);
+        }
+        const bool mirrorX = target.width() < 0;
+        const bool mirrorY = target.height() < 0;
         if (mirrorX || mirrorY)
             picture = picture.mirrored(mirrorX, mirrorY);
-        m_painter.drawImage(QRectF(QPointF(x, y), QPointF(x + w, y + h)).normalized(), picture);
+        m_painter.drawImage(target.normalized(), picture);
     }
 
     QPainter& m_painter;
@@ -328,9 +341,12 @@ private:
 };
 
 // Largest rendering: a metafile that states a larger size is drawn smaller, at a lower
-// resolution, so that its size in inches stays.
+// resolution, so that its size in inches stays. Like the pixels of the other formats, the
+// rendering is also bounded by the data: a few records do not stand for a picture of many
+// megabytes.
 constexpr long long kMaxRenderPixels = 16 * 1024 * 1024;
 constexpr int kMaxRenderSide = 16384;
+constexpr int kRenderBytesPerPixel = 4;
 
 }  // namespace
 
@@ -410,9 +426,10 @@ bool ReadWmf(CRasterImage& image, const BYTE* data, size_t size)
         width = std::abs(ext.width());
         height = std::abs(ext.height());
     }
+    const double budget = std::min(double(kMaxRenderPixels), double(size) * kMaxExpansion / kRenderBytesPerPixel);
     double scale = 1.0;
-    if (width * height > double(kMaxRenderPixels))
-        scale = std::sqrt(double(kMaxRenderPixels) / (width * height));
+    if (width * height > budget)
+        scale = std::sqrt(budget / (width * height));
     scale = std::min({scale, kMaxRenderSide / width, kMaxRenderSide / height});
     const QSize pixels(std::max(1, int(std::lround(width * scale))), std::max(1, int(std::lround(height * scale))));
 

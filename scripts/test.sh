@@ -1,47 +1,61 @@
 #!/usr/bin/env bash
 # Builds the label designer and runs every test. With --sanitize (as CI runs it), also fuzzes the
-# label-file reader for a bounded time and builds a second tree under AddressSanitizer and
-# UndefinedBehaviorSanitizer and runs every test there.
+# readers of label files and pictures for a bounded time and builds a second tree under
+# AddressSanitizer and UndefinedBehaviorSanitizer and runs every test there.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 
 jobs=$(nproc)
+# run_tree folder generator [cmake options...]
 run_tree() {
-  local dir=$1; shift
-  cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+  local dir=$1 generator=$2; shift 2
+  # A tree made earlier with another generator cannot be reconfigured: start it afresh.
+  if [ -f "$dir/CMakeCache.txt" ] && ! grep -qxF "CMAKE_GENERATOR:INTERNAL=$generator" "$dir/CMakeCache.txt"; then
+    rm -rf "$dir"
+  fi
+  cmake -S . -B "$dir" -G "$generator" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
   cmake --build "$dir" -j "$jobs"
   (cd "$dir" && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$jobs" --timeout 600)
 }
 
-run_fuzzer() {
-  # The reader of label files under libFuzzer, with clang; a finding fails the run. libgsf's own
-  # losses on damaged files are suppressed (tests/fuzz/lsan.supp); ours are not.
-  CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DQB_FUZZ=ON -DQB_BUILD_TESTS=OFF >/dev/null
-  cmake --build build-fuzz -j "$jobs" --target document_fuzzer
-  local corpus log
+# fuzz target seeds description: runs one fuzz target for a minute on a copy of its seeds; a
+# finding, or an input that takes more than 2 GB (in all or in one allocation), fails the run.
+fuzz() {
+  local target=$1 seeds=$2 what=$3 corpus log
   corpus=$(mktemp -d)
-  log=build-fuzz/fuzz.log
-  cp tests/fuzz/corpus/* "$corpus"/
+  log=build-fuzz/$target.log
+  cp "$seeds"/* "$corpus"/
   if ! QT_QPA_PLATFORM=offscreen \
       ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:fast_unwind_on_malloc=0 \
       LSAN_OPTIONS=suppressions=$PWD/tests/fuzz/lsan.supp \
-      build-fuzz/tests/fuzz/document_fuzzer -max_total_time=60 -rss_limit_mb=2048 \
-      -artifact_prefix=build-fuzz/ "$corpus" >"$log" 2>&1; then
+      "build-fuzz/tests/fuzz/$target" -max_total_time=60 -rss_limit_mb=2048 -malloc_limit_mb=2048 \
+      -artifact_prefix="build-fuzz/$target-" "$corpus" >"$log" 2>&1; then
     cat "$log"
-    echo "The label-file fuzzer found a fault; its input is in build-fuzz/." >&2
+    echo "The $what fuzzer found a fault; its input is in build-fuzz/." >&2
     rm -rf "$corpus"
     return 1
   fi
-  echo "Label-file fuzzer: $(grep -E '^Done [0-9]+ runs' "$log" || tail -n 1 "$log"), no finding"
+  echo "$what fuzzer: $(grep -E '^Done [0-9]+ runs' "$log" || tail -n 1 "$log"), no finding"
   rm -rf "$corpus"
 }
 
-run_tree build -DQB_BUILD_BENCH=ON  # the benchmarks are built too, so they keep compiling
+run_fuzzer() {
+  # The readers of label files and of pictures under libFuzzer, with clang. libgsf's own losses
+  # on damaged files are suppressed (tests/fuzz/lsan.supp); ours are not.
+  CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DQB_FUZZ=ON -DQB_BUILD_TESTS=OFF >/dev/null
+  cmake --build build-fuzz -j "$jobs" --target document_fuzzer picture_fuzzer
+  fuzz document_fuzzer tests/fuzz/corpus "Label-file"
+  fuzz picture_fuzzer tests/fuzz/picture-corpus "Picture"
+}
+
+# The main tree builds with Ninja and the sanitizer tree with Make, CMake's default generator, so
+# that the build rules work with both.
+run_tree build Ninja -DQB_BUILD_BENCH=ON  # the benchmarks are built too, so they keep compiling
 if [ "${1:-}" = "--sanitize" ]; then
   run_fuzzer
   export ASAN_OPTIONS=detect_leaks=0:abort_on_error=1
   export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-  run_tree build-sanitize -DQB_SANITIZE=ON
+  run_tree build-sanitize "Unix Makefiles" -DQB_SANITIZE=ON
 fi

@@ -1,9 +1,13 @@
 #include "document/drawdoc.h"
+#include "framework/compoundfile.h"
+#include "framework/painterdc.h"
 #include "framework/printinfo.h"
 #include "framework/recordingdc.h"
 #include "objects/drawobj.h"
 #include "support/fakeview.h"
 
+#include <QFile>
+#include <QImage>
 #include <gtest/gtest.h>
 
 namespace {
@@ -180,6 +184,63 @@ TEST(PagePrinter, ScreenDrawingMarksTheActiveViewsSelectionOnly)
     CRect canvas;
     doc.GetCanvasRect(&canvas);
     EXPECT_EQ(canvas, CRect(-15360, -15360, 46080, 46080));
+}
+
+// Label files whose stored values reach the ends of the int range (a rectangle and an ellipse
+// spanning all of it, a rounded rectangle whose roundness is -2^31) load, print their sheet and
+// draw on screen. Their arithmetic is checked by the sanitizer build; here the rounded rectangle
+// must show as GDI draws it. The files are seeds of the label-file fuzzer (after the byte
+// that chooses its reader).
+TEST(PagePrinter, ShapesWithExtremeStoredValuesPrint)
+{
+    for (const char* name : {"shape-whole-int-range", "shape-roundness-int-min"}) {
+        SCOPED_TRACE(name);
+        QFile seed(QStringLiteral(QB_LABEL_CORPUS_DIR "/") + QLatin1String(name));
+        ASSERT_TRUE(seed.open(QIODevice::ReadOnly));
+        CCompoundFile file;
+        QString error;
+        ASSERT_TRUE(file.LoadFromMemory(seed.readAll().mid(1), error)) << error.toStdString();
+        CDrawDoc doc;
+        ASSERT_TRUE(doc.LoadFromStorage(file.GetRoot()));
+        ASSERT_FALSE(doc.GetObjects().empty());
+        doc.SetLabelsToPrint(1);
+
+        // A corner of the page at 1200 dpi, as a PDF is printed: the whole int range in device
+        // pixels is wider than an int.
+        QImage page(400, 300, QImage::Format_RGB32);
+        page.setDotsPerMeterX(47244);
+        page.setDotsPerMeterY(47244);
+        page.fill(Qt::white);
+        {
+            CPainterDC dc(&page, true);
+            dc.SetMapMode(MM_ANISOTROPIC);
+            dc.SetWindowExt(1536, 1536);
+            CPrintInfo info;
+            info.m_nCurPage = 1;
+            CRect unprintable;
+            doc.PrintPage(&dc, &info, nullptr, &unprintable, TRUE, &info.m_rectDraw);
+        }
+        QImage screen(200, 150, QImage::Format_RGB32);
+        screen.fill(Qt::white);
+        {
+            CPainterDC dc(&screen);
+            dc.SetMapMode(MM_ANISOTROPIC);
+            dc.SetWindowExt(1536, 1536);
+            dc.SetViewportExt(96, 96);
+            doc.Draw(&dc, nullptr);
+        }
+        if (std::string(name) == "shape-whole-int-range")
+            continue;
+        // The rounded rectangle at (100, 100) .. (3000, 2000), 6 .. 187 x 6 .. 125 pixels: a
+        // corner larger than the shape rounds it off into an ellipse.
+        const QRgb white = qRgb(255, 255, 255);
+        EXPECT_EQ(screen.pixel(8, 8), white);
+        EXPECT_EQ(screen.pixel(185, 123), white);
+        bool topDrawn = false;
+        for (int y = 4; y < 10; ++y)
+            topDrawn = topDrawn || screen.pixel(97, y) != white;
+        EXPECT_TRUE(topDrawn);
+    }
 }
 
 }  // namespace

@@ -140,14 +140,86 @@ TEST(DamagedPictures, HugeSizesInHeadersAreRefusedBeforeAllocating)
     qToBigEndian(quint16(65000), jpeg.data() + sof + 7);
     EXPECT_TRUE(refused(jpeg, RASTER_FORMAT_JPG));
 
-    // A metafile that states a size of 32767 inches square is drawn smaller, not refused.
+    // A metafile that states a size of 32767 inches square is drawn smaller, not refused: at no
+    // more pixels than its data could stand for as a picture of another format.
     QByteArray wmf = Sample(RASTER_FORMAT_WMF);
     put16(wmf, 10, 32767);
     put16(wmf, 12, 32767);
     put16(wmf, 14, 1);
     CRasterImage image;
-    if (image.Decode(wmf, RASTER_FORMAT_WMF)) {
-        EXPECT_LE(qint64(image.GetWidth()) * image.GetHeight(), 16 * 1024 * 1024);
-    }
+    EXPECT_TRUE(image.Decode(wmf, RASTER_FORMAT_WMF));
     ExpectConsistent(image, image.IsValid());
+    const qint64 w = image.GetWidth(), h = image.GetHeight();
+    EXPECT_LE((w - 1) * (h - 1) * 4, wmf.size() * 4096LL);  // pixels are rounded to whole ones
+    EXPECT_GT(image.GetWidth(), 100);
+}
+
+// A stretched bitmap whose source rectangle reaches beyond its bitmap draws only the part that
+// is there, at its place and scale; nothing is made of the rest, however large.
+TEST(DamagedPictures, MetafileBitmapSourceIsClippedToTheBitmap)
+{
+    CRasterImage blocks;
+    ASSERT_TRUE(blocks.FromQImage(samples::Blocks(20, 10)));  // left half red, right half green
+    const QByteArray wmf = blocks.Encode(RASTER_FORMAT_WMF);
+    ASSERT_FALSE(wmf.isEmpty());
+    // The source of the one stretch record, which draws into the whole 20 x 10 picture.
+    auto withSource = [&](int x, int y, int w, int h) {
+        QByteArray patched = wmf;
+        int at = 72;  // height, width, y counted from the bottom, x
+        for (int v : {h, w, y, x}) {
+            qToLittleEndian(quint16(v), patched.data() + at);
+            at += 2;
+        }
+        return patched;
+    };
+    auto decoded = [](const QByteArray& data) {
+        CRasterImage image;
+        EXPECT_TRUE(image.Decode(data, RASTER_FORMAT_WMF)) << image.GetLastError().toStdString();
+        EXPECT_EQ(image.GetWidth(), 20);
+        EXPECT_EQ(image.GetHeight(), 10);
+        return image.ToQImage();
+    };
+    const QRgb white = qRgb(255, 255, 255);
+    const QRgb green = samples::Blocks().pixel(10, 0);
+
+    // Twice the bitmap's width from its middle: its green half fills the left half.
+    QImage got = decoded(withSource(10, 0, 20, 10));
+    EXPECT_EQ(got.pixel(2, 5), green);
+    EXPECT_EQ(got.pixel(8, 5), green);
+    EXPECT_EQ(got.pixel(12, 5), white);
+    EXPECT_EQ(got.pixel(18, 5), white);
+
+    // The largest source a record can ask for (gigabytes as pixels): the bitmap shrinks to
+    // nothing at the bottom-left of the source, outside the picture.
+    got = decoded(withSource(0, 0, 32767, 32767));
+    for (int y = 0; y < got.height(); ++y)
+        for (int x = 0; x < got.width(); ++x)
+            ASSERT_EQ(got.pixel(x, y), white) << x << "," << y;
+}
+
+// A TIFF header whose bits per sample times samples per pixel overflow an int is refused before
+// anything is read with them.
+TEST(DamagedPictures, TiffSampleLayoutBeyondAnyPixelIsRefused)
+{
+    QByteArray tiff("II*\0", 4);
+    auto put16 = [&](int v) { tiff.append(char(v & 0xFF)).append(char((v >> 8) & 0xFF)); };
+    auto put32 = [&](quint32 v) { put16(int(v & 0xFFFF)), put16(int(v >> 16)); };
+    put32(8);
+    const struct { int tag, type; quint32 value; } entries[] = {
+        {256, 3, 1}, {257, 3, 1}, {258, 3, 65535}, {259, 3, 1}, {262, 3, 1},
+        {273, 4, 8 + 2 + 9 * 12 + 4}, {277, 3, 32769}, {278, 3, 1}, {279, 4, 16}};
+    put16(int(std::size(entries)));
+    for (const auto& e : entries) {
+        put16(e.tag);
+        put16(e.type);
+        put32(1);
+        put32(e.value);
+    }
+    put32(0);
+    tiff.append(16, '\x55');
+    CRasterImage image;
+    EXPECT_FALSE(image.Decode(tiff, RASTER_FORMAT_TIF));
+    ExpectConsistent(image, false);
+    EXPECT_TRUE(image.GetLastError().contains(QStringLiteral("32769 samples of 65535 bits")))
+        << image.GetLastError().toStdString();
 }
