@@ -154,6 +154,11 @@ CMainFrame::CMainFrame(CCommandRouter* router, QWidget* parent)
         // Losing the focus to another program deactivates every child; the current one stays.
         if (sub)
             m_current = sub;
+        // A tab's window always fills the area. The area restores the window it maximised
+        // before when it maximises another; once that other one is gone, the restored window
+        // would show as a loose sub-window.
+        if (sub && !sub->isMaximized())
+            sub->showMaximized();
         // Only the view of the active label shows its selection and takes the mouse.
         CSplitFrame* active = ActiveChild();
         for (CSplitFrame* child : Children())

@@ -284,7 +284,7 @@ TEST_F(Shell, SecondStartOpensItsFileInTheFirstInstance)
     ASSERT_EQ(m_app->Documents().size(), 1u);
     EXPECT_EQ(Active()->GetPathName(), path);
 
-    // A file that does not open is answered as a failure, after the user was told.
+    // A file that does not open is answered as a failure; the user is told afterwards.
     ClickMessageBox(QMessageBox::Ok);
     EXPECT_EQ(send({m_files.filePath("missing.tag")}), CInstanceChannel::Handover::Failed);
     EXPECT_EQ(m_app->Documents().size(), 1u);

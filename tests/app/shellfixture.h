@@ -32,7 +32,7 @@ inline void ClickMessageBox(QMessageBox::StandardButton which, QString* text = n
         if (text)
             *text = box->text();
         box->button(which)->click();
-    });
+    }, [](QWidget* w) { return qobject_cast<QMessageBox*>(w) != nullptr; });
 }
 
 class Shell : public ::testing::Test
