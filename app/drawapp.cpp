@@ -188,7 +188,7 @@ CDrawApp::CDrawApp(QObject* parent) : QObject(parent), m_router(new CCommandRout
         QAction* action = ui->Action();
         if (index < files.size()) {
             action->setVisible(true);
-            ui->SetText(QStringLiteral("&%1 %2").arg(index + 1).arg(QDir::toNativeSeparators(files[index])));
+            ui->SetText(QStringLiteral("&%1 %2").arg(index + 1).arg(LiteralAmpersands(QDir::toNativeSeparators(files[index]))));
             ui->Enable();
         } else {
             // Without recent files the first entry stays as a disabled placeholder.
@@ -243,8 +243,6 @@ BOOL CDrawApp::InitInstance(const CCommandLineInfo& info, const StartOptions& op
         resources.Load(info.m_strResources, info.m_strLanguage);
     AfxSetStringLoader([](UINT id) { return CResourceModule::Get().LoadString(id); });
     m_captionFilter = CButtonCaptionFilter::Install(AfxLoadString);
-    const CString appName = resources.LoadString(57344);
-    QApplication::setApplicationDisplayName(appName.isEmpty() ? QStringLiteral("Quillbar") : appName);
 
     m_settings = std::make_unique<CSettings>();
     m_printer = std::make_unique<QPrinter>(QPrinter::HighResolution);

@@ -5,6 +5,7 @@
 #include "app/shellresources.h"
 #include "framework/painterdc.h"
 #include "framework/ui/commandrouter.h"
+#include "framework/ui/uistrings.h"
 #include "view/drawview.h"
 #include "view/workspacebars.h"
 
@@ -205,7 +206,7 @@ CZoomComboBox* CMainFrame::GetZoomComboButton()
 
 BOOL CMainFrame::Create()
 {
-    m_baseTitle = QApplication::applicationDisplayName();
+    m_baseTitle = AfxGetAppName();
     const CString suffix = ShellRes::String(kStrTitleSuffix);
     if (!suffix.isEmpty())
         m_baseTitle = QStringLiteral("%1(%2)").arg(m_baseTitle, suffix);

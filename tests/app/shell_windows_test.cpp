@@ -8,6 +8,7 @@
 #include "framework/settings.h"
 #include "support/testoutput.h"
 
+#include <QDesktopServices>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -18,7 +19,10 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QTabBar>
+#include <QTextBlock>
+#include <QTextDocument>
 #include <QThread>
+#include <QUrl>
 
 #include <atomic>
 #include <thread>
@@ -284,4 +288,55 @@ TEST_F(ShellWindows, SaveAsAsksBeforeReplacingANameTypedWithoutItsSuffix)
     Action(kFileSaveAs)->trigger();
     EXPECT_EQ(Active()->GetPathName(), m_files.filePath("fresh.tag"));
     EXPECT_TRUE(QFile::exists(m_files.filePath("fresh.tag")));
+}
+
+TEST_F(ShellWindows, NamesShowAsTheyAre)
+{
+    // The title names the program once; no platform appends Qt's display name to it.
+    EXPECT_EQ(m_frame->windowTitle(), "Quillbar(Label Designer) - Label1");
+    const QString name = QCoreApplication::applicationName();
+    QCoreApplication::setApplicationName("quillbar-title-probe");
+    EXPECT_EQ(QGuiApplication::applicationDisplayName(), "quillbar-title-probe");
+    QCoreApplication::setApplicationName(name);
+
+    // An "&" in a file name is itself on the tab and in the recent-file list, not a mnemonic.
+    const QString path = m_files.filePath("R&D.tag");
+    m_app->m_askSavePath = [path](const CString&) { return path; };
+    Action(kFileSaveAs)->trigger();
+    ASSERT_EQ(Active()->GetPathName(), path);
+    EXPECT_EQ(m_frame->windowTitle(), "Quillbar(Label Designer) - R&D.tag");
+    EXPECT_EQ(TabTexts(), QStringList{"R&&D.tag"});
+    EXPECT_TRUE(QKeySequence::mnemonic(Tabs()->tabText(0)).isEmpty());
+    QMenu* fileMenu = m_frame->menuBar()->actions().value(0)->menu();
+    ASSERT_NE(fileMenu, nullptr);
+    emit fileMenu->aboutToShow();
+    const QString recent = Action(kFileMru1)->text();
+    EXPECT_EQ(recent, "&1 " + QString(path).replace("&", "&&"));
+    EXPECT_EQ(QKeySequence::mnemonic(recent), QKeySequence(Qt::ALT | Qt::Key_1));
+    // A second window numbers both tabs.
+    Action(kWindowNew)->trigger();
+    EXPECT_EQ(TabTexts(), (QStringList{"R&&D.tag:1", "R&&D.tag:2"}));
+}
+
+TEST_F(ShellWindows, AboutBoxOpensTheAddressItShows)
+{
+    Update();
+    QString shown, target, opened;
+    CAboutDlg::SetUrlOpener([&](const QString& url) { opened = url; });
+    OnNextModal([&](QWidget* w) {
+        auto* link = w->findChild<QLabel*>("138");
+        ASSERT_NE(link, nullptr);
+        QTextDocument text;
+        text.setHtml(link->text());
+        shown = text.toPlainText();
+        target = text.firstBlock().begin().fragment().charFormat().anchorHref();
+        // The link is the label's only text, at its left.
+        QTest::mouseClick(link, Qt::LeftButton, {}, QPoint(4, link->height() / 2));
+        qobject_cast<QDialog*>(w)->accept();
+    });
+    Action(kAppAbout)->trigger();
+    CAboutDlg::SetUrlOpener([](const QString& url) { QDesktopServices::openUrl(QUrl(url)); });
+    EXPECT_EQ(shown, QString::fromLatin1(kMakerWebPage));
+    EXPECT_EQ(target, shown);
+    EXPECT_EQ(opened, shown);
 }
