@@ -141,6 +141,9 @@ private:
 struct CDrawApp::DocWindow {
     QPointer<CSplitFrame> frame;
     QPointer<QMdiSubWindow> sub;  // null without a main frame
+    // The sub-window by address alone: it identifies the window while Qt destroys it, when
+    // it is no longer a QMdiSubWindow to be read through the guard.
+    const QObject* key = nullptr;
 };
 
 struct CDrawApp::DocEntry {
@@ -441,7 +444,8 @@ CSplitFrame* CDrawApp::AddWindow(DocEntry& entry)
         view->ShowOpenedObjects();
     }
     frame->m_pDocumentTarget = entry.target.get();
-    entry.windows.push_back({frame, m_mainFrame ? m_mainFrame->AddChild(frame) : nullptr});
+    QMdiSubWindow* sub = m_mainFrame ? m_mainFrame->AddChild(frame) : nullptr;
+    entry.windows.push_back({frame, sub, sub});
     return frame;
 }
 
@@ -506,7 +510,7 @@ void CDrawApp::OnWindowDestroyed(CDrawDoc* doc, QObject* sub)
         DocEntry& e = **it;
         if (e.doc.get() != doc)
             continue;
-        std::erase_if(e.windows, [sub](const DocWindow& w) { return !w.sub || w.sub == sub; });
+        std::erase_if(e.windows, [sub](const DocWindow& w) { return w.key == sub || !w.sub; });
         // The document goes with its last window; Qt deletes the window itself.
         if (e.windows.empty())
             m_docs.erase(it);
@@ -514,12 +518,19 @@ void CDrawApp::OnWindowDestroyed(CDrawDoc* doc, QObject* sub)
             UpdateWindowTitles(doc);
         break;
     }
-    if (m_mainFrame) {
-        m_mainFrame->UpdateMenuBar();
-        UpdateTitle();
-        SyncZoomBox();
-        m_router->RequestUpdate();
-    }
+    // The frame learns of it once the window is gone: while Qt destroys it, the frame may
+    // still hold it as its current child.
+    QTimer::singleShot(0, this, &CDrawApp::WindowsChanged);
+}
+
+void CDrawApp::WindowsChanged()
+{
+    if (!m_mainFrame)
+        return;
+    m_mainFrame->UpdateMenuBar();
+    UpdateTitle();
+    SyncZoomBox();
+    m_router->RequestUpdate();
 }
 
 CString CDrawApp::NextUntitledName()
@@ -604,11 +615,7 @@ void CDrawApp::DiscardEntry(CDrawDoc* doc)
             }
             break;
         }
-    if (m_mainFrame) {
-        m_mainFrame->UpdateMenuBar();
-        UpdateTitle();
-        m_router->RequestUpdate();
-    }
+    WindowsChanged();
 }
 
 void CDrawApp::OnFileNew()

@@ -114,6 +114,8 @@ private:
     void ShowDocument(CDrawDoc* doc);
     // Lets go of a window that Qt destroys; the document goes with its last window.
     void OnWindowDestroyed(CDrawDoc* doc, QObject* sub);
+    // The frame's menus, title, zoom box and commands after a window came or went.
+    void WindowsChanged();
     // The tab titles: the document's title, numbered when it has several windows.
     void UpdateWindowTitles(CDrawDoc* doc);
     void DiscardEntry(CDrawDoc* doc);
