@@ -10,7 +10,6 @@
 #include "view/workspacebars.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QCloseEvent>
 #include <QDockWidget>
 #include <QHeaderView>

@@ -142,21 +142,6 @@ TEST_F(Shell, NewOpenSaveAndClose)
     EXPECT_TRUE(Action(kFileMru1)->text().endsWith(path));
 }
 
-TEST_F(Shell, DamagedFileLeavesNoWindowBehind)
-{
-    const QString path = m_files.filePath("damaged.tag");
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(QByteArray(3000, 'x'));
-    f.close();
-    QString message;
-    ClickMessageBox(QMessageBox::Ok, &message);
-    EXPECT_EQ(m_app->OpenDocumentFile(path), nullptr);
-    EXPECT_TRUE(message.startsWith(QDir::toNativeSeparators(path) + " could not be opened."));
-    EXPECT_EQ(m_app->Documents().size(), 1u);
-    EXPECT_EQ(m_frame->MdiArea()->subWindowList().size(), 1);
-}
-
 TEST_F(Shell, ZoomBoxTypingClampsAndReachesDocumentAndView)
 {
     CZoomComboBox* box = m_frame->ZoomBox();

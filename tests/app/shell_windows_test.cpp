@@ -200,7 +200,7 @@ TEST_F(ShellWindows, NewWindowOpensASecondTabOnTheSameLabel)
     EXPECT_TRUE(m_frame->MdiArea()->subWindowList().isEmpty());
 }
 
-TEST_F(ShellWindows, FailedOpenKeepsTheOtherLabelInItsTab)
+TEST_F(ShellWindows, FailedOpenLeavesNoWindowAndTheOtherLabelInItsTab)
 {
     const QString damaged = DamagedFile();
     QString message;
