@@ -18,6 +18,7 @@ constexpr UINT kFileMru1 = 57616;
 constexpr UINT kFileMruLast = 57619;  // four recent files
 constexpr UINT kAppAbout = 57664;
 constexpr UINT kAppExit = 57665;
+constexpr UINT kWindowNew = 57648;
 constexpr UINT kViewToolbar = 59392;
 constexpr UINT kViewStatusBar = 59393;
 constexpr UINT kPageColor = 32781;

@@ -26,6 +26,16 @@ CCommandLineInfo CCommandLineInfo::Parse(const QStringList& arguments)
         return info;
     };
 
+    for (const QString& a : arguments) {
+        if (a == u"--")
+            break;
+        if (a == u"--help" || a == u"-h") {
+            info.m_bShowHelp = true;
+            info.m_nShellCommand = FileNothing;
+            return info;
+        }
+    }
+
     bool print = false, printTo = false, onlyFiles = false;
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         const QString& a = arguments[i];
@@ -87,5 +97,6 @@ CString CCommandLineInfo::Usage()
         "  --print FILE                 print a label file on the default printer\n"
         "  --print-to FILE PRINTER      print on a named printer; a name ending in .pdf writes that PDF file\n"
         "  --resources PATH             use this resource module\n"
-        "  --language ENU|CHS|CHT       language of the resource module\n");
+        "  --language ENU|CHS|CHT       language of the resource module\n"
+        "  --help                       show this help and end\n");
 }

@@ -5,6 +5,7 @@
 //   quillbar --print-to FILE PRINTER    print a file on a named printer and end; a printer
 //                                       name ending in ".pdf" writes that PDF file instead
 //   --resources PATH, --language TAG    choose the resource module and its language
+//   --help, -h                          print the usage and end
 // The platform's own spellings /p and /pt are accepted as well. A start by the file manager
 // through the desktop entry is an ordinary start with files.
 
@@ -24,6 +25,8 @@ public:
     CString m_strLanguage;
     // The line ended in "/dde": the old shell hand-over start, which shows no welcome window.
     bool m_bShellDde = false;
+    // --help anywhere before "--": print the usage, nothing else.
+    bool m_bShowHelp = false;
     CString m_strError;  // not empty when the line could not be understood
 
     CString FileName() const { return m_files.value(0); }

@@ -55,12 +55,27 @@ CString TemplatePart(int index)
     return ShellRes::String(kDocTemplate).split(u'\n').value(index);
 }
 
+// The extension of label files, without its dot.
+CString FileExtension()
+{
+    CString extension = TemplatePart(4).trimmed();
+    if (extension.startsWith(u'.'))
+        extension.remove(0, 1);
+    return extension.isEmpty() ? QStringLiteral("tag") : extension;
+}
+
 CString FileFilter()
 {
     CString name = TemplatePart(3);
     if (name.isEmpty())
         name = QStringLiteral("Tag Files (*.tag)");
     return name;
+}
+
+// A name shown where "&" marks a mnemonic (menus, tabs): each "&" stands for itself.
+CString LiteralAmpersands(CString text)
+{
+    return text.replace(u'&', QStringLiteral("&&"));
 }
 
 CString Format1(UINT id, const CString& fallback, const CString& arg)
@@ -94,6 +109,7 @@ public:
         OnCommand(kFileSave, [this] { m_app->SaveDocument(m_doc, false); });
         OnCommand(kFileSaveAs, [this] { m_app->SaveDocument(m_doc, true); });
         OnCommand(kFileClose, [this] { m_app->CloseDocument(m_doc); });
+        OnCommand(kWindowNew, [this] { m_app->NewWindow(m_doc); });
     }
 
 private:
@@ -111,11 +127,19 @@ private:
     CDrawDoc* m_doc;
 };
 
+struct CDrawApp::DocWindow {
+    QPointer<CSplitFrame> frame;
+    QPointer<QMdiSubWindow> sub;  // null without a main frame
+    // The sub-window by address alone: it identifies the window while Qt destroys it, when
+    // it is no longer a QMdiSubWindow to be read through the guard.
+    const QObject* key = nullptr;
+};
+
 struct CDrawApp::DocEntry {
     std::unique_ptr<CDrawDoc> doc;
     std::unique_ptr<CDocTarget> target;
-    QPointer<CSplitFrame> frame;
-    QPointer<QMdiSubWindow> sub;
+    // The document's windows in the order they were opened; none while only printing.
+    std::vector<DocWindow> windows;
 };
 
 CDrawApp::CDrawApp(QObject* parent) : QObject(parent), m_router(new CCommandRouter(this))
@@ -156,7 +180,7 @@ CDrawApp::CDrawApp(QObject* parent) : QObject(parent), m_router(new CCommandRout
         QAction* action = ui->Action();
         if (index < files.size()) {
             action->setVisible(true);
-            ui->SetText(QStringLiteral("&%1 %2").arg(index + 1).arg(QDir::toNativeSeparators(files[index])));
+            ui->SetText(QStringLiteral("&%1 %2").arg(index + 1).arg(LiteralAmpersands(QDir::toNativeSeparators(files[index]))));
             ui->Enable();
         } else {
             // Without recent files the first entry stays as a disabled placeholder.
@@ -213,8 +237,6 @@ BOOL CDrawApp::InitInstance(const CCommandLineInfo& info, const StartOptions& op
     SetArchiveCodePage(resources.CodePage());
     AfxSetStringLoader([](UINT id) { return CResourceModule::Get().LoadString(id); });
     m_captionFilter = CButtonCaptionFilter::Install(AfxLoadString);
-    const CString appName = resources.LoadString(57344);
-    QApplication::setApplicationDisplayName(appName.isEmpty() ? QStringLiteral("Quillbar") : appName);
 
     m_settings = std::make_unique<CSettings>();
     m_printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
@@ -328,12 +350,13 @@ BOOL CDrawApp::ProcessShellCommand(const CCommandLineInfo& info)
     case CCommandLineInfo::FilePrintTo: {
         bool ok = true;
         for (const QString& file : info.m_files) {
-            CDrawDoc* doc = OpenDocumentFile(file, true);
+            CString failure;
+            CDrawDoc* doc = OpenDocumentFile(file, &failure);
             ok = doc && PrintDocument(doc, info.m_nShellCommand == CCommandLineInfo::FilePrintTo ? info.m_strPrinterName : CString()) && ok;
-            if (!doc)
-                qWarning("%s", qPrintable(Format1(kFailedToOpen, QStringLiteral("%1 could not be opened."), file)));
             if (doc)
                 CloseDocument(doc);
+            else
+                qWarning("%s", qPrintable(failure));
         }
         m_exitCode = ok ? 0 : 1;
         return ok ? TRUE : FALSE;
@@ -365,14 +388,24 @@ std::vector<CDrawDoc*> CDrawApp::Documents() const
 CSplitFrame* CDrawApp::FrameOf(const CDrawDoc* doc) const
 {
     DocEntry* e = Entry(doc);
-    return e ? e->frame.data() : nullptr;
+    if (!e || e->windows.empty())
+        return nullptr;
+    // The active window when it shows the document, else its first.
+    CSplitFrame* active = m_mainFrame ? m_mainFrame->ActiveChild() : nullptr;
+    for (const DocWindow& w : e->windows)
+        if (active && w.frame == active)
+            return active;
+    return e->windows.front().frame.data();
 }
 
 CDrawDoc* CDrawApp::DocumentOf(const CSplitFrame* frame) const
 {
+    if (!frame)
+        return nullptr;
     for (const auto& e : m_docs)
-        if (frame && e->frame == frame)
-            return e->doc.get();
+        for (const DocWindow& w : e->windows)
+            if (w.frame == frame)
+                return e->doc.get();
     return nullptr;
 }
 
@@ -393,32 +426,106 @@ std::unique_ptr<CDrawApp::DocEntry> CDrawApp::MakeEntry(bool withFrame)
     entry->doc = std::make_unique<CDrawDoc>();
     CDrawDoc* doc = entry->doc.get();
     entry->target = std::make_unique<CDocTarget>(this, doc);
-    if (withFrame) {
-        auto* frame = new CSplitFrame;
-        if (CDrawView* view = frame->GetActiveDrawView()) {
-            view->AttachDocument(doc);
-            view->ShowOpenedObjects();
-        }
-        frame->m_pDocumentTarget = entry->target.get();
-        entry->frame = frame;
-        entry->sub = m_mainFrame ? m_mainFrame->AddChild(frame) : nullptr;
-    }
+    if (withFrame)
+        AddWindow(*entry);
     return entry;
+}
+
+CSplitFrame* CDrawApp::AddWindow(DocEntry& entry)
+{
+    auto* frame = new CSplitFrame;
+    if (CDrawView* view = frame->GetActiveDrawView()) {
+        view->AttachDocument(entry.doc.get());
+        view->ShowOpenedObjects();
+    }
+    frame->m_pDocumentTarget = entry.target.get();
+    QMdiSubWindow* sub = m_mainFrame ? m_mainFrame->AddChild(frame) : nullptr;
+    entry.windows.push_back({frame, sub, sub});
+    return frame;
+}
+
+void CDrawApp::ShowWindow(CDrawDoc* doc, const DocWindow& window)
+{
+    if (window.frame) {
+        // Only the last window of a document asks about its unsaved changes.
+        window.frame->m_canClose = [this, doc] {
+            DocEntry* e = Entry(doc);
+            return !e || e->windows.size() > 1 || SaveModified(doc) == TRUE;
+        };
+    }
+    if (window.sub) {
+        QMdiSubWindow* sub = window.sub;
+        // A window closed by the user is deleted by Qt; the entry only lets go of it.
+        connect(sub, &QObject::destroyed, this, [this, doc, sub] { OnWindowDestroyed(doc, sub); });
+        m_mainFrame->ActivateChild(sub);
+    }
+    UpdateWindowTitles(doc);
+    UpdateTitle();
+    if (m_mainFrame)
+        m_router->Execute(kFitLabel);
 }
 
 void CDrawApp::ShowDocument(CDrawDoc* doc)
 {
     DocEntry* e = Entry(doc);
-    if (e->frame)
-        e->frame->m_canClose = [this, doc] { return SaveModified(doc) == TRUE; };
-    if (e->sub) {
-        connect(e->sub, &QObject::destroyed, this, [this, doc] { DiscardEntry(doc); });
-        e->sub->setWindowTitle(doc->GetTitle());
-        m_mainFrame->ActivateChild(e->sub);
+    if (e->windows.empty())
+        UpdateTitle();
+    for (const DocWindow& window : e->windows)
+        ShowWindow(doc, window);
+}
+
+void CDrawApp::NewWindow(CDrawDoc* doc)
+{
+    DocEntry* e = Entry(doc);
+    if (!e || !m_mainFrame)
+        return;
+    AddWindow(*e);
+    ShowWindow(doc, e->windows.back());
+}
+
+void CDrawApp::UpdateWindowTitles(CDrawDoc* doc)
+{
+    DocEntry* e = Entry(doc);
+    if (!e)
+        return;
+    // Several windows of one document are told apart by their number: "Label1:2".
+    const size_t count = e->windows.size();
+    for (size_t i = 0; i < count; ++i) {
+        CString title = doc->GetTitle();
+        if (count > 1)
+            title += QStringLiteral(":%1").arg(i + 1);
+        if (e->windows[i].sub)
+            e->windows[i].sub->setWindowTitle(LiteralAmpersands(title));
     }
+}
+
+void CDrawApp::OnWindowDestroyed(CDrawDoc* doc, QObject* sub)
+{
+    for (auto it = m_docs.begin(); it != m_docs.end(); ++it) {
+        DocEntry& e = **it;
+        if (e.doc.get() != doc)
+            continue;
+        std::erase_if(e.windows, [sub](const DocWindow& w) { return w.key == sub || !w.sub; });
+        // The document goes with its last window; Qt deletes the window itself.
+        if (e.windows.empty())
+            m_docs.erase(it);
+        else
+            UpdateWindowTitles(doc);
+        break;
+    }
+    // The frame learns of it once the window is gone: while Qt destroys it, the frame may
+    // still hold it as its current child.
+    QTimer::singleShot(0, this, &CDrawApp::WindowsChanged);
+}
+
+void CDrawApp::WindowsChanged()
+{
+    if (!m_mainFrame)
+        return;
+    m_mainFrame->UpdateMenuBar();
     UpdateTitle();
-    if (m_mainFrame)
-        m_router->Execute(kFitLabel);
+    SyncZoomBox();
+    m_router->RequestUpdate();
 }
 
 CString CDrawApp::NextUntitledName()
@@ -438,7 +545,7 @@ CDrawDoc* CDrawApp::NewDocument()
     if (m_mainFrame && !m_mainFrame->m_bOpenFlag) {
         const int result = m_labelWizard ? m_labelWizard(doc) : ID_WIZFINISH;
         if (result != ID_WIZFINISH && result != kWizardFinishAlt)
-            entry->frame->RemoveView();
+            entry->windows.front().frame->RemoveView();
     }
     m_docs.push_back(std::move(entry));
     if (!doc->OnNewDocument()) {
@@ -450,15 +557,15 @@ CDrawDoc* CDrawApp::NewDocument()
     return doc;
 }
 
-CDrawDoc* CDrawApp::OpenDocumentFile(const CString& path, bool quiet)
+CDrawDoc* CDrawApp::OpenDocumentFile(const CString& path, CString* failure)
 {
     if (path.isEmpty())
         return nullptr;
     const QString wanted = QFileInfo(path).absoluteFilePath();
     for (const auto& e : m_docs)
         if (!e->doc->GetPathName().isEmpty() && QFileInfo(e->doc->GetPathName()).absoluteFilePath() == wanted) {
-            if (e->sub && m_mainFrame)
-                m_mainFrame->ActivateChild(e->sub);
+            if (m_mainFrame && !e->windows.empty())
+                m_mainFrame->ActivateChild(e->windows.front().sub);
             return e->doc.get();
         }
 
@@ -474,10 +581,10 @@ CDrawDoc* CDrawApp::OpenDocumentFile(const CString& path, bool quiet)
         CString message = Format1(kFailedToOpen, QStringLiteral("%1 could not be opened."), QDir::toNativeSeparators(wanted));
         if (!reason.isEmpty())
             message += QStringLiteral("\n\n") + reason;
-        if (!quiet)
-            AfxMessageBox(message, MB_OK | MB_ICONERROR);
+        if (failure)
+            *failure = message;
         else
-            qWarning("%s", qPrintable(message));
+            AfxMessageBox(message, MB_OK | MB_ICONERROR);
         return nullptr;
     }
     if (m_settings)
@@ -496,22 +603,18 @@ void CDrawApp::DiscardEntry(CDrawDoc* doc)
         if ((*it)->doc.get() == doc) {
             std::unique_ptr<DocEntry> entry = std::move(*it);
             m_docs.erase(it);
-            if (entry->sub) {
-                // The window goes first: its view refers to the document.
-                QMdiSubWindow* sub = entry->sub;
-                entry->sub = nullptr;
-                sub->disconnect(this);
-                delete sub;
-            } else {
-                delete entry->frame.data();
+            // The windows go first: their views refer to the document.
+            for (const DocWindow& w : entry->windows) {
+                if (QMdiSubWindow* sub = w.sub) {
+                    sub->disconnect(this);
+                    delete sub;
+                } else {
+                    delete w.frame.data();
+                }
             }
             break;
         }
-    if (m_mainFrame) {
-        m_mainFrame->UpdateMenuBar();
-        UpdateTitle();
-        m_router->RequestUpdate();
-    }
+    WindowsChanged();
 }
 
 void CDrawApp::OnFileNew()
@@ -547,13 +650,12 @@ BOOL CDrawApp::SaveDocument(CDrawDoc* doc, bool askForName)
         return FALSE;
     CString path = doc->GetPathName();
     if (askForName || path.isEmpty()) {
-        CString suggested = path.isEmpty() ? doc->GetTitle() + QStringLiteral(".tag") : path;
-        path = m_askSavePath ? m_askSavePath(suggested)
-                             : QFileDialog::getSaveFileName(m_mainFrame, QString(), suggested, FileFilter());
+        CString suggested = path.isEmpty() ? doc->GetTitle() + u'.' + FileExtension() : path;
+        path = m_askSavePath ? m_askSavePath(suggested) : AskSavePath(suggested);
         if (path.isEmpty())
             return FALSE;
         if (QFileInfo(path).suffix().isEmpty())
-            path += QStringLiteral(".tag");
+            path += u'.' + FileExtension();
     }
     if (!doc->OnSaveDocument(path)) {
         CString message = Format1(kFailedToSave, QStringLiteral("%1 could not be saved."), QDir::toNativeSeparators(path));
@@ -564,10 +666,21 @@ BOOL CDrawApp::SaveDocument(CDrawDoc* doc, bool askForName)
     }
     if (m_settings)
         m_settings->AddRecentFile(QFileInfo(path).absoluteFilePath());
-    if (DocEntry* e = Entry(doc); e && e->sub)
-        e->sub->setWindowTitle(doc->GetTitle());
+    UpdateWindowTitles(doc);
     UpdateTitle();
     return TRUE;
+}
+
+CString CDrawApp::AskSavePath(const CString& suggested) const
+{
+    QFileDialog dialog(m_mainFrame, QString(), suggested, FileFilter());
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    // The dialog adds the extension to a name typed without one before it checks whether the
+    // file exists, so its question about replacing a file is asked for the file really written.
+    dialog.setDefaultSuffix(FileExtension());
+    if (dialog.exec() != QDialog::Accepted)
+        return {};
+    return dialog.selectedFiles().value(0);
 }
 
 BOOL CDrawApp::SaveModified(CDrawDoc* doc)
@@ -622,12 +735,25 @@ bool CDrawApp::OpenHandedOverFiles(const QStringList& files)
     // Files from the shell are opened, never designed anew.
     m_mainFrame->m_bOpenFlag = TRUE;
     bool ok = !files.isEmpty();
-    for (const QString& file : files)
-        ok = OpenDocumentFile(file) != nullptr && ok;
+    QStringList failures;
+    for (const QString& file : files) {
+        CString failure;
+        if (!OpenDocumentFile(file, &failure)) {
+            ok = false;
+            failures.append(failure);
+        }
+    }
     m_mainFrame->showNormal();
     m_mainFrame->showMaximized();
     m_mainFrame->raise();
     m_mainFrame->activateWindow();
+    // The second start gets its answer first; a script that started it never waits on a
+    // message box here.
+    if (!failures.isEmpty())
+        QTimer::singleShot(0, this, [failures] {
+            for (const QString& failure : failures)
+                AfxMessageBox(failure, MB_OK | MB_ICONERROR);
+        });
     return ok;
 }
 

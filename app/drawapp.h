@@ -56,18 +56,22 @@ public:
     // Documents and their windows.
     void OnFileNew();
     void OnFileOpen();
-    // Opens a file (or activates its window when it is open already); null on failure, after
-    // telling the user unless quiet.
-    CDrawDoc* OpenDocumentFile(const CString& path, bool quiet = false);
+    // Opens a file (or activates its window when it is open already); null on failure. The
+    // user is told why, or, when `failure` is given, the caller gets the message to report.
+    CDrawDoc* OpenDocumentFile(const CString& path, CString* failure = nullptr);
     // A new document with its window; null when its label wizard was not finished.
     CDrawDoc* NewDocument();
     BOOL SaveDocument(CDrawDoc* doc, bool askForName);
     // Asks whether to save a modified document; FALSE when the user cancels or saving fails.
     BOOL SaveModified(CDrawDoc* doc);
+    // Closes the document with all its windows, after asking about unsaved changes.
     BOOL CloseDocument(CDrawDoc* doc);
     BOOL CloseAllDocuments();
     CDrawDoc* ActiveDocument() const;
     std::vector<CDrawDoc*> Documents() const;
+    // Another window on the document, as a tab of its own.
+    void NewWindow(CDrawDoc* doc);
+    // The document's active window, else its first one.
     CSplitFrame* FrameOf(const CDrawDoc* doc) const;
     CDrawDoc* DocumentOf(const CSplitFrame* frame) const;
 
@@ -89,19 +93,31 @@ public:
     // The editing view of the active child window, or null.
     CDrawView* GetActiveDrawView() const;
 
-    // Opens files handed over by a second start; TRUE when every file opened.
+    // Opens files handed over by a second start; TRUE when every file opened. Files that did
+    // not open are reported to the user once the caller has answered.
     bool OpenHandedOverFiles(const QStringList& files);
 
     // Shows the zoom of the active document in the zoom box.
     void SyncZoomBox();
 
 private:
+    struct DocWindow;
     struct DocEntry;
     // A new document with its command target and, when withFrame, its child frame (placed in
     // the main frame when there is one).
     std::unique_ptr<DocEntry> MakeEntry(bool withFrame);
-    // Hooks a document that made it up to its window, shows it and fits its label.
+    // A new window on the entry's document (placed in the main frame when there is one).
+    CSplitFrame* AddWindow(DocEntry& entry);
+    // Hooks a window up to its document, activates it and fits its label.
+    void ShowWindow(CDrawDoc* doc, const DocWindow& window);
+    // Shows a document that made it up to its window.
     void ShowDocument(CDrawDoc* doc);
+    // Lets go of a window that Qt destroys; the document goes with its last window.
+    void OnWindowDestroyed(CDrawDoc* doc, QObject* sub);
+    // The frame's menus, title, zoom box and commands after a window came or went.
+    void WindowsChanged();
+    // The tab titles: the document's title, numbered when it has several windows.
+    void UpdateWindowTitles(CDrawDoc* doc);
     void DiscardEntry(CDrawDoc* doc);
     DocEntry* Entry(const CDrawDoc* doc) const;
     void UpdateTitle();
@@ -109,6 +125,8 @@ private:
     BOOL ProcessShellCommand(const CCommandLineInfo& info);
     std::vector<CCmdTarget*> Route() const;
     CString NextUntitledName();
+    // The save dialog; empty when cancelled.
+    CString AskSavePath(const CString& suggested) const;
 
     CCommandRouter* m_router = nullptr;
     CMainFrame* m_mainFrame = nullptr;  // owned; deleted in the destructor

@@ -5,11 +5,11 @@
 #include "app/shellresources.h"
 #include "framework/painterdc.h"
 #include "framework/ui/commandrouter.h"
+#include "framework/ui/uistrings.h"
 #include "view/drawview.h"
 #include "view/workspacebars.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QCloseEvent>
 #include <QDockWidget>
 #include <QHeaderView>
@@ -155,6 +155,11 @@ CMainFrame::CMainFrame(CCommandRouter* router, QWidget* parent)
         // Losing the focus to another program deactivates every child; the current one stays.
         if (sub)
             m_current = sub;
+        // A tab's window always fills the area. The area restores the window it maximised
+        // before when it maximises another; once that other one is gone, the restored window
+        // would show as a loose sub-window.
+        if (sub && !sub->isMaximized())
+            sub->showMaximized();
         // Only the view of the active label shows its selection and takes the mouse.
         CSplitFrame* active = ActiveChild();
         for (CSplitFrame* child : Children())
@@ -201,7 +206,7 @@ CZoomComboBox* CMainFrame::GetZoomComboButton()
 
 BOOL CMainFrame::Create()
 {
-    m_baseTitle = QApplication::applicationDisplayName();
+    m_baseTitle = AfxGetAppName();
     const CString suffix = ShellRes::String(kStrTitleSuffix);
     if (!suffix.isEmpty())
         m_baseTitle = QStringLiteral("%1(%2)").arg(m_baseTitle, suffix);

@@ -9,6 +9,15 @@
 
 int main(int argc, char** argv)
 {
+    // The help needs no display: it is printed before the program connects to one.
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    if (CCommandLineInfo::Parse(arguments).m_bShowHelp) {
+        std::fputs(qPrintable(CCommandLineInfo::Usage()), stdout);
+        return 0;
+    }
+
     // Qt's own dialogs rather than the desktop's, so that our button captions reach them.
     QApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
     QApplication app(argc, argv);

@@ -4,6 +4,7 @@
 #include "app/shellresources.h"
 #include "framework/fileversioninfo.h"
 #include "framework/ui/dialogids.h"
+#include "framework/ui/uistrings.h"
 
 #include <QDesktopServices>
 #include <QGuiApplication>
@@ -101,7 +102,7 @@ void CAboutDlg::SetUrlOpener(std::function<void(const QString&)> opener)
 CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent)
 {
     if (!ApplyDialogLayout(this, ShellRes::DialogLayout(IDD_ABOUTBOX))) {
-        setWindowTitle(QGuiApplication::applicationDisplayName());
+        setWindowTitle(AfxGetAppName());
         auto* layout = new QVBoxLayout(this);
         AddLabel(this, layout, IDC_ABOUT_TITLE);
         AddLabel(this, layout, IDC_VERSION);
@@ -110,7 +111,7 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent)
         text->setReadOnly(true);
         layout->addWidget(text);
         auto* row = new QHBoxLayout;
-        AddButton(this, row, IDC_WEB_LINK, QString::fromLatin1(kMakerWebPage))->setFlat(true);
+        AddButton(this, row, IDC_WEB_LINK, {})->setFlat(true);
         row->addStretch(1);
         connect(AddButton(this, row, IDOK, tr("OK")), &QPushButton::clicked, this, &QDialog::accept);
         layout->addLayout(row);
@@ -118,10 +119,16 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent)
     SetDlgItemText(this, IDC_ABOUT_TITLE, ShellRes::String(IDS_ABOUT_TITLE));
     SetDlgItemText(this, IDC_ABOUT_TEXT, ShellRes::String(IDS_ABOUT_TEXT));
     SetDlgItemText(this, IDC_VERSION, ProgramVersionLine());
-    if (auto* link = GetDlgItem<QAbstractButton>(this, IDC_WEB_LINK))
+    // The link shows the address it opens.
+    const QString page = QString::fromLatin1(kMakerWebPage);
+    if (auto* link = GetDlgItem<QAbstractButton>(this, IDC_WEB_LINK)) {
+        link->setText(page);
         connect(link, &QAbstractButton::clicked, this, &CAboutDlg::OnWebLink);
-    else if (auto* label = GetDlgItem<QLabel>(this, IDC_WEB_LINK))
+    } else if (auto* label = GetDlgItem<QLabel>(this, IDC_WEB_LINK)) {
+        label->setTextFormat(Qt::RichText);
+        label->setText(QStringLiteral("<a href=\"%1\">%1</a>").arg(page.toHtmlEscaped()));
         connect(label, &QLabel::linkActivated, this, &CAboutDlg::OnWebLink);
+    }
 }
 
 void CAboutDlg::OnWebLink()
@@ -195,7 +202,7 @@ CPopupWindow::CPopupWindow(QWidget* owner)
     // The small caption: the program's name and a close button.
     auto* caption = new QHBoxLayout;
     caption->setContentsMargins(6, 2, 2, 2);
-    auto* name = new QLabel(QGuiApplication::applicationDisplayName(), this);
+    auto* name = new QLabel(AfxGetAppName(), this);
     caption->addWidget(name, 1);
     auto* close = new QToolButton(this);
     close->setText(QStringLiteral("\u00D7"));

@@ -9,7 +9,7 @@
 int AfxMessageBox(const CString& text, UINT type, QWidget* parent)
 {
     QMessageBox box(parent ? parent : QApplication::activeWindow());
-    box.setWindowTitle(QApplication::applicationDisplayName());
+    box.setWindowTitle(AfxGetAppName());
     box.setText(text);
     switch (type & 0xF0) {
     case MB_ICONERROR: box.setIcon(QMessageBox::Critical); break;

@@ -1,5 +1,7 @@
 #include "framework/ui/uistrings.h"
 
+#include <QCoreApplication>
+
 namespace {
 StringLoader& Loader()
 {
@@ -17,4 +19,11 @@ CString AfxLoadString(UINT id)
 {
     const auto& loader = Loader();
     return loader ? loader(id) : CString();
+}
+
+CString AfxGetAppName()
+{
+    constexpr UINT kAppTitle = 57344;
+    const CString name = AfxLoadString(kAppTitle);
+    return name.isEmpty() ? QCoreApplication::applicationName() : name;
 }

@@ -1,10 +1,15 @@
-// The shell's plain logic: the zoom box's list, the command line and the version record.
+// The shell's plain logic: the zoom box's list, the command line and the version record; the
+// program itself started with options that need no window.
 
 #include "app/commandline.h"
 #include "app/zoombox.h"
+#include "document/drawdoc.h"
 #include "framework/fileversioninfo.h"
 
 #include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QRandomGenerator>
 #include <gtest/gtest.h>
 
@@ -143,4 +148,90 @@ TEST(VersionRecord, DamagedProgramFilesAreRejectedSafely)
         }
     }
     EXPECT_FALSE(info.CreateFromImage(QByteArray(5000, '\x7f')));
+}
+
+TEST(CommandLine, HelpWinsOverEverythingBeforeTheFileMarker)
+{
+    for (const QStringList& args : {QStringList{"--help"}, QStringList{"-h"}, QStringList{"a.tag", "--bogus", "--help"},
+                                    QStringList{"--print", "--help"}}) {
+        auto info = CCommandLineInfo::Parse(args);
+        EXPECT_TRUE(info.m_bShowHelp) << args.join(' ').toStdString();
+        EXPECT_TRUE(info.m_strError.isEmpty());
+    }
+    auto file = CCommandLineInfo::Parse({"--", "--help"});
+    EXPECT_FALSE(file.m_bShowHelp);
+    EXPECT_TRUE(file.FileName().endsWith("/--help"));
+}
+
+namespace {
+struct ProgramRun {
+    int exitCode = -1;
+    QString out, err;
+};
+
+// Runs the program with its settings in a folder of their own.
+ProgramRun RunProgram(const QStringList& arguments, const QString& home, bool withDisplay = true)
+{
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("XDG_CONFIG_HOME", home);
+    env.insert("HOME", home);
+    env.remove("DISPLAY");
+    env.remove("WAYLAND_DISPLAY");
+    if (withDisplay)
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+    else
+        env.remove("QT_QPA_PLATFORM");
+    process.setProcessEnvironment(env);
+    process.start(QStringLiteral(QB_EXECUTABLE), arguments);
+    ProgramRun run;
+    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
+        return run;
+    run.exitCode = process.exitCode();
+    run.out = QString::fromLocal8Bit(process.readAllStandardOutput());
+    run.err = QString::fromLocal8Bit(process.readAllStandardError());
+    return run;
+}
+}  // namespace
+
+TEST(CommandLine, TheProgramPrintsItsUsageAndReportsAFailedPrintOnce)
+{
+    QTemporaryDir home;
+    ASSERT_TRUE(home.isValid());
+
+    // --help needs no display and lists one option a line.
+    const ProgramRun help = RunProgram({"--help"}, home.path(), false);
+    EXPECT_EQ(help.exitCode, 0) << help.err.toStdString();
+    EXPECT_TRUE(help.out.startsWith("Usage: quillbar"));
+    for (const char* option : {"--print FILE", "--print-to FILE PRINTER", "--resources PATH", "--language", "--help"})
+        EXPECT_TRUE(help.out.contains(QRegularExpression(QString("\\n  %1 [^\\n]+\\n").arg(QRegularExpression::escape(option)))))
+            << option;
+
+    const ProgramRun unknown = RunProgram({"--bogus"}, home.path());
+    EXPECT_EQ(unknown.exitCode, 2);
+    EXPECT_TRUE(unknown.err.contains("unknown option --bogus"));
+    EXPECT_TRUE(unknown.err.contains(CCommandLineInfo::Usage()));
+
+    // A file that does not open is reported once; a label prints to PDF by the platform's form.
+    const QString damaged = home.filePath("damaged.tag");
+    QFile f(damaged);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(QByteArray(3000, 'x'));
+    f.close();
+    const ProgramRun failed = RunProgram({"/pt", damaged, home.filePath("out.pdf")}, home.path());
+    EXPECT_EQ(failed.exitCode, 1);
+    EXPECT_EQ(failed.err.count("could not be opened"), 1) << failed.err.toStdString();
+    EXPECT_FALSE(QFile::exists(home.filePath("out.pdf")));
+
+    const QString label = home.filePath("label.tag");
+    CDrawDoc doc;
+    ASSERT_TRUE(doc.OnSaveDocument(label));
+    for (const QString& form : {QString("/pt"), QString("--print-to")}) {
+        const QString pdf = home.filePath(form.mid(1) + ".pdf");
+        const ProgramRun printed = RunProgram({form, label, pdf}, home.path());
+        EXPECT_EQ(printed.exitCode, 0) << printed.err.toStdString();
+        QFile out(pdf);
+        ASSERT_TRUE(out.open(QIODevice::ReadOnly)) << form.toStdString();
+        EXPECT_EQ(out.read(5), "%PDF-");
+    }
 }

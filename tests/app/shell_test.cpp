@@ -3,6 +3,7 @@
 // hand-over from a second start, button captions, dialogs and notices.
 
 #include "app/commandids.h"
+#include "app/shellfixture.h"
 #include "app/testmodal.h"
 #include "app/drawapp.h"
 #include "app/frames.h"
@@ -55,87 +56,6 @@
 #include <thread>
 
 using namespace ShellCmd;
-
-namespace {
-
-void ClickMessageBox(QMessageBox::StandardButton which, QString* text = nullptr)
-{
-    OnNextModal([which, text](QWidget* w) {
-        auto* box = qobject_cast<QMessageBox*>(w);
-        ASSERT_NE(box, nullptr);
-        if (text)
-            *text = box->text();
-        box->button(which)->click();
-    });
-}
-
-class Shell : public ::testing::Test
-{
-protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(m_settingsDir.isValid());
-        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_settingsDir.path());
-        QApplication::setOrganizationName("Brellinwick");
-        QApplication::setApplicationName("Quillbar");
-        CResourceModule::Get().Load(QStringLiteral(QB_RESOURCE_MODULE), Language());
-        ASSERT_FALSE(CResourceModule::Get().IsFallback());
-        m_app = std::make_unique<CDrawApp>();
-        CDrawApp::StartOptions options;
-        options.allowWelcome = false;
-        options.instanceName = InstanceName();
-        ASSERT_TRUE(m_app->InitInstance(CCommandLineInfo::Parse({}), options));
-        m_frame = m_app->MainFrame();
-        ASSERT_NE(m_frame, nullptr);
-        QApplication::processEvents();
-    }
-    void TearDown() override
-    {
-        if (m_app) {
-            // Nothing asks to save on the way out.
-            for (CDrawDoc* doc : m_app->Documents())
-                doc->SetModifiedFlag(FALSE);
-            m_app->ExitInstance();
-            m_app.reset();
-        }
-        QApplication::processEvents();
-    }
-    virtual QString Language() const { return "ENU"; }
-    static QString InstanceName() { return QStringLiteral("quillbar-test-%1").arg(QCoreApplication::applicationPid()); }
-
-    CDrawDoc* Active() const { return m_app->ActiveDocument(); }
-    QAction* Action(UINT id) const { return m_app->Router()->FindAction(id); }
-    void Update() const { m_app->Router()->UpdateAll(); }
-
-    // As a user types: a click into the box's field, then keys to the widget with the focus.
-    void TypeIntoZoomBox(const QString& text)
-    {
-        QLineEdit* edit = m_frame->ZoomBox()->lineEdit();
-        QTest::mouseClick(edit, Qt::LeftButton);
-        QWidget* focus = QApplication::focusWidget();
-        ASSERT_NE(focus, nullptr);
-        QTest::keyClick(focus, Qt::Key_Home);
-        QTest::keyClick(focus, Qt::Key_End, Qt::ShiftModifier);
-        QTest::keyClicks(focus, text);
-        QTest::keyClick(focus, Qt::Key_Return);
-    }
-
-    QString SavedLabel()
-    {
-        const QString path = m_files.filePath("saved.tag");
-        CDrawDoc* doc = Active();
-        m_app->m_askSavePath = [path](const CString&) { return path; };
-        EXPECT_TRUE(m_app->SaveDocument(doc, false));
-        return path;
-    }
-
-    QTemporaryDir m_settingsDir;
-    QTemporaryDir m_files;
-    std::unique_ptr<CDrawApp> m_app;
-    CMainFrame* m_frame = nullptr;
-};
-
-}  // namespace
 
 TEST_F(Shell, StartsWithFrameMenusAndToolbarsFromTheResourceModule)
 {
@@ -229,21 +149,6 @@ TEST_F(Shell, NewOpenSaveAndClose)
     // Recent file 1 is the saved label.
     Update();
     EXPECT_TRUE(Action(kFileMru1)->text().endsWith(path));
-}
-
-TEST_F(Shell, DamagedFileLeavesNoWindowBehind)
-{
-    const QString path = m_files.filePath("damaged.tag");
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(QByteArray(3000, 'x'));
-    f.close();
-    QString message;
-    ClickMessageBox(QMessageBox::Ok, &message);
-    EXPECT_EQ(m_app->OpenDocumentFile(path), nullptr);
-    EXPECT_TRUE(message.startsWith(QDir::toNativeSeparators(path) + " could not be opened."));
-    EXPECT_EQ(m_app->Documents().size(), 1u);
-    EXPECT_EQ(m_frame->MdiArea()->subWindowList().size(), 1);
 }
 
 TEST_F(Shell, ZoomBoxTypingClampsAndReachesDocumentAndView)
@@ -442,7 +347,7 @@ TEST_F(Shell, SecondStartOpensItsFileInTheFirstInstance)
     ASSERT_EQ(m_app->Documents().size(), 1u);
     EXPECT_EQ(Active()->GetPathName(), path);
 
-    // A file that does not open is answered as a failure, after the user was told.
+    // A file that does not open is answered as a failure; the user is told afterwards.
     ClickMessageBox(QMessageBox::Ok);
     EXPECT_EQ(send({m_files.filePath("missing.tag")}), CInstanceChannel::Handover::Failed);
     EXPECT_EQ(m_app->Documents().size(), 1u);

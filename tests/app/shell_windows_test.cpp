@@ -1,0 +1,342 @@
+// The label windows as a user handles them: closing a tab by its button, a second window on a
+// label, a file that does not open, Save As over an existing file, and the names the program
+// shows in titles, tabs, the recent-file list and the about box.
+
+#include "app/shellfixture.h"
+#include "app/shelldialogs.h"
+#include "app/singleinstance.h"
+#include "framework/settings.h"
+#include "support/testoutput.h"
+
+#include <QDesktopServices>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileDialog>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QTabBar>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QThread>
+#include <QUrl>
+
+#include <atomic>
+#include <thread>
+
+using namespace ShellCmd;
+
+namespace {
+
+// Where the keys go once a window is active: its focus widget. The offscreen platform may hand
+// the activation back to the main window, so the window is activated until it keeps it.
+QWidget* FocusIn(QWidget* window)
+{
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < 5000) {
+        QWidget* focus = QApplication::focusWidget();
+        if (focus && focus->window() == window)
+            return focus;
+        window->activateWindow();
+        QTest::qWait(10);
+    }
+    return nullptr;
+}
+
+// Types a file name where the keys of the next file dialog arrive and presses Enter.
+void AnswerFileDialog(const QString& name)
+{
+    OnNextModal([name](QWidget* w) {
+        ASSERT_NE(qobject_cast<QFileDialog*>(w), nullptr);
+        auto* edit = qobject_cast<QLineEdit*>(FocusIn(w));
+        ASSERT_NE(edit, nullptr);
+        edit->selectAll();
+        QTest::keyClicks(edit, name);
+        QTest::keyClick(edit, Qt::Key_Return);
+    });
+}
+
+class ShellWindows : public Shell
+{
+protected:
+    QTabBar* Tabs() const { return m_frame->MdiArea()->findChild<QTabBar*>(); }
+
+    QStringList TabTexts() const
+    {
+        QStringList texts;
+        for (int i = 0; i < Tabs()->count(); ++i)
+            texts << Tabs()->tabText(i);
+        return texts;
+    }
+
+    // Clicks the close button of a tab, as the user does, and lets the closed window go.
+    void ClickTabClose(int index)
+    {
+        QTabBar* tabs = Tabs();
+        QWidget* button = tabs->tabButton(index, QTabBar::RightSide);
+        if (!button)
+            button = tabs->tabButton(index, QTabBar::LeftSide);
+        ASSERT_NE(button, nullptr);
+        QTest::mouseClick(button, Qt::LeftButton);
+        QApplication::processEvents();
+        QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QApplication::processEvents();
+    }
+
+    // The labels stay tabs: the active window fills the area, without a frame of its own.
+    void ExpectAllInTabs()
+    {
+        EXPECT_EQ(Tabs()->count(), m_frame->MdiArea()->subWindowList().size());
+        QMdiSubWindow* active = m_frame->MdiArea()->activeSubWindow();
+        ASSERT_NE(active, nullptr);
+        EXPECT_TRUE(active->isMaximized()) << active->windowTitle().toStdString();
+    }
+
+    QString DamagedFile()
+    {
+        const QString path = m_files.filePath("damaged.tag");
+        QFile f(path);
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray(3000, 'x'));
+        return path;
+    }
+};
+
+}  // namespace
+
+TEST_F(ShellWindows, TabCloseButtonAsksFirstAndLeavesTheOtherLabel)
+{
+    Action(kFileNew)->trigger();
+    ASSERT_EQ(m_app->Documents().size(), 2u);
+    CDrawDoc* first = m_app->Documents()[0];
+    CDrawDoc* second = m_app->Documents()[1];
+    first->SetModifiedFlag(TRUE);
+    second->SetModifiedFlag(TRUE);
+    ASSERT_EQ(TabTexts(), (QStringList{"Label1", "Label2"}));
+
+    // Cancel keeps the label and its window.
+    QString question;
+    ClickMessageBox(QMessageBox::Cancel, &question);
+    ClickTabClose(0);
+    EXPECT_EQ(question, "Save changes to Label1?");
+    EXPECT_EQ(m_app->Documents().size(), 2u);
+    EXPECT_EQ(Tabs()->count(), 2);
+
+    // No closes it without saving; the other label lives on, unsaved, in its tab.
+    ClickMessageBox(QMessageBox::No);
+    ClickTabClose(0);
+    ASSERT_EQ(m_app->Documents().size(), 1u);
+    EXPECT_EQ(m_app->Documents()[0], second);
+    EXPECT_TRUE(second->IsModified());
+    EXPECT_EQ(Active(), second);
+    EXPECT_EQ(TabTexts(), QStringList{"Label2"});
+    ExpectAllInTabs();
+    EXPECT_TRUE(m_frame->windowTitle().endsWith("Label2"));
+
+    // The last label closed by its tab leaves the frame without documents.
+    second->SetModifiedFlag(FALSE);
+    ClickTabClose(0);
+    EXPECT_TRUE(m_app->Documents().empty());
+    EXPECT_EQ(Active(), nullptr);
+    EXPECT_EQ(m_frame->menuBar()->actions().size(), 3);
+}
+
+TEST_F(ShellWindows, NewWindowOpensASecondTabOnTheSameLabel)
+{
+    // The Window menu offers New Window only: tabs are never cascaded, tiled or arranged.
+    QMenu* windowMenu = nullptr;
+    for (QAction* a : m_frame->menuBar()->actions())
+        if (a->text() == "&Window")
+            windowMenu = a->menu();
+    ASSERT_NE(windowMenu, nullptr);
+    QList<UINT> ids;
+    for (QAction* a : windowMenu->actions())
+        ids << CommandIdOf(a);
+    EXPECT_EQ(ids, (QList<UINT>{kWindowNew}));
+
+    emit windowMenu->aboutToShow();
+    ASSERT_TRUE(Action(kWindowNew)->isEnabled());
+    CDrawDoc* doc = Active();
+    Action(kWindowNew)->trigger();
+    ASSERT_EQ(m_app->Documents().size(), 1u);
+    EXPECT_EQ(TabTexts(), (QStringList{"Label1:1", "Label1:2"}));
+    ExpectAllInTabs();
+    const auto children = m_frame->Children();
+    ASSERT_EQ(children.size(), 2);
+    EXPECT_EQ(m_frame->ActiveChild(), children[1]);
+    EXPECT_EQ(children[1]->GetActiveDrawView()->GetDocument(), doc);
+    EXPECT_EQ(children[0]->GetActiveDrawView()->GetDocument(), doc);
+    EXPECT_TRUE(m_frame->windowTitle().endsWith(" - Label1"));
+
+    // The new window's commands reach the same document.
+    Action(kZoomIn)->trigger();
+    EXPECT_EQ(doc->GetZoom(), 125);
+
+    // Closing one of two windows asks nothing and keeps the document; the last one asks.
+    doc->SetModifiedFlag(TRUE);
+    ClickTabClose(0);
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    ASSERT_EQ(m_app->Documents().size(), 1u);
+    EXPECT_EQ(TabTexts(), QStringList{"Label1"});
+    EXPECT_EQ(m_app->FrameOf(doc), m_frame->ActiveChild());
+    QString question;
+    ClickMessageBox(QMessageBox::No, &question);
+    ClickTabClose(0);
+    EXPECT_EQ(question, "Save changes to Label1?");
+    EXPECT_TRUE(m_app->Documents().empty());
+
+    // File > Close takes every window of its document.
+    Action(kFileNew)->trigger();
+    QApplication::processEvents();
+    Action(kWindowNew)->trigger();
+    Action(kWindowNew)->trigger();
+    EXPECT_EQ(Tabs()->count(), 3);
+    Action(kFileClose)->trigger();
+    EXPECT_TRUE(m_app->Documents().empty());
+    EXPECT_TRUE(m_frame->MdiArea()->subWindowList().isEmpty());
+}
+
+TEST_F(ShellWindows, FailedOpenLeavesNoWindowAndTheOtherLabelInItsTab)
+{
+    const QString damaged = DamagedFile();
+    QString message;
+    AnswerFileDialog(damaged);
+    ClickMessageBox(QMessageBox::Ok, &message);
+    Action(kFileOpen)->trigger();
+    QApplication::processEvents();
+    EXPECT_TRUE(message.startsWith(QDir::toNativeSeparators(damaged) + " could not be opened."));
+    ASSERT_EQ(m_app->Documents().size(), 1u);
+    EXPECT_EQ(TabTexts(), QStringList{"Label1"});
+    ExpectAllInTabs();
+    const QImage shot = m_frame->grab().toImage();
+    EXPECT_TRUE(shot.save(TestOutputDir() + "/after-failed-open.png"));
+}
+
+TEST_F(ShellWindows, SecondStartIsAnsweredBeforeTheFailureIsShown)
+{
+    const QString damaged = DamagedFile();
+    std::atomic<int> result{-1};
+    int resultWhenShown = -2;
+    QString message;
+    OnNextModal([&](QWidget* w) {
+        // The second start may take a moment to read its answer, but never needs this box.
+        QElapsedTimer t;
+        t.start();
+        while (result < 0 && t.elapsed() < 3000)
+            QThread::msleep(10);
+        resultWhenShown = result;
+        auto* box = qobject_cast<QMessageBox*>(w);
+        ASSERT_NE(box, nullptr);
+        message = box->text();
+        box->button(QMessageBox::Ok)->click();
+    });
+    std::thread second([&] { result = int(CInstanceChannel::SendFiles(InstanceName(), {damaged}, 10000)); });
+    QElapsedTimer t;
+    t.start();
+    while ((result < 0 || message.isEmpty()) && t.elapsed() < 15000)
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+    second.join();
+    EXPECT_EQ(CInstanceChannel::Handover(int(result)), CInstanceChannel::Handover::Failed);
+    EXPECT_EQ(resultWhenShown, int(CInstanceChannel::Handover::Failed));
+    EXPECT_TRUE(message.startsWith(QDir::toNativeSeparators(damaged) + " could not be opened."));
+    ASSERT_EQ(m_app->Documents().size(), 1u);
+    ExpectAllInTabs();
+}
+
+TEST_F(ShellWindows, SaveAsAsksBeforeReplacingANameTypedWithoutItsSuffix)
+{
+    const QString existing = m_files.filePath("existing.tag");
+    {
+        QFile f(existing);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("keep me");
+    }
+    // Typed without ".tag", answered No: the dialog stays for another name; Escape leaves it.
+    QString question;
+    OnNextModal([&](QWidget* dialog) {
+        ASSERT_NE(qobject_cast<QFileDialog*>(dialog), nullptr);
+        auto* edit = qobject_cast<QLineEdit*>(FocusIn(dialog));
+        ASSERT_NE(edit, nullptr);
+        // The question opens inside the key press.
+        auto asking = std::make_shared<bool>(true);
+        OnNextModal([&, asking](QWidget* w) {
+            if (!*asking)
+                return;
+            question = qobject_cast<QMessageBox*>(w)->text();
+            qobject_cast<QMessageBox*>(w)->button(QMessageBox::No)->click();
+        }, [asking](QWidget* w) { return !*asking || qobject_cast<QMessageBox*>(w); });
+        edit->selectAll();
+        QTest::keyClicks(edit, QDir(m_files.path()).filePath("existing"));
+        QTest::keyClick(edit, Qt::Key_Return);
+        *asking = false;
+        if (dialog->isVisible())
+            QTest::keyClick(FocusIn(dialog), Qt::Key_Escape);
+    });
+    Action(kFileSaveAs)->trigger();
+    EXPECT_TRUE(question.contains("existing.tag")) << question.toStdString();
+    QFile f(existing);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), "keep me");
+    EXPECT_TRUE(Active()->GetPathName().isEmpty());
+
+    // A new name typed without ".tag" is saved under the name with it.
+    AnswerFileDialog(QDir(m_files.path()).filePath("fresh"));
+    Action(kFileSaveAs)->trigger();
+    EXPECT_EQ(Active()->GetPathName(), m_files.filePath("fresh.tag"));
+    EXPECT_TRUE(QFile::exists(m_files.filePath("fresh.tag")));
+}
+
+TEST_F(ShellWindows, NamesShowAsTheyAre)
+{
+    // The title names the program once; no platform appends Qt's display name to it.
+    EXPECT_EQ(m_frame->windowTitle(), "Quillbar(Label Designer) - Label1");
+    const QString name = QCoreApplication::applicationName();
+    QCoreApplication::setApplicationName("quillbar-title-probe");
+    EXPECT_EQ(QGuiApplication::applicationDisplayName(), "quillbar-title-probe");
+    QCoreApplication::setApplicationName(name);
+
+    // An "&" in a file name is itself on the tab and in the recent-file list, not a mnemonic.
+    const QString path = m_files.filePath("R&D.tag");
+    m_app->m_askSavePath = [path](const CString&) { return path; };
+    Action(kFileSaveAs)->trigger();
+    ASSERT_EQ(Active()->GetPathName(), path);
+    EXPECT_EQ(m_frame->windowTitle(), "Quillbar(Label Designer) - R&D.tag");
+    EXPECT_EQ(TabTexts(), QStringList{"R&&D.tag"});
+    EXPECT_TRUE(QKeySequence::mnemonic(Tabs()->tabText(0)).isEmpty());
+    QMenu* fileMenu = m_frame->menuBar()->actions().value(0)->menu();
+    ASSERT_NE(fileMenu, nullptr);
+    emit fileMenu->aboutToShow();
+    const QString recent = Action(kFileMru1)->text();
+    EXPECT_EQ(recent, "&1 " + QString(path).replace("&", "&&"));
+    EXPECT_EQ(QKeySequence::mnemonic(recent), QKeySequence(Qt::ALT | Qt::Key_1));
+    // A second window numbers both tabs.
+    Action(kWindowNew)->trigger();
+    EXPECT_EQ(TabTexts(), (QStringList{"R&&D.tag:1", "R&&D.tag:2"}));
+}
+
+TEST_F(ShellWindows, AboutBoxOpensTheAddressItShows)
+{
+    Update();
+    QString shown, target, opened;
+    CAboutDlg::SetUrlOpener([&](const QString& url) { opened = url; });
+    OnNextModal([&](QWidget* w) {
+        auto* link = w->findChild<QLabel*>("138");
+        ASSERT_NE(link, nullptr);
+        QTextDocument text;
+        text.setHtml(link->text());
+        shown = text.toPlainText();
+        target = text.firstBlock().begin().fragment().charFormat().anchorHref();
+        // The link is the label's only text, at its left.
+        QTest::mouseClick(link, Qt::LeftButton, {}, QPoint(4, link->height() / 2));
+        qobject_cast<QDialog*>(w)->accept();
+    });
+    Action(kAppAbout)->trigger();
+    CAboutDlg::SetUrlOpener([](const QString& url) { QDesktopServices::openUrl(QUrl(url)); });
+    EXPECT_EQ(shown, QString::fromLatin1(kMakerWebPage));
+    EXPECT_EQ(target, shown);
+    EXPECT_EQ(opened, shown);
+}
