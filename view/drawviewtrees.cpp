@@ -1,0 +1,302 @@
+// The editing view's trees in the docking bars (objects by kind, data source) and the drops of
+// palette entries dragged from them onto the label.
+
+#include "view/drawview.h"
+
+#include "document/drawdoc.h"
+#include "framework/resourcemanager.h"
+#include "framework/resourcemodule.h"
+#include "objects/drawobj.h"
+#include "view/compitem.h"
+
+#include <QApplication>
+#include <QTimerEvent>
+#include <QTreeWidget>
+
+#include <cstring>
+
+namespace {
+
+// String ids of the trees.
+constexpr UINT kStrTextGroup = 27;
+constexpr UINT kStrBarcodeGroup = 28;
+constexpr UINT kStrNoDataSource = 29;
+constexpr UINT kStrObjects = 34;
+
+bool HasClassNamed(const CObject* obj, std::initializer_list<const char*> names)
+{
+    for (const CRuntimeClass* cls = obj ? obj->GetRuntimeClass() : nullptr; cls;
+         cls = cls->m_pBaseClass)
+        for (const char* name : names)
+            if (std::strcmp(cls->m_lpszClassName, name) == 0)
+                return true;
+    return false;
+}
+
+bool IsCodeObject(const CObject* obj)
+{
+    return HasClassNamed(obj, {"CDrawBarcode", "CDrawQRCode", "CDrawPDF417", "CDrawDataMatrix"});
+}
+
+bool IsTextObject(const CObject* obj)
+{
+    return HasClassNamed(obj, {"CDrawText"});
+}
+
+CString String(UINT id)
+{
+    return CResourceModule::Get().LoadString(id);
+}
+
+CDrawObj* ObjectOf(const QTreeWidgetItem* item)
+{
+    return item ? reinterpret_cast<CDrawObj*>(item->data(0, Qt::UserRole).value<quintptr>())
+                : nullptr;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Trees
+
+void CDrawView::SetTrees(QTreeWidget* objectTree, QTreeWidget* databaseTree)
+{
+    m_pObjectTree = objectTree;
+    m_pDatabaseTree = databaseTree;
+    m_pTextGroup = m_pBarcodeGroup = m_pDatabaseRoot = nullptr;
+}
+
+void CDrawView::FillTrees()
+{
+    m_pTextGroup = m_pBarcodeGroup = m_pDatabaseRoot = nullptr;
+    if (m_pObjectTree) {
+        m_pObjectTree->clear();
+        auto* root = new QTreeWidgetItem(m_pObjectTree, QStringList(String(kStrObjects)));
+        m_pTextGroup = new QTreeWidgetItem(root, QStringList(String(kStrTextGroup)));
+        m_pBarcodeGroup = new QTreeWidgetItem(root, QStringList(String(kStrBarcodeGroup)));
+        root->setExpanded(true);
+    }
+    if (m_pDatabaseTree) {
+        m_pDatabaseTree->clear();
+        m_pDatabaseRoot = new QTreeWidgetItem(m_pDatabaseTree, QStringList(String(kStrNoDataSource)));
+        const QImage icon = CResourceManager::GetInstance()->GetImage(CResourceManager::kMarkerBitmap, 4);
+        if (!icon.isNull())
+            m_pDatabaseRoot->setIcon(0, QIcon(QPixmap::fromImage(icon)));
+    }
+    UpdateGroupCaption(m_pTextGroup);
+    UpdateGroupCaption(m_pBarcodeGroup);
+}
+
+void CDrawView::UpdateGroupCaption(QTreeWidgetItem* group)
+{
+    if (!group)
+        return;
+    const CString caption = String(group == m_pBarcodeGroup ? kStrBarcodeGroup : kStrTextGroup);
+    group->setText(0, QStringLiteral("%1 (%2)").arg(caption).arg(group->childCount()));
+}
+
+void CDrawView::FillObjectTree(CDrawObj* obj)
+{
+    QTreeWidgetItem* group = nullptr;
+    if (IsCodeObject(obj)) {
+        group = m_pBarcodeGroup;
+    } else if (IsTextObject(obj)) {
+        group = m_pTextGroup;
+    } else {
+        // Shapes, polygons, pictures and embedded objects are not listed; they are selected.
+        Select(obj, TRUE);
+        return;
+    }
+    if (!m_pObjectTree || !group)
+        return;
+    auto* item = new QTreeWidgetItem(group, QStringList(obj->GetName()));
+    item->setData(0, Qt::UserRole, QVariant::fromValue(reinterpret_cast<quintptr>(obj)));
+    const QSignalBlocker block(m_pObjectTree);
+    m_pObjectTree->setCurrentItem(item);
+    UpdateGroupCaption(group);
+}
+
+void CDrawView::ShowOpenedObjects()
+{
+    if (!GetDocument())
+        return;
+    // The trees start afresh: items of objects that loading replaced would dangle.
+    m_selection.clear();
+    FillTrees();
+    for (CDrawObj* obj : GetDocument()->GetObjects())
+        FillObjectTree(obj);
+    // Filling the tree selects every shape; an opened label shows none of them selected.
+    Select(nullptr, FALSE);
+}
+
+QTreeWidgetItem* CDrawView::FindTreeItem(QTreeWidget* tree, CDrawObj* obj,
+                                         QTreeWidgetItem** groupOut) const
+{
+    if (!tree || tree != m_pObjectTree)
+        return nullptr;
+    for (QTreeWidgetItem* group : {m_pBarcodeGroup, m_pTextGroup}) {
+        if (!group)
+            continue;
+        for (int i = 0; i < group->childCount(); ++i) {
+            if (ObjectOf(group->child(i)) == obj) {
+                if (groupOut)
+                    *groupOut = group;
+                return group->child(i);
+            }
+        }
+    }
+    return nullptr;
+}
+
+void CDrawView::RemoveFromTree(QTreeWidget* tree, CDrawObj* obj)
+{
+    QTreeWidgetItem* group = nullptr;
+    QTreeWidgetItem* item = FindTreeItem(tree, obj, &group);
+    if (!item)
+        return;
+    // The tree makes a neighbour current when its current item goes; that must not select
+    // the neighbour's object.
+    const QSignalBlocker block(tree);
+    delete item;
+    UpdateGroupCaption(group);
+}
+
+void CDrawView::SelectTreeItem(QTreeWidget* tree, CDrawObj* obj)
+{
+    if (QTreeWidgetItem* item = FindTreeItem(tree, obj, nullptr)) {
+        const QSignalBlocker block(tree);
+        tree->setCurrentItem(item);
+    }
+}
+
+void CDrawView::OnObjectTreeClick()
+{
+    InvalidateSelection();
+    m_selection.clear();
+    InvalidateSelection();
+    if (m_pObjectTree) {
+        const QSignalBlocker block(m_pObjectTree);
+        m_pObjectTree->setCurrentItem(nullptr);
+        m_pObjectTree->clearSelection();
+    }
+}
+
+void CDrawView::OnObjectTreeSelChanged(QTreeWidgetItem* item)
+{
+    if (CDrawObj* obj = ObjectOf(item))
+        Select(obj, TRUE);
+}
+
+void CDrawView::RefreshTreeNames()
+{
+    // Names may have changed in the property sheets.
+    for (QTreeWidgetItem* group : {m_pBarcodeGroup, m_pTextGroup}) {
+        if (!group)
+            continue;
+        for (int i = 0; i < group->childCount(); ++i) {
+            QTreeWidgetItem* item = group->child(i);
+            if (const CDrawObj* obj = ObjectOf(item); obj && item->text(0) != obj->GetName())
+                item->setText(0, obj->GetName());
+        }
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Palette drops
+
+BOOL CDrawView::IsPointInView(QPoint screen) const
+{
+    return viewport()->rect().contains(viewport()->mapFromGlobal(screen));
+}
+
+void CDrawView::OnDropComponent(QPoint screen, CCompItem* item)
+{
+    if (!GetDocument() || !item)
+        return;
+    const QPoint p = viewport()->mapFromGlobal(screen);
+    const CPoint logical = ClientToDoc(CPoint(p.x(), p.y()));
+    if (!m_bDropping) {
+        m_bDropping = TRUE;
+        m_bDropWasModified = GetDocument()->IsModified();
+        viewport()->setCursor(m_dropCursor);
+        CreateFromComponent(logical, item);
+    } else {
+        InvalidateSelection();
+        CentreSelectionOn(logical);
+        InvalidateSelection();
+    }
+}
+
+void CDrawView::CentreSelectionOn(CPoint logical)
+{
+    for (CDrawObj* obj : m_selection)
+        CentreOn(obj, logical);
+}
+
+void CDrawView::CentreOn(CDrawObj* obj, CPoint logical)
+{
+    const LONG w = obj->m_position.Width(), h = obj->m_position.Height();
+    const LONG left = logical.x - w / 2, top = logical.y - h / 2;
+    obj->m_position = CRect(left, top, left + w, top + h);
+}
+
+void CDrawView::CreateFromComponent(CPoint logical, CCompItem* item)
+{
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    InvalidateSelection();
+    m_selection.clear();
+    if (CDrawObj* obj = item->CreateDrawObj(this)) {
+        obj->m_pDocument = GetDocument();
+        obj->AssignDefaultName(this);
+        CentreOn(obj, logical);
+        AddObject(obj);
+        Select(obj, TRUE);
+        InvalidateSelection();
+    }
+    QApplication::restoreOverrideCursor();
+}
+
+void CDrawView::CancelComponentDrop()
+{
+    if (!m_bDropping)
+        return;
+    InvalidateSelection();
+    const std::vector<CDrawObj*> created = m_selection;
+    for (CDrawObj* obj : created) {
+        if (GetDocument()) {
+            GetDocument()->Remove(obj);
+            // The default name the object took is given back.
+            if (IsCodeObject(obj))
+                GetDocument()->DecrementCodeNumber();
+            else if (IsTextObject(obj))
+                GetDocument()->DecrementTextNumber();
+        }
+        RemoveFromTree(m_pObjectTree, obj);
+        Deselect(obj);
+        obj->Remove();
+    }
+    if (GetDocument())
+        GetDocument()->SetModifiedFlag(m_bDropWasModified);
+    EndComponentDrop();
+    if (m_nRedrawTimer)
+        killTimer(m_nRedrawTimer);
+    m_nRedrawTimer = startTimer(kRedrawTimerMs);
+}
+
+void CDrawView::EndComponentDrop()
+{
+    m_bDropping = FALSE;
+    viewport()->setCursor(Qt::ArrowCursor);
+}
+
+void CDrawView::timerEvent(QTimerEvent* event)
+{
+    if (event->timerId() == m_nRedrawTimer) {
+        killTimer(m_nRedrawTimer);
+        m_nRedrawTimer = 0;
+        viewport()->update();
+        emit redrawnAfterDrop();
+        return;
+    }
+    QAbstractScrollArea::timerEvent(event);
+}
