@@ -1,6 +1,6 @@
 #include "app/shelldialogs.h"
 
-#include "app/dialoglayout.h"
+#include "framework/ui/dialoglayout.h"
 #include "app/shellresources.h"
 #include "framework/fileversioninfo.h"
 #include "framework/ui/dialogids.h"

@@ -1,4 +1,4 @@
-#include "app/dialoglayout.h"
+#include "framework/ui/dialoglayout.h"
 
 #include <QAbstractButton>
 #include <QBuffer>
