@@ -95,7 +95,9 @@ CString CCommandLineInfo::Usage()
         "Usage: quillbar [options] [FILE...]\n"
         "  FILE                         open label files (*.tag)\n"
         "  --print FILE                 print a label file on the default printer\n"
+        "  /p FILE                      the same as --print\n"
         "  --print-to FILE PRINTER      print on a named printer; a name ending in .pdf writes that PDF file\n"
+        "  /pt FILE PRINTER             the same as --print-to\n"
         "  --resources PATH             use this resource module\n"
         "  --language ENU|CHS|CHT       language of the resource module\n"
         "  --help                       show this help and end\n");
