@@ -5,6 +5,7 @@
 #include "app/shellfixture.h"
 #include "app/shelldialogs.h"
 #include "app/singleinstance.h"
+#include "objects/drawobj.h"
 #include "framework/settings.h"
 #include "support/testoutput.h"
 
@@ -23,6 +24,10 @@
 #include <QTextDocument>
 #include <QThread>
 #include <QUrl>
+
+#include <sys/fsuid.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <thread>
@@ -339,4 +344,55 @@ TEST_F(ShellWindows, AboutBoxOpensTheAddressItShows)
     EXPECT_EQ(shown, QString::fromLatin1(kMakerWebPage));
     EXPECT_EQ(target, shown);
     EXPECT_EQ(opened, shown);
+}
+
+// Root passes every permission check, so a root test saves as "nobody" (only this thread's
+// file-system user changes).
+TEST_F(ShellWindows, SaveWritesInPlaceWhereTheFolderRefusesNewFiles)
+{
+    // A shared folder that lets the user change its files but not add any: the temporary file
+    // of the safe save cannot be made there, and File > Save still writes the label.
+    constexpr uid_t kNobody = 65534;
+    const bool root = geteuid() == 0;
+    const QString folder = m_files.filePath("locked");
+    ASSERT_TRUE(QDir().mkpath(folder));
+    ASSERT_EQ(chmod(QFile::encodeName(m_files.path()).constData(), 0755), 0);
+    const QString path = QDir(folder).filePath("label.tag");
+    CDrawDoc* doc = Active();
+    m_app->m_askSavePath = [path](const CString&) { return path; };
+    ASSERT_TRUE(m_app->SaveDocument(doc, false));
+    if (root) {
+        ASSERT_EQ(chown(QFile::encodeName(path).constData(), kNobody, kNobody), 0);
+    }
+    ASSERT_EQ(chmod(QFile::encodeName(folder).constData(), 0555), 0);
+    if (root) {
+        setfsuid(kNobody);
+        if (setfsuid(uid_t(-1)) != kNobody)
+            GTEST_SKIP() << "the file-system user cannot be changed here";
+    }
+    doc->Add(new CDrawRect(CRect(100, 100, 400, 300)));
+    doc->SetModifiedFlag(TRUE);
+    // A refused save would say so in a message box; the watch ends with the save.
+    auto complaint = std::make_shared<QString>();
+    auto watching = std::make_shared<bool>(true);
+    OnNextModal([complaint, watching](QWidget* w) {
+        if (!*watching)
+            return;
+        *complaint = qobject_cast<QMessageBox*>(w)->text();
+        w->close();
+    }, [watching](QWidget* w) { return !*watching || qobject_cast<QMessageBox*>(w); });
+    Action(kFileSave)->trigger();
+    *watching = false;
+    if (root)
+        setfsuid(0);
+    chmod(QFile::encodeName(folder).constData(), 0755);
+
+    EXPECT_TRUE(complaint->isEmpty()) << complaint->toStdString();
+    EXPECT_FALSE(doc->IsModified());
+    EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System),
+              QStringList{QStringLiteral("label.tag")});
+    m_app->m_askSavePath = {};
+    CDrawDoc reread;
+    ASSERT_TRUE(reread.OnOpenDocument(path));
+    EXPECT_EQ(reread.GetObjects().size(), 1u);
 }

@@ -3,11 +3,6 @@
 #include <QDir>
 #include <QFile>
 #include <QRandomGenerator>
-#include <QTemporaryDir>
-
-#include <sys/fsuid.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -346,44 +341,5 @@ TEST(CompoundFile, SaveReplacesTargetOnlyWhenComplete)
 
     // No temporary file is left behind by any of this.
     EXPECT_EQ(QDir(dir).entryList(QDir::Files | QDir::Hidden | QDir::System),
-              QStringList{QStringLiteral("doc.tag")});
-}
-
-// A shared folder where the user may write the file but make no new one: the save goes into the
-// file itself. Root passes every permission check, so a root test runs its file operations as
-// "nobody" (only this thread's file-system user changes).
-TEST(CompoundFile, SaveWritesInPlaceWhereTheFolderRefusesNewFiles)
-{
-    constexpr uid_t kNobody = 65534;
-    const bool root = geteuid() == 0;
-    QTemporaryDir temp;
-    ASSERT_TRUE(temp.isValid());
-    const QString path = temp.filePath(QStringLiteral("doc.tag"));
-    ASSERT_TRUE(WriteAll(path, "an older file"));
-    if (root) {
-        ASSERT_EQ(chown(QFile::encodeName(path).constData(), kNobody, kNobody), 0);
-    }
-    ASSERT_EQ(chmod(QFile::encodeName(temp.path()).constData(), 0555), 0);
-    if (root) {
-        setfsuid(kNobody);
-        if (setfsuid(uid_t(-1)) != kNobody)
-            GTEST_SKIP() << "the file-system user cannot be changed here";
-    }
-    QString error;
-    const bool saved = Sample().Save(path, error);
-    QString newFileError;
-    const bool newFileSaved = Sample().Save(temp.filePath(QStringLiteral("new.tag")), newFileError);
-    if (root)
-        setfsuid(0);
-    chmod(QFile::encodeName(temp.path()).constData(), 0755);
-
-    ASSERT_TRUE(saved) << error.toStdString();
-    CCompoundFile reread;
-    ASSERT_TRUE(reread.Load(path, error)) << error.toStdString();
-    EXPECT_TRUE(reread.GetRoot() == Sample().GetRoot());
-    // A file that does not exist yet cannot be made there at all.
-    EXPECT_FALSE(newFileSaved);
-    EXPECT_TRUE(newFileError.contains(QStringLiteral("Permission denied"))) << newFileError.toStdString();
-    EXPECT_EQ(QDir(temp.path()).entryList(QDir::Files | QDir::Hidden | QDir::System),
               QStringList{QStringLiteral("doc.tag")});
 }
