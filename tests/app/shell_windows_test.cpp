@@ -1,7 +1,7 @@
 // The label windows as a user handles them: closing a tab by its button, a second window on a
 // label, a file that does not open, Save As over an existing file, saving in a folder that takes
-// no new files, and the names the program
-// shows in titles, tabs, the recent-file list and the about box.
+// no new files, and the names the program shows in titles, tabs, the recent-file list and the
+// about box.
 
 #include "app/shellfixture.h"
 #include "app/shelldialogs.h"
