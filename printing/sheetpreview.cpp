@@ -66,6 +66,14 @@ void CDesignPreview::SetHighlight(int code)
     update();
 }
 
+void CDesignPreview::ShowLayout(const CSheetLayout& layout)
+{
+    SetLabelSize(layout.GetLabelSize().cx, layout.GetLabelSize().cy);
+    SetGap(layout.GetGap().cx, layout.GetGap().cy);
+    SetGrid(layout.GetGrid().cx, layout.GetGrid().cy);
+    SetPaper(layout.GetPaperSize(), layout.GetMargins());
+}
+
 void CDesignPreview::paintEvent(QPaintEvent*)
 {
     QPainter(this).drawImage(0, 0, RenderSheet());
@@ -80,8 +88,10 @@ QImage CDesignPreview::RenderSheet()
     dc.SelectObject(&grey);
     dc.Rectangle(&client);
 
-    // The paper's longer side fills the control less a border of 20 pixels on each side.
-    const bool fits = m_paperWidth > 0 && m_paperHeight > 0 && m_gapX >= 0 && m_gapY >= 0 &&
+    // A sheet without size, with a grid out of range or with negative lengths cannot be drawn.
+    auto inRange = [](int count) { return count >= 1 && count <= kMaxSheetCells; };
+    const bool fits = m_paperWidth > 0 && m_paperHeight > 0 && inRange(m_columns) && inRange(m_rows) &&
+                      m_gapX >= 0 && m_gapY >= 0 &&
                       m_labelWidth >= 0 && m_labelHeight >= 0 &&
                       SpanFits(m_paperWidth, m_margins.left, m_margins.right, m_columns, m_labelWidth, m_gapX) &&
                       SpanFits(m_paperHeight, m_margins.top, m_margins.bottom, m_rows, m_labelHeight, m_gapY);
@@ -89,6 +99,7 @@ QImage CDesignPreview::RenderSheet()
         PaintWarning(dc, client);
         return image;
     }
+    // The paper's longer side fills the control less a border of 20 pixels on each side.
     std::int64_t drawnW = 0, drawnH = 0;
     if (m_paperWidth > m_paperHeight) {
         drawnW = client.Width() - 40;

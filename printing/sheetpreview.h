@@ -12,6 +12,7 @@
 #include <vector>
 
 class CDC;
+class CSheetLayout;
 class QImage;
 class QPainter;
 
@@ -40,6 +41,8 @@ public:
     void SetGap(int horizontal, int vertical);
     void SetGrid(int columns, int rows);
     void SetHighlight(int code);
+    // Paper, margins, label size, gaps and grid of a layout; repaints.
+    void ShowLayout(const CSheetLayout& layout);
 
     // The label cells in row order, as the first paint after they were emptied placed them; a
     // later change of layout keeps them.

@@ -21,14 +21,11 @@ void LoadResources()
         CResourceModule::Get().Load(QStringLiteral(QB_RESOURCE_MODULE), QStringLiteral("ENU"));
 }
 
-// A4 with margins of 10 mm and 2 x 5 labels of 95.0 x 55.4 mm.
+// The default sheet: A4 with margins of 10 mm and 2 x 5 labels of 95.0 x 55.4 mm.
 template <typename Preview>
 void ShowA4(Preview& p, int width = 300, int height = 300)
 {
-    p.SetPaper(CSize(2100, 2970), CRect(100, 100, 100, 100));
-    p.SetLabelSize(950, 554);
-    p.SetGap(0, 0);
-    p.SetGrid(2, 5);
+    p.ShowLayout(CSheetLayout());
     p.resize(width, height);
 }
 
@@ -124,6 +121,12 @@ TEST(SheetPreview, WarnsAtMidHeightInsteadOfDrawingALayoutThatDoesNotFit)
     p.SetLabelSize(0, 0);
     image = p.grab().toImage();
     EXPECT_GE(RedRows(image).first, 0);
+    // So does a stored grid of a million cells a side, which would take ages to draw.
+    p.SetPaper(CSize(2100, 2970), CRect(0, 0, 0, 0));
+    p.SetGrid(1000000, 1000000);
+    image = p.grab().toImage();
+    EXPECT_GE(RedRows(image).first, 0);
+    EXPECT_TRUE(p.GetCells().empty());
 }
 
 TEST(SheetPreview, ClicksAndBandsToggleCells)
