@@ -20,6 +20,7 @@ constexpr UINT kWizardPicture = 121;
 constexpr UINT kUnitText = 87;
 constexpr int kPaperSizeText = 145;
 constexpr int kLabelSizeText = 146;
+constexpr int kSheetPreview = 147;
 constexpr int kHeaderHeight = 48;
 }  // namespace
 
@@ -67,6 +68,8 @@ void CWzBase::ShowSheetData()
     const CSize label = layout.GetLabelSize();
     SetDlgItemText(this, kPaperSizeText, FormatSheetSize(paper.cx, paper.cy, unit));
     SetDlgItemText(this, kLabelSizeText, FormatSheetSize(label.cx, label.cy, unit));
+    if (auto* preview = GetDlgItem<CDesignPreview>(this, kSheetPreview))
+        preview->ShowLayout(layout);
 }
 
 BOOL CWzBase::OnSetActive()
@@ -92,7 +95,8 @@ void CWzBase::SetEditText(int id, const CString& text)
 
 void CWzBase::SetHighlight(int code)
 {
-    (void)code;
+    if (auto* preview = GetDlgItem<CDesignPreview>(this, kSheetPreview))
+        preview->SetHighlight(code);
 }
 
 void CWzBase::WatchFocus(int id, std::function<void(bool)> onFocus)

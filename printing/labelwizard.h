@@ -6,6 +6,7 @@
 #include "framework/ui/propertysheet.h"
 #include "printing/paperlist.h"
 #include "printing/sheetlayout.h"
+#include "printing/sheetpreview.h"
 
 #include <functional>
 #include <vector>
@@ -18,10 +19,6 @@ constexpr DWORD kWizButtonsAll = PSWIZB_BACK | PSWIZB_NEXT | PSWIZB_FINISH;
 constexpr DWORD kWizButtonsFirst = PSWIZB_NEXT | PSWIZB_FINISH;
 constexpr DWORD kWizButtonsLast = PSWIZB_BACK | PSWIZB_FINISH;
 constexpr DWORD kWizButtonsFinishOnly = PSWIZB_FINISH;
-
-// What the sheet preview marks while an edit has the focus.
-enum SheetHighlight { kHighlightNone, kHighlightTop, kHighlightBottom, kHighlightLeft, kHighlightRight,
-                      kHighlightLabelWidth, kHighlightLabelHeight, kHighlightGapX, kHighlightGapY };
 
 // Gives a page its layout (template) and its header title and subtitle from the string table.
 void LoadWizardPage(CPropertyPage* page, UINT templateId, UINT titleId, UINT subtitleId);

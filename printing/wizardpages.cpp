@@ -330,8 +330,8 @@ void CWzPprSelect::OnPrinterForms()
 
 CWzPprMargins::CWzPprMargins() : CWzBase(127, 65, 66)
 {
-    const std::pair<int, int> edits[] = {{kTop, kHighlightTop}, {kBottom, kHighlightBottom},
-                                         {kLeft, kHighlightLeft}, {kRight, kHighlightRight}};
+    const std::pair<int, int> edits[] = {{kTop, kHighlightTopMargin}, {kBottom, kHighlightBottomMargin},
+                                         {kLeft, kHighlightLeftMargin}, {kRight, kHighlightRightMargin}};
     for (const auto& [id, highlight] : edits) {
         if (QLineEdit* edit = Edit(id))
             connect(edit, &QLineEdit::textChanged, this, &CWzPprMargins::OnMarginChanged);
