@@ -4,7 +4,6 @@
 #include "framework/resourcemodule.h"
 #include "framework/ui/dialogids.h"
 #include "framework/ui/dialoglayout.h"
-#include "framework/ui/uistrings.h"
 #include "printing/sheettext.h"
 
 #include <QApplication>
@@ -26,7 +25,7 @@ constexpr int kHeaderHeight = 48;
 
 // --- CWzSetupSheet ---------------------------------------------------------------------------
 
-CWzSetupSheet::CWzSetupSheet(QWidget* parent) : CPropertySheet(AfxLoadString(kSheetCaption), parent)
+CWzSetupSheet::CWzSetupSheet(QWidget* parent) : CPropertySheet(CResourceModule::Get().LoadString(kSheetCaption), parent)
 {
     const QImage picture = CResourceModule::Get().LoadBitmap(kWizardPicture);
     if (!picture.isNull())
@@ -39,7 +38,7 @@ CWzSetupSheet::CWzSetupSheet(QWidget* parent) : CPropertySheet(AfxLoadString(kSh
 void CWzSetupSheet::SetWizardForm(bool wizard)
 {
     SetWizardMode(wizard);
-    setWindowTitle(AfxLoadString(wizard ? kWizardCaption : kSheetCaption));
+    setWindowTitle(CResourceModule::Get().LoadString(wizard ? kWizardCaption : kSheetCaption));
 }
 
 // --- CWzBase ---------------------------------------------------------------------------------
@@ -47,12 +46,12 @@ void CWzSetupSheet::SetWizardForm(bool wizard)
 void LoadWizardPage(CPropertyPage* page, UINT templateId, UINT titleId, UINT subtitleId)
 {
     ApplyDialogLayout(page, CResourceModule::Get().LoadDialogLayout(templateId));
-    page->SetHeaderTitle(AfxLoadString(titleId));
-    page->SetHeaderSubTitle(AfxLoadString(subtitleId));
+    page->SetHeaderTitle(CResourceModule::Get().LoadString(titleId));
+    page->SetHeaderSubTitle(CResourceModule::Get().LoadString(subtitleId));
 }
 
 CWzBase::CWzBase(UINT templateId, UINT titleId, UINT subtitleId)
-    : CPropertyPage(templateId, AfxLoadString(titleId))
+    : CPropertyPage(templateId, CResourceModule::Get().LoadString(titleId))
 {
     LoadWizardPage(this, templateId, titleId, subtitleId);
 }
@@ -63,7 +62,7 @@ void CWzBase::ShowSheetData()
     if (!sheet)
         return;
     const CSheetLayout& layout = sheet->Layout();
-    const CString unit = AfxLoadString(kUnitText);
+    const CString unit = CResourceModule::Get().LoadString(kUnitText);
     const CSize paper = layout.GetPaperSize();
     const CSize label = layout.GetLabelSize();
     SetDlgItemText(this, kPaperSizeText, FormatSheetSize(paper.cx, paper.cy, unit));

@@ -3,9 +3,9 @@
 #include "printing/labelwizard.h"
 
 #include "document/drawdoc.h"
+#include "framework/resourcemodule.h"
 #include "framework/settings.h"
 #include "framework/ui/dialoglayout.h"
-#include "framework/ui/uistrings.h"
 #include "printing/sheettext.h"
 
 #include <QCheckBox>
@@ -65,7 +65,7 @@ void SetChecked(QWidget* page, int id, bool on)
 
 // --- CWzLblCreate ----------------------------------------------------------------------------
 
-CWzLblCreate::CWzLblCreate() : CPropertyPage(122, AfxLoadString(59))
+CWzLblCreate::CWzLblCreate() : CPropertyPage(122, CResourceModule::Get().LoadString(59))
 {
     LoadWizardPage(this, 122, 59, 60);
     auto* list = GetDlgItem<QListWidget>(this, kRecentList);
@@ -143,7 +143,7 @@ BOOL CWzLblCreate::OnWizardFinish()
 
 // --- CWzPrnSelect ----------------------------------------------------------------------------
 
-CWzPrnSelect::CWzPrnSelect() : CPropertyPage(120, AfxLoadString(69))
+CWzPrnSelect::CWzPrnSelect() : CPropertyPage(120, CResourceModule::Get().LoadString(69))
 {
     LoadWizardPage(this, 120, 69, 69);
     if (auto* combo = GetDlgItem<QComboBox>(this, kPrinters))
@@ -284,7 +284,7 @@ void CWzPprSelect::ShowSheetData()
     if (!GetSheet())
         return;
     const CSize paper = GetSheet()->Layout().GetPaperSize();
-    const CString unit = AfxLoadString(kUnitText);
+    const CString unit = CResourceModule::Get().LoadString(kUnitText);
     SetDlgItemText(this, kPaperWidth, FormatMillimetres(paper.cx) + u' ' + unit);
     SetDlgItemText(this, kPaperHeight, FormatMillimetres(paper.cy) + u' ' + unit);
 }
