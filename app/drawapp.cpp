@@ -47,7 +47,7 @@ constexpr UINT kAskToSave = 61442;
 constexpr UINT kFailedToOpen = 61443;
 constexpr UINT kFailedToSave = 61444;
 constexpr UINT kFailedToPrint = 61445;
-constexpr int kWizardFinishAlt = 12425;
+constexpr int kWizardOpenFile = CDrawDoc::kWizardOpenFile;
 
 // A part of the document template's string: 1 new-document name, 3 filter name, 4 extension.
 CString TemplatePart(int index)
@@ -146,6 +146,7 @@ CDrawApp::CDrawApp(QObject* parent) : QObject(parent), m_router(new CCommandRout
 {
     g_app = this;
     m_router->SetRoute([this] { return Route(); });
+    m_labelWizard = [](CDrawDoc* doc, CString* openPath) { return doc->RunLabelWizard(TRUE, openPath); };
 
     OnCommand(kFileNew, [this] { OnFileNew(); });
     OnCommand(kFileOpen, [this] { OnFileOpen(); });
@@ -543,8 +544,17 @@ CDrawDoc* CDrawApp::NewDocument()
 
     // A label designed anew goes through the wizard; one that is being opened does not.
     if (m_mainFrame && !m_mainFrame->m_bOpenFlag) {
-        const int result = m_labelWizard ? m_labelWizard(doc) : ID_WIZFINISH;
-        if (result != ID_WIZFINISH && result != kWizardFinishAlt)
+        CString openPath;
+        const int result = m_labelWizard ? m_labelWizard(doc, &openPath) : ID_WIZFINISH;
+        if (result == kWizardOpenFile) {
+            // The user chose a label file instead: the new window goes, and the file takes the
+            // way of every opened file (its own title and summary, the recent list, the window
+            // of a file already open, the message when it does not open).
+            m_docs.push_back(std::move(entry));
+            DiscardEntry(doc);
+            return openPath.isEmpty() ? nullptr : OpenDocumentFile(openPath);
+        }
+        if (result != ID_WIZFINISH)
             entry->windows.front().frame->RemoveView();
     }
     m_docs.push_back(std::move(entry));

@@ -75,9 +75,10 @@ public:
     CSplitFrame* FrameOf(const CDrawDoc* doc) const;
     CDrawDoc* DocumentOf(const CSplitFrame* frame) const;
 
-    // The label wizard that runs on the window of a new document; it returns ID_WIZFINISH when
-    // finished. Until the wizard exists the document keeps its defaults (finished).
-    std::function<int(CDrawDoc*)> m_labelWizard;
+    // The label wizard that runs on the window of a new document: the document's own
+    // (CDrawDoc::RunLabelWizard) unless replaced. ID_WIZFINISH keeps the window; 12425 asks
+    // for the file in *openPath to be opened in its place; anything else discards it.
+    std::function<int(CDrawDoc* doc, CString* openPath)> m_labelWizard;
     // Prints a document; the default draws the label once at the top left of one page.
     std::function<bool(CDrawDoc*, QPrinter*)> m_pagePrinter;
     // File names asked from the user (replaceable for tests): empty means cancelled.

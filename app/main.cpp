@@ -2,6 +2,7 @@
 #include "app/drawapp.h"
 #include "app/singleinstance.h"
 #include "framework/settings.h"
+#include "printing/labelwizard.h"
 
 #include <QApplication>
 
@@ -42,6 +43,8 @@ int main(int argc, char** argv)
         }
     }
 
+    // New labels are laid out on their sheet by the label wizard.
+    InstallLabelWizard();
     // The resource module is loaded by the start-up sequence, from --resources or its usual place.
     CDrawApp drawApp;
     CDrawApp::StartOptions options;

@@ -3,6 +3,7 @@
 #include "document/printerhook.h"
 #include "framework/archive.h"
 #include "framework/compoundfile.h"
+#include "framework/ui/dialogids.h"
 #include "objects/drawobj.h"
 #include "objects/drawole.h"
 #include "objects/drawviewbase.h"
@@ -198,6 +199,20 @@ CDrawViewBase* CDrawDoc::GetDrawView() const
 }
 
 std::function<void(const CDrawDoc*, int)> CDrawDoc::c_showZoom;
+std::function<int(CDrawDoc*, BOOL, CString*)> CDrawDoc::c_labelWizard;
+
+int CDrawDoc::RunLabelWizard(BOOL bNew, CString* openPath)
+{
+    if (openPath)
+        openPath->clear();
+    if (!c_labelWizard)
+        return ID_WIZFINISH;
+    CString path;
+    const int result = c_labelWizard(this, bNew, &path);
+    if (openPath)
+        *openPath = path;
+    return result;
+}
 
 void CDrawDoc::SetZoom(int percent)
 {

@@ -157,6 +157,16 @@ public:
     // Shows a document's zoom in the program's zoom box; the application installs it.
     static std::function<void(const CDrawDoc* doc, int percent)> c_showZoom;
 
+    // The label wizard on this document: the whole wizard for a new document (bNew), the
+    // sheet of its layout for an existing one. It returns ID_WIZFINISH or IDOK when the layout
+    // was copied back, kWizardOpenFile when the user chose to open a label file instead (its
+    // path in *openPath, which the caller opens), anything else when cancelled. The user
+    // interface installs the runner; without one nothing changes and the result is
+    // ID_WIZFINISH.
+    static constexpr int kWizardOpenFile = 12425;
+    int RunLabelWizard(BOOL bNew, CString* openPath = nullptr);
+    static std::function<int(CDrawDoc* doc, BOOL bNew, CString* openPath)> c_labelWizard;
+
     CSummInfo* GetSummInfo() const { return m_pSummInfo.get(); }
 
     // The archive alone, without summary or item storages.

@@ -12,6 +12,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev libzxing-dev libzint-dev
   clang libclang-rt-14-dev
   fonts-liberation fonts-arphic-uming poppler-utils locales
+  cups-daemon cups-client
 )
 
 missing=()

@@ -28,6 +28,7 @@ constexpr UINT kCmdCancel = 32768;
 constexpr UINT kCmdGrid = 32769;
 constexpr UINT kCmdProperties = 32785;
 constexpr UINT kCmdCentre = 32828;
+constexpr UINT kCmdLabelWizard = 32873;
 
 CPolyTool* PolyTool()
 {
@@ -119,6 +120,13 @@ CDrawView::CDrawView(QWidget* parent) : QAbstractScrollArea(parent)
     });
     OnUpdateCommandUI(kCmdGrid, [this](CCmdUI* ui) { ui->SetCheck(m_bGrid ? 1 : 0); });
     OnCommand(kCmdCentre, [this] { OnCenterLabel(); });
+    // The layout of the label on its sheet, as a property sheet of the existing label.
+    OnCommand(kCmdLabelWizard, [this] {
+        if (CDrawDoc* doc = GetDocument()) {
+            doc->RunLabelWizard(FALSE);
+            viewport()->update();
+        }
+    });
 }
 
 CDrawView::~CDrawView()

@@ -12,8 +12,9 @@
 class QDialog;
 
 // Loads the layout into dialog (replacing any layout it has) and takes over the layout's window
-// title. False when the text is empty or not a layout; the dialog is left as it was.
-bool ApplyDialogLayout(QDialog* dialog, const QByteArray& uiText);
+// title. False when the text is empty or not a layout; the dialog is left as it was. A page of a
+// property sheet takes its layout the same way; the layout's OK and Cancel close a dialog only.
+bool ApplyDialogLayout(QWidget* dialog, const QByteArray& uiText);
 
 // Controls of our own that layouts name by their class (a custom widget of the .ui text): the
 // loader makes them with the function registered for the class name. Returns true, so that a

@@ -34,6 +34,20 @@ void CPropertyPage::SetCaption(const CString& caption)
     }
 }
 
+void CPropertyPage::SetHeaderTitle(const CString& title)
+{
+    m_headerTitle = title;
+    if (m_sheet && m_sheet->GetActivePage() == this)
+        m_sheet->ShowHeader(this);
+}
+
+void CPropertyPage::SetHeaderSubTitle(const CString& subtitle)
+{
+    m_headerSubTitle = subtitle;
+    if (m_sheet && m_sheet->GetActivePage() == this)
+        m_sheet->ShowHeader(this);
+}
+
 void CPropertyPage::SetModified(BOOL modified)
 {
     m_modified = modified;
@@ -41,6 +55,7 @@ void CPropertyPage::SetModified(BOOL modified)
         m_sheet->UpdateApply();
 }
 
+BOOL CPropertyPage::OnInitDialog() { return TRUE; }
 BOOL CPropertyPage::OnSetActive() { return TRUE; }
 BOOL CPropertyPage::OnKillActive() { return TRUE; }
 
@@ -129,10 +144,23 @@ int CPropertySheet::GetPageIndex(const CPropertyPage* page) const
     return -1;
 }
 
-void CPropertySheet::SetWizardMode()
+void CPropertySheet::SetWizardMode(bool wizard)
 {
-    if (!m_built)
-        m_wizard = true;
+    // The window of a run in progress keeps its form; the next run takes the new one.
+    if (!isVisible())
+        m_wizard = wizard;
+}
+
+void CPropertySheet::SetHeaderBitmap(const QPixmap& bitmap)
+{
+    m_headerBitmap = bitmap;
+    if (m_headerPicture)
+        m_headerPicture->setPixmap(bitmap);
+}
+
+void CPropertySheet::EndDialog(int result)
+{
+    done(result);
 }
 
 void CPropertySheet::SetWizardButtons(DWORD flags)
@@ -169,11 +197,31 @@ void CPropertySheet::Build()
     };
 
     if (m_wizard) {
+        // The header: the page's title and subtitle on the left, the sheet's picture right.
+        auto* header = new QHBoxLayout;
+        auto* texts = new QVBoxLayout;
         m_title = new QLabel(this);
+        m_title->setObjectName(QStringLiteral("headerTitle"));
         QFont f = m_title->font();
         f.setBold(true);
         m_title->setFont(f);
-        layout->addWidget(m_title);
+        texts->addWidget(m_title);
+        m_subtitle = new QLabel(this);
+        m_subtitle->setObjectName(QStringLiteral("headerSubTitle"));
+        m_subtitle->setWordWrap(true);
+        m_subtitle->setContentsMargins(16, 0, 0, 0);
+        texts->addWidget(m_subtitle);
+        texts->addStretch(1);
+        header->addLayout(texts, 1);
+        m_headerPicture = new QLabel(this);
+        m_headerPicture->setObjectName(QStringLiteral("headerBitmap"));
+        m_headerPicture->setPixmap(m_headerBitmap);
+        m_headerPicture->setVisible(!m_headerBitmap.isNull());
+        header->addWidget(m_headerPicture, 0, Qt::AlignRight | Qt::AlignTop);
+        layout->addLayout(header);
+        auto* topLine = new QFrame(this);
+        topLine->setFrameShape(QFrame::HLine);
+        layout->addWidget(topLine);
         m_stack = new QStackedWidget(this);
         for (auto& page : m_pages)
             if (page)
@@ -197,7 +245,8 @@ void CPropertySheet::Build()
         layout->addWidget(m_tabs, 1);
         addButton(IDOK, tr("OK"), &CPropertySheet::OnOkClicked)->setDefault(true);
         addButton(IDCANCEL, tr("Cancel"), &CPropertySheet::reject);
-        addButton(ID_APPLY_NOW, tr("&Apply"), &CPropertySheet::OnApplyClicked);
+        if (m_applyShown)
+            addButton(ID_APPLY_NOW, tr("&Apply"), &CPropertySheet::OnApplyClicked);
     }
     layout->addLayout(buttons);
 
@@ -216,6 +265,41 @@ void CPropertySheet::Build()
     UpdateWizardButtons();
 }
 
+void CPropertySheet::Unbuild()
+{
+    if (!m_built)
+        return;
+    // The pages leave the old window's tabs or stack before it goes.
+    for (auto& page : m_pages)
+        if (page) {
+            page->hide();
+            page->setParent(this);
+            page->m_activated = false;
+        }
+    const auto children = findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+    for (QWidget* w : children)
+        if (!qobject_cast<CPropertyPage*>(w))
+            delete w;
+    delete layout();
+    m_buttons.clear();
+    m_tabs = nullptr;
+    m_stack = nullptr;
+    m_title = m_subtitle = m_headerPicture = nullptr;
+    m_active = -1;
+    m_wizardFlags = 0;
+    m_wizardFlagsSet = false;
+    m_built = false;
+}
+
+void CPropertySheet::ShowHeader(const CPropertyPage* page)
+{
+    if (!m_title || !page)
+        return;
+    m_title->setText(page->HeaderTitle().isEmpty() ? page->Caption() : page->HeaderTitle());
+    m_subtitle->setText(page->HeaderSubTitle());
+    m_subtitle->setVisible(!page->HeaderSubTitle().isEmpty());
+}
+
 QAbstractButton* CPropertySheet::Button(int id) const
 {
     for (QAbstractButton* b : m_buttons)
@@ -231,6 +315,10 @@ bool CPropertySheet::Activate(int index)
     CPropertyPage* page = GetPage(index);
     if (!page)
         return false;
+    if (!page->m_activated) {
+        page->m_activated = true;
+        page->OnInitDialog();
+    }
     if (m_wizard) {
         m_stack->setCurrentWidget(page);
         const int previous = m_active;
@@ -241,8 +329,7 @@ bool CPropertySheet::Activate(int index)
                 m_stack->setCurrentWidget(back);
             return false;
         }
-        page->m_activated = true;
-        m_title->setText(page->Caption());
+        ShowHeader(page);
         UpdateWizardButtons();
         return true;
     }
@@ -250,7 +337,6 @@ bool CPropertySheet::Activate(int index)
     m_tabs->setCurrentWidget(page);
     m_switching = false;
     m_active = index;
-    page->m_activated = true;
     page->OnSetActive();
     return true;
 }
@@ -434,6 +520,8 @@ void CPropertySheet::setVisible(bool visible)
 
 int CPropertySheet::DoModal()
 {
+    // Every run starts from a fresh window in the form asked for, on the start page.
+    Unbuild();
     Build();
     return exec();
 }

@@ -7,6 +7,7 @@
 #include "framework/types.h"
 
 #include <QDialog>
+#include <QPixmap>
 #include <QPointer>
 #include <QWidget>
 
@@ -49,11 +50,20 @@ public:
     CString Caption() const { return m_caption; }
     void SetCaption(const CString& caption);
 
+    // A wizard shows the page's header title and subtitle above it; an empty title shows the
+    // caption.
+    void SetHeaderTitle(const CString& title);
+    void SetHeaderSubTitle(const CString& subtitle);
+    CString HeaderTitle() const { return m_headerTitle; }
+    CString HeaderSubTitle() const { return m_headerSubTitle; }
+
     CPropertySheet* GetSheet() const { return m_sheet; }
     // Enables the sheet's Apply button; Apply then calls OnApply of the modified pages.
     void SetModified(BOOL modified = TRUE);
     BOOL IsModified() const { return m_modified; }
 
+    // Once in each run of the sheet, before the page is first shown.
+    virtual BOOL OnInitDialog();
     // TRUE to show the page; a wizard skips a page that answers FALSE.
     virtual BOOL OnSetActive();
     // FALSE keeps the page (its data did not validate).
@@ -74,6 +84,8 @@ public:
 private:
     UINT m_templateId;
     CString m_caption;
+    CString m_headerTitle;
+    CString m_headerSubTitle;
     CPropertySheet* m_sheet = nullptr;
     BOOL m_modified = FALSE;
     bool m_activated = false;
@@ -94,16 +106,24 @@ public:
     CPropertyPage* GetPage(int index) const;
     int GetPageIndex(const CPropertyPage* page) const;
 
-    // Switches to wizard mode; call before the sheet is shown.
-    void SetWizardMode();
+    // Wizard mode (Back, Next, Finish, one page at a time) or a sheet (tabs, OK, Cancel). It
+    // may change between runs: each run of DoModal builds the window anew.
+    void SetWizardMode(bool wizard = true);
     bool IsWizard() const { return m_wizard; }
+    // A sheet without the Apply button.
+    void SetApplyButton(bool shown) { m_applyShown = shown; }
+    // The picture at the right of a wizard's page header.
+    void SetHeaderBitmap(const QPixmap& bitmap);
     void SetWizardButtons(DWORD flags);
     DWORD WizardButtons() const { return m_wizardFlags; }
     // The page shown first.
     void SetStartPage(int index) { m_startPage = index; }
 
-    // IDOK or IDCANCEL for a sheet; ID_WIZFINISH or IDCANCEL for a wizard.
+    // IDOK or IDCANCEL for a sheet; ID_WIZFINISH or IDCANCEL for a wizard; the result given to
+    // EndDialog when a page ends the run itself.
     int DoModal();
+    // Ends the run at once with the given result, without asking the pages.
+    void EndDialog(int result);
 
     int GetActiveIndex() const { return m_active; }
     CPropertyPage* GetActivePage() const { return GetPage(m_active); }
@@ -120,6 +140,9 @@ protected:
 
 private:
     void Build();
+    // Takes the window of the last run apart; the pages stay.
+    void Unbuild();
+    void ShowHeader(const CPropertyPage* page);
     bool Activate(int index);
     void OnTabChanged(int index);
     void OnOkClicked();
@@ -134,6 +157,7 @@ private:
 
     std::vector<QPointer<CPropertyPage>> m_pages;
     bool m_wizard = false;
+    bool m_applyShown = true;
     bool m_built = false;
     bool m_wizardFlagsSet = false;
     bool m_switching = false;
@@ -143,5 +167,8 @@ private:
     QTabWidget* m_tabs = nullptr;
     QStackedWidget* m_stack = nullptr;
     QLabel* m_title = nullptr;
+    QLabel* m_subtitle = nullptr;
+    QLabel* m_headerPicture = nullptr;
+    QPixmap m_headerBitmap;
     std::vector<QAbstractButton*> m_buttons;
 };

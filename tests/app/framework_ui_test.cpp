@@ -14,8 +14,11 @@
 #include <QPushButton>
 #include <QApplication>
 #include <QDialogButtonBox>
+#include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
+#include <QTabWidget>
+#include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -258,4 +261,58 @@ TEST(ButtonCaptions, MessageBoxAndWizardTakeTheStringTable)
     qApp->removeEventFilter(filter);
     delete filter;
     AfxSetStringLoader({});
+}
+
+namespace {
+struct CountingPage : CPropertyPage {
+    using CPropertyPage::CPropertyPage;
+    int inits = 0;
+    BOOL OnInitDialog() override { ++inits; return TRUE; }
+};
+}  // namespace
+
+TEST(PropertySheet, WizardHeadersAGivenResultAndTheFormChosenForEachRun)
+{
+    CountingPage a(1, "A"), b(2, "B");
+    a.SetHeaderTitle("Title A");
+    a.SetHeaderSubTitle("Subtitle A");
+    CPropertySheet sheet;
+    sheet.AddPage(&a);
+    sheet.AddPage(&b);
+    QPixmap picture(20, 40);
+    picture.fill(Qt::blue);
+    sheet.SetHeaderBitmap(picture);
+    sheet.SetApplyButton(false);
+
+    sheet.SetWizardMode(true);
+    OnNextModal([&](QWidget*) {
+        auto* title = sheet.findChild<QLabel*>("headerTitle");
+        auto* subtitle = sheet.findChild<QLabel*>("headerSubTitle");
+        ASSERT_TRUE(title && subtitle);
+        EXPECT_EQ(title->text(), "Title A");
+        EXPECT_EQ(subtitle->text(), "Subtitle A");
+        EXPECT_EQ(sheet.findChild<QLabel*>("headerBitmap")->pixmap().size(), QSize(20, 40));
+        QTest::mouseClick(sheet.Button(ID_WIZNEXT), Qt::LeftButton);
+        EXPECT_EQ(title->text(), "B");  // no header title: the caption
+        EXPECT_TRUE(subtitle->isHidden());
+        sheet.EndDialog(12425);
+    });
+    EXPECT_EQ(sheet.DoModal(), 12425);
+
+    // The next run is a sheet with tabs, OK and Cancel, from the first page, each page set up anew.
+    sheet.SetWizardMode(false);
+    OnNextModal([&](QWidget*) {
+        auto* tabs = sheet.findChild<QTabWidget*>();
+        ASSERT_NE(tabs, nullptr);
+        EXPECT_EQ(tabs->count(), 2);
+        EXPECT_EQ(sheet.GetActiveIndex(), 0);
+        EXPECT_EQ(sheet.Button(ID_WIZNEXT), nullptr);
+        EXPECT_EQ(sheet.Button(ID_APPLY_NOW), nullptr);
+        EXPECT_EQ(sheet.findChild<QLabel*>("headerTitle"), nullptr);
+        tabs->setCurrentIndex(1);
+        QTest::mouseClick(sheet.Button(IDOK), Qt::LeftButton);
+    });
+    EXPECT_EQ(sheet.DoModal(), IDOK);
+    EXPECT_EQ(a.inits, 2);
+    EXPECT_EQ(b.inits, 2);
 }

@@ -309,13 +309,13 @@ TEST_F(Shell, BarCommandsToggleAndTheDatabaseItemLeavesTheMenu)
 TEST_F(Shell, UnfinishedLabelWizardLeavesNoWindow)
 {
     int runs = 0;
-    m_app->m_labelWizard = [&](CDrawDoc*) { ++runs; return IDCANCEL; };
+    m_app->m_labelWizard = [&](CDrawDoc*, CString*) { ++runs; return IDCANCEL; };
     m_app->OnFileNew();
     EXPECT_EQ(runs, 1);
     EXPECT_EQ(m_app->Documents().size(), 1u);
     EXPECT_EQ(m_frame->MdiArea()->subWindowList().size(), 1);
 
-    m_app->m_labelWizard = [&](CDrawDoc*) { ++runs; return 12425; };
+    m_app->m_labelWizard = [&](CDrawDoc*, CString*) { ++runs; return ID_WIZFINISH; };
     m_app->OnFileNew();
     EXPECT_EQ(m_app->Documents().size(), 2u);
 

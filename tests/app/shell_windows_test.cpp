@@ -37,22 +37,6 @@ using namespace ShellCmd;
 
 namespace {
 
-// Where the keys go once a window is active: its focus widget. The offscreen platform may hand
-// the activation back to the main window, so the window is activated until it keeps it.
-QWidget* FocusIn(QWidget* window)
-{
-    QElapsedTimer t;
-    t.start();
-    while (t.elapsed() < 5000) {
-        QWidget* focus = QApplication::focusWidget();
-        if (focus && focus->window() == window)
-            return focus;
-        window->activateWindow();
-        QTest::qWait(10);
-    }
-    return nullptr;
-}
-
 // Types a file name where the keys of the next file dialog arrive and presses Enter.
 void AnswerFileDialog(const QString& name)
 {

@@ -3,6 +3,8 @@
 #pragma once
 
 #include <QApplication>
+#include <QElapsedTimer>
+#include <QTest>
 #include <QTimer>
 #include <QWidget>
 
@@ -20,4 +22,20 @@ inline void OnNextModal(std::function<void(QWidget*)> f, std::function<bool(QWid
         }
     });
     timer->start();
+}
+
+// Where the keys go once a window is active: its focus widget. The offscreen platform may hand
+// the activation back to the main window, so the window is activated until it keeps it.
+inline QWidget* FocusIn(QWidget* window)
+{
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < 5000) {
+        QWidget* focus = QApplication::focusWidget();
+        if (focus && focus->window() == window)
+            return focus;
+        window->activateWindow();
+        QTest::qWait(10);
+    }
+    return nullptr;
 }

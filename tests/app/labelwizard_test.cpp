@@ -1,0 +1,357 @@
+// The label wizard as the user meets it: on the first label at start-up, on File New, and as the
+// Label Wizard command's sheet on an existing label.
+
+#include "shellfixture.h"
+
+#include "framework/ui/dialogids.h"
+#include "framework/ui/dialoglayout.h"
+#include "framework/ui/propertysheet.h"
+#include "printing/labelwizard.h"
+#include "printing/sheettext.h"
+#include "support/testoutput.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QMdiArea>
+#include <QRadioButton>
+#include <QTabBar>
+#include <QTabWidget>
+
+namespace {
+
+constexpr UINT kLabelWizardCommand = 32873;
+
+bool IsSheet(QWidget* w)
+{
+    return qobject_cast<CPropertySheet*>(w) != nullptr;
+}
+
+// Runs f on the wizard or sheet that opens next.
+void OnSheet(std::function<void(CPropertySheet*)> f)
+{
+    OnNextModal([f](QWidget* w) { f(qobject_cast<CPropertySheet*>(w)); }, IsSheet);
+}
+
+void Click(CPropertySheet* sheet, int buttonId)
+{
+    QAbstractButton* b = sheet->Button(buttonId);
+    ASSERT_NE(b, nullptr);
+    ASSERT_TRUE(b->isEnabled());
+    QTest::mouseClick(b, Qt::LeftButton);
+}
+
+template <typename T = QWidget>
+T* Control(CPropertySheet* sheet, int id)
+{
+    return GetDlgItem<T>(sheet->GetActivePage(), id);
+}
+
+// Replaces the text of a box as a user does: a click into it, all selected, the new text typed.
+void TypeInto(QLineEdit* edit, const QString& text)
+{
+    ASSERT_NE(edit, nullptr);
+    QTest::mouseClick(edit, Qt::LeftButton);
+    QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(edit, text);
+}
+
+// A click on a radio button's or check box's mark.
+void ClickBox(QAbstractButton* box)
+{
+    ASSERT_NE(box, nullptr);
+    QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, box->height() / 2));
+}
+
+// A click on the sheet's tab of that index.
+void ClickTab(CPropertySheet* sheet, int index)
+{
+    auto* tabs = sheet->findChild<QTabWidget*>();
+    ASSERT_NE(tabs, nullptr);
+    QTabBar* bar = tabs->tabBar();
+    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(index).center());
+    EXPECT_EQ(tabs->currentIndex(), index);
+}
+
+void Shoot(QWidget* w, const QString& name)
+{
+    EXPECT_TRUE(w->grab().save(TestOutputDir() + "/wizard-" + name + ".png"));
+}
+
+// The shell with the real label wizard, whose first run (the first label at start-up) is
+// finished on its first page.
+class LabelWizard : public Shell
+{
+protected:
+    void SetUp() override
+    {
+        InstallLabelWizard();
+        OnSheet([this](CPropertySheet* wizard) {
+            m_startWizardPages = wizard->GetPageCount();
+            Click(wizard, ID_WIZFINISH);
+        });
+        Shell::SetUp();
+    }
+    void TearDown() override
+    {
+        Shell::TearDown();
+        CDrawDoc::c_labelWizard = {};
+    }
+    // The layout of a document as the test reads it.
+    static std::vector<float> Layout(CDrawDoc* doc)
+    {
+        float l, t, r, b;
+        doc->GetMargins(&l, &t, &r, &b);
+        return {doc->GetPaperSize()[0], doc->GetPaperSize()[1], doc->GetLabelSize()[0], doc->GetLabelSize()[1],
+                doc->GetLabelGap()[0], doc->GetLabelGap()[1], float(doc->GetLabelGrid()[0]),
+                float(doc->GetLabelGrid()[1]), l, t, r, b, float(doc->GetOrientation())};
+    }
+    int m_startWizardPages = 0;
+};
+
+}  // namespace
+
+TEST_F(LabelWizard, FirstLabelFinishedOnTheFirstPageTakesTheSolvedDefaults)
+{
+    EXPECT_EQ(m_startWizardPages, 5);
+    CDrawDoc* doc = Active();
+    ASSERT_NE(doc, nullptr);
+    EXPECT_EQ(Layout(doc), (std::vector<float>{2100, 2970, 950, 554, 0, 0, 2, 5, 100, 100, 100, 100, 1}));
+    EXPECT_FALSE(doc->IsModified());
+    ASSERT_NE(m_frame->ActiveChild()->GetActiveDrawView(), nullptr);
+
+    // The label's white face and its grid show on the grey canvas.
+    QApplication::processEvents();
+    m_frame->grab().save(TestOutputDir() + "/wizard-first-label.png");
+    CDrawView* view = m_frame->ActiveChild()->GetActiveDrawView();
+    const QImage shot = view->viewport()->grab().toImage();
+    int white = 0;
+    for (int y = 0; y < shot.height(); y += 4)
+        for (int x = 0; x < shot.width(); x += 4)
+            white += shot.pixel(x, y) == qRgb(255, 255, 255);
+    EXPECT_GT(white, 200);
+}
+
+TEST_F(LabelWizard, NewLabelWalksFivePagesWithFinishOnEachAndCancelLeavesNoWindow)
+{
+    std::vector<QString> titles;
+    OnSheet([&](CPropertySheet* wizard) {
+        EXPECT_TRUE(wizard->IsWizard());
+        for (int page = 0; page < 5; ++page) {
+            EXPECT_EQ(wizard->GetActiveIndex(), page);
+            EXPECT_TRUE(wizard->Button(ID_WIZFINISH)->isEnabled()) << page;
+            EXPECT_EQ(wizard->Button(ID_WIZBACK)->isEnabled(), page > 0) << page;
+            EXPECT_EQ(wizard->Button(ID_WIZNEXT)->isEnabled(), page < 4) << page;
+            titles.push_back(wizard->findChild<QLabel*>("headerTitle")->text());
+            Shoot(wizard, QString::number(page + 1));
+            if (page < 4)
+                Click(wizard, ID_WIZNEXT);
+        }
+        Click(wizard, IDCANCEL);
+    });
+    const size_t before = m_app->Documents().size();
+    Action(ShellCmd::kFileNew)->trigger();
+    EXPECT_EQ(m_app->Documents().size(), before);
+    EXPECT_EQ(titles, (std::vector<QString>{"New Label", "Printer", "Paper", "Paper Margins", "Labels on the Sheet"}));
+}
+
+TEST_F(LabelWizard, RecentEntryOrBrowsedFileOpensThroughTheOpenRoad)
+{
+    const QString path = SavedLabel();
+    Active()->SetTitle("Changed");
+    m_app->CloseDocument(Active());
+    ASSERT_TRUE(m_app->Documents().empty());
+
+    // A recent entry: the radio button takes the first entry, Finish opens it.
+    OnSheet([](CPropertySheet* wizard) {
+        auto* list = Control<QListWidget>(wizard, 139);
+        ASSERT_EQ(list->count(), 1);
+        ClickBox(Control<QRadioButton>(wizard, 137));
+        EXPECT_EQ(list->currentRow(), 0);
+        EXPECT_FALSE(wizard->Button(ID_WIZNEXT)->isEnabled());
+        Click(wizard, ID_WIZFINISH);
+    });
+    Action(ShellCmd::kFileNew)->trigger();
+    ASSERT_EQ(m_app->Documents().size(), 1u);
+    EXPECT_EQ(Active()->GetPathName(), path);
+    EXPECT_EQ(Active()->GetTitle(), "saved.tag");
+    EXPECT_EQ(m_frame->MdiArea()->subWindowList().size(), 1);
+
+    // The same file again, browsed this time: its window comes forward, no second one.
+    OnSheet([path](CPropertySheet* wizard) {
+        OnNextModal([path](QWidget* w) {
+            auto* dialog = qobject_cast<QFileDialog*>(w);
+            ASSERT_NE(dialog, nullptr);
+            EXPECT_TRUE(dialog->testOption(QFileDialog::DontUseNativeDialog));
+            EXPECT_EQ(dialog->nameFilters(), (QStringList{"Tag Files (*.tag)", "所有檔案 (*.*)"}));
+            auto* edit = qobject_cast<QLineEdit*>(FocusIn(w));
+            ASSERT_NE(edit, nullptr);
+            QTest::keyClicks(edit, path);
+            QTest::keyClick(edit, Qt::Key_Return);
+        }, [](QWidget* w) { return qobject_cast<QFileDialog*>(w) != nullptr; });
+        QTest::mouseClick(Control<QPushButton>(wizard, 138), Qt::LeftButton);
+    });
+    Action(ShellCmd::kFileNew)->trigger();
+    EXPECT_EQ(m_app->Documents().size(), 1u);
+    EXPECT_EQ(m_frame->MdiArea()->subWindowList().size(), 1);
+
+    // A recent file that is gone: the open failure is reported and no window is left.
+    m_app->CloseDocument(Active());
+    QFile::remove(path);
+    QString message;
+    OnSheet([&message](CPropertySheet* wizard) {
+        ClickMessageBox(QMessageBox::Ok, &message);
+        ClickBox(Control<QRadioButton>(wizard, 137));
+        Click(wizard, ID_WIZFINISH);
+    });
+    Action(ShellCmd::kFileNew)->trigger();
+    EXPECT_TRUE(m_app->Documents().empty());
+    EXPECT_TRUE(message.contains("saved.tag")) << message.toStdString();
+
+    // No entry chosen: nothing opens and no window is left.
+    OnSheet([](CPropertySheet* wizard) {
+        Control<QListWidget>(wizard, 139)->clear();
+        ClickBox(Control<QRadioButton>(wizard, 137));
+        Click(wizard, ID_WIZFINISH);
+    });
+    Action(ShellCmd::kFileNew)->trigger();
+    EXPECT_TRUE(m_app->Documents().empty());
+    EXPECT_TRUE(m_frame->MdiArea()->subWindowList().isEmpty());
+}
+
+TEST_F(LabelWizard, ExistingLabelGetsFourTabsAndOkMarksItModifiedOnlyOnAChange)
+{
+    CDrawDoc* doc = Active();
+    const std::vector<float> before = Layout(doc);
+
+    // Cancel after typing changes nothing.
+    OnSheet([](CPropertySheet* sheet) {
+        EXPECT_FALSE(sheet->IsWizard());
+        auto* tabs = sheet->findChild<QTabWidget*>();
+        ASSERT_NE(tabs, nullptr);
+        EXPECT_EQ(tabs->count(), 4);
+        EXPECT_NE(sheet->Button(IDOK), nullptr);
+        EXPECT_NE(sheet->Button(IDCANCEL), nullptr);
+        EXPECT_EQ(sheet->Button(ID_APPLY_NOW), nullptr);
+        EXPECT_EQ(sheet->Button(ID_WIZNEXT), nullptr);
+        Shoot(sheet, "sheet-printer");
+        ClickTab(sheet, 2);
+        TypeInto(Control<QLineEdit>(sheet, 148), "25");
+        Shoot(sheet, "sheet-margins");
+        Click(sheet, IDCANCEL);
+    });
+    Action(kLabelWizardCommand)->trigger();
+    EXPECT_EQ(Layout(doc), before);
+    EXPECT_FALSE(doc->IsModified());
+
+    // OK without a change.
+    OnSheet([](CPropertySheet* sheet) { Click(sheet, IDOK); });
+    Action(kLabelWizardCommand)->trigger();
+    EXPECT_EQ(Layout(doc), before);
+    EXPECT_FALSE(doc->IsModified());
+
+    // OK after a change.
+    OnSheet([](CPropertySheet* sheet) {
+        ClickTab(sheet, 3);
+        TypeInto(Control<QLineEdit>(sheet, 149), "3");
+        Shoot(sheet, "sheet-grid");
+        Click(sheet, IDOK);
+    });
+    Action(kLabelWizardCommand)->trigger();
+    EXPECT_EQ(doc->GetLabelGrid()[0], 3);
+    EXPECT_EQ(doc->GetLabelSize()[0], 633.0f);
+    EXPECT_TRUE(doc->IsModified());
+}
+
+TEST_F(LabelWizard, OrientationTurnsGridLabelGapsPaperAndMarginsOnlyOnAChange)
+{
+    CDrawDoc* doc = Active();
+    OnSheet([](CPropertySheet* sheet) {
+        ClickTab(sheet, 2);
+        TypeInto(Control<QLineEdit>(sheet, 126), "10");   // left
+        TypeInto(Control<QLineEdit>(sheet, 148), "20");   // top
+        TypeInto(Control<QLineEdit>(sheet, 128), "30");   // right
+        TypeInto(Control<QLineEdit>(sheet, 125), "40");   // bottom
+        ClickTab(sheet, 3);
+        ClickBox(Control<QCheckBox>(sheet, 152));  // gaps by hand
+        TypeInto(Control<QLineEdit>(sheet, 153), "2");
+        TypeInto(Control<QLineEdit>(sheet, 127), "-1");
+        ClickTab(sheet, 1);
+        ClickBox(Control<QRadioButton>(sheet, 143));
+        ClickBox(Control<QRadioButton>(sheet, 143));  // checked already
+        Shoot(sheet, "sheet-landscape");
+        Click(sheet, IDOK);
+    });
+    Action(kLabelWizardCommand)->trigger();
+    // A gap of -1 mm as the boxes read it; the five labels across share what it gives back.
+    const int gap = ReadTenths("-1", kSizeNudge);
+    const float across = float((2970 - 4 * gap - 400 - 200) / 5);
+    EXPECT_EQ(Layout(doc), (std::vector<float>{2970, 2100, across, 840, float(gap), 20, 5, 2, 200, 300, 400, 100, 2}));
+    EXPECT_TRUE(doc->IsModified());
+
+    OnSheet([](CPropertySheet* sheet) {
+        ClickTab(sheet, 1);
+        ClickBox(Control<QRadioButton>(sheet, 142));
+        Click(sheet, IDOK);
+    });
+    Action(kLabelWizardCommand)->trigger();
+    EXPECT_EQ(Layout(doc), (std::vector<float>{2100, 2970, 840, across, 20, float(gap), 2, 5, 100, 200, 300, 400, 1}));
+}
+
+TEST_F(LabelWizard, GridPageTakesOnlyCountsAndSizesAboveZeroAndCutsBelowATenth)
+{
+    CDrawDoc* doc = Active();
+    OnSheet([](CPropertySheet* sheet) {
+        ClickTab(sheet, 3);
+        TypeInto(Control<QLineEdit>(sheet, 149), "0");
+        TypeInto(Control<QLineEdit>(sheet, 125), "-3");
+        ClickBox(Control<QCheckBox>(sheet, 150));  // size by hand
+        EXPECT_TRUE(Control<QLineEdit>(sheet, 151)->isEnabled());
+        TypeInto(Control<QLineEdit>(sheet, 151), "12.39");
+        TypeInto(Control<QLineEdit>(sheet, 126), "0");
+        // The gaps stay automatic and show what the solver made of them.
+        EXPECT_EQ(Control<QLineEdit>(sheet, 153)->text(), "165.4");
+        Click(sheet, IDOK);
+    });
+    Action(kLabelWizardCommand)->trigger();
+    EXPECT_EQ(doc->GetLabelGrid()[0], 2);
+    EXPECT_EQ(doc->GetLabelGrid()[1], 5);
+    EXPECT_EQ(doc->GetLabelSize()[0], 123.0f);
+    EXPECT_EQ(doc->GetLabelSize()[1], 554.0f);
+    EXPECT_EQ(doc->GetLabelGap()[0], 1654.0f);
+    EXPECT_FALSE(doc->GetAutoLabelSize());
+}
+
+TEST_F(LabelWizard, LabelFilesOnTheCommandLineOpenAndPrintWithoutTheWizard)
+{
+    const QString path = SavedLabel();
+    int runs = 0;
+    CDrawDoc::c_labelWizard = [&runs](CDrawDoc*, BOOL, CString*) { ++runs; return IDCANCEL; };
+    CDrawApp::StartOptions options;
+    options.allowWelcome = false;
+    auto restart = [&](const QStringList& arguments) {
+        for (CDrawDoc* doc : m_app->Documents())
+            doc->SetModifiedFlag(FALSE);
+        m_app->ExitInstance();
+        m_app.reset();
+        m_app = std::make_unique<CDrawApp>();
+        const BOOL started = m_app->InitInstance(CCommandLineInfo::Parse(arguments), options);
+        m_frame = m_app->MainFrame();
+        return started;
+    };
+
+    ASSERT_TRUE(restart({path}));
+    EXPECT_EQ(runs, 0);
+    ASSERT_EQ(m_app->Documents().size(), 1u);
+    EXPECT_EQ(Active()->GetPathName(), path);
+    EXPECT_NE(m_frame->ActiveChild()->GetActiveDrawView(), nullptr);
+
+    const QString pdf = m_files.filePath("out.pdf");
+    restart({"/pt", path, pdf});
+    EXPECT_EQ(runs, 0);
+    EXPECT_EQ(m_app->ExitCode(), 0);
+    EXPECT_TRUE(QFileInfo::exists(pdf));
+}
