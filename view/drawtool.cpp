@@ -28,9 +28,6 @@ CPoint CDrawTool::c_down;
 CPoint CDrawTool::c_last;
 CPoint CDrawTool::c_lastLogical;
 
-std::function<BOOL(CDrawObj*, CDrawView*)> CDrawTool::c_editProperties =
-    [](CDrawObj*, CDrawView*) { return TRUE; };
-std::function<void(CDrawObj*, CDrawView*)> CDrawTool::c_open;
 std::function<CDrawObj*(int, const CRect&, CDrawView*)> CDrawTool::c_createObject =
     [](int shape, const CRect& position, CDrawView* view) -> CDrawObj* {
     switch (shape) {
@@ -249,16 +246,16 @@ void CSelectTool::OnLButtonDblClk(CDrawView* view, UINT flags, const CPoint& poi
             view->InvalidateSelection(obj);
             view->Deselect(obj);
         }
-    } else if (view->GetSelection().size() == 1 && c_open) {
-        c_open(view->GetSelection().front(), view);
+    } else if (view->GetSelection().size() == 1) {
+        view->GetSelection().front()->OnOpen(view);
     }
     CDrawTool::OnLButtonDblClk(view, flags, point);
 }
 
 void CSelectTool::OnEditProperties(CDrawView* view)
 {
-    if (view->GetSelection().size() == 1 && c_open)
-        c_open(view->GetSelection().front(), view);
+    if (view->GetSelection().size() == 1)
+        view->GetSelection().front()->OnEditProperties(view);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -304,7 +301,7 @@ void CRectTool::OnLButtonDown(CDrawView* view, UINT flags, const CPoint& point)
             if (auto* rect = dynamic_cast<CDrawRect*>(obj))
                 rect->m_nShape = CDrawRect::rectangle;
         c_drawShape = kShapeSelect;
-        if (!c_editProperties || !c_editProperties(obj, view)) {
+        if (!obj->OnEditProperties(view)) {
             // A cancelled sheet: the object never reaches the document.
             obj->m_pDocument = nullptr;
             obj->Remove();
