@@ -44,6 +44,9 @@ std::function<CDrawObj*(int, const CRect&, CDrawView*)> CDrawTool::c_createObjec
 
 namespace {
 
+// The object the last press of a creating tool made, until its button is released.
+CDrawObj* s_madeByPress = nullptr;
+
 std::vector<CDrawTool*>& Tools()
 {
     static std::vector<CDrawTool*> tools;
@@ -302,14 +305,20 @@ void CRectTool::OnLButtonDown(CDrawView* view, UINT flags, const CPoint& point)
                 rect->m_nShape = CDrawRect::rectangle;
         c_drawShape = kShapeSelect;
         if (!obj->OnEditProperties(view)) {
-            // A cancelled sheet: the object never reaches the document.
+            // A cancelled sheet: the object never reaches the document, and the rest of the
+            // drag moves nothing else.
             obj->m_pDocument = nullptr;
             obj->Remove();
+            c_selectMode = kSelectNone;
+            c_nDragHandle = 0;
+            s_madeByPress = nullptr;
+            view->ReleaseCapture();
             return;
         }
     }
 
     view->AddObject(obj);
+    s_madeByPress = obj;
     view->Select(obj, FALSE);
     view->ClearRulerMarks();
     c_lastLogical = local;
@@ -321,9 +330,10 @@ void CRectTool::OnLButtonDblClk(CDrawView*, UINT, const CPoint&) {}
 
 void CRectTool::OnLButtonUp(CDrawView* view, UINT flags, const CPoint& point)
 {
-    if (point == c_down && !view->GetSelection().empty()) {
+    CDrawObj* made = std::exchange(s_madeByPress, nullptr);
+    if (point == c_down && made && !view->GetSelection().empty() && view->GetSelection().back() == made) {
         // A click without a drag leaves no empty object behind and selects instead.
-        CDrawObj* obj = view->GetSelection().back();
+        CDrawObj* obj = made;
         view->GetDocument()->Remove(obj);
         if (obj->CountHandles() > 0) {
             CRect handle = obj->GetHandleRect(1, view);
