@@ -21,6 +21,7 @@
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileDialog>
 #include <QFontDialog>
 #include <QListView>
@@ -284,6 +285,15 @@ TEST_F(ObjectSheets, FontPageShowsPointsAndCancelKeepsTheFont)
     EXPECT_EQ(text->m_textColor, RGB(0, 0, 0));
     EXPECT_FALSE(doc->IsModified());
 
+    // The font dialog cancelled and the sheet confirmed: the height comes back exactly, not as
+    // its round trip through screen pixels (-192).
+    Properties([&](CPropertySheet* sheet) {
+        OnNextModal([](QWidget* d) { Click(BoxButton(d, QDialogButtonBox::Cancel)); }, Is<CFontDialog>());
+        Click(GetDlgItem<QAbstractButton>(sheet->GetActivePage(), 131));
+        Click(sheet->Button(IDOK));
+    });
+    EXPECT_EQ(text->m_logfont.lfHeight, -200);
+
     // 12 points and red, confirmed.
     Properties([&](CPropertySheet* sheet) {
         OnNextModal([](QWidget* d) {
@@ -437,6 +447,27 @@ TEST_F(ObjectSheets, CreatingToolsOpenTheirSheetsAndCancelLeavesNothing)
         EXPECT_EQ(doc->GetObjects().size(), ok ? 3u : 2u);
         EXPECT_EQ(doc->IsModified(), ok);
     }
+    // A file that is no picture: string 102, and nothing is added.
+    const QString damaged = m_files.filePath("damaged.png");
+    {
+        QFile f(damaged);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("\x89PNG\r\n\x1a\n broken");
+    }
+    doc->SetModifiedFlag(FALSE);
+    Run(kPictureTool);
+    QString message;
+    OnNextModal([&](QWidget* w) {
+        ClickMessageBox(QMessageBox::Ok, &message);
+        auto* name = w->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        Type(name, damaged);
+        QTest::keyClick(name, Qt::Key_Return);
+    }, Is<QFileDialog>());
+    Drag(Client(CPoint(6000, 2000)), Client(CPoint(7000, 2500)));
+    EXPECT_EQ(message, CResourceModule::Get().LoadString(102));
+    EXPECT_EQ(doc->GetObjects().size(), 3u);
+    EXPECT_FALSE(doc->IsModified());
+
     auto* picture = dynamic_cast<CDrawImg*>(doc->GetObjects().back());
     ASSERT_NE(picture, nullptr);
     ASSERT_NE(picture->GetBitmap(), nullptr);
