@@ -305,9 +305,9 @@ TEST_F(ObjectSheets, FontPageShowsPointsAndCancelKeepsTheFont)
         Click(sheet->Button(IDOK));
     });
     EXPECT_EQ(text->m_logfont.lfHeight, FontHeightOfPixels(-std::lround(12.0 * ppi / 72), ppi));
-    if (ppi == 96) {
-        EXPECT_EQ(text->m_logfont.lfHeight, -256);
-    }
+    // The offscreen screen has 96 pixels per inch: 12 points are 16 pixels, -256 units.
+    ASSERT_EQ(ppi, 96);
+    EXPECT_EQ(text->m_logfont.lfHeight, -256);
     EXPECT_EQ(FaceNameOf(text->m_logfont), QStringLiteral(u"細明體"));  // its stand-in was shown
     EXPECT_EQ(text->m_textColor, RGB(255, 0, 0));
     EXPECT_TRUE(doc->IsModified());
