@@ -30,7 +30,7 @@ CWzSetupSheet::CWzSetupSheet(QWidget* parent) : CPropertySheet(CResourceModule::
     const QImage picture = CResourceModule::Get().LoadBitmap(kWizardPicture);
     if (!picture.isNull())
         SetHeaderBitmap(QPixmap::fromImage(picture.scaledToHeight(kHeaderHeight, Qt::SmoothTransformation)));
-    SetApplyButton(false);
+    SetFlags(GetFlags() | PSH_NOAPPLYNOW);
     m_layout.SetPrinterName(QPrinterInfo::defaultPrinterName());
     SetWizardForm(true);
 }

@@ -27,6 +27,9 @@ constexpr DWORD PSWIZB_NEXT = 0x2;
 constexpr DWORD PSWIZB_FINISH = 0x4;
 constexpr DWORD PSWIZB_DISABLEDFINISH = 0x8;
 
+// Flags of a sheet: PSH_NOAPPLYNOW shows no Apply button.
+constexpr DWORD PSH_NOAPPLYNOW = 0x80;
+
 // Buttons for PressButton.
 constexpr int PSBTN_BACK = 0;
 constexpr int PSBTN_NEXT = 1;
@@ -110,12 +113,13 @@ public:
     // may change between runs: each run of DoModal builds the window anew.
     void SetWizardMode(bool wizard = true);
     bool IsWizard() const { return m_wizard; }
-    // A sheet without the Apply button.
-    void SetApplyButton(bool shown) { m_applyShown = shown; }
     // The picture at the right of a wizard's page header.
     void SetHeaderBitmap(const QPixmap& bitmap);
     void SetWizardButtons(DWORD flags);
     DWORD WizardButtons() const { return m_wizardFlags; }
+    // Sheet flags (PSH_*); they take effect when the sheet is built, before it first shows.
+    DWORD GetFlags() const { return m_flags; }
+    void SetFlags(DWORD flags) { m_flags = flags; }
     // The page shown first.
     void SetStartPage(int index) { m_startPage = index; }
 
@@ -157,11 +161,11 @@ private:
 
     std::vector<QPointer<CPropertyPage>> m_pages;
     bool m_wizard = false;
-    bool m_applyShown = true;
     bool m_built = false;
     bool m_wizardFlagsSet = false;
     bool m_switching = false;
     DWORD m_wizardFlags = 0;
+    DWORD m_flags = 0;
     int m_active = -1;
     int m_startPage = 0;
     QTabWidget* m_tabs = nullptr;
