@@ -328,8 +328,10 @@ void CDrawView::resizeEvent(QResizeEvent* event)
 {
     QAbstractScrollArea::resizeEvent(event);
     UpdateScrollBars();
-    // The label starts in the middle of the window once the window has its size.
-    if (m_bCentrePending && GetDocument() && viewport()->width() > 0) {
+    // The label starts in the middle of the window once the window has its size, and stays
+    // there through later resizes until the user scrolls or zooms.
+    const bool untouched = m_centredAt && *m_centredAt == GetScrollPosition();
+    if ((m_bCentrePending || untouched) && GetDocument() && viewport()->width() > 0) {
         m_bCentrePending = FALSE;
         OnCenterLabel();
     }
@@ -347,6 +349,7 @@ void CDrawView::OnCenterLabel()
     const int dx = SaturateInt((float(viewport()->width()) - wp) * 0.5f);
     const int dy = SaturateInt((float(viewport()->height()) - hp) * 0.5f);
     ScrollToPosition(CPoint(origin - dx + 8, origin - dy + 8));
+    m_centredAt = GetScrollPosition();
     viewport()->update();
 }
 

@@ -16,6 +16,7 @@
 #include <QCursor>
 #include <QPointer>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class CCompItem;
@@ -223,6 +224,9 @@ private:
     BOOL m_bDropping = FALSE;
     BOOL m_bDropWasModified = FALSE;
     BOOL m_bCentrePending = TRUE;
+    // Where the last centring left the scroll bars: while they stay there, a resize of the
+    // window (the frame maximised after start-up) centres the label again.
+    std::optional<CPoint> m_centredAt;
     int m_nRedrawTimer = 0;
     CFont m_vertRulerFont;
     CFont m_horzRulerFont;

@@ -147,6 +147,35 @@ TEST_F(ViewTest, MappingFollowsTheZoomAndKeepsTheCentre)
     EXPECT_NEAR(view->ClientToDoc(middle).x, before.x, 4 * 1536 / dpi);
 }
 
+TEST_F(ViewTest, TheLabelStaysCentredThroughResizesUntilTheUserScrolls)
+{
+    // A new window is centred at its first size and then grows, as the frame is maximised. The
+    // label sits 8 pixels right and down of the middle, beside the rulers.
+    CDrawView fresh;
+    fresh.resize(300, 200);
+    fresh.AttachDocument(&doc);
+    fresh.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&fresh));
+    const auto labelCentre = [&fresh] {
+        // The 50 x 30 mm label's middle in units of 1/1536 inch.
+        const CPoint c = fresh.DocToClient(CPoint(50 * 1536 / 254 * 10 / 2, 30 * 1536 / 254 * 10 / 2));
+        return QPoint(c.x, c.y);
+    };
+    const auto middle = [&fresh] { return fresh.viewport()->rect().center(); };
+    EXPECT_LE((labelCentre() - middle()).manhattanLength(), 20);
+    fresh.resize(1000, 800);
+    QApplication::processEvents();
+    EXPECT_LE((labelCentre() - middle()).manhattanLength(), 20);
+
+    // Once the user has scrolled, a resize leaves the label where the user put it.
+    QTest::mouseClick(fresh.verticalScrollBar(), Qt::LeftButton, {},
+                      QPoint(fresh.verticalScrollBar()->width() / 2, fresh.verticalScrollBar()->height() - 30));
+    const CPoint scrolled = fresh.GetScrollPosition();
+    fresh.resize(900, 700);
+    QApplication::processEvents();
+    EXPECT_EQ(fresh.GetScrollPosition(), scrolled);
+}
+
 TEST_F(ViewTest, RectangleToolDrawsTheDraggedSizeAtEveryZoom)
 {
     for (int zoom : {100, 250}) {
