@@ -78,8 +78,6 @@ public:
     // The label wizard that runs on the window of a new document; it returns ID_WIZFINISH when
     // finished. Until the wizard exists the document keeps its defaults (finished).
     std::function<int(CDrawDoc*)> m_labelWizard;
-    // Prints a document; the default draws the label once at the top left of one page.
-    std::function<bool(CDrawDoc*, QPrinter*)> m_pagePrinter;
     // File names asked from the user (replaceable for tests): empty means cancelled.
     std::function<CString()> m_askOpenPath;
     std::function<CString(const CString& suggested)> m_askSavePath;
@@ -88,6 +86,8 @@ public:
     QPrinter* Printer() const { return m_printer.get(); }
     // 1 portrait, 2 landscape; any other value changes nothing.
     void SetPrinterOrientation(int orientation);
+    // Prints a document's labels without a dialog on the named printer, or into the PDF file
+    // when the name ends in .pdf; failures are reported on the console (61445).
     BOOL PrintDocument(CDrawDoc* doc, const CString& printerName);
 
     // The editing view of the active child window, or null.

@@ -28,6 +28,8 @@ constexpr UINT kCmdCancel = 32768;
 constexpr UINT kCmdGrid = 32769;
 constexpr UINT kCmdProperties = 32785;
 constexpr UINT kCmdCentre = 32828;
+constexpr UINT kCmdPrint = 57607;
+constexpr UINT kCmdPrintPreview = 57609;
 
 CPolyTool* PolyTool()
 {
@@ -119,6 +121,8 @@ CDrawView::CDrawView(QWidget* parent) : QAbstractScrollArea(parent)
     });
     OnUpdateCommandUI(kCmdGrid, [this](CCmdUI* ui) { ui->SetCheck(m_bGrid ? 1 : 0); });
     OnCommand(kCmdCentre, [this] { OnCenterLabel(); });
+    OnCommand(kCmdPrint, [this] { OnFilePrint(); });
+    OnCommand(kCmdPrintPreview, [this] { OnFilePrintPreview(); });
 }
 
 CDrawView::~CDrawView()

@@ -225,6 +225,8 @@ TEST(CommandLine, TheProgramPrintsItsUsageAndReportsAFailedPrintOnce)
 
     const QString label = home.filePath("label.tag");
     CDrawDoc doc;
+    const int grid[2] = {2, 5};
+    doc.SetLabelGrid(grid);
     ASSERT_TRUE(doc.OnSaveDocument(label));
     for (const QString& form : {QString("/pt"), QString("--print-to")}) {
         const QString pdf = home.filePath(form.mid(1) + ".pdf");
