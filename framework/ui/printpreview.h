@@ -15,6 +15,7 @@ class QPrinter;
 
 class CPrintPreviewWindow : public QDialog
 {
+    Q_OBJECT
 public:
     // What exec() returns when the print action closed the window: the caller then runs the
     // print command.
