@@ -9,6 +9,7 @@
 #include "framework/ui/messagebox.h"
 #include "framework/ui/printpreview.h"
 #include "framework/ui/uistrings.h"
+#include "printing/sheetlayout.h"
 
 #include <QPrinter>
 
@@ -17,17 +18,6 @@
 
 namespace {
 constexpr UINT kFailedToPrint = 61445;
-
-// Sheets needed for a count of labels: one when cells were chosen, else whole sheets.
-std::int64_t SheetCount(std::int64_t labels, int columns, int rows, bool cellsChosen)
-{
-    if (cellsChosen)
-        return 1;
-    const std::int64_t perSheet = std::int64_t(columns) * rows;
-    if (perSheet <= 0 || labels <= 0)
-        return 0;
-    return labels / perSheet + (labels % perSheet > 0 ? 1 : 0);
-}
 
 void ReportUnprintable(const CDrawDoc* doc)
 {
@@ -107,7 +97,7 @@ BOOL CDrawView::OnPreparePrinting(CPrintInfo* info)
 
     m_nPrintedLabels = doc->GetLabelsToPrint();
     const int* grid = doc->GetLabelGrid();
-    const std::int64_t sheets = SheetCount(m_nPrintedLabels, grid[0], grid[1], !doc->GetSelectTags().empty());
+    const std::int64_t sheets = SheetPageCount(m_nPrintedLabels, grid[0], grid[1], !doc->GetSelectTags().empty());
     const UINT pages = UINT(std::clamp<std::int64_t>(sheets, 0, CPrintInfo::kMaxPages));
     info->SetMaxPage(pages);
     info->SetPageRange(std::max(info->GetFromPage(), 1u), std::min(info->GetToPage(), pages));
