@@ -10,6 +10,7 @@
 #include "framework/ui/printpreview.h"
 #include "framework/ui/uistrings.h"
 #include "printing/sheetlayout.h"
+#include "printing/tagprintdlg.h"
 
 #include <QPrinter>
 
@@ -57,9 +58,13 @@ void CDrawView::OnFilePrintPreview()
         ReportUnprintable(doc);
         return;
     }
+    {
+        CTagPreviewDlg dialog(doc, window());
+        dialog.SetLabelCount(m_nLabelsToPrint);
+        if (dialog.exec() != QDialog::Accepted)
+            return;
+    }
     m_nLabelsToPrint = doc->GetLabelsToPrint();
-    // A preview shows whole sheets.
-    doc->GetSelectTags().clear();
 
     CPrintInfo info;
     info.m_bPreview = TRUE;
@@ -90,10 +95,17 @@ BOOL CDrawView::OnPreparePrinting(CPrintInfo* info)
     AfxSetPrinterPaper(printer, doc->GetPaperCode(), SaturateInt(paper[0]), SaturateInt(paper[1]),
                        doc->GetOrientation());
 
-    if (info->m_bPreview)
+    if (info->m_bPreview) {
         info->m_bDirect = TRUE;
-    else if (!info->m_bDirect)
-        m_nLabelsToPrint = doc->GetLabelsToPrint();
+    } else if (!info->m_bDirect) {
+        CTagPrintDlg dialog(doc, printer, window());
+        dialog.SetLabelCount(m_nLabelsToPrint);
+        if (dialog.exec() != QDialog::Accepted)
+            return FALSE;
+        m_nLabelsToPrint = dialog.GetLabelCount();
+        if (dialog.printRange() == QAbstractPrintDialog::PageRange)
+            info->SetPageRange(UINT(std::max(dialog.fromPage(), 1)), UINT(std::max(dialog.toPage(), 1)));
+    }
 
     m_nPrintedLabels = doc->GetLabelsToPrint();
     const int* grid = doc->GetLabelGrid();

@@ -10,23 +10,33 @@
 #include <QUiLoader>
 #include <QVBoxLayout>
 
-bool ApplyDialogLayout(QDialog* dialog, const QByteArray& uiText)
+QWidget* LoadDialogForm(const QByteArray& uiText, QWidget* parent)
 {
-    if (!dialog || uiText.isEmpty())
-        return false;
+    if (uiText.isEmpty())
+        return nullptr;
     QByteArray copy = uiText;
     QBuffer buffer(&copy);
     if (!buffer.open(QIODevice::ReadOnly))
-        return false;
+        return nullptr;
     QUiLoader loader;
-    QWidget* form = loader.load(&buffer, dialog);
+    QWidget* form = loader.load(&buffer, parent);
     if (!form)
-        return false;
+        return nullptr;
     // A form saved as a dialog is a window of its own; inside ours it is a plain widget.
     form->setWindowFlags(Qt::Widget);
     // A form placed by coordinates has no layout to tell its size: keep the size it was drawn at.
     if (!form->layout())
         form->setMinimumSize(form->size());
+    return form;
+}
+
+bool ApplyDialogLayout(QDialog* dialog, const QByteArray& uiText)
+{
+    if (!dialog)
+        return false;
+    QWidget* form = LoadDialogForm(uiText, dialog);
+    if (!form)
+        return false;
     if (!form->windowTitle().isEmpty())
         dialog->setWindowTitle(form->windowTitle());
     delete dialog->layout();

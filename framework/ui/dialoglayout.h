@@ -13,6 +13,10 @@ class QDialog;
 // title. False when the text is empty or not a layout; the dialog is left as it was.
 bool ApplyDialogLayout(QDialog* dialog, const QByteArray& uiText);
 
+// The layout as a plain widget inside parent (a page, a tab of another dialog); null when the
+// text is empty or not a layout. Its OK and Cancel buttons are not connected to anything.
+QWidget* LoadDialogForm(const QByteArray& uiText, QWidget* parent);
+
 // The control of a dialog with the given id, or null.
 template <typename T = QWidget>
 T* GetDlgItem(QWidget* dialog, int id)

@@ -4,6 +4,7 @@
 #include "app/programrun.h"
 #include "app/shellfixture.h"
 #include "framework/ui/printpreview.h"
+#include "printing/tagprintdlg.h"
 #include "objects/drawobj.h"
 #include "objects/drawtext.h"
 #include "objects/xmlhelper.h"
@@ -11,7 +12,12 @@
 #include "symbology/drawbarcode.h"
 #include "symbology/zxing_read.h"
 
+#include <QDialogButtonBox>
 #include <QDir>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTabBar>
+#include <QTabWidget>
 #include <QPrintPreviewWidget>
 #include <QPrinter>
 #include <QRegularExpression>
@@ -113,7 +119,7 @@ TEST_F(Printing, LabelsFillWholeSheetsInRowOrder)
     doc->SetLabelsToPrint(25);
     const QList<QImage> pages = RenderPdf(PrintToPdf("25.pdf"));
     ASSERT_EQ(pages.size(), 3);
-    pages[0].save(TestOutputDir() + "/print-sheet-1.png");
+    pages[0].save(TestOutputDir() + "/print-pdf-page.png");
     EXPECT_NEAR(pages[0].width(), Px(2100), 1);
     EXPECT_NEAR(pages[0].height(), Px(2970), 1);
     int n = 1;
@@ -216,11 +222,130 @@ TEST_F(Printing, ASheetWithoutColumnsOrRowsPrintsNothing)
     EXPECT_FALSE(QFile::exists(pdf));
 }
 
+// Keys as a user types them into a count box: a click into it, then the keys to the focus.
+void TypeInto(QLineEdit* box, const QString& text, bool clearFirst = true)
+{
+    // A click into a window makes it the active one, which the offscreen platform leaves to us.
+    box->window()->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(box->window()));
+    if (QApplication::activeWindow() != box->window())
+        QApplication::setActiveWindow(box->window());
+    QTest::mouseClick(box, Qt::LeftButton);
+    QWidget* focus = QApplication::focusWidget();
+    ASSERT_EQ(focus, box) << focus->window()->metaObject()->className() << " active " << (QApplication::activeWindow() ? QApplication::activeWindow()->metaObject()->className() : "none") << " modal " << (QApplication::activeModalWidget() ? QApplication::activeModalWidget()->metaObject()->className() : "none");
+    if (clearFirst) {
+        QTest::keyClick(focus, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(focus, Qt::Key_Backspace);
+    }
+    QTest::keyClicks(focus, text);
+}
+
+// Leaves the box with the Tab key.
+void Leave(QLineEdit* box)
+{
+    QTest::keyClick(box, Qt::Key_Tab);
+}
+
+// A click on the up-down's upper (up) or lower (down) arrow.
+void Step(QScrollBar* upDown, bool up)
+{
+    QTest::mouseClick(upDown, Qt::LeftButton, {}, QPoint(upDown->width() / 2, up ? 3 : upDown->height() - 3));
+}
+
+TEST_F(Printing, ThePrintDialogsCountBoxKeepsACountOfOneOrMore)
+{
+    const QString pdf = m_files.filePath("dialog.pdf");
+    m_app->Printer()->setOutputFormat(QPrinter::PdfFormat);
+    m_app->Printer()->setOutputFileName(pdf);
+    doc->GetSelectTags().assign(10, CSelectTag {CRect(), TRUE});
+    QStringList seen;
+    bool checked = false;
+    OnNextModal([&](QWidget* w) {
+        auto* dialog = qobject_cast<CTagPrintDlg*>(w);
+        ASSERT_NE(dialog, nullptr);
+        ASSERT_TRUE(QTest::qWaitForWindowActive(dialog));
+        QWidget* tab = dialog->LabelsTab();
+        auto* tabs = qobject_cast<QTabWidget*>(tab->parentWidget()->parentWidget());
+        ASSERT_NE(tabs, nullptr);
+        const int index = tabs->indexOf(tab);
+        QTest::mouseClick(tabs->tabBar(), Qt::LeftButton, {}, tabs->tabBar()->tabRect(index).center());
+        ASSERT_EQ(tabs->currentWidget(), tab);
+        auto* box = tab->findChild<QLineEdit*>("158");
+        auto* upDown = tab->findChild<QScrollBar*>("159");
+        ASSERT_TRUE(box && upDown);
+        EXPECT_FALSE(tab->findChild<QWidget*>("4")->isVisible());
+        EXPECT_FALSE(tab->findChild<QWidget*>("200")->isVisible());
+        EXPECT_TRUE(tab->findChild<QWidget*>("3")->isVisible());
+        dialog->grab().save(TestOutputDir() + "/print-dialog-tab.png");
+        seen << box->text();
+
+        for (const QString& typed : {QString("0"), QString("abc"), QString("40000"), QString()}) {
+            TypeInto(box, typed);
+            Leave(box);
+            seen << box->text();
+        }
+        // A cleared box takes the next digit as typed.
+        TypeInto(box, "5");
+        seen << box->text();
+        Leave(box);
+        seen << box->text();
+        // Stepping: up from 5, then down below 1 is refused.
+        Step(upDown, true);
+        seen << box->text();
+        TypeInto(box, "1");
+        Leave(box);
+        Step(upDown, false);
+        seen << box->text() + "/" + QString::number(upDown->value());
+        // The count typed last is the count printed, also without leaving the box.
+        TypeInto(box, "25");
+        checked = true;
+        for (auto* button : dialog->findChildren<QDialogButtonBox*>().value(0)->buttons())
+            if (dialog->findChildren<QDialogButtonBox*>().value(0)->buttonRole(button) == QDialogButtonBox::AcceptRole)
+                button->click();
+    }, [](QWidget* w) { return qobject_cast<CTagPrintDlg*>(w) != nullptr; });
+    Action(kFilePrint)->trigger();
+    ASSERT_TRUE(checked);
+    EXPECT_EQ(seen, QStringList({"1", "1", "1", "32767", "1", "5", "5", "6", "1/1"}));
+    EXPECT_EQ(doc->GetLabelsToPrint(), 25);
+    EXPECT_TRUE(doc->GetSelectTags().empty());
+    EXPECT_EQ(view->m_nLabelsToPrint, 25);
+    EXPECT_EQ(RenderPdf(pdf).size(), 3);
+}
+
+TEST_F(Printing, CancellingThePrintDialogKeepsTheCounts)
+{
+    doc->SetLabelsToPrint(12);
+    doc->GetSelectTags().assign(10, CSelectTag {CRect(), TRUE});
+    OnNextModal([](QWidget* w) {
+        auto* dialog = qobject_cast<CTagPrintDlg*>(w);
+        ASSERT_TRUE(QTest::qWaitForWindowActive(dialog));
+        TypeInto(dialog->LabelsTab()->findChild<QLineEdit*>("158"), "9");
+        dialog->reject();
+    }, [](QWidget* w) { return qobject_cast<CTagPrintDlg*>(w) != nullptr; });
+    Action(kFilePrint)->trigger();
+    EXPECT_EQ(doc->GetLabelsToPrint(), 12);
+    EXPECT_EQ(doc->GetSelectTags().size(), 10u);
+    EXPECT_EQ(view->m_nLabelsToPrint, 1);
+}
+
 TEST_F(Printing, APreviewShowsWholeSheetsAndLeavesLastPrintedAlone)
 {
-    doc->SetLabelsToPrint(25);
     doc->SetZoom(200);
+    doc->GetSelectTags().assign(10, CSelectTag {CRect(), TRUE});
     const QString lastPrinted = doc->GetSummInfo()->GetLastPrintDate();
+    QStringList counts;
+    OnNextModal([&](QWidget* w) {
+        auto* dialog = qobject_cast<CTagPreviewDlg*>(w);
+        ASSERT_NE(dialog, nullptr);
+        ASSERT_TRUE(QTest::qWaitForWindowActive(dialog));
+        auto* box = dialog->findChild<QLineEdit*>("158");
+        // A refused step leaves the document's count as it was; what is typed is stored.
+        Step(dialog->findChild<QScrollBar*>("159"), false);
+        counts << box->text() << QString::number(doc->GetLabelsToPrint());
+        TypeInto(box, "25");
+        counts << QString::number(doc->GetLabelsToPrint());
+        QTest::mouseClick(dialog->findChild<QPushButton*>("1"), Qt::LeftButton);
+    }, [](QWidget* w) { return qobject_cast<CTagPreviewDlg*>(w) != nullptr; });
     int pages = 0, zoom = 0;
     OnNextModal([&](QWidget* w) {
         auto* window = qobject_cast<CPrintPreviewWindow*>(w);
@@ -232,10 +357,28 @@ TEST_F(Printing, APreviewShowsWholeSheetsAndLeavesLastPrintedAlone)
         window->reject();
     }, [](QWidget* w) { return qobject_cast<CPrintPreviewWindow*>(w) != nullptr; });
     Action(kFilePrintPreview)->trigger();
+    EXPECT_EQ(counts, QStringList({"1", "1", "25"}));
     EXPECT_EQ(pages, 3);
+    EXPECT_TRUE(doc->GetSelectTags().empty());
     EXPECT_EQ(zoom, 100);
     EXPECT_EQ(doc->GetZoom(), 200);
+    EXPECT_EQ(view->m_nLabelsToPrint, 25);
     EXPECT_EQ(doc->GetSummInfo()->GetLastPrintDate(), lastPrinted);
+}
+
+TEST_F(Printing, ThePreviewsPrintActionRunsThePrintCommand)
+{
+    bool printDialog = false;
+    OnNextModal([](QWidget* w) { qobject_cast<QDialog*>(w)->accept(); },
+                [](QWidget* w) { return qobject_cast<CTagPreviewDlg*>(w) != nullptr; });
+    OnNextModal([](QWidget* w) { qobject_cast<CPrintPreviewWindow*>(w)->PrintAction()->trigger(); },
+                [](QWidget* w) { return qobject_cast<CPrintPreviewWindow*>(w) != nullptr; });
+    OnNextModal([&](QWidget* w) {
+        printDialog = true;
+        qobject_cast<QDialog*>(w)->reject();
+    }, [](QWidget* w) { return qobject_cast<CTagPrintDlg*>(w) != nullptr; });
+    Action(kFilePrintPreview)->trigger();
+    EXPECT_TRUE(printDialog);
 }
 
 }  // namespace
