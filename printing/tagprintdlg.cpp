@@ -2,8 +2,10 @@
 
 #include "document/drawdoc.h"
 #include "framework/resourcemodule.h"
+#include "framework/ui/dialogids.h"
 #include "framework/ui/dialoglayout.h"
 #include "printing/labelcount.h"
+#include "printing/tagselectdlg.h"
 
 #include <QAbstractButton>
 #include <QLineEdit>
@@ -103,6 +105,9 @@ void CTagPrintDlg::accept()
 void CTagPrintDlg::OnSelectLabels()
 {
     QPrintDialog::accept();
+    CTagSelectDlg select(parentWidget());
+    if (select.DoModal(m_doc) != IDOK)
+        setResult(QDialog::Rejected);
 }
 
 // --- preview dialog ----------------------------------------------------------------------------

@@ -4,7 +4,9 @@
 #include "app/programrun.h"
 #include "app/shellfixture.h"
 #include "framework/ui/printpreview.h"
+#include "printing/sheetpreview.h"
 #include "printing/tagprintdlg.h"
+#include "printing/tagselectdlg.h"
 #include "objects/drawobj.h"
 #include "objects/drawtext.h"
 #include "objects/xmlhelper.h"
@@ -310,6 +312,47 @@ TEST_F(Printing, ThePrintDialogsCountBoxKeepsACountOfOneOrMore)
     EXPECT_TRUE(doc->GetSelectTags().empty());
     EXPECT_EQ(view->m_nLabelsToPrint, 25);
     EXPECT_EQ(RenderPdf(pdf).size(), 3);
+}
+
+TEST_F(Printing, ChoosingCellsFromThePrintDialogPrintsThemOnOneSheet)
+{
+    const QString pdf = m_files.filePath("cells.pdf");
+    m_app->Printer()->setOutputFormat(QPrinter::PdfFormat);
+    m_app->Printer()->setOutputFileName(pdf);
+    doc->SetLabelsToPrint(25);
+    for (bool choose : {false, true}) {
+        SCOPED_TRACE(choose);
+        OnNextModal([](QWidget* w) {
+            auto* dialog = qobject_cast<CTagPrintDlg*>(w);
+            // The count typed here is not read on this road.
+            TypeInto(dialog->LabelsTab()->findChild<QLineEdit*>("158"), "3");
+            QTest::mouseClick(dialog->LabelsTab()->findChild<QPushButton*>("3"), Qt::LeftButton);
+        }, [](QWidget* w) { return qobject_cast<CTagPrintDlg*>(w) != nullptr; });
+        OnNextModal([choose](QWidget* w) {
+            auto* dialog = qobject_cast<CTagSelectDlg*>(w);
+            if (!choose) {
+                dialog->reject();
+                return;
+            }
+            QApplication::processEvents();
+            const std::vector<CSelectTag> cells = dialog->Preview()->GetCells();
+            ASSERT_EQ(cells.size(), 10u);
+            for (int i : {0, 2}) {
+                const CRect& r = cells[i].rect;
+                QTest::mouseClick(dialog->Preview(), Qt::LeftButton, {}, QPoint((r.left + r.right) / 2, (r.top + r.bottom) / 2));
+            }
+            dialog->grab().save(TestOutputDir() + "/print-cells.png");
+            QTest::mouseClick(dialog->findChild<QPushButton*>("1"), Qt::LeftButton);
+        }, [](QWidget* w) { return qobject_cast<CTagSelectDlg*>(w) != nullptr; });
+        Action(kFilePrint)->trigger();
+        EXPECT_EQ(doc->GetLabelsToPrint(), 25);
+        EXPECT_EQ(QFile::exists(pdf), choose);
+    }
+    const QList<QImage> pages = RenderPdf(pdf);
+    ASSERT_EQ(pages.size(), 1);
+    EXPECT_EQ(CellText(pages[0], 0, 0), Serial(1));
+    EXPECT_EQ(CellText(pages[0], 1, 0), "<unread>");
+    EXPECT_EQ(CellText(pages[0], 0, 1), Serial(2));
 }
 
 TEST_F(Printing, CancellingThePrintDialogKeepsTheCounts)
