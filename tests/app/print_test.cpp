@@ -3,6 +3,7 @@
 
 #include "app/programrun.h"
 #include "app/shellfixture.h"
+#include "framework/printjob.h"
 #include "framework/ui/printpreview.h"
 #include "printing/sheetpreview.h"
 #include "printing/tagprintdlg.h"
@@ -132,6 +133,34 @@ TEST_F(Printing, LabelsFillWholeSheetsInRowOrder)
 
     doc->SetLabelsToPrint(20);
     EXPECT_EQ(RenderPdf(PrintToPdf("20.pdf")).size(), 2);
+}
+
+TEST_F(Printing, ARangeOfPagesIsClippedToTheSheetsAndCopiesRepeatTheJob)
+{
+    doc->SetLabelsToPrint(25);
+    QPrinter* printer = m_app->Printer();
+    const QString pdf = m_files.filePath("range.pdf");
+    printer->setOutputFormat(QPrinter::PdfFormat);
+    printer->setOutputFileName(pdf);
+    CPrintInfo range;
+    range.m_bDirect = TRUE;
+    range.SetPageRange(2, 9);
+    ASSERT_TRUE(AfxPrintJob(view, printer, &range));
+    EXPECT_EQ(range.GetMaxPage(), 3u);
+    QList<QImage> pages = RenderPdf(pdf);
+    ASSERT_EQ(pages.size(), 2);
+    EXPECT_EQ(CellText(pages[0], 0, 0), Serial(11));
+    EXPECT_EQ(CellText(pages[1], 0, 2), Serial(25));
+
+    // A PDF file makes no copies of its own: the pages come again, labels counted anew.
+    ASSERT_FALSE(printer->supportsMultipleCopies());
+    printer->setCopyCount(2);
+    CPrintInfo copies;
+    copies.m_bDirect = TRUE;
+    ASSERT_TRUE(AfxPrintJob(view, printer, &copies));
+    pages = RenderPdf(pdf);
+    ASSERT_EQ(pages.size(), 6);
+    EXPECT_EQ(CellText(pages[3], 0, 0), Serial(1));
 }
 
 TEST_F(Printing, ChosenCellsPrintOnePageAndSkipTheCellsLeftOut)
