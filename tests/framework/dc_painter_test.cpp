@@ -408,6 +408,11 @@ TEST(PainterDeviceContext, ARunDrawnAgainLooksTheSameAndKeepsItsUnderline)
     dc.TextOut(160, 160, QStringLiteral("HxH"));
     dc.TextOut(3360, 160, QStringLiteral("HxH"));
     EXPECT_EQ(dc.GetTextExtent(QStringLiteral("HxH")), before);
+    // Trailing and leading spaces take their room.
+    const LONG space = dc.GetTextExtent(QStringLiteral(" ")).cx;
+    EXPECT_GT(space, 0);
+    EXPECT_EQ(dc.GetTextExtent(QStringLiteral("HxH  ")).cx, before.cx + 2 * space);
+    EXPECT_EQ(dc.GetTextExtent(QStringLiteral("  HxH")).cx, before.cx + 2 * space);
 
     img.save(TestOutputDir() + QStringLiteral("/dc_runs.png"));
     // 512 units are 32 pixels; the runs start 10 and 210 pixels right.
