@@ -9,7 +9,8 @@
 #include "document/drawdoc.h"
 #include "document/printerhook.h"
 #include "framework/archive.h"
-#include "framework/painterdc.h"
+#include "framework/printinfo.h"
+#include "framework/printjob.h"
 #include "framework/resourcemodule.h"
 #include "framework/settings.h"
 #include "framework/ui/buttoncaptions.h"
@@ -243,6 +244,7 @@ BOOL CDrawApp::InitInstance(const CCommandLineInfo& info, const StartOptions& op
 
     m_settings = std::make_unique<CSettings>();
     m_printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    AfxSetAppPrinter(m_printer.get());
     SetPrinterOrientationHook([this](int orientation) { SetPrinterOrientation(orientation); });
 
     if (info.m_nShellCommand == CCommandLineInfo::FilePrint || info.m_nShellCommand == CCommandLineInfo::FilePrintTo) {
@@ -308,6 +310,8 @@ int CDrawApp::ExitInstance()
     if (m_channel)
         m_channel->Close();
     SetPrinterOrientationHook({});
+    if (AfxGetAppPrinter() == m_printer.get())
+        AfxSetAppPrinter(nullptr);
     CDrawDoc::c_showZoom = {};
     if (m_settings)
         m_settings->CleanState();
@@ -795,26 +799,22 @@ BOOL CDrawApp::PrintDocument(CDrawDoc* doc, const CString& printerName)
             return FALSE;
         }
     }
-    const QPageSize size = QPageSize(QPageSize::id(doc->GetPaperCode()));
-    if (size.isValid() && size.id() != QPageSize::Custom)
-        printer.setPageSize(size);
-    printer.setPageOrientation(doc->GetOrientation() == 2 ? QPageLayout::Landscape : QPageLayout::Portrait);
     printer.setDocName(doc->GetTitle());
 
-    bool ok = false;
-    if (m_pagePrinter) {
-        ok = m_pagePrinter(doc, &printer);
-    } else {
-        // One label at the top left of one page, until the sheet printer takes over.
-        CPainterDC dc(&printer, true);
-        const int dpi = dc.GetDeviceCaps(LOGPIXELSX);
-        dc.SetMapMode(MM_ANISOTROPIC);
-        dc.SetWindowExt(1536, 1536);
-        dc.SetViewportExt(dpi, dpi);
-        for (CDrawObj* obj : doc->GetObjects())
-            obj->Draw(&dc, 0);
-        ok = dc.Painter() && dc.Painter()->isActive();
+    // The print road of a view on the document, without the print dialog: the document's own
+    // count of labels, its paper and its orientation.
+    CDrawView* view = nullptr;
+    if (CSplitFrame* frame = FrameOf(doc))
+        view = frame->GetActiveDrawView();
+    std::unique_ptr<CDrawView> hidden;
+    if (!view) {
+        hidden = std::make_unique<CDrawView>();
+        hidden->AttachDocument(doc);
+        view = hidden.get();
     }
+    CPrintInfo job;
+    job.m_bDirect = TRUE;
+    const bool ok = AfxPrintJob(view, &printer, &job);
     if (!ok)
         qWarning("%s", qPrintable(Format1(kFailedToPrint, QStringLiteral("%1 could not be printed."), doc->GetTitle())));
     return ok ? TRUE : FALSE;

@@ -79,8 +79,6 @@ public:
     // (CDrawDoc::RunLabelWizard) unless replaced. ID_WIZFINISH keeps the window; 12425 asks
     // for the file in *openPath to be opened in its place; anything else discards it.
     std::function<int(CDrawDoc* doc, CString* openPath)> m_labelWizard;
-    // Prints a document; the default draws the label once at the top left of one page.
-    std::function<bool(CDrawDoc*, QPrinter*)> m_pagePrinter;
     // File names asked from the user (replaceable for tests): empty means cancelled.
     std::function<CString()> m_askOpenPath;
     std::function<CString(const CString& suggested)> m_askSavePath;
@@ -89,6 +87,8 @@ public:
     QPrinter* Printer() const { return m_printer.get(); }
     // 1 portrait, 2 landscape; any other value changes nothing.
     void SetPrinterOrientation(int orientation);
+    // Prints a document's labels without a dialog on the named printer, or into the PDF file
+    // when the name ends in .pdf; failures are reported on the console (61445).
     BOOL PrintDocument(CDrawDoc* doc, const CString& printerName);
 
     // The editing view of the active child window, or null.

@@ -1,5 +1,7 @@
 #include "framework/dc.h"
 
+#include <vector>
+
 #include <QStringList>
 #include <algorithm>
 #include <cstdint>
@@ -483,6 +485,22 @@ void CDC::FillRect(const CRect* rect, CBrush* brush)
     CRect r = *rect;
     r.NormalizeRect();
     DrawFill(r, brush->Desc().lbColor);
+}
+
+void CDC::FillRects(const CRect* rects, int count, CBrush* brush)
+{
+    if (!rects || count <= 0 || !brush || !brush->GetSafeHandle() || brush->Desc().lbStyle == BS_NULL)
+        return;
+    std::vector<CRect> normal(rects, rects + count);
+    for (CRect& r : normal)
+        r.NormalizeRect();
+    DrawFills(normal.data(), count, brush->Desc().lbColor);
+}
+
+void CDC::DrawFills(const CRect* rects, int count, COLORREF colour)
+{
+    for (int i = 0; i < count; ++i)
+        DrawFill(rects[i], colour);
 }
 
 void CDC::FillSolidRect(const CRect* rect, COLORREF colour)

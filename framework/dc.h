@@ -139,6 +139,9 @@ public:
     BOOL LineTo(int x, int y);
     BOOL LineTo(const CPoint& p) { return LineTo(p.x, p.y); }
     void FillRect(const CRect* rect, CBrush* brush);
+    // Fills every rectangle with the brush, as FillRect would one by one; a device may fill them
+    // in one go (the bars of a symbol).
+    void FillRects(const CRect* rects, int count, CBrush* brush);
     // Leaves the background colour set to the fill colour, as the original does.
     void FillSolidRect(const CRect* rect, COLORREF colour);
     void InvertRect(const CRect* rect);
@@ -196,6 +199,8 @@ protected:
     virtual void DrawPolygon(const CPoint* points, int count) = 0;
     virtual void DrawLine(const CPoint& from, const CPoint& to) = 0;
     virtual void DrawFill(const CRect& r, COLORREF colour) = 0;
+    // Several fills of one colour; by default one DrawFill each.
+    virtual void DrawFills(const CRect* rects, int count, COLORREF colour);
     virtual void DrawInvert(const CRect& r) = 0;
     virtual void DrawFocus(const CRect& r) = 0;
     // The rectangle arrives as the caller gave it, not normalised.

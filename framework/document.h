@@ -10,7 +10,9 @@
 #include <vector>
 
 class CArchive;
+class CDC;
 class CDocument;
+struct CPrintInfo;
 
 class CView {
 public:
@@ -18,6 +20,16 @@ public:
     // A document change to show; `hint` and `hintObject` say what changed (0 = everything).
     virtual void OnUpdate(CView* sender, long hint, CObject* hintObject) = 0;
     CDocument* GetDocument() const { return m_pDocument; }
+
+    // Printing, in the order the print road (framework/printjob.h) calls them. OnPreparePrinting
+    // sets the printer up, asks the user unless the job is direct and tells the page count;
+    // FALSE ends the job before anything is printed. OnBeginPrinting and OnEndPrinting frame
+    // the pages; each page is OnPrepareDC (the mapping), then OnPrint.
+    virtual BOOL OnPreparePrinting(CPrintInfo*) { return TRUE; }
+    virtual void OnBeginPrinting(CDC*, CPrintInfo*) {}
+    virtual void OnPrepareDC(CDC*, CPrintInfo*) {}
+    virtual void OnPrint(CDC*, CPrintInfo*) {}
+    virtual void OnEndPrinting(CDC*, CPrintInfo*) {}
 
 private:
     friend class CDocument;

@@ -5,6 +5,7 @@
 #include <QPaintEngine>
 #include <QPainter>
 #include <QPainterPath>
+#include <QTextLayout>
 #include <QPagedPaintDevice>
 #include <algorithm>
 #include <cmath>
@@ -211,10 +212,44 @@ const CPainterDC::RealFont& CPainterDC::Realise()
     return m_real;
 }
 
+const CPainterDC::ShapedRun& CPainterDC::Shape(const QFont& font, const QString& text) const
+{
+    // A bound on what the runs may hold: a long job keeps meeting the same few runs.
+    constexpr qsizetype kShapedRuns = 4096;
+    auto& runs = m_shaped[font];
+    if (const auto it = runs.constFind(text); it != runs.constEnd())
+        return it.value();
+    if (m_shapedCount >= kShapedRuns) {
+        m_shaped.clear();
+        m_shapedCount = 0;
+        return Shape(font, text);
+    }
+    QTextLayout layout(text, font, m_device);
+    QTextOption option;
+    option.setWrapMode(QTextOption::NoWrap);
+    layout.setTextOption(option);
+    layout.beginLayout();
+    QTextLine line = layout.createLine();
+    layout.endLayout();
+    ShapedRun run;
+    if (line.isValid()) {
+        run.glyphs = line.glyphRuns();
+        run.ascent = line.ascent();
+        run.advance = line.horizontalAdvance();
+    }
+    // Lines under and through the text are drawn with the run (DrawTextRun), not by the glyphs.
+    for (QGlyphRun& glyphs : run.glyphs) {
+        glyphs.setUnderline(false);
+        glyphs.setStrikeOut(false);
+        glyphs.setOverline(false);
+    }
+    ++m_shapedCount;
+    return *runs.insert(text, std::move(run));
+}
+
 double CPainterDC::Advance(const RealFont& f, const QString& text) const
 {
-    const QFontMetricsF fm = m_device ? QFontMetricsF(f.font, m_device) : QFontMetricsF(f.font);
-    return fm.horizontalAdvance(TabsAsGlyphs(text)) * f.stretch;
+    return Shape(f.font, TabsAsGlyphs(text)).advance * f.stretch;
 }
 
 TEXTMETRICW CPainterDC::MeasureFont()
@@ -473,6 +508,22 @@ void CPainterDC::DrawFill(const CRect& r, COLORREF colour)
     m_painter->fillRect(ToDeviceRect(r), Colour(colour));
 }
 
+void CPainterDC::DrawFills(const CRect* rects, int count, COLORREF colour)
+{
+    if (!Ready())
+        return;
+    // One fill of all of them: a single graphics state, and on a PDF page one path.
+    QVector<QRect> device;
+    device.reserve(count);
+    for (int i = 0; i < count; ++i)
+        if (const QRect d = ToDeviceRect(rects[i]); !d.isEmpty())
+            device.append(d);
+    // Every primitive sets the pen and brush it draws with.
+    m_painter->setPen(Qt::NoPen);
+    m_painter->setBrush(Colour(colour));
+    m_painter->drawRects(device.constData(), int(device.size()));
+}
+
 void CPainterDC::DrawInvert(const CRect& r)
 {
     if (!Ready() || !HasRasterOps())
@@ -548,12 +599,16 @@ void CPainterDC::DrawTextRun(int x, int y, UINT options, const CRect* rect, cons
     const QString text = TabsAsGlyphs(typed);
     const RealFont& f = Realise();
     const State& s = CurrentState();
-    m_painter->save();
+    // The painter keeps no transform between primitives; only a clipped run needs its state
+    // saved, so that runs after runs do not change the graphics state of a PDF page each time.
+    const bool clipped = rect && (options & ETO_CLIPPED);
+    if (clipped)
+        m_painter->save();
     if (rect) {
         const QRect d = ToDeviceRect(*rect);
         if (options & ETO_OPAQUE)
             m_painter->fillRect(d, Colour(s.bkColor));
-        if (options & ETO_CLIPPED)
+        if (clipped)
             m_painter->setClipRect(d, s.clipped ? Qt::IntersectClip : Qt::ReplaceClip);
     }
     // Character positions along the baseline in device pixels, from the spacing array when given.
@@ -570,28 +625,47 @@ void CPainterDC::DrawTextRun(int x, int y, UINT options, const CRect* rect, cons
         CSize total(sum, 0);
         LPtoDP(&total);
         width = total.cx;
-    } else {
+    } else if (s.bkMode == OPAQUE) {
+        // Only an opaque background needs the width before the text is drawn.
         width = std::lround(Advance(f, text));
     }
     CPoint origin(x, y);
     LPtoDP(&origin);
-    m_painter->translate(origin.x, origin.y);
-    m_painter->rotate(-f.angle);
+    QTransform at0;
+    at0.translate(origin.x, origin.y);
+    at0.rotate(-f.angle);
+    m_painter->setWorldTransform(at0);
     if (s.bkMode == OPAQUE && width > 0)
         m_painter->fillRect(QRectF(0, 0, width, f.height), Colour(s.bkColor));
     m_painter->setFont(f.font);
     m_painter->setPen(Colour(s.textColor));
-    if (dx) {
-        for (int i = 0; i < int(text.size()); ++i) {
-            m_painter->save();
-            m_painter->translate(at[size_t(i)], 0);
-            m_painter->scale(f.stretch, 1.0);
-            m_painter->drawText(QPointF(0, f.ascent), text.mid(i, 1));
-            m_painter->restore();
+    // Each run is drawn from its shaped glyphs, with its baseline at the font's ascent.
+    auto draw = [&](const QString& run, double x) {
+        const ShapedRun& shaped = Shape(f.font, run);
+        QTransform t = at0;
+        t.translate(x, 0);
+        t.scale(f.stretch, 1.0);
+        m_painter->setWorldTransform(t);
+        const QPointF baseline(0, f.ascent - shaped.ascent);
+        for (const QGlyphRun& glyphs : shaped.glyphs)
+            m_painter->drawGlyphRun(baseline, glyphs);
+        if (f.font.underline() || f.font.strikeOut()) {
+            const QFontMetricsF fm(f.font, m_device);
+            const double thickness = std::max(1.0, fm.lineWidth());
+            auto rule = [&](double y) { m_painter->fillRect(QRectF(0, y - thickness / 2, shaped.advance, thickness), m_painter->pen().color()); };
+            if (f.font.underline())
+                rule(f.ascent + fm.underlinePos());
+            if (f.font.strikeOut())
+                rule(f.ascent - fm.strikeOutPos());
         }
+    };
+    if (dx) {
+        for (int i = 0; i < int(text.size()); ++i)
+            draw(text.mid(i, 1), at[size_t(i)]);
     } else {
-        m_painter->scale(f.stretch, 1.0);
-        m_painter->drawText(QPointF(0, f.ascent), text);
+        draw(text, 0);
     }
-    m_painter->restore();
+    m_painter->setWorldTransform(QTransform());
+    if (clipped)
+        m_painter->restore();
 }

@@ -7,6 +7,9 @@
 
 #include <QColor>
 #include <QFont>
+#include <QGlyphRun>
+#include <QHash>
+#include <QList>
 #include <QVector>
 
 class QPainter;
@@ -33,6 +36,7 @@ protected:
     void DrawPolygon(const CPoint* points, int count) override;
     void DrawLine(const CPoint& from, const CPoint& to) override;
     void DrawFill(const CRect& r, COLORREF colour) override;
+    void DrawFills(const CRect* rects, int count, COLORREF colour) override;
     void DrawInvert(const CRect& r) override;
     void DrawFocus(const CRect& r) override;
     void DrawPicture(const CRect& r, const QImage& image) override;
@@ -76,6 +80,17 @@ private:
 
     RealFont m_real;
     bool m_realValid = false;
+    // A run of text shaped once with a font: its glyphs and advance. Labels printed one after
+    // another draw the same runs again and again; each is shaped once, not once for its
+    // advance and once more to draw it.
+    struct ShapedRun {
+        QList<QGlyphRun> glyphs;
+        double ascent = 0;   // of the laid-out line, from its top to the baseline
+        double advance = 0;  // unstretched
+    };
+    const ShapedRun& Shape(const QFont& font, const QString& text) const;
+    mutable QHash<QFont, QHash<QString, ShapedRun>> m_shaped;
+    mutable qsizetype m_shapedCount = 0;
     LOGFONTW m_realFor;
     CSize m_realExt[2];
 };

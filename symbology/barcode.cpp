@@ -162,14 +162,16 @@ CString CBarcode::GetDisplayText(CDC*) const
 void CBarcode::DrawBars(CDC* pDC, int x0, const CRect& band) const
 {
     CBrush black(RGB(0, 0, 0));
+    std::vector<CRect> bars;
+    bars.reserve(GetElements().size());
     std::int64_t offset = x0;
     for (const Element& e : GetElements()) {
-        if (e.bar) {
-            CRect bar(SaturateInt(offset), band.top, SaturateInt(offset + e.width), band.bottom);
-            pDC->FillRect(&bar, &black);
-        }
+        if (e.bar)
+            bars.emplace_back(SaturateInt(offset), band.top, SaturateInt(offset + e.width), band.bottom);
         offset += e.width;
     }
+    // One fill for all bars of the symbol.
+    pDC->FillRects(bars.data(), int(bars.size()), &black);
 }
 
 void CBarcode::Draw(CDC* pDC, CRect rect)

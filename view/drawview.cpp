@@ -30,6 +30,8 @@ constexpr UINT kCmdGrid = 32769;
 constexpr UINT kCmdProperties = 32785;
 constexpr UINT kCmdCentre = 32828;
 constexpr UINT kCmdLabelWizard = 32873;
+constexpr UINT kCmdPrint = 57607;
+constexpr UINT kCmdPrintPreview = 57609;
 
 CPolyTool* PolyTool()
 {
@@ -129,6 +131,8 @@ CDrawView::CDrawView(QWidget* parent) : QAbstractScrollArea(parent)
             viewport()->update();
         }
     });
+    OnCommand(kCmdPrint, [this] { OnFilePrint(); });
+    OnCommand(kCmdPrintPreview, [this] { OnFilePrintPreview(); });
 }
 
 CDrawView::~CDrawView()

@@ -89,9 +89,24 @@ public:
     void OnDraw(CDC* dc);
     void DrawGrid(CDC* dc);
     void DrawRulers(CDC* dc);
+    // Printing through the print road. OnPreparePrinting gives the application's printer the
+    // document's paper and orientation, asks for the count (unless the job is direct or a
+    // preview) and tells the number of pages; a sheet without columns or rows prints nothing.
+    BOOL OnPreparePrinting(CPrintInfo* info) override;
+    void OnBeginPrinting(CDC* dc, CPrintInfo* info) override;
+    void OnPrepareDC(CDC* dc, CPrintInfo* info) override;
     // Prints one page of labels through the document's page printer. Unless previewing, the
     // document records the time as last printed.
-    void OnPrint(CDC* dc, CPrintInfo* info);
+    void OnPrint(CDC* dc, CPrintInfo* info) override;
+    // Commands 57607 and 57609. A sheet that cannot be printed is reported (61445).
+    void OnFilePrint();
+    void OnFilePrintPreview();
+    // TRUE when the document's sheet has at least one column and one row.
+    BOOL CanPrintSheet() const;
+    // The count both print dialogs start from; it takes the document's count after them.
+    int m_nLabelsToPrint = 1;
+    // The count the pages were worked out from.
+    int m_nPrintedLabels = 0;
     // The printer's unprintable margins in device pixels.
     static void GetPrintableMargins(CDC* dc, CRect* margins);
     BOOL m_bPreview = FALSE;

@@ -127,7 +127,6 @@ void CDrawView::OnPrint(CDC* dc, CPrintInfo* info)
         doc->GetSummInfo()->RecordPrintDate();
     m_bPreview = info->m_bPreview;
     m_rectPrint = info->m_rectDraw;
-    OnPrepareDC(dc);
     OnDraw(dc);  // nothing while printing
     CRect margins;
     GetPrintableMargins(dc, &margins);

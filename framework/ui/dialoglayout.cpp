@@ -45,23 +45,33 @@ bool RegisterDialogControl(const QString& className, std::function<QWidget*(QWid
     return true;
 }
 
-bool ApplyDialogLayout(QWidget* dialog, const QByteArray& uiText)
+QWidget* LoadDialogForm(const QByteArray& uiText, QWidget* parent)
 {
-    if (!dialog || uiText.isEmpty())
-        return false;
+    if (uiText.isEmpty())
+        return nullptr;
     QByteArray copy = uiText;
     QBuffer buffer(&copy);
     if (!buffer.open(QIODevice::ReadOnly))
-        return false;
+        return nullptr;
     CDialogLayoutLoader loader;
-    QWidget* form = loader.load(&buffer, dialog);
+    QWidget* form = loader.load(&buffer, parent);
     if (!form)
-        return false;
+        return nullptr;
     // A form saved as a dialog is a window of its own; inside ours it is a plain widget.
     form->setWindowFlags(Qt::Widget);
     // A form placed by coordinates has no layout to tell its size: keep the size it was drawn at.
     if (!form->layout())
         form->setMinimumSize(form->size());
+    return form;
+}
+
+bool ApplyDialogLayout(QWidget* dialog, const QByteArray& uiText)
+{
+    if (!dialog)
+        return false;
+    QWidget* form = LoadDialogForm(uiText, dialog);
+    if (!form)
+        return false;
     if (!form->windowTitle().isEmpty())
         dialog->setWindowTitle(form->windowTitle());
     delete dialog->layout();

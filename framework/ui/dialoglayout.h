@@ -16,6 +16,10 @@ class QDialog;
 // False when the text is empty or not a layout; the widget is left as it was.
 bool ApplyDialogLayout(QWidget* dialog, const QByteArray& uiText);
 
+// The layout as a plain widget inside parent (a page, a tab of another dialog); null when the
+// text is empty or not a layout. Its OK and Cancel buttons are not connected to anything.
+QWidget* LoadDialogForm(const QByteArray& uiText, QWidget* parent);
+
 // Controls of our own that layouts name by their class (a custom widget of the .ui text): the
 // loader makes them with the function registered for the class name. Returns true, so that a
 // static object of the control's own file can register it.

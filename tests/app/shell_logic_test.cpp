@@ -2,6 +2,7 @@
 // program itself started with options that need no window.
 
 #include "app/commandline.h"
+#include "app/programrun.h"
 #include "app/zoombox.h"
 #include "document/drawdoc.h"
 #include "framework/fileversioninfo.h"
@@ -163,36 +164,6 @@ TEST(CommandLine, HelpWinsOverEverythingBeforeTheFileMarker)
     EXPECT_TRUE(file.FileName().endsWith("/--help"));
 }
 
-namespace {
-struct ProgramRun {
-    int exitCode = -1;
-    QString out, err;
-};
-
-// Runs the program with its settings in a folder of their own.
-ProgramRun RunProgram(const QStringList& arguments, const QString& home, bool withDisplay = true)
-{
-    QProcess process;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("XDG_CONFIG_HOME", home);
-    env.insert("HOME", home);
-    env.remove("DISPLAY");
-    env.remove("WAYLAND_DISPLAY");
-    if (withDisplay)
-        env.insert("QT_QPA_PLATFORM", "offscreen");
-    else
-        env.remove("QT_QPA_PLATFORM");
-    process.setProcessEnvironment(env);
-    process.start(QStringLiteral(QB_EXECUTABLE), arguments);
-    ProgramRun run;
-    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
-        return run;
-    run.exitCode = process.exitCode();
-    run.out = QString::fromLocal8Bit(process.readAllStandardOutput());
-    run.err = QString::fromLocal8Bit(process.readAllStandardError());
-    return run;
-}
-}  // namespace
 
 TEST(CommandLine, TheProgramPrintsItsUsageAndReportsAFailedPrintOnce)
 {
@@ -225,6 +196,8 @@ TEST(CommandLine, TheProgramPrintsItsUsageAndReportsAFailedPrintOnce)
 
     const QString label = home.filePath("label.tag");
     CDrawDoc doc;
+    const int grid[2] = {2, 5};
+    doc.SetLabelGrid(grid);
     ASSERT_TRUE(doc.OnSaveDocument(label));
     for (const QString& form : {QString("/pt"), QString("--print-to")}) {
         const QString pdf = home.filePath(form.mid(1) + ".pdf");

@@ -449,6 +449,8 @@ TEST_F(Shell, ApplicationServices)
     EXPECT_EQ(printer->pageLayout().orientation(), QPageLayout::Portrait);
 
     // Printing to a name ending in .pdf writes that file.
+    const int grid[2] = {2, 5};
+    Active()->SetLabelGrid(grid);
     const QString pdf = m_files.filePath("out.pdf");
     EXPECT_TRUE(m_app->PrintDocument(Active(), pdf));
     QFile out(pdf);

@@ -392,3 +392,41 @@ TEST(PainterDeviceContext, SceneOnImageAndPdfMatchesTheRecording)
     SCOPED_TRACE("pdf");
     CheckScene(page.convertToFormat(QImage::Format_RGB32), rec);
 }
+
+TEST(PainterDeviceContext, ARunDrawnAgainLooksTheSameAndKeepsItsUnderline)
+{
+    QImage img = WhiteImage();
+    CPainterDC dc(&img);
+    SetInchMapping(dc);
+    dc.SetBkMode(TRANSPARENT);
+    CFont underlined;
+    LOGFONTW lf = Font(512);
+    lf.lfUnderline = 1;
+    underlined.CreateFontIndirect(&lf);
+    dc.SelectObject(&underlined);
+    const CSize before = dc.GetTextExtent(QStringLiteral("HxH"));
+    dc.TextOut(160, 160, QStringLiteral("HxH"));
+    dc.TextOut(3360, 160, QStringLiteral("HxH"));
+    EXPECT_EQ(dc.GetTextExtent(QStringLiteral("HxH")), before);
+    // Trailing and leading spaces take their room.
+    const LONG space = dc.GetTextExtent(QStringLiteral(" ")).cx;
+    EXPECT_GT(space, 0);
+    EXPECT_EQ(dc.GetTextExtent(QStringLiteral("HxH  ")).cx, before.cx + 2 * space);
+    EXPECT_EQ(dc.GetTextExtent(QStringLiteral("  HxH")).cx, before.cx + 2 * space);
+
+    img.save(TestOutputDir() + QStringLiteral("/dc_runs.png"));
+    // 512 units are 32 pixels; the runs start 10 and 210 pixels right.
+    const QImage first = img.copy(0, 0, 200, 60), second = img.copy(200, 0, 200, 60);
+    EXPECT_EQ(InkBox(first), InkBox(second));
+    EXPECT_EQ(first, second);
+    // The underline is a row of ink across the whole run.
+    const QRect ink = InkBox(first);
+    int longest = 0;
+    for (int y = ink.top(); y <= ink.bottom(); ++y) {
+        int dark = 0;
+        for (int x = ink.left(); x <= ink.right(); ++x)
+            dark += qGray(first.pixel(x, y)) < 128;
+        longest = std::max(longest, dark);
+    }
+    EXPECT_GE(longest, ink.width() * 8 / 10);
+}

@@ -122,6 +122,7 @@ TEST(ViewPaint, PrintingTakesThePrinterOffsetOffTheMargins)
     CRecordingDC printer(CSize(2400, 3400), 300, true);
     printer.SetPhysicalPage(CSize(2480, 3508), CPoint(30, 50));
     CPrintInfo info;
+    label.view->OnPrepareDC(&printer, &info);
     label.view->OnPrint(&printer, &info);
     // The frame's pen-drawn rectangle lands at margin minus offset: 10 mm is 604.7 units, 30 and
     // 50 pixels at 300 dpi are 153.6 and 256 units.

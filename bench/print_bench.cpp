@@ -1,0 +1,83 @@
+// Printing sheets of labels to one PDF file through the whole print road, without dialogs: the
+// view prepares the job (paper, orientation, page count), then every page is drawn by the
+// document's page printer. A4, 2 × 5 labels, each a serial Code 128 symbol and a serial text.
+
+#include "document/drawdoc.h"
+#include "framework/printinfo.h"
+#include "framework/printjob.h"
+#include "objects/drawtext.h"
+#include "objects/xmlhelper.h"
+#include "symbology/drawbarcode.h"
+#include "view/drawview.h"
+
+#include <QApplication>
+#include <QPrinter>
+#include <QTemporaryDir>
+#include <benchmark/benchmark.h>
+
+#include <sys/resource.h>
+
+namespace {
+
+void MakeSheet(CDrawDoc& doc, CDrawView& view)
+{
+    const float paper[2] = {2100, 2970}, label[2] = {950, 554}, gap[2] = {0, 0};
+    const int grid[2] = {2, 5};
+    doc.SetPaperSize(paper);
+    doc.SetPaperCode(9);
+    doc.SetLabelSize(label);
+    doc.SetLabelGap(gap);
+    doc.SetLabelGrid(grid);
+    doc.SetMargins(100, 100, 100, 100);
+    auto* code = new CDrawBarcode(CRect(300, 300, 310, 310), &view, "000001", BARCODE_ID_CODE128_AUTO);
+    code->Content().mode = CONTENT_SERIAL;
+    code->Content().step = 1;
+    code->MoveTo(CRect(300, 300, 310, 310));
+    view.AddObject(code);
+    auto* text = new CDrawText(CRect(300, 1500, 3000, 1900), &view, "000001");
+    text->Content().mode = CONTENT_SERIAL;
+    text->Content().step = 1;
+    view.AddObject(text);
+}
+
+void BM_PrintSheetsToPdf(benchmark::State& state)
+{
+    const int labels = int(state.range(0));
+    QTemporaryDir dir;
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(dir.filePath("labels.pdf"));
+    AfxSetAppPrinter(&printer);
+    CDrawDoc doc;
+    CDrawView view;
+    view.AttachDocument(&doc);
+    MakeSheet(doc, view);
+    doc.SetLabelsToPrint(labels);
+    for (auto _ : state) {
+        CPrintInfo info;
+        info.m_bDirect = TRUE;
+        if (!AfxPrintJob(&view, &printer, &info))
+            state.SkipWithError("the job failed");
+    }
+    AfxSetAppPrinter(nullptr);
+    rusage usage {};
+    getrusage(RUSAGE_SELF, &usage);
+    state.counters["labels"] = labels;
+    state.counters["per_label"] = benchmark::Counter(double(labels), benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+    state.counters["max_rss_MB"] = double(usage.ru_maxrss) / 1024.0;
+    state.counters["pdf_MB"] = double(QFileInfo(dir.filePath("labels.pdf")).size()) / 1e6;
+}
+BENCHMARK(BM_PrintSheetsToPdf)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,33 @@
+#pragma once
+// The print road shared by the print command, the print preview, the command line and the
+// print benchmark: the view prepares the job (OnPreparePrinting), then, on one painter over the
+// printer, OnBeginPrinting, each page of the range (OnPrepareDC, OnPrint, a new page between
+// pages), OnEndPrinting. There is no progress window.
+//
+// The application keeps one printer set-up; the road and the views reach it here.
+
+#include "framework/types.h"
+
+class CView;
+struct CPrintInfo;
+class QPrinter;
+
+// The application's printer (not owned); null until the application installs one.
+QPrinter* AfxGetAppPrinter();
+void AfxSetAppPrinter(QPrinter* printer);
+
+// Paper and orientation of a printer from a Windows paper code (9 A4, 1 Letter, 256 custom),
+// the paper's stored size in tenths of a millimetre and an orientation (1 portrait,
+// 2 landscape). A code that Qt knows gives its standard size turned by the orientation. Any
+// other code gives a page of exactly the stored width × height: the stored size of a custom
+// paper is already turned, so it is not turned again. A custom paper without a size keeps the
+// printer's page size.
+void AfxSetPrinterPaper(QPrinter* printer, int paperCode, int width, int height, int orientation);
+
+// The whole road: OnPreparePrinting, then AfxPrintPages. FALSE when the view ended the job or
+// nothing could be printed.
+BOOL AfxPrintJob(CView* view, QPrinter* printer, CPrintInfo* info);
+// The pages of a prepared job: the range asked for, clipped to the job's page count, once for
+// each copy the print system does not make itself. FALSE when the printer could not be painted
+// on (nothing of the job is then written).
+BOOL AfxPrintPages(CView* view, QPrinter* printer, CPrintInfo* info);

@@ -1,0 +1,145 @@
+#include "printing/tagprintdlg.h"
+
+#include "document/drawdoc.h"
+#include "framework/resourcemodule.h"
+#include "framework/ui/dialogids.h"
+#include "framework/ui/dialoglayout.h"
+#include "printing/labelcount.h"
+#include "printing/tagselectdlg.h"
+
+#include <QAbstractButton>
+#include <QLineEdit>
+#include <QPrinter>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QScrollBar>
+#include <QShowEvent>
+
+namespace {
+constexpr int kCountBox = 158;
+constexpr int kCountUpDown = 159;
+constexpr int kSelectLabels = 3;
+constexpr int kPrintData = 4;
+constexpr int kPrintDataText = 200;
+constexpr int kMaxPage = 65535;
+
+CLabelCountBox* BindCount(QWidget* form, QObject* owner)
+{
+    return new CLabelCountBox(GetDlgItem<QLineEdit>(form, kCountBox), GetDlgItem<QScrollBar>(form, kCountUpDown), owner);
+}
+
+// The print data is chosen elsewhere: its button and text stay hidden, and the button is off
+// while the document has no data source.
+void HidePrintData(QWidget* form, const CDrawDoc* doc)
+{
+    if (auto* button = GetDlgItem(form, kPrintData)) {
+        button->setEnabled(doc && !doc->GetConnectionString().isEmpty());
+        button->hide();
+    }
+    if (auto* text = GetDlgItem(form, kPrintDataText))
+        text->hide();
+}
+}  // namespace
+
+// --- print dialog ------------------------------------------------------------------------------
+
+CTagPrintDlg::CTagPrintDlg(CDrawDoc* doc, QPrinter* printer, QWidget* parent)
+    : QPrintDialog(printer, parent), m_doc(doc)
+{
+    setOption(QAbstractPrintDialog::PrintPageRange, true);
+    setMinMax(1, kMaxPage);
+    if (printer)
+        printer->setCopyCount(1);
+
+    m_tab = LoadDialogForm(CResourceModule::Get().LoadDialogLayout(kTemplate), nullptr);
+    if (!m_tab) {
+        // Without its layout the tab still holds the count.
+        m_tab = new QWidget;
+        m_tab->setWindowTitle(QStringLiteral("Labels"));
+        auto* box = new QLineEdit(m_tab);
+        box->setObjectName(QString::number(kCountBox));
+        auto* upDown = new QScrollBar(m_tab);
+        upDown->setObjectName(QString::number(kCountUpDown));
+        upDown->move(box->width(), 0);
+    }
+    m_count = BindCount(m_tab, this);
+    if (auto* select = GetDlgItem<QAbstractButton>(m_tab, kSelectLabels))
+        connect(select, &QAbstractButton::clicked, this, &CTagPrintDlg::OnSelectLabels);
+    setOptionTabs({m_tab});
+    // The count is what is asked most: the options open on the labels tab.
+    for (auto* button : findChildren<QPushButton*>())
+        if (button->text().startsWith(QStringLiteral("&Options")) && button->text().contains(u'>'))
+            button->click();
+    if (auto* tabs = qobject_cast<QTabWidget*>(m_tab->parentWidget() ? m_tab->parentWidget()->parentWidget() : nullptr))
+        tabs->setCurrentWidget(m_tab);
+    InitCount();
+}
+
+void CTagPrintDlg::SetLabelCount(int count)
+{
+    m_nInitialCount = count;
+    InitCount();
+}
+
+int CTagPrintDlg::GetLabelCount() const
+{
+    return m_doc ? m_doc->GetLabelsToPrint() : m_nInitialCount;
+}
+
+void CTagPrintDlg::InitCount()
+{
+    m_count->SetCount(m_nInitialCount);
+    HidePrintData(m_tab, m_doc);
+}
+
+void CTagPrintDlg::accept()
+{
+    m_count->Settle();
+    if (m_doc) {
+        m_doc->SetLabelsToPrint(m_count->Count());
+        m_doc->GetSelectTags().clear();
+    }
+    QPrintDialog::accept();
+}
+
+void CTagPrintDlg::OnSelectLabels()
+{
+    QPrintDialog::accept();
+    CTagSelectDlg select(parentWidget());
+    if (select.DoModal(m_doc) != IDOK)
+        setResult(QDialog::Rejected);
+}
+
+// --- preview dialog ----------------------------------------------------------------------------
+
+CTagPreviewDlg::CTagPreviewDlg(CDrawDoc* doc, QWidget* parent) : QDialog(parent), m_doc(doc)
+{
+    ApplyDialogLayout(this, CResourceModule::Get().LoadDialogLayout(kTemplate));
+    m_count = BindCount(this, this);
+    m_count->m_changed = [this](int count) {
+        if (m_doc)
+            m_doc->SetLabelsToPrint(count);
+    };
+    HidePrintData(this, m_doc);
+    SetLabelCount(GetLabelCount());
+}
+
+void CTagPreviewDlg::SetLabelCount(int count)
+{
+    if (m_doc)
+        m_doc->SetLabelsToPrint(count);
+    m_count->SetCount(count);
+}
+
+int CTagPreviewDlg::GetLabelCount() const
+{
+    return m_doc ? m_doc->GetLabelsToPrint() : 1;
+}
+
+void CTagPreviewDlg::accept()
+{
+    m_count->Settle();
+    if (m_doc)
+        m_doc->GetSelectTags().clear();
+    QDialog::accept();
+}

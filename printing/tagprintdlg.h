@@ -1,0 +1,65 @@
+#pragma once
+// The dialogs that ask how many labels to print: CTagPrintDlg is Qt's print dialog with a tab
+// of our own (template 138) that also leads to the choice of single cells, and CTagPreviewDlg
+// (template 146) asks before the print preview. Both put the count into the document.
+
+#include "framework/types.h"
+
+#include <QDialog>
+#include <QPrintDialog>
+
+class CDrawDoc;
+class CLabelCountBox;
+class QPrinter;
+
+class CTagPrintDlg : public QPrintDialog
+{
+    Q_OBJECT
+public:
+    static constexpr UINT kTemplate = 138;
+
+    // The dialog on a printer (the application's); pages 1 to 65535 may be asked for and the
+    // copies start at 1.
+    CTagPrintDlg(CDrawDoc* doc, QPrinter* printer, QWidget* parent = nullptr);
+
+    // The count the box starts with, set before the dialog runs.
+    void SetLabelCount(int count);
+    // The document's labels to print.
+    int GetLabelCount() const;
+    // The labels tab.
+    QWidget* LabelsTab() const { return m_tab; }
+
+    // OK: the document takes the count and prints whole sheets (its chosen cells are emptied).
+    void accept() override;
+
+private:
+    void InitCount();
+    // Button 3: the dialog ends with OK, then the cells to print are chosen on one sheet; a
+    // cancelled choice cancels the job. The count is not read on this road.
+    void OnSelectLabels();
+
+    CDrawDoc* m_doc;
+    int m_nInitialCount = 1;
+    QWidget* m_tab = nullptr;
+    CLabelCountBox* m_count = nullptr;
+};
+
+class CTagPreviewDlg : public QDialog
+{
+    Q_OBJECT
+public:
+    static constexpr UINT kTemplate = 146;
+
+    explicit CTagPreviewDlg(CDrawDoc* doc, QWidget* parent = nullptr);
+
+    // Writes the document's labels to print and shows it.
+    void SetLabelCount(int count);
+    int GetLabelCount() const;
+
+    // OK: the preview shows whole sheets (the document's chosen cells are emptied).
+    void accept() override;
+
+private:
+    CDrawDoc* m_doc;
+    CLabelCountBox* m_count = nullptr;
+};

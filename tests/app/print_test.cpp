@@ -1,0 +1,456 @@
+// Printing sheets of labels through the print road: to PDF files read back with poppler and
+// zxing-cpp, from the program's command line and from its print commands.
+
+#include "app/programrun.h"
+#include "app/shellfixture.h"
+#include "framework/printjob.h"
+#include "framework/ui/printpreview.h"
+#include "printing/sheetpreview.h"
+#include "printing/tagprintdlg.h"
+#include "printing/tagselectdlg.h"
+#include "objects/drawobj.h"
+#include "objects/drawtext.h"
+#include "objects/xmlhelper.h"
+#include "support/testoutput.h"
+#include "symbology/drawbarcode.h"
+#include "symbology/zxing_read.h"
+
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QPrintPreviewWidget>
+#include <QPrinter>
+#include <QRegularExpression>
+
+using namespace ShellCmd;
+
+namespace {
+
+constexpr int kDpi = 300;
+
+QString Run(const QString& program, const QStringList& arguments)
+{
+    QProcess process;
+    process.start(program, arguments);
+    if (!process.waitForFinished(60000))
+        return {};
+    return QString::fromLocal8Bit(process.readAllStandardOutput());
+}
+
+// The pages of a PDF file rendered at 300 dpi.
+QList<QImage> RenderPdf(const QString& pdf)
+{
+    QTemporaryDir dir;
+    Run("pdftoppm", {"-r", QString::number(kDpi), "-png", pdf, dir.filePath("page")});
+    QList<QImage> pages;
+    QStringList files = QDir(dir.path()).entryList({"page*.png"}, QDir::Files, QDir::Name);
+    for (const QString& f : files)
+        pages.append(QImage(dir.filePath(f)));
+    return pages;
+}
+
+// The size of the first page in points, as "W x H".
+QString PageSize(const QString& pdf)
+{
+    const auto match = QRegularExpression(R"(Page size:\s+([\d.]+) x ([\d.]+) pts)").match(Run("pdfinfo", {pdf}));
+    return match.hasMatch() ? QString("%1 x %2").arg(qRound(match.captured(1).toDouble())).arg(qRound(match.captured(2).toDouble()))
+                            : QString("<none>");
+}
+
+// Tenths of a millimetre to pixels of the rendered pages.
+int Px(double tenths)
+{
+    return qRound(tenths / 254.0 * kDpi);
+}
+
+class Printing : public Shell
+{
+protected:
+    // An A4 sheet of 2 × 5 labels of 95 × 55.4 mm with 10 mm margins; each label shows a
+    // serial Code 128 symbol and the same serial as text, counting from 000001.
+    void SetUp() override
+    {
+        Shell::SetUp();
+        doc = Active();
+        ASSERT_NE(doc, nullptr);
+        view = m_app->GetActiveDrawView();
+        ASSERT_NE(view, nullptr);
+        const float paper[2] = {2100, 2970}, label[2] = {950, 554}, gap[2] = {0, 0};
+        const int grid[2] = {2, 5};
+        doc->SetPaperSize(paper);
+        doc->SetPaperCode(9);
+        doc->SetLabelSize(label);
+        doc->SetLabelGap(gap);
+        doc->SetLabelGrid(grid);
+        doc->SetMargins(100, 100, 100, 100);
+        auto* code = new CDrawBarcode(CRect(300, 300, 310, 310), view, "000001", BARCODE_ID_CODE128_AUTO);
+        code->Content().mode = CONTENT_SERIAL;
+        code->Content().step = 1;
+        code->MoveTo(CRect(300, 300, 310, 310));
+        view->AddObject(code);
+        auto* text = new CDrawText(CRect(300, 1500, 3000, 1900), view, "000001");
+        text->Content().mode = CONTENT_SERIAL;
+        text->Content().step = 1;
+        view->AddObject(text);
+    }
+
+    QString PrintToPdf(const QString& name)
+    {
+        const QString pdf = m_files.filePath(name);
+        EXPECT_TRUE(m_app->PrintDocument(doc, pdf));
+        return pdf;
+    }
+
+    // The symbol read from one cell of a rendered A4 page.
+    std::string CellText(const QImage& page, int col, int row) const
+    {
+        const QRect cell(Px(100 + col * 950), Px(100 + row * 554), Px(950), Px(554));
+        return zxread::Decode(page.copy(cell), ZXing::BarcodeFormat::Code128).text;
+    }
+
+    static std::string Serial(int n) { return QString("%1").arg(n, 6, 10, QChar('0')).toStdString(); }
+
+    CDrawDoc* doc = nullptr;
+    CDrawView* view = nullptr;
+};
+
+TEST_F(Printing, LabelsFillWholeSheetsInRowOrder)
+{
+    doc->SetLabelsToPrint(25);
+    const QList<QImage> pages = RenderPdf(PrintToPdf("25.pdf"));
+    ASSERT_EQ(pages.size(), 3);
+    pages[0].save(TestOutputDir() + "/print-pdf-page.png");
+    EXPECT_NEAR(pages[0].width(), Px(2100), 1);
+    EXPECT_NEAR(pages[0].height(), Px(2970), 1);
+    int n = 1;
+    for (const QImage& page : pages)
+        for (int row = 0; row < 5; ++row)
+            for (int col = 0; col < 2; ++col, ++n)
+                EXPECT_EQ(CellText(page, col, row), n <= 25 ? Serial(n) : "<unread>") << "label " << n;
+
+    doc->SetLabelsToPrint(20);
+    EXPECT_EQ(RenderPdf(PrintToPdf("20.pdf")).size(), 2);
+}
+
+TEST_F(Printing, ARangeOfPagesIsClippedToTheSheetsAndCopiesRepeatTheJob)
+{
+    doc->SetLabelsToPrint(25);
+    QPrinter* printer = m_app->Printer();
+    const QString pdf = m_files.filePath("range.pdf");
+    printer->setOutputFormat(QPrinter::PdfFormat);
+    printer->setOutputFileName(pdf);
+    CPrintInfo range;
+    range.m_bDirect = TRUE;
+    range.SetPageRange(2, 9);
+    ASSERT_TRUE(AfxPrintJob(view, printer, &range));
+    EXPECT_EQ(range.GetMaxPage(), 3u);
+    QList<QImage> pages = RenderPdf(pdf);
+    ASSERT_EQ(pages.size(), 2);
+    EXPECT_EQ(CellText(pages[0], 0, 0), Serial(11));
+    EXPECT_EQ(CellText(pages[1], 0, 2), Serial(25));
+
+    // A PDF file makes no copies of its own: the pages come again, labels counted anew.
+    ASSERT_FALSE(printer->supportsMultipleCopies());
+    printer->setCopyCount(2);
+    CPrintInfo copies;
+    copies.m_bDirect = TRUE;
+    ASSERT_TRUE(AfxPrintJob(view, printer, &copies));
+    pages = RenderPdf(pdf);
+    ASSERT_EQ(pages.size(), 6);
+    EXPECT_EQ(CellText(pages[3], 0, 0), Serial(1));
+}
+
+TEST_F(Printing, ChosenCellsPrintOnePageAndSkipTheCellsLeftOut)
+{
+    doc->SetLabelsToPrint(25);
+    for (int i = 0; i < 10; ++i)
+        doc->GetSelectTags().push_back({CRect(), i == 0 || i == 2});
+    const QList<QImage> pages = RenderPdf(PrintToPdf("chosen.pdf"));
+    ASSERT_EQ(pages.size(), 1);
+    EXPECT_EQ(CellText(pages[0], 0, 0), Serial(1));
+    EXPECT_EQ(CellText(pages[0], 1, 0), "<unread>");
+    EXPECT_EQ(CellText(pages[0], 0, 1), Serial(2));
+    EXPECT_EQ(CellText(pages[0], 1, 1), "<unread>");
+}
+
+TEST_F(Printing, TheFirstCellLiesAtTheMarginsFromThePapersEdge)
+{
+    // A black square at the label's corner, alone on the label.
+    for (CDrawObj* obj : std::vector<CDrawObj*>(doc->GetObjects())) {
+        view->Select(obj);
+        doc->Remove(obj);
+        delete obj;
+    }
+    auto* square = new CDrawRect(CRect(0, 0, 600, 600));
+    square->m_bBrush = TRUE;
+    square->m_logbrush.lbColor = RGB(0, 0, 0);
+    doc->Add(square);
+    doc->SetMargins(150, 230, 100, 100);
+    for (bool fullPage : {false, true}) {
+        SCOPED_TRACE(fullPage);
+        m_app->Printer()->setFullPage(fullPage);
+        const QList<QImage> pages = RenderPdf(PrintToPdf(QString("corner%1.pdf").arg(fullPage)));
+        ASSERT_EQ(pages.size(), 1);
+        const QImage& page = pages[0];
+        int left = -1, top = -1;
+        for (int y = 0; y < page.height() && top < 0; ++y)
+            for (int x = 0; x < page.width(); ++x)
+                if (qGray(page.pixel(x, y)) < 128) {
+                    top = y;
+                    left = x;
+                    break;
+                }
+        EXPECT_NEAR(left, Px(150), 1);
+        EXPECT_NEAR(top, Px(230), 1);
+    }
+}
+
+TEST_F(Printing, ThePageHasTheDocumentsPaperTurnedOnce)
+{
+    doc->SetOrientation(2);
+    EXPECT_EQ(PageSize(PrintToPdf("a4.pdf")), "842 x 595");
+
+    // A custom paper keeps its stored size: 4 × 6 in upright, and as stored when turned.
+    const float upright[2] = {1016, 1524}, turned[2] = {1524, 1016};
+    const float label[2] = {300, 100};
+    doc->SetLabelSize(label);
+    doc->SetMargins(0, 0, 0, 0);
+    doc->SetPaperCode(256);
+    doc->SetPaperSize(upright);
+    doc->SetOrientation(1);
+    EXPECT_EQ(PageSize(PrintToPdf("4x6.pdf")), "288 x 432");
+    doc->SetPaperSize(turned);
+    doc->SetOrientation(2);
+    EXPECT_EQ(PageSize(PrintToPdf("6x4.pdf")), "432 x 288");
+    // A paper code Qt does not know is a custom paper.
+    doc->SetPaperCode(4242);
+    EXPECT_EQ(PageSize(PrintToPdf("unknown.pdf")), "432 x 288");
+}
+
+TEST_F(Printing, ASheetWithoutColumnsOrRowsPrintsNothing)
+{
+    const int none[2] = {2, 0};
+    doc->SetLabelGrid(none);
+    const QString pdf = m_files.filePath("none.pdf");
+    EXPECT_FALSE(m_app->PrintDocument(doc, pdf));
+    EXPECT_FALSE(QFile::exists(pdf));
+
+    // The print command says so.
+    QString said;
+    ClickMessageBox(QMessageBox::Ok, &said);
+    Action(kFilePrint)->trigger();
+    EXPECT_EQ(said, doc->GetTitle() + " could not be printed.");
+
+    // The command line ends with 1 and writes no file.
+    const QString label = m_files.filePath("none.tag");
+    ASSERT_TRUE(doc->OnSaveDocument(label));
+    const ProgramRun run = RunProgram({"/pt", label, pdf}, m_files.path());
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(run.err.contains("could not be printed")) << run.err.toStdString();
+    EXPECT_FALSE(QFile::exists(pdf));
+}
+
+// Keys as a user types them into a count box: a click into it, then the keys to the focus.
+void TypeInto(QLineEdit* box, const QString& text, bool clearFirst = true)
+{
+    // A click into a window makes it the active one, which the offscreen platform leaves to us.
+    box->window()->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(box->window()));
+    if (QApplication::activeWindow() != box->window())
+        QApplication::setActiveWindow(box->window());
+    QTest::mouseClick(box, Qt::LeftButton);
+    QWidget* focus = QApplication::focusWidget();
+    ASSERT_EQ(focus, box) << focus->window()->metaObject()->className() << " active " << (QApplication::activeWindow() ? QApplication::activeWindow()->metaObject()->className() : "none") << " modal " << (QApplication::activeModalWidget() ? QApplication::activeModalWidget()->metaObject()->className() : "none");
+    if (clearFirst) {
+        QTest::keyClick(focus, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(focus, Qt::Key_Backspace);
+    }
+    QTest::keyClicks(focus, text);
+}
+
+// Leaves the box with the Tab key.
+void Leave(QLineEdit* box)
+{
+    QTest::keyClick(box, Qt::Key_Tab);
+}
+
+// A click on the up-down's upper (up) or lower (down) arrow.
+void Step(QScrollBar* upDown, bool up)
+{
+    QTest::mouseClick(upDown, Qt::LeftButton, {}, QPoint(upDown->width() / 2, up ? 3 : upDown->height() - 3));
+}
+
+TEST_F(Printing, ThePrintDialogsCountBoxKeepsACountOfOneOrMore)
+{
+    const QString pdf = m_files.filePath("dialog.pdf");
+    m_app->Printer()->setOutputFormat(QPrinter::PdfFormat);
+    m_app->Printer()->setOutputFileName(pdf);
+    doc->GetSelectTags().assign(10, CSelectTag {CRect(), TRUE});
+    QStringList seen;
+    bool checked = false;
+    OnNextModal([&](QWidget* w) {
+        auto* dialog = qobject_cast<CTagPrintDlg*>(w);
+        ASSERT_NE(dialog, nullptr);
+        ASSERT_TRUE(QTest::qWaitForWindowActive(dialog));
+        QWidget* tab = dialog->LabelsTab();
+        auto* tabs = qobject_cast<QTabWidget*>(tab->parentWidget()->parentWidget());
+        ASSERT_NE(tabs, nullptr);
+        const int index = tabs->indexOf(tab);
+        QTest::mouseClick(tabs->tabBar(), Qt::LeftButton, {}, tabs->tabBar()->tabRect(index).center());
+        ASSERT_EQ(tabs->currentWidget(), tab);
+        auto* box = tab->findChild<QLineEdit*>("158");
+        auto* upDown = tab->findChild<QScrollBar*>("159");
+        ASSERT_TRUE(box && upDown);
+        EXPECT_FALSE(tab->findChild<QWidget*>("4")->isVisible());
+        EXPECT_FALSE(tab->findChild<QWidget*>("200")->isVisible());
+        EXPECT_TRUE(tab->findChild<QWidget*>("3")->isVisible());
+        dialog->grab().save(TestOutputDir() + "/print-dialog-tab.png");
+        seen << box->text();
+
+        for (const QString& typed : {QString("0"), QString("abc"), QString("40000"), QString()}) {
+            TypeInto(box, typed);
+            Leave(box);
+            seen << box->text();
+        }
+        // A cleared box takes the next digit as typed.
+        TypeInto(box, "5");
+        seen << box->text();
+        Leave(box);
+        seen << box->text();
+        // Stepping: up from 5, then down below 1 is refused.
+        Step(upDown, true);
+        seen << box->text();
+        TypeInto(box, "1");
+        Leave(box);
+        Step(upDown, false);
+        seen << box->text() + "/" + QString::number(upDown->value());
+        // The count typed last is the count printed, also without leaving the box.
+        TypeInto(box, "25");
+        checked = true;
+        for (auto* button : dialog->findChildren<QDialogButtonBox*>().value(0)->buttons())
+            if (dialog->findChildren<QDialogButtonBox*>().value(0)->buttonRole(button) == QDialogButtonBox::AcceptRole)
+                button->click();
+    }, [](QWidget* w) { return qobject_cast<CTagPrintDlg*>(w) != nullptr; });
+    Action(kFilePrint)->trigger();
+    ASSERT_TRUE(checked);
+    EXPECT_EQ(seen, QStringList({"1", "1", "1", "32767", "1", "5", "5", "6", "1/1"}));
+    EXPECT_EQ(doc->GetLabelsToPrint(), 25);
+    EXPECT_TRUE(doc->GetSelectTags().empty());
+    EXPECT_EQ(view->m_nLabelsToPrint, 25);
+    EXPECT_EQ(RenderPdf(pdf).size(), 3);
+}
+
+TEST_F(Printing, ChoosingCellsFromThePrintDialogPrintsThemOnOneSheet)
+{
+    const QString pdf = m_files.filePath("cells.pdf");
+    m_app->Printer()->setOutputFormat(QPrinter::PdfFormat);
+    m_app->Printer()->setOutputFileName(pdf);
+    doc->SetLabelsToPrint(25);
+    for (bool choose : {false, true}) {
+        SCOPED_TRACE(choose);
+        OnNextModal([](QWidget* w) {
+            auto* dialog = qobject_cast<CTagPrintDlg*>(w);
+            // The count typed here is not read on this road.
+            TypeInto(dialog->LabelsTab()->findChild<QLineEdit*>("158"), "3");
+            QTest::mouseClick(dialog->LabelsTab()->findChild<QPushButton*>("3"), Qt::LeftButton);
+        }, [](QWidget* w) { return qobject_cast<CTagPrintDlg*>(w) != nullptr; });
+        OnNextModal([choose](QWidget* w) {
+            auto* dialog = qobject_cast<CTagSelectDlg*>(w);
+            if (!choose) {
+                dialog->reject();
+                return;
+            }
+            QApplication::processEvents();
+            const std::vector<CSelectTag> cells = dialog->Preview()->GetCells();
+            ASSERT_EQ(cells.size(), 10u);
+            for (int i : {0, 2}) {
+                const CRect& r = cells[i].rect;
+                QTest::mouseClick(dialog->Preview(), Qt::LeftButton, {}, QPoint((r.left + r.right) / 2, (r.top + r.bottom) / 2));
+            }
+            dialog->grab().save(TestOutputDir() + "/print-cells.png");
+            QTest::mouseClick(dialog->findChild<QPushButton*>("1"), Qt::LeftButton);
+        }, [](QWidget* w) { return qobject_cast<CTagSelectDlg*>(w) != nullptr; });
+        Action(kFilePrint)->trigger();
+        EXPECT_EQ(doc->GetLabelsToPrint(), 25);
+        EXPECT_EQ(QFile::exists(pdf), choose);
+    }
+    const QList<QImage> pages = RenderPdf(pdf);
+    ASSERT_EQ(pages.size(), 1);
+    EXPECT_EQ(CellText(pages[0], 0, 0), Serial(1));
+    EXPECT_EQ(CellText(pages[0], 1, 0), "<unread>");
+    EXPECT_EQ(CellText(pages[0], 0, 1), Serial(2));
+}
+
+TEST_F(Printing, CancellingThePrintDialogKeepsTheCounts)
+{
+    doc->SetLabelsToPrint(12);
+    doc->GetSelectTags().assign(10, CSelectTag {CRect(), TRUE});
+    OnNextModal([](QWidget* w) {
+        auto* dialog = qobject_cast<CTagPrintDlg*>(w);
+        ASSERT_TRUE(QTest::qWaitForWindowActive(dialog));
+        TypeInto(dialog->LabelsTab()->findChild<QLineEdit*>("158"), "9");
+        dialog->reject();
+    }, [](QWidget* w) { return qobject_cast<CTagPrintDlg*>(w) != nullptr; });
+    Action(kFilePrint)->trigger();
+    EXPECT_EQ(doc->GetLabelsToPrint(), 12);
+    EXPECT_EQ(doc->GetSelectTags().size(), 10u);
+    EXPECT_EQ(view->m_nLabelsToPrint, 1);
+}
+
+TEST_F(Printing, APreviewShowsWholeSheetsAndLeavesLastPrintedAlone)
+{
+    doc->SetZoom(200);
+    doc->GetSelectTags().assign(10, CSelectTag {CRect(), TRUE});
+    const QString lastPrinted = doc->GetSummInfo()->GetLastPrintDate();
+    QStringList counts;
+    OnNextModal([&](QWidget* w) {
+        auto* dialog = qobject_cast<CTagPreviewDlg*>(w);
+        ASSERT_NE(dialog, nullptr);
+        ASSERT_TRUE(QTest::qWaitForWindowActive(dialog));
+        auto* box = dialog->findChild<QLineEdit*>("158");
+        // A refused step leaves the document's count as it was; what is typed is stored.
+        Step(dialog->findChild<QScrollBar*>("159"), false);
+        counts << box->text() << QString::number(doc->GetLabelsToPrint());
+        TypeInto(box, "25");
+        counts << QString::number(doc->GetLabelsToPrint());
+        QTest::mouseClick(dialog->findChild<QPushButton*>("1"), Qt::LeftButton);
+    }, [](QWidget* w) { return qobject_cast<CTagPreviewDlg*>(w) != nullptr; });
+    int pages = 0, zoom = 0;
+    OnNextModal([&](QWidget* w) {
+        auto* window = qobject_cast<CPrintPreviewWindow*>(w);
+        ASSERT_NE(window, nullptr);
+        QApplication::processEvents();
+        pages = window->Preview()->pageCount();
+        zoom = doc->GetZoom();
+        window->grab().save(TestOutputDir() + "/print-preview.png");
+        window->reject();
+    }, [](QWidget* w) { return qobject_cast<CPrintPreviewWindow*>(w) != nullptr; });
+    Action(kFilePrintPreview)->trigger();
+    EXPECT_EQ(counts, QStringList({"1", "1", "25"}));
+    EXPECT_EQ(pages, 3);
+    EXPECT_TRUE(doc->GetSelectTags().empty());
+    EXPECT_EQ(zoom, 100);
+    EXPECT_EQ(doc->GetZoom(), 200);
+    EXPECT_EQ(view->m_nLabelsToPrint, 25);
+    EXPECT_EQ(doc->GetSummInfo()->GetLastPrintDate(), lastPrinted);
+}
+
+TEST_F(Printing, ThePreviewsPrintActionRunsThePrintCommand)
+{
+    bool printDialog = false;
+    OnNextModal([](QWidget* w) { qobject_cast<QDialog*>(w)->accept(); },
+                [](QWidget* w) { return qobject_cast<CTagPreviewDlg*>(w) != nullptr; });
+    OnNextModal([](QWidget* w) { qobject_cast<CPrintPreviewWindow*>(w)->PrintAction()->trigger(); },
+                [](QWidget* w) { return qobject_cast<CPrintPreviewWindow*>(w) != nullptr; });
+    OnNextModal([&](QWidget* w) {
+        printDialog = true;
+        qobject_cast<QDialog*>(w)->reject();
+    }, [](QWidget* w) { return qobject_cast<CTagPrintDlg*>(w) != nullptr; });
+    Action(kFilePrintPreview)->trigger();
+    EXPECT_TRUE(printDialog);
+}
+
+}  // namespace

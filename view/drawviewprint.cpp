@@ -1,0 +1,128 @@
+// The editing view's part of the print road: the print and preview commands, the printer set-up
+// from the document and the page count.
+
+#include "view/drawview.h"
+
+#include "document/drawdoc.h"
+#include "framework/printinfo.h"
+#include "framework/printjob.h"
+#include "framework/ui/messagebox.h"
+#include "framework/ui/printpreview.h"
+#include "framework/ui/uistrings.h"
+#include "printing/sheetlayout.h"
+#include "printing/tagprintdlg.h"
+
+#include <QPrinter>
+
+#include <algorithm>
+#include <cstdint>
+
+namespace {
+constexpr UINT kFailedToPrint = 61445;
+
+void ReportUnprintable(const CDrawDoc* doc)
+{
+    CString text = AfxLoadString(kFailedToPrint);
+    if (text.isEmpty())
+        text = QStringLiteral("%1 could not be printed.");
+    AfxMessageBox(text.arg(doc->GetTitle()), MB_OK | MB_ICONERROR);
+}
+}  // namespace
+
+BOOL CDrawView::CanPrintSheet() const
+{
+    CDrawDoc* doc = GetDocument();
+    return doc && doc->GetLabelGrid()[0] > 0 && doc->GetLabelGrid()[1] > 0;
+}
+
+void CDrawView::OnFilePrint()
+{
+    CDrawDoc* doc = GetDocument();
+    if (!doc)
+        return;
+    if (!CanPrintSheet()) {
+        ReportUnprintable(doc);
+        return;
+    }
+    CPrintInfo info;
+    AfxPrintJob(this, AfxGetAppPrinter(), &info);
+}
+
+void CDrawView::OnFilePrintPreview()
+{
+    CDrawDoc* doc = GetDocument();
+    QPrinter* printer = AfxGetAppPrinter();
+    if (!doc || !printer)
+        return;
+    if (!CanPrintSheet()) {
+        ReportUnprintable(doc);
+        return;
+    }
+    {
+        CTagPreviewDlg dialog(doc, window());
+        dialog.SetLabelCount(m_nLabelsToPrint);
+        if (dialog.exec() != QDialog::Accepted)
+            return;
+    }
+    m_nLabelsToPrint = doc->GetLabelsToPrint();
+
+    CPrintInfo info;
+    info.m_bPreview = TRUE;
+    if (!OnPreparePrinting(&info))
+        return;
+    // The preview draws at the printer's resolution: the document's zoom reads 100 meanwhile.
+    doc->SetInPrintPreview(TRUE);
+    int result = 0;
+    {
+        CPrintPreviewWindow preview(this, printer, info, window());
+        preview.setWindowState(preview.windowState() | Qt::WindowMaximized);
+        result = preview.exec();
+    }
+    doc->SetInPrintPreview(FALSE);
+    if (result == CPrintPreviewWindow::kPrintRequested)
+        OnFilePrint();
+}
+
+BOOL CDrawView::OnPreparePrinting(CPrintInfo* info)
+{
+    CDrawDoc* doc = GetDocument();
+    if (!doc || !info || !CanPrintSheet())
+        return FALSE;
+    QPrinter* printer = AfxGetAppPrinter();
+
+    // The printer takes the document's paper and orientation.
+    const float* paper = doc->GetPaperSize();
+    AfxSetPrinterPaper(printer, doc->GetPaperCode(), SaturateInt(paper[0]), SaturateInt(paper[1]),
+                       doc->GetOrientation());
+
+    if (info->m_bPreview) {
+        info->m_bDirect = TRUE;
+    } else if (!info->m_bDirect) {
+        CTagPrintDlg dialog(doc, printer, window());
+        dialog.SetLabelCount(m_nLabelsToPrint);
+        if (dialog.exec() != QDialog::Accepted)
+            return FALSE;
+        m_nLabelsToPrint = dialog.GetLabelCount();
+        if (dialog.printRange() == QAbstractPrintDialog::PageRange)
+            info->SetPageRange(UINT(std::max(dialog.fromPage(), 1)), UINT(std::max(dialog.toPage(), 1)));
+    }
+
+    m_nPrintedLabels = doc->GetLabelsToPrint();
+    const int* grid = doc->GetLabelGrid();
+    const std::int64_t sheets = SheetPageCount(m_nPrintedLabels, grid[0], grid[1], !doc->GetSelectTags().empty());
+    const UINT pages = UINT(std::clamp<std::int64_t>(sheets, 0, CPrintInfo::kMaxPages));
+    info->SetMaxPage(pages);
+    info->SetPageRange(std::max(info->GetFromPage(), 1u), std::min(info->GetToPage(), pages));
+    return pages > 0 ? TRUE : FALSE;
+}
+
+void CDrawView::OnBeginPrinting(CDC*, CPrintInfo*)
+{
+    if (CDrawDoc* doc = GetDocument())
+        doc->ResetPrinting();
+}
+
+void CDrawView::OnPrepareDC(CDC* dc, CPrintInfo*)
+{
+    OnPrepareDC(dc);
+}
