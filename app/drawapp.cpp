@@ -146,6 +146,7 @@ CDrawApp::CDrawApp(QObject* parent) : QObject(parent), m_router(new CCommandRout
 {
     g_app = this;
     m_router->SetRoute([this] { return Route(); });
+    CDrawView::SetCommandRouter(m_router);
 
     OnCommand(kFileNew, [this] { OnFileNew(); });
     OnCommand(kFileOpen, [this] { OnFileOpen(); });

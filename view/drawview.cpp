@@ -119,6 +119,7 @@ CDrawView::CDrawView(QWidget* parent) : QAbstractScrollArea(parent)
     });
     OnUpdateCommandUI(kCmdGrid, [this](CCmdUI* ui) { ui->SetCheck(m_bGrid ? 1 : 0); });
     OnCommand(kCmdCentre, [this] { OnCenterLabel(); });
+    RegisterEditCommands();
 }
 
 CDrawView::~CDrawView()
@@ -481,6 +482,8 @@ void CDrawView::OnUpdate(CView*, long hint, CObject* hintObject)
             for (CDrawObj* obj : list->objects) {
                 InvalidateSelection(obj);
                 Deselect(obj);
+                // The objects are about to be freed: no tree of any view may keep them.
+                RemoveFromTree(m_pObjectTree, obj);
             }
         }
         break;
