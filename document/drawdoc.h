@@ -29,7 +29,7 @@ struct CPrintInfo;
 // One label cell of a sheet: its rectangle in the choosing preview and whether it is printed.
 struct CSelectTag {
     CRect rect;
-    BOOL chosen = TRUE;
+    BOOL chosen = FALSE;
 };
 
 class CDrawDoc : public CDocument {

@@ -5,6 +5,12 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
+# The tests of numbers typed into the sheet's boxes also run under a German locale, whose decimal
+# separator is a comma.
+if ! locale -a 2>/dev/null | grep -qix 'de_DE.utf-\?8'; then
+  if [ "$(id -u)" -ne 0 ]; then SUDO=sudo; else SUDO=; fi
+  $SUDO localedef -i de_DE -f UTF-8 de_DE.UTF-8
+fi
 
 jobs=$(nproc)
 # run_tree folder generator [cmake options...]

@@ -10,6 +10,41 @@
 #include <QUiLoader>
 #include <QVBoxLayout>
 
+#include <map>
+
+namespace {
+
+using ControlFactories = std::map<QString, std::function<QWidget*(QWidget*)>>;
+
+ControlFactories& Factories()
+{
+    static ControlFactories factories;
+    return factories;
+}
+
+// Makes our own controls by class name and leaves every other class to Qt's loader.
+class CDialogLayoutLoader : public QUiLoader {
+public:
+    QWidget* createWidget(const QString& className, QWidget* parent, const QString& name) override
+    {
+        const auto it = Factories().find(className);
+        if (it == Factories().end())
+            return QUiLoader::createWidget(className, parent, name);
+        QWidget* w = it->second(parent);
+        if (w)
+            w->setObjectName(name);
+        return w;
+    }
+};
+
+}  // namespace
+
+bool RegisterDialogControl(const QString& className, std::function<QWidget*(QWidget* parent)> make)
+{
+    Factories()[className] = std::move(make);
+    return true;
+}
+
 bool ApplyDialogLayout(QDialog* dialog, const QByteArray& uiText)
 {
     if (!dialog || uiText.isEmpty())
@@ -18,7 +53,7 @@ bool ApplyDialogLayout(QDialog* dialog, const QByteArray& uiText)
     QBuffer buffer(&copy);
     if (!buffer.open(QIODevice::ReadOnly))
         return false;
-    QUiLoader loader;
+    CDialogLayoutLoader loader;
     QWidget* form = loader.load(&buffer, dialog);
     if (!form)
         return false;

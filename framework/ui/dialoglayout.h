@@ -7,11 +7,18 @@
 #include <QByteArray>
 #include <QWidget>
 
+#include <functional>
+
 class QDialog;
 
 // Loads the layout into dialog (replacing any layout it has) and takes over the layout's window
 // title. False when the text is empty or not a layout; the dialog is left as it was.
 bool ApplyDialogLayout(QDialog* dialog, const QByteArray& uiText);
+
+// Controls of our own that layouts name by their class (a custom widget of the .ui text): the
+// loader makes them with the function registered for the class name. Returns true, so that a
+// static object of the control's own file can register it.
+bool RegisterDialogControl(const QString& className, std::function<QWidget*(QWidget* parent)> make);
 
 // The control of a dialog with the given id, or null.
 template <typename T = QWidget>
