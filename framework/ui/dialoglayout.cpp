@@ -45,7 +45,7 @@ bool RegisterDialogControl(const QString& className, std::function<QWidget*(QWid
     return true;
 }
 
-bool ApplyDialogLayout(QDialog* dialog, const QByteArray& uiText)
+bool ApplyDialogLayout(QWidget* dialog, const QByteArray& uiText)
 {
     if (!dialog || uiText.isEmpty())
         return false;
@@ -69,10 +69,12 @@ bool ApplyDialogLayout(QDialog* dialog, const QByteArray& uiText)
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(form);
     // The layout's OK and Cancel buttons close our dialog.
-    for (auto* b : form->findChildren<QAbstractButton*>(QStringLiteral("1")))
-        QObject::connect(b, &QAbstractButton::clicked, dialog, &QDialog::accept);
-    for (auto* b : form->findChildren<QAbstractButton*>(QStringLiteral("2")))
-        QObject::connect(b, &QAbstractButton::clicked, dialog, &QDialog::reject);
+    if (auto* d = qobject_cast<QDialog*>(dialog)) {
+        for (auto* b : form->findChildren<QAbstractButton*>(QStringLiteral("1")))
+            QObject::connect(b, &QAbstractButton::clicked, d, &QDialog::accept);
+        for (auto* b : form->findChildren<QAbstractButton*>(QStringLiteral("2")))
+            QObject::connect(b, &QAbstractButton::clicked, d, &QDialog::reject);
+    }
     return true;
 }
 

@@ -11,9 +11,10 @@
 
 class QDialog;
 
-// Loads the layout into dialog (replacing any layout it has) and takes over the layout's window
-// title. False when the text is empty or not a layout; the dialog is left as it was.
-bool ApplyDialogLayout(QDialog* dialog, const QByteArray& uiText);
+// Loads the layout into a dialog or a property page (replacing any layout it has) and takes over
+// the layout's window title; in a dialog, the layout's buttons 1 and 2 accept and reject it.
+// False when the text is empty or not a layout; the widget is left as it was.
+bool ApplyDialogLayout(QWidget* dialog, const QByteArray& uiText);
 
 // Controls of our own that layouts name by their class (a custom widget of the .ui text): the
 // loader makes them with the function registered for the class name. Returns true, so that a

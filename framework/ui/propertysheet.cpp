@@ -197,7 +197,8 @@ void CPropertySheet::Build()
         layout->addWidget(m_tabs, 1);
         addButton(IDOK, tr("OK"), &CPropertySheet::OnOkClicked)->setDefault(true);
         addButton(IDCANCEL, tr("Cancel"), &CPropertySheet::reject);
-        addButton(ID_APPLY_NOW, tr("&Apply"), &CPropertySheet::OnApplyClicked);
+        if (!(m_flags & PSH_NOAPPLYNOW))
+            addButton(ID_APPLY_NOW, tr("&Apply"), &CPropertySheet::OnApplyClicked);
     }
     layout->addLayout(buttons);
 

@@ -26,6 +26,9 @@ constexpr DWORD PSWIZB_NEXT = 0x2;
 constexpr DWORD PSWIZB_FINISH = 0x4;
 constexpr DWORD PSWIZB_DISABLEDFINISH = 0x8;
 
+// Flags of a sheet: PSH_NOAPPLYNOW shows no Apply button.
+constexpr DWORD PSH_NOAPPLYNOW = 0x80;
+
 // Buttons for PressButton.
 constexpr int PSBTN_BACK = 0;
 constexpr int PSBTN_NEXT = 1;
@@ -99,6 +102,9 @@ public:
     bool IsWizard() const { return m_wizard; }
     void SetWizardButtons(DWORD flags);
     DWORD WizardButtons() const { return m_wizardFlags; }
+    // Sheet flags (PSH_*); they take effect when the sheet is built, before it first shows.
+    DWORD GetFlags() const { return m_flags; }
+    void SetFlags(DWORD flags) { m_flags = flags; }
     // The page shown first.
     void SetStartPage(int index) { m_startPage = index; }
 
@@ -138,6 +144,7 @@ private:
     bool m_wizardFlagsSet = false;
     bool m_switching = false;
     DWORD m_wizardFlags = 0;
+    DWORD m_flags = 0;
     int m_active = -1;
     int m_startPage = 0;
     QTabWidget* m_tabs = nullptr;

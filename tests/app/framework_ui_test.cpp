@@ -186,6 +186,15 @@ TEST(PropertySheet, PagesValidateApplyAndClose)
     // The sheet is gone, its pages (owned here) are not.
     EXPECT_EQ(a.GetSheet(), nullptr);
     EXPECT_EQ(a.parent(), nullptr);
+
+    // A sheet that applies only on OK has no Apply button.
+    CPropertySheet plain("Sheet");
+    plain.SetFlags(plain.GetFlags() | PSH_NOAPPLYNOW);
+    plain.AddPage(&a);
+    plain.show();
+    EXPECT_EQ(plain.Button(ID_APPLY_NOW), nullptr);
+    EXPECT_FALSE(plain.PressButton(PSBTN_APPLYNOW));
+    EXPECT_NE(plain.Button(IDOK), nullptr);
 }
 
 TEST(PropertySheet, WizardSkipsRefusingPagesAndFinishes)

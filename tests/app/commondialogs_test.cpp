@@ -1,0 +1,170 @@
+// The common dialogs of the framework, driven through their widgets: the file dialog's
+// resource filters, default extension, must-exist and overwrite rules, and the font dialog's
+// sizes and faces.
+
+#include "app/testmodal.h"
+#include "framework/ui/commondialogs.h"
+#include "framework/ui/dialogids.h"
+
+#include <QAbstractButton>
+#include <QAbstractItemView>
+#include <QComboBox>
+#include <QPushButton>
+#include <QCompleter>
+#include <QFile>
+#include <QFontDialog>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace {
+
+const CString kPictures = QStringLiteral(
+    "Pictures (*.bmp;*.jpg)|*.bmp;*.jpg|All Files (*.*)|*.*||");
+
+// Types a name into the file dialog's name box and presses Enter there.
+void TypeName(QWidget* dialog, const QString& name)
+{
+    auto* edit = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+    ASSERT_NE(edit, nullptr);
+    edit->setFocus();
+    edit->selectAll();
+    // The name box's completer pops up while typing and would take the keys: each key goes to
+    // the box itself, as it does when the user types past the list.
+    for (QChar ch : name) {
+        QTest::keyClicks(edit, QString(ch));
+        if (QCompleter* c = edit->completer(); c && c->popup())
+            c->popup()->hide();
+    }
+    QTest::keyClick(edit, Qt::Key_Return);
+
+}
+
+bool IsMessageBox(QWidget* w) { return qobject_cast<QMessageBox*>(w) != nullptr; }
+
+}  // namespace
+
+TEST(FileDialog, ResourceFiltersShowTheirTextsAndMatchTheirPatterns)
+{
+    EXPECT_EQ(CFileDialog::NameFilters(kPictures),
+              (QStringList{"Pictures (*.bmp;*.jpg) (*.bmp *.jpg)", "All Files (*.*) (*)"}));
+    EXPECT_TRUE(CFileDialog::NameFilters(QString()).isEmpty());
+
+    CFileDialog dialog(TRUE, "bmp", {}, OFN_HIDEREADONLY | OFN_FILEMUSTEXIST, kPictures);
+    dialog.show();
+    auto* types = dialog.findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+    ASSERT_NE(types, nullptr);
+    ASSERT_EQ(types->count(), 2);
+    // The patterns are not repeated after the text that already names them.
+    EXPECT_EQ(types->itemText(0), "Pictures (*.bmp;*.jpg)");
+    EXPECT_EQ(types->itemText(1), "All Files (*.*)");
+    EXPECT_TRUE(dialog.testOption(QFileDialog::DontUseNativeDialog));
+}
+
+TEST(FileDialog, OpenNeedsAnExistingFileAndSaveAsksBeforeReplacing)
+{
+    QTemporaryDir dir;
+    const QString existing = dir.filePath("logo.JPG");
+    {
+        QFile f(existing);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("x");
+    }
+
+    // Must-exist: a missing name is refused with a message and the dialog stays.
+    {
+        CFileDialog dialog(TRUE, "bmp", {}, OFN_HIDEREADONLY | OFN_FILEMUSTEXIST, kPictures);
+        dialog.setDirectory(dir.path());
+        bool refused = false;
+        OnNextModal([&](QWidget* d) {
+            OnNextModal([&](QWidget* box) {
+                refused = true;
+                box->close();
+            }, IsMessageBox);
+            TypeName(d, dir.filePath("missing.png"));
+            EXPECT_TRUE(d->isVisible());
+            d->close();
+        });
+        EXPECT_EQ(dialog.DoModal(), IDCANCEL);
+        EXPECT_TRUE(refused);
+        OnNextModal([&](QWidget* d) { TypeName(d, existing); });
+        ASSERT_EQ(dialog.DoModal(), IDOK);
+        EXPECT_EQ(dialog.GetPathName(), existing);
+        EXPECT_EQ(dialog.GetFileName(), "logo.JPG");
+        EXPECT_EQ(dialog.GetFileExt(), "JPG");
+    }
+
+    // Save: the default extension is added to a bare name; a new name needs no question.
+    {
+        CFileDialog dialog(FALSE, "bmp", {}, OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT, kPictures);
+        dialog.setDirectory(dir.path());
+        OnNextModal([&](QWidget* d) { TypeName(d, dir.filePath("label")); });
+        ASSERT_EQ(dialog.DoModal(), IDOK);
+        EXPECT_EQ(dialog.GetPathName(), dir.filePath("label.bmp"));
+        EXPECT_EQ(dialog.GetFileExt(), "bmp");
+    }
+
+    // Save onto an existing file asks; No keeps the dialog open, Cancel ends it.
+    {
+        CFileDialog dialog(FALSE, "bmp", {}, OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT, kPictures);
+        dialog.setDirectory(dir.path());
+        int asked = 0;
+        OnNextModal([&](QWidget* box) {
+            ++asked;
+            auto* mb = qobject_cast<QMessageBox*>(box);
+            mb->button(QMessageBox::No)->click();
+            OnNextModal([](QWidget* d) { d->close(); },
+                        [](QWidget* w) { return qobject_cast<QFileDialog*>(w) != nullptr; });
+        }, IsMessageBox);
+        OnNextModal([&](QWidget* d) { TypeName(d, existing); },
+                    [](QWidget* w) { return qobject_cast<QFileDialog*>(w) != nullptr; });
+        EXPECT_EQ(dialog.DoModal(), IDCANCEL);
+        EXPECT_EQ(asked, 1);
+        EXPECT_TRUE(dialog.GetPathName().isEmpty());
+    }
+
+    // Without the overwrite prompt an existing file is taken at once.
+    {
+        CFileDialog dialog(FALSE, "bmp", {}, OFN_HIDEREADONLY, kPictures);
+        dialog.setDirectory(dir.path());
+        OnNextModal([&](QWidget* d) { TypeName(d, existing); });
+        ASSERT_EQ(dialog.DoModal(), IDOK);
+        EXPECT_EQ(dialog.GetPathName(), existing);
+    }
+}
+
+TEST(FontDialog, ShowsPointsAndKeepsTheStoredFaceOfItsStandIn)
+{
+    const int ppi = CFontDialog::ScreenPixelsPerInch();
+    LOGFONTW lf;
+    SetFaceName(lf, QStringLiteral(u"細明體"));
+    lf.lfHeight = -(12 * ppi / 72);  // 12 points on the screen
+    lf.lfWeight = 400;
+    lf.lfEscapement = 900;
+
+    CFontDialog dialog(&lf);
+    dialog.SetColor(RGB(255, 0, 0));
+    EXPECT_DOUBLE_EQ(dialog.FontWidget()->currentFont().pointSizeF(), 12.0);
+    ASSERT_NE(dialog.ColorButton(), nullptr);
+
+    LOGFONTW out = lf;
+    dialog.GetCurrentFont(&out);
+    EXPECT_EQ(FaceNameOf(out), QStringLiteral(u"細明體"));
+    EXPECT_EQ(out.lfHeight, lf.lfHeight);
+    EXPECT_EQ(out.lfEscapement, 900);
+
+    // Another family, bold italic at 9 points.
+    QFont chosen(QStringLiteral("Liberation Serif"));
+    chosen.setPointSizeF(9);
+    chosen.setWeight(QFont::Bold);
+    chosen.setItalic(true);
+    dialog.FontWidget()->setCurrentFont(chosen);
+    dialog.GetCurrentFont(&out);
+    EXPECT_EQ(FaceNameOf(out), "Liberation Serif");
+    EXPECT_EQ(out.lfHeight, -LONG(std::lround(9.0 * ppi / 72)));
+    EXPECT_EQ(out.lfWeight, 700);
+    EXPECT_EQ(out.lfItalic, 1);
+    EXPECT_EQ(dialog.GetColor(), RGB(255, 0, 0));
+}
