@@ -7,9 +7,15 @@
 #include "document/drawdoc.h"
 #include "framework/resourcemodule.h"
 #include "framework/ui/commandrouter.h"
+#include "framework/ui/commondialogs.h"
+#include "framework/ui/dialogids.h"
+#include "framework/ui/messagebox.h"
+#include "framework/ui/uistrings.h"
+#include "objects/drawimage.h"
 #include "objects/drawobj.h"
 #include "objects/drawole.h"
 
+#include <QApplication>
 #include <QContextMenuEvent>
 #include <QMenu>
 #include <QPointer>
@@ -41,7 +47,13 @@ constexpr UINT kCmdPaste = 57637;
 constexpr UINT kCmdSelectAll = 57642;
 // Inserting another program's file as an embedded object has no counterpart here.
 constexpr UINT kCmdsInsertObject[] = {32893, 32894, 32896, 32898};
+constexpr UINT kCmdLineColor = 32775;
+constexpr UINT kCmdFillColor = 32776;
+constexpr UINT kCmdInsertPicture = 32944;
 constexpr UINT kContextMenu = 103;
+constexpr UINT kStrInsertFailed = 102;
+constexpr UINT kStrPictureFilter = 128;
+constexpr UINT kStrPictureExt = 129;
 
 QPointer<CCommandRouter> g_router;
 
@@ -66,6 +78,8 @@ void CDrawView::RegisterEditCommands()
     OnCommand(kCmdNudgeDown, [this] { OnNudge(0, 1); });
     OnCommand(kCmdNudgeLeft, [this] { OnNudge(-1, 0); });
     OnCommand(kCmdNudgeRight, [this] { OnNudge(1, 0); });
+    OnCommand(kCmdLineColor, [this] { OnColor(FALSE); });
+    OnCommand(kCmdFillColor, [this] { OnColor(TRUE); });
     OnCommand(kCmdRotate, [this] { OnRotate(); });
     OnUpdateCommandUI(kCmdRotate, anySelected);
     OnCommand(kCmdItemFrames, [this] {
@@ -88,7 +102,8 @@ void CDrawView::RegisterEditCommands()
     OnUpdateCommandUI(kCmdPaste, [](CCmdUI* ui) { ui->Enable(CanPaste()); });
     for (UINT id : kCmdsInsertObject)
         OnUpdateCommandUI(id, [](CCmdUI* ui) { ui->Enable(FALSE); });
-    //EXPORT
+    OnCommand(kCmdInsertPicture, [this] { OnInsertPicture(); });
+    OnCommand(kCmdExport, [this] { OnExportImage(); });
     // Reachable from the toolbar only.
     OnUpdateCommandUI(kCmdExport, [](CCmdUI* ui) {
         ui->RemoveFromMenu();
@@ -192,6 +207,20 @@ void CDrawView::OnRotate()
     InvalidateSelection();
 }
 
+void CDrawView::OnColor(BOOL fill)
+{
+    CColorDialog dialog(0, 0, this);
+    if (dialog.DoModal() != IDOK)
+        return;
+    const COLORREF color = dialog.GetColor();
+    for (CDrawObj* obj : m_selection) {
+        if (fill)
+            obj->SetFillColor(color);
+        else
+            obj->SetLineColor(color);
+    }
+}
+
 // ---------------------------------------------------------------------------------------------
 // Fit, select all, delete
 
@@ -242,6 +271,38 @@ void CDrawView::OnEditClear()
         obj->Remove();
     }
     m_selection.clear();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Inserting pictures
+
+void CDrawView::OnInsertPicture()
+{
+    CFileDialog dialog(TRUE, AfxLoadString(kStrPictureExt), {}, OFN_FILEMUSTEXIST | OFN_HIDEREADONLY,
+                       AfxLoadString(kStrPictureFilter), this);
+    if (dialog.DoModal() == IDOK)
+        InsertPictureFromFile(dialog.GetPathName());
+}
+
+BOOL CDrawView::InsertPictureFromFile(const CString& path)
+{
+    CDrawDoc* doc = GetDocument();
+    if (!doc)
+        return FALSE;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    auto* obj = new CDrawImage(CRect(0, 0, 0, 0));
+    obj->LoadFile(path);
+    QApplication::restoreOverrideCursor();
+    // A file that is no picture adds nothing.
+    if (!obj->GetImage().IsValid()) {
+        obj->Remove();
+        AfxMessageBox(kStrInsertFailed, MB_OK, this);
+        return FALSE;
+    }
+    doc->Add(obj);
+    Select(obj, FALSE);
+    viewport()->update();
+    return TRUE;
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -5,9 +5,11 @@
 
 #include "document/drawdoc.h"
 #include "framework/painterdc.h"
+#include "framework/ui/dialogids.h"
 #include "framework/ui/messagebox.h"
 #include "image/rasterimage.h"
 #include "objects/drawimage.h"
+#include "printing/exportfiledlg.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -63,6 +65,13 @@ void CDrawView::RenderLabel(CRasterImage* image, int width, int height, int dpi)
     }
     image->SetXDPI(dpi);
     image->SetYDPI(dpi);
+}
+
+void CDrawView::OnExportImage()
+{
+    CExportFileDlg dialog(this);
+    if (dialog.DoModal() == IDOK)
+        ExportLabel(dialog.m_strFilePath, dialog.m_nResolution);
 }
 
 BOOL CDrawView::ExportLabel(const CString& path, int dpi)
