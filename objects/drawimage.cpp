@@ -15,6 +15,7 @@ IMPLEMENT_SERIAL(CDrawImg, CDrawRect, VERSIONABLE_SCHEMA | 1)
 namespace {
 
 constexpr int kUnitsPerInch = 1536;
+constexpr UINT kStrCannotInsert = 102;  // "The object could not be inserted."
 
 // A picture file in the record: its length as 64 bits, then its bytes. The length is checked
 // against what the archive still holds before anything is allocated.
@@ -69,18 +70,37 @@ CDrawImage::CDrawImage(const CRect& position)
 
 CDrawImage::~CDrawImage() = default;
 
-void CDrawImage::LoadFile(const CString& path)
+BOOL CDrawImage::LoadFile(const CString& path)
 {
     const qsizetype dot = path.lastIndexOf(u'.');
     const CString extension = dot >= 0 ? path.mid(dot + 1) : path;
-    m_pImage->Load(path, ExtensionToFormat(extension));
-    // Whole inches, as the picture-size dialog shows them.
-    auto inches = [](int pixels, int dpi) {
-        const unsigned d = dpi > 0 ? unsigned(dpi) : unsigned(RASTER_DEFAULT_DPI);
-        return std::int64_t(unsigned(std::max(pixels, 0)) / d) * kUnitsPerInch;
+    if (!m_pImage->Load(path, ExtensionToFormat(extension)) || !m_pImage->IsValid()) {
+        m_pImage->Destroy();
+        return FALSE;
+    }
+    // Multiplied before the division, so that a picture smaller than an inch keeps its size
+    // and every picture its aspect.
+    auto units = [](int pixels, int dpi) {
+        const std::int64_t d = dpi > 0 ? dpi : RASTER_DEFAULT_DPI;
+        return std::int64_t(std::max(pixels, 0)) * kUnitsPerInch / d;
     };
-    m_position.right = SaturateInt(m_position.left + inches(m_pImage->GetWidth(), m_pImage->GetXDPI()));
-    m_position.bottom = SaturateInt(m_position.top + inches(m_pImage->GetHeight(), m_pImage->GetYDPI()));
+    m_position.right = SaturateInt(m_position.left + units(m_pImage->GetWidth(), m_pImage->GetXDPI()));
+    m_position.bottom = SaturateInt(m_position.top + units(m_pImage->GetHeight(), m_pImage->GetYDPI()));
+    return TRUE;
+}
+
+BOOL CDrawImage::OnEditProperties(CDrawViewBase* view)
+{
+    CRect position = m_position;
+    const auto& run = GetObjectDialogs().runImageSize;
+    const BOOL ok = run && run(&position, view);
+    if (ok && position != m_position) {
+        Invalidate(view);
+        m_position = position;
+        SetModified();
+    }
+    Invalidate(view);
+    return TRUE;
 }
 
 void CDrawImage::Draw(CDC* dc, int labelIndex)
@@ -115,10 +135,27 @@ CDrawImg::CDrawImg(const CRect& position, CDrawViewBase* view) : CDrawRect(posit
 
 CDrawImg::~CDrawImg() = default;
 
+BOOL CDrawImg::OnEditProperties(CDrawViewBase* view)
+{
+    const auto& choose = GetObjectDialogs().choosePicture;
+    CString path;
+    if (!choose || !choose(&path, view))
+        return FALSE;
+    if (!LoadFromFile(path)) {
+        ShowObjectMessage(kStrCannotInsert);
+        return FALSE;
+    }
+    Invalidate(view);
+    SetModified();
+    return TRUE;
+}
+
 BOOL CDrawImg::LoadFromFile(const CString& path)
 {
-    m_pBitmap = std::make_unique<CRasterImage>();
-    m_pBitmap->Load(path);
+    auto bitmap = std::make_unique<CRasterImage>();
+    if (!bitmap->Load(path) || !bitmap->IsValid())
+        return FALSE;
+    m_pBitmap = std::move(bitmap);
     m_pView = m_pDocument ? m_pDocument->GetDrawView() : nullptr;
     m_bSizePending = TRUE;
     return TRUE;

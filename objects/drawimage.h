@@ -26,10 +26,14 @@ public:
     void Serialize(CArchive& ar) override;
     void Draw(CDC* dc, int labelIndex) override;
 
+    // The picture-size dialog; on OK its rectangle becomes the position.
+    BOOL OnEditProperties(CDrawViewBase* view) override;
+
     // Loads the picture by the format its extension names (every format is tried when that
-    // fails) and sizes the object in whole inches of the picture's resolution; a picture that
-    // reports no resolution counts as 96 dpi. A file that cannot be read leaves an empty picture.
-    void LoadFile(const CString& path);
+    // fails) and sizes the object as pixels x 1536 / resolution; a picture that reports no
+    // resolution counts as 96 dpi. FALSE, with an empty picture and the position unchanged,
+    // when the file cannot be read.
+    BOOL LoadFile(const CString& path);
 
     CRasterImage& GetImage() { return *m_pImage; }
     const CRasterImage& GetImage() const { return *m_pImage; }
@@ -53,7 +57,11 @@ public:
     void Serialize(CArchive& ar) override;
     void Draw(CDC* dc, int labelIndex) override;
 
-    // Replaces the picture by the file's (any format); the next paint sizes the object.
+    // The file dialog that chooses the picture; TRUE when a readable picture was chosen.
+    BOOL OnEditProperties(CDrawViewBase* view) override;
+
+    // Replaces the picture by the file's (any format); the next paint sizes the object. FALSE,
+    // with the old picture kept, when the file cannot be read.
     BOOL LoadFromFile(const CString& path);
 
     // NULL until a picture was loaded.

@@ -124,6 +124,20 @@ void CDrawObj::Invalidate(CDrawViewBase* view)
         m_pDocument->UpdateAllViews(nullptr, 1, this);
 }
 
+void CDrawObj::OnOpen(CDrawViewBase* view)
+{
+    OnEditProperties(view);
+}
+
+BOOL CDrawObj::OnEditProperties(CDrawViewBase* view)
+{
+    if (!m_sheet.HasPages())
+        return FALSE;
+    const BOOL ok = RunObjectSheet(m_sheet, view);
+    Invalidate(view);
+    return ok;
+}
+
 void CDrawObj::SetLineColor(COLORREF color)
 {
     m_logpen.lopnColor = color;
@@ -488,6 +502,23 @@ void CDrawRect::FillShapeData()
     m_shapeData.fillColor = m_logbrush.lbColor;
     m_shapeData.fillOn = m_bBrush;
     m_shapeData.lineOn = m_bPen;
+}
+
+BOOL CDrawRect::OnEditProperties(CDrawViewBase* view)
+{
+    // The page works on a copy, so that Cancel leaves the object as it was.
+    FillShapeData();
+    CShapeData page = m_shapeData;
+    m_sheet.shape = HasShapePage() ? &page : nullptr;
+    const BOOL ok = CDrawObj::OnEditProperties(view);
+    m_sheet.shape = nullptr;
+    if (!ok)
+        return FALSE;
+    m_shapeData = page;
+    ApplyShapeData();
+    Invalidate(view);
+    SetModified();
+    return TRUE;
 }
 
 void CDrawRect::ApplyShapeData()

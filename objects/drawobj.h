@@ -10,6 +10,7 @@
 #include "framework/dc.h"
 #include "framework/geometry.h"
 #include "framework/object.h"
+#include "objects/objectsheet.h"
 
 #include <Qt>
 #include <map>
@@ -56,6 +57,11 @@ public:
     virtual CDrawObj* Clone(CDrawDoc* doc = nullptr);
     virtual void Remove();
     virtual void Rotate90() {}
+    // Opening the object (a double click): its properties.
+    virtual void OnOpen(CDrawViewBase* view);
+    // Runs the object's property sheet; TRUE for OK. On Cancel the object is unchanged. An
+    // object without pages opens nothing and answers FALSE.
+    virtual BOOL OnEditProperties(CDrawViewBase* view);
 
     CString GetName() const { return m_name; }
     void SetName(const CString& name) { m_name = name; }
@@ -78,6 +84,9 @@ protected:
     static UINT ReadLevelClass(CArchive& ar, const CRuntimeClass* cls);
     void CopyBaseTo(CDrawObj* other) const;
     void SetModified();
+
+    // The pages of the sheet being run; each class level adds its own for the run.
+    CObjectSheet m_sheet;
 };
 
 // The object's pen and brush selected into a DC for one drawing (the null stock objects where
@@ -126,6 +135,8 @@ public:
     void DragHandle(int n, CPoint point, CDrawViewBase* view = nullptr) override;
     CDrawObj* Clone(CDrawDoc* doc = nullptr) override;
     void Rotate90() override;
+    // The shape page, for the objects that show it: colours, fill and line width.
+    BOOL OnEditProperties(CDrawViewBase* view) override;
 
     // The shape page's data: filled from the object before the page opens, and applied back
     // when it is confirmed (which also sets the pen width from the line width).
@@ -138,4 +149,8 @@ public:
     CPoint m_roundness;
     int m_nRotation = 0;  // tenths of a degree: 0, 900, 1800, 2700
     CShapeData m_shapeData;
+
+protected:
+    // Text objects and their descendants do not show the shape page.
+    virtual bool HasShapePage() const { return true; }
 };

@@ -364,6 +364,51 @@ void CDrawText::AssignDefaultName(CDrawViewBase* view)
                      .arg(doc->GetNextTextNumber());
 }
 
+bool SameLogFont(const LOGFONTW& a, const LOGFONTW& b)
+{
+    return a.lfHeight == b.lfHeight && a.lfWidth == b.lfWidth && a.lfEscapement == b.lfEscapement &&
+           a.lfOrientation == b.lfOrientation && a.lfWeight == b.lfWeight && a.lfItalic == b.lfItalic &&
+           a.lfUnderline == b.lfUnderline && a.lfStrikeOut == b.lfStrikeOut && a.lfCharSet == b.lfCharSet &&
+           a.lfOutPrecision == b.lfOutPrecision && a.lfClipPrecision == b.lfClipPrecision &&
+           a.lfQuality == b.lfQuality && a.lfPitchAndFamily == b.lfPitchAndFamily &&
+           FaceNameOf(a) == FaceNameOf(b);
+}
+
+BOOL CDrawText::OnEditProperties(CDrawViewBase* view)
+{
+    m_sheet.flags |= 0x80;  // PSH_NOAPPLYNOW: the sheet applies on OK only
+    // The page edits copies: a cancelled sheet leaves font and colour as they were.
+    const LOGFONTW kept = m_logfont;
+    CFontPageData font {m_logfont, m_textColor};
+    m_sheet.font = &font;
+    const BOOL ok = CDrawRect::OnEditProperties(view);
+    m_sheet.font = nullptr;
+    if (!ok)
+        return FALSE;
+    m_logfont = font.font;
+    m_textColor = font.color;
+    m_logfont.lfEscapement = m_nRotation;
+    if (!SameLogFont(m_logfont, kept)) {
+        if (std::unique_ptr<CDC> dc = view ? view->CreateClientDC() : nullptr) {
+            CRect needed = m_position;
+            FitToText(dc.get(), &needed, GetDrawString(dc.get(), 0));
+            Invalidate(view);
+            if (m_content.sizingMode == 1) {
+                m_position.right = needed.right;
+                m_position.bottom = needed.bottom;
+            } else {
+                if (m_position.Width() < needed.Width())
+                    m_position.right = needed.right;
+                if (m_position.Height() < needed.Height())
+                    m_position.bottom = needed.bottom;
+            }
+        }
+    }
+    Invalidate(view);
+    SetModified();
+    return TRUE;
+}
+
 void CDrawText::Rotate90()
 {
     CDrawRect::Rotate90();

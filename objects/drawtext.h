@@ -57,6 +57,9 @@ public:
     void DrawSelectionMark(CDC* dc, int state) override;
     void DragHandle(int n, CPoint point, CDrawViewBase* view = nullptr) override;
     void Rotate90() override;
+    // The font page (the content page comes first once it exists). On OK the font and colour
+    // are taken, the escapement follows the rotation, and a text whose font changed is refitted.
+    BOOL OnEditProperties(CDrawViewBase* view) override;
 
     virtual void DrawFrame(CDC* dc, int state, COLORREF colour);
     // The rectangle the text for label 0 needs, from the out rectangle's left and top.
@@ -85,6 +88,7 @@ public:
     CString m_text;  // fixed text, serial start value, or empty when data-bound
 
 protected:
+    bool HasShapePage() const override { return false; }
     // The binding marker of a data-bound object in the design view, at the rectangle's
     // bottom-right corner.
     void DrawBindingMarker(CDC* dc);
@@ -99,6 +103,10 @@ protected:
 
 // A font made from a description by CreateDrawFont and selected into a DC for the life of the
 // scope; the previous font comes back and the font is freed when the scope ends.
+// Whether two font descriptions describe the same font, field by field (the face name up to its
+// end).
+bool SameLogFont(const LOGFONTW& a, const LOGFONTW& b);
+
 class CDrawFontScope {
 public:
     CDrawFontScope(CDC* dc, const LOGFONTW& description);

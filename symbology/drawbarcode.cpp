@@ -164,6 +164,45 @@ void CDrawBarcode::DragHandle(int n, CPoint point, CDrawViewBase* view)
     UpdateBarcode(dc.get(), code.GetText());
 }
 
+BOOL CDrawBarcode::OnEditProperties(CDrawViewBase* view)
+{
+    CBarcodePageData page;
+    page.id = m_nSymbology;
+    if (m_pBarcode) {
+        page.showText = m_pBarcode->GetShowText();
+        page.textPosition = m_pBarcode->GetTextPos();
+        page.alignment = m_pBarcode->GetTextAlign();
+    }
+    m_sheet.barcode = &page;
+    const BOOL ok = CDrawText::OnEditProperties(view);
+    m_sheet.barcode = nullptr;
+    if (!ok)
+        return FALSE;
+
+    std::unique_ptr<CDC> dc = view ? view->CreateClientDC() : nullptr;
+    Invalidate(view);
+    if (!m_pBarcode || page.id != m_pBarcode->GetType()) {
+        const float module = m_pBarcode ? m_pBarcode->GetModuleWidth() : kNewModuleWidth;
+        const float height = m_pBarcode ? m_pBarcode->GetBarHeight() : kNewBarHeight;
+        if (CBarcode* code = CreateBarcode(page.id, module, height)) {
+            m_pBarcode.reset(code);
+            m_nSymbology = page.id;
+        }
+    }
+    if (m_pBarcode) {
+        m_pBarcode->SetShowText(page.showText);
+        m_pBarcode->SetTextPos(page.textPosition);
+        m_pBarcode->SetTextAlign(page.alignment);
+        if (dc) {
+            UpdateBarcode(dc.get(), m_text);
+            DragHandle(7, CPoint(m_position.left, m_position.bottom), view);
+        }
+    }
+    Invalidate(view);
+    SetModified();
+    return TRUE;
+}
+
 void CDrawBarcode::Serialize(CArchive& ar)
 {
     CDrawText::Serialize(ar);

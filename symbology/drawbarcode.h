@@ -33,6 +33,9 @@ public:
     void Draw(CDC* dc, int labelIndex) override;
     void DragHandle(int n, CPoint point, CDrawViewBase* view = nullptr) override;
     void FitToText(CDC* dc, CRect* rect, const CString& text) override;
+    // The text object's pages and the barcode page. On OK a changed symbology is rebuilt with
+    // the module width, bar height and text settings of the old one, and the box refitted.
+    BOOL OnEditProperties(CDrawViewBase* view) override;
 
     // Gives the symbol the text and fits the object's right and bottom to it.
     void UpdateBarcode(CDC* dc, const CString& text);

@@ -48,7 +48,7 @@ TEST(Pictures, ExtensionsNameTheirFormats)
     EXPECT_EQ(ExtensionToFormat("tiff"), RASTER_FORMAT_BMP);  // only the three-letter form
 }
 
-TEST(Pictures, InsertedPicturesAreSizedInWholeInchesOfTheirResolution)
+TEST(Pictures, InsertedPicturesAreSizedByPixelsAndResolution)
 {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
@@ -64,9 +64,22 @@ TEST(Pictures, InsertedPicturesAreSizedInWholeInchesOfTheirResolution)
         const QString path = dir.filePath(QStringLiteral("picture.") + f.ext);
         ASSERT_TRUE(source.Save(path, f.format));
         CDrawImage obj(CRect(100, 200, 100, 200));
-        obj.LoadFile(path);
+        EXPECT_TRUE(obj.LoadFile(path));
         EXPECT_EQ(obj.GetImage().GetWidth(), 200);
-        EXPECT_EQ(obj.m_position, CRect(100, 200, 100 + 2 * 1536, 200 + 3 * 1536));  // 2.08 and 3.125 in
+        EXPECT_EQ(obj.m_position, CRect(100, 200, 100 + 3200, 200 + 4800));  // 2.08 and 3.125 in
+    }
+
+    // Less than an inch keeps its size, and the aspect stays (multiplied before dividing).
+    struct { int w, h, dpi; CRect expected; } sizes[] = {
+        {80, 80, 96, CRect(0, 0, 1280, 1280)},
+        {1000, 750, 300, CRect(0, 0, 5120, 3840)},
+    };
+    for (const auto& s : sizes) {
+        const QString path = dir.filePath(QStringLiteral("size.png"));
+        ASSERT_TRUE(Pattern(s.w, s.h, s.dpi).Save(path, RASTER_FORMAT_PNG));
+        CDrawImage obj(CRect(0, 0, 0, 0));
+        EXPECT_TRUE(obj.LoadFile(path));
+        EXPECT_EQ(obj.m_position, s.expected);
     }
 
     // Written by another program, at 72 dpi: 144 pixels are two inches; a name without an
@@ -78,19 +91,19 @@ TEST(Pictures, InsertedPicturesAreSizedInWholeInchesOfTheirResolution)
     const QString noExtension = dir.filePath("picture");
     ASSERT_TRUE(foreign.save(noExtension, "PNG"));
     CDrawImage qt(CRect(0, 0, 0, 0));
-    qt.LoadFile(noExtension);
-    EXPECT_EQ(qt.m_position, CRect(0, 0, 3072, 1536));
+    EXPECT_TRUE(qt.LoadFile(noExtension));
+    EXPECT_EQ(qt.m_position, CRect(0, 0, 3072, 2133));
 
-    // A damaged file leaves an empty picture of no size, and nothing is divided by its 0 dpi.
+    // A damaged file is refused: the picture stays empty and the position as it was.
     const QString damaged = dir.filePath("damaged.png");
     QFile file(damaged);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.write(QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16));
     file.close();
     CDrawImage empty(CRect(5, 5, 900, 900));
-    empty.LoadFile(damaged);
+    EXPECT_FALSE(empty.LoadFile(damaged));
     EXPECT_FALSE(empty.GetImage().IsValid());
-    EXPECT_EQ(empty.m_position, CRect(5, 5, 5, 5));
+    EXPECT_EQ(empty.m_position, CRect(5, 5, 900, 900));
     CRecordingDC dc;
     empty.Draw(&dc, 0);
     EXPECT_TRUE(Images(dc).empty());
