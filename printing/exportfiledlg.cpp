@@ -1,6 +1,7 @@
 #include "printing/exportfiledlg.h"
 
 #include "framework/resourcemodule.h"
+#include "framework/textnumbers.h"
 #include "framework/ui/commondialogs.h"
 #include "framework/ui/dialogids.h"
 #include "framework/ui/dialoglayout.h"
@@ -10,15 +11,13 @@
 #include <QApplication>
 #include <QDialogButtonBox>
 #include <QFocusEvent>
+#include <QKeyEvent>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
-
-#include <algorithm>
-#include <climits>
 
 namespace {
 
@@ -69,8 +68,9 @@ CExportFileDlg::CExportFileDlg(QWidget* parent) : QDialog(parent)
     m_path = GetDlgItem<QLineEdit>(this, kPathEdit);
     m_cancel = GetDlgItem<QPushButton>(this, IDCANCEL);
     if (auto* ok = GetDlgItem<QPushButton>(this, IDOK)) {
-        // OK checks before it closes the dialog.
+        // OK checks before it closes the dialog; Enter presses it.
         ok->disconnect(this);
+        ok->setDefault(true);
         connect(ok, &QPushButton::clicked, this, &CExportFileDlg::OnOK);
     }
     if (auto* browse = GetDlgItem<QPushButton>(this, kBrowseButton))
@@ -86,20 +86,6 @@ int CExportFileDlg::DoModal()
     return exec() == QDialog::Accepted ? IDOK : IDCANCEL;
 }
 
-int CExportFileDlg::ReadInt(const CString& text)
-{
-    qsizetype i = 0;
-    while (i < text.size() && text[i].isSpace())
-        ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == u'-' || text[i] == u'+'))
-        negative = text[i++] == u'-';
-    qint64 value = 0;
-    for (; i < text.size() && text[i] >= u'0' && text[i] <= u'9'; ++i)
-        value = std::min<qint64>(value * 10 + (text[i].unicode() - u'0'), qint64(INT_MAX) + 1);
-    return int(std::clamp<qint64>(negative ? -value : value, INT_MIN, INT_MAX));
-}
-
 CString CExportFileDlg::CheckResolution(int dpi)
 {
     if (dpi >= kMinResolution && dpi <= kMaxResolution)
@@ -111,7 +97,7 @@ BOOL CExportFileDlg::ValidateResolution()
 {
     if (!m_resolution)
         return TRUE;
-    const CString complaint = CheckResolution(ReadInt(m_resolution->text()));
+    const CString complaint = CheckResolution(Wtoi(m_resolution->text()));
     if (complaint.isEmpty())
         return TRUE;
     m_bChecking = TRUE;
@@ -139,6 +125,17 @@ bool CExportFileDlg::eventFilter(QObject* watched, QEvent* event)
     return QDialog::eventFilter(watched, event);
 }
 
+void CExportFileDlg::keyPressEvent(QKeyEvent* event)
+{
+    // Enter is OK, with its checks, wherever the focus is.
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)
+        && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+        OnOK();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
 void CExportFileDlg::OnBrowse()
 {
     // A new file is welcome; an existing one is replaced only when the user agrees.
@@ -163,6 +160,6 @@ void CExportFileDlg::OnOK()
     if (!ValidateResolution())
         return;
     m_strFilePath = path;
-    m_nResolution = ReadInt(m_resolution ? m_resolution->text() : CString());
+    m_nResolution = Wtoi(m_resolution ? m_resolution->text() : CString());
     accept();
 }

@@ -25,13 +25,12 @@ public:
     CString m_strFileExt;
     int m_nResolution = 0;
 
-    // The leading whole number of a text (blanks, a sign, digits), else 0.
-    static int ReadInt(const CString& text);
     // The resolution's complaint, or empty when it lies in the range.
     static CString CheckResolution(int dpi);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void OnBrowse();

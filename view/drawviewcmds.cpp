@@ -291,14 +291,16 @@ BOOL CDrawView::InsertPictureFromFile(const CString& path)
         return FALSE;
     QApplication::setOverrideCursor(Qt::WaitCursor);
     auto* obj = new CDrawImage(CRect(0, 0, 0, 0));
-    obj->LoadFile(path);
+    const BOOL loaded = obj->LoadFile(path);
     QApplication::restoreOverrideCursor();
     // A file that is no picture adds nothing.
-    if (!obj->GetImage().IsValid()) {
+    if (!loaded) {
         obj->Remove();
         AfxMessageBox(kStrInsertFailed, MB_OK, this);
         return FALSE;
     }
+    // The sheet's answer does not stop the insertion.
+    obj->OnEditProperties(this);
     doc->Add(obj);
     Select(obj, FALSE);
     viewport()->update();
