@@ -7,6 +7,7 @@
 #include "objects/drawobj.h"
 #include "objects/drawole.h"
 #include "objects/drawpoly.h"
+#include "support/testoutput.h"
 
 #include <QClipboard>
 #include <QContextMenuEvent>
@@ -315,6 +316,7 @@ TEST_F(ViewCommands, ContextMenuSelectsTheObjectUnderTheMouse)
     QObject::connect(timer, &QTimer::timeout, [&] {
         if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
             menuShown = true;
+            menu->grab().save(TestOutputDir() + "/context-menu.png");
             for (QAction* action : menu->actions())
                 if (!action->isSeparator())
                     shown << QString::number(CommandIdOf(action)) + (action->isEnabled() ? "+" : "-");
