@@ -14,6 +14,8 @@
 #include "support/testoutput.h"
 
 #include <QFile>
+#include <QPainter>
+#include <QTransform>
 #include <QImage>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -166,5 +168,46 @@ TEST_F(LabelExport, SymbolsReadBackFromTheExportedPicture)
         const QRect area(r.left * 300 / 1536 - 40, r.top * 300 / 1536 - 40, r.Width() * 300 / 1536 + 80,
                          r.Height() * 300 / 1536 + 80);
         EXPECT_EQ(zxread::Decode(png.copy(area), codes[i].format).text, codes[i].expected) << i;
+    }
+}
+
+TEST_F(LabelExport, TurnedSymbolsAndTextsAreDrawnWholeInTheViewAndOnPaper)
+{
+    SetLabel(800.0f, 800.0f);
+    auto* barcode = new CDrawBarcode(CRect(1000, 1500, 3500, 2300), view.get(), "TURN-90", BARCODE_ID_CODE128_AUTO);
+    doc.Add(barcode);
+    view->resize(900, 900);
+    view->show();
+    view->OnActivateView(TRUE);
+    for (int quarter = 1; quarter <= 3; ++quarter) {
+        SCOPED_TRACE(quarter);
+        const CRect before = barcode->m_position;
+        barcode->Rotate90();
+
+        // On paper, and in the view at 200 %: turned back, the symbol reads.
+        ASSERT_TRUE(Save("turned.png", 300));
+        const CRect stored = barcode->m_position;
+        // The turn keeps the centre and exchanges the sides, give or take the symbol's refit.
+        EXPECT_NEAR(stored.CenterPoint().x, before.CenterPoint().x, 2);
+        EXPECT_NEAR(stored.Width(), before.Height(), 2);
+        const QImage paper(dir.filePath("turned.png"));
+        doc.SetZoom(200);
+        const int e = view->GetViewportExtent();
+        view->ScrollToPosition(CPoint(10 * e - 40, 10 * e - 40));
+        QImage screen(view->viewport()->size(), QImage::Format_RGB32);
+        {
+            QPainter painter(&screen);
+            view->Paint(painter, QRect(QPoint(0, 0), screen.size()));
+        }
+        view->Select(nullptr);
+        screen.save(TestOutputDir() + QStringLiteral("/turned-view-%1.png").arg(quarter * 90));
+        for (const QImage& image : {paper, screen}) {
+            const QImage back = image.transformed(QTransform().rotate(90.0 * quarter));
+            EXPECT_EQ(zxread::Decode(back, ZXing::BarcodeFormat::Code128).text, "TURN-90");
+        }
+        // Drawing again and again leaves the box where it is.
+        ASSERT_TRUE(Save("turned.png", 300));
+        EXPECT_EQ(barcode->m_position, stored);
+        EXPECT_EQ(barcode->m_logfont.lfEscapement, 900 * quarter);
     }
 }
