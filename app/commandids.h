@@ -22,6 +22,7 @@ constexpr UINT kWindowNew = 57648;
 constexpr UINT kViewToolbar = 59392;
 constexpr UINT kViewStatusBar = 59393;
 constexpr UINT kPageColor = 32781;
+constexpr UINT kFileSummaryInfo = 32792;  // Document Properties
 constexpr UINT kZoom100 = 32818;
 constexpr UINT kZoomIn = 32819;
 constexpr UINT kZoomOut = 32820;

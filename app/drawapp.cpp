@@ -1,6 +1,7 @@
 #include "app/drawapp.h"
 
 #include "app/commandids.h"
+#include "app/docproperties.h"
 #include "app/frames.h"
 #include "app/shelldialogs.h"
 #include "app/shellresources.h"
@@ -110,6 +111,7 @@ public:
         OnCommand(kFileSaveAs, [this] { m_app->SaveDocument(m_doc, true); });
         OnCommand(kFileClose, [this] { m_app->CloseDocument(m_doc); });
         OnCommand(kWindowNew, [this] { m_app->NewWindow(m_doc); });
+        OnCommand(kFileSummaryInfo, [this] { RunDocumentProperties(m_doc, m_app->MainFrame()); });
     }
 
 private:

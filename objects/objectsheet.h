@@ -20,8 +20,10 @@ struct CFontPageData {
     COLORREF color = 0;
 };
 
-// The barcode page: the symbology id and the human-readable line's settings.
+// The barcode page: the symbology id, the human-readable line's settings, and the data to
+// encode (edited on this page until the object has a content page of its own).
 struct CBarcodePageData {
+    CString text;
     int id = 0;
     int showText = 1;
     int textPosition = 0;

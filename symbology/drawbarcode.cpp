@@ -168,6 +168,7 @@ void CDrawBarcode::DragHandle(int n, CPoint point, CDrawViewBase* view)
 BOOL CDrawBarcode::OnEditProperties(CDrawViewBase* view)
 {
     CBarcodePageData page;
+    page.text = m_text;
     page.id = m_nSymbology;
     if (m_pBarcode) {
         page.showText = m_pBarcode->GetShowText();
@@ -180,6 +181,8 @@ BOOL CDrawBarcode::OnEditProperties(CDrawViewBase* view)
     if (!ok)
         return FALSE;
 
+    if (m_content.mode != CONTENT_DATA)
+        m_text = page.text;
     std::unique_ptr<CDC> dc = view ? view->CreateClientDC() : nullptr;
     Invalidate(view);
     if (!m_pBarcode || page.id != m_pBarcode->GetType()) {

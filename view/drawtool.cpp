@@ -28,9 +28,6 @@ CPoint CDrawTool::c_down;
 CPoint CDrawTool::c_last;
 CPoint CDrawTool::c_lastLogical;
 
-std::function<BOOL(CDrawObj*, CDrawView*)> CDrawTool::c_editProperties =
-    [](CDrawObj*, CDrawView*) { return TRUE; };
-std::function<void(CDrawObj*, CDrawView*)> CDrawTool::c_open;
 std::function<CDrawObj*(int, const CRect&, CDrawView*)> CDrawTool::c_createObject =
     [](int shape, const CRect& position, CDrawView* view) -> CDrawObj* {
     switch (shape) {
@@ -46,6 +43,9 @@ std::function<CDrawObj*(int, const CRect&, CDrawView*)> CDrawTool::c_createObjec
 };
 
 namespace {
+
+// The object the last press of a creating tool made, until its button is released.
+CDrawObj* s_madeByPress = nullptr;
 
 std::vector<CDrawTool*>& Tools()
 {
@@ -249,16 +249,16 @@ void CSelectTool::OnLButtonDblClk(CDrawView* view, UINT flags, const CPoint& poi
             view->InvalidateSelection(obj);
             view->Deselect(obj);
         }
-    } else if (view->GetSelection().size() == 1 && c_open) {
-        c_open(view->GetSelection().front(), view);
+    } else if (view->GetSelection().size() == 1) {
+        view->GetSelection().front()->OnOpen(view);
     }
     CDrawTool::OnLButtonDblClk(view, flags, point);
 }
 
 void CSelectTool::OnEditProperties(CDrawView* view)
 {
-    if (view->GetSelection().size() == 1 && c_open)
-        c_open(view->GetSelection().front(), view);
+    if (view->GetSelection().size() == 1)
+        view->GetSelection().front()->OnEditProperties(view);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -304,15 +304,21 @@ void CRectTool::OnLButtonDown(CDrawView* view, UINT flags, const CPoint& point)
             if (auto* rect = dynamic_cast<CDrawRect*>(obj))
                 rect->m_nShape = CDrawRect::rectangle;
         c_drawShape = kShapeSelect;
-        if (!c_editProperties || !c_editProperties(obj, view)) {
-            // A cancelled sheet: the object never reaches the document.
+        if (!obj->OnEditProperties(view)) {
+            // A cancelled sheet: the object never reaches the document, and the rest of the
+            // drag moves nothing else.
             obj->m_pDocument = nullptr;
             obj->Remove();
+            c_selectMode = kSelectNone;
+            c_nDragHandle = 0;
+            s_madeByPress = nullptr;
+            view->ReleaseCapture();
             return;
         }
     }
 
     view->AddObject(obj);
+    s_madeByPress = obj;
     view->Select(obj, FALSE);
     view->ClearRulerMarks();
     c_lastLogical = local;
@@ -324,9 +330,10 @@ void CRectTool::OnLButtonDblClk(CDrawView*, UINT, const CPoint&) {}
 
 void CRectTool::OnLButtonUp(CDrawView* view, UINT flags, const CPoint& point)
 {
-    if (point == c_down && !view->GetSelection().empty()) {
+    CDrawObj* made = std::exchange(s_madeByPress, nullptr);
+    if (point == c_down && made && !view->GetSelection().empty() && view->GetSelection().back() == made) {
         // A click without a drag leaves no empty object behind and selects instead.
-        CDrawObj* obj = view->GetSelection().back();
+        CDrawObj* obj = made;
         view->GetDocument()->Remove(obj);
         if (obj->CountHandles() > 0) {
             CRect handle = obj->GetHandleRect(1, view);

@@ -66,11 +66,6 @@ public:
     static CPoint c_last;      // client pixels
     static CPoint c_lastLogical;
 
-    // The property sheet of an object: FALSE when the user cancels. Until the object dialogs
-    // exist the sheets accept at once.
-    static std::function<BOOL(CDrawObj*, CDrawView*)> c_editProperties;
-    // Opening an object (a double click on it): its property sheet.
-    static std::function<void(CDrawObj*, CDrawView*)> c_open;
     // Makes the object of a creating shape (text, barcode, picture) at an empty rectangle.
     static std::function<CDrawObj*(int shape, const CRect& position, CDrawView* view)> c_createObject;
 };

@@ -8,6 +8,7 @@
 #include "objects/drawole.h"
 #include "objects/drawpoly.h"
 #include "view/drawtool.h"
+#include "view/objectpages.h"
 
 #include <QApplication>
 #include <QFocusEvent>
@@ -96,6 +97,7 @@ CDrawView::CDrawView(QWidget* parent) : QAbstractScrollArea(parent)
     horizontalScrollBar()->setSingleStep(10);
     verticalScrollBar()->setSingleStep(10);
     setObjectName(QStringLiteral("CDrawView"));
+    InstallObjectDialogs();
 
     // Commands of the drawing tools and of the symbology of the next barcode.
     const auto updateTool = [this](CCmdUI* ui) {

@@ -23,6 +23,18 @@ namespace {
 
 // A view of a 50 x 30 mm label, shown and active, scrolled so that the label's corner is near
 // the top-left of the window.
+// Scripted property sheets for the life of the scope: every sheet gets the answer of `run`.
+struct ScriptedSheets {
+    explicit ScriptedSheets(std::function<BOOL(CObjectSheet&)> run)
+    {
+        CObjectDialogs d;
+        d.runSheet = [run](CObjectSheet& sheet, CDrawViewBase*) { return run(sheet); };
+        old = SetObjectDialogs(std::move(d));
+    }
+    ~ScriptedSheets() { SetObjectDialogs(std::move(old)); }
+    CObjectDialogs old;
+};
+
 class ViewTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
@@ -480,18 +492,21 @@ TEST_F(ViewTest, TextAndBarcodeToolsAskForPropertiesAndFillTheTree)
     EXPECT_EQ(view->TextGroup()->text(0), QStringLiteral("Text Objects (0)"));
 
     // A cancelled property sheet leaves nothing behind.
-    std::vector<CDrawObj*> asked;
-    CDrawTool::c_editProperties = [&](CDrawObj* obj, CDrawView*) {
-        asked.push_back(obj);
-        return FALSE;
-    };
+    int asked = 0;
+    BOOL answer = FALSE;
+    ScriptedSheets sheets([&](CObjectSheet& sheet) {
+        ++asked;
+        EXPECT_NE(sheet.font, nullptr);
+        return answer;
+    });
     CDrawTool::c_drawShape = kShapeText;
     Drag(QPoint(200, 200), QPoint(260, 230));
-    EXPECT_EQ(asked.size(), 1u);
+    EXPECT_EQ(asked, 1);
     EXPECT_TRUE(doc.GetObjects().empty());
+    EXPECT_FALSE(doc.IsModified());
     EXPECT_EQ(CDrawTool::c_drawShape, kShapeSelect);
 
-    CDrawTool::c_editProperties = [](CDrawObj*, CDrawView*) { return TRUE; };
+    answer = TRUE;
     CDrawTool::c_drawShape = kShapeText;
     Press(QPoint(200, 200));
     Release(QPoint(200, 200));
@@ -535,7 +550,7 @@ TEST_F(ViewTest, BarcodeToolKeepsTheModuleOfItsEmptySymbol)
 {
     // The tool makes its object with an empty text; the drag that follows sizes the box, not
     // the module of a symbol that has no bars yet.
-    CDrawTool::c_editProperties = [](CDrawObj*, CDrawView*) { return TRUE; };
+    ScriptedSheets sheets([](CObjectSheet&) { return TRUE; });
     view->OnToolCommand(32842);  // Code 39, and the barcode tool
     Drag(QPoint(200, 300), QPoint(420, 380));
     ASSERT_EQ(doc.GetObjects().size(), 1u);

@@ -1,0 +1,549 @@
+// The property sheets of label objects and of the document, reached as a user reaches them:
+// the creating tools dragged with the mouse, a double click, Edit > Properties and File >
+// Document Properties, with keys typed into the pages' own widgets.
+
+#include "app/shellfixture.h"
+#include "framework/ui/commondialogs.h"
+#include "framework/ui/dialogids.h"
+#include "framework/ui/dialoglayout.h"
+#include "framework/painterdc.h"
+#include "document/summinfo.h"
+#include "objects/drawimage.h"
+#include "objects/drawtext.h"
+#include "symbology/drawbarcode.h"
+#include "objects/drawpoly.h"
+#include "symbology/zxing_read.h"
+#include "view/objectpages.h"
+
+#include <QCheckBox>
+#include <QPushButton>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileDialog>
+#include <QFontDialog>
+#include <QListView>
+#include <QMouseEvent>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QValidator>
+
+namespace {
+
+constexpr UINT kProperties = 32785;
+constexpr UINT kDocumentProperties = 32792;
+constexpr UINT kTextTool = 32827, kBarcodeTool = 32832, kPictureTool = 32901;
+
+template <typename T>
+std::function<bool(QWidget*)> Is()
+{
+    return [](QWidget* w) { return qobject_cast<T*>(w) != nullptr; };
+}
+
+void Shot(QWidget* w, const QString& name)
+{
+    QDir().mkpath(QStringLiteral("/tmp/shots"));
+    w->grab().save(QStringLiteral("/tmp/shots/objsheets-%1.png").arg(name));
+}
+
+// A click into the field, then the keys to the widget that has the focus, replacing its text.
+void Type(QWidget* edit, const QString& text)
+{
+    ASSERT_NE(edit, nullptr);
+    // Keys reach the active window: the dialog that holds the field, once the window system
+    // has made it active.
+    QElapsedTimer t;
+    t.start();
+    while (QApplication::activeWindow() != edit->window() && t.elapsed() < 5000) {
+        edit->window()->activateWindow();
+        QTest::qWait(10);
+    }
+    QTest::mouseClick(edit, Qt::LeftButton);
+    QWidget* focus = QApplication::focusWidget();
+    ASSERT_EQ(focus, edit);
+    QTest::keyClick(focus, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(focus, text);
+}
+
+void Click(QAbstractButton* b)
+{
+    ASSERT_NE(b, nullptr);
+    QTest::mouseClick(b, Qt::LeftButton);
+}
+
+QAbstractButton* BoxButton(QWidget* dialog, QDialogButtonBox::StandardButton which)
+{
+    for (auto* box : dialog->findChildren<QDialogButtonBox*>())
+        if (QAbstractButton* b = box->button(which); b && b->isVisible())
+            return b;
+    return nullptr;
+}
+
+void ShowTab(CPropertySheet* sheet, int index)
+{
+    auto* bar = sheet->findChild<QTabWidget*>()->tabBar();
+    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(index).center());
+    ASSERT_EQ(sheet->GetActiveIndex(), index);
+}
+
+// The font dialog's size box: the one field that takes only numbers.
+QLineEdit* SizeBox(QWidget* fontDialog)
+{
+    for (auto* e : fontDialog->findChild<QFontDialog*>()->findChildren<QLineEdit*>())
+        if (e->validator())
+            return e;
+    return nullptr;
+}
+
+class ObjectSheets : public Shell {
+protected:
+    void SetUp() override
+    {
+        Shell::SetUp();
+        m_frame->resize(1024, 700);
+        m_frame->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(m_frame));
+        view = m_app->GetActiveDrawView();
+        ASSERT_NE(view, nullptr);
+        doc = Active();
+        doc->SetModifiedFlag(FALSE);
+    }
+
+    void Run(UINT id)
+    {
+        Update();
+        ASSERT_TRUE(Action(id)->isEnabled()) << id;
+        Action(id)->trigger();
+    }
+    // Opens the selected object's sheet with Edit > Properties and hands it to f.
+    void Properties(std::function<void(CPropertySheet*)> f)
+    {
+        bool opened = false;
+        OnNextModal([&](QWidget* w) {
+            opened = true;
+            f(qobject_cast<CPropertySheet*>(w));
+        }, Is<CPropertySheet>());
+        Run(kProperties);
+        EXPECT_TRUE(opened);
+    }
+    template <typename T>
+    T* Add(T* obj)
+    {
+        view->AddObject(obj);
+        view->Select(obj, FALSE);
+        doc->SetModifiedFlag(FALSE);
+        return obj;
+    }
+
+    QWidget* Port() const { return view->viewport(); }
+    QPoint Client(CPoint logical) const
+    {
+        const CPoint p = view->DocToClient(logical);
+        return QPoint(p.x, p.y);
+    }
+    void Send(QEvent::Type type, QPoint p, Qt::MouseButtons buttons)
+    {
+        const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
+        QMouseEvent e(type, QPointF(p), Port()->mapToGlobal(QPointF(p)), button, buttons, Qt::NoModifier);
+        QApplication::sendEvent(Port(), &e);
+    }
+    // The main window active again (after a dialog) and the view with the focus, as when the
+    // user comes back to the label.
+    void ActivateView()
+    {
+        QElapsedTimer t;
+        t.start();
+        while (QApplication::activeWindow() != m_frame && t.elapsed() < 5000) {
+            m_frame->activateWindow();
+            QTest::qWait(10);
+        }
+        view->setFocus();
+        QApplication::processEvents();
+    }
+    void Drag(QPoint from, QPoint to)
+    {
+        ActivateView();
+        Send(QEvent::MouseButtonPress, from, Qt::LeftButton);
+        Send(QEvent::MouseMove, (from + to) / 2, Qt::LeftButton);
+        Send(QEvent::MouseMove, to, Qt::LeftButton);
+        Send(QEvent::MouseButtonRelease, to, Qt::NoButton);
+    }
+
+    // The label drawn at 300 dpi.
+    QImage Render() const
+    {
+        constexpr int kDpi = 300;
+        QImage page(MulDiv(12000, kDpi, 1536), MulDiv(6000, kDpi, 1536), QImage::Format_RGB32);
+        page.fill(Qt::white);
+        CPainterDC dc(&page, true);
+        dc.SetMapMode(MM_ANISOTROPIC);
+        dc.SetWindowExt(1536, 1536);
+        dc.SetViewportExt(kDpi, kDpi);
+        for (CDrawObj* obj : doc->GetObjects())
+            obj->Draw(&dc, 0);
+        return page;
+    }
+
+    CDrawView* view = nullptr;
+    CDrawDoc* doc = nullptr;
+};
+
+}  // namespace
+
+TEST(ObjectPages, Arithmetic)
+{
+    EXPECT_EQ(FontSizeText(-200), "9");
+    EXPECT_EQ(FontSizeText(256), "12");
+    EXPECT_EQ(FontStyleText(400), QStringLiteral(u"標準"));
+    EXPECT_EQ(FontStyleText(700), QStringLiteral(u"粗體"));
+    EXPECT_EQ(FontStyleText(600), "");
+    EXPECT_EQ(FontPixelsOfHeight(-200, 96), -12);
+    EXPECT_EQ(FontHeightOfPixels(-16, 96), -256);
+    EXPECT_EQ(ImageLengthText(1536), "25.40");
+    int edge = 0;
+    EXPECT_TRUE(ImageEdgeOfLength(10, 0, &edge));
+    EXPECT_EQ(edge, 605);
+    for (double bad : {0.0, -1.0, std::nan(""), double(INFINITY), 1e300})
+        EXPECT_FALSE(ImageEdgeOfLength(bad, 0, &edge)) << bad;
+    EXPECT_FALSE(ImageEdgeOfLength(10, std::numeric_limits<int>::max() - 10, &edge));
+}
+
+TEST_F(ObjectSheets, PicturePageTakesMillimetresAndRefusesWhatIsNoSize)
+{
+    CDrawImage* picture = Add(new CDrawImage(CRect(0, 0, 1536, 768)));
+    bool shown = false;
+    OnNextModal([&](QWidget* w) {
+        shown = true;
+        EXPECT_EQ(GetDlgItemText(w, 205), "25.40");
+        EXPECT_EQ(GetDlgItemText(w, 125), "12.70");
+        Shot(w, "picture-size");
+        for (const char* bad : {"0", "abc", "nan", "1e300"}) {
+            SCOPED_TRACE(bad);
+            Type(GetDlgItem(w, 205), QString::fromLatin1(bad));
+            QString text;
+            ClickMessageBox(QMessageBox::Ok, &text);
+            Click(GetDlgItem<QAbstractButton>(w, IDOK));
+            EXPECT_EQ(text, QStringLiteral(u"請輸入正確尺寸."));
+            EXPECT_TRUE(w->isVisible());
+            EXPECT_EQ(w->focusWidget(), GetDlgItem(w, 205));
+        }
+        Type(GetDlgItem(w, 205), "10");
+        Click(GetDlgItem<QAbstractButton>(w, IDOK));
+    }, Is<CSetImageSizeDlg>());
+    Run(kProperties);
+    EXPECT_TRUE(shown);
+    EXPECT_EQ(picture->m_position, CRect(0, 0, 605, 768));
+    EXPECT_TRUE(doc->IsModified());
+}
+
+TEST_F(ObjectSheets, FontPageShowsPointsAndCancelKeepsTheFont)
+{
+    auto* text = Add(new CDrawText(CRect(1000, 1000, 1000, 1000), view, "Label"));
+    text->m_logfont.lfHeight = -200;
+    text->m_logfont.lfWeight = 600;
+    const int ppi = CFontDialog::ScreenPixelsPerInch();
+
+    // The font dialog cancelled, then a new size and colour chosen, then the sheet cancelled:
+    // nothing changes.
+    Properties([&](CPropertySheet* sheet) {
+        ASSERT_NE(sheet, nullptr);
+        EXPECT_EQ(sheet->GetPageCount(), 1);
+        EXPECT_EQ(sheet->Button(ID_APPLY_NOW), nullptr);
+        CPropertyPage* page = sheet->GetActivePage();
+        EXPECT_EQ(GetDlgItemText(page, 133), "9");
+        EXPECT_EQ(GetDlgItemText(page, 132), "");
+        EXPECT_EQ(GetDlgItemText(page, 129), QStringLiteral(u"細明體"));
+        Shot(sheet, "text-sheet");
+        Shot(page, "font-page");
+
+        OnNextModal([](QWidget* d) {
+            EXPECT_EQ(SizeBox(d)->text(), "9");
+            Click(BoxButton(d, QDialogButtonBox::Cancel));
+        }, Is<CFontDialog>());
+        Click(GetDlgItem<QAbstractButton>(page, 131));
+        EXPECT_EQ(GetDlgItemText(page, 133), "9");
+
+        OnNextModal([](QWidget* d) {
+            Shot(d, "font-dialog");
+            Type(SizeBox(d), "12");
+            OnNextModal([](QWidget* c) {
+                for (auto* e : c->findChildren<QLineEdit*>())
+                    if (e->text().startsWith(u'#'))
+                        Type(e, "#ff0000");
+                Click(BoxButton(c, QDialogButtonBox::Ok));
+            }, Is<QColorDialog>());
+            Click(qobject_cast<CFontDialog*>(d)->ColorButton());
+            Click(BoxButton(d, QDialogButtonBox::Ok));
+        }, Is<CFontDialog>());
+        Click(GetDlgItem<QAbstractButton>(page, 131));
+        EXPECT_EQ(GetDlgItemText(page, 133), "12");
+        Click(sheet->Button(IDCANCEL));
+    });
+    EXPECT_EQ(text->m_logfont.lfHeight, -200);
+    EXPECT_EQ(text->m_textColor, RGB(0, 0, 0));
+    EXPECT_FALSE(doc->IsModified());
+
+    // The font dialog cancelled and the sheet confirmed: the height comes back exactly, not as
+    // its round trip through screen pixels (-192).
+    Properties([&](CPropertySheet* sheet) {
+        OnNextModal([](QWidget* d) { Click(BoxButton(d, QDialogButtonBox::Cancel)); }, Is<CFontDialog>());
+        Click(GetDlgItem<QAbstractButton>(sheet->GetActivePage(), 131));
+        Click(sheet->Button(IDOK));
+    });
+    EXPECT_EQ(text->m_logfont.lfHeight, -200);
+
+    // 12 points and red, confirmed.
+    Properties([&](CPropertySheet* sheet) {
+        OnNextModal([](QWidget* d) {
+            Type(SizeBox(d), "12");
+            qobject_cast<CFontDialog*>(d)->SetColor(RGB(255, 0, 0));
+            Click(BoxButton(d, QDialogButtonBox::Ok));
+        }, Is<CFontDialog>());
+        Click(GetDlgItem<QAbstractButton>(sheet->GetActivePage(), 131));
+        Click(sheet->Button(IDOK));
+    });
+    EXPECT_EQ(text->m_logfont.lfHeight, FontHeightOfPixels(-std::lround(12.0 * ppi / 72), ppi));
+    // The offscreen screen has 96 pixels per inch: 12 points are 16 pixels, -256 units.
+    ASSERT_EQ(ppi, 96);
+    EXPECT_EQ(text->m_logfont.lfHeight, -256);
+    EXPECT_EQ(FaceNameOf(text->m_logfont), QStringLiteral(u"細明體"));  // its stand-in was shown
+    EXPECT_EQ(text->m_textColor, RGB(255, 0, 0));
+    EXPECT_TRUE(doc->IsModified());
+    // The bigger font grew the box to the text.
+    EXPECT_GT(text->m_position.Height(), 0);
+}
+
+TEST_F(ObjectSheets, ShapePageTakesLineWidthAndFill)
+{
+    CDrawRect* rect = Add(new CDrawRect(CRect(0, 0, 900, 600)));
+    Properties([&](CPropertySheet* sheet) {
+        CPropertyPage* page = sheet->GetActivePage();
+        EXPECT_EQ(GetDlgItemText(page, 102), "0.100");
+        EXPECT_NE(sheet->Button(ID_APPLY_NOW), nullptr);
+        Shot(page, "shape-page");
+        Type(GetDlgItem(page, 102), "0.25");
+        auto* fill = GetDlgItem<QCheckBox>(page, 103);
+        ASSERT_NE(fill, nullptr);
+        QTest::mouseClick(fill, Qt::LeftButton, {}, QPoint(8, fill->height() / 2));  // on its box
+        Click(sheet->Button(IDOK));
+    });
+    EXPECT_EQ(rect->m_logpen.lopnWidth.x, 15);
+    EXPECT_EQ(rect->m_logpen.lopnWidth.y, 15);
+    EXPECT_TRUE(rect->m_bBrush);
+    EXPECT_TRUE(doc->IsModified());
+
+    // Cancel keeps what the page shows.
+    doc->SetModifiedFlag(FALSE);
+    Properties([&](CPropertySheet* sheet) {
+        Type(GetDlgItem(sheet->GetActivePage(), 102), "2");
+        Click(sheet->Button(IDCANCEL));
+    });
+    EXPECT_EQ(rect->m_logpen.lopnWidth.x, 15);
+    EXPECT_FALSE(doc->IsModified());
+}
+
+TEST_F(ObjectSheets, BarcodePageChangesTheSymbologyAndKeepsTheModule)
+{
+    auto* code = Add(new CDrawBarcode(CRect(1000, 1000, 1000, 1000), view, "400638133393", BARCODE_ID_CODE39));
+    const float module = code->GetBarcode()->GetModuleWidth();
+    const float height = code->GetBarcode()->GetBarHeight();
+    const CRect before = code->m_position;
+
+    auto chooseEan13 = [](CPropertySheet* sheet) {
+        ShowTab(sheet, 1);
+        auto* combo = GetDlgItem<QComboBox>(sheet->GetActivePage(), 133);
+        ASSERT_NE(combo, nullptr);
+        EXPECT_EQ(combo->currentText(), "Code39");
+        combo->setFocus();
+        QTest::keyClicks(combo, "EAN13");
+        EXPECT_EQ(combo->currentText(), "EAN13");
+    };
+    Properties([&](CPropertySheet* sheet) {
+        EXPECT_EQ(sheet->GetPageCount(), 2);
+        chooseEan13(sheet);
+        Shot(sheet, "barcode-sheet");
+        Shot(sheet->GetActivePage(), "barcode-page");
+        Click(sheet->Button(IDCANCEL));
+    });
+    EXPECT_EQ(code->GetSymbologyId(), BARCODE_ID_CODE39);
+    EXPECT_EQ(code->GetBarcode()->GetType(), BARCODE_ID_CODE39);
+    EXPECT_EQ(code->m_position, before);
+    EXPECT_FALSE(doc->IsModified());
+
+    Properties([&](CPropertySheet* sheet) {
+        chooseEan13(sheet);
+        Click(sheet->Button(IDOK));
+    });
+    EXPECT_EQ(code->GetSymbologyId(), BARCODE_ID_EAN13);
+    EXPECT_EQ(code->GetBarcode()->GetType(), BARCODE_ID_EAN13);
+    EXPECT_FLOAT_EQ(code->GetBarcode()->GetModuleWidth(), module);
+    EXPECT_FLOAT_EQ(code->GetBarcode()->GetBarHeight(), height);
+    EXPECT_TRUE(doc->IsModified());
+    EXPECT_EQ(zxread::Decode(Render(), ZXing::BarcodeFormat::EAN13).text, "4006381333931");
+}
+
+TEST_F(ObjectSheets, CreatingToolsOpenTheirSheetsAndCancelLeavesNothing)
+{
+    const QPoint from = Client(CPoint(800, 800)), to = Client(CPoint(3000, 2000));
+
+    // Text: Cancel, then OK.
+    for (bool ok : {false, true}) {
+        Run(kTextTool);
+        bool asked = false;
+        OnNextModal([&](QWidget* w) {
+            asked = true;
+            auto* sheet = qobject_cast<CPropertySheet*>(w);
+            EXPECT_EQ(sheet->GetActivePage()->TemplateId(), 137u);  // opens on the font page
+            Click(sheet->Button(ok ? IDOK : IDCANCEL));
+        }, Is<CPropertySheet>());
+        Drag(from, to);
+        EXPECT_TRUE(asked);
+        EXPECT_EQ(doc->GetObjects().size(), ok ? 1u : 0u);
+        EXPECT_EQ(doc->IsModified(), ok);
+    }
+    auto* text = dynamic_cast<CDrawText*>(doc->GetObjects().front());
+    ASSERT_NE(text, nullptr);
+    EXPECT_EQ(text->m_text, CResourceModule::Get().LoadString(8));
+    EXPECT_GT(text->m_position.Width(), 0);
+
+    // Barcode: the data typed on the barcode page.
+    view->Select(nullptr);
+    Run(kBarcodeTool);
+    OnNextModal([&](QWidget* w) {
+        auto* sheet = qobject_cast<CPropertySheet*>(w);
+        ShowTab(sheet, 1);
+        Type(GetDlgItem(sheet->GetActivePage(), 156), "CODE39");
+        Click(sheet->Button(IDOK));
+    }, Is<CPropertySheet>());
+    Drag(Client(CPoint(800, 3000)), Client(CPoint(5000, 4500)));
+    ASSERT_EQ(doc->GetObjects().size(), 2u);
+    auto* code = dynamic_cast<CDrawBarcode*>(doc->GetObjects().back());
+    ASSERT_NE(code, nullptr);
+    EXPECT_EQ(code->m_text, "CODE39");
+    EXPECT_GT(code->m_position.Width(), 0);
+    EXPECT_EQ(zxread::Decode(Render(), ZXing::BarcodeFormat::Code39).text, "CODE39");
+
+    // Picture: the file dialog first; Cancel adds nothing, a file gives a filled picture.
+    const QString png = m_files.filePath("logo.png");
+    QImage logo(40, 20, QImage::Format_RGB32);
+    logo.fill(Qt::blue);
+    ASSERT_TRUE(logo.save(png));
+    doc->SetModifiedFlag(FALSE);
+    for (bool ok : {false, true}) {
+        Run(kPictureTool);
+        OnNextModal([&](QWidget* w) {
+            Shot(w, "picture-file-dialog");
+            if (!ok) {
+                w->close();
+                return;
+            }
+            auto* name = w->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+            Type(name, png);
+            QTest::keyClick(name, Qt::Key_Return);
+        }, Is<QFileDialog>());
+        Drag(Client(CPoint(6000, 800)), Client(CPoint(7000, 1500)));
+        EXPECT_EQ(doc->GetObjects().size(), ok ? 3u : 2u);
+        EXPECT_EQ(doc->IsModified(), ok);
+    }
+    // A file that is no picture: string 102, and nothing is added.
+    const QString damaged = m_files.filePath("damaged.png");
+    {
+        QFile f(damaged);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("\x89PNG\r\n\x1a\n broken");
+    }
+    doc->SetModifiedFlag(FALSE);
+    Run(kPictureTool);
+    QString message;
+    OnNextModal([&](QWidget* w) {
+        ClickMessageBox(QMessageBox::Ok, &message);
+        auto* name = w->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        Type(name, damaged);
+        QTest::keyClick(name, Qt::Key_Return);
+    }, Is<QFileDialog>());
+    Drag(Client(CPoint(6000, 2000)), Client(CPoint(7000, 2500)));
+    EXPECT_EQ(message, CResourceModule::Get().LoadString(102));
+    EXPECT_EQ(doc->GetObjects().size(), 3u);
+    EXPECT_FALSE(doc->IsModified());
+
+    auto* picture = dynamic_cast<CDrawImg*>(doc->GetObjects().back());
+    ASSERT_NE(picture, nullptr);
+    ASSERT_NE(picture->GetBitmap(), nullptr);
+    const QImage drawn = Render();
+    const QPoint inside(MulDiv(6000 + 320, 300, 1536), MulDiv(800 + 160, 300, 1536));
+    EXPECT_EQ(drawn.pixelColor(inside), QColor(Qt::blue));
+
+    // A double click on the selected text opens its sheet.
+    view->Select(text, FALSE);
+    bool opened = false;
+    OnNextModal([&](QWidget* w) {
+        opened = true;
+        qobject_cast<CPropertySheet*>(w)->Button(IDCANCEL)->click();
+    }, Is<CPropertySheet>());
+    const QPoint centre = Client(text->m_position.CenterPoint());
+    ActivateView();
+    Send(QEvent::MouseButtonPress, centre, Qt::LeftButton);
+    Send(QEvent::MouseButtonRelease, centre, Qt::NoButton);
+    Send(QEvent::MouseButtonDblClick, centre, Qt::LeftButton);
+    Send(QEvent::MouseButtonRelease, centre, Qt::NoButton);
+    EXPECT_TRUE(opened);
+}
+
+TEST_F(ObjectSheets, PolygonHasNoSheet)
+{
+    auto* poly = new CDrawPoly(CRect(0, 0, 0, 0));
+    poly->AddPoint(CPoint(0, 0));
+    poly->AddPoint(CPoint(500, 0));
+    poly->AddPoint(CPoint(0, 500));
+    Add(poly);
+    EXPECT_FALSE(poly->OnEditProperties(view));
+    Run(kProperties);  // nothing opens, nothing waits
+    EXPECT_FALSE(doc->IsModified());
+}
+
+TEST_F(ObjectSheets, DocumentPropertiesShowTheSummaryAndWriteTheAuthorBack)
+{
+    auto open = [&](std::function<void(CPropertySheet*)> f) {
+        OnNextModal([&](QWidget* w) { f(qobject_cast<CPropertySheet*>(w)); }, Is<CPropertySheet>());
+        Run(kDocumentProperties);
+    };
+    open([&](CPropertySheet* sheet) {
+        ASSERT_EQ(sheet->GetPageCount(), 2);
+        CPropertyPage* summary = sheet->GetPage(0);
+        EXPECT_EQ(GetDlgItemText(summary, 120), QStringLiteral(u"標籤"));
+        EXPECT_TRUE(GetDlgItem<QLineEdit>(summary, 120)->isReadOnly());
+        Shot(sheet, "document-sheet");
+        ShowTab(sheet, 1);
+        CPropertyPage* stats = sheet->GetPage(1);
+        EXPECT_EQ(GetDlgItemText(stats, 112), "0");
+        EXPECT_EQ(GetDlgItemText(stats, 113), "0 min");
+        EXPECT_EQ(GetDlgItemText(stats, 117), "1");
+        EXPECT_EQ(GetDlgItemText(stats, 116), "");
+        for (int id : {111, 112, 113, 114, 115, 116, 117, 118, 119, 122})
+            EXPECT_TRUE(GetDlgItem<QLineEdit>(stats, id)->isReadOnly()) << id;
+        Shot(stats, "statistics-page");
+        ShowTab(sheet, 0);
+        Shot(summary, "summary-page");
+        Type(GetDlgItem(summary, 105), "Someone else");
+        Click(sheet->Button(IDCANCEL));
+    });
+    EXPECT_EQ(doc->GetSummInfo()->GetAuthor(), "");
+    EXPECT_FALSE(doc->IsModified());
+
+    open([&](CPropertySheet* sheet) {
+        Type(GetDlgItem(sheet->GetPage(0), 105), "Mei Lin");
+        Type(GetDlgItem(sheet->GetPage(0), 108), "Price tags");
+        Click(sheet->Button(IDOK));
+    });
+    EXPECT_TRUE(doc->IsModified());
+    EXPECT_EQ(doc->GetSummInfo()->GetTitle(), "Price tags");
+    SavedLabel();
+    open([&](CPropertySheet* sheet) {
+        EXPECT_EQ(GetDlgItemText(sheet->GetPage(1), 112), "1");
+        EXPECT_EQ(GetDlgItemText(sheet->GetPage(1), 111), "Mei Lin");
+        EXPECT_EQ(GetDlgItemText(sheet->GetPage(0), 105), "Mei Lin");
+        Click(sheet->Button(IDCANCEL));
+    });
+}
