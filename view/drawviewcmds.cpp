@@ -152,38 +152,26 @@ void CDrawView::OnNudge(int dx, int dy)
         return;
     CRect canvas;
     doc->GetCanvasRect(&canvas);
-    // Conversions truncate toward zero, so one step is 6 or 7 units.
-    const auto step = [](LONG from, int direction) {
-        return qint64(double(from) + direction * kNudgeStep);
+    // One edge moves a step (converted toward zero, so 6 or 7 units), the other keeps the size;
+    // the span stays inside the canvas.
+    const auto step = [](qint64& lo, qint64& hi, LONG min, LONG max, int direction) {
+        if (direction == 0)
+            return;
+        const qint64 size = hi - lo;
+        qint64 to = qint64(double(lo) + direction * kNudgeStep);
+        if (direction < 0)
+            to = std::max<qint64>(to, min);
+        else if (to + size > max)
+            to = max - size;
+        lo = to;
+        hi = to + size;
     };
     BOOL moved = FALSE;
     for (CDrawObj* obj : m_selection) {
         const CRect r = obj->m_position;
         qint64 left = r.left, top = r.top, right = r.right, bottom = r.bottom;
-        if (dy < 0) {
-            const qint64 t = std::max<qint64>(step(r.top, -1), canvas.top);
-            bottom += t - top;
-            top = t;
-        } else if (dy > 0) {
-            qint64 t = step(r.top, 1);
-            const qint64 height = bottom - top;
-            if (t + height > canvas.bottom)
-                t = canvas.bottom - height;
-            bottom = t + height;
-            top = t;
-        }
-        if (dx < 0) {
-            const qint64 l = std::max<qint64>(step(r.left, -1), canvas.left);
-            right += l - left;
-            left = l;
-        } else if (dx > 0) {
-            qint64 l = step(r.left, 1);
-            const qint64 width = right - left;
-            if (l + width > canvas.right)
-                l = canvas.right - width;
-            right = l + width;
-            left = l;
-        }
+        step(top, bottom, canvas.top, canvas.bottom, dy);
+        step(left, right, canvas.left, canvas.right, dx);
         const CRect to(SaturateInt(left), SaturateInt(top), SaturateInt(right), SaturateInt(bottom));
         if (to == r)
             continue;
