@@ -114,7 +114,8 @@ bool CExportFileDlg::eventFilter(QObject* watched, QEvent* event)
     // is Cancel; a message box or another window taking the focus does not count.
     if (watched == m_resolution && event->type() == QEvent::FocusOut && !m_bChecking) {
         const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
-        if (reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason || reason == Qt::MouseFocusReason) {
+        if (reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason || reason == Qt::MouseFocusReason
+            || reason == Qt::ShortcutFocusReason) {
             QTimer::singleShot(0, this, [this] {
                 QWidget* focus = QApplication::focusWidget();
                 if (isVisible() && focus != m_cancel && focus != m_resolution && focus && focus->window() == this)
