@@ -150,6 +150,7 @@ CDrawApp::CDrawApp(QObject* parent) : QObject(parent), m_router(new CCommandRout
     g_app = this;
     m_router->SetRoute([this] { return Route(); });
     m_labelWizard = [](CDrawDoc* doc, CString* openPath) { return doc->RunLabelWizard(TRUE, openPath); };
+    CDrawView::SetCommandRouter(m_router);
 
     OnCommand(kFileNew, [this] { OnFileNew(); });
     OnCommand(kFileOpen, [this] { OnFileOpen(); });

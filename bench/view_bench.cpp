@@ -1,7 +1,9 @@
-// Repainting the editing view: a label of 200 objects at zoom 400, the whole window drawn
-// through the off-screen picture, rulers included.
+// The editing view with a label of 200 objects: repainting at zoom 400 and 100, the whole window
+// drawn through the off-screen picture, rulers included; exporting it as a picture at 300 and
+// 1200 dpi; copying and pasting all its objects.
 
 #include "document/drawdoc.h"
+#include "image/rasterimage.h"
 #include "objects/drawobj.h"
 #include "objects/drawtext.h"
 #include "symbology/drawbarcode.h"
@@ -60,6 +62,47 @@ void BM_RepaintAtZoom(benchmark::State& state)
     state.counters["objects"] = double(doc.GetObjects().size());
 }
 BENCHMARK(BM_RepaintAtZoom)->Arg(400)->Arg(100)->Unit(benchmark::kMillisecond);
+
+// The same label exported as a picture: rendered in bands of 1024 rows into the image, without
+// saving.
+void BM_RenderLabelAtDpi(benchmark::State& state)
+{
+    CDrawDoc doc;
+    CDrawView view;
+    view.resize(1280, 900);
+    view.AttachDocument(&doc);
+    Populate(doc, view, 200);
+    const int dpi = int(state.range(0));
+    const float* size = doc.GetLabelSize();
+    const int w = int(size[0] / 100.0f / 2.54f * float(dpi)), h = int(size[1] / 100.0f / 2.54f * float(dpi));
+    CRasterImage image;
+    image.Create(DWORD(w), DWORD(h), 24, RASTER_FORMAT_BMP);
+    for (auto _ : state)
+        view.RenderLabel(&image, w, h, dpi);
+    state.counters["pixels"] = double(w) * h;
+}
+BENCHMARK(BM_RenderLabelAtDpi)->Arg(300)->Arg(1200)->Unit(benchmark::kMillisecond);
+
+// Copying the 200 objects to the clipboard and pasting them back, the pasted copies removed
+// again after each round.
+void BM_CopyPaste(benchmark::State& state)
+{
+    CDrawDoc doc;
+    CDrawView view;
+    view.resize(1280, 900);
+    view.AttachDocument(&doc);
+    Populate(doc, view, 200);
+    for (auto _ : state) {
+        view.OnSelectAll();
+        view.OnEditCopy();
+        view.OnEditPaste();
+        state.PauseTiming();
+        view.OnEditClear();
+        state.ResumeTiming();
+    }
+    state.counters["objects"] = double(doc.GetObjects().size());
+}
+BENCHMARK(BM_CopyPaste)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

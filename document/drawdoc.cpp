@@ -126,6 +126,12 @@ void CDrawDoc::Add(CDrawObj* obj)
     SetModifiedFlag(TRUE);
 }
 
+void CDrawDoc::SetObjectOrder(const std::vector<CDrawObj*>& objects)
+{
+    if (objects.size() == m_objects.size() && std::is_permutation(objects.begin(), objects.end(), m_objects.begin()))
+        m_objects = objects;
+}
+
 void CDrawDoc::Remove(CDrawObj* obj)
 {
     const auto it = std::find(m_objects.begin(), m_objects.end(), obj);
@@ -307,14 +313,15 @@ void CDrawDoc::ReadVersion2(CArchive& ar) { ReadSheet(ar, 2); }
 void CDrawDoc::ReadVersion3(CArchive& ar) { ReadSheet(ar, 3); }
 void CDrawDoc::ReadVersion4(CArchive& ar) { ReadSheet(ar, 4); }
 
-void CDrawDoc::SerializeObjects(CArchive& ar)
+void CDrawDoc::WriteObjectList(CArchive& ar, const std::vector<CDrawObj*>& objects)
 {
-    if (ar.IsStoring()) {
-        ar.WriteCount(m_objects.size());
-        for (CDrawObj* obj : m_objects)
-            ar.WriteObject(obj);
-        return;
-    }
+    ar.WriteCount(objects.size());
+    for (CDrawObj* obj : objects)
+        ar.WriteObject(obj);
+}
+
+void CDrawDoc::ReadObjectList(CArchive& ar, std::vector<CDrawObj*>& objects)
+{
     // Each reference takes at least two bytes, so a huge count ends at the end of the data.
     const std::uint64_t count = ar.ReadCount();
     std::unordered_set<const CObject*> seen;
@@ -326,8 +333,39 @@ void CDrawDoc::SerializeObjects(CArchive& ar)
             throw CArchiveException(CArchiveException::badIndex,
                                     "the object list holds an empty or repeated entry");
         obj->m_pDocument = this;
-        m_objects.push_back(obj);
+        objects.push_back(obj);
     }
+}
+
+void CDrawDoc::SerializeObjects(CArchive& ar)
+{
+    if (ar.IsStoring())
+        WriteObjectList(ar, m_objects);
+    else
+        ReadObjectList(ar, m_objects);
+}
+
+QByteArray CDrawDoc::StoreObjectList(const std::vector<CDrawObj*>& objects)
+{
+    CArchive ar(CArchive::store);
+    ar.m_pDocument = this;
+    WriteObjectList(ar, objects);
+    return ar.GetBuffer();
+}
+
+std::vector<CDrawObj*> CDrawDoc::LoadObjectList(const QByteArray& bytes)
+{
+    std::vector<CDrawObj*> objects;
+    try {
+        CArchive ar(bytes, CArchive::load);
+        ar.m_pDocument = this;
+        ReadObjectList(ar, objects);
+    } catch (...) {
+        for (CDrawObj* obj : objects)
+            obj->Remove();
+        throw;
+    }
+    return objects;
 }
 
 void CDrawDoc::SerializeItems(CArchive& ar)

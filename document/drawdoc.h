@@ -109,6 +109,8 @@ public:
     // Objects, head (bottom) to tail (top). The document owns them.
     const std::vector<CDrawObj*>& GetObjects() const { return m_objects; }
     void Add(CDrawObj* obj);
+    // Puts the objects in a new drawing order; anything but the same objects is ignored.
+    void SetObjectOrder(const std::vector<CDrawObj*>& objects);
     // Takes the object out of the list (without deleting it) and out of every view's selection.
     void Remove(CDrawObj* obj);
     // The topmost object under the logical point, or NULL.
@@ -173,6 +175,12 @@ public:
     QByteArray StoreContents();
     // Loads an archive over this document; throws CArchiveException on malformed input.
     void LoadContents(const QByteArray& bytes);
+    // Objects archived exactly as the document archives its own object list (the clipboard's
+    // form), and read back as new objects of this document that are not yet in its list.
+    // Bytes after the list are ignored. Malformed input throws CArchiveException and leaves
+    // nothing behind.
+    QByteArray StoreObjectList(const std::vector<CDrawObj*>& objects);
+    std::vector<CDrawObj*> LoadObjectList(const QByteArray& bytes);
     // Loads the whole document from a compound file's root storage: FALSE, with the document
     // emptied and GetErrorText set, when it is malformed.
     BOOL LoadFromStorage(const CStorage& root);
@@ -192,6 +200,8 @@ private:
     void ReadSheet(CArchive& ar, DWORD version);
     void ReadOrientation(CArchive& ar);
     void SerializeObjects(CArchive& ar);
+    static void WriteObjectList(CArchive& ar, const std::vector<CDrawObj*>& objects);
+    void ReadObjectList(CArchive& ar, std::vector<CDrawObj*>& objects);
     void SerializeItems(CArchive& ar);
 
     int m_nZoom = 100;

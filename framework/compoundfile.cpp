@@ -485,6 +485,16 @@ std::optional<QByteArray> Serialize(const CStorage& root, QString& reason)
 
 } // namespace
 
+std::optional<QByteArray> CCompoundFile::SaveToMemory(QString& error) const
+{
+    EnsureGsf();
+    QString reason;
+    std::optional<QByteArray> bytes = Serialize(m_root, reason);
+    if (!bytes)
+        error = reason;
+    return bytes;
+}
+
 bool CCompoundFile::Save(const QString& path, QString& error) const
 {
     EnsureGsf();

@@ -102,6 +102,8 @@ public:
     // everything was written, flushed and closed. A target whose permissions allow nobody to
     // write it is refused, as is a folder that does not exist.
     [[nodiscard]] bool Save(const QString& path, QString& error) const;
+    // The bytes of the file Save would write; nothing when the tree cannot be written.
+    [[nodiscard]] std::optional<QByteArray> SaveToMemory(QString& error) const;
 
     // Deepest nesting of storages accepted when reading (the root is depth 0).
     static constexpr int MaxDepth = 64;

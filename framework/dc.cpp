@@ -217,6 +217,12 @@ CGdiObject* CDC::SelectObject(CGdiObject* object)
     return nullptr;
 }
 
+void CDC::SetRotation(int tenths, CPoint centre)
+{
+    m_s.rotation = int(((qint64(tenths) % 3600) + 3600) % 3600);
+    m_s.rotationCentre = centre;
+}
+
 CGdiObject* CDC::SelectStockObject(int index)
 {
     return SelectObject(GetStockObjectPtr(index));

@@ -153,6 +153,14 @@ public:
     int GetDeviceCaps(int index) const;
     BOOL IsPrinting() const { return m_printing; }
 
+    // Turns everything drawn afterwards about a logical point, by tenths of a degree counter-
+    // clockwise as seen, as a world transform of the original platform does; 0 turns nothing.
+    // The mapping calls (LPtoDP, DPtoLP) and the clip region are not turned. Saved and restored
+    // with the rest of the state.
+    void SetRotation(int tenths, CPoint centre);
+    int GetRotation() const { return m_s.rotation; }
+    CPoint GetRotationCentre() const { return m_s.rotationCentre; }
+
     // Pixel size of a logical pen width for the current mapping: at least 1.
     int DevicePenWidth(const LOGPEN& pen) const;
 
@@ -179,6 +187,8 @@ protected:
         CPoint position;
         bool clipped = false;
         QRegion clip;  // device pixels, when clipped
+        int rotation = 0;  // tenths of a degree, 0 to 3599
+        CPoint rotationCentre;  // logical
     };
     const State& CurrentState() const { return m_s; }
     // Changes whenever the clip region may have changed.

@@ -1,5 +1,7 @@
 #include "framework/painterdc.h"
 
+#include <QTransform>
+
 #include <QFontMetricsF>
 #include <QHash>
 #include <QPaintEngine>
@@ -116,13 +118,25 @@ bool CPainterDC::Ready()
 {
     if (!m_painter || !m_painter->isActive())
         return false;
+    // The clip region is in device pixels: it is set without the turn.
     if (m_appliedClip != ClipGeneration()) {
         m_appliedClip = ClipGeneration();
+        m_painter->setWorldTransform(QTransform());
         if (CurrentState().clipped)
             m_painter->setClipRegion(CurrentState().clip, Qt::ReplaceClip);
         else
             m_painter->setClipping(false);
     }
+    QTransform world;
+    if (const int turn = CurrentState().rotation) {
+        CPoint c = CurrentState().rotationCentre;
+        LPtoDP(&c);
+        world.translate(c.x, c.y);
+        world.rotate(-turn / 10.0);
+        world.translate(-c.x, -c.y);
+    }
+    if (m_painter->worldTransform() != world)
+        m_painter->setWorldTransform(world);
     return true;
 }
 

@@ -85,6 +85,8 @@ CRecordedPrimitive& CRecordingDC::Record(CRecordedPrimitive::Kind kind)
     rec.bkColor = s.bkColor;
     rec.bkMode = s.bkMode;
     rec.clipped = s.clipped;
+    rec.rotation = s.rotation;
+    rec.rotationCentre = s.rotationCentre;
     GetClipBox(&rec.clipBox);
     records.push_back(std::move(rec));
     return records.back();

@@ -34,6 +34,8 @@ struct CRecordedPrimitive {
     QImage image;               // a drawn picture
     CRect clipBox;              // GetClipBox at the time of drawing
     bool clipped = false;       // a clip region was in effect
+    int rotation = 0;           // the context's turn (tenths of a degree) and its centre
+    CPoint rotationCentre;
 };
 
 class CRecordingDC : public CDC {

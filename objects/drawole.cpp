@@ -8,20 +8,6 @@ IMPLEMENT_SERIAL(CDrawOleObj, CDrawObj, VERSIONABLE_SCHEMA | 1)
 
 BOOL CDrawOleObj::c_bShowItems = TRUE;
 
-namespace {
-
-// Copies the streams, sub-storages and class id of `from` into `to`.
-void CopyContents(const CStorage& from, CStorage& to)
-{
-    to.SetClassId(from.GetClassId());
-    for (const QString& name : from.GetStreamNames())
-        to.WriteStream(name, *from.OpenStream(name));
-    for (const QString& name : from.GetStorageNames())
-        to.CopyStorage(*from.OpenStorage(name));
-}
-
-}  // namespace
-
 // ---------------------------------------------------------------------------------------------
 // CDrawItem
 
@@ -29,6 +15,15 @@ CDrawItem::~CDrawItem()
 {
     if (m_pDrawObj)
         m_pDrawObj->m_pItem = nullptr;
+}
+
+void CDrawItem::CopyContents(const CStorage& from, CStorage& to)
+{
+    to.SetClassId(from.GetClassId());
+    for (const QString& name : from.GetStreamNames())
+        to.WriteStream(name, *from.OpenStream(name));
+    for (const QString& name : from.GetStorageNames())
+        to.CopyStorage(*from.OpenStorage(name));
 }
 
 QString CDrawItem::StorageName(DWORD itemNumber)

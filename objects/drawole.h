@@ -21,6 +21,8 @@ public:
     void Serialize(CArchive& ar) override;
 
     static QString StorageName(DWORD itemNumber);
+    // Copies the streams, sub-storages and class id of `from` into `to`, which keeps its name.
+    static void CopyContents(const CStorage& from, CStorage& to);
 
     CDrawOleObj* m_pDrawObj = nullptr;  // the owner
     DWORD m_dwItemNumber = 0;

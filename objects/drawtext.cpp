@@ -241,10 +241,75 @@ void CDrawText::UpdateSize(CRect* out)
 // ---------------------------------------------------------------------------------------------
 // Drawing
 
+namespace {
+
+qint64 FloorHalf(qint64 v)
+{
+    return v >= 0 ? v / 2 : -((1 - v) / 2);
+}
+
+}  // namespace
+
+CRect CTurnedDrawScope::TurnBox(const CRect& box, int tenths)
+{
+    const int turn = int(((qint64(tenths) % 3600) + 3600) % 3600);
+    if (turn != 900 && turn != 2700)
+        return box;
+    const qint64 l = box.left, t = box.top, r = box.right, b = box.bottom;
+    const qint64 w = r - l, h = b - t;
+    const qint64 left = FloorHalf(l + r - h), top = FloorHalf(t + b - w);
+    return CRect(SaturateInt(left), SaturateInt(top), SaturateInt(left + h), SaturateInt(top + w));
+}
+
+CRect CTurnedDrawScope::UnturnBox(const CRect& box, int tenths)
+{
+    const int turn = int(((qint64(tenths) % 3600) + 3600) % 3600);
+    if (turn != 900 && turn != 2700)
+        return box;
+    // The box whose TurnBox is exactly this one: one of two neighbouring left (top) edges is.
+    const qint64 w = qint64(box.right) - box.left, h = qint64(box.bottom) - box.top;
+    const qint64 dl = 2 * qint64(box.left) + w - h, dt = 2 * qint64(box.top) + h - w;
+    const qint64 left = dl % 2 == 0 ? dl / 2 : FloorHalf(dl + 1);
+    const qint64 top = dt % 2 == 0 ? dt / 2 : FloorHalf(dt + 1);
+    return CRect(SaturateInt(left), SaturateInt(top), SaturateInt(left + h), SaturateInt(top + w));
+}
+
+CTurnedDrawScope::CTurnedDrawScope(CDC* dc, CDrawText* obj) : m_dc(dc), m_obj(obj)
+{
+    m_turn = int(((qint64(obj->m_logfont.lfEscapement) % 3600) + 3600) % 3600);
+    if (!dc || m_turn == 0)
+        return;
+    m_stored = obj->m_position;
+    m_unturned = TurnBox(m_stored, m_turn);
+    m_escapement = obj->m_logfont.lfEscapement;
+    m_orientation = obj->m_logfont.lfOrientation;
+    obj->m_position = m_unturned;
+    obj->m_logfont.lfEscapement = 0;
+    obj->m_logfont.lfOrientation = 0;
+    m_saved = dc->SaveDC();
+    const CPoint centre(SaturateInt((qint64(m_unturned.left) + m_unturned.right) / 2),
+                        SaturateInt((qint64(m_unturned.top) + m_unturned.bottom) / 2));
+    dc->SetRotation(m_turn, centre);
+}
+
+CTurnedDrawScope::~CTurnedDrawScope()
+{
+    if (!m_dc || m_turn == 0)
+        return;
+    m_dc->RestoreDC(m_saved);
+    // Turning back and forth need not meet to the unit: the stored box changes only when the
+    // drawing refitted the unturned one.
+    const CRect drawn = m_obj->m_position;
+    m_obj->m_position = drawn == m_unturned ? m_stored : UnturnBox(drawn, m_turn);
+    m_obj->m_logfont.lfEscapement = m_escapement;
+    m_obj->m_logfont.lfOrientation = m_orientation;
+}
+
 void CDrawText::Draw(CDC* dc, int labelIndex)
 {
     if (!dc)
         return;
+    const CTurnedDrawScope turned(dc, this);
     const CString text = GetDrawString(dc, labelIndex);
     CTextLayout layout = LayoutText(dc, m_logfont, text);
 

@@ -107,6 +107,35 @@ protected:
 // end).
 bool SameLogFont(const LOGFONTW& a, const LOGFONTW& b);
 
+// A text or barcode turned by its escapement is drawn as a whole, turned about its box: while
+// the scope lives, the object is laid out unturned in its box turned back about the centre, with
+// an unturned font, and the context turns the drawing by the escapement about that centre. The
+// stored fields are given back when it goes; when the drawing refitted the unturned box, the
+// stored box becomes the refitted one turned.
+class CTurnedDrawScope {
+public:
+    CTurnedDrawScope(CDC* dc, CDrawText* obj);
+    ~CTurnedDrawScope();
+    CTurnedDrawScope(const CTurnedDrawScope&) = delete;
+    CTurnedDrawScope& operator=(const CTurnedDrawScope&) = delete;
+
+    // The box with its width and height exchanged about its centre for a quarter or three
+    // quarters of a turn; unchanged otherwise.
+    static CRect TurnBox(const CRect& box, int tenths);
+    // The box that TurnBox turns into exactly this one.
+    static CRect UnturnBox(const CRect& box, int tenths);
+
+private:
+    CDC* m_dc;
+    CDrawText* m_obj;
+    int m_turn = 0;
+    int m_saved = 0;
+    CRect m_stored;
+    CRect m_unturned;
+    LONG m_escapement = 0;
+    LONG m_orientation = 0;
+};
+
 class CDrawFontScope {
 public:
     CDrawFontScope(CDC* dc, const LOGFONTW& description);

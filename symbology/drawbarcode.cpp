@@ -71,6 +71,7 @@ void CDrawBarcode::Draw(CDC* dc, int labelIndex)
 {
     if (!dc || !m_pBarcode)
         return;
+    const CTurnedDrawScope turned(dc, this);
     {
         CDrawFontScope font(dc, m_logfont);
         UpdateBarcode(dc, GetDrawString(dc, labelIndex));

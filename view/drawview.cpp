@@ -133,6 +133,7 @@ CDrawView::CDrawView(QWidget* parent) : QAbstractScrollArea(parent)
     });
     OnCommand(kCmdPrint, [this] { OnFilePrint(); });
     OnCommand(kCmdPrintPreview, [this] { OnFilePrintPreview(); });
+    RegisterEditCommands();
 }
 
 CDrawView::~CDrawView()
@@ -498,6 +499,8 @@ void CDrawView::OnUpdate(CView*, long hint, CObject* hintObject)
             for (CDrawObj* obj : list->objects) {
                 InvalidateSelection(obj);
                 Deselect(obj);
+                // The objects are about to be freed: no tree of any view may keep them.
+                RemoveFromTree(m_pObjectTree, obj);
             }
         }
         break;

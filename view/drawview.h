@@ -19,8 +19,10 @@
 #include <optional>
 #include <vector>
 
+class CCommandRouter;
 class CCompItem;
 class CDC;
+class CRasterImage;
 class CDrawDoc;
 struct CPrintInfo;
 class CDrawObj;
@@ -181,6 +183,47 @@ public:
     void OnEditProperties();
     BOOL CanEditProperties() const;
 
+    // Editing commands. Each marks the document modified when it changes an object.
+    // Z-order acts on the first selected object: to the top, to the bottom, one step up, one
+    // step down the document's drawing order.
+    enum ZOrder { kToFront, kToBack, kForward, kBackward };
+    void OnZOrder(ZOrder order);
+    // Moves the selection by a tenth of a millimetre (dx, dy of -1, 0 or 1), kept inside the
+    // canvas.
+    void OnNudge(int dx, int dy);
+    static constexpr double kNudgeStep = 6.047244262695313;
+    void OnRotate();
+    // Zooms so that the label fills the window (less 30 pixels), then centres it.
+    void OnFitLabel();
+    void OnSelectAll();
+    // Removes the selected objects from the document and from every view's selection.
+    void OnEditClear();
+    void OnEditCopy();
+    void OnEditCut();
+    // Adds the objects on the clipboard 60 units right of and below where they were copied,
+    // selected, and puts them on the clipboard again.
+    void OnEditPaste();
+    // Adds the picture of a file, selected; a file that cannot be read adds nothing.
+    BOOL InsertPictureFromFile(const CString& path);
+    // Exports the label as a picture file at a chosen resolution.
+    void OnExportImage();
+    // Draws the label at dpi into a picture file of the type its extension names, and tells
+    // the user whether it was saved.
+    BOOL ExportLabel(const CString& path, int dpi);
+    // Draws the label into an image of width x height pixels at dpi, in bands of 1024 rows.
+    void RenderLabel(CRasterImage* image, int width, int height, int dpi);
+    static constexpr int kBandRows = 1024;
+
+    // The clipboard's private format, and the format beside it that carries the data of
+    // embedded objects (a compound file with one storage per object, named by the object's
+    // place in the list).
+    static QString ClipboardFormat() { return QStringLiteral("Quillbar"); }
+    static QString ClipboardItemsFormat() { return QStringLiteral("Quillbar Embedded Items"); }
+    // Whether the clipboard holds the private format, as last announced by the clipboard.
+    static BOOL CanPaste();
+    // The router whose actions make the context menu.
+    static void SetCommandRouter(CCommandRouter* router);
+
     // A palette entry dragged from a docking bar (screen coordinates).
     BOOL IsPointInView(QPoint screen) const;
     void OnDropComponent(QPoint screen, CCompItem* item);
@@ -205,9 +248,14 @@ protected:
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
     void timerEvent(QTimerEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void RegisterEditCommands();
+    void OnColor(BOOL fill);
+    void OnInsertPicture();
+    static void WatchClipboard();
     void UpdateScrollBars();
     CRect SelectionBounds() const;
     void ShowRulerMarks(const CRect& horizontal, const CRect& vertical);

@@ -2,6 +2,8 @@
 
 #include <QAbstractButton>
 #include <QBuffer>
+#include <QCoreApplication>
+#include <QKeyEvent>
 #include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -37,6 +39,26 @@ public:
     }
 };
 
+// A form saved as a dialog would answer Escape and Enter itself, hiding only the form: those
+// keys go on to the window the form was placed in.
+class CFormKeyForwarder : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        auto* form = qobject_cast<QWidget*>(watched);
+        if (event->type() != QEvent::KeyPress || !form || !form->parentWidget())
+            return false;
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key != Qt::Key_Escape && key != Qt::Key_Return && key != Qt::Key_Enter)
+            return false;
+        QCoreApplication::sendEvent(form->parentWidget(), event);
+        return true;
+    }
+};
+
 }  // namespace
 
 bool RegisterDialogControl(const QString& className, std::function<QWidget*(QWidget* parent)> make)
@@ -59,6 +81,8 @@ QWidget* LoadDialogForm(const QByteArray& uiText, QWidget* parent)
         return nullptr;
     // A form saved as a dialog is a window of its own; inside ours it is a plain widget.
     form->setWindowFlags(Qt::Widget);
+    if (qobject_cast<QDialog*>(form))
+        form->installEventFilter(new CFormKeyForwarder(form));
     // A form placed by coordinates has no layout to tell its size: keep the size it was drawn at.
     if (!form->layout())
         form->setMinimumSize(form->size());

@@ -428,3 +428,32 @@ TEST(DrawDoc, OrientationTurnsThePrinterOnlyWithAPrinterName)
     doc.SetOrientation(2);  // no hook installed: nothing happens
     EXPECT_EQ(hook.calls.size(), 1u);
 }
+
+TEST(DrawDoc, ObjectListsTravelAsTheDocumentStoresThemAndDamageLeavesNothing)
+{
+    CDrawDoc source;
+    FillDocument(source);
+    const QByteArray list = source.StoreObjectList(source.GetObjects());
+    EXPECT_TRUE(source.StoreContents().contains(list));
+
+    CDrawDoc target;
+    std::vector<CDrawObj*> read = target.LoadObjectList(list + QByteArray("trailing"));
+    ASSERT_EQ(read.size(), source.GetObjects().size());
+    for (size_t i = 0; i < read.size(); ++i) {
+        EXPECT_EQ(read[i]->GetRuntimeClass(), source.GetObjects()[i]->GetRuntimeClass());
+        EXPECT_EQ(read[i]->m_position, source.GetObjects()[i]->m_position);
+        EXPECT_EQ(read[i]->m_pDocument, &target);
+    }
+    EXPECT_TRUE(target.GetObjects().empty());
+    for (CDrawObj* obj : read)
+        obj->Remove();
+    EXPECT_TRUE(target.GetItems().empty());
+
+    // Cut anywhere, nothing is made and nothing stays registered.
+    for (qsizetype n = 0; n < list.size(); ++n) {
+        EXPECT_THROW(target.LoadObjectList(list.left(n)), CArchiveException) << n;
+        EXPECT_TRUE(target.GetItems().empty()) << n;
+    }
+    EXPECT_TRUE(target.GetObjects().empty());
+    EXPECT_FALSE(target.IsModified());
+}

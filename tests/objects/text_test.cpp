@@ -32,6 +32,8 @@ struct DrawnChar {
     QString text;
     CPoint at;
     LOGFONTW font;
+    int rotation = 0;
+    CPoint rotationCentre;
 };
 
 std::vector<DrawnChar> DrawnText(const CRecordingDC& dc)
@@ -39,7 +41,7 @@ std::vector<DrawnChar> DrawnText(const CRecordingDC& dc)
     std::vector<DrawnChar> out;
     for (const CRecordedPrimitive& r : dc.records)
         if (r.kind == Kind::Text)
-            out.push_back({r.text, r.points.at(0), r.font});
+            out.push_back({r.text, r.points.at(0), r.font, r.rotation, r.rotationCentre});
     return out;
 }
 
@@ -270,9 +272,17 @@ TEST(TextObject, RotationFramesAndNames)
     auto obj = MakeText(view, "A", 500, 300);
     obj->Rotate90();
     EXPECT_EQ(obj->m_logfont.lfEscapement, 900);
+    const CRect turned = obj->m_position;
     auto drawn = Draw(view, *obj);
     ASSERT_EQ(drawn.size(), 1u);
-    EXPECT_EQ(drawn[0].font.lfEscapement, 900);
+    // The text is drawn as a whole turned about its box, in upright glyphs laid out across the
+    // box's width before the turn; the stored fields stay.
+    EXPECT_EQ(drawn[0].font.lfEscapement, 0);
+    EXPECT_EQ(drawn[0].rotation, 900);
+    EXPECT_EQ(drawn[0].rotationCentre, turned.CenterPoint());
+    EXPECT_EQ(drawn[0].at.x, turned.CenterPoint().x - 250);
+    EXPECT_EQ(obj->m_logfont.lfEscapement, 900);
+    EXPECT_EQ(obj->m_position, turned);
 
     auto dc = view.MakeDC();
     obj->DrawSelectionMark(dc.get(), kSelectionSelected);
