@@ -10,6 +10,7 @@
 #include "view/drawview.h"
 
 #include <QCursor>
+#include <QGuiApplication>
 #include <QPixmap>
 
 #include <algorithm>
@@ -271,6 +272,7 @@ void CRectTool::OnLButtonDown(CDrawView* view, UINT flags, const CPoint& point)
     CDrawTool::OnLButtonDown(view, flags, point);
     const CPoint local = view->ClientToDoc(point);
     const CRect position(local, local);
+    bool sheetShown = false;
 
     CDrawObj* obj = nullptr;
     switch (m_drawShape) {
@@ -304,6 +306,7 @@ void CRectTool::OnLButtonDown(CDrawView* view, UINT flags, const CPoint& point)
             if (auto* rect = dynamic_cast<CDrawRect*>(obj))
                 rect->m_nShape = CDrawRect::rectangle;
         c_drawShape = kShapeSelect;
+        sheetShown = true;
         if (!obj->OnEditProperties(view)) {
             // A cancelled sheet: the object never reaches the document, and the rest of the
             // drag moves nothing else.
@@ -322,6 +325,15 @@ void CRectTool::OnLButtonDown(CDrawView* view, UINT flags, const CPoint& point)
     view->Select(obj, FALSE);
     view->ClearRulerMarks();
     c_lastLogical = local;
+    if (sheetShown && !(QGuiApplication::mouseButtons() & Qt::LeftButton)) {
+        // The sheet took the mouse and the button came up over it: the press is over, and the
+        // object keeps the size the sheet gave it instead of following the free mouse.
+        c_selectMode = kSelectNone;
+        c_nDragHandle = 0;
+        s_madeByPress = nullptr;
+        view->ReleaseCapture();
+        return;
+    }
     c_selectMode = kSelectSize;
     c_nDragHandle = 5;  // the bottom-right corner follows the mouse
 }

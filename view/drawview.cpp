@@ -334,8 +334,14 @@ void CDrawView::resizeEvent(QResizeEvent* event)
     QAbstractScrollArea::resizeEvent(event);
     UpdateScrollBars();
     // The label starts in the middle of the window once the window has its size, and stays
-    // there through later resizes until the user scrolls or zooms.
+    // there, fitted when it was, through later resizes until the user scrolls or zooms.
     const bool untouched = m_centredAt && *m_centredAt == GetScrollPosition();
+    if (untouched && m_fitZoom && GetDocument() && GetDocument()->GetZoom() == m_fitZoom) {
+        if (FitZoom() != m_fitZoom) {
+            OnFitLabel();
+            return;
+        }
+    }
     if ((m_bCentrePending || untouched) && GetDocument() && viewport()->width() > 0) {
         m_bCentrePending = FALSE;
         OnCenterLabel();

@@ -195,6 +195,8 @@ public:
     void OnRotate();
     // Zooms so that the label fills the window (less 30 pixels), then centres it.
     void OnFitLabel();
+    // The zoom that fits the label into the window, or 0 for a label without a size.
+    int FitZoom() const;
     void OnSelectAll();
     // Removes the selected objects from the document and from every view's selection.
     void OnEditClear();
@@ -290,6 +292,9 @@ private:
     // Where the last centring left the scroll bars: while they stay there, a resize of the
     // window (the frame maximised after start-up) centres the label again.
     std::optional<CPoint> m_centredAt;
+    // The zoom the last fit chose: while the label is untouched at it, a resize fits it again
+    // (a window fitted before the frame reached its final size).
+    int m_fitZoom = 0;
     int m_nRedrawTimer = 0;
     CFont m_vertRulerFont;
     CFont m_horzRulerFont;

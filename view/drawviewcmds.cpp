@@ -212,23 +212,30 @@ void CDrawView::OnColor(BOOL fill)
 // ---------------------------------------------------------------------------------------------
 // Fit, select all, delete
 
-void CDrawView::OnFitLabel()
+int CDrawView::FitZoom() const
 {
     CDrawDoc* doc = GetDocument();
-    if (doc) {
-        const float* size = doc->GetLabelSize();
-        const bool inches = doc->GetReservedWord() != std::array<BYTE, 4>{};
-        const float w = inches ? size[0] : size[0] / 100.0f / 2.54f;
-        const float h = inches ? size[1] : size[1] / 100.0f / 2.54f;
-        const double ax = double(viewport()->width() - 30) / GetScreenDpi();
-        const double ay = double(viewport()->height() - 30) / GetScreenDpi();
-        if (w > 0 && h > 0) {
-            const double fit = std::min(ax / double(w), ay / double(h)) * 100.0;
-            const int zoom = int(std::clamp(fit, double(CDrawDoc::kMinZoom), double(CDrawDoc::kMaxZoom)));
-            doc->SetZoom(zoom);
-            // The label is centred once the new zoom has reached every view.
-            QTimer::singleShot(0, this, [this] { OnCmdMsg(kCmdCentre, CN_COMMAND, nullptr); });
-        }
+    if (!doc)
+        return 0;
+    const float* size = doc->GetLabelSize();
+    const bool inches = doc->GetReservedWord() != std::array<BYTE, 4>{};
+    const float w = inches ? size[0] : size[0] / 100.0f / 2.54f;
+    const float h = inches ? size[1] : size[1] / 100.0f / 2.54f;
+    const double ax = double(viewport()->width() - 30) / GetScreenDpi();
+    const double ay = double(viewport()->height() - 30) / GetScreenDpi();
+    if (!(w > 0 && h > 0))
+        return 0;
+    const double fit = std::min(ax / double(w), ay / double(h)) * 100.0;
+    return int(std::clamp(fit, double(CDrawDoc::kMinZoom), double(CDrawDoc::kMaxZoom)));
+}
+
+void CDrawView::OnFitLabel()
+{
+    if (const int zoom = FitZoom()) {
+        GetDocument()->SetZoom(zoom);
+        m_fitZoom = zoom;
+        // The label is centred once the new zoom has reached every view.
+        QTimer::singleShot(0, this, [this] { OnCmdMsg(kCmdCentre, CN_COMMAND, nullptr); });
     }
     SetFocus();
 }

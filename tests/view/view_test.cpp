@@ -13,7 +13,10 @@
 #include <QMouseEvent>
 #include <QScrollBar>
 #include <QSignalSpy>
+#include <QDialog>
+#include <QTimer>
 #include <QTest>
+#include <QWindow>
 #include <QTreeWidget>
 #include <gtest/gtest.h>
 
@@ -592,6 +595,37 @@ TEST_F(ViewTest, BarcodeToolKeepsTheModuleOfItsEmptySymbol)
     std::unique_ptr<CDC> dc = view->CreateClientDC();
     code->UpdateBarcode(dc.get(), QStringLiteral("A1"));
     EXPECT_EQ(code->m_position.Width(), 4 * 240);
+}
+
+TEST_F(ViewTest, AnObjectMadeThroughItsSheetStaysPutOnceTheButtonIsUp)
+{
+    // The sheet opens on the press; the user lets go of the button over it. Moving the free
+    // mouse over the label afterwards resizes nothing.
+    QWindow* window = view->window()->windowHandle();
+    ASSERT_NE(window, nullptr);
+    const auto at = [this](QPoint p) { return Port()->mapTo(view->window(), p); };
+    ScriptedSheets sheets([&](CObjectSheet& sheet) {
+        if (sheet.barcode)
+            sheet.barcode->text = QStringLiteral("A1");
+        QDialog dialog;
+        dialog.resize(200, 100);
+        QTimer::singleShot(0, &dialog, [&dialog] {
+            QTest::mouseRelease(dialog.windowHandle(), Qt::LeftButton, {}, QPoint(50, 50));
+            dialog.accept();
+        });
+        return dialog.exec() == QDialog::Accepted ? TRUE : FALSE;
+    });
+    view->OnToolCommand(32842);  // Code 39, and the barcode tool
+    QTest::mousePress(window, Qt::LeftButton, {}, at(QPoint(200, 300)));
+    ASSERT_EQ(doc.GetObjects().size(), 1u);
+    const CRect made = doc.GetObjects()[0]->m_position;
+    for (const QPoint p : {QPoint(420, 380), QPoint(430, 390)}) {
+        QMouseEvent move(QEvent::MouseMove, p, Port()->mapToGlobal(p), Qt::NoButton, Qt::NoButton,
+                         Qt::NoModifier);
+        QApplication::sendEvent(Port(), &move);
+    }
+    EXPECT_EQ(doc.GetObjects()[0]->m_position, made);
+    EXPECT_FALSE(view->HasCapture());
 }
 
 TEST_F(ViewTest, PaletteEntriesMakeTheirObjectsAndGiveNamesBack)
