@@ -170,6 +170,17 @@ TEST_F(ViewTest, TheLabelStaysCentredThroughResizesUntilTheUserScrolls)
     QApplication::processEvents();
     EXPECT_LE((labelCentre() - middle()).manhattanLength(), 20);
 
+    // Fitted while small, it is fitted again as the window grows.
+    fresh.resize(300, 200);
+    QApplication::processEvents();
+    fresh.OnCmdMsg(32902, CN_COMMAND, nullptr);
+    QApplication::processEvents();
+    const int small = doc.GetZoom();
+    fresh.resize(1000, 800);
+    QApplication::processEvents();
+    EXPECT_GT(doc.GetZoom(), small);
+    EXPECT_LE((labelCentre() - middle()).manhattanLength(), 20);
+
     // Once the user has scrolled, a resize leaves the label where the user put it.
     QTest::mouseClick(fresh.verticalScrollBar(), Qt::LeftButton, {},
                       QPoint(fresh.verticalScrollBar()->width() / 2, fresh.verticalScrollBar()->height() - 30));
