@@ -2,18 +2,15 @@
 // view prepares the job (paper, orientation, page count), then every page is drawn by the
 // document's page printer. A4, 2 × 5 labels, each a serial Code 128 symbol and a serial text.
 
-#include "document/drawdoc.h"
+#include "benchlabel.h"
 #include "framework/printinfo.h"
 #include "framework/printjob.h"
 #include "objects/drawtext.h"
 #include "objects/xmlhelper.h"
 #include "symbology/drawbarcode.h"
-#include "view/drawview.h"
 
-#include <QApplication>
 #include <QPrinter>
 #include <QTemporaryDir>
-#include <benchmark/benchmark.h>
 
 #include <sys/resource.h>
 
@@ -48,9 +45,9 @@ void BM_PrintSheetsToPdf(benchmark::State& state)
     printer.setOutputFormat(QPrinter::PdfFormat);
     printer.setOutputFileName(dir.filePath("labels.pdf"));
     AfxSetAppPrinter(&printer);
-    CDrawDoc doc;
-    CDrawView view;
-    view.AttachDocument(&doc);
+    BenchLabel label;
+    CDrawDoc& doc = label.doc;
+    CDrawView& view = label.view;
     MakeSheet(doc, view);
     doc.SetLabelsToPrint(labels);
     for (auto _ : state) {
@@ -73,11 +70,5 @@ BENCHMARK(BM_PrintSheetsToPdf)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisec
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return RunQtBenchmarks(argc, argv);
 }
