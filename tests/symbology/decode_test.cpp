@@ -189,7 +189,8 @@ TEST(DecodeEanUpc, PublishedExamples)
     ExpectRoundTrip(BARCODE_ID_EAN8, ZXing::BarcodeFormat::EAN8, {{"96385074", "96385074"}, {"1234567", "12345670"}}, "ean8");
     ExpectRoundTrip(BARCODE_ID_UPCA, ZXing::BarcodeFormat::UPCA, {{"036000291452", "036000291452"}}, "upca");
     ExpectRoundTrip(BARCODE_ID_UPCE, ZXing::BarcodeFormat::UPCE,
-                    {{"01234565", "01234565"}, {"0123450", "01234505"}, {"0654323", "06543236"}, {"0987654", "09876547"}},
+                    {{"01234565", "01234565"}, {"0123450", "01234505"}, {"0654323", "06543236"}, {"0987654", "09876547"},
+                     {"0123457", "01234572"}},
                     "upce");
 }
 

@@ -1,23 +1,19 @@
 // The barcode label object: fitting, serial numbers in the bars, resizing in module steps, its
-// records, and a whole label drawn for several label indexes and read back by zxing-cpp.
+// records, and a label drawn for several label indexes and read back by zxing-cpp.
 
 #include "document/drawdoc.h"
 #include "framework/archive.h"
 #include "framework/painterdc.h"
-#include "framework/recordingdc.h"
 #include "framework/resourcemodule.h"
-#include "objects/drawimage.h"
 #include "support/fakeview.h"
+#include "support/testoutput.h"
 #include "symbology/drawbarcode.h"
 #include "zxing_read.h"
-#include "support/testoutput.h"
 
 #include <gtest/gtest.h>
 
-#include <QDir>
 #include <QImage>
 
-#include <cmath>
 #include <memory>
 
 namespace {
@@ -44,23 +40,17 @@ int Bars(CDrawBarcode& obj, CFakeDrawView& view)
 
 }  // namespace
 
-TEST(BarcodeObject, NewObjectsFitTheirSymbol)
+TEST(BarcodeObject, TheBoxFitsTheSymbolAndFollowsItsSerial)
 {
     CResourceModule::Get().Load(QStringLiteral(QB_RESOURCE_MODULE), QStringLiteral("ENU"));
-    Label label(BARCODE_ID_CODE128_AUTO, "12345678");
+    Label label(BARCODE_ID_CODE128_AUTO, "0998");
     CDrawBarcode& code = *label.code;
-    EXPECT_EQ(code.m_pDocument, &label.doc);
     EXPECT_EQ(code.m_position.TopLeft(), CPoint(1000, 1000));
     EXPECT_EQ(code.m_position.Width(), Bars(code, label.view));
     EXPECT_EQ(code.m_position.Height(), int(0.4f * 1536) + 171);  // bars and the text line
     code.AssignDefaultName(&label.view);
     EXPECT_EQ(code.GetName(), "Barcode 1");
-}
 
-TEST(BarcodeObject, SerialNumbersCountInTheBarsAndTheBoxFollows)
-{
-    Label label(BARCODE_ID_CODE128_AUTO, "0998");
-    CDrawBarcode& code = *label.code;
     code.Content().mode = CONTENT_SERIAL;
     code.Content().step = 1;
     int widths[3];
@@ -177,7 +167,7 @@ TEST(BarcodeObject, RecordsOfEverySchema)
     EXPECT_THROW(newerIn.ReadObject(RUNTIME_CLASS(CDrawBarcode)), CArchiveException);
 }
 
-TEST(BarcodeObject, ALabelPrintsItsSerialInBarsAndText)
+TEST(BarcodeObject, ALabelPrintsItsSerialInTheBars)
 {
     constexpr int kDpi = 300;
     Label label(BARCODE_ID_CODE128_AUTO, "00041");
@@ -185,53 +175,18 @@ TEST(BarcodeObject, ALabelPrintsItsSerialInBarsAndText)
     code.Content().mode = CONTENT_SERIAL;
     code.Content().step = 1;
     code.MoveTo(CRect(300, 900, 310, 910));
-    auto* text = new CDrawText(CRect(300, 200, 3000, 600), &label.view, "00041");
-    label.doc.Add(text);
-    text->Content().mode = CONTENT_SERIAL;
-    text->Content().step = 1;
-    text->Content().prefix = "No. ";
-    SetFaceName(text->m_logfont, "Arial");
-    auto* picture = new CDrawImage(CRect(3400, 200, 4400, 1200));
-    label.doc.Add(picture);
-    QImage logo(64, 64, QImage::Format_RGB32);
-    logo.fill(Qt::white);
-    for (int i = 0; i < 64; ++i)
-        for (int j = 0; j < 64; ++j)
-            if ((i - 32) * (i - 32) + (j - 32) * (j - 32) < 28 * 28)
-                logo.setPixel(i, j, qRgb(200, 30, 30));
-    picture->GetImage().FromQImage(logo);
-    picture->m_bPen = FALSE;
-
     for (int index : {0, 1, 2}) {
-        SCOPED_TRACE(index);
-        const QString serial = QStringLiteral("%1").arg(41 + index, 5, 10, QLatin1Char('0'));
-        QImage page(MulDiv(4700, kDpi, 1536), MulDiv(2200, kDpi, 1536), QImage::Format_RGB32);
+        QImage page(MulDiv(3000, kDpi, 1536), MulDiv(2200, kDpi, 1536), QImage::Format_RGB32);
         page.fill(Qt::white);
         {
             CPainterDC dc(&page, true);
             dc.SetMapMode(MM_ANISOTROPIC);
             dc.SetWindowExt(1536, 1536);
             dc.SetViewportExt(kDpi, kDpi);
-            for (CDrawObj* obj : label.doc.GetObjects())
-                obj->Draw(&dc, index);
+            code.Draw(&dc, index);
         }
         page.save(TestOutputDir() + QStringLiteral("/label-%1.png").arg(index));
-        EXPECT_EQ(zxread::Decode(page, ZXing::BarcodeFormat::Code128).text, serial.toStdString());
-
-        // The text line shows the same number, character by character.
-        CRecordingDC rec(CSize(1000, 1000), kDpi, true);
-        rec.SetMapMode(MM_ANISOTROPIC);
-        rec.SetWindowExt(1536, 1536);
-        rec.SetViewportExt(kDpi, kDpi);
-        text->Draw(&rec, index);
-        QString shown;
-        for (const auto& r : rec.records)
-            if (r.kind == CRecordedPrimitive::Kind::Text)
-                shown += r.text;
-        EXPECT_EQ(shown, "No. " + serial);
-        // The picture is there: the middle of the circle is red.
-        const QRgb centre = page.pixel(MulDiv(3900, kDpi, 1536), MulDiv(700, kDpi, 1536));
-        EXPECT_GT(qRed(centre), 150);
-        EXPECT_LT(qGreen(centre), 80);
+        EXPECT_EQ(zxread::Decode(page, ZXing::BarcodeFormat::Code128).text,
+                  QStringLiteral("%1").arg(41 + index, 5, 10, QLatin1Char('0')).toStdString());
     }
 }
