@@ -3,14 +3,12 @@
 
 #include "framework/dc.h"
 #include "framework/painterdc.h"
-#include "symbology/barcode.h"
-#include "symbology/barcode2of5.h"
-#include "zxing_read.h"
 #include "support/testoutput.h"
+#include "symbology/barcode.h"
+#include "zxing_read.h"
 
 #include <gtest/gtest.h>
 
-#include <QDir>
 #include <QImage>
 
 #include <memory>
@@ -21,13 +19,6 @@ namespace {
 constexpr int kDpi = 300;
 constexpr int kMargin = 480;  // white around the symbol, drawing units (0.3125 inch)
 
-void SetUpMapping(CDC& dc)
-{
-    dc.SetMapMode(MM_ANISOTROPIC);
-    dc.SetWindowExt(BARCODE_UNITS_PER_INCH, BARCODE_UNITS_PER_INCH);
-    dc.SetViewportExt(kDpi, kDpi);
-}
-
 QImage BlankImage(int width, int height)
 {
     QImage image(width, height, QImage::Format_RGB32);
@@ -37,7 +28,8 @@ QImage BlankImage(int width, int height)
     return image;
 }
 
-// Fits the symbol of the text with an 8-point Arial, then draws it on a white image with a margin.
+// Fits the symbol of the text with an 8-point Arial on a small probe, then draws it on a white
+// image with a margin.
 QImage Render(CBarcode& code, const QString& text)
 {
     LOGFONTW lf;
@@ -46,31 +38,26 @@ QImage Render(CBarcode& code, const QString& text)
     SetFaceName(lf, "Arial");
     CFont font;
     font.CreateFontIndirect(&lf);
-
     CRect rect(kMargin, kMargin, 0, 0);
-    {
-        QImage probe = BlankImage(16, 16);
-        CPainterDC dc(&probe);
-        SetUpMapping(dc);
-        CFont* old = dc.SelectObject(&font);
-        code.SetText(&dc, text, &rect, 3.0);
-        dc.SelectObject(old);
-    }
-    QImage image = BlankImage(MulDiv(rect.right + kMargin, kDpi, BARCODE_UNITS_PER_INCH),
-                              MulDiv(rect.bottom + kMargin, kDpi, BARCODE_UNITS_PER_INCH));
-    {
+    QImage image = BlankImage(16, 16);
+    for (bool draw : {false, true}) {
+        if (draw)
+            image = BlankImage(MulDiv(rect.right + kMargin, kDpi, BARCODE_UNITS_PER_INCH),
+                               MulDiv(rect.bottom + kMargin, kDpi, BARCODE_UNITS_PER_INCH));
         CPainterDC dc(&image);
-        SetUpMapping(dc);
+        dc.SetMapMode(MM_ANISOTROPIC);
+        dc.SetWindowExt(BARCODE_UNITS_PER_INCH, BARCODE_UNITS_PER_INCH);
+        dc.SetViewportExt(kDpi, kDpi);
         CFont* old = dc.SelectObject(&font);
         code.SetText(&dc, text, &rect, 3.0);
-        code.Draw(&dc, rect);
+        if (draw)
+            code.Draw(&dc, rect);
         dc.SelectObject(old);
     }
     return image;
 }
 
 using zxread::Decode;
-using zxread::Read;
 
 void Save(const QImage& image, const QString& name)
 {
@@ -176,7 +163,7 @@ TEST(DecodeCode128, AutoWithFnc1)
                     "code128fnc1");
     // In the first place it marks GS1 data.
     std::unique_ptr<CBarcode> code(CreateBarcode(BARCODE_ID_CODE128_AUTO, 0.01f, 0.4f));
-    const Read read = Decode(Render(*code, QString(fnc1) + "0109501101530003"), ZXing::BarcodeFormat::Code128);
+    const zxread::Read read = Decode(Render(*code, QString(fnc1) + "0109501101530003"), ZXing::BarcodeFormat::Code128);
     EXPECT_EQ(read.text, "0109501101530003");
     EXPECT_EQ(read.symbologyId, "]C1");
 }
