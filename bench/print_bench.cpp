@@ -46,14 +46,12 @@ void BM_PrintSheetsToPdf(benchmark::State& state)
     printer.setOutputFileName(dir.filePath("labels.pdf"));
     AfxSetAppPrinter(&printer);
     BenchLabel label;
-    CDrawDoc& doc = label.doc;
-    CDrawView& view = label.view;
-    MakeSheet(doc, view);
-    doc.SetLabelsToPrint(labels);
+    MakeSheet(label.doc, label.view);
+    label.doc.SetLabelsToPrint(labels);
     for (auto _ : state) {
         CPrintInfo info;
         info.m_bDirect = TRUE;
-        if (!AfxPrintJob(&view, &printer, &info))
+        if (!AfxPrintJob(&label.view, &printer, &info))
             state.SkipWithError("the job failed");
     }
     AfxSetAppPrinter(nullptr);
