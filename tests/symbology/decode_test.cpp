@@ -59,11 +59,6 @@ QImage Render(CBarcode& code, const QString& text)
 
 using zxread::Decode;
 
-void Save(const QImage& image, const QString& name)
-{
-    image.save(TestOutputDir() + "/symbology-" + name + ".png");
-}
-
 // Draws each text in the symbology and expects the decoder to give back the expected data.
 void ExpectRoundTrip(int id, ZXing::BarcodeFormat format, const std::vector<std::pair<QString, std::string>>& cases,
                      const QString& pngName, bool fullAscii = false)
@@ -72,7 +67,7 @@ void ExpectRoundTrip(int id, ZXing::BarcodeFormat format, const std::vector<std:
         std::unique_ptr<CBarcode> code(CreateBarcode(id, 0.01f, 0.4f));
         const QImage image = Render(*code, cases[i].first);
         if (i == 0)
-            Save(image, pngName);
+            image.save(TestOutputDir() + "/symbology-" + pngName + ".png");
         EXPECT_EQ(Decode(image, format, false, fullAscii).text, cases[i].second) << "id " << id << " text " << cases[i].first.toStdString();
     }
 }
@@ -95,44 +90,32 @@ QString Q(const std::string& s)
 TEST(DecodeCode39, FullCharacterSet)
 {
     ExpectRoundTrip(BARCODE_ID_CODE39, ZXing::BarcodeFormat::Code39,
-                    {{"CODE39", "CODE39"},
-                     {"0123456789", "0123456789"},
-                     {"ABCDEFGHIJKLM", "ABCDEFGHIJKLM"},
-                     {"NOPQRSTUVWXYZ", "NOPQRSTUVWXYZ"},
-                     {"-. $/+%", "-. $/+%"},
-                     {"Ab1", "A1"}},
+                    {{"CODE39", "CODE39"}, {"0123456789", "0123456789"}, {"ABCDEFGHIJKLM", "ABCDEFGHIJKLM"},
+                     {"NOPQRSTUVWXYZ", "NOPQRSTUVWXYZ"}, {"-. $/+%", "-. $/+%"}, {"Ab1", "A1"}},
                     "code39");
 }
 
 TEST(DecodeCode39Full, EveryAsciiCharacter)
 {
     ExpectRoundTrip(BARCODE_ID_CODE39_FULL, ZXing::BarcodeFormat::Code39,
-                    {{"Hello, World!", "Hello, World!"},
-                     {Q(Ascii(32, 63)), Ascii(32, 63)},
-                     {Q(Ascii(64, 95)), Ascii(64, 95)},
-                     {Q(Ascii(96, 127)), Ascii(96, 127)},
-                     {Q(Ascii(1, 31)), Ascii(1, 31)},
-                     {QString::fromUtf16(u"a\u00e9z"), "az"}},
+                    {{"Hello, World!", "Hello, World!"}, {Q(Ascii(32, 63)), Ascii(32, 63)},
+                     {Q(Ascii(64, 95)), Ascii(64, 95)}, {Q(Ascii(96, 127)), Ascii(96, 127)},
+                     {Q(Ascii(1, 31)), Ascii(1, 31)}, {QString::fromUtf16(u"a\u00e9z"), "az"}},
                     "code39full", true);
 }
 
 TEST(DecodeCode93, EveryAsciiCharacter)
 {
     ExpectRoundTrip(BARCODE_ID_CODE93, ZXing::BarcodeFormat::Code93,
-                    {{"TEST93", "TEST93"},
-                     {Q(Ascii(32, 79)), Ascii(32, 79)},
-                     {Q(Ascii(80, 127)), Ascii(80, 127)},
-                     {Q(Ascii(1, 31)), Ascii(1, 31)},
-                     {"a", "a"}},
+                    {{"TEST93", "TEST93"}, {Q(Ascii(32, 79)), Ascii(32, 79)}, {Q(Ascii(80, 127)), Ascii(80, 127)},
+                     {Q(Ascii(1, 31)), Ascii(1, 31)}, {"a", "a"}},
                     "code93");
 }
 
 TEST(DecodeCode128, SetsAAndB)
 {
     ExpectRoundTrip(BARCODE_ID_CODE128_A, ZXing::BarcodeFormat::Code128,
-                    {{"CODE 128 A", "CODE 128 A"},
-                     {Q(Ascii(32, 95)), Ascii(32, 95)},
-                     {Q(Ascii(0, 31)), Ascii(0, 31)},
+                    {{"CODE 128 A", "CODE 128 A"}, {Q(Ascii(32, 95)), Ascii(32, 95)}, {Q(Ascii(0, 31)), Ascii(0, 31)},
                      {"Ab1", "A1"}},
                     "code128a");
     ExpectRoundTrip(BARCODE_ID_CODE128_B, ZXing::BarcodeFormat::Code128,
@@ -145,9 +128,7 @@ TEST(DecodeCode128, SetCAndAuto)
     ExpectRoundTrip(BARCODE_ID_CODE128_C, ZXing::BarcodeFormat::Code128,
                     {{"12345", "012345"}, {"12a4", "1204"}}, "code128c");
     ExpectRoundTrip(BARCODE_ID_CODE128_AUTO, ZXing::BarcodeFormat::Code128,
-                    {{"AB12345678cd", "AB12345678cd"},
-                     {"12345", "12345"},
-                     {"ab\x01x\x1f" "99", "ab\x01x\x1f" "99"},
+                    {{"AB12345678cd", "AB12345678cd"}, {"12345", "12345"}, {"ab\x01x\x1f" "99", "ab\x01x\x1f" "99"},
                      {Q("\x01" "AB" + Ascii(96, 127)), "\x01" "AB" + Ascii(96, 127)},
                      {"Text 0123456789 more", "Text 0123456789 more"}},
                     "code128auto");
@@ -191,9 +172,7 @@ TEST(DecodeInterleaved2of5, EvenAndOddLengths)
 TEST(DecodeCodabar, BetweenStartAndStopA)
 {
     std::unique_ptr<CBarcode> code(CreateBarcode(BARCODE_ID_CODABAR, 0.01f, 0.4f));
-    const QImage image = Render(*code, "37859");
-    Save(image, "codabar");
-    EXPECT_EQ(Decode(image, ZXing::BarcodeFormat::Codabar, true).text, "A37859A");
+    EXPECT_EQ(Decode(Render(*code, "37859"), ZXing::BarcodeFormat::Codabar, true).text, "A37859A");
     ExpectRoundTrip(BARCODE_ID_CODABAR, ZXing::BarcodeFormat::Codabar,
                     {{"0123456789", "0123456789"}, {"-$:/.+", "-$:/.+"}, {"12", "12"}, {"123", "123"}}, "codabar-set");
 }
