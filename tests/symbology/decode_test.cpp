@@ -72,17 +72,13 @@ void ExpectRoundTrip(int id, ZXing::BarcodeFormat format, const std::vector<std:
     }
 }
 
-std::string Ascii(int from, int to)
+// The characters from..to, typed and expected back.
+std::pair<QString, std::string> AsciiRow(int from, int to)
 {
     std::string s;
     for (int c = from; c <= to; ++c)
         s += char(c);
-    return s;
-}
-
-QString Q(const std::string& s)
-{
-    return QString::fromLatin1(s.data(), qsizetype(s.size()));
+    return {QString::fromLatin1(s.data(), qsizetype(s.size())), s};
 }
 
 }  // namespace
@@ -98,29 +94,24 @@ TEST(DecodeCode39, FullCharacterSet)
 TEST(DecodeCode39Full, EveryAsciiCharacter)
 {
     ExpectRoundTrip(BARCODE_ID_CODE39_FULL, ZXing::BarcodeFormat::Code39,
-                    {{"Hello, World!", "Hello, World!"}, {Q(Ascii(32, 63)), Ascii(32, 63)},
-                     {Q(Ascii(64, 95)), Ascii(64, 95)}, {Q(Ascii(96, 127)), Ascii(96, 127)},
-                     {Q(Ascii(1, 31)), Ascii(1, 31)}, {QString::fromUtf16(u"a\u00e9z"), "az"}},
+                    {{"Hello, World!", "Hello, World!"}, AsciiRow(32, 63), AsciiRow(64, 95), AsciiRow(96, 127),
+                     AsciiRow(1, 31), {QString::fromUtf16(u"a\u00e9z"), "az"}},
                     "code39full", true);
 }
 
 TEST(DecodeCode93, EveryAsciiCharacter)
 {
     ExpectRoundTrip(BARCODE_ID_CODE93, ZXing::BarcodeFormat::Code93,
-                    {{"TEST93", "TEST93"}, {Q(Ascii(32, 79)), Ascii(32, 79)}, {Q(Ascii(80, 127)), Ascii(80, 127)},
-                     {Q(Ascii(1, 31)), Ascii(1, 31)}, {"a", "a"}},
+                    {{"TEST93", "TEST93"}, AsciiRow(32, 79), AsciiRow(80, 127), AsciiRow(1, 31), {"a", "a"}},
                     "code93");
 }
 
 TEST(DecodeCode128, SetsAAndB)
 {
     ExpectRoundTrip(BARCODE_ID_CODE128_A, ZXing::BarcodeFormat::Code128,
-                    {{"CODE 128 A", "CODE 128 A"}, {Q(Ascii(32, 95)), Ascii(32, 95)}, {Q(Ascii(0, 31)), Ascii(0, 31)},
-                     {"Ab1", "A1"}},
-                    "code128a");
+                    {{"CODE 128 A", "CODE 128 A"}, AsciiRow(32, 95), AsciiRow(0, 31), {"Ab1", "A1"}}, "code128a");
     ExpectRoundTrip(BARCODE_ID_CODE128_B, ZXing::BarcodeFormat::Code128,
-                    {{"Code 128 B", "Code 128 B"}, {Q(Ascii(32, 127)), Ascii(32, 127)}},
-                    "code128b");
+                    {{"Code 128 B", "Code 128 B"}, AsciiRow(32, 127)}, "code128b");
 }
 
 TEST(DecodeCode128, SetCAndAuto)
@@ -129,7 +120,7 @@ TEST(DecodeCode128, SetCAndAuto)
                     {{"12345", "012345"}, {"12a4", "1204"}}, "code128c");
     ExpectRoundTrip(BARCODE_ID_CODE128_AUTO, ZXing::BarcodeFormat::Code128,
                     {{"AB12345678cd", "AB12345678cd"}, {"12345", "12345"}, {"ab\x01x\x1f" "99", "ab\x01x\x1f" "99"},
-                     {Q("\x01" "AB" + Ascii(96, 127)), "\x01" "AB" + Ascii(96, 127)},
+                     {"\x01" "AB" + AsciiRow(96, 127).first, "\x01" "AB" + AsciiRow(96, 127).second},
                      {"Text 0123456789 more", "Text 0123456789 more"}},
                     "code128auto");
 }
