@@ -4,7 +4,6 @@
 
 #include "framework/recordingdc.h"
 #include "symbology/barcode.h"
-#include "symbology/barcodeean.h"
 
 #include <gtest/gtest.h>
 
