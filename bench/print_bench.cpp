@@ -2,18 +2,15 @@
 // view prepares the job (paper, orientation, page count), then every page is drawn by the
 // document's page printer. A4, 2 × 5 labels, each a serial Code 128 symbol and a serial text.
 
-#include "document/drawdoc.h"
+#include "benchlabel.h"
 #include "framework/printinfo.h"
 #include "framework/printjob.h"
 #include "objects/drawtext.h"
 #include "objects/xmlhelper.h"
 #include "symbology/drawbarcode.h"
-#include "view/drawview.h"
 
-#include <QApplication>
 #include <QPrinter>
 #include <QTemporaryDir>
-#include <benchmark/benchmark.h>
 
 #include <sys/resource.h>
 
@@ -48,15 +45,13 @@ void BM_PrintSheetsToPdf(benchmark::State& state)
     printer.setOutputFormat(QPrinter::PdfFormat);
     printer.setOutputFileName(dir.filePath("labels.pdf"));
     AfxSetAppPrinter(&printer);
-    CDrawDoc doc;
-    CDrawView view;
-    view.AttachDocument(&doc);
-    MakeSheet(doc, view);
-    doc.SetLabelsToPrint(labels);
+    BenchLabel label;
+    MakeSheet(label.doc, label.view);
+    label.doc.SetLabelsToPrint(labels);
     for (auto _ : state) {
         CPrintInfo info;
         info.m_bDirect = TRUE;
-        if (!AfxPrintJob(&view, &printer, &info))
+        if (!AfxPrintJob(&label.view, &printer, &info))
             state.SkipWithError("the job failed");
     }
     AfxSetAppPrinter(nullptr);
@@ -73,11 +68,5 @@ BENCHMARK(BM_PrintSheetsToPdf)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisec
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return RunQtBenchmarks(argc, argv);
 }

@@ -2,55 +2,50 @@
 // drawn through the off-screen picture, rulers included; exporting it as a picture at 300 and
 // 1200 dpi; copying and pasting all its objects.
 
-#include "document/drawdoc.h"
+#include "benchlabel.h"
 #include "image/rasterimage.h"
 #include "objects/drawobj.h"
 #include "objects/drawtext.h"
 #include "symbology/drawbarcode.h"
-#include "view/drawview.h"
 
-#include <QApplication>
 #include <QImage>
 #include <QPainter>
-#include <benchmark/benchmark.h>
-
-#include <memory>
 
 namespace {
 
-// A mixed label: every fifth object a text, every tenth a Code 128 symbol, the rest shapes.
-void Populate(CDrawDoc& doc, CDrawView& view, int count)
-{
-    const float size[2] = {1000.0f, 600.0f};
-    doc.SetLabelSize(size);
-    for (int i = 0; i < count; ++i) {
-        const int x = (i % 20) * 290, y = (i / 20) * 340;
-        const CRect r(x, y, x + 250, y + 300);
-        if (i % 10 == 5) {
-            view.AddObject(new CDrawBarcode(r, &view, QStringLiteral("%1").arg(1000 + i), 3));
-        } else if (i % 5 == 0) {
-            view.AddObject(new CDrawText(r, &view, QStringLiteral("T%1").arg(i)));
-        } else {
-            auto* obj = new CDrawRect(r);
-            obj->m_nShape = i % 4;
-            obj->m_bBrush = i % 3 == 0;
-            obj->m_logbrush.lbColor = RGB(200, 220, 255);
-            doc.Add(obj);
+// A mixed label of 200 objects in a 1280 × 900 view: every fifth object a text, every tenth a
+// Code 128 symbol, the rest shapes.
+struct MixedLabel : BenchLabel {
+    MixedLabel() : BenchLabel(QSize(1280, 900))
+    {
+        const float size[2] = {1000.0f, 600.0f};
+        doc.SetLabelSize(size);
+        for (int i = 0; i < 200; ++i) {
+            const int x = (i % 20) * 290, y = (i / 20) * 340;
+            const CRect r(x, y, x + 250, y + 300);
+            if (i % 10 == 5) {
+                view.AddObject(new CDrawBarcode(r, &view, QStringLiteral("%1").arg(1000 + i), 3));
+            } else if (i % 5 == 0) {
+                view.AddObject(new CDrawText(r, &view, QStringLiteral("T%1").arg(i)));
+            } else {
+                auto* obj = new CDrawRect(r);
+                obj->m_nShape = i % 4;
+                obj->m_bBrush = i % 3 == 0;
+                obj->m_logbrush.lbColor = RGB(200, 220, 255);
+                doc.Add(obj);
+            }
         }
     }
-}
+};
 
 void BM_RepaintAtZoom(benchmark::State& state)
 {
-    CDrawDoc doc;
-    CDrawView view;
-    view.resize(1280, 900);
-    view.AttachDocument(&doc);
-    Populate(doc, view, 200);
+    MixedLabel label;
+    CDrawView& view = label.view;
     view.show();
     view.OnActivateView(TRUE);
-    view.Select(doc.GetObjects()[5]);
-    doc.SetZoom(int(state.range(0)));
+    view.Select(label.doc.GetObjects()[5]);
+    label.doc.SetZoom(int(state.range(0)));
     const int e = view.GetViewportExtent();
     view.ScrollToPosition(CPoint(10 * e - 40, 10 * e - 40));
     QImage target(view.viewport()->size(), QImage::Format_RGB32);
@@ -59,7 +54,7 @@ void BM_RepaintAtZoom(benchmark::State& state)
         QPainter painter(&target);
         view.Paint(painter, all);
     }
-    state.counters["objects"] = double(doc.GetObjects().size());
+    state.counters["objects"] = double(label.doc.GetObjects().size());
 }
 BENCHMARK(BM_RepaintAtZoom)->Arg(400)->Arg(100)->Unit(benchmark::kMillisecond);
 
@@ -67,18 +62,14 @@ BENCHMARK(BM_RepaintAtZoom)->Arg(400)->Arg(100)->Unit(benchmark::kMillisecond);
 // saving.
 void BM_RenderLabelAtDpi(benchmark::State& state)
 {
-    CDrawDoc doc;
-    CDrawView view;
-    view.resize(1280, 900);
-    view.AttachDocument(&doc);
-    Populate(doc, view, 200);
+    MixedLabel label;
     const int dpi = int(state.range(0));
-    const float* size = doc.GetLabelSize();
+    const float* size = label.doc.GetLabelSize();
     const int w = int(size[0] / 100.0f / 2.54f * float(dpi)), h = int(size[1] / 100.0f / 2.54f * float(dpi));
     CRasterImage image;
     image.Create(DWORD(w), DWORD(h), 24, RASTER_FORMAT_BMP);
     for (auto _ : state)
-        view.RenderLabel(&image, w, h, dpi);
+        label.view.RenderLabel(&image, w, h, dpi);
     state.counters["pixels"] = double(w) * h;
 }
 BENCHMARK(BM_RenderLabelAtDpi)->Arg(300)->Arg(1200)->Unit(benchmark::kMillisecond);
@@ -87,20 +78,16 @@ BENCHMARK(BM_RenderLabelAtDpi)->Arg(300)->Arg(1200)->Unit(benchmark::kMillisecon
 // again after each round.
 void BM_CopyPaste(benchmark::State& state)
 {
-    CDrawDoc doc;
-    CDrawView view;
-    view.resize(1280, 900);
-    view.AttachDocument(&doc);
-    Populate(doc, view, 200);
+    MixedLabel label;
     for (auto _ : state) {
-        view.OnSelectAll();
-        view.OnEditCopy();
-        view.OnEditPaste();
+        label.view.OnSelectAll();
+        label.view.OnEditCopy();
+        label.view.OnEditPaste();
         state.PauseTiming();
-        view.OnEditClear();
+        label.view.OnEditClear();
         state.ResumeTiming();
     }
-    state.counters["objects"] = double(doc.GetObjects().size());
+    state.counters["objects"] = double(label.doc.GetObjects().size());
 }
 BENCHMARK(BM_CopyPaste)->Unit(benchmark::kMillisecond);
 
@@ -108,11 +95,5 @@ BENCHMARK(BM_CopyPaste)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return RunQtBenchmarks(argc, argv);
 }

