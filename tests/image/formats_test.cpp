@@ -88,23 +88,17 @@ QByteArray TiffFromLibrary(const QImage& picture, uint16_t compression)
     EXPECT_NE(tif, nullptr);
     TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, uint32_t(picture.width()));
     TIFFSetField(tif, TIFFTAG_IMAGELENGTH, uint32_t(picture.height()));
-    TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 8);
-    TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 3);
-    TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
-    TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
-    TIFFSetField(tif, TIFFTAG_COMPRESSION, compression);
+    for (auto [tag, value] : {std::pair<ttag_t, int>{TIFFTAG_BITSPERSAMPLE, 8}, {TIFFTAG_SAMPLESPERPIXEL, 3},
+                              {TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB}, {TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG},
+                              {TIFFTAG_COMPRESSION, compression}, {TIFFTAG_RESOLUTIONUNIT, RESUNIT_CENTIMETER}})
+        TIFFSetField(tif, tag, value);
     TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, 5);
-    TIFFSetField(tif, TIFFTAG_RESOLUTIONUNIT, RESUNIT_CENTIMETER);
     TIFFSetField(tif, TIFFTAG_XRESOLUTION, 118.11f);
     TIFFSetField(tif, TIFFTAG_YRESOLUTION, 118.11f);
     std::vector<uint8_t> row(size_t(picture.width()) * 3);
     for (int y = 0; y < picture.height(); ++y) {
-        for (int x = 0; x < picture.width(); ++x) {
-            const QRgb p = picture.pixel(x, y);
-            row[size_t(x) * 3] = uint8_t(qRed(p));
-            row[size_t(x) * 3 + 1] = uint8_t(qGreen(p));
-            row[size_t(x) * 3 + 2] = uint8_t(qBlue(p));
-        }
+        const QImage line = picture.copy(0, y, picture.width(), 1).convertToFormat(QImage::Format_RGB888);
+        std::copy_n(line.constScanLine(0), row.size(), row.begin());
         TIFFWriteScanline(tif, row.data(), uint32_t(y), 0);
     }
     TIFFClose(tif);
@@ -147,20 +141,10 @@ QByteArray BmpFile(int width, int height, int bpp, int compression, const QByteA
                    const QByteArray& pixels)
 {
     QByteArray b("BM");
-    Append32(b, 54 + palette.size() + pixels.size());
-    Append32(b, 0);
-    Append32(b, 54 + palette.size());
-    Append32(b, 40);
-    Append32(b, width);
-    Append32(b, height);
-    Append16(b, 1);
-    Append16(b, bpp);
-    Append32(b, compression);
-    Append32(b, pixels.size());
-    Append32(b, 2835);
-    Append32(b, 2835);
-    Append32(b, palette.size() / 4);
-    Append32(b, 0);
+    for (long v : {long(54 + palette.size() + pixels.size()), 0L, long(54 + palette.size()), 40L, long(width),
+                   long(height), long(1 | bpp << 16), long(compression), long(pixels.size()), 2835L, 2835L,
+                   long(palette.size() / 4), 0L})
+        Append32(b, v);
     return b + palette + pixels;
 }
 
@@ -386,12 +370,8 @@ TEST(ImageFormats, WmfRecordsAndOwn)
     for (int i = 0; i < 20; i += 2)
         checksum ^= WORD(BYTE(wmf[i]) | (BYTE(wmf[i + 1]) << 8));
     Append16(wmf, checksum);
-    for (int v : {1, 9, 0x300})
+    for (int v : {1, 9, 0x300, int(9 + records.size() / 2) & 0xFFFF, int(9 + records.size() / 2) >> 16, 3, 9, 0, 0})
         Append16(wmf, v);
-    Append32(wmf, 9 + records.size() / 2);
-    Append16(wmf, 3);
-    Append32(wmf, 9);
-    Append16(wmf, 0);
     wmf += records;
 
     CRasterImage image;
