@@ -83,12 +83,11 @@ void TouchEverything(const CResourceModule& module)
 }
 
 // The string ids the program asks for; every language must have all of them.
-const UINT kStringIds[] = {4, 5, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24,
-                           25, 26, 27, 28, 29, 30, 31, 34, 35, 36, 37, 38, 39, 40, 41, 43, 44, 45,
-                           46, 47, 48, 49, 50, 51, 52, 55, 58, 59, 60, 61, 62, 63, 64, 65, 66, 67,
-                           68, 69, 70, 72, 73, 74, 75, 76, 77, 78, 79, 80, 81, 83, 84, 85, 86, 87,
-                           88, 89, 90, 91, 92, 93, 94, 95, 101, 102, 121, 124, 125, 126, 127, 128,
-                           129, 57344};
+const UINT kStringIds[] = {4, 5, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 26,
+                           27, 28, 29, 30, 31, 34, 35, 36, 37, 38, 39, 40, 41, 43, 44, 45, 46, 47, 48, 49, 50,
+                           51, 52, 55, 58, 59, 60, 61, 62, 63, 64, 65, 66, 67, 68, 69, 70, 72, 73, 74, 75, 76,
+                           77, 78, 79, 80, 81, 83, 84, 85, 86, 87, 88, 89, 90, 91, 92, 93, 94, 95, 101, 102,
+                           121, 124, 125, 126, 127, 128, 129, 57344};
 
 } // namespace
 
@@ -297,7 +296,6 @@ TEST(ResourceModule, MissingOrDamagedModuleFallsBack)
     QByteArray forged = good.left(24) + noise;
     expectFallback(WriteFile(QStringLiteral("forged.rcc"), forged), "cannot be used");
 
-    expectFallback(WriteFile(QStringLiteral("truncated-end.rcc"), good.chopped(1)), "cannot be used");
     expectFallback(QStringLiteral(QB_TEST_NOTAG_MODULE), "string 89");
 }
 
