@@ -36,24 +36,6 @@ std::vector<int> Ids(const CObList& list)
 
 } // namespace
 
-TEST(RuntimeClass, RegistryDerivationAndCreation)
-{
-    EXPECT_EQ(CRuntimeClass::FromName("CTestBox"), RUNTIME_CLASS(CTestBox));
-    EXPECT_EQ(CRuntimeClass::FromName("CObList"), RUNTIME_CLASS(CObList));
-    EXPECT_EQ(CRuntimeClass::FromName("CTestBo"), nullptr);
-    EXPECT_TRUE(RUNTIME_CLASS(CTestBox)->IsDerivedFrom(RUNTIME_CLASS(CTestShape)));
-    EXPECT_TRUE(RUNTIME_CLASS(CTestBox)->IsDerivedFrom(RUNTIME_CLASS(CObject)));
-    EXPECT_FALSE(RUNTIME_CLASS(CTestShape)->IsDerivedFrom(RUNTIME_CLASS(CTestBox)));
-    EXPECT_EQ(RUNTIME_CLASS(CTestShape)->CreateObject(), nullptr);
-
-    CObject* created = CRuntimeClass::FromName("CTestBox")->CreateObject();
-    ASSERT_TRUE(created);
-    EXPECT_EQ(created->GetRuntimeClass(), RUNTIME_CLASS(CTestBox));
-    EXPECT_TRUE(created->IsKindOf(RUNTIME_CLASS(CTestShape)));
-    EXPECT_FALSE(created->IsKindOf(RUNTIME_CLASS(CObList)));
-    delete created;
-}
-
 TEST(ObList, EditingKeepsOrderAndPositions)
 {
     CTestBox b[6];
@@ -90,33 +72,6 @@ TEST(ObList, EditingKeepsOrderAndPositions)
     list.RemoveAll();
     EXPECT_TRUE(list.IsEmpty());
     EXPECT_EQ(list.GetHeadPosition(), nullptr);
-}
-
-TEST(ObList, SerializesCountAndReferences)
-{
-    CTestBox a, b;
-    a.m_id = 10;
-    b.m_id = 20;
-    CObList list;
-    list.AddTail(&a);
-    list.AddTail(&b);
-    CArchive out(CArchive::store);
-    list.Serialize(out);
-    list.Serialize(out);  // the same objects again: references only
-    const QByteArray& bytes = out.GetBuffer();
-    const QByteArray tail("\x02\x00\x02\x00\x03\x00", 6);
-    EXPECT_TRUE(bytes.startsWith(QByteArray("\x02\x00\xFF\xFF\x01\x00\x08\x00" "CTestBox", 16)));
-    EXPECT_TRUE(bytes.endsWith(tail));
-
-    CArchive in(bytes);
-    CObList back;
-    back.Serialize(in);
-    ASSERT_EQ(Ids(back), (std::vector<int>{10, 20}));
-    CObList again;
-    again.Serialize(in);
-    EXPECT_EQ(again.GetHead(), back.GetHead());
-    for (CObject* o : back)
-        delete o;
 }
 
 TEST(ObList, LoadingRefusesNullAndRepeatedElements)

@@ -48,9 +48,6 @@ TEST_F(SettingsTest, RecentFilesKeepFourMostRecentFirst)
     EXPECT_EQ(again.GetProfileString(QStringLiteral("Recent File List"), QStringLiteral("File2")),
               QStringLiteral("/labels/d.tag"));
     EXPECT_TRUE(again.GetProfileString(QStringLiteral("Recent File List"), QStringLiteral("File4")).isEmpty());
-
-    QSettings raw(QString::fromLatin1(CSettings::kOrganisation), QString::fromLatin1(CSettings::kApplication));
-    EXPECT_TRUE(raw.fileName().startsWith(m_dir.path())) << qPrintable(raw.fileName());
 }
 
 TEST_F(SettingsTest, CleanStateEmptiesOnlyTheWorkspaceAndNumbersParseWhole)
