@@ -21,8 +21,6 @@
 
 namespace {
 
-// A view of a 50 x 30 mm label, shown and active, scrolled so that the label's corner is near
-// the top-left of the window.
 // Scripted property sheets for the life of the scope: every sheet gets the answer of `run`.
 struct ScriptedSheets {
     explicit ScriptedSheets(std::function<BOOL(CObjectSheet&)> run)
@@ -35,6 +33,7 @@ struct ScriptedSheets {
     CObjectDialogs old;
 };
 
+// A view of a 50 x 30 mm label, shown and active, the label's corner near the window's top-left.
 class ViewTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
@@ -70,12 +69,6 @@ protected:
         view->ScrollToPosition(CPoint(10 * e - 60, 10 * e - 60));
     }
 
-    void SetZoom(int zoom)
-    {
-        doc.SetZoom(zoom);
-        ShowLabelCorner();
-    }
-
     QWidget* Port() const { return view->viewport(); }
 
     void Send(QEvent::Type type, QPoint p, Qt::MouseButtons buttons,
@@ -86,14 +79,8 @@ protected:
         QMouseEvent e(type, QPointF(p), Port()->mapToGlobal(QPointF(p)), button, buttons, mods);
         QApplication::sendEvent(Port(), &e);
     }
-    void Press(QPoint p, Qt::KeyboardModifiers m = Qt::NoModifier)
-    {
-        Send(QEvent::MouseButtonPress, p, Qt::LeftButton, m);
-    }
-    void Release(QPoint p, Qt::KeyboardModifiers m = Qt::NoModifier)
-    {
-        Send(QEvent::MouseButtonRelease, p, Qt::NoButton, m);
-    }
+    void Press(QPoint p, Qt::KeyboardModifiers m = {}) { Send(QEvent::MouseButtonPress, p, Qt::LeftButton, m); }
+    void Release(QPoint p, Qt::KeyboardModifiers m = {}) { Send(QEvent::MouseButtonRelease, p, Qt::NoButton, m); }
     void Move(QPoint p, bool held) { Send(QEvent::MouseMove, p, held ? Qt::LeftButton : Qt::NoButton); }
     void Drag(QPoint from, QPoint to, Qt::KeyboardModifiers m = Qt::NoModifier)
     {
@@ -102,11 +89,7 @@ protected:
         Move(to, true);
         Release(to, m);
     }
-    void Click(QPoint p, Qt::KeyboardModifiers m = Qt::NoModifier)
-    {
-        Press(p, m);
-        Release(p, m);
-    }
+    void Click(QPoint p, Qt::KeyboardModifiers m = Qt::NoModifier) { Press(p, m), Release(p, m); }
 
     CDrawRect* AddRect(const CRect& r)
     {
@@ -179,7 +162,8 @@ TEST_F(ViewTest, TheLabelStaysCentredThroughResizesUntilTheUserScrolls)
 TEST_F(ViewTest, RectangleToolDrawsTheDraggedSizeAtEveryZoom)
 {
     for (int zoom : {100, 250}) {
-        SetZoom(zoom);
+        doc.SetZoom(zoom);
+        ShowLabelCorner();
         CDrawTool::c_drawShape = kShapeRect;
         const QPoint from(150, 120), to(290, 205);
         Drag(from, to);
@@ -461,21 +445,20 @@ TEST_F(ViewTest, PaletteDragInAndOutLeavesTheDocumentAsItWas)
 
 TEST_F(ViewTest, ToolAndSymbologyCommandsSetTheShape)
 {
-    BOOL enabled = FALSE, radio = FALSE;
+    const auto radio = [&](UINT id) {
+        BOOL enabled = FALSE, checked = FALSE;
+        return view->GetToolCommandState(id, &enabled, &checked) && enabled && checked;
+    };
     EXPECT_TRUE(view->OnToolCommand(32774));
     EXPECT_EQ(CDrawTool::c_drawShape, kShapeEllipse);
-    ASSERT_TRUE(view->GetToolCommandState(32774, &enabled, &radio));
-    EXPECT_TRUE(enabled && radio);
-    view->GetToolCommandState(32770, &enabled, &radio);
-    EXPECT_FALSE(radio);
+    EXPECT_TRUE(radio(32774));
+    EXPECT_FALSE(radio(32770));
     // Choosing a symbology chooses the barcode tool too.
     EXPECT_TRUE(view->OnToolCommand(32846));
     EXPECT_EQ(view->m_nSymbology, 11);
     EXPECT_EQ(CDrawTool::c_drawShape, kShapeBarcode);
-    view->GetToolCommandState(32846, &enabled, &radio);
-    EXPECT_TRUE(radio);
-    view->GetToolCommandState(32842, &enabled, &radio);
-    EXPECT_FALSE(radio);
+    EXPECT_TRUE(radio(32846));
+    EXPECT_FALSE(radio(32842));
     EXPECT_FALSE(view->OnToolCommand(57634));
     view->OnCancel();
     EXPECT_EQ(CDrawTool::c_drawShape, kShapeSelect);
