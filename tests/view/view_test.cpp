@@ -190,30 +190,29 @@ TEST_F(ViewTest, RectangleToolDrawsTheDraggedSizeAtEveryZoom)
     EXPECT_EQ(doc.GetObjects().size(), 3u);  // a one-pixel drag keeps the object
 }
 
-TEST_F(ViewTest, ClickWithACreatingToolCreatesNothingAndSelects)
-{
-    CDrawRect* existing = AddRect(CRect(0, 0, 1000, 1000));
-    CDrawTool::c_drawShape = kShapeLine;
-    Click(QPoint(400, 400));  // an empty place
-    EXPECT_EQ(doc.GetObjects(), std::vector<CDrawObj*>{existing});
-    EXPECT_TRUE(view->GetSelection().empty());
-    EXPECT_EQ(CDrawTool::c_drawShape, kShapeSelect);
-
-    CDrawTool::c_drawShape = kShapeRect;
-    Click(Client(CPoint(500, 500)));  // on the existing object: it becomes selected
-    EXPECT_EQ(doc.GetObjects(), std::vector<CDrawObj*>{existing});
-    EXPECT_EQ(view->GetSelection(), std::vector<CDrawObj*>{existing});
-}
-
-TEST_F(ViewTest, ShiftClickAddsAndAPlainClickReplaces)
+TEST_F(ViewTest, ClicksAndBandsSelectAndCreatingToolsMakeNothingOnAClick)
 {
     CDrawRect* a = AddRect(CRect(0, 0, 500, 500));
     CDrawRect* b = AddRect(CRect(1000, 0, 1500, 500));
     CDrawRect* c = AddRect(CRect(2000, 0, 2500, 500));
+    CDrawRect* far = AddRect(CRect(5000, 3000, 5500, 3500));
+    // A band from an empty place above the label to the middle of b: a lies inside, b is only
+    // touched; with Shift a band adds to the selection.
+    const QPoint to = Client(CPoint(1200, 250));
+    Press(Client(CPoint(-300, -300)));
+    Move(to, true);
+    ASSERT_NE(view->GetFocusRect(), nullptr);
+    Release(to);
+    EXPECT_EQ(view->GetFocusRect(), nullptr);
+    EXPECT_EQ(view->GetSelection(), (std::vector<CDrawObj*>{a, b}));
+    Drag(Client(CPoint(4800, 2800)), Client(CPoint(5100, 3100)), Qt::ShiftModifier);
+    EXPECT_EQ(view->GetSelection(), (std::vector<CDrawObj*>{a, b, far}));
+
+    // Shift-click adds, a plain click replaces; dragging one of several moves them all.
+    Click(QPoint(800, 650));
     Click(Client(CPoint(250, 250)));
     Click(Client(CPoint(1250, 250)), Qt::ShiftModifier);
     EXPECT_EQ(view->GetSelection(), (std::vector<CDrawObj*>{a, b}));
-    // Dragging one of a multiple selection moves all of it.
     const QPoint from = Client(CPoint(250, 250));
     Drag(from, from + QPoint(20, 10));
     EXPECT_EQ(a->m_position.left, b->m_position.left - 1000);
@@ -221,28 +220,19 @@ TEST_F(ViewTest, ShiftClickAddsAndAPlainClickReplaces)
     EXPECT_EQ(view->GetSelection().size(), 2u);
     Click(Client(CPoint(2250, 250)));
     EXPECT_EQ(view->GetSelection(), std::vector<CDrawObj*>{c});
-    // A plain click on an empty place empties the selection.
     Click(QPoint(800, 650));
     EXPECT_TRUE(view->GetSelection().empty());
-}
 
-TEST_F(ViewTest, RubberBandSelectsWhatItTouches)
-{
-    CDrawRect* a = AddRect(CRect(0, 0, 500, 500));
-    CDrawRect* b = AddRect(CRect(1000, 0, 1500, 500));
-    CDrawRect* far = AddRect(CRect(5000, 3000, 5500, 3500));
-    // From an empty place above the label to the middle of b: a lies inside, b is only touched.
-    const QPoint from = Client(CPoint(-300, -300));
-    const QPoint to = Client(CPoint(1200, 250));
-    Press(from);
-    Move(to, true);
-    ASSERT_NE(view->GetFocusRect(), nullptr);
-    Release(to);
-    EXPECT_EQ(view->GetFocusRect(), nullptr);
-    EXPECT_EQ(view->GetSelection(), (std::vector<CDrawObj*>{a, b}));
-    // With Shift the band adds to the selection.
-    Drag(Client(CPoint(4800, 2800)), Client(CPoint(5100, 3100)), Qt::ShiftModifier);
-    EXPECT_EQ(view->GetSelection(), (std::vector<CDrawObj*>{a, b, far}));
+    // A click with a creating tool makes nothing; on an object it selects it.
+    CDrawTool::c_drawShape = kShapeLine;
+    Click(QPoint(400, 400));
+    EXPECT_EQ(doc.GetObjects().size(), 4u);
+    EXPECT_TRUE(view->GetSelection().empty());
+    EXPECT_EQ(CDrawTool::c_drawShape, kShapeSelect);
+    CDrawTool::c_drawShape = kShapeRect;
+    Click(Client(CPoint(2250, 250)));
+    EXPECT_EQ(doc.GetObjects().size(), 4u);
+    EXPECT_EQ(view->GetSelection(), std::vector<CDrawObj*>{c});
 }
 
 TEST_F(ViewTest, HandleDragResizesWithinTheCanvas)
@@ -408,7 +398,7 @@ public:
     CDrawObj* CreateDrawObj(CDrawView*) override { return new CDrawRect(CRect(0, 0, 600, 400)); }
 };
 
-TEST_F(ViewTest, PaletteDragInAndOutLeavesTheDocumentAsItWas)
+TEST_F(ViewTest, PaletteDragInAndOutLeavesTheDocumentAsItWasAndNamesFree)
 {
     CDrawRect* existing = AddRect(CRect(0, 0, 100, 100));
     view->Select(existing);
@@ -441,6 +431,25 @@ TEST_F(ViewTest, PaletteDragInAndOutLeavesTheDocumentAsItWas)
     EXPECT_EQ(doc.GetObjects().size(), 2u);
     view->CancelComponentDrop();  // nothing to cancel once dropped
     EXPECT_EQ(doc.GetObjects().size(), 2u);
+
+    // Text and barcode entries give their names back when cancelled: the next are numbered 1.
+    CTextCompItem fitting(RUNTIME_CLASS(CDrawText), 1);
+    CBarcodeCompItem ean(RUNTIME_CLASS(CDrawBarcode), 7);
+    EXPECT_EQ(CTextCompItem(RUNTIME_CLASS(CDrawRect), 0).CreateDrawObj(view.get()), nullptr);
+    for (CCompItem* e : std::initializer_list<CCompItem*>{&fitting, &ean}) {
+        view->OnDropComponent(inside, e);
+        ASSERT_EQ(doc.GetObjects().size(), 3u);
+        view->CancelComponentDrop();
+        EXPECT_EQ(doc.GetObjects().size(), 2u);
+    }
+    view->OnDropComponent(inside, &ean);
+    view->EndComponentDrop();
+    view->OnDropComponent(inside, &fitting);
+    view->EndComponentDrop();
+    ASSERT_EQ(doc.GetObjects().size(), 4u);
+    EXPECT_EQ(static_cast<CDrawText*>(doc.GetObjects().back())->Content().sizingMode, 1);
+    EXPECT_EQ(doc.GetNextCodeNumber(), 2);
+    EXPECT_EQ(doc.GetNextTextNumber(), 2);
 }
 
 TEST_F(ViewTest, ToolAndSymbologyCommandsSetTheShape)
@@ -575,33 +584,6 @@ TEST_F(ViewTest, BarcodeToolKeepsTheModuleOfItsEmptySymbol)
     std::unique_ptr<CDC> dc = view->CreateClientDC();
     code->UpdateBarcode(dc.get(), QStringLiteral("A1"));
     EXPECT_EQ(code->m_position.Width(), 4 * 240);
-}
-
-TEST_F(ViewTest, PaletteEntriesMakeTheirObjectsAndGiveNamesBack)
-{
-    CTextCompItem fitting(RUNTIME_CLASS(CDrawText), 1);
-    CBarcodeCompItem ean(RUNTIME_CLASS(CDrawBarcode), 7);
-    CTextCompItem wrong(RUNTIME_CLASS(CDrawRect), 0);
-    EXPECT_EQ(wrong.CreateDrawObj(view.get()), nullptr);
-    std::unique_ptr<CDrawObj> made(fitting.CreateDrawObj(view.get()));
-    ASSERT_NE(dynamic_cast<CDrawText*>(made.get()), nullptr);
-    EXPECT_EQ(static_cast<CDrawText*>(made.get())->Content().sizingMode, 1);
-
-    const QPoint inside = Port()->mapToGlobal(QPoint(300, 300));
-    for (CCompItem* entry : std::initializer_list<CCompItem*>{&fitting, &ean}) {
-        view->OnDropComponent(inside, entry);
-        ASSERT_EQ(doc.GetObjects().size(), 1u);
-        view->CancelComponentDrop();
-        EXPECT_TRUE(doc.GetObjects().empty());
-    }
-    // The names taken are given back: the next objects are numbered 1 again.
-    view->OnDropComponent(inside, &ean);
-    view->EndComponentDrop();
-    view->OnDropComponent(inside, &fitting);
-    view->EndComponentDrop();
-    ASSERT_EQ(doc.GetObjects().size(), 2u);
-    EXPECT_EQ(doc.GetNextCodeNumber(), 2);
-    EXPECT_EQ(doc.GetNextTextNumber(), 2);
 }
 
 }  // namespace
