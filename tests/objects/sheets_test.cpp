@@ -39,7 +39,7 @@ struct Scripted {
 
 }  // namespace
 
-TEST(ObjectSheet, ShapesTakeTheirPageOnOkOnly)
+TEST(ObjectSheet, ShapesAndPicturesChangeOnOkOnly)
 {
     CDrawDoc doc;
     auto* rect = new CDrawRect(CRect(0, 0, 900, 600));
@@ -71,9 +71,28 @@ TEST(ObjectSheet, ShapesTakeTheirPageOnOkOnly)
 
     // A polygon has no page: nothing runs.
     CDrawPoly poly(CRect(0, 0, 10, 10));
-    Scripted never(TRUE, {});
-    EXPECT_FALSE(poly.OnEditProperties(nullptr));
-    EXPECT_EQ(never.runs, 0);
+    {
+        Scripted never(TRUE, {});
+        EXPECT_FALSE(poly.OnEditProperties(nullptr));
+        EXPECT_EQ(never.runs, 0);
+    }
+
+    // A picture's size comes from its own dialog.
+    auto* picture = new CDrawImage(CRect(0, 0, 1536, 768));
+    doc.Add(picture);
+    doc.SetModifiedFlag(FALSE);
+    {
+        Scripted cancel(FALSE, {});
+        picture->OnEditProperties(nullptr);
+    }
+    EXPECT_EQ(picture->m_position, CRect(0, 0, 1536, 768));
+    EXPECT_FALSE(doc.IsModified());
+    {
+        Scripted ok(TRUE, {});
+        EXPECT_TRUE(picture->OnEditProperties(nullptr));
+    }
+    EXPECT_EQ(picture->m_position, CRect(0, 0, 605, 768));
+    EXPECT_TRUE(doc.IsModified());
 }
 
 TEST(ObjectSheet, TextRefitsOnlyWhenItsFontChanged)
@@ -117,24 +136,4 @@ TEST(ObjectSheet, TextRefitsOnlyWhenItsFontChanged)
     EXPECT_EQ(text.m_textColor, RGB(255, 0, 0));
     EXPECT_GT(text.m_position.Width(), squeezed.Width());
     EXPECT_GT(text.m_position.Height(), squeezed.Height());
-}
-
-TEST(ObjectSheet, PictureSizeComesFromItsDialog)
-{
-    CDrawDoc doc;
-    auto* picture = new CDrawImage(CRect(0, 0, 1536, 768));
-    doc.Add(picture);
-    doc.SetModifiedFlag(FALSE);
-    {
-        Scripted cancel(FALSE, {});
-        picture->OnEditProperties(nullptr);
-    }
-    EXPECT_EQ(picture->m_position, CRect(0, 0, 1536, 768));
-    EXPECT_FALSE(doc.IsModified());
-    {
-        Scripted ok(TRUE, {});
-        EXPECT_TRUE(picture->OnEditProperties(nullptr));
-    }
-    EXPECT_EQ(picture->m_position, CRect(0, 0, 605, 768));
-    EXPECT_TRUE(doc.IsModified());
 }

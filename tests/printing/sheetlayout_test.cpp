@@ -78,7 +78,7 @@ TEST(SheetLayout, ManualLayoutsOnlyReportTheirFit)
     EXPECT_FALSE(SpanFits(big, big, big, 999, big, big));
 }
 
-TEST(SheetLayout, OrientationSwapsTheGridAndTurnsMarginsBothWays)
+TEST(SheetLayout, OrientationSwapsTheGridAndTurnsMarginsBothWaysAndGridsStayInRange)
 {
     CSheetLayout s = Manual(600, 500, 30, 40);
     s.SetGrid(3, 4);
@@ -99,15 +99,12 @@ TEST(SheetLayout, OrientationSwapsTheGridAndTurnsMarginsBothWays)
     EXPECT_EQ(s.GetMargins(), CRect(200, 300, 400, 100));
     s.TurnMargins(false);
     EXPECT_EQ(s.GetMargins(), CRect(100, 200, 300, 400));
-}
 
-TEST(SheetLayout, GridCountsOutsideTheRangeAreNotTaken)
-{
-    CSheetLayout s;
+    // Grid counts outside 1 to 999 are not taken.
     s.SetGrid(0, -3);
-    EXPECT_EQ(s.GetGrid(), CSize(2, 5));
+    EXPECT_EQ(s.GetGrid(), CSize(4, 3));
     s.SetGrid(1000, 999);
-    EXPECT_EQ(s.GetGrid(), CSize(2, 999));
+    EXPECT_EQ(s.GetGrid(), CSize(4, 999));
 }
 
 TEST(SheetLayout, CopiesTheDocumentInAndOut)
