@@ -110,13 +110,11 @@ protected:
 TEST_F(ViewTest, MappingFollowsTheZoomAndKeepsTheCentre)
 {
     const int dpi = view->GetScreenDpi();
-    EXPECT_EQ(view->GetViewportExtent(), dpi);
     // One inch is dpi pixels; the label's corner is ten inches plus the ruler from the origin.
     const CPoint scroll = view->GetScrollPosition();
     EXPECT_EQ(view->DocToClient(CPoint(0, 0)), CPoint(10 * dpi + 16 - scroll.x, 10 * dpi + 16 - scroll.y));
     EXPECT_EQ(view->DocToClient(CPoint(1536, 0)).x - view->DocToClient(CPoint(0, 0)).x, dpi);
     EXPECT_EQ(view->ClientToDoc(view->DocToClient(CPoint(3072, 768))), CPoint(3072, 768));
-    EXPECT_EQ(view->GetTotalSize(), CSize(40 * dpi, 40 * dpi));
 
     // The logical point under the middle of the window stays there through a zoom.
     const CPoint middle(view->viewport()->width() / 2, view->viewport()->height() / 2);
@@ -490,12 +488,6 @@ TEST_F(ViewTest, SelectionAreaAndRulerMarksStayOutOfTheRulers)
     Release(Client(CPoint(0, 0)));
     view->GetShownRulerMarks(&shownH, &shownV);
     EXPECT_TRUE(shownH.IsRectEmpty());
-
-    // Deleted in another view: dropped from this view's selection.
-    CDrawObjList deleted;
-    deleted.objects = {r};
-    view->OnUpdate(nullptr, kHintDeleted, &deleted);
-    EXPECT_TRUE(view->GetSelection().empty());
 
     // An inactive view ignores the mouse.
     view->OnActivateView(FALSE);
