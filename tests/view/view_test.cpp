@@ -21,15 +21,15 @@
 
 namespace {
 
-// Scripted property sheets for the life of the scope: every sheet gets the answer of `run`.
-struct ScriptedSheets {
-    explicit ScriptedSheets(std::function<BOOL(CObjectSheet&)> run)
+// Property sheets answer OK for the life of the scope.
+struct SheetsAnswerOk {
+    SheetsAnswerOk()
     {
         CObjectDialogs d;
-        d.runSheet = [run](CObjectSheet& sheet, CDrawViewBase*) { return run(sheet); };
+        d.runSheet = [](CObjectSheet&, CDrawViewBase*) { return TRUE; };
         old = SetObjectDialogs(std::move(d));
     }
-    ~ScriptedSheets() { SetObjectDialogs(std::move(old)); }
+    ~SheetsAnswerOk() { SetObjectDialogs(std::move(old)); }
     CObjectDialogs old;
 };
 
@@ -505,7 +505,7 @@ TEST_F(ViewTest, TextAndBarcodeToolsFillTheTree)
     EXPECT_EQ(view->TextGroup()->text(0), QStringLiteral("Text Objects (0)"));
 
     // The sheets answer OK (Cancel is driven through the sheets in the application's tests).
-    ScriptedSheets sheets([](CObjectSheet&) { return TRUE; });
+    SheetsAnswerOk sheets;
     CDrawTool::c_drawShape = kShapeText;
     Click(QPoint(200, 200));
     view->OnToolCommand(32853);  // UPC-A, and the barcode tool
@@ -547,7 +547,7 @@ TEST_F(ViewTest, BarcodeToolKeepsTheModuleOfItsEmptySymbol)
 {
     // The tool makes its object with an empty text; the drag that follows sizes the box, not
     // the module of a symbol that has no bars yet.
-    ScriptedSheets sheets([](CObjectSheet&) { return TRUE; });
+    SheetsAnswerOk sheets;
     view->OnToolCommand(32842);  // Code 39, and the barcode tool
     Drag(QPoint(200, 300), QPoint(420, 380));
     ASSERT_EQ(doc.GetObjects().size(), 1u);
