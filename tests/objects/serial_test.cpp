@@ -50,20 +50,6 @@ TEST(BigDecimal, AddsAndSubtractsWithEverySignCombination)
     EXPECT_EQ((BigDecimal(0) - Parsed("0")).ToString(), "0");
 }
 
-TEST(BigDecimal, OperandsWithLeadingZerosDoNotReadPastTheirDigits)
-{
-    BigDecimal padded;
-    padded.digits = {5, 0};  // 05, as nothing in the program builds it
-    EXPECT_EQ((Parsed("10") - padded).ToString(), "5");
-    EXPECT_EQ((padded - Parsed("10")).ToString(), "-5");
-    padded.sign = BigDecimal::kNegative;
-    EXPECT_EQ((Parsed("10") + padded).ToString(), "5");
-    BigDecimal zeros;
-    zeros.digits = {0, 0};
-    // Compared as stored, 00 counts as larger than 5; the result is meaningless but defined.
-    EXPECT_NO_FATAL_FAILURE((void)(zeros - Parsed("5")).ToString());
-}
-
 struct SerialCase
 {
     const char* start;

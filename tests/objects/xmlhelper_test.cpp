@@ -25,19 +25,16 @@ QByteArray ConsoleOutputOf(F f)
     QTemporaryFile file;
     if (!file.open())
         return "cannot capture";
-    std::fflush(stdout);
-    std::fflush(stderr);
-    const int savedOut = dup(1);
-    const int savedErr = dup(2);
-    dup2(file.handle(), 1);
-    dup2(file.handle(), 2);
+    std::fflush(nullptr);
+    const int saved[] = {dup(1), dup(2)};
+    for (int fd : {1, 2})
+        dup2(file.handle(), fd);
     f();
-    std::fflush(stdout);
-    std::fflush(stderr);
-    dup2(savedOut, 1);
-    dup2(savedErr, 2);
-    close(savedOut);
-    close(savedErr);
+    std::fflush(nullptr);
+    for (int fd : {1, 2}) {
+        dup2(saved[fd - 1], fd);
+        close(saved[fd - 1]);
+    }
     file.seek(0);
     return file.readAll();
 }
