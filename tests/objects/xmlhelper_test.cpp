@@ -13,11 +13,10 @@ namespace {
 
 CString FromX(const XMLCh* s) { return QString::fromUtf16(s); }
 
-const QString kDeclaration =
-    QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-16\" standalone=\"no\" ?>");
 const QString kTemplateWritten =
-    kDeclaration + QStringLiteral("<DataSource> \t\t\t\t\t\t\t<Database>\t\t\t\t\t\t\t</Database>"
-                                  "\t\t\t\t\t\t</DataSource>");
+    QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-16\" standalone=\"no\" ?>"
+                   "<DataSource> \t\t\t\t\t\t\t<Database>\t\t\t\t\t\t\t</Database>"
+                   "\t\t\t\t\t\t</DataSource>");
 
 // Everything the process writes to standard output and error while `f` runs.
 template <typename F>
@@ -26,19 +25,16 @@ QByteArray ConsoleOutputOf(F f)
     QTemporaryFile file;
     if (!file.open())
         return "cannot capture";
-    std::fflush(stdout);
-    std::fflush(stderr);
-    const int savedOut = dup(1);
-    const int savedErr = dup(2);
-    dup2(file.handle(), 1);
-    dup2(file.handle(), 2);
+    std::fflush(nullptr);
+    const int saved[] = {dup(1), dup(2)};
+    for (int fd : {1, 2})
+        dup2(file.handle(), fd);
     f();
-    std::fflush(stdout);
-    std::fflush(stderr);
-    dup2(savedOut, 1);
-    dup2(savedErr, 2);
-    close(savedOut);
-    close(savedErr);
+    std::fflush(nullptr);
+    for (int fd : {1, 2}) {
+        dup2(saved[fd - 1], fd);
+        close(saved[fd - 1]);
+    }
     file.seek(0);
     return file.readAll();
 }
@@ -88,9 +84,13 @@ TEST(BindingDocument, DataItemsAreAppendedAndRemovedLeavingTheTemplate)
 
     RemoveAllDataItems(loaded);
     EXPECT_EQ(CXmlHelper::ToString(loaded.document), kTemplateWritten);
+
+    // Control characters in an item still let the document be written.
+    ASSERT_TRUE(AddDataItem(loaded, QStringLiteral("T\u0001"), "F", QString(QChar(0xFFFF)), "s"));
+    EXPECT_TRUE(CXmlHelper::ToString(loaded.document).contains("FieldName=\"F\" Prefix=\" \" Suffix=\"s\" TableName=\"T \""));
 }
 
-TEST(BindingDocument, NestedElementsBelowTheDatabaseAreRemovedToo)
+TEST(BindingDocument, ItemsLiveInTheFirstDatabaseElementOnly)
 {
     CXmlHelper helper;
     CContentBlock block;
@@ -102,34 +102,19 @@ TEST(BindingDocument, NestedElementsBelowTheDatabaseAreRemovedToo)
     EXPECT_EQ(block.database->getFirstChild(), nullptr);
     // Only the first database element is the block's.
     EXPECT_EQ(block.document->getElementsByTagName(u"DataItem")->getLength(), 1u);
+
+    // Without a document, or without a database element, items have nowhere to go.
+    for (const auto& [xml, parses] : {std::pair{"<DataSource>", false}, std::pair{"<DataSource/>", true}}) {
+        CXmlHelper other;
+        CContentBlock none;
+        EXPECT_EQ(bool(LoadBindingDocument(other, none, xml)), parses);
+        EXPECT_EQ(none.database, nullptr);
+        EXPECT_FALSE(AddDataItem(none, "T", "F", "", ""));
+        RemoveAllDataItems(none);
+    }
 }
 
-TEST(BindingDocument, ControlCharactersInItemsStillLetTheDocumentBeWritten)
-{
-    CXmlHelper helper;
-    CContentBlock block;
-    ASSERT_TRUE(LoadBindingDocument(helper, block, BindingTemplate()));
-    ASSERT_TRUE(AddDataItem(block, QStringLiteral("T\u0001"), "F", QString(QChar(0xFFFF)), "s"));
-    const CString written = CXmlHelper::ToString(block.document);
-    EXPECT_TRUE(written.contains("FieldName=\"F\" Prefix=\" \" Suffix=\"s\" TableName=\"T \"")) << qPrintable(written);
-}
-
-TEST(BindingDocument, BlockWithoutDocumentIgnoresItemChanges)
-{
-    CXmlHelper helper;
-    CContentBlock block;
-    EXPECT_FALSE(LoadBindingDocument(helper, block, "<DataSource>"));
-    EXPECT_EQ(block.database, nullptr);
-    EXPECT_FALSE(AddDataItem(block, "T", "F", "", ""));
-    RemoveAllDataItems(block);
-
-    // A document without a database element has nowhere to put items.
-    ASSERT_TRUE(LoadBindingDocument(helper, block, "<DataSource/>"));
-    EXPECT_EQ(block.database, nullptr);
-    EXPECT_FALSE(AddDataItem(block, "T", "F", "", ""));
-}
-
-TEST(XmlHelper, CharactersXmlDoesNotAllowBecomeSpaces)
+TEST(XmlHelper, CharactersXmlDoesNotAllowBecomeSpacesAndTheRestIsKept)
 {
     CXmlHelper helper;
     DOMDocument* doc = helper.Parse(QStringLiteral(
@@ -140,14 +125,9 @@ TEST(XmlHelper, CharactersXmlDoesNotAllowBecomeSpaces)
     EXPECT_EQ(Attribute(item, u"TableName"), "A B ");
     EXPECT_EQ(Attribute(item, u"Prefix"), " ");
     EXPECT_EQ(FromX(doc->getDocumentElement()->getLastChild()->getNodeValue()), "x y");
-}
 
-TEST(XmlHelper, PrivateUseAndSupplementaryCharactersAreKept)
-{
-    CXmlHelper helper;
-    const QString value = QStringLiteral("\uE000\U0001F600\u00E9");
-    const QString xml = "<DataSource Name=\"" + value + "\"/>";
-    DOMDocument* doc = helper.Parse(xml);
+    const QString value = QStringLiteral("\uE000\U0001F600\u00E9");  // private use, supplementary
+    doc = helper.Parse("<DataSource Name=\"" + value + "\"/>");
     ASSERT_NE(doc, nullptr);
     EXPECT_EQ(Attribute(doc->getDocumentElement(), u"Name"), value);
     EXPECT_TRUE(CXmlHelper::ToString(doc).contains(value));

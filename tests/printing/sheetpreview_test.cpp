@@ -40,15 +40,14 @@ std::vector<int> Chosen(const CDesignPreview& p)
     return chosen;
 }
 
-bool IsRed(QRgb c) { return qRed(c) > 150 && qGreen(c) < 80 && qBlue(c) < 80; }
-
 // The rows of the picture that hold the warning's red text.
 std::pair<int, int> RedRows(const QImage& image)
 {
     int first = -1, last = -1;
     for (int y = 0; y < image.height(); ++y) {
         for (int x = 0; x < image.width(); ++x) {
-            if (IsRed(image.pixel(x, y))) {
+            const QRgb c = image.pixel(x, y);
+            if (qRed(c) > 150 && qGreen(c) < 80 && qBlue(c) < 80) {
                 if (first < 0)
                     first = y;
                 last = y;

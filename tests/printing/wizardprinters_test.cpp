@@ -25,20 +25,13 @@ QString Ppd()
     return QDir::cleanPath(QStringLiteral(QB_TEST_DATA_DIR "/../sheets.ppd"));
 }
 
-QStringList Entries(QComboBox* combo)
+// The entries of a combo box, or with `codes` their paper codes.
+QStringList Entries(QComboBox* combo, bool codes = false)
 {
     QStringList entries;
     for (int i = 0; i < combo->count(); ++i)
-        entries << combo->itemText(i);
+        entries << (codes ? QString::number(combo->itemData(i).toInt()) : combo->itemText(i));
     return entries;
-}
-
-QList<int> Codes(QComboBox* combo)
-{
-    QList<int> codes;
-    for (int i = 0; i < combo->count(); ++i)
-        codes << combo->itemData(i).toInt();
-    return codes;
 }
 
 // The printer and paper pages as a wizard on a document whose paper is US Letter.
@@ -113,7 +106,7 @@ TEST_F(WizardPrinters, QueuesOfTheServerWithTheDefaultByItsWholeNameAndTheirPape
     wizard.Next();
     ASSERT_EQ(wizard.sheet.GetActivePage(), &wizard.paper);
     EXPECT_EQ(Entries(wizard.Papers()), (QStringList{"A4", "US Letter", "4 x 6 in"}));
-    EXPECT_EQ(Codes(wizard.Papers()), (QList<int>{9, 1, 256}));
+    EXPECT_EQ(Entries(wizard.Papers(), true), (QStringList{"9", "1", "256"}));
     std::vector<std::pair<int, int>> sizes;
     for (const PaperInfo& p : wizard.paper.Papers())
         sizes.emplace_back(p.width, p.height);
@@ -157,7 +150,7 @@ TEST_F(WizardPrinters, WithoutAServerThereIsNoPrinterAndOnlyA4)
     wizard.sheet.Layout().SetPrinterName("Office");  // a name the server no longer answers for
     wizard.Next();
     EXPECT_EQ(Entries(wizard.Papers()), QStringList{"A4"});
-    EXPECT_EQ(Codes(wizard.Papers()), QList<int>{9});
+    EXPECT_EQ(Entries(wizard.Papers(), true), QStringList{"9"});
     // The sheet's Letter is not offered: it takes A4, code and all.
     EXPECT_EQ(wizard.sheet.Layout().GetPaperSize(), CSize(2100, 2970));
     EXPECT_EQ(wizard.sheet.Layout().GetPaperCode(), 9);

@@ -13,6 +13,7 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 
 namespace {
@@ -124,17 +125,13 @@ TEST(ViewPaint, PrintingTakesThePrinterOffsetOffTheMargins)
     CPrintInfo info;
     label.view->OnPrepareDC(&printer, &info);
     label.view->OnPrint(&printer, &info);
-    // The frame's pen-drawn rectangle lands at margin minus offset: 10 mm is 604.7 units, 30 and
-    // 50 pixels at 300 dpi are 153.6 and 256 units.
-    bool found = false;
-    for (const auto& rec : printer.records) {
-        if (rec.kind == CRecordedPrimitive::Kind::Rectangle && rec.rect.Width() == 2400) {
-            EXPECT_EQ(rec.rect.left, 300 + int(float(double(100.0f / 100.0f / 2.54f * 1536.0f) - 153.6)));
-            EXPECT_EQ(rec.rect.top, 300 + int(float(double(100.0f / 100.0f / 2.54f * 1536.0f) - 256.0)));
-            found = true;
-        }
-    }
-    EXPECT_TRUE(found);
+    // The frame lands at margin minus offset: 10 mm is 604.7 units, 30 and 50 pixels at 300 dpi
+    // are 153.6 and 256 units.
+    const auto frame = std::find_if(printer.records.begin(), printer.records.end(), [](const auto& rec) {
+        return rec.kind == CRecordedPrimitive::Kind::Rectangle && rec.rect.Width() == 2400;
+    });
+    ASSERT_NE(frame, printer.records.end());
+    EXPECT_EQ(frame->rect.TopLeft(), CPoint(300 + 451, 300 + 348));
     ASSERT_NE(label.doc.GetSummInfo(), nullptr);
     EXPECT_FALSE(label.doc.GetSummInfo()->GetLastPrintDate().isEmpty());
     CRect m;
