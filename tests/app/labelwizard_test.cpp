@@ -5,10 +5,8 @@
 
 #include "framework/ui/dialogids.h"
 #include "framework/ui/dialoglayout.h"
-#include "framework/ui/propertysheet.h"
 #include "printing/labelwizard.h"
 #include "printing/sheettext.h"
-#include "support/testoutput.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -25,15 +23,11 @@ namespace {
 
 constexpr UINT kLabelWizardCommand = 32873;
 
-bool IsSheet(QWidget* w)
-{
-    return qobject_cast<CPropertySheet*>(w) != nullptr;
-}
-
 // Runs f on the wizard or sheet that opens next.
 void OnSheet(std::function<void(CPropertySheet*)> f)
 {
-    OnNextModal([f](QWidget* w) { f(qobject_cast<CPropertySheet*>(w)); }, IsSheet);
+    OnNextModal([f](QWidget* w) { f(qobject_cast<CPropertySheet*>(w)); },
+                [](QWidget* w) { return qobject_cast<CPropertySheet*>(w) != nullptr; });
 }
 
 void Click(CPropertySheet* sheet, int buttonId)
@@ -76,11 +70,6 @@ void ClickTab(CPropertySheet* sheet, int index)
     EXPECT_EQ(tabs->currentIndex(), index);
 }
 
-void Shoot(QWidget* w, const QString& name)
-{
-    EXPECT_TRUE(w->grab().save(TestOutputDir() + "/wizard-" + name + ".png"));
-}
-
 // The shell with the real label wizard, whose first run (the first label at start-up) is
 // finished on its first page.
 class LabelWizard : public Shell
@@ -121,12 +110,11 @@ TEST_F(LabelWizard, FirstLabelFinishedOnTheFirstPageTakesTheSolvedDefaults)
     ASSERT_NE(doc, nullptr);
     EXPECT_EQ(Layout(doc), (std::vector<float>{2100, 2970, 950, 554, 0, 0, 2, 5, 100, 100, 100, 100, 1}));
     EXPECT_FALSE(doc->IsModified());
-    ASSERT_NE(m_frame->ActiveChild()->GetActiveDrawView(), nullptr);
 
     // The label's white face and its grid show on the grey canvas.
     QApplication::processEvents();
-    m_frame->grab().save(TestOutputDir() + "/wizard-first-label.png");
     CDrawView* view = m_frame->ActiveChild()->GetActiveDrawView();
+    ASSERT_NE(view, nullptr);
     const QImage shot = view->viewport()->grab().toImage();
     int white = 0;
     for (int y = 0; y < shot.height(); y += 4)
@@ -146,7 +134,6 @@ TEST_F(LabelWizard, NewLabelWalksFivePagesWithFinishOnEachAndCancelLeavesNoWindo
             EXPECT_EQ(wizard->Button(ID_WIZBACK)->isEnabled(), page > 0) << page;
             EXPECT_EQ(wizard->Button(ID_WIZNEXT)->isEnabled(), page < 4) << page;
             titles.push_back(wizard->findChild<QLabel*>("headerTitle")->text());
-            Shoot(wizard, QString::number(page + 1));
             if (page < 4)
                 Click(wizard, ID_WIZNEXT);
         }
@@ -178,7 +165,6 @@ TEST_F(LabelWizard, RecentEntryOrBrowsedFileOpensThroughTheOpenRoad)
     ASSERT_EQ(m_app->Documents().size(), 1u);
     EXPECT_EQ(Active()->GetPathName(), path);
     EXPECT_EQ(Active()->GetTitle(), "saved.tag");
-    EXPECT_EQ(m_frame->MdiArea()->subWindowList().size(), 1);
 
     // The same file again, browsed this time: its window comes forward, no second one.
     OnSheet([path](CPropertySheet* wizard) {
@@ -233,14 +219,9 @@ TEST_F(LabelWizard, ExistingLabelGetsFourTabsAndOkMarksItModifiedOnlyOnAChange)
         auto* tabs = sheet->findChild<QTabWidget*>();
         ASSERT_NE(tabs, nullptr);
         EXPECT_EQ(tabs->count(), 4);
-        EXPECT_NE(sheet->Button(IDOK), nullptr);
-        EXPECT_NE(sheet->Button(IDCANCEL), nullptr);
         EXPECT_EQ(sheet->Button(ID_APPLY_NOW), nullptr);
-        EXPECT_EQ(sheet->Button(ID_WIZNEXT), nullptr);
-        Shoot(sheet, "sheet-printer");
         ClickTab(sheet, 2);
         TypeInto(Control<QLineEdit>(sheet, 148), "25");
-        Shoot(sheet, "sheet-margins");
         Click(sheet, IDCANCEL);
     });
     Action(kLabelWizardCommand)->trigger();
@@ -257,7 +238,6 @@ TEST_F(LabelWizard, ExistingLabelGetsFourTabsAndOkMarksItModifiedOnlyOnAChange)
     OnSheet([](CPropertySheet* sheet) {
         ClickTab(sheet, 3);
         TypeInto(Control<QLineEdit>(sheet, 149), "3");
-        Shoot(sheet, "sheet-grid");
         Click(sheet, IDOK);
     });
     Action(kLabelWizardCommand)->trigger();
@@ -282,7 +262,6 @@ TEST_F(LabelWizard, OrientationTurnsGridLabelGapsPaperAndMarginsOnlyOnAChange)
         ClickTab(sheet, 1);
         ClickBox(Control<QRadioButton>(sheet, 143));
         ClickBox(Control<QRadioButton>(sheet, 143));  // checked already
-        Shoot(sheet, "sheet-landscape");
         Click(sheet, IDOK);
     });
     Action(kLabelWizardCommand)->trigger();

@@ -8,9 +8,7 @@
 #include "printing/sheetpreview.h"
 #include "printing/tagprintdlg.h"
 #include "printing/tagselectdlg.h"
-#include "objects/drawobj.h"
 #include "objects/drawtext.h"
-#include "objects/xmlhelper.h"
 #include "support/testoutput.h"
 #include "symbology/drawbarcode.h"
 #include "symbology/zxing_read.h"
@@ -163,19 +161,6 @@ TEST_F(Printing, ARangeOfPagesIsClippedToTheSheetsAndCopiesRepeatTheJob)
     EXPECT_EQ(CellText(pages[3], 0, 0), Serial(1));
 }
 
-TEST_F(Printing, ChosenCellsPrintOnePageAndSkipTheCellsLeftOut)
-{
-    doc->SetLabelsToPrint(25);
-    for (int i = 0; i < 10; ++i)
-        doc->GetSelectTags().push_back({CRect(), i == 0 || i == 2});
-    const QList<QImage> pages = RenderPdf(PrintToPdf("chosen.pdf"));
-    ASSERT_EQ(pages.size(), 1);
-    EXPECT_EQ(CellText(pages[0], 0, 0), Serial(1));
-    EXPECT_EQ(CellText(pages[0], 1, 0), "<unread>");
-    EXPECT_EQ(CellText(pages[0], 0, 1), Serial(2));
-    EXPECT_EQ(CellText(pages[0], 1, 1), "<unread>");
-}
-
 TEST_F(Printing, TheFirstCellLiesAtTheMarginsFromThePapersEdge)
 {
     // A black square at the label's corner, alone on the label.
@@ -214,8 +199,7 @@ TEST_F(Printing, ThePageHasTheDocumentsPaperTurnedOnce)
     EXPECT_EQ(PageSize(PrintToPdf("a4.pdf")), "842 x 595");
 
     // A custom paper keeps its stored size: 4 × 6 in upright, and as stored when turned.
-    const float upright[2] = {1016, 1524}, turned[2] = {1524, 1016};
-    const float label[2] = {300, 100};
+    const float upright[2] = {1016, 1524}, turned[2] = {1524, 1016}, label[2] = {300, 100};
     doc->SetLabelSize(label);
     doc->SetMargins(0, 0, 0, 0);
     doc->SetPaperCode(256);
@@ -254,7 +238,7 @@ TEST_F(Printing, ASheetWithoutColumnsOrRowsPrintsNothing)
 }
 
 // Keys as a user types them into a count box: a click into it, then the keys to the focus.
-void TypeInto(QLineEdit* box, const QString& text, bool clearFirst = true)
+void TypeInto(QLineEdit* box, const QString& text)
 {
     // A click into a window makes it the active one, which the offscreen platform leaves to us.
     box->window()->activateWindow();
@@ -263,11 +247,9 @@ void TypeInto(QLineEdit* box, const QString& text, bool clearFirst = true)
         QApplication::setActiveWindow(box->window());
     QTest::mouseClick(box, Qt::LeftButton);
     QWidget* focus = QApplication::focusWidget();
-    ASSERT_EQ(focus, box) << focus->window()->metaObject()->className() << " active " << (QApplication::activeWindow() ? QApplication::activeWindow()->metaObject()->className() : "none") << " modal " << (QApplication::activeModalWidget() ? QApplication::activeModalWidget()->metaObject()->className() : "none");
-    if (clearFirst) {
-        QTest::keyClick(focus, Qt::Key_A, Qt::ControlModifier);
-        QTest::keyClick(focus, Qt::Key_Backspace);
-    }
+    ASSERT_EQ(focus, box);
+    QTest::keyClick(focus, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(focus, Qt::Key_Backspace);
     QTest::keyClicks(focus, text);
 }
 
@@ -304,9 +286,6 @@ TEST_F(Printing, ThePrintDialogsCountBoxKeepsACountOfOneOrMore)
         auto* box = tab->findChild<QLineEdit*>("158");
         auto* upDown = tab->findChild<QScrollBar*>("159");
         ASSERT_TRUE(box && upDown);
-        EXPECT_FALSE(tab->findChild<QWidget*>("4")->isVisible());
-        EXPECT_FALSE(tab->findChild<QWidget*>("200")->isVisible());
-        EXPECT_TRUE(tab->findChild<QWidget*>("3")->isVisible());
         dialog->grab().save(TestOutputDir() + "/print-dialog-tab.png");
         seen << box->text();
 

@@ -8,7 +8,6 @@
 #include "app/singleinstance.h"
 #include "objects/drawobj.h"
 #include "framework/settings.h"
-#include "support/testoutput.h"
 
 #include <QDesktopServices>
 #include <QDir>
@@ -202,8 +201,6 @@ TEST_F(ShellWindows, FailedOpenLeavesNoWindowAndTheOtherLabelInItsTab)
     ASSERT_EQ(m_app->Documents().size(), 1u);
     EXPECT_EQ(TabTexts(), QStringList{"Label1"});
     ExpectAllInTabs();
-    const QImage shot = m_frame->grab().toImage();
-    EXPECT_TRUE(shot.save(TestOutputDir() + "/after-failed-open.png"));
 }
 
 TEST_F(ShellWindows, SecondStartIsAnsweredBeforeTheFailureIsShown)
