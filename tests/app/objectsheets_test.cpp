@@ -108,15 +108,15 @@ protected:
         ASSERT_TRUE(Action(id)->isEnabled()) << id;
         Action(id)->trigger();
     }
-    // Opens the selected object's sheet with Edit > Properties and hands it to f.
-    void Properties(std::function<void(CPropertySheet*)> f)
+    // Opens the selected object's sheet with Edit > Properties (or the document's) and hands it to f.
+    void Properties(std::function<void(CPropertySheet*)> f, UINT command = kProperties)
     {
         bool opened = false;
         OnNextModal([&](QWidget* w) {
             opened = true;
             f(qobject_cast<CPropertySheet*>(w));
         }, Is<CPropertySheet>());
-        Run(kProperties);
+        Run(command);
         EXPECT_TRUE(opened);
     }
     template <typename T>
@@ -472,10 +472,7 @@ TEST_F(ObjectSheets, PolygonHasNoSheet)
 
 TEST_F(ObjectSheets, DocumentPropertiesShowTheSummaryAndWriteTheAuthorBack)
 {
-    auto open = [&](std::function<void(CPropertySheet*)> f) {
-        OnNextModal([&](QWidget* w) { f(qobject_cast<CPropertySheet*>(w)); }, Is<CPropertySheet>());
-        Run(kDocumentProperties);
-    };
+    auto open = [&](std::function<void(CPropertySheet*)> f) { Properties(f, kDocumentProperties); };
     open([&](CPropertySheet* sheet) {
         ASSERT_EQ(sheet->GetPageCount(), 2);
         CPropertyPage* summary = sheet->GetPage(0);

@@ -17,8 +17,6 @@
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
-#include <QMenu>
-#include <QMenuBar>
 #include <QTabBar>
 #include <QTextBlock>
 #include <QTextDocument>
@@ -137,10 +135,7 @@ TEST_F(ShellWindows, TabCloseButtonAsksFirstAndLeavesTheOtherLabel)
 TEST_F(ShellWindows, NewWindowOpensASecondTabOnTheSameLabel)
 {
     // The Window menu offers New Window only: tabs are never cascaded, tiled or arranged.
-    QMenu* windowMenu = nullptr;
-    for (QAction* a : m_frame->menuBar()->actions())
-        if (a->text() == "&Window")
-            windowMenu = a->menu();
+    QMenu* windowMenu = MenuOf("&Window");
     ASSERT_NE(windowMenu, nullptr);
     QList<UINT> ids;
     for (QAction* a : windowMenu->actions())

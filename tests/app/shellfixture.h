@@ -16,6 +16,8 @@
 #include <QAction>
 #include <QApplication>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -72,6 +74,13 @@ protected:
     CDrawDoc* Active() const { return m_app->ActiveDocument(); }
     QAction* Action(UINT id) const { return m_app->Router()->FindAction(id); }
     void Update() const { m_app->Router()->UpdateAll(); }
+    QMenu* MenuOf(const QString& caption) const
+    {
+        for (QAction* a : m_frame->menuBar()->actions())
+            if (a->text() == caption)
+                return a->menu();
+        return nullptr;
+    }
 
     // As a user types: a click into the box's field, then keys to the widget with the focus.
     void TypeIntoZoomBox(const QString& text)

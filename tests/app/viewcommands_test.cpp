@@ -118,17 +118,14 @@ TEST_F(ViewCommands, ZOrderMovesTheSelectedObjectAndMarksTheDocument)
     using List = std::vector<CDrawObj*>;
     Active()->SetModifiedFlag(FALSE);
     view->Select(a);
-    Run(kToFront);
-    EXPECT_EQ(order(), (List{b, c, a}));
+    // Backward at the bottom changes nothing.
+    const std::pair<UINT, List> steps[] = {{kToFront, {b, c, a}}, {kBackward, {b, a, c}}, {kToBack, {a, b, c}},
+                                           {kBackward, {a, b, c}}, {kForward, {b, a, c}}};
+    for (const auto& [command, expected] : steps) {
+        Run(command);
+        EXPECT_EQ(order(), expected) << command;
+    }
     EXPECT_TRUE(Active()->IsModified());
-    Run(kBackward);
-    EXPECT_EQ(order(), (List{b, a, c}));
-    Run(kToBack);
-    EXPECT_EQ(order(), (List{a, b, c}));
-    Run(kBackward);  // already at the bottom
-    EXPECT_EQ(order(), (List{a, b, c}));
-    Run(kForward);
-    EXPECT_EQ(order(), (List{b, a, c}));
     view->Select(c);
     Active()->SetModifiedFlag(FALSE);
     Run(kToFront);  // already on top
