@@ -43,14 +43,8 @@ std::function<bool(QWidget*)> Is()
 void Type(QWidget* edit, const QString& text)
 {
     ASSERT_NE(edit, nullptr);
-    // Keys reach the active window: the dialog that holds the field, once the window system
-    // has made it active.
-    QElapsedTimer t;
-    t.start();
-    while (QApplication::activeWindow() != edit->window() && t.elapsed() < 5000) {
-        edit->window()->activateWindow();
-        QTest::qWait(10);
-    }
+    // Keys reach the active window: the dialog that holds the field.
+    FocusIn(edit->window());
     QTest::mouseClick(edit, Qt::LeftButton);
     QWidget* focus = QApplication::focusWidget();
     ASSERT_EQ(focus, edit);
