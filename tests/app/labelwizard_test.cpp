@@ -44,30 +44,11 @@ T* Control(CPropertySheet* sheet, int id)
     return GetDlgItem<T>(sheet->GetActivePage(), id);
 }
 
-// Replaces the text of a box as a user does: a click into it, all selected, the new text typed.
-void TypeInto(QLineEdit* edit, const QString& text)
-{
-    ASSERT_NE(edit, nullptr);
-    QTest::mouseClick(edit, Qt::LeftButton);
-    QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
-    QTest::keyClicks(edit, text);
-}
-
 // A click on a radio button's or check box's mark.
 void ClickBox(QAbstractButton* box)
 {
     ASSERT_NE(box, nullptr);
     QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, box->height() / 2));
-}
-
-// A click on the sheet's tab of that index.
-void ClickTab(CPropertySheet* sheet, int index)
-{
-    auto* tabs = sheet->findChild<QTabWidget*>();
-    ASSERT_NE(tabs, nullptr);
-    QTabBar* bar = tabs->tabBar();
-    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(index).center());
-    EXPECT_EQ(tabs->currentIndex(), index);
 }
 
 // The shell with the real label wizard, whose first run (the first label at start-up) is

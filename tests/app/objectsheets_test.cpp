@@ -39,19 +39,6 @@ std::function<bool(QWidget*)> Is()
     return [](QWidget* w) { return qobject_cast<T*>(w) != nullptr; };
 }
 
-// A click into the field, then the keys to the widget that has the focus, replacing its text.
-void Type(QWidget* edit, const QString& text)
-{
-    ASSERT_NE(edit, nullptr);
-    // Keys reach the active window: the dialog that holds the field.
-    FocusIn(edit->window());
-    QTest::mouseClick(edit, Qt::LeftButton);
-    QWidget* focus = QApplication::focusWidget();
-    ASSERT_EQ(focus, edit);
-    QTest::keyClick(focus, Qt::Key_A, Qt::ControlModifier);
-    QTest::keyClicks(focus, text);
-}
-
 void Click(QAbstractButton* b)
 {
     ASSERT_NE(b, nullptr);
@@ -64,13 +51,6 @@ QAbstractButton* BoxButton(QWidget* dialog, QDialogButtonBox::StandardButton whi
         if (QAbstractButton* b = box->button(which); b && b->isVisible())
             return b;
     return nullptr;
-}
-
-void ShowTab(CPropertySheet* sheet, int index)
-{
-    auto* bar = sheet->findChild<QTabWidget*>()->tabBar();
-    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(index).center());
-    ASSERT_EQ(sheet->GetActiveIndex(), index);
 }
 
 // The font dialog's size box: the one field that takes only numbers.
@@ -195,7 +175,7 @@ TEST_F(ObjectSheets, PicturePageTakesMillimetresAndRefusesWhatIsNoSize)
         EXPECT_EQ(GetDlgItemText(w, 125), "12.70");
         for (const char* bad : {"0", "abc", "nan", "1e300"}) {
             SCOPED_TRACE(bad);
-            Type(GetDlgItem(w, 205), QString::fromLatin1(bad));
+            TypeInto(GetDlgItem(w, 205), QString::fromLatin1(bad));
             QString text;
             ClickMessageBox(QMessageBox::Ok, &text);
             Click(GetDlgItem<QAbstractButton>(w, IDOK));
@@ -203,7 +183,7 @@ TEST_F(ObjectSheets, PicturePageTakesMillimetresAndRefusesWhatIsNoSize)
             EXPECT_TRUE(w->isVisible());
             EXPECT_EQ(w->focusWidget(), GetDlgItem(w, 205));
         }
-        Type(GetDlgItem(w, 205), "10");
+        TypeInto(GetDlgItem(w, 205), "10");
         Click(GetDlgItem<QAbstractButton>(w, IDOK));
     }, Is<CSetImageSizeDlg>());
     Run(kProperties);
@@ -237,11 +217,11 @@ TEST_F(ObjectSheets, FontPageShowsPointsAndCancelKeepsTheFont)
         EXPECT_EQ(GetDlgItemText(page, 133), "9");
 
         OnNextModal([](QWidget* d) {
-            Type(SizeBox(d), "12");
+            TypeInto(SizeBox(d), "12");
             OnNextModal([](QWidget* c) {
                 for (auto* e : c->findChildren<QLineEdit*>())
                     if (e->text().startsWith(u'#'))
-                        Type(e, "#ff0000");
+                        TypeInto(e, "#ff0000");
                 Click(BoxButton(c, QDialogButtonBox::Ok));
             }, Is<QColorDialog>());
             Click(qobject_cast<CFontDialog*>(d)->ColorButton());
@@ -267,7 +247,7 @@ TEST_F(ObjectSheets, FontPageShowsPointsAndCancelKeepsTheFont)
     // 12 points and red, confirmed.
     Properties([&](CPropertySheet* sheet) {
         OnNextModal([](QWidget* d) {
-            Type(SizeBox(d), "12");
+            TypeInto(SizeBox(d), "12");
             qobject_cast<CFontDialog*>(d)->SetColor(RGB(255, 0, 0));
             Click(BoxButton(d, QDialogButtonBox::Ok));
         }, Is<CFontDialog>());
@@ -291,7 +271,7 @@ TEST_F(ObjectSheets, ShapePageTakesLineWidthAndFill)
         CPropertyPage* page = sheet->GetActivePage();
         EXPECT_EQ(GetDlgItemText(page, 102), "0.100");
         EXPECT_NE(sheet->Button(ID_APPLY_NOW), nullptr);
-        Type(GetDlgItem(page, 102), "0.25");
+        TypeInto(GetDlgItem(page, 102), "0.25");
         auto* fill = GetDlgItem<QCheckBox>(page, 103);
         ASSERT_NE(fill, nullptr);
         QTest::mouseClick(fill, Qt::LeftButton, {}, QPoint(8, fill->height() / 2));  // on its box
@@ -305,7 +285,7 @@ TEST_F(ObjectSheets, ShapePageTakesLineWidthAndFill)
     // Cancel keeps what the page shows.
     doc->SetModifiedFlag(FALSE);
     Properties([&](CPropertySheet* sheet) {
-        Type(GetDlgItem(sheet->GetActivePage(), 102), "2");
+        TypeInto(GetDlgItem(sheet->GetActivePage(), 102), "2");
         Click(sheet->Button(IDCANCEL));
     });
     EXPECT_EQ(rect->m_logpen.lopnWidth.x, 15);
@@ -320,7 +300,7 @@ TEST_F(ObjectSheets, BarcodePageChangesTheSymbologyAndKeepsTheModule)
     const CRect before = code->m_position;
 
     auto chooseEan13 = [](CPropertySheet* sheet) {
-        ShowTab(sheet, 1);
+        ClickTab(sheet, 1);
         auto* combo = GetDlgItem<QComboBox>(sheet->GetActivePage(), 133);
         ASSERT_NE(combo, nullptr);
         EXPECT_EQ(combo->currentText(), "Code39");
@@ -377,8 +357,8 @@ TEST_F(ObjectSheets, CreatingToolsOpenTheirSheetsAndCancelLeavesNothing)
     Run(kBarcodeTool);
     OnNextModal([&](QWidget* w) {
         auto* sheet = qobject_cast<CPropertySheet*>(w);
-        ShowTab(sheet, 1);
-        Type(GetDlgItem(sheet->GetActivePage(), 156), "CODE39");
+        ClickTab(sheet, 1);
+        TypeInto(GetDlgItem(sheet->GetActivePage(), 156), "CODE39");
         Click(sheet->Button(IDOK));
     }, Is<CPropertySheet>());
     Drag(Client(CPoint(800, 3000)), Client(CPoint(5000, 4500)));
@@ -403,7 +383,7 @@ TEST_F(ObjectSheets, CreatingToolsOpenTheirSheetsAndCancelLeavesNothing)
                 return;
             }
             auto* name = w->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
-            Type(name, png);
+            TypeInto(name, png);
             QTest::keyClick(name, Qt::Key_Return);
         }, Is<QFileDialog>());
         Drag(Client(CPoint(6000, 800)), Client(CPoint(7000, 1500)));
@@ -423,7 +403,7 @@ TEST_F(ObjectSheets, CreatingToolsOpenTheirSheetsAndCancelLeavesNothing)
     OnNextModal([&](QWidget* w) {
         ClickMessageBox(QMessageBox::Ok, &message);
         auto* name = w->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
-        Type(name, damaged);
+        TypeInto(name, damaged);
         QTest::keyClick(name, Qt::Key_Return);
     }, Is<QFileDialog>());
     Drag(Client(CPoint(6000, 2000)), Client(CPoint(7000, 2500)));
@@ -472,7 +452,7 @@ TEST_F(ObjectSheets, DocumentPropertiesShowTheSummaryAndWriteTheAuthorBack)
         CPropertyPage* summary = sheet->GetPage(0);
         EXPECT_EQ(GetDlgItemText(summary, 120), QStringLiteral(u"標籤"));
         EXPECT_TRUE(GetDlgItem<QLineEdit>(summary, 120)->isReadOnly());
-        ShowTab(sheet, 1);
+        ClickTab(sheet, 1);
         CPropertyPage* stats = sheet->GetPage(1);
         EXPECT_EQ(GetDlgItemText(stats, 112), "0");
         EXPECT_EQ(GetDlgItemText(stats, 113), "0 min");
@@ -480,16 +460,16 @@ TEST_F(ObjectSheets, DocumentPropertiesShowTheSummaryAndWriteTheAuthorBack)
         EXPECT_EQ(GetDlgItemText(stats, 116), "");
         for (int id : {111, 112, 113, 114, 115, 116, 117, 118, 119, 122})
             EXPECT_TRUE(GetDlgItem<QLineEdit>(stats, id)->isReadOnly()) << id;
-        ShowTab(sheet, 0);
-        Type(GetDlgItem(summary, 105), "Someone else");
+        ClickTab(sheet, 0);
+        TypeInto(GetDlgItem(summary, 105), "Someone else");
         Click(sheet->Button(IDCANCEL));
     });
     EXPECT_EQ(doc->GetSummInfo()->GetAuthor(), "");
     EXPECT_FALSE(doc->IsModified());
 
     open([&](CPropertySheet* sheet) {
-        Type(GetDlgItem(sheet->GetPage(0), 105), "Mei Lin");
-        Type(GetDlgItem(sheet->GetPage(0), 108), "Price tags");
+        TypeInto(GetDlgItem(sheet->GetPage(0), 105), "Mei Lin");
+        TypeInto(GetDlgItem(sheet->GetPage(0), 108), "Price tags");
         Click(sheet->Button(IDOK));
     });
     EXPECT_TRUE(doc->IsModified());

@@ -244,22 +244,6 @@ TEST_F(Printing, ASheetWithoutColumnsOrRowsPrintsNothing)
     EXPECT_FALSE(QFile::exists(pdf));
 }
 
-// Keys as a user types them into a count box: a click into it, then the keys to the focus.
-void TypeInto(QLineEdit* box, const QString& text)
-{
-    // A click into a window makes it the active one, which the offscreen platform leaves to us.
-    box->window()->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(box->window()));
-    if (QApplication::activeWindow() != box->window())
-        QApplication::setActiveWindow(box->window());
-    QTest::mouseClick(box, Qt::LeftButton);
-    QWidget* focus = QApplication::focusWidget();
-    ASSERT_EQ(focus, box);
-    QTest::keyClick(focus, Qt::Key_A, Qt::ControlModifier);
-    QTest::keyClick(focus, Qt::Key_Backspace);
-    QTest::keyClicks(focus, text);
-}
-
 // Leaves the box with the Tab key.
 void Leave(QLineEdit* box)
 {
