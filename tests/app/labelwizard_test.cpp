@@ -9,14 +9,12 @@
 #include "printing/sheettext.h"
 
 #include <QCheckBox>
-#include <QComboBox>
 #include <QFileDialog>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
 #include <QMdiArea>
 #include <QRadioButton>
-#include <QTabBar>
 #include <QTabWidget>
 
 namespace {

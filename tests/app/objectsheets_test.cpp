@@ -19,13 +19,10 @@
 #include <QPushButton>
 #include <QComboBox>
 #include <QDialogButtonBox>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QFileDialog>
 #include <QFontDialog>
 #include <QMouseEvent>
-#include <QTabBar>
-#include <QTabWidget>
 
 namespace {
 
@@ -118,12 +115,7 @@ protected:
     // user comes back to the label.
     void ActivateView()
     {
-        QElapsedTimer t;
-        t.start();
-        while (QApplication::activeWindow() != m_frame && t.elapsed() < 5000) {
-            m_frame->activateWindow();
-            QTest::qWait(10);
-        }
+        FocusIn(m_frame);
         view->setFocus();
         QApplication::processEvents();
     }

@@ -17,7 +17,6 @@
 #include <QDir>
 #include <QPushButton>
 #include <QScrollBar>
-#include <QTabBar>
 #include <QTabWidget>
 #include <QPrintPreviewWidget>
 #include <QPrinter>
