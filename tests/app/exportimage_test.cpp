@@ -2,11 +2,9 @@
 // the dialogs driven with keys and clicks as the user drives them.
 
 #include "app/shellfixture.h"
-#include "app/testmodal.h"
 #include "framework/ui/dialogids.h"
 #include "objects/drawimage.h"
 #include "printing/exportfiledlg.h"
-#include "support/testoutput.h"
 
 #include <QDialogButtonBox>
 #include <QFile>
@@ -95,7 +93,6 @@ TEST_F(ExportImage, ResolutionIsCheckedOnLeavingAndOnOkButNeverOnCancel)
 {
     const QString range = "The resolution must lie in the range 16 ~ 1536.";
     EXPECT_EQ(dpi->text(), "300");
-    dialog->grab().save(TestOutputDir() + "/export-dialog.png");
     Retype(path, m_files.filePath("x.png"));
     for (const char* refused : {"15", "1537"}) {
         MessageWatch watch;

@@ -5,35 +5,27 @@
 
 #include "framework/ui/dialogids.h"
 #include "framework/ui/dialoglayout.h"
-#include "framework/ui/propertysheet.h"
 #include "printing/labelwizard.h"
 #include "printing/sheettext.h"
-#include "support/testoutput.h"
 
 #include <QCheckBox>
-#include <QComboBox>
 #include <QFileDialog>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
 #include <QMdiArea>
 #include <QRadioButton>
-#include <QTabBar>
 #include <QTabWidget>
 
 namespace {
 
 constexpr UINT kLabelWizardCommand = 32873;
 
-bool IsSheet(QWidget* w)
-{
-    return qobject_cast<CPropertySheet*>(w) != nullptr;
-}
-
 // Runs f on the wizard or sheet that opens next.
 void OnSheet(std::function<void(CPropertySheet*)> f)
 {
-    OnNextModal([f](QWidget* w) { f(qobject_cast<CPropertySheet*>(w)); }, IsSheet);
+    OnNextModal([f](QWidget* w) { f(qobject_cast<CPropertySheet*>(w)); },
+                [](QWidget* w) { return qobject_cast<CPropertySheet*>(w) != nullptr; });
 }
 
 void Click(CPropertySheet* sheet, int buttonId)
@@ -50,35 +42,11 @@ T* Control(CPropertySheet* sheet, int id)
     return GetDlgItem<T>(sheet->GetActivePage(), id);
 }
 
-// Replaces the text of a box as a user does: a click into it, all selected, the new text typed.
-void TypeInto(QLineEdit* edit, const QString& text)
-{
-    ASSERT_NE(edit, nullptr);
-    QTest::mouseClick(edit, Qt::LeftButton);
-    QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
-    QTest::keyClicks(edit, text);
-}
-
 // A click on a radio button's or check box's mark.
 void ClickBox(QAbstractButton* box)
 {
     ASSERT_NE(box, nullptr);
     QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, box->height() / 2));
-}
-
-// A click on the sheet's tab of that index.
-void ClickTab(CPropertySheet* sheet, int index)
-{
-    auto* tabs = sheet->findChild<QTabWidget*>();
-    ASSERT_NE(tabs, nullptr);
-    QTabBar* bar = tabs->tabBar();
-    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(index).center());
-    EXPECT_EQ(tabs->currentIndex(), index);
-}
-
-void Shoot(QWidget* w, const QString& name)
-{
-    EXPECT_TRUE(w->grab().save(TestOutputDir() + "/wizard-" + name + ".png"));
 }
 
 // The shell with the real label wizard, whose first run (the first label at start-up) is
@@ -121,12 +89,11 @@ TEST_F(LabelWizard, FirstLabelFinishedOnTheFirstPageTakesTheSolvedDefaults)
     ASSERT_NE(doc, nullptr);
     EXPECT_EQ(Layout(doc), (std::vector<float>{2100, 2970, 950, 554, 0, 0, 2, 5, 100, 100, 100, 100, 1}));
     EXPECT_FALSE(doc->IsModified());
-    ASSERT_NE(m_frame->ActiveChild()->GetActiveDrawView(), nullptr);
 
     // The label's white face and its grid show on the grey canvas.
     QApplication::processEvents();
-    m_frame->grab().save(TestOutputDir() + "/wizard-first-label.png");
     CDrawView* view = m_frame->ActiveChild()->GetActiveDrawView();
+    ASSERT_NE(view, nullptr);
     const QImage shot = view->viewport()->grab().toImage();
     int white = 0;
     for (int y = 0; y < shot.height(); y += 4)
@@ -146,7 +113,6 @@ TEST_F(LabelWizard, NewLabelWalksFivePagesWithFinishOnEachAndCancelLeavesNoWindo
             EXPECT_EQ(wizard->Button(ID_WIZBACK)->isEnabled(), page > 0) << page;
             EXPECT_EQ(wizard->Button(ID_WIZNEXT)->isEnabled(), page < 4) << page;
             titles.push_back(wizard->findChild<QLabel*>("headerTitle")->text());
-            Shoot(wizard, QString::number(page + 1));
             if (page < 4)
                 Click(wizard, ID_WIZNEXT);
         }
@@ -178,7 +144,6 @@ TEST_F(LabelWizard, RecentEntryOrBrowsedFileOpensThroughTheOpenRoad)
     ASSERT_EQ(m_app->Documents().size(), 1u);
     EXPECT_EQ(Active()->GetPathName(), path);
     EXPECT_EQ(Active()->GetTitle(), "saved.tag");
-    EXPECT_EQ(m_frame->MdiArea()->subWindowList().size(), 1);
 
     // The same file again, browsed this time: its window comes forward, no second one.
     OnSheet([path](CPropertySheet* wizard) {
@@ -233,14 +198,9 @@ TEST_F(LabelWizard, ExistingLabelGetsFourTabsAndOkMarksItModifiedOnlyOnAChange)
         auto* tabs = sheet->findChild<QTabWidget*>();
         ASSERT_NE(tabs, nullptr);
         EXPECT_EQ(tabs->count(), 4);
-        EXPECT_NE(sheet->Button(IDOK), nullptr);
-        EXPECT_NE(sheet->Button(IDCANCEL), nullptr);
         EXPECT_EQ(sheet->Button(ID_APPLY_NOW), nullptr);
-        EXPECT_EQ(sheet->Button(ID_WIZNEXT), nullptr);
-        Shoot(sheet, "sheet-printer");
         ClickTab(sheet, 2);
         TypeInto(Control<QLineEdit>(sheet, 148), "25");
-        Shoot(sheet, "sheet-margins");
         Click(sheet, IDCANCEL);
     });
     Action(kLabelWizardCommand)->trigger();
@@ -257,7 +217,6 @@ TEST_F(LabelWizard, ExistingLabelGetsFourTabsAndOkMarksItModifiedOnlyOnAChange)
     OnSheet([](CPropertySheet* sheet) {
         ClickTab(sheet, 3);
         TypeInto(Control<QLineEdit>(sheet, 149), "3");
-        Shoot(sheet, "sheet-grid");
         Click(sheet, IDOK);
     });
     Action(kLabelWizardCommand)->trigger();
@@ -282,7 +241,6 @@ TEST_F(LabelWizard, OrientationTurnsGridLabelGapsPaperAndMarginsOnlyOnAChange)
         ClickTab(sheet, 1);
         ClickBox(Control<QRadioButton>(sheet, 143));
         ClickBox(Control<QRadioButton>(sheet, 143));  // checked already
-        Shoot(sheet, "sheet-landscape");
         Click(sheet, IDOK);
     });
     Action(kLabelWizardCommand)->trigger();

@@ -8,9 +8,7 @@
 #include "printing/sheetpreview.h"
 #include "printing/tagprintdlg.h"
 #include "printing/tagselectdlg.h"
-#include "objects/drawobj.h"
 #include "objects/drawtext.h"
-#include "objects/xmlhelper.h"
 #include "support/testoutput.h"
 #include "symbology/drawbarcode.h"
 #include "symbology/zxing_read.h"
@@ -19,7 +17,6 @@
 #include <QDir>
 #include <QPushButton>
 #include <QScrollBar>
-#include <QTabBar>
 #include <QTabWidget>
 #include <QPrintPreviewWidget>
 #include <QPrinter>
@@ -97,6 +94,15 @@ protected:
         view->AddObject(text);
     }
 
+    // Points the application's printer, as the print dialog leaves it, at a PDF file.
+    QString PrinterToPdf(const QString& name)
+    {
+        const QString pdf = m_files.filePath(name);
+        m_app->Printer()->setOutputFormat(QPrinter::PdfFormat);
+        m_app->Printer()->setOutputFileName(pdf);
+        return pdf;
+    }
+
     QString PrintToPdf(const QString& name)
     {
         const QString pdf = m_files.filePath(name);
@@ -139,9 +145,7 @@ TEST_F(Printing, ARangeOfPagesIsClippedToTheSheetsAndCopiesRepeatTheJob)
 {
     doc->SetLabelsToPrint(25);
     QPrinter* printer = m_app->Printer();
-    const QString pdf = m_files.filePath("range.pdf");
-    printer->setOutputFormat(QPrinter::PdfFormat);
-    printer->setOutputFileName(pdf);
+    const QString pdf = PrinterToPdf("range.pdf");
     CPrintInfo range;
     range.m_bDirect = TRUE;
     range.SetPageRange(2, 9);
@@ -161,19 +165,6 @@ TEST_F(Printing, ARangeOfPagesIsClippedToTheSheetsAndCopiesRepeatTheJob)
     pages = RenderPdf(pdf);
     ASSERT_EQ(pages.size(), 6);
     EXPECT_EQ(CellText(pages[3], 0, 0), Serial(1));
-}
-
-TEST_F(Printing, ChosenCellsPrintOnePageAndSkipTheCellsLeftOut)
-{
-    doc->SetLabelsToPrint(25);
-    for (int i = 0; i < 10; ++i)
-        doc->GetSelectTags().push_back({CRect(), i == 0 || i == 2});
-    const QList<QImage> pages = RenderPdf(PrintToPdf("chosen.pdf"));
-    ASSERT_EQ(pages.size(), 1);
-    EXPECT_EQ(CellText(pages[0], 0, 0), Serial(1));
-    EXPECT_EQ(CellText(pages[0], 1, 0), "<unread>");
-    EXPECT_EQ(CellText(pages[0], 0, 1), Serial(2));
-    EXPECT_EQ(CellText(pages[0], 1, 1), "<unread>");
 }
 
 TEST_F(Printing, TheFirstCellLiesAtTheMarginsFromThePapersEdge)
@@ -214,8 +205,7 @@ TEST_F(Printing, ThePageHasTheDocumentsPaperTurnedOnce)
     EXPECT_EQ(PageSize(PrintToPdf("a4.pdf")), "842 x 595");
 
     // A custom paper keeps its stored size: 4 × 6 in upright, and as stored when turned.
-    const float upright[2] = {1016, 1524}, turned[2] = {1524, 1016};
-    const float label[2] = {300, 100};
+    const float upright[2] = {1016, 1524}, turned[2] = {1524, 1016}, label[2] = {300, 100};
     doc->SetLabelSize(label);
     doc->SetMargins(0, 0, 0, 0);
     doc->SetPaperCode(256);
@@ -253,24 +243,6 @@ TEST_F(Printing, ASheetWithoutColumnsOrRowsPrintsNothing)
     EXPECT_FALSE(QFile::exists(pdf));
 }
 
-// Keys as a user types them into a count box: a click into it, then the keys to the focus.
-void TypeInto(QLineEdit* box, const QString& text, bool clearFirst = true)
-{
-    // A click into a window makes it the active one, which the offscreen platform leaves to us.
-    box->window()->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(box->window()));
-    if (QApplication::activeWindow() != box->window())
-        QApplication::setActiveWindow(box->window());
-    QTest::mouseClick(box, Qt::LeftButton);
-    QWidget* focus = QApplication::focusWidget();
-    ASSERT_EQ(focus, box) << focus->window()->metaObject()->className() << " active " << (QApplication::activeWindow() ? QApplication::activeWindow()->metaObject()->className() : "none") << " modal " << (QApplication::activeModalWidget() ? QApplication::activeModalWidget()->metaObject()->className() : "none");
-    if (clearFirst) {
-        QTest::keyClick(focus, Qt::Key_A, Qt::ControlModifier);
-        QTest::keyClick(focus, Qt::Key_Backspace);
-    }
-    QTest::keyClicks(focus, text);
-}
-
 // Leaves the box with the Tab key.
 void Leave(QLineEdit* box)
 {
@@ -285,9 +257,7 @@ void Step(QScrollBar* upDown, bool up)
 
 TEST_F(Printing, ThePrintDialogsCountBoxKeepsACountOfOneOrMore)
 {
-    const QString pdf = m_files.filePath("dialog.pdf");
-    m_app->Printer()->setOutputFormat(QPrinter::PdfFormat);
-    m_app->Printer()->setOutputFileName(pdf);
+    const QString pdf = PrinterToPdf("dialog.pdf");
     doc->GetSelectTags().assign(10, CSelectTag {CRect(), TRUE});
     QStringList seen;
     bool checked = false;
@@ -304,9 +274,6 @@ TEST_F(Printing, ThePrintDialogsCountBoxKeepsACountOfOneOrMore)
         auto* box = tab->findChild<QLineEdit*>("158");
         auto* upDown = tab->findChild<QScrollBar*>("159");
         ASSERT_TRUE(box && upDown);
-        EXPECT_FALSE(tab->findChild<QWidget*>("4")->isVisible());
-        EXPECT_FALSE(tab->findChild<QWidget*>("200")->isVisible());
-        EXPECT_TRUE(tab->findChild<QWidget*>("3")->isVisible());
         dialog->grab().save(TestOutputDir() + "/print-dialog-tab.png");
         seen << box->text();
 
@@ -345,9 +312,7 @@ TEST_F(Printing, ThePrintDialogsCountBoxKeepsACountOfOneOrMore)
 
 TEST_F(Printing, ChoosingCellsFromThePrintDialogPrintsThemOnOneSheet)
 {
-    const QString pdf = m_files.filePath("cells.pdf");
-    m_app->Printer()->setOutputFormat(QPrinter::PdfFormat);
-    m_app->Printer()->setOutputFileName(pdf);
+    const QString pdf = PrinterToPdf("cells.pdf");
     doc->SetLabelsToPrint(25);
     for (bool choose : {false, true}) {
         SCOPED_TRACE(choose);
@@ -419,6 +384,7 @@ TEST_F(Printing, APreviewShowsWholeSheetsAndLeavesLastPrintedAlone)
         QTest::mouseClick(dialog->findChild<QPushButton*>("1"), Qt::LeftButton);
     }, [](QWidget* w) { return qobject_cast<CTagPreviewDlg*>(w) != nullptr; });
     int pages = 0, zoom = 0;
+    bool printDialog = false;
     OnNextModal([&](QWidget* w) {
         auto* window = qobject_cast<CPrintPreviewWindow*>(w);
         ASSERT_NE(window, nullptr);
@@ -426,9 +392,15 @@ TEST_F(Printing, APreviewShowsWholeSheetsAndLeavesLastPrintedAlone)
         pages = window->Preview()->pageCount();
         zoom = doc->GetZoom();
         window->grab().save(TestOutputDir() + "/print-preview.png");
-        window->reject();
+        // Its print action runs the print command.
+        OnNextModal([&](QWidget* d) {
+            printDialog = true;
+            qobject_cast<QDialog*>(d)->reject();
+        }, [](QWidget* d) { return qobject_cast<CTagPrintDlg*>(d) != nullptr; });
+        window->PrintAction()->trigger();
     }, [](QWidget* w) { return qobject_cast<CPrintPreviewWindow*>(w) != nullptr; });
     Action(kFilePrintPreview)->trigger();
+    EXPECT_TRUE(printDialog);
     EXPECT_EQ(counts, QStringList({"1", "1", "25"}));
     EXPECT_EQ(pages, 3);
     EXPECT_TRUE(doc->GetSelectTags().empty());
@@ -436,21 +408,6 @@ TEST_F(Printing, APreviewShowsWholeSheetsAndLeavesLastPrintedAlone)
     EXPECT_EQ(doc->GetZoom(), 200);
     EXPECT_EQ(view->m_nLabelsToPrint, 25);
     EXPECT_EQ(doc->GetSummInfo()->GetLastPrintDate(), lastPrinted);
-}
-
-TEST_F(Printing, ThePreviewsPrintActionRunsThePrintCommand)
-{
-    bool printDialog = false;
-    OnNextModal([](QWidget* w) { qobject_cast<QDialog*>(w)->accept(); },
-                [](QWidget* w) { return qobject_cast<CTagPreviewDlg*>(w) != nullptr; });
-    OnNextModal([](QWidget* w) { qobject_cast<CPrintPreviewWindow*>(w)->PrintAction()->trigger(); },
-                [](QWidget* w) { return qobject_cast<CPrintPreviewWindow*>(w) != nullptr; });
-    OnNextModal([&](QWidget* w) {
-        printDialog = true;
-        qobject_cast<QDialog*>(w)->reject();
-    }, [](QWidget* w) { return qobject_cast<CTagPrintDlg*>(w) != nullptr; });
-    Action(kFilePrintPreview)->trigger();
-    EXPECT_TRUE(printDialog);
 }
 
 }  // namespace

@@ -3,32 +3,17 @@
 
 #include "app/commandline.h"
 #include "app/programrun.h"
-#include "app/zoombox.h"
-#include "document/drawdoc.h"
 #include "framework/fileversioninfo.h"
 
 #include <QFile>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QRandomGenerator>
 #include <gtest/gtest.h>
 
-TEST(ZoomText, ListOfferedLargestFirst)
-{
-    const QStringList items = CZoomText::Items();
-    ASSERT_EQ(items.size(), 10);
-    EXPECT_EQ(items.first(), "1600%");
-    EXPECT_EQ(items.last(), "50%");
-    EXPECT_EQ(CZoomText::Format(250), "250%");
-}
-
 TEST(CommandLine, OpenPrintAndPrintTo)
 {
-    auto none = CCommandLineInfo::Parse({});
-    EXPECT_EQ(none.m_nShellCommand, CCommandLineInfo::FileNew);
-    EXPECT_FALSE(none.m_bShellDde);
-
+    EXPECT_EQ(CCommandLineInfo::Parse({}).m_nShellCommand, CCommandLineInfo::FileNew);
     auto open = CCommandLineInfo::Parse({"/tmp/a.tag"});
     EXPECT_EQ(open.m_nShellCommand, CCommandLineInfo::FileOpen);
     EXPECT_EQ(open.FileName(), "/tmp/a.tag");
@@ -37,10 +22,8 @@ TEST(CommandLine, OpenPrintAndPrintTo)
     EXPECT_TRUE(relative.FileName().startsWith('/'));
     EXPECT_TRUE(relative.FileName().endsWith("/b.tag"));
 
-    auto print = CCommandLineInfo::Parse({"--print", "/tmp/a.tag"});
-    EXPECT_EQ(print.m_nShellCommand, CCommandLineInfo::FilePrint);
-    auto printOld = CCommandLineInfo::Parse({"/p", "/tmp/a.tag"});
-    EXPECT_EQ(printOld.m_nShellCommand, CCommandLineInfo::FilePrint);
+    for (const char* form : {"--print", "/p"})
+        EXPECT_EQ(CCommandLineInfo::Parse({form, "/tmp/a.tag"}).m_nShellCommand, CCommandLineInfo::FilePrint);
 
     auto printTo = CCommandLineInfo::Parse({"--print-to", "/tmp/a.tag", "Office Laser"});
     EXPECT_EQ(printTo.m_nShellCommand, CCommandLineInfo::FilePrintTo);
@@ -80,13 +63,10 @@ TEST(CommandLine, MistakesAreReportedNotGuessed)
 
 TEST(CommandLine, ShellDdeStartSkipsWelcomeOnlyForExactlyDde)
 {
-    EXPECT_TRUE(IsShellDdeStart("/dde"));
-    EXPECT_TRUE(IsShellDdeStart("quillbar /DdE"));
-    EXPECT_TRUE(IsShellDdeStart("dde"));
-    EXPECT_FALSE(IsShellDdeStart("/dde "));
-    EXPECT_FALSE(IsShellDdeStart("/ddex"));
-    EXPECT_FALSE(IsShellDdeStart("/home/me/label.tag"));
-    EXPECT_FALSE(IsShellDdeStart(""));
+    for (const char* yes : {"/dde", "quillbar /DdE", "dde"})
+        EXPECT_TRUE(IsShellDdeStart(yes)) << yes;
+    for (const char* no : {"/dde ", "/ddex", "/home/me/label.tag", ""})
+        EXPECT_FALSE(IsShellDdeStart(no)) << no;
     EXPECT_TRUE(CCommandLineInfo::Parse({"/dde"}).m_bShellDde);
     EXPECT_EQ(CCommandLineInfo::Parse({"/dde"}).m_nShellCommand, CCommandLineInfo::FileNew);
 }
@@ -103,18 +83,13 @@ TEST(VersionRecord, BuildWritesItAndTheProgramReadsItBack)
 {
     CFileVersionInfo info;
     ASSERT_TRUE(info.Create(QStringLiteral(QB_EXECUTABLE)));
-    EXPECT_EQ(info.FixedInfo().dwSignature, kFixedFileInfoSignature);
-    EXPECT_EQ(info.TranslationCount(), 1u);
     EXPECT_EQ(info.Translation(0), 0x04B00409u);
-    EXPECT_EQ(info.Translation(1), 0u);
     EXPECT_EQ(FormatVersionLine("Version", info), QString("Version\uFF1A 1.0.0.1"));
 
-    // The test program carries no record: nothing is found, the line reads 0.0.0.0.
+    // The test program carries no record (its 0.0.0.0 line is checked by the About box).
     CFileVersionInfo none;
     EXPECT_FALSE(none.CreateForRunningProgram());
     EXPECT_FALSE(none.IsValid());
-    EXPECT_TRUE(FormatVersionLine("Version", none).endsWith(QString("\uFF1A 0.0.0.0")));
-    EXPECT_FALSE(none.Create(""));
     EXPECT_FALSE(none.Create("/nonexistent/quillbar"));
 }
 
@@ -183,7 +158,7 @@ TEST(CommandLine, TheProgramPrintsItsUsageAndReportsAFailedPrintOnce)
     EXPECT_TRUE(unknown.err.contains("unknown option --bogus"));
     EXPECT_TRUE(unknown.err.contains(CCommandLineInfo::Usage()));
 
-    // A file that does not open is reported once; a label prints to PDF by the platform's form.
+    // A file that does not open is reported once (the label wizard's test prints a good one).
     const QString damaged = home.filePath("damaged.tag");
     QFile f(damaged);
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
@@ -193,18 +168,4 @@ TEST(CommandLine, TheProgramPrintsItsUsageAndReportsAFailedPrintOnce)
     EXPECT_EQ(failed.exitCode, 1);
     EXPECT_EQ(failed.err.count("could not be opened"), 1) << failed.err.toStdString();
     EXPECT_FALSE(QFile::exists(home.filePath("out.pdf")));
-
-    const QString label = home.filePath("label.tag");
-    CDrawDoc doc;
-    const int grid[2] = {2, 5};
-    doc.SetLabelGrid(grid);
-    ASSERT_TRUE(doc.OnSaveDocument(label));
-    for (const QString& form : {QString("/pt"), QString("--print-to")}) {
-        const QString pdf = home.filePath(form.mid(1) + ".pdf");
-        const ProgramRun printed = RunProgram({form, label, pdf}, home.path());
-        EXPECT_EQ(printed.exitCode, 0) << printed.err.toStdString();
-        QFile out(pdf);
-        ASSERT_TRUE(out.open(QIODevice::ReadOnly)) << form.toStdString();
-        EXPECT_EQ(out.read(5), "%PDF-");
-    }
 }

@@ -10,14 +10,19 @@
 #include "document/drawdoc.h"
 #include "framework/resourcemodule.h"
 #include "framework/ui/commandrouter.h"
+#include "framework/ui/propertysheet.h"
 #include "view/drawview.h"
 
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QSettings>
+#include <QTabBar>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -33,6 +38,28 @@ inline void ClickMessageBox(QMessageBox::StandardButton which, QString* text = n
             *text = box->text();
         box->button(which)->click();
     }, [](QWidget* w) { return qobject_cast<QMessageBox*>(w) != nullptr; });
+}
+
+// Replaces a field's text as a user does: the field's window active, a click into the field, its
+// text selected and cleared, the new text typed to the focus.
+inline void TypeInto(QWidget* edit, const QString& text)
+{
+    ASSERT_NE(edit, nullptr);
+    FocusIn(edit->window());
+    QTest::mouseClick(edit, Qt::LeftButton);
+    QWidget* focus = QApplication::focusWidget();
+    ASSERT_EQ(focus, edit);
+    QTest::keyClick(focus, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(focus, Qt::Key_Backspace);
+    QTest::keyClicks(focus, text);
+}
+
+// A click on a sheet's tab.
+inline void ClickTab(CPropertySheet* sheet, int index)
+{
+    QTabBar* bar = sheet->findChild<QTabWidget*>()->tabBar();
+    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(index).center());
+    ASSERT_EQ(sheet->GetActiveIndex(), index);
 }
 
 class Shell : public ::testing::Test
@@ -72,6 +99,13 @@ protected:
     CDrawDoc* Active() const { return m_app->ActiveDocument(); }
     QAction* Action(UINT id) const { return m_app->Router()->FindAction(id); }
     void Update() const { m_app->Router()->UpdateAll(); }
+    QMenu* MenuOf(const QString& caption) const
+    {
+        for (QAction* a : m_frame->menuBar()->actions())
+            if (a->text() == caption)
+                return a->menu();
+        return nullptr;
+    }
 
     // As a user types: a click into the box's field, then keys to the widget with the focus.
     void TypeIntoZoomBox(const QString& text)
