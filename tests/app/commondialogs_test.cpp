@@ -26,9 +26,10 @@ const CString kPictures = QStringLiteral(
 // Types a name into the file dialog's name box and presses Enter there.
 void TypeName(QWidget* dialog, const QString& name)
 {
-    auto* edit = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+    // Keys go where the user's go: the dialog's focus once it is active (before that, the
+    // dialog may still reset its name box).
+    auto* edit = qobject_cast<QLineEdit*>(FocusIn(dialog));
     ASSERT_NE(edit, nullptr);
-    edit->setFocus();
     edit->selectAll();
     // The name box's completer pops up while typing and would take the keys: each key goes to
     // the box itself, as it does when the user types past the list.

@@ -31,7 +31,8 @@ void TypeFileName(QWidget* dialog, const QString& name)
 {
     auto* files = qobject_cast<QFileDialog*>(dialog);
     ASSERT_NE(files, nullptr);
-    auto* edit = files->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+    // The name goes into the box once the dialog is active: before that it may still reset it.
+    auto* edit = qobject_cast<QLineEdit*>(FocusIn(dialog));
     ASSERT_NE(edit, nullptr);
     edit->setText(name);
     auto* box = files->findChild<QDialogButtonBox*>(QStringLiteral("buttonBox"));

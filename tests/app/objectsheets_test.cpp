@@ -374,7 +374,8 @@ TEST_F(ObjectSheets, CreatingToolsOpenTheirSheetsAndCancelLeavesNothing)
                 w->close();
                 return;
             }
-            auto* name = w->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+            auto* name = qobject_cast<QLineEdit*>(FocusIn(w));
+            ASSERT_NE(name, nullptr);
             TypeInto(name, png);
             QTest::keyClick(name, Qt::Key_Return);
         }, Is<QFileDialog>());
@@ -394,7 +395,8 @@ TEST_F(ObjectSheets, CreatingToolsOpenTheirSheetsAndCancelLeavesNothing)
     QString message;
     OnNextModal([&](QWidget* w) {
         ClickMessageBox(QMessageBox::Ok, &message);
-        auto* name = w->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        auto* name = qobject_cast<QLineEdit*>(FocusIn(w));
+        ASSERT_NE(name, nullptr);
         TypeInto(name, damaged);
         QTest::keyClick(name, Qt::Key_Return);
     }, Is<QFileDialog>());
