@@ -53,6 +53,7 @@ void CDrawDoc::ResetFields()
     m_strDataFile.clear();
     m_strDataSource.clear();
     m_dataSourceKind = {};
+    m_schemaMap.clear();
 }
 
 void CDrawDoc::DeleteContents()

@@ -14,6 +14,7 @@
 
 #include <array>
 #include <functional>
+#include <map>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -105,6 +106,10 @@ public:
     // Handed once to the data grid with the query, then reset; written as 0.
     int TakePendingQueryArgument() { return std::exchange(m_nPendingQueryArg, 0); }
     void SetPendingQueryArgument(int n) { m_nPendingQueryArg = n; }
+    // Table name to its field names, as the database tree last listed them; not stored.
+    using SchemaMap = std::map<CString, std::vector<CString>>;
+    SchemaMap& GetSchemaMap() { return m_schemaMap; }
+    const SchemaMap& GetSchemaMap() const { return m_schemaMap; }
 
     // Objects, head (bottom) to tail (top). The document owns them.
     const std::vector<CDrawObj*>& GetObjects() const { return m_objects; }
@@ -231,6 +236,7 @@ private:
     CString m_strDataFile;
     CString m_strDataSource;
     std::array<BYTE, 4> m_dataSourceKind {};
+    SchemaMap m_schemaMap;
     int m_nTextCounter = 0;
     int m_nCodeCounter = 0;
     std::vector<CDrawItem*> m_items;
