@@ -346,19 +346,11 @@ std::vector<int> Generator(int k)
     return std::vector<int>(g.rbegin(), g.rend() - 1);
 }
 
-const std::vector<int>& GeneratorForLevel(int level)
-{
-    static const std::vector<int> table[9] = {
-        Generator(2), Generator(4), Generator(8), Generator(16), Generator(32),
-        Generator(64), Generator(128), Generator(256), Generator(512)};
-    return table[level];
-}
-
 // Appends the k error-correction codewords of data[0..n): the negated remainder of
 // data(x) x^k divided by g(x).
 void AppendErrorCorrection(int* cw, int n, int level)
 {
-    const std::vector<int>& a = GeneratorForLevel(level);
+    const std::vector<int>& a = PDF417ErrorCoefficients(level);
     const int k = int(a.size());
     std::vector<int> rem(size_t(k), 0);  // rem[j]: coefficient of x^j
     for (int i = 0; i < n; ++i) {
@@ -416,6 +408,14 @@ private:
 };
 
 }  // namespace
+
+const std::vector<int>& PDF417ErrorCoefficients(int level)
+{
+    static const std::vector<int> table[9] = {
+        Generator(2), Generator(4), Generator(8), Generator(16), Generator(32),
+        Generator(64), Generator(128), Generator(256), Generator(512)};
+    return table[std::clamp(level, 0, 8)];
+}
 
 void PDF417Init(PDF417Param* p)
 {
