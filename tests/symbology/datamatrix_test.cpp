@@ -175,3 +175,27 @@ TEST(DataMatrixDecode, EverySizeReadsBackByteForByte)
         EXPECT_EQ(0, read.orientation);
     }
 }
+
+// Serial labels: each label's text is drawn, not the first one's again.
+TEST(DataMatrixDecode, DrawPaintsEachLabelsText)
+{
+    CDataMatrixEncoder enc;
+    enc.m_nCodePage = 1252;
+    enc.m_nModuleSize = matrixrender::kModulePixels;
+    for (const char* text : {"0001", "0002", "Grüße 2-D"}) {
+        CDataMatrixEncoder probe;  // measures apart, so that only Draw rebuilds enc's symbol
+        probe.m_nCodePage = 1252;
+        CSize size;
+        ASSERT_TRUE(probe.GetSymbolSize(QString::fromUtf8(text), size));
+        const int margin = matrixrender::kMarginPixels;
+        QImage image(size.cx * enc.m_nModuleSize + 2 * margin, size.cy * enc.m_nModuleSize + 2 * margin,
+                     QImage::Format_RGB32);
+        image.fill(Qt::white);
+        {
+            CPainterDC dc(&image);
+            enc.Draw(&dc, QString::fromUtf8(text), CRect(margin, margin, margin, margin));
+        }
+        const QByteArray expected = QString::fromUtf8(text).toLatin1();
+        EXPECT_EQ(expected.toStdString(), zxread::Decode2D(image, ZXing::BarcodeFormat::DataMatrix).bytes);
+    }
+}

@@ -167,3 +167,61 @@ TEST(PDF417ErrorCorrection, CoefficientsAndCodewordsOfEveryLevel)
         }
     }
 }
+
+TEST(PDF417Layout, RowsRunFromStartToStopPattern)
+{
+    CPDF417Encoder enc;
+    enc.SetOptions(PDF417_FIXED_COLUMNS);
+    enc.SetColumns(3);
+    const CSize size = enc.GetSymbolSize(Bytes("Quillbar rows"));
+    ASSERT_EQ(17 * 7 + 1, size.cx);
+    const auto modules = [&](int row, int from, int count) {
+        uint32_t bits = 0;
+        for (int c = from; c < from + count; ++c)
+            bits = (bits << 1) | (enc.IsDark(row, c) ? 1u : 0u);
+        return bits;
+    };
+    for (int r = 0; r < size.cy; ++r) {
+        EXPECT_EQ(0x1FEA8u, modules(r, 0, 17)) << r;
+        EXPECT_EQ(0x3FA29u, modules(r, size.cx - 18, 18)) << r;
+    }
+    // Inverted, every module of the row bytes flips.
+    const std::vector<uint8_t> plain = enc.GetParam().bitMatrix;
+    enc.SetOptions(PDF417_FIXED_COLUMNS | PDF417_INVERT_BITMAP);
+    enc.GetSymbolSize(Bytes("Quillbar rows"));
+    ASSERT_EQ(plain.size(), enc.GetParam().bitMatrix.size());
+    for (size_t i = 0; i < plain.size(); ++i)
+        EXPECT_EQ(uint8_t(~plain[i]), enc.GetParam().bitMatrix[i]);
+}
+
+// Symbols drawn 4 px per module, each row row-factor modules high, read back by zxing-cpp.
+TEST(PDF417Decode, ColumnsLevelsAndRowFactorsReadBack)
+{
+    if (!PDF417PatternsComplete())
+        GTEST_SKIP() << "the symbol character table is not filled in";
+    CPDF417Encoder enc;
+    std::string data;
+    for (int i = 0; i < 120; ++i)
+        data += char(i % 2 ? 'a' + i % 26 : '0' + i % 10);
+    data += "\x80\x00\xFF Grüße";
+    const std::vector<uint8_t> bytes(data.begin(), data.end());
+    for (int columns : {1, 3, 10, 30}) {
+        for (int level = 0; level <= 8; ++level) {
+            for (int factor = 2; factor <= 10; factor += (columns == 10 ? 1 : 4)) {
+                enc.SetOptions(PDF417_FIXED_COLUMNS | PDF417_USE_ERROR_LEVEL);
+                enc.SetColumns(columns);
+                enc.SetErrorLevel(level);
+                const CSize size = enc.GetSymbolSize(bytes);
+                if (size.cy == 0)
+                    continue;  // more codewords than one column or a high level allows
+                const QImage image = matrixrender::Render(size.cy, size.cx, factor,
+                                                          [&](int r, int c) { return enc.IsDark(r, c); });
+                const zxread::Read2D read = zxread::Decode2D(image, ZXing::BarcodeFormat::PDF417);
+                EXPECT_TRUE(read.bytes == data) << columns << " columns, level " << level << ", factor " << factor;
+                EXPECT_EQ(std::to_string(enc.GetParam().errorLevel), read.ecLevel);
+                EXPECT_FALSE(read.mirrored);
+                EXPECT_EQ(0, read.orientation);
+            }
+        }
+    }
+}
