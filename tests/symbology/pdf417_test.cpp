@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -222,6 +223,38 @@ TEST(PDF417Decode, ColumnsLevelsAndRowFactorsReadBack)
                 EXPECT_FALSE(read.mirrored);
                 EXPECT_EQ(0, read.orientation);
             }
+        }
+    }
+}
+
+// Each pattern typed into the table: 17 modules in four bars and four spaces of 1 to 6 modules,
+// bar first, of its own cluster ((b1 - b2 + b3 - b4) mod 9 = 0, 3, 6), none twice in a cluster.
+TEST(PDF417Layout, SymbolCharacterTableHoldsWellFormedPatterns)
+{
+    for (int cluster = 0; cluster < 3; ++cluster) {
+        std::vector<uint32_t> seen;
+        for (int value = 0; value < 929; ++value) {
+            const uint32_t bits = PDF417Pattern(cluster, value);
+            if (bits == 0)
+                continue;
+            std::vector<int> widths;
+            int previous = -1;
+            for (int i = 16; i >= 0; --i) {
+                const int bit = int((bits >> i) & 1u);
+                if (bit == previous)
+                    ++widths.back();
+                else
+                    widths.push_back(1);
+                previous = bit;
+            }
+            ASSERT_EQ(1u, bits >> 16) << cluster << "/" << value << ": a bar first";
+            ASSERT_EQ(8u, widths.size()) << cluster << "/" << value;
+            for (int w : widths)
+                EXPECT_LE(w, 6) << cluster << "/" << value;
+            EXPECT_EQ(3 * cluster, ((widths[0] - widths[2] + widths[4] - widths[6]) % 9 + 9) % 9)
+                << cluster << "/" << value;
+            EXPECT_EQ(seen.end(), std::find(seen.begin(), seen.end(), bits)) << cluster << "/" << value;
+            seen.push_back(bits);
         }
     }
 }
