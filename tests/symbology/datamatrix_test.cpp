@@ -199,3 +199,29 @@ TEST(DataMatrixDecode, DrawPaintsEachLabelsText)
         EXPECT_EQ(expected.toStdString(), zxread::Decode2D(image, ZXing::BarcodeFormat::DataMatrix).bytes);
     }
 }
+
+// Codewords already in the standard's order (a mended libdmtx) are not moved a second time.
+TEST(DataMatrixPlacement, OnlyLibdmtxsOrderIsRearranged)
+{
+    std::vector<unsigned char> data = Filled(1500, 5);
+    DmtxEncode* enc = dmtxEncodeCreate();
+    dmtxEncodeSetProp(enc, DmtxPropModuleSize, 1);
+    dmtxEncodeSetProp(enc, DmtxPropMarginSize, 0);
+    dmtxEncodeSetProp(enc, DmtxPropScheme, DmtxSchemeBase256);
+    dmtxEncodeSetProp(enc, DmtxPropSizeRequest, 23);
+    ASSERT_EQ(DmtxPass, dmtxEncodeDataMatrix(enc, int(data.size()), data.data()));
+    const std::vector<unsigned char> libdmtx(enc->message->code, enc->message->code + 2178);
+    dmtxEncodeDestroy(&enc);
+
+    std::vector<uint8_t> mended(144 * 144, 0);
+    ReplaceDataMatrix144(mended, libdmtx.data(), int(libdmtx.size()));
+    std::vector<unsigned char> standard = libdmtx;
+    for (int j = 0; j < 62; ++j) {
+        for (int b = 0; b < 10; ++b)
+            standard[size_t(1558 + 10 * j + (b + 2) % 10)] = libdmtx[size_t(1558 + 10 * j + b)];
+    }
+    std::vector<uint8_t> again = mended;
+    ReplaceDataMatrix144(again, standard.data(), int(standard.size()));
+    EXPECT_EQ(mended, again);
+    EXPECT_NE(std::vector<uint8_t>(144 * 144, 0), mended);
+}
