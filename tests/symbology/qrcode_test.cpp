@@ -238,3 +238,15 @@ TEST(QRInflate, DamagedStreamsAndFilesLeaveNothingHalfDone)
     EXPECT_EQ(QDir(dir).entryList(QDir::Files).size(), 3);  // no temporary left beside it
     QDir(dir).removeRecursively();
 }
+
+TEST_F(QRCode, MissingTablesGiveNoSymbol)
+{
+    CQRCodeResourceManager::GetInstance().ClearCache();
+    CResourceModule::Get().Load(QStringLiteral("/nonexistent/QuillbarResources.rcc"), QStringLiteral("ENU"));
+    CQRCodeEncoder encoder;
+    EXPECT_EQ(encoder.GetSymbolSize(QStringLiteral("12345678")), CSize(0, 0));
+    EXPECT_FALSE(encoder.Overflowed());
+    LoadTables();
+    encoder.Clear();
+    EXPECT_EQ(encoder.GetSymbolSize(QStringLiteral("12345678")), CSize(21, 21));
+}

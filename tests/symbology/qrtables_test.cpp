@@ -157,3 +157,26 @@ TEST_F(QRTables, BlocksAndPlacementOfEveryVersionAndLevel)
         }
     }
 }
+
+TEST_F(QRTables, DamagedLayoutsAreRefused)
+{
+    const int v = 7, level = 2;
+    const std::size_t n = std::size_t(CQRCodeEncoder::TotalCodewords(v)) * 8;
+    const auto good = Table(QStringLiteral("IDR_QRV%1_%2").arg(v).arg(level));
+    ASSERT_TRUE(CQRCodeEncoder::IsValidLayout(v, level, good.data(), good.size()));
+    EXPECT_FALSE(CQRCodeEncoder::IsValidLayout(v, level, good.data(), good.size() - 1));
+    EXPECT_FALSE(CQRCodeEncoder::IsValidLayout(8, level, good.data(), good.size()));
+    EXPECT_FALSE(CQRCodeEncoder::IsValidLayout(v, 1, good.data(), good.size()));  // other data count
+
+    auto damaged = [&](std::size_t at, BYTE value) {
+        auto copy = good;
+        copy[at] = value;
+        return CQRCodeEncoder::IsValidLayout(v, level, copy.data(), copy.size());
+    };
+    EXPECT_FALSE(damaged(5, 45));               // a column outside the 45 x 45 symbol
+    EXPECT_FALSE(damaged(n + 5, 200));          // a row outside it
+    EXPECT_FALSE(damaged(3 * n + 20, 45));      // a format position outside it
+    EXPECT_FALSE(damaged(3 * n + 30, 0));       // no EC codewords
+    EXPECT_FALSE(damaged(3 * n + 31 + 2, 0));   // a block list ended early
+    EXPECT_FALSE(damaged(3 * n + 31, BYTE(good[3 * n + 31] + 1)));
+}
