@@ -388,14 +388,3 @@ uint32_t PDF417Pattern(int cluster, int value)
     const char* widths = kClusters[cluster][value];
     return widths ? ToModules(widths) : 0;
 }
-
-bool PDF417PatternsComplete()
-{
-    for (const auto& cluster : kClusters) {
-        for (const char* widths : cluster) {
-            if (widths == nullptr)
-                return false;
-        }
-    }
-    return true;
-}
