@@ -68,39 +68,9 @@ inline QImage Render(CQRCodeEncoder& encoder, const QString& text)
     return image;
 }
 
-// What zxing-cpp reads from a QR Code symbol.
-struct Symbol {
-    bool valid = false;
-    std::vector<BYTE> bytes;
-    std::string ecLevel;
-    bool mirrored = false;
-    int orientation = 0;
-    int sequenceIndex = -1;
-    int sequenceSize = -1;
-    std::string sequenceId;
-};
-
-inline Symbol Read(const QImage& image)
+inline zxread::Symbol Read(const QImage& image)
 {
-    const QImage gray = image.convertToFormat(QImage::Format_Grayscale8);
-    ZXing::ImageView view(gray.constBits(), gray.width(), gray.height(), ZXing::ImageFormat::Lum,
-                          int(gray.bytesPerLine()));
-    ZXing::DecodeHints hints;
-    hints.setFormats(ZXing::BarcodeFormat::QRCode);
-    hints.setTryRotate(false);
-    const ZXing::Result result = ZXing::ReadBarcode(view, hints);
-    Symbol symbol;
-    symbol.valid = result.isValid();
-    if (!symbol.valid)
-        return symbol;
-    symbol.bytes.assign(result.bytes().begin(), result.bytes().end());
-    symbol.ecLevel = result.ecLevel();
-    symbol.mirrored = result.isMirrored();
-    symbol.orientation = result.orientation();
-    symbol.sequenceIndex = result.sequenceIndex();
-    symbol.sequenceSize = result.sequenceSize();
-    symbol.sequenceId = result.sequenceId();
-    return symbol;
+    return zxread::DecodeSymbol(image, ZXing::BarcodeFormat::QRCode);
 }
 
 } // namespace qrtest
