@@ -17,19 +17,24 @@ struct Read {
     std::string symbologyId;
 };
 
-inline Read Decode(const QImage& image, ZXing::BarcodeFormat format, bool codabarStartEnd = false,
-                   bool fullAscii = false)
+inline ZXing::Result ReadResult(const QImage& image, const ZXing::DecodeHints& hints)
 {
     const QImage gray = image.convertToFormat(QImage::Format_Grayscale8);
     ZXing::ImageView view(gray.constBits(), gray.width(), gray.height(), ZXing::ImageFormat::Lum,
                           int(gray.bytesPerLine()));
+    return ZXing::ReadBarcode(view, hints);
+}
+
+inline Read Decode(const QImage& image, ZXing::BarcodeFormat format, bool codabarStartEnd = false,
+                   bool fullAscii = false)
+{
     ZXing::DecodeHints hints;
     hints.setFormats(format);
     hints.setTryHarder(true);
     hints.setTryRotate(false);
     hints.setTryCode39ExtendedMode(fullAscii);
     hints.setReturnCodabarStartEnd(codabarStartEnd);
-    const ZXing::Result result = ZXing::ReadBarcode(view, hints);
+    const ZXing::Result result = ReadResult(image, hints);
     if (!result.isValid())
         return {"<unread>", ""};
     return {result.text(), result.symbologyIdentifier()};
@@ -68,6 +73,38 @@ inline Symbol DecodeSymbol(const QImage& image, ZXing::BarcodeFormat format)
     symbol.sequenceSize = result.sequenceSize();
     symbol.sequenceId = result.sequenceId();
     return symbol;
+}
+
+}  // namespace zxread
+
+namespace zxread {
+
+// What a 2-D symbol gives back: its bytes, error-correction level and how it was found.
+struct Read2D {
+    bool valid = false;
+    std::string bytes;
+    std::string ecLevel;
+    bool mirrored = false;
+    int orientation = 0;
+};
+
+inline Read2D Decode2D(const QImage& image, ZXing::BarcodeFormat format)
+{
+    ZXing::DecodeHints hints;
+    hints.setFormats(format);
+    hints.setTryHarder(true);
+    hints.setTryRotate(false);
+    hints.setBinarizer(ZXing::Binarizer::FixedThreshold);
+    const ZXing::Result result = ReadResult(image, hints);
+    Read2D read;
+    if (!result.isValid())
+        return read;
+    read.valid = true;
+    read.bytes.assign(result.bytes().begin(), result.bytes().end());
+    read.ecLevel = result.ecLevel();
+    read.mirrored = result.isMirrored();
+    read.orientation = result.orientation();
+    return read;
 }
 
 }  // namespace zxread
