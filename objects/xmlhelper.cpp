@@ -217,3 +217,17 @@ void RemoveAllDataItems(CContentBlock& block)
         last->release();
     }
 }
+
+std::vector<CDataItem> GetDataItems(const CContentBlock& block)
+{
+    std::vector<CDataItem> items;
+    if (!block.database)
+        return items;
+    DOMNodeList* elements = block.database->getElementsByTagName(u"*");
+    for (XMLSize_t i = 0; i < elements->getLength(); ++i) {
+        const auto* e = static_cast<const DOMElement*>(elements->item(i));
+        items.push_back({FromX(e->getAttribute(u"TableName")), FromX(e->getAttribute(u"FieldName")),
+                         FromX(e->getAttribute(u"Prefix")), FromX(e->getAttribute(u"Suffix"))});
+    }
+    return items;
+}

@@ -6,6 +6,7 @@
 
 #include <QStringList>
 #include <memory>
+#include <vector>
 #include <xercesc/util/XercesDefs.hpp>
 
 XERCES_CPP_NAMESPACE_BEGIN
@@ -99,3 +100,17 @@ BOOL AddDataItem(CContentBlock& block, const CString& table, const CString& fiel
 
 // Removes every element below the database element; the text between them stays.
 void RemoveAllDataItems(CContentBlock& block);
+
+// One database item of a binding: the field of a table, with the text written before and after
+// its value.
+struct CDataItem {
+    CString table;
+    CString field;
+    CString prefix;
+    CString suffix;
+    friend bool operator==(const CDataItem&, const CDataItem&) = default;
+};
+
+// Every element below the database element, in document order, with its four attributes (empty
+// where one is missing). Empty when the block has no database element.
+std::vector<CDataItem> GetDataItems(const CContentBlock& block);

@@ -8,8 +8,13 @@
 
 int AfxMessageBox(const CString& text, UINT type, QWidget* parent)
 {
+    return MessageBoxWithTitle(text, AfxGetAppName(), type, parent);
+}
+
+int MessageBoxWithTitle(const CString& text, const CString& title, UINT type, QWidget* parent)
+{
     QMessageBox box(parent ? parent : QApplication::activeWindow());
-    box.setWindowTitle(AfxGetAppName());
+    box.setWindowTitle(title);
     box.setText(text);
     switch (type & 0xF0) {
     case MB_ICONERROR: box.setIcon(QMessageBox::Critical); break;
