@@ -40,6 +40,18 @@ CString Str(UINT id)
     return CResourceModule::Get().LoadString(id);
 }
 
+// Puts the widget in the control's place in its layout, under the control's id.
+void ReplaceControl(QWidget* control, QWidget* widget)
+{
+    QWidget* parent = control->parentWidget();
+    widget->setParent(parent);
+    widget->setObjectName(control->objectName());
+    control->setObjectName({});
+    if (parent && parent->layout())
+        delete parent->layout()->replaceWidget(control, widget);
+    delete control;
+}
+
 int CurrentData(QComboBox* combo)
 {
     return combo && combo->currentIndex() >= 0 ? combo->currentData().toInt() : -1;
@@ -62,6 +74,11 @@ CFieldSelGridCtrl::CFieldSelGridCtrl(QWidget* parent) : QTableWidget(0, 3, paren
                     QAbstractItemView::AnyKeyPressed);
 }
 
+namespace {
+// What the middle cell of a row keeps of its item besides its caption.
+constexpr int kTableRole = Qt::UserRole, kFieldRole = Qt::UserRole + 1, kIndexRole = Qt::UserRole + 2;
+}  // namespace
+
 void CFieldSelGridCtrl::AddRow(const CDataItemRow& row)
 {
     const int r = rowCount();
@@ -77,18 +94,20 @@ void CFieldSelGridCtrl::AddRow(const CDataItemRow& row)
             cell->setForeground(palette().brush(QPalette::Disabled, QPalette::Text));
         setItem(r, c, cell);
     }
-    m_rows.push_back(row);
+    item(r, 1)->setData(kTableRole, row.item.table);
+    item(r, 1)->setData(kFieldRole, row.item.field);
+    item(r, 1)->setData(kIndexRole, row.fieldIndex);
 }
 
 std::vector<CDataItemRow> CFieldSelGridCtrl::Rows() const
 {
-    // Rows leave m_rows when removed, so the two run in step.
-    std::vector<CDataItemRow> rows = m_rows;
-    for (int r = 0; r < int(rows.size()) && r < rowCount(); ++r)
-        if (rows[size_t(r)].Known()) {
-            rows[size_t(r)].item.prefix = item(r, 0)->text();
-            rows[size_t(r)].item.suffix = item(r, 2)->text();
-        }
+    std::vector<CDataItemRow> rows;
+    for (int r = 0; r < rowCount(); ++r) {
+        const QTableWidgetItem* middle = item(r, 1);
+        rows.push_back({{middle->data(kTableRole).toString(), middle->data(kFieldRole).toString(),
+                         item(r, 0)->text(), item(r, 2)->text()},
+                        middle->data(kIndexRole).toInt()});
+    }
     return rows;
 }
 
@@ -139,13 +158,8 @@ BOOL CDataSourceDlg::OnInitDialog()
     // The text: several lines for a text object, Enter adding a line; one line for a barcode,
     // where Enter confirms the sheet.
     if (!m_data->multiLine)
-        if (auto* multi = GetDlgItem<QPlainTextEdit>(this, IDC_TEXT)) {
-            auto* single = new QLineEdit(this);
-            single->setObjectName(QString::number(IDC_TEXT));
-            multi->setObjectName({});
-            delete layout()->replaceWidget(multi, single);
-            delete multi;
-        }
+        if (auto* multi = GetDlgItem<QPlainTextEdit>(this, IDC_TEXT))
+            ReplaceControl(multi, new QLineEdit);
     SetText(m_data->text);
     SetDlgItemText(this, IDC_NAME, m_data->name);
     if (auto* e = GetDlgItem<QPlainTextEdit>(this, IDC_TEXT))
@@ -175,12 +189,9 @@ BOOL CDataSourceDlg::OnInitDialog()
 
     // The grid in place of its placeholder.
     if (QWidget* placeholder = GetDlgItem(this, IDC_GRID)) {
-        m_grid = new CFieldSelGridCtrl(this);
+        m_grid = new CFieldSelGridCtrl;
         m_grid->setMinimumSize(placeholder->minimumSize());
-        placeholder->setObjectName({});
-        delete layout()->replaceWidget(placeholder, m_grid);
-        delete placeholder;
-        m_grid->setObjectName(QString::number(IDC_GRID));
+        ReplaceControl(placeholder, m_grid);
     }
 
     m_upDown = GetDlgItem<QScrollBar>(this, IDC_UPDOWN);

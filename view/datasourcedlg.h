@@ -27,9 +27,6 @@ public:
     std::vector<CDataItemRow> Rows() const;
     // The selected row, or -1.
     int SelectedRow() const;
-
-private:
-    std::vector<CDataItemRow> m_rows;  // as added; cells 0 and 2 hold the edited texts
 };
 
 class CDataSourceDlg : public CPropertyPage
