@@ -209,10 +209,11 @@ TEST(DataSourcePage, ModuleWidthStepsChangeTheSymbolAndStayInBounds)
     for (int k; (k = nearInch.Step(p, 1)) != 0;)
         p += k;
     EXPECT_LE(nearInch.ModuleAt(p), 1.0 + 1e-9);
-    // A symbol without data has no width to change: the search ends at the bound, refused.
-    const CModuleWidthStep empty(0.01, [](double) { return 0.0; });
-    EXPECT_EQ(empty.Step(0, 1), 0);
-    EXPECT_EQ(empty.Step(0, -1), 0);
+    // A symbol whose width never changes (nothing drawn for an empty text): the search ends at
+    // the bounds and the step is refused.
+    const CModuleWidthStep constant(0.01, [](double) { return 0.0; });
+    EXPECT_EQ(constant.Step(0, 1), 0);
+    EXPECT_EQ(constant.Step(0, -1), 0);
 
     // The first step applied: 0.0101 inch, and the symbol still reads.
     ApplyBarcodeSizes(code, dc.get(), 1, nullptr);
@@ -229,3 +230,4 @@ TEST(DataSourcePage, ModuleWidthStepsChangeTheSymbolAndStayInBounds)
     }
     EXPECT_EQ(zxread::Decode(image, ZXing::BarcodeFormat::Code39).text, "ABC123");
 }
+
