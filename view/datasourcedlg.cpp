@@ -133,11 +133,11 @@ bool CDataSourceDlg::IsBarcode() const
     return dynamic_cast<CDrawBarcode*>(m_data->object) != nullptr;
 }
 
-CString CDataSourceDlg::Text() const
+CString CDataSourceDlg::Text()
 {
     // Line breaks are stored as carriage return and line feed.
-    CString text = GetDlgItemText(const_cast<CDataSourceDlg*>(this), IDC_TEXT);
-    if (qobject_cast<QPlainTextEdit*>(GetDlgItem(const_cast<CDataSourceDlg*>(this), IDC_TEXT)))
+    CString text = GetDlgItemText(this, IDC_TEXT);
+    if (qobject_cast<QPlainTextEdit*>(GetDlgItem(this, IDC_TEXT)))
         text.replace(u'\n', QStringLiteral("\r\n"));
     return text;
 }

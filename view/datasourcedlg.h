@@ -52,7 +52,7 @@ private:
     void OnRemoveItem();
     void OnUpDown();
     void Refuse(UINT message, const CString& title, int control);
-    CString Text() const;
+    CString Text();
     void SetText(const CString& text);
 
     CContentPageData* m_data;

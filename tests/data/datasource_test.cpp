@@ -170,11 +170,6 @@ TEST(DataSourcePage, SizesShowRoundedAndTheBarHeightFollowsOnlyATypedHeight)
     EXPECT_FLOAT_EQ(symbol.GetBarHeight(), 0.4f);
     EXPECT_FLOAT_EQ(symbol.GetModuleWidth(), 0.01f);
 
-    // A height below the text line gives the smallest bar height.
-    const double low = 1.0;
-    ApplyBarcodeSizes(code, dc.get(), 0, &low);
-    EXPECT_FLOAT_EQ(symbol.GetBarHeight(), 0.1f);
-
     // 20 mm less the 8-point line (171 units at 100 %, whatever the zoom of the view).
     label.view.zoom = 200;
     dc = label.view.MakeDC();
