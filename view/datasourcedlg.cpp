@@ -289,7 +289,7 @@ void CDataSourceDlg::OnAddItem()
     auto* fields = GetDlgItem<QComboBox>(this, IDC_FIELDS);
     const int index = fields->currentIndex();
     if (index < 0) {
-        MessageBoxWithTitle(Str(m_edit.NoFieldMessage()), {}, MB_OK | MB_ICONEXCLAMATION, this);
+        MessageBox(this, Str(m_edit.NoFieldMessage()), {}, MB_OK | MB_ICONEXCLAMATION);
         fields->setFocus();
         return;
     }
@@ -328,7 +328,7 @@ void CDataSourceDlg::OnUpDown()
 
 void CDataSourceDlg::Refuse(UINT message, const CString& title, int control)
 {
-    MessageBoxWithTitle(Str(message), title, MB_OK | MB_ICONEXCLAMATION, this);
+    MessageBox(this, Str(message), title, MB_OK | MB_ICONEXCLAMATION);
     QWidget* w = GetDlgItem(this, control);
     if (!w)
         return;

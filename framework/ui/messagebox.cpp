@@ -8,13 +8,13 @@
 
 int AfxMessageBox(const CString& text, UINT type, QWidget* parent)
 {
-    return MessageBoxWithTitle(text, AfxGetAppName(), type, parent);
+    return MessageBox(parent, text, AfxGetAppName(), type);
 }
 
-int MessageBoxWithTitle(const CString& text, const CString& title, UINT type, QWidget* parent)
+int MessageBox(QWidget* parent, const CString& text, const CString& caption, UINT type)
 {
     QMessageBox box(parent ? parent : QApplication::activeWindow());
-    box.setWindowTitle(title);
+    box.setWindowTitle(caption);
     box.setText(text);
     switch (type & 0xF0) {
     case MB_ICONERROR: box.setIcon(QMessageBox::Critical); break;
