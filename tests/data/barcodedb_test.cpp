@@ -112,7 +112,7 @@ TEST_F(BarcodeDB, ConnectionStringsChooseTheReaderOrRefuse)
     written.Set("PWD", " x\"");
     written.Set("UID", "plain");
     written.Set("X", "form feed\f");
-    EXPECT_EQ(written.ToString(), "DSN=\"a;b\";PWD=\" x\"\"\";UID=plain");
+    EXPECT_EQ(written.ToString().toStdString(), "DSN=\"a;b\";PWD=\" x\"\"\";UID=plain;X=\"form feed\f\"");
     EXPECT_EQ(CConnectionString::Parse(written.ToString())->Pairs(), written.Pairs());
     EXPECT_EQ(CConnectionString::Parse(written.ToString(true))->Pairs(), written.Pairs());
 }
