@@ -98,19 +98,16 @@ BOOL LoadBindingDocument(CXmlHelper& helper, CContentBlock& block, const CString
 BOOL AddDataItem(CContentBlock& block, const CString& table, const CString& field,
                  const CString& prefix, const CString& suffix);
 
-// Removes every element below the database element; the text between them stays.
-void RemoveAllDataItems(CContentBlock& block);
-
-// One database item of a binding: the field of a table, with the text written before and after
-// its value.
-struct CDataItem {
+// One "DataItem" of the database element, its attributes as stored.
+struct CDataItem
+{
     CString table;
     CString field;
     CString prefix;
     CString suffix;
-    friend bool operator==(const CDataItem&, const CDataItem&) = default;
 };
-
-// Every element below the database element, in document order, with its four attributes (empty
-// where one is missing). Empty when the block has no database element.
+// The block's data items in document order; none without a database element.
 std::vector<CDataItem> GetDataItems(const CContentBlock& block);
+
+// Removes every element below the database element; the text between them stays.
+void RemoveAllDataItems(CContentBlock& block);

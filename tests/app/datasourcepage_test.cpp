@@ -112,15 +112,14 @@ protected:
     CDrawDoc* doc = nullptr;
 };
 
-}  // namespace
-
-void PrintTo(const CDataItem& i, std::ostream* os)
+// The block's data items as "table|field|prefix|suffix".
+std::vector<CString> Items(const CContentBlock& block)
 {
-    *os << '(' << i.table.toStdString() << ", " << i.field.toStdString() << ", " << i.prefix.toStdString() << ", "
-        << i.suffix.toStdString() << ')';
+    std::vector<CString> out;
+    for (const CDataItem& i : GetDataItems(block))
+        out.push_back(QStringList {i.table, i.field, i.prefix, i.suffix}.join(u'|'));
+    return out;
 }
-
-namespace {
 
 std::vector<QString> Column(QTableWidget* grid, int column)
 {
@@ -249,8 +248,7 @@ TEST_F(DataSourcePage, DatabaseFieldsAreAddedRemovedAndKeptWhenNotOffered)
         EXPECT_FALSE(sheet->isVisible());
     });
     EXPECT_EQ(block.mode, CONTENT_DATA);
-    EXPECT_EQ(GetDataItems(block),
-              (std::vector<CDataItem> {{"T", "B", "", "!"}, {"Old", "Gone", "p", "s"}, {"T", "C", "#", ""}}));
+    EXPECT_EQ(Items(block), (std::vector<CString> {"T|B||!", "Old|Gone|p|s", "T|C|#|"}));
     EXPECT_EQ(text->m_text, "");
 
     // Every item removed: Apply is refused with 19, or 18 when the source has no fields.

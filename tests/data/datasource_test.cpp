@@ -49,6 +49,15 @@ CDataSourceInput Input(int mode, const CString& text = {}, const CString& repeat
     return in;
 }
 
+// The block's data items as "table|field|prefix|suffix".
+std::vector<CString> Items(const CContentBlock& block)
+{
+    std::vector<CString> out;
+    for (const CDataItem& i : GetDataItems(block))
+        out.push_back(QStringList {i.table, i.field, i.prefix, i.suffix}.join(u'|'));
+    return out;
+}
+
 std::vector<CString> Captions(const std::vector<CDataItemRow>& rows)
 {
     std::vector<CString> out;
@@ -79,9 +88,8 @@ TEST(DataSourcePage, BindingSurvivesTheGridAndASavedLabelFile)
     in.rows.push_back(edit.NewRow(2, "#", ""));
     ASSERT_FALSE(edit.Apply(in, block));
     EXPECT_EQ(block.mode, CONTENT_DATA);
-    const std::vector<CDataItem> applied {
-        {"T", "A", "<", ">"}, {"T", "B", "", "<TAB>"}, {"Old", "Gone", "p", "s"}, {"T", "C", "#", ""}};
-    EXPECT_EQ(GetDataItems(block), applied);
+    const std::vector<CString> applied {"T|A|<|>", "T|B||<TAB>", "Old|Gone|p|s", "T|C|#|"};
+    EXPECT_EQ(Items(block), applied);
     // Written as "DataItem" elements; the parser's DOM keeps attributes sorted by name.
     EXPECT_TRUE(CXmlHelper::ToString(block.database)
                     .endsWith(R"(<DataItem FieldName="C" Prefix="#" Suffix="" TableName="T"/></Database>)"));
@@ -94,14 +102,13 @@ TEST(DataSourcePage, BindingSurvivesTheGridAndASavedLabelFile)
     ASSERT_EQ(back.GetObjects().size(), 1u);
     const auto* reloaded = dynamic_cast<CDrawText*>(back.GetObjects().front());
     ASSERT_NE(reloaded, nullptr);
-    EXPECT_EQ(GetDataItems(reloaded->Content()), applied);
+    EXPECT_EQ(Items(reloaded->Content()), applied);
     EXPECT_EQ(reloaded->Content().mode, CONTENT_DATA);
 
     // Removing the item that is not offered drops it.
     in.rows.erase(in.rows.begin() + 2);
     ASSERT_FALSE(edit.Apply(in, block));
-    EXPECT_EQ(GetDataItems(block).size(), 3u);
-    EXPECT_EQ(GetDataItems(block)[2].field, "C");
+    EXPECT_EQ(Items(block), (std::vector<CString> {"T|A|<|>", "T|B||<TAB>", "T|C|#|"}));
 }
 
 TEST(DataSourcePage, ApplyChecksEverythingBeforeItStoresAnything)
