@@ -66,3 +66,8 @@ int Wtoi(const CString& text)
         return std::numeric_limits<int>::min();
     return int(value);
 }
+
+CString MillimetresText(double units)
+{
+    return QString::number(units / 1536.0 * 25.4, 'f', 2);
+}

@@ -9,3 +9,7 @@
 double Wtof(const CString& text);
 // The leading integer, saturated to the range of int; 0 when the text does not begin with one.
 int Wtoi(const CString& text);
+
+// A length of logical units (1/1536 inch) in millimetres with two decimals, rounded correctly
+// ("25.40" for 1536, "9.92" for 600).
+CString MillimetresText(double units);

@@ -442,14 +442,25 @@ bool SameLogFont(const LOGFONTW& a, const LOGFONTW& b)
 BOOL CDrawText::OnEditProperties(CDrawViewBase* view)
 {
     m_sheet.flags |= 0x80;  // PSH_NOAPPLYNOW: the sheet applies on OK only
-    // The page edits copies: a cancelled sheet leaves font and colour as they were.
+    // The pages edit copies: a cancelled sheet leaves text, name, font and colour as they were.
     const LOGFONTW kept = m_logfont;
+    CContentPageData content;
+    content.text = m_text;
+    content.name = m_name;
+    content.object = this;
+    content.tables = m_pDocument ? &m_pDocument->GetSchemaMap() : nullptr;
+    content.multiLine = TakesLineBreaks() ? 1 : 0;
     CFontPageData font {m_logfont, m_textColor};
+    m_sheet.content = &content;
     m_sheet.font = &font;
     const BOOL ok = CDrawRect::OnEditProperties(view);
+    m_sheet.content = nullptr;
     m_sheet.font = nullptr;
     if (!ok)
         return FALSE;
+    // A data-bound object keeps no text of its own.
+    m_text = m_content.mode == CONTENT_DATA ? CString() : content.text;
+    m_name = content.name;
     m_logfont = font.font;
     m_textColor = font.color;
     m_logfont.lfEscapement = m_nRotation;

@@ -57,9 +57,12 @@ public:
     void DrawSelectionMark(CDC* dc, int state) override;
     void DragHandle(int n, CPoint point, CDrawViewBase* view = nullptr) override;
     void Rotate90() override;
-    // The font page (the content page comes first once it exists). On OK the font and colour
-    // are taken, the escapement follows the rotation, and a text whose font changed is refitted.
+    // The data-source page, first and active, then the font page. On OK the text (empty for a
+    // data-bound object), name, font and colour are taken, the escapement follows the rotation,
+    // and a text whose font changed is refitted.
     BOOL OnEditProperties(CDrawViewBase* view) override;
+    // Whether the text typed on the data-source page may hold line breaks.
+    virtual bool TakesLineBreaks() const { return true; }
 
     virtual void DrawFrame(CDC* dc, int state, COLORREF colour);
     // The rectangle the text for label 0 needs, from the out rectangle's left and top.

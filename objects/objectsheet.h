@@ -10,9 +10,25 @@
 #include "framework/types.h"
 
 #include <functional>
+#include <map>
+#include <vector>
 
+class CDrawText;
 class CDrawViewBase;
 struct CShapeData;
+
+// The data-source page: the object's text and name, which go back into the sheet's data on OK
+// like every page's, and the object itself, whose content block (and, for a barcode, module
+// width and bar height) the page writes when the sheet is confirmed and never before.
+struct CContentPageData {
+    CString text;
+    CString name;
+    CDrawText* object = nullptr;
+    // Table name to its field names (the document's schema map); null or empty: no fields.
+    const std::map<CString, std::vector<CString>>* tables = nullptr;
+    // Text objects take line breaks in their text; barcodes take a single line.
+    int multiLine = 0;
+};
 
 // The font page: the object's font description and text colour.
 struct CFontPageData {
@@ -20,10 +36,8 @@ struct CFontPageData {
     COLORREF color = 0;
 };
 
-// The barcode page: the symbology id, the human-readable line's settings, and the data to
-// encode (edited on this page until the object has a content page of its own).
+// The barcode page: the symbology id and the human-readable line's settings.
 struct CBarcodePageData {
-    CString text;
     int id = 0;
     int showText = 1;
     int textPosition = 0;
@@ -33,11 +47,12 @@ struct CBarcodePageData {
 struct CObjectSheet {
     DWORD flags = 0;  // PSH_NOAPPLYNOW (0x80): no Apply button
     // The pages, in the order shown; null where the object has no such page.
+    CContentPageData* content = nullptr;
     CShapeData* shape = nullptr;
     CFontPageData* font = nullptr;
     CBarcodePageData* barcode = nullptr;
 
-    bool HasPages() const { return shape || font || barcode; }
+    bool HasPages() const { return content || shape || font || barcode; }
 };
 
 // What the objects ask of the user interface. Each call returns TRUE for OK.

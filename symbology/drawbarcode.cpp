@@ -18,7 +18,6 @@ constexpr UINT IDS_BARCODE_NAME = 88;
 constexpr double kRatio = 3.0;
 // Bounds of the growing loops of a resize.
 constexpr float kMaxModuleWidth = 1.0f;
-constexpr float kMaxBarHeight = 100.0f;
 constexpr int kNewestSchema = 2;
 
 }  // namespace
@@ -60,6 +59,22 @@ void CDrawBarcode::FitToText(CDC* dc, CRect* rect, const CString& text)
         return;
     CDrawFontScope font(dc, m_logfont);
     m_pBarcode->SetText(dc, text, rect, kRatio);
+}
+
+CRect CDrawBarcode::SymbolRectWithModule(CDC* dc, float moduleWidth, const CString& text) const
+{
+    CRect rect(m_position.left, m_position.top, m_position.left, m_position.top);
+    if (!m_pBarcode)
+        return rect;
+    std::unique_ptr<CBarcode> probe(CreateBarcode(m_nSymbology, moduleWidth, m_pBarcode->GetBarHeight()));
+    if (!probe)
+        return rect;
+    probe->SetShowText(m_pBarcode->GetShowText());
+    probe->SetTextPos(m_pBarcode->GetTextPos());
+    probe->SetTextAlign(m_pBarcode->GetTextAlign());
+    CDrawFontScope font(dc, m_logfont);
+    probe->SetText(dc, text, &rect, kRatio);
+    return rect;
 }
 
 void CDrawBarcode::UpdateBarcode(CDC* dc, const CString& text)
@@ -168,7 +183,6 @@ void CDrawBarcode::DragHandle(int n, CPoint point, CDrawViewBase* view)
 BOOL CDrawBarcode::OnEditProperties(CDrawViewBase* view)
 {
     CBarcodePageData page;
-    page.text = m_text;
     page.id = m_nSymbology;
     if (m_pBarcode) {
         page.showText = m_pBarcode->GetShowText();
@@ -181,8 +195,6 @@ BOOL CDrawBarcode::OnEditProperties(CDrawViewBase* view)
     if (!ok)
         return FALSE;
 
-    if (m_content.mode != CONTENT_DATA)
-        m_text = page.text;
     std::unique_ptr<CDC> dc = view ? view->CreateClientDC() : nullptr;
     Invalidate(view);
     if (!m_pBarcode || page.id != m_pBarcode->GetType()) {

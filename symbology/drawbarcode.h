@@ -21,6 +21,7 @@ public:
     static constexpr float kSizeStep = 0.0001f;
     static constexpr float kMinModuleWidth = 0.006f;
     static constexpr float kMinBarHeight = 0.1f;
+    static constexpr float kMaxBarHeight = 100.0f;
 
     // A new object of the barcode tool and the palette: an 8-point human-readable line, the
     // rectangle fitted to the symbol. The document is the view's.
@@ -33,6 +34,11 @@ public:
     void Draw(CDC* dc, int labelIndex) override;
     void DragHandle(int n, CPoint point, CDrawViewBase* view = nullptr) override;
     void FitToText(CDC* dc, CRect* rect, const CString& text) override;
+    // A symbol's text is one line.
+    bool TakesLineBreaks() const override { return false; }
+    // The rectangle the symbol of the text would take from the position's top-left corner with
+    // another module width, measured on the DC in the object's font; the object stays as it is.
+    CRect SymbolRectWithModule(CDC* dc, float moduleWidth, const CString& text) const;
     // The text object's pages and the barcode page. On OK a changed symbology is rebuilt with
     // the module width, bar height and text settings of the old one, and the box refitted.
     BOOL OnEditProperties(CDrawViewBase* view) override;

@@ -9,6 +9,7 @@
 #include "framework/ui/uistrings.h"
 #include "objects/drawobj.h"
 #include "objects/drawviewbase.h"
+#include "view/datasourcedlg.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -29,7 +30,7 @@ constexpr UINT IDD_IMAGE_SIZE = 179;
 constexpr int IDC_LINE_WIDTH = 102, IDC_FILL = 103;
 constexpr int IDC_LINE_SWATCH = 138, IDC_LINE_COLOR = 139, IDC_FILL_SWATCH = 140, IDC_FILL_COLOR = 141;
 constexpr int IDC_FACE = 129, IDC_CHOOSE_FONT = 131, IDC_STYLE = 132, IDC_SIZE = 133;
-constexpr int IDC_SYMBOLOGY = 133, IDC_BARCODE_DATA = 156, IDC_SHOW_TEXT = 134, IDC_TEXT_POS = 135, IDC_TEXT_ALIGN = 136;
+constexpr int IDC_SYMBOLOGY = 133, IDC_SHOW_TEXT = 134, IDC_TEXT_POS = 135, IDC_TEXT_ALIGN = 136;
 constexpr int IDC_IMAGE_WIDTH = 205, IDC_IMAGE_HEIGHT = 125;
 
 constexpr UINT IDS_PICTURE_FILTER = 25;
@@ -78,7 +79,7 @@ LONG FontHeightOfPixels(LONG pixels, int ppi)
 
 CString ImageLengthText(qint64 units)
 {
-    return QString::number(double(units) / 1536.0 * kDialogMmPerInch, 'f', 2);
+    return MillimetresText(double(units));
 }
 
 bool ImageEdgeOfLength(double mm, int origin, int* edge)
@@ -205,7 +206,6 @@ CBarcodeDlg::CBarcodeDlg(CBarcodePageData* data, QWidget* parent)
             m_data->id = i >= 0 ? c->itemData(i).toInt() : 0;
         });
     }
-    SetDlgItemText(this, IDC_BARCODE_DATA, m_data->text);
     if (auto* c = GetDlgItem<QComboBox>(this, IDC_SHOW_TEXT)) {
         c->setCurrentIndex(m_data->showText == 1 ? 0 : m_data->showText == 0 ? 1 : -1);
         connect(c, &QComboBox::currentIndexChanged, this, [this](int i) {
@@ -234,10 +234,6 @@ CBarcodeDlg::CBarcodeDlg(CBarcodePageData* data, QWidget* parent)
     }
 }
 
-void CBarcodeDlg::OnOK()
-{
-    m_data->text = GetDlgItemText(this, IDC_BARCODE_DATA);
-}
 
 // --- CSetImageSizeDlg -------------------------------------------------------------------------
 
@@ -280,15 +276,20 @@ BOOL RunObjectSheetDialog(CObjectSheet& sheet, QWidget* parent)
 {
     // Copies, so that a page that writes at once (a chosen font or colour) leaves nothing
     // behind on Cancel.
+    CContentPageData content = sheet.content ? *sheet.content : CContentPageData();
     CShapeData shape = sheet.shape ? *sheet.shape : CShapeData();
     CFontPageData font = sheet.font ? *sheet.font : CFontPageData();
     CBarcodePageData barcode = sheet.barcode ? *sheet.barcode : CBarcodePageData();
 
     CPropertySheet dialog(AfxGetAppName(), parent);
     dialog.SetFlags(sheet.flags);
+    // Each run makes its pages anew, so that every run loads them from the object.
+    std::unique_ptr<CDataSourceDlg> contentPage;
     std::unique_ptr<CShapeDlg> shapePage;
     std::unique_ptr<CFontSetupDlg> fontPage;
     std::unique_ptr<CBarcodeDlg> barcodePage;
+    if (sheet.content && sheet.content->object)
+        dialog.AddPage((contentPage = std::make_unique<CDataSourceDlg>(&content)).get());
     if (sheet.shape)
         dialog.AddPage((shapePage = std::make_unique<CShapeDlg>(&shape)).get());
     if (sheet.font)
@@ -297,6 +298,8 @@ BOOL RunObjectSheetDialog(CObjectSheet& sheet, QWidget* parent)
         dialog.AddPage((barcodePage = std::make_unique<CBarcodeDlg>(&barcode)).get());
     if (dialog.DoModal() != IDOK)
         return FALSE;
+    if (sheet.content)
+        *sheet.content = content;
     if (sheet.shape)
         *sheet.shape = shape;
     if (sheet.font)

@@ -71,8 +71,6 @@ class CBarcodeDlg : public CPropertyPage
 public:
     explicit CBarcodeDlg(CBarcodePageData* data, QWidget* parent = nullptr);
 
-    void OnOK() override;
-
 private:
     CBarcodePageData* m_data;
 };

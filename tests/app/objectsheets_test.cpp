@@ -194,8 +194,10 @@ TEST_F(ObjectSheets, FontPageShowsPointsAndCancelKeepsTheFont)
     // nothing changes.
     Properties([&](CPropertySheet* sheet) {
         ASSERT_NE(sheet, nullptr);
-        EXPECT_EQ(sheet->GetPageCount(), 1);
+        EXPECT_EQ(sheet->GetPageCount(), 2);
         EXPECT_EQ(sheet->Button(ID_APPLY_NOW), nullptr);
+        EXPECT_EQ(sheet->GetActivePage()->TemplateId(), 107u);  // the data-source page first
+        ClickTab(sheet, 1);
         CPropertyPage* page = sheet->GetActivePage();
         EXPECT_EQ(GetDlgItemText(page, 133), "9");
         EXPECT_EQ(GetDlgItemText(page, 132), "");
@@ -231,6 +233,7 @@ TEST_F(ObjectSheets, FontPageShowsPointsAndCancelKeepsTheFont)
     // its round trip through screen pixels (-192).
     Properties([&](CPropertySheet* sheet) {
         OnNextModal([](QWidget* d) { Click(BoxButton(d, QDialogButtonBox::Cancel)); }, Is<CFontDialog>());
+        ClickTab(sheet, 1);
         Click(GetDlgItem<QAbstractButton>(sheet->GetActivePage(), 131));
         Click(sheet->Button(IDOK));
     });
@@ -243,6 +246,7 @@ TEST_F(ObjectSheets, FontPageShowsPointsAndCancelKeepsTheFont)
             qobject_cast<CFontDialog*>(d)->SetColor(RGB(255, 0, 0));
             Click(BoxButton(d, QDialogButtonBox::Ok));
         }, Is<CFontDialog>());
+        ClickTab(sheet, 1);
         Click(GetDlgItem<QAbstractButton>(sheet->GetActivePage(), 131));
         Click(sheet->Button(IDOK));
     });
@@ -292,7 +296,7 @@ TEST_F(ObjectSheets, BarcodePageChangesTheSymbologyAndKeepsTheModule)
     const CRect before = code->m_position;
 
     auto chooseEan13 = [](CPropertySheet* sheet) {
-        ClickTab(sheet, 1);
+        ClickTab(sheet, 2);
         auto* combo = GetDlgItem<QComboBox>(sheet->GetActivePage(), 133);
         ASSERT_NE(combo, nullptr);
         EXPECT_EQ(combo->currentText(), "Code39");
@@ -301,7 +305,7 @@ TEST_F(ObjectSheets, BarcodePageChangesTheSymbologyAndKeepsTheModule)
         EXPECT_EQ(combo->currentText(), "EAN13");
     };
     Properties([&](CPropertySheet* sheet) {
-        EXPECT_EQ(sheet->GetPageCount(), 2);
+        EXPECT_EQ(sheet->GetPageCount(), 3);
         chooseEan13(sheet);
         Click(sheet->Button(IDCANCEL));
     });
@@ -331,7 +335,7 @@ TEST_F(ObjectSheets, CreatingToolsOpenTheirSheetsAndCancelLeavesNothing)
         OnNextModal([&](QWidget* w) {
             asked = true;
             auto* sheet = qobject_cast<CPropertySheet*>(w);
-            EXPECT_EQ(sheet->GetActivePage()->TemplateId(), 137u);  // opens on the font page
+            EXPECT_EQ(sheet->GetActivePage()->TemplateId(), 107u);  // opens on the data-source page
             Click(sheet->Button(ok ? IDOK : IDCANCEL));
         }, Is<CPropertySheet>());
         Drag(from, to);
@@ -344,13 +348,12 @@ TEST_F(ObjectSheets, CreatingToolsOpenTheirSheetsAndCancelLeavesNothing)
     EXPECT_EQ(text->m_text, CResourceModule::Get().LoadString(8));
     EXPECT_GT(text->m_position.Width(), 0);
 
-    // Barcode: the data typed on the barcode page.
+    // Barcode: the data typed on the data-source page.
     view->Select(nullptr);
     Run(kBarcodeTool);
     OnNextModal([&](QWidget* w) {
         auto* sheet = qobject_cast<CPropertySheet*>(w);
-        ClickTab(sheet, 1);
-        TypeInto(GetDlgItem(sheet->GetActivePage(), 156), "CODE39");
+        TypeInto(GetDlgItem(sheet->GetActivePage(), 128), "CODE39");
         Click(sheet->Button(IDOK));
     }, Is<CPropertySheet>());
     Drag(Client(CPoint(800, 3000)), Client(CPoint(5000, 4500)));

@@ -589,8 +589,8 @@ TEST_F(ViewTest, AnObjectMadeThroughItsSheetStaysPutOnceTheButtonIsUp)
     ASSERT_NE(window, nullptr);
     const auto at = [this](QPoint p) { return Port()->mapTo(view->window(), p); };
     SheetsAnswerOk sheets([](CObjectSheet& sheet) {
-        if (sheet.barcode)
-            sheet.barcode->text = QStringLiteral("A1");
+        if (sheet.content)
+            sheet.content->text = QStringLiteral("A1");
         QDialog dialog;
         dialog.resize(200, 100);
         QTimer::singleShot(0, &dialog, [&dialog] {

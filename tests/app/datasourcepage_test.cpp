@@ -1,0 +1,305 @@
+// The data-source page of text and barcode objects as a user meets it: Edit > Properties on the
+// selected object, keys typed into the page's fields, clicks on its buttons and its up-down, and
+// the label read back afterwards. Pictures of the page in its three modes go to /tmp/shots.
+
+#include "app/shellfixture.h"
+#include "framework/painterdc.h"
+#include "framework/textnumbers.h"
+#include "framework/ui/dialogids.h"
+#include "framework/ui/dialoglayout.h"
+#include "objects/drawtext.h"
+#include "symbology/drawbarcode.h"
+#include "symbology/zxing_read.h"
+#include "view/datasourcedlg.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QPlainTextEdit>
+#include <QRadioButton>
+#include <QScrollBar>
+
+namespace {
+
+constexpr UINT kProperties = 32785;
+
+void Click(QWidget* w, QPoint at = {})
+{
+    ASSERT_NE(w, nullptr);
+    QTest::mouseClick(w, Qt::LeftButton, {}, at.isNull() ? w->rect().center() : at);
+}
+
+// Chooses the entry of a combo box as the keyboard does: the box focused, the entry's first
+// word typed (a space would open the list).
+void Choose(QWidget* combo, const QString& entry)
+{
+    ASSERT_NE(combo, nullptr);
+    combo->setFocus();
+    ASSERT_EQ(FocusIn(combo->window()), combo);
+    QTest::qWait(QApplication::keyboardInputInterval() + 10);  // a new search, not a longer one
+    QTest::keyClicks(combo, entry.section(u' ', 0, 0));
+    ASSERT_EQ(qobject_cast<QComboBox*>(combo)->currentText(), entry);
+}
+
+void Shoot(QWidget* sheet, const char* name)
+{
+    QDir().mkpath(QStringLiteral("/tmp/shots"));
+    EXPECT_TRUE(sheet->grab().save(QStringLiteral("/tmp/shots/dbpage-%1.png").arg(QLatin1String(name))));
+}
+
+class DataSourcePage : public Shell {
+protected:
+    void SetUp() override
+    {
+        Shell::SetUp();
+        m_frame->resize(1024, 700);
+        m_frame->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(m_frame));
+        view = m_app->GetActiveDrawView();
+        ASSERT_NE(view, nullptr);
+        doc = Active();
+        doc->GetSchemaMap()[QStringLiteral("T")] = {"A", "B", "C"};
+    }
+
+    template <typename T>
+    T* Add(T* obj)
+    {
+        view->AddObject(obj);
+        view->Select(obj, FALSE);
+        doc->SetModifiedFlag(FALSE);
+        return obj;
+    }
+    // Edit > Properties; f gets the sheet and its data-source page.
+    void Properties(std::function<void(CPropertySheet*, CPropertyPage*)> f)
+    {
+        bool opened = false;
+        OnNextModal([&](QWidget* w) {
+            opened = true;
+            auto* sheet = qobject_cast<CPropertySheet*>(w);
+            ASSERT_NE(sheet, nullptr);
+            ASSERT_EQ(sheet->GetActiveIndex(), 0);
+            CPropertyPage* page = sheet->GetActivePage();
+            ASSERT_EQ(page->TemplateId(), 107u);
+            f(sheet, page);
+        }, [](QWidget* w) { return qobject_cast<CPropertySheet*>(w) != nullptr; });
+        m_app->Router()->UpdateAll();
+        Action(kProperties)->trigger();
+        EXPECT_TRUE(opened);
+    }
+    // OK refused with the message of the string, the sheet still open.
+    void OkRefused(CPropertySheet* sheet, UINT message)
+    {
+        QString text;
+        ClickMessageBox(QMessageBox::Ok, &text);
+        Click(sheet->Button(IDOK));
+        EXPECT_EQ(text, CResourceModule::Get().LoadString(message));
+        EXPECT_TRUE(sheet->isVisible());
+    }
+
+    QImage Render() const
+    {
+        QImage page(MulDiv(12000, 300, 1536), MulDiv(6000, 300, 1536), QImage::Format_RGB32);
+        page.fill(Qt::white);
+        CPainterDC dc(&page, true);
+        dc.SetMapMode(MM_ANISOTROPIC);
+        dc.SetWindowExt(1536, 1536);
+        dc.SetViewportExt(300, 300);
+        for (CDrawObj* obj : doc->GetObjects())
+            obj->Draw(&dc, 0);
+        return page;
+    }
+
+    CDrawView* view = nullptr;
+    CDrawDoc* doc = nullptr;
+};
+
+// The block's data items as "table|field|prefix|suffix".
+std::vector<CString> Items(const CContentBlock& block)
+{
+    std::vector<CString> out;
+    for (const CDataItem& i : GetDataItems(block))
+        out.push_back(QStringList {i.table, i.field, i.prefix, i.suffix}.join(u'|'));
+    return out;
+}
+
+std::vector<QString> Column(QTableWidget* grid, int column)
+{
+    std::vector<QString> out;
+    for (int r = 0; r < grid->rowCount(); ++r)
+        out.push_back(grid->item(r, column)->text());
+    return out;
+}
+
+}  // namespace
+
+TEST_F(DataSourcePage, FixedTextTakesLineBreaksAndSerialModeChecksItsFields)
+{
+    auto* text = Add(new CDrawText(CRect(1000, 1000, 1000, 1000), view, "Label"));
+    Properties([&](CPropertySheet* sheet, CPropertyPage* page) {
+        EXPECT_EQ(GetDlgItem<QComboBox>(page, 133)->currentText(), "Fixed text");
+        EXPECT_FALSE(GetDlgItem(page, 134)->isVisible());
+        EXPECT_FALSE(GetDlgItem(page, 135)->isVisible());
+        // Enter adds a line to a text object's text.
+        auto* edit = GetDlgItem<QPlainTextEdit>(page, 128);
+        TypeInto(edit, "Line 1");
+        QTest::keyClick(edit, Qt::Key_Return);
+        QTest::keyClicks(edit, "Line 2");
+        Choose(GetDlgItem(page, 192), "Right");
+        Shoot(sheet, "fixed");
+        Click(sheet->Button(IDOK));
+    });
+    EXPECT_EQ(text->m_text, "Line 1\r\nLine 2");
+    EXPECT_EQ(text->Content().alignment, ALIGN_RIGHT);
+    EXPECT_TRUE(doc->IsModified());
+
+    Properties([&](CPropertySheet* sheet, CPropertyPage* page) {
+        EXPECT_EQ(GetDlgItem<QPlainTextEdit>(page, 128)->toPlainText(), "Line 1\nLine 2");
+        Choose(GetDlgItem(page, 133), "Serial number");
+        EXPECT_TRUE(GetDlgItem(page, 1154)->isVisible());
+        EXPECT_EQ(GetDlgItemText(page, 134), "1");
+        EXPECT_EQ(GetDlgItemText(page, 1154), "1");
+        EXPECT_TRUE(GetDlgItem<QRadioButton>(page, 140)->isChecked());
+
+        // A step typed, then the mode changed away and back: step and repeat are 1 again.
+        TypeInto(GetDlgItem(page, 134), "5");
+        Click(GetDlgItem(page, 141));
+        Choose(GetDlgItem(page, 133), "Fixed text");
+        Choose(GetDlgItem(page, 133), "Serial number");
+        EXPECT_EQ(GetDlgItemText(page, 134), "1");
+        EXPECT_TRUE(GetDlgItem<QRadioButton>(page, 140)->isChecked());
+
+        TypeInto(GetDlgItem(page, 128), "12a");
+        OkRefused(sheet, 17);
+        EXPECT_EQ(sheet->focusWidget(), GetDlgItem(page, 128));
+        EXPECT_EQ(text->Content().mode, CONTENT_FIXED);  // nothing stored
+
+        TypeInto(GetDlgItem(page, 128), "0012");
+        TypeInto(GetDlgItem(page, 1154), "0");
+        OkRefused(sheet, 20);
+        EXPECT_EQ(sheet->focusWidget(), GetDlgItem(page, 1154));
+        EXPECT_EQ(text->Content().mode, CONTENT_FIXED);
+        EXPECT_EQ(text->Content().alignment, ALIGN_RIGHT);
+
+        TypeInto(GetDlgItem(page, 1154), "2");
+        TypeInto(GetDlgItem(page, 134), "3");
+        Click(GetDlgItem(page, 141));
+        TypeInto(GetDlgItem(page, 136), "No. ");
+        Shoot(sheet, "serial");
+        Click(sheet->Button(IDOK));
+        EXPECT_FALSE(sheet->isVisible());
+    });
+    const CContentBlock& block = text->Content();
+    EXPECT_EQ(block.mode, CONTENT_SERIAL);
+    EXPECT_EQ(block.repeat, 2);
+    EXPECT_EQ(block.step, 3);
+    EXPECT_EQ(block.direction, 1);
+    EXPECT_EQ(block.prefix, "No. ");
+    EXPECT_EQ(text->m_text, "0012");
+    EXPECT_EQ(text->GetDrawString(nullptr, 2), "No. 0009");  // 12, 12, 9, counting down by 3
+}
+
+TEST_F(DataSourcePage, DatabaseFieldsAreAddedRemovedAndKeptWhenNotOffered)
+{
+    auto* text = Add(new CDrawText(CRect(1000, 1000, 1000, 1000), view, "Label"));
+    CContentBlock& block = text->Content();
+    block.mode = CONTENT_DATA;
+    AddDataItem(block, "T", "A", "<", ">");
+    AddDataItem(block, "T", "B", "", "<TAB>");
+    AddDataItem(block, "Old", "Gone", "p", "s");
+
+    Properties([&](CPropertySheet* sheet, CPropertyPage* page) {
+        EXPECT_EQ(GetDlgItem<QComboBox>(page, 133)->currentText(), "Database field");
+        EXPECT_FALSE(GetDlgItem(page, 128)->isEnabled());
+        EXPECT_FALSE(GetDlgItem(page, 1154)->isVisible());
+        auto* grid = GetDlgItem<QTableWidget>(page, 202);
+        ASSERT_NE(grid, nullptr);
+        EXPECT_GT(grid->y(), GetDlgItem(page, 135)->geometry().bottom());  // in the placeholder's place
+        EXPECT_EQ(grid->horizontalHeaderItem(1)->text(), "Data Field");
+        EXPECT_EQ(grid->columnWidth(1), 120);
+        EXPECT_EQ(Column(grid, 1), (std::vector<QString> {"T.A", "T.B", "Old.Gone"}));
+        EXPECT_EQ(Column(grid, 2), (std::vector<QString> {">", "<TAB>", "s"}));
+        // The item whose field is not offered: greyed, not editable; the others' middle is fixed.
+        EXPECT_FALSE(grid->item(2, 0)->flags() & Qt::ItemIsEditable);
+        EXPECT_NE(grid->item(2, 1)->foreground().color(), grid->item(0, 1)->foreground().color());
+        EXPECT_TRUE(grid->item(0, 0)->flags() & Qt::ItemIsEditable);
+        EXPECT_FALSE(grid->item(0, 1)->flags() & Qt::ItemIsEditable);
+
+        // Add without a field chosen: string 19.
+        QString said;
+        ClickMessageBox(QMessageBox::Ok, &said);
+        Click(GetDlgItem(page, 138));
+        EXPECT_EQ(said, CResourceModule::Get().LoadString(19));
+
+        // C with the prefix "#".
+        TypeInto(GetDlgItem(page, 136), "#");
+        Choose(GetDlgItem(page, 135), "C");
+        Click(GetDlgItem(page, 138));
+        EXPECT_EQ(Column(grid, 1), (std::vector<QString> {"T.A", "T.B", "Old.Gone", "T.C"}));
+        EXPECT_EQ(grid->item(3, 0)->text(), "#");
+
+        // B's suffix edited in its cell, then A removed.
+        Click(grid->viewport(), grid->visualItemRect(grid->item(1, 2)).center());
+        QTest::keyClicks(grid->viewport(), "!");
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        Click(grid->viewport(), grid->visualItemRect(grid->item(0, 1)).center());
+        Click(GetDlgItem(page, 139));
+        EXPECT_EQ(Column(grid, 1), (std::vector<QString> {"T.B", "Old.Gone", "T.C"}));
+        Shoot(sheet, "database");
+        Click(sheet->Button(IDOK));
+        EXPECT_FALSE(sheet->isVisible());
+    });
+    EXPECT_EQ(block.mode, CONTENT_DATA);
+    EXPECT_EQ(Items(block), (std::vector<CString> {"T|B||!", "Old|Gone|p|s", "T|C|#|"}));
+    EXPECT_EQ(text->m_text, "");
+
+    // Every item removed: Apply is refused with 19, or 18 when the source has no fields.
+    for (UINT message : {19u, 18u}) {
+        if (message == 18)
+            doc->GetSchemaMap().clear();
+        Properties([&](CPropertySheet* sheet, CPropertyPage* page) {
+            auto* grid = GetDlgItem<QTableWidget>(page, 202);
+            EXPECT_EQ(grid->rowCount(), 3);
+            while (grid->rowCount() > 0) {
+                Click(grid->viewport(), grid->visualItemRect(grid->item(0, 1)).center());
+                Click(GetDlgItem(page, 139));
+            }
+            OkRefused(sheet, message);
+            Click(sheet->Button(IDCANCEL));
+        });
+        EXPECT_EQ(GetDataItems(block).size(), 3u);
+    }
+}
+
+TEST_F(DataSourcePage, BarcodeTakesOneLineTheUpDownsModuleAndATypedHeight)
+{
+    auto* code = Add(new CDrawBarcode(CRect(1000, 1000, 1000, 1000), view, "ABC123", BARCODE_ID_CODE39));
+    CBarcode& symbol = *code->GetBarcode();
+    const CString shownWidth = MillimetresText(code->m_position.Width());
+    Properties([&](CPropertySheet* sheet, CPropertyPage* page) {
+        ASSERT_NE(GetDlgItem<QLineEdit>(page, 128), nullptr);  // one line, where the text box was
+        EXPECT_GT(GetDlgItem(page, 128)->y(), GetDlgItem(page, 133)->geometry().bottom());
+        EXPECT_EQ(GetDlgItemText(page, 128), "ABC123");
+        EXPECT_EQ(GetDlgItemText(page, 205), shownWidth);
+        // The up arrow: the next module width that widens the symbol.
+        auto* upDown = GetDlgItem<QScrollBar>(page, 104);
+        Click(upDown, QPoint(upDown->width() / 2, 3));
+        EXPECT_EQ(upDown->value(), 1);
+        EXPECT_NE(GetDlgItemText(page, 205), shownWidth);
+        EXPECT_FLOAT_EQ(symbol.GetModuleWidth(), 0.01f);  // nothing applied yet
+        Shoot(sheet, "barcode");
+        Click(sheet->Button(IDOK));
+    });
+    EXPECT_FLOAT_EQ(symbol.GetModuleWidth(), 0.0101f);
+    EXPECT_FLOAT_EQ(symbol.GetBarHeight(), 0.4f);  // the height was not typed
+    EXPECT_EQ(zxread::Decode(Render(), ZXing::BarcodeFormat::Code39).text, "ABC123");
+
+    // A height below the text line: the smallest bars. Enter in the text confirms the sheet.
+    Properties([&](CPropertySheet* sheet, CPropertyPage* page) {
+        TypeInto(GetDlgItem(page, 125), "1");
+        TypeInto(GetDlgItem(page, 128), "XYZ");
+        QTest::keyClick(GetDlgItem(page, 128), Qt::Key_Return);
+        EXPECT_FALSE(sheet->isVisible());
+    });
+    EXPECT_FLOAT_EQ(symbol.GetBarHeight(), 0.1f);
+    EXPECT_EQ(code->m_text, "XYZ");
+    EXPECT_EQ(zxread::Decode(Render(), ZXing::BarcodeFormat::Code39).text, "XYZ");
+}
