@@ -510,15 +510,20 @@ std::string PartName(const std::string& target)
     return "xl/" + target;
 }
 
-struct XercesInit
+// The parser is set up once for the process; Xerces counts its users, so this does not disturb
+// the program's own use of it.
+void InitXerces()
 {
-    XercesInit() { XMLPlatformUtils::Initialize(); }
-    ~XercesInit() { XMLPlatformUtils::Terminate(); }
-};
+    static const bool done = [] {
+        XMLPlatformUtils::Initialize();
+        return true;
+    }();
+    (void)done;
+}
 
 void ReadZip(zip_t* zip, std::vector<CImportTable>& tables)
 {
-    XercesInit xerces;
+    InitXerces();
     Workbook book(zip);
     if (!book.Has("xl/workbook.xml"))
         Fail(QStringLiteral("it holds no workbook"));

@@ -111,6 +111,11 @@ TEST_F(BadInput, FilesThatCannotBeRead)
     ExpectRefused(fifo, "not a regular file");
     ExpectRefused(WriteFile(dir, "zip.xlsx", "PK\x03\x04 not really"), "zip.xlsx");
     ExpectRefused(WriteFile(dir, "text.xls", "not a workbook"), "text.xls");
+    // More columns than the database holds.
+    QByteArray wide;
+    for (int c = 0; c < 2100; ++c)
+        wide += "c" + QByteArray::number(c) + ",";
+    ExpectRefused(WriteFile(dir, "wide.csv", wide + "\n"), "too many columns");
 
     // An undecodable line in the language's code page is named.
     UseLanguage("CHT");
