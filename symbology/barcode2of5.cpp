@@ -20,11 +20,10 @@ int CBarcodeI2OF5::GetType() const
     return BARCODE_ID_I2OF5;
 }
 
-CString CBarcodeI2OF5::FilterText(const CString& text) const
+void CBarcodeI2OF5::FilterUnits(const CString& text, Units& out) const
 {
-    CString s = BarcodePreFilter(text);
-    s.removeIf([](QChar c) { return c.unicode() < '0' || c.unicode() > '9'; });
-    return s;
+    out.clear();
+    BarcodePreFilter(text, out, [](std::uint8_t c) { return c >= '0' && c <= '9'; });
 }
 
 const char* CBarcodeI2OF5::GetDigitPattern(char16_t c)
@@ -38,34 +37,53 @@ const char* CBarcodeI2OF5::GetDigitPattern(char16_t c)
     return c >= '0' && c <= '9' ? digits[c - '0'] : "";
 }
 
-std::string CBarcodeI2OF5::GetElementString(const CString& filtered)
+namespace {
+
+// Walks the element string of n characters: start, the interleaved pairs (a '0' in front of an
+// odd count) and stop, calling element(wide) for each element in order.
+template <class Unit, class Element>
+void WalkElements(const Unit* s, qsizetype n, Element element)
 {
-    CString s = filtered;
-    if (s.size() % 2)
-        s.prepend(QLatin1Char('0'));
-    std::string elements = GetDigitPattern(0);
-    for (qsizetype i = 0; i + 1 < s.size(); i += 2) {
-        const char* bars = GetDigitPattern(s[i].unicode());
-        const char* spaces = GetDigitPattern(s[i + 1].unicode());
-        // Only digits reach here, but a pair without patterns must not read past them.
+    for (const char* e = CBarcodeI2OF5::GetDigitPattern(0); *e; ++e)
+        element(*e == '1');
+    const bool padded = n % 2;
+    auto at = [&](qsizetype i) -> char16_t { return padded ? (i == 0 ? u'0' : char16_t(s[i - 1])) : char16_t(s[i]); };
+    const qsizetype count = n + (padded ? 1 : 0);
+    for (qsizetype i = 0; i + 1 < count; i += 2) {
+        const char* bars = CBarcodeI2OF5::GetDigitPattern(at(i));
+        const char* spaces = CBarcodeI2OF5::GetDigitPattern(at(i + 1));
+        // Only digits reach here from the filter, but a pair without patterns must not read past them.
         for (int k = 0; k < 5 && bars[k] && spaces[k]; ++k) {
-            elements += bars[k];
-            elements += spaces[k];
+            element(bars[k] == '1');
+            element(spaces[k] == '1');
         }
     }
-    return elements + GetDigitPattern(1);
+    for (const char* e = CBarcodeI2OF5::GetDigitPattern(1); *e; ++e)
+        element(*e == '1');
 }
 
-void CBarcodeI2OF5::BuildElements(const CString& filtered, std::vector<Element>& out) const
+}  // namespace
+
+std::string CBarcodeI2OF5::GetElementString(const CString& filtered)
 {
-    const std::string elements = GetElementString(filtered);
-    for (std::size_t k = 0; k < elements.size(); ++k)
-        out.push_back(Element{elements[k] == '1' ? m_wide : m_narrow, k % 2 == 0});
+    std::string elements;
+    WalkElements(reinterpret_cast<const char16_t*>(filtered.utf16()), filtered.size(),
+                 [&](bool wide) { elements += wide ? '1' : '0'; });
+    return elements;
+}
+
+void CBarcodeI2OF5::BuildElements(const Units& filtered)
+{
+    bool bar = true;
+    WalkElements(filtered.data(), filtered.size(), [&](bool wide) {
+        AddElement(wide ? m_wide : m_narrow, bar);
+        bar = !bar;
+    });
 }
 
 CString CBarcodeI2OF5::GetDisplayText(CDC* pDC) const
 {
-    return pDC && pDC->IsPrinting() ? FilterText(m_text) : m_text;
+    return pDC && pDC->IsPrinting() ? FilteredText() : m_text;
 }
 
 // ---- ITF-14 ----

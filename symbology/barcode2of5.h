@@ -11,7 +11,6 @@ public:
     CBarcodeI2OF5(float moduleWidth, float barHeight);
 
     int GetType() const override;
-    CString FilterText(const CString& text) const override;
 
     // The five elements of a digit, '1' wide and '0' narrow; character 0 gives the start
     // ("0000"), character 1 the stop ("100"); anything else gives an empty pattern.
@@ -21,7 +20,8 @@ public:
 
 protected:
     CBarcodeI2OF5();
-    void BuildElements(const CString& filtered, std::vector<Element>& out) const override;
+    void FilterUnits(const CString& text, Units& out) const override;
+    void BuildElements(const Units& filtered) override;
     CString GetDisplayText(CDC* pDC) const override;
 };
 
