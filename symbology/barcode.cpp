@@ -92,9 +92,35 @@ void CBarcode::EncodeText()
     FilterUnits(m_text, filtered);
     m_hasData = !filtered.isEmpty();
     KeepFilteredText(filtered.data(), filtered.size());
-    m_elements.clear();
+    m_elementCount = 0;
     m_barsWidth = 0;
     BuildElements(filtered);
+}
+
+CBarcode::Element* CBarcode::ElementRoom(std::size_t more)
+{
+    if (m_elementCount + more > m_elementCapacity) {
+        const std::size_t capacity = std::max(m_elementCount + more, 2 * m_elementCapacity);
+        auto grown = std::make_unique_for_overwrite<Element[]>(capacity);
+        std::copy(m_elements.get(), m_elements.get() + m_elementCount, grown.get());
+        m_elements = std::move(grown);
+        m_elementCapacity = capacity;
+    }
+    return m_elements.get() + m_elementCount;
+}
+
+void CBarcode::CommitElements(const Element* end)
+{
+    std::int64_t sum = 0;
+    for (const Element* e = m_elements.get() + m_elementCount; e != end; ++e)
+        sum += e->width;
+    CommitElements(end, sum);
+}
+
+void CBarcode::CommitElements(const Element* end, std::int64_t width)
+{
+    m_barsWidth += width;
+    m_elementCount = std::size_t(end - m_elements.get());
 }
 
 void CBarcode::KeepFilteredText(const std::uint8_t* units, qsizetype n)
@@ -176,7 +202,7 @@ void CBarcode::DrawBars(CDC* pDC, int x0, const CRect& band) const
     CBrush black(RGB(0, 0, 0));
     QVarLengthArray<CRect, 256> bars;
     std::int64_t offset = x0;
-    for (const Element& e : m_elements) {
+    for (const Element& e : GetElements()) {
         if (e.bar)
             bars.append(CRect(SaturateInt(offset), band.top, SaturateInt(offset + e.width), band.bottom));
         offset += e.width;

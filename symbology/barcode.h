@@ -12,7 +12,8 @@
 #include <QVarLengthArray>
 
 #include <cstdint>
-#include <vector>
+#include <memory>
+#include <span>
 
 class CArchive;
 class CDC;
@@ -95,7 +96,7 @@ public:
     // Bars and spaces of the symbol of the stored text, left to right, from the first bar to the
     // last, as SetText or SetModuleWidth last built them. An empty filtered text still has the
     // symbology's start and stop, which GetBarsWidth counts, though Draw paints nothing for it.
-    const std::vector<Element>& GetElements() const { return m_elements; }
+    std::span<const Element> GetElements() const { return {m_elements.get(), m_elementCount}; }
     // Whether the filtered text holds anything to encode; a symbol without it is not drawn.
     bool HasData() const { return m_hasData; }
 
@@ -109,13 +110,15 @@ protected:
     virtual void FilterUnits(const CString& text, Units& out) const;
     // Filters the stored text and builds its elements, bars width and filtered string.
     virtual void EncodeText();
-    // Appends the bars and spaces of an already filtered text, start and stop included.
+    // Appends the bars and spaces of an already filtered text, start and stop included, through
+    // ElementRoom and CommitElements.
     virtual void BuildElements(const Units& filtered);
-    void AddElement(int width, bool bar)
-    {
-        m_elements.push_back(Element{width, bar});
-        m_barsWidth += width;
-    }
+    // Where the next element goes, with room for `more` of them; CommitElements takes the end of
+    // those written and adds their widths to the bars width.
+    Element* ElementRoom(std::size_t more);
+    void CommitElements(const Element* end);
+    // The same when the caller knows the width of the elements written.
+    void CommitElements(const Element* end, std::int64_t width);
     // Keeps the filtered text as a string for measuring and display, sharing the stored text
     // when filtering changed nothing.
     void KeepFilteredText(const std::uint8_t* units, qsizetype n);
@@ -143,7 +146,9 @@ protected:
     bool m_hasData = false;
 
 private:
-    std::vector<Element> m_elements;
+    std::unique_ptr<Element[]> m_elements;
+    std::size_t m_elementCount = 0;
+    std::size_t m_elementCapacity = 0;
     std::int64_t m_barsWidth = 0;
     CString m_filteredText;
 };
@@ -163,15 +168,19 @@ CString BarcodePreFilter(const CString& text);
 template <class Buffer, class Keep>
 void BarcodePreFilter(const CString& text, Buffer& out, Keep keep)
 {
+    const qsizetype start = out.size();
+    out.resize(start + 2 * text.size());
+    auto* w = out.data() + start;
     for (QChar qc : text) {
         const char16_t c = qc.unicode();
         if (c >= 0x100) {
             if (keep(std::uint8_t('0'))) {
-                out.push_back('0');
-                out.push_back('0');
+                *w++ = '0';
+                *w++ = '0';
             }
         } else if (keep(std::uint8_t(c))) {
-            out.push_back(std::uint8_t(c));
+            *w++ = std::uint8_t(c);
         }
     }
+    out.resize(w - out.data());
 }

@@ -275,11 +275,25 @@ void CBarcode128::BuildElements(const Units& filtered)
 {
     Values values;
     EncodeValues(filtered.data(), int(filtered.size()), m_codeSet, values);
+    const int narrow = m_narrow;
+    // 11 modules a value, 13 for the stop (which a text may also hold as its function character).
+    Element* const begin = ElementRoom(std::size_t(values.size()) * 13);
+    Element* out = begin;
+    // Whole elements are copied, one store each.
+    const Element kinds[2] = {Element{narrow, false}, Element{narrow, true}};
     for (std::uint8_t v : values) {
         const Pattern& p = kPatterns[v];
-        for (int bit = p.modules - 1; bit >= 0; --bit)
-            AddElement(m_narrow, (p.bits >> bit) & 1);
+        const unsigned bits = p.bits;
+        if (p.modules == 11) {
+            for (int bit = 10; bit >= 0; --bit)
+                *out++ = kinds[(bits >> bit) & 1];
+        } else {
+            for (int bit = p.modules - 1; bit >= 0; --bit)
+                *out++ = kinds[(bits >> bit) & 1];
+        }
     }
+    const std::int64_t modules = out - begin;
+    CommitElements(out, std::int64_t(modules) * narrow);
 }
 
 int CBarcode128::GetTextWidth(CDC* pDC) const

@@ -213,13 +213,17 @@ void CBarcode39::BuildElements(const Units& filtered)
 {
     const int narrow = m_narrow;
     const int wide = m_wide;
+    // Ten elements a character, two characters for each of Full ASCII.
+    Element* out = ElementRoom(std::size_t(filtered.size() * (m_fullAscii ? 2 : 1) + 2) * 10);
+    // Whole elements are copied, one store each: narrow and wide spaces, narrow and wide bars.
+    const Element kinds[4] = {{narrow, false}, {wide, false}, {narrow, true}, {wide, true}};
     auto add = [&](std::uint8_t c) {
-        const unsigned short bits = kCode39Bits[c];
+        const unsigned bits = kCode39Bits[c];
         if (!bits)
             return;
         for (int bit = 8; bit >= 0; --bit)
-            AddElement((bits >> bit) & 1 ? wide : narrow, bit % 2 == 0);
-        AddElement(narrow, false);  // the gap between characters
+            *out++ = kinds[(bit % 2 == 0) * 2 + ((bits >> bit) & 1)];
+        *out++ = kinds[0];  // the gap between characters
     };
     add('*');
     for (std::uint8_t c : filtered) {
@@ -232,6 +236,7 @@ void CBarcode39::BuildElements(const Units& filtered)
         }
     }
     add('*');
+    CommitElements(out);
 }
 
 CString CBarcode39::GetDisplayText(CDC* pDC) const
@@ -341,18 +346,22 @@ std::string CBarcode93::GetCheckChars(const std::string& mapped)
 void CBarcode93::BuildElements(const Units& filtered)
 {
     const int narrow = m_narrow;
-    auto add = [&](unsigned short bits) {
-        for (int bit = 8; bit >= 0; --bit)
-            AddElement(narrow, (bits >> bit) & 1);
-    };
     Values93 values;
     MapValues(filtered.data(), filtered.size(), values);
     AppendCheckValues(values);
+    // Nine modules a character and the termination bar.
+    Element* out = ElementRoom(std::size_t(values.size() + 2) * 9 + 1);
+    const Element kinds[2] = {{narrow, false}, {narrow, true}};
+    auto add = [&](unsigned bits) {
+        for (int bit = 8; bit >= 0; --bit)
+            *out++ = kinds[(bits >> bit) & 1];
+    };
     add(kCode93Star);
     for (std::uint8_t v : values)
         add(kCode93Bits[v]);
     add(kCode93Star);
-    AddElement(narrow, true);  // termination bar
+    *out++ = kinds[1];  // termination bar
+    CommitElements(out, std::int64_t(values.size() + 2) * 9 * narrow + narrow);
 }
 
 CString CBarcode93::GetDisplayText(CDC* pDC) const
@@ -394,19 +403,22 @@ void CBarcodeCodabar::BuildElements(const Units& filtered)
 {
     const int narrow = m_narrow;
     const int wide = m_wide;
-    bool first = true;
+    // Seven elements and a gap a character.
+    Element* out = ElementRoom(std::size_t(filtered.size() + 2) * 8);
+    Element* const begin = out;
+    const Element kinds[4] = {{narrow, false}, {wide, false}, {narrow, true}, {wide, true}};
     auto add = [&](char16_t c) {
-        const std::uint8_t bits = c < 256 ? kCodabarBits[c] : 0;
+        const unsigned bits = c < 256 ? kCodabarBits[c] : 0;
         if (!bits)
             return;
-        if (!first)
-            AddElement(narrow, false);  // the gap between characters
-        first = false;
+        if (out != begin)
+            *out++ = kinds[0];  // the gap between characters
         for (int bit = 6; bit >= 0; --bit)
-            AddElement((bits >> bit) & 1 ? wide : narrow, bit % 2 == 0);
+            *out++ = kinds[(bit % 2 == 0) * 2 + ((bits >> bit) & 1)];
     };
     add(m_start);
     for (std::uint8_t c : filtered)
         add(c);
     add(m_stop);
+    CommitElements(out);
 }

@@ -4,6 +4,8 @@
 #include "framework/dc.h"
 
 #include <algorithm>
+#include <array>
+#include <cstdint>
 #include <cstdlib>
 
 IMPLEMENT_DYNAMIC(CBarcodeEanUpc, CBarcode)
@@ -20,6 +22,17 @@ constexpr const char* kG[10] = {"0100111", "0110011", "0011011", "0100001", "001
                                 "0111001", "0000101", "0010001", "0001001", "0010111"};
 constexpr const char* kR[10] = {"1110010", "1100110", "1101100", "1000010", "1011100",
                                 "1001110", "1010000", "1000100", "1001000", "1110100"};
+
+// The same as seven bits from the left, by set and digit.
+constexpr auto kDigitBits = [] {
+    std::array<std::array<std::uint8_t, 10>, 3> out{};
+    const char* const* sets[3] = {kL, kG, kR};
+    for (int set = 0; set < 3; ++set)
+        for (int d = 0; d < 10; ++d)
+            for (const char* m = sets[set][d]; *m; ++m)
+                out[set][d] = std::uint8_t(out[set][d] << 1 | (*m == '1'));
+    return out;
+}();
 
 constexpr bool IsDigit(char16_t c)
 {
@@ -68,9 +81,12 @@ void CBarcodeEanUpc::Layout::Add(const char* guard)
 
 void CBarcodeEanUpc::Layout::AddDigit(char digit, int set, bool extended)
 {
+    if (digit < '0' || digit > '9' || set < 0 || set > 2)
+        return;
     const char bar = extended ? '2' : '1';
-    for (const char* m = GetEanDigitPattern(char16_t(digit), set); *m; ++m)
-        modules[moduleCount++] = *m == '1' ? bar : '0';
+    const unsigned bits = kDigitBits[set][digit - '0'];
+    for (int bit = 6; bit >= 0; --bit)
+        modules[moduleCount++] = (bits >> bit) & 1 ? bar : '0';
 }
 
 CBarcodeEanUpc::CBarcodeEanUpc(float moduleWidth, float barHeight) : CBarcode(moduleWidth, barHeight)
@@ -115,10 +131,14 @@ void CBarcodeEanUpc::SetText(CDC* pDC, const CString& text, CRect* rect, double 
     char digits[kMaxDigits];
     FilterDigits(text, digits);
     const int n = FullLength();
-    const bool same = text.size() == n && std::equal(digits, digits + n, text.cbegin(), [](char d, QChar c) {
-                          return c.unicode() == char16_t(d);
-                      });
-    m_text = same ? text : QString::fromLatin1(digits, n);
+    auto holds = [&](const CString& s) {
+        return s.size() == n && std::equal(digits, digits + n, s.cbegin(), [](char d, QChar c) { return c.unicode() == char16_t(d); });
+    };
+    // A text that is already its filtered form, or the same digits again, is kept as it is.
+    if (holds(text))
+        m_text = text;
+    else if (!holds(m_text))
+        m_text = QString::fromLatin1(digits, n);
     SetElementWidths(ratio);
     KeepDigits(digits);
     FitRect(pDC, rect);
