@@ -112,16 +112,19 @@ constexpr int Code93Value(char c)
     return -1;
 }
 
-// The Code 93 values of each ASCII character's row, the shift characters in place of '$', '%',
-// '/' and '+' in two-character rows; the second value is -1 in a one-character row.
+// The Code 93 values of each ASCII character's row; the second value is -1 in a one-character
+// row. The 43 characters of Code 93's own set stand for themselves, '$', '%', '/' and '+' among
+// them; every other character takes its Full ASCII row with the shift characters in place of
+// '$', '%', '/' and '+'.
 constexpr auto kCode93Rows = [] {
     std::array<std::array<signed char, 2>, 128> out{};
     for (int c = 0; c < 128; ++c) {
-        const std::array<char, 2> row = FullAsciiRow(c);
-        if (!row[1]) {
-            out[c] = {static_cast<signed char>(Code93Value(row[0])), -1};
+        const int own = Code93Value(char(c));
+        if (own >= 0 && own < 43) {
+            out[c] = {static_cast<signed char>(own), -1};
             continue;
         }
+        const std::array<char, 2> row = FullAsciiRow(c);
         const char shift = row[0] == '$' ? '|' : row[0] == '%' ? '}' : row[0] == '/' ? '~' : '\x7f';
         out[c] = {static_cast<signed char>(Code93Value(shift)), static_cast<signed char>(Code93Value(row[1]))};
     }
