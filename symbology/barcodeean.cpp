@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 
 IMPLEMENT_DYNAMIC(CBarcodeEanUpc, CBarcode)
 IMPLEMENT_SERIAL(CBarcodeEAN13, CBarcodeEanUpc, VERSIONABLE_SCHEMA | 1)
@@ -23,14 +24,15 @@ constexpr const char* kG[10] = {"0100111", "0110011", "0011011", "0100001", "001
 constexpr const char* kR[10] = {"1110010", "1100110", "1101100", "1000010", "1011100",
                                 "1001110", "1010000", "1000100", "1001000", "1110100"};
 
-// The same as seven bits from the left, by set and digit.
-constexpr auto kDigitBits = [] {
-    std::array<std::array<std::uint8_t, 10>, 3> out{};
+// The same as module text ready to copy, by extension ('1' or '2' bars), set and digit.
+constexpr auto kDigitModules = [] {
+    std::array<std::array<std::array<std::array<char, 8>, 10>, 3>, 2> out{};
     const char* const* sets[3] = {kL, kG, kR};
-    for (int set = 0; set < 3; ++set)
-        for (int d = 0; d < 10; ++d)
-            for (const char* m = sets[set][d]; *m; ++m)
-                out[set][d] = std::uint8_t(out[set][d] << 1 | (*m == '1'));
+    for (int extended = 0; extended < 2; ++extended)
+        for (int set = 0; set < 3; ++set)
+            for (int d = 0; d < 10; ++d)
+                for (int m = 0; m < 7; ++m)
+                    out[extended][set][d][m] = sets[set][d][m] == '1' ? (extended ? '2' : '1') : '0';
     return out;
 }();
 
@@ -83,10 +85,8 @@ void CBarcodeEanUpc::Layout::AddDigit(char digit, int set, bool extended)
 {
     if (digit < '0' || digit > '9' || set < 0 || set > 2)
         return;
-    const char bar = extended ? '2' : '1';
-    const unsigned bits = kDigitBits[set][digit - '0'];
-    for (int bit = 6; bit >= 0; --bit)
-        modules[moduleCount++] = (bits >> bit) & 1 ? bar : '0';
+    std::memcpy(modules + moduleCount, kDigitModules[extended][set][digit - '0'].data(), 7);
+    moduleCount += 7;
 }
 
 CBarcodeEanUpc::CBarcodeEanUpc(float moduleWidth, float barHeight) : CBarcode(moduleWidth, barHeight)
