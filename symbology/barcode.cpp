@@ -39,15 +39,9 @@ CString BarcodePreFilter(const CString& text)
 {
     if (std::none_of(text.begin(), text.end(), [](QChar c) { return c.unicode() >= 0x100; }))
         return text;  // shared, not copied
-    CString out;
-    out.reserve(text.size());
-    for (QChar c : text) {
-        if (c.unicode() >= 0x100)
-            out += QStringLiteral("00");
-        else
-            out += c;
-    }
-    return out;
+    QVarLengthArray<std::uint8_t, 128> units;
+    BarcodePreFilter(text, units, [](std::uint8_t) { return true; });
+    return QString::fromLatin1(reinterpret_cast<const char*>(units.data()), units.size());
 }
 
 CBarcode::CBarcode() : CBarcode(0.01f, 0.4f) {}
@@ -75,33 +69,71 @@ void CBarcode::SetModuleWidth(float inches)
     m_moduleWidth = inches;
     m_narrow = BarcodeUnitsFromInches(inches);
     m_wide = 3 * m_narrow;
+    EncodeText();
 }
 
-CString CBarcode::FilterText(const CString&) const
+CString CBarcode::FilterText(const CString& text) const
 {
-    return CString();
+    Units units;
+    FilterUnits(text, units);
+    return QString::fromLatin1(reinterpret_cast<const char*>(units.data()), units.size());
 }
 
-void CBarcode::BuildElements(const CString&, std::vector<Element>&) const {}
-
-std::vector<CBarcode::Element> CBarcode::GetElements() const
+void CBarcode::FilterUnits(const CString&, Units& out) const
 {
-    std::vector<Element> elements;
-    BuildElements(FilterText(m_text), elements);
-    return elements;
+    out.clear();
 }
 
-bool CBarcode::HasData() const
+void CBarcode::BuildElements(const Units&) {}
+
+void CBarcode::EncodeText()
 {
-    return !FilterText(m_text).isEmpty();
+    Units filtered;
+    FilterUnits(m_text, filtered);
+    m_hasData = !filtered.isEmpty();
+    KeepFilteredText(filtered.data(), filtered.size());
+    m_elementCount = 0;
+    m_barsWidth = 0;
+    BuildElements(filtered);
+}
+
+CBarcode::Element* CBarcode::ElementRoom(std::size_t more)
+{
+    if (m_elementCount + more > m_elementCapacity) {
+        const std::size_t capacity = std::max(m_elementCount + more, 2 * m_elementCapacity);
+        auto grown = std::make_unique_for_overwrite<Element[]>(capacity);
+        std::copy(m_elements.get(), m_elements.get() + m_elementCount, grown.get());
+        m_elements = std::move(grown);
+        m_elementCapacity = capacity;
+    }
+    return m_elements.get() + m_elementCount;
+}
+
+void CBarcode::CommitElements(const Element* end)
+{
+    std::int64_t sum = 0;
+    for (const Element* e = m_elements.get() + m_elementCount; e != end; ++e)
+        sum += e->width;
+    CommitElements(end, sum);
+}
+
+void CBarcode::CommitElements(const Element* end, std::int64_t width)
+{
+    m_barsWidth += width;
+    m_elementCount = std::size_t(end - m_elements.get());
+}
+
+void CBarcode::KeepFilteredText(const std::uint8_t* units, qsizetype n)
+{
+    const bool same = m_text.size() == n && std::equal(units, units + n, m_text.cbegin(), [](std::uint8_t u, QChar c) {
+                          return u == c.unicode();
+                      });
+    m_filteredText = same ? m_text : QString::fromLatin1(reinterpret_cast<const char*>(units), n);
 }
 
 int CBarcode::GetBarsWidth(CDC*) const
 {
-    std::int64_t sum = 0;
-    for (const Element& e : GetElements())
-        sum += e.width;
-    return SaturateInt(sum);
+    return SaturateInt(m_barsWidth);
 }
 
 int CBarcode::GetTextWidth(CDC* pDC) const
@@ -113,9 +145,8 @@ int CBarcode::MeasureFilteredText(CDC* pDC) const
 {
     if (!pDC)
         return 0;
-    const CString filtered = FilterText(m_text);
     CSize size;
-    pDC->GetTextExtentPoint32W(filtered, int(filtered.size()), &size);
+    pDC->GetTextExtentPoint32W(m_filteredText, int(m_filteredText.size()), &size);
     return size.cx;
 }
 
@@ -123,16 +154,27 @@ CSize CBarcode::GetTextExtent(CDC* pDC) const
 {
     if (!m_showText || !pDC)
         return CSize(0, 0);
-    const CString filtered = FilterText(m_text);
     CSize size;
-    pDC->GetTextExtentPoint32W(filtered, int(filtered.size()), &size);
+    pDC->GetTextExtentPoint32W(m_filteredText, int(m_filteredText.size()), &size);
     return size;
 }
 
 void CBarcode::SetText(CDC* pDC, const CString& text, CRect* rect, double ratio)
 {
     m_text = text;
+    SetElementWidths(ratio);
+    EncodeText();
+    FitRect(pDC, rect);
+}
 
+void CBarcode::SetElementWidths(double ratio)
+{
+    m_narrow = BarcodeUnitsFromInches(m_moduleWidth);
+    m_wide = TruncateUnits(m_narrow * ratio);
+}
+
+void CBarcode::FitRect(CDC* pDC, CRect* rect)
+{
     // The text is measured at 100 % zoom, so that the fitted size does not follow the view.
     CSize textSize;
     if (pDC) {
@@ -142,10 +184,6 @@ void CBarcode::SetText(CDC* pDC, const CString& text, CRect* rect, double ratio)
         pDC->SetViewportExt(oldExt);
     }
     const int height = TruncateUnits(m_barHeight * float(BARCODE_UNITS_PER_INCH) + float(textSize.cy));
-
-    m_narrow = BarcodeUnitsFromInches(m_moduleWidth);
-    m_wide = TruncateUnits(m_narrow * ratio);
-
     const int width = std::max(GetBarsWidth(pDC), GetTextWidth(pDC));
     if (rect) {
         rect->right = SaturateInt(std::int64_t(rect->left) + width);
@@ -156,18 +194,17 @@ void CBarcode::SetText(CDC* pDC, const CString& text, CRect* rect, double ratio)
 
 CString CBarcode::GetDisplayText(CDC*) const
 {
-    return FilterText(m_text);
+    return m_filteredText;
 }
 
 void CBarcode::DrawBars(CDC* pDC, int x0, const CRect& band) const
 {
     CBrush black(RGB(0, 0, 0));
-    std::vector<CRect> bars;
-    bars.reserve(GetElements().size());
+    QVarLengthArray<CRect, 256> bars;
     std::int64_t offset = x0;
     for (const Element& e : GetElements()) {
         if (e.bar)
-            bars.emplace_back(SaturateInt(offset), band.top, SaturateInt(offset + e.width), band.bottom);
+            bars.append(CRect(SaturateInt(offset), band.top, SaturateInt(offset + e.width), band.bottom));
         offset += e.width;
     }
     // One fill for all bars of the symbol.
@@ -250,6 +287,7 @@ void CBarcode::Serialize(CArchive& ar)
     m_showText = showText;
     m_textPos = textPos;
     m_textAlign = textAlign;
+    EncodeText();
 }
 
 CBarcode* CreateBarcode(int id, float moduleWidth, float barHeight)

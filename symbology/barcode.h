@@ -9,8 +9,11 @@
 #include "framework/object.h"
 #include "framework/types.h"
 
+#include <QVarLengthArray>
+
 #include <cstdint>
-#include <vector>
+#include <memory>
+#include <span>
 
 class CArchive;
 class CDC;
@@ -54,7 +57,7 @@ public:
     // ratio is the wide-to-narrow element ratio. Without a device context no text is measured:
     // the rectangle holds the bars alone.
     virtual void SetText(CDC* pDC, const CString& text, CRect* rect, double ratio);
-    // Width of all bars and spaces; here the sum of the element widths.
+    // Width of all bars and spaces; here the sum of the element widths, kept by the encoding.
     virtual int GetBarsWidth(CDC* pDC) const;
     // Width of the human-readable text; here the filtered text's.
     virtual int GetTextWidth(CDC* pDC) const;
@@ -66,7 +69,8 @@ public:
     float GetBarHeight() const { return m_barHeight; }
     void SetBarHeight(float inches) { m_barHeight = inches; }
     float GetModuleWidth() const { return m_moduleWidth; }
-    // Also sets the narrow element to the module width and the wide element to three times it.
+    // Also sets the narrow element to the module width and the wide element to three times it,
+    // and rebuilds the elements with them.
     void SetModuleWidth(float inches);
     float GetBarHeightInUnits() const { return m_barHeight * BARCODE_UNITS_PER_INCH; }
     float GetModuleWidthInUnits() const { return m_moduleWidth * BARCODE_UNITS_PER_INCH; }
@@ -90,17 +94,39 @@ public:
         friend bool operator==(const Element&, const Element&) = default;
     };
     // Bars and spaces of the symbol of the stored text, left to right, from the first bar to the
-    // last. An empty filtered text still has the symbology's start and stop, which GetBarsWidth
-    // counts, though Draw paints nothing for it.
-    std::vector<Element> GetElements() const;
+    // last, as SetText or SetModuleWidth last built them. An empty filtered text still has the
+    // symbology's start and stop, which GetBarsWidth counts, though Draw paints nothing for it.
+    std::span<const Element> GetElements() const { return {m_elements.get(), m_elementCount}; }
     // Whether the filtered text holds anything to encode; a symbol without it is not drawn.
-    bool HasData() const;
+    bool HasData() const { return m_hasData; }
 
 protected:
     CBarcode();
 
-    // Bars and spaces for an already filtered text, start and stop included.
-    virtual void BuildElements(const CString& filtered, std::vector<Element>& out) const;
+    // A filtered text: every filter leaves characters below U+0100 only, so one byte each.
+    using Units = QVarLengthArray<std::uint8_t, 128>;
+
+    // Filters the text into out (emptied first); FilterText gives the same as a string.
+    virtual void FilterUnits(const CString& text, Units& out) const;
+    // Filters the stored text and builds its elements, bars width and filtered string.
+    virtual void EncodeText();
+    // Appends the bars and spaces of an already filtered text, start and stop included, through
+    // ElementRoom and CommitElements.
+    virtual void BuildElements(const Units& filtered);
+    // Where the next element goes, with room for `more` of them; CommitElements takes the end of
+    // those written and adds their widths to the bars width.
+    Element* ElementRoom(std::size_t more);
+    void CommitElements(const Element* end);
+    // The same when the caller knows the width of the elements written.
+    void CommitElements(const Element* end, std::int64_t width);
+    // Keeps the filtered text as a string for measuring and display, sharing the stored text
+    // when filtering changed nothing.
+    void KeepFilteredText(const std::uint8_t* units, qsizetype n);
+    const CString& FilteredText() const { return m_filteredText; }
+    // Narrow element from the module width, wide element narrow × ratio (SetText's first step).
+    void SetElementWidths(double ratio);
+    // Measures the text at 100 % zoom and fits rect to the bars and the text (SetText's last step).
+    void FitRect(CDC* pDC, CRect* rect);
     // The string of the human-readable line.
     virtual CString GetDisplayText(CDC* pDC) const;
     // Paints the bars with their first bar's left edge at x0, across band.
@@ -117,6 +143,14 @@ protected:
     float m_barHeight = 0;
     float m_moduleWidth = 0;
     CRect m_lastRect;
+    bool m_hasData = false;
+
+private:
+    std::unique_ptr<Element[]> m_elements;
+    std::size_t m_elementCount = 0;
+    std::size_t m_elementCapacity = 0;
+    std::int64_t m_barsWidth = 0;
+    CString m_filteredText;
 };
 
 // A new symbology object of the id (0 to 13) owned by the caller, or nullptr for any other id.
@@ -129,3 +163,24 @@ int BarcodeUnitsFromInches(double inches);
 // The text with every character at or above U+0100 replaced by "00"; the first step of every
 // filter but the EAN/UPC family's.
 CString BarcodePreFilter(const CString& text);
+// The same into a buffer of single-byte units, each character passed to keep(unit) first and
+// left out when it says no.
+template <class Buffer, class Keep>
+void BarcodePreFilter(const CString& text, Buffer& out, Keep keep)
+{
+    const qsizetype start = out.size();
+    out.resize(start + 2 * text.size());
+    auto* w = out.data() + start;
+    for (QChar qc : text) {
+        const char16_t c = qc.unicode();
+        if (c >= 0x100) {
+            if (keep(std::uint8_t('0'))) {
+                *w++ = '0';
+                *w++ = '0';
+            }
+        } else if (keep(std::uint8_t(c))) {
+            *w++ = std::uint8_t(c);
+        }
+    }
+    out.resize(w - out.data());
+}

@@ -4,8 +4,7 @@
 
 #include <algorithm>
 #include <array>
-#include <climits>
-#include <string>
+#include <cstdint>
 
 IMPLEMENT_SERIAL(CBarcode128, CBarcode, VERSIONABLE_SCHEMA | 1)
 
@@ -25,27 +24,44 @@ constexpr const char* kWidths[107] = {
     "214121", "412121", "111143", "111341", "131141", "114113", "114311", "411113", "411311", "113141",
     "114131", "311141", "411131", "211412", "211214", "211232", "2331112"};
 
-const std::array<std::string, 107>& ModulePatterns()
-{
-    static const std::array<std::string, 107> patterns = [] {
-        std::array<std::string, 107> out;
-        for (int v = 0; v < 107; ++v) {
-            bool bar = true;
-            for (const char* w = kWidths[v]; *w; ++w, bar = !bar)
-                out[v].append(std::size_t(*w - '0'), bar ? '1' : '0');
-        }
-        return out;
-    }();
-    return patterns;
-}
+// The modules of each value as text, '1' bar and '0' space, built from the widths at compile time.
+constexpr auto kPatternText = [] {
+    std::array<std::array<char, 14>, 107> out{};
+    for (int v = 0; v < 107; ++v) {
+        int m = 0;
+        bool bar = true;
+        for (const char* w = kWidths[v]; *w; ++w, bar = !bar)
+            for (int k = 0; k < *w - '0'; ++k)
+                out[v][m++] = bar ? '1' : '0';
+    }
+    return out;
+}();
 
-bool IsDigit(char16_t c)
+// The same as bits, the first module in the highest of `modules` bits.
+struct Pattern {
+    std::uint16_t bits;
+    std::uint8_t modules;
+};
+constexpr auto kPatterns = [] {
+    std::array<Pattern, 107> out{};
+    for (int v = 0; v < 107; ++v) {
+        for (const char* m = kPatternText[v].data(); *m; ++m) {
+            out[v].bits = std::uint16_t(out[v].bits << 1 | (*m == '1'));
+            ++out[v].modules;
+        }
+    }
+    return out;
+}();
+
+template <class Unit>
+constexpr bool IsDigit(Unit c)
 {
     return c >= '0' && c <= '9';
 }
 
 // Characters of a run that set C can carry: digits and FNC1.
-bool IsSetCChar(char16_t c)
+template <class Unit>
+constexpr bool IsSetCChar(Unit c)
 {
     return IsDigit(c) || c == CBarcode128::FNC1;
 }
@@ -71,21 +87,6 @@ int CBarcode128::GetType() const
     default:
         return BARCODE_ID_CODE128_AUTO;
     }
-}
-
-CString CBarcode128::FilterText(const CString& text) const
-{
-    CString s = BarcodePreFilter(text);
-    if (m_codeSet == SetA) {
-        s.removeIf([](QChar c) { return c.unicode() >= 'a' && c.unicode() <= 'z'; });
-    } else if (m_codeSet == SetC) {
-        if (s.size() % 2)
-            s.prepend(QLatin1Char('0'));
-        for (QChar& c : s)
-            if (!IsDigit(c.unicode()))
-                c = QLatin1Char('0');
-    }
-    return s;
 }
 
 int CBarcode128::GetCharValue(BYTE c, int codeSet)
@@ -121,127 +122,178 @@ int CBarcode128::GetCharValue(BYTE c, int codeSet)
     }
 }
 
-int CBarcode128::ChooseCodeSet(const CString& text, int i, int current)
+namespace {
+
+using Values = QVarLengthArray<std::uint8_t, 128>;
+
+// The code set for the character at position i of s (n characters) when current is in force.
+template <class Unit>
+int ChooseSet(const Unit* s, int n, int i, int current)
 {
-    const int n = int(text.size());
+    using B = CBarcode128;
     if (i < 0 || i >= n)
-        return current == SetA || current == SetC ? current : SetB;
+        return current == B::SetA || current == B::SetC ? current : B::SetB;
 
     int run = 0;
-    while (i + run < n && IsSetCChar(text[i + run].unicode()))
+    while (i + run < n && IsSetCChar(s[i + run]))
         ++run;
     int digits = 0;
-    while (i + digits < n && IsDigit(text[i + digits].unicode()))
+    while (i + digits < n && IsDigit(s[i + digits]))
         ++digits;
 
     // Set C carries digits in pairs only. A digit that would have to pair with a following FNC1
     // is encoded in set A or B instead: a lone digit is never taken into set C, and an odd group
     // of digits ending in FNC1 enters set C one digit later.
-    const char16_t c = text[i].unicode();
+    const auto c = s[i];
     const bool loneDigit = IsDigit(c) && digits == 1;
     const bool oddBeforeFnc1 = IsDigit(c) && digits % 2 == 1 && run > digits;
     if (!loneDigit) {
-        if (run >= 4 && !(oddBeforeFnc1 && current != SetC))
-            return SetC;
-        if (current == SetC && run >= 2)
-            return SetC;
+        if (run >= 4 && !(oddBeforeFnc1 && current != B::SetC))
+            return B::SetC;
+        if (current == B::SetC && run >= 2)
+            return B::SetC;
     }
-    if (current == SetA)
-        return c <= 95 ? SetA : SetB;
-    return c >= 32 && c <= 127 ? SetB : SetA;
+    if (current == B::SetA)
+        return c <= 95 ? B::SetA : B::SetB;
+    return c >= 32 && c <= 127 ? B::SetB : B::SetA;
 }
-
-namespace {
 
 // One place of set C: FNC1, or a pair of digits. A character without a partner pairs as if a '0'
 // stood in front of it, and anything but a digit counts as 0, so no value leaves the table.
-int EncodeSetC(const CString& text, int& i)
+template <class Unit>
+int EncodeSetC(const Unit* s, int n, int& i)
 {
-    const char16_t c = text[i].unicode();
+    const auto c = s[i];
     if (c == CBarcode128::FNC1) {
         ++i;
         return 102;
     }
     const int first = IsDigit(c) ? c - '0' : 0;
-    if (i + 1 >= int(text.size()) || !IsDigit(text[i + 1].unicode())) {
+    if (i + 1 >= n || !IsDigit(s[i + 1])) {
         ++i;
         return first;
     }
-    const int second = text[i + 1].unicode() - '0';
+    const int second = s[i + 1] - '0';
     i += 2;
     return first * 10 + second;
 }
 
+int CheckSum(const std::uint8_t* values, std::size_t n)
+{
+    if (n == 0)
+        return 0;
+    long long sum = values[0];
+    for (std::size_t i = 1; i < n; ++i)
+        sum += (long long)i * values[i];
+    return int(sum % 103);
+}
+
+// Start, data with the changes of code set, check value and stop.
+template <class Unit>
+void EncodeValues(const Unit* s, int n, int codeSet, Values& out)
+{
+    using B = CBarcode128;
+    out.clear();
+    auto value = [](int c, int set) { return std::uint8_t(B::GetCharValue(BYTE(c), set)); };
+    if (codeSet == B::SetA || codeSet == B::SetB || codeSet == B::SetC) {
+        out.push_back(value(codeSet + (B::StartA - B::SetA), codeSet));
+        if (codeSet == B::SetC) {
+            for (int i = 0; i < n;)
+                out.push_back(std::uint8_t(EncodeSetC(s, n, i)));
+        } else {
+            for (int i = 0; i < n; ++i)
+                out.push_back(value(s[i], codeSet));
+        }
+    } else {
+        int current = ChooseSet(s, n, 0, B::SetB);
+        out.push_back(value(current + (B::StartA - B::SetA), current));
+        for (int i = 0; i < n;) {
+            const int set = ChooseSet(s, n, i, current);
+            if (set != current) {
+                out.push_back(value(set, current));
+                current = set;
+            }
+            if (current == B::SetC)
+                out.push_back(std::uint8_t(EncodeSetC(s, n, i)));
+            else
+                out.push_back(value(s[i++], current));
+        }
+    }
+    out.push_back(std::uint8_t(CheckSum(out.data(), std::size_t(out.size()))));
+    out.push_back(106);
+}
+
+const char16_t* Utf16(const CString& text)
+{
+    return reinterpret_cast<const char16_t*>(text.utf16());
+}
+
 }  // namespace
+
+int CBarcode128::ChooseCodeSet(const CString& text, int i, int current)
+{
+    return ChooseSet(Utf16(text), int(text.size()), i, current);
+}
 
 void CBarcode128::Encode(const CString& filtered, int codeSet, std::vector<BYTE>& out)
 {
-    out.clear();
-    const int n = int(filtered.size());
-    int start = 0;
-    if (codeSet == SetA || codeSet == SetB || codeSet == SetC) {
-        start = GetCharValue(BYTE(codeSet + (StartA - SetA)), codeSet);
-        out.push_back(BYTE(start));
-        if (codeSet == SetC) {
-            for (int i = 0; i < n;)
-                out.push_back(BYTE(EncodeSetC(filtered, i)));
-        } else {
-            for (int i = 0; i < n; ++i)
-                out.push_back(BYTE(GetCharValue(BYTE(filtered[i].unicode()), codeSet)));
-        }
-    } else {
-        int current = ChooseCodeSet(filtered, 0, SetB);
-        out.push_back(BYTE(GetCharValue(BYTE(current + (StartA - SetA)), current)));
-        for (int i = 0; i < n;) {
-            const int s = ChooseCodeSet(filtered, i, current);
-            if (s != current) {
-                out.push_back(BYTE(GetCharValue(BYTE(s), current)));
-                current = s;
-            }
-            if (current == SetC)
-                out.push_back(BYTE(EncodeSetC(filtered, i)));
-            else
-                out.push_back(BYTE(GetCharValue(BYTE(filtered[i++].unicode()), current)));
-        }
-    }
-    out.push_back(BYTE(CalcCheckSum(out)));
-    out.push_back(106);
+    Values values;
+    EncodeValues(Utf16(filtered), int(filtered.size()), codeSet, values);
+    out.assign(values.begin(), values.end());
 }
 
 int CBarcode128::CalcCheckSum(const std::vector<BYTE>& values)
 {
-    if (values.empty())
-        return 0;
-    long long sum = values[0];
-    for (std::size_t i = 1; i < values.size(); ++i)
-        sum += (long long)i * values[i];
-    return int(sum % 103);
+    return CheckSum(values.data(), values.size());
 }
 
 const char* CBarcode128::GetPattern(int value)
 {
     if (value < 0 || value > 106)
         return "";
-    return ModulePatterns()[value].c_str();
+    return kPatternText[value].data();
 }
 
-void CBarcode128::BuildElements(const CString& filtered, std::vector<Element>& out) const
+void CBarcode128::FilterUnits(const CString& text, Units& out) const
 {
-    std::vector<BYTE> values;
-    Encode(filtered, m_codeSet, values);
-    for (BYTE v : values)
-        for (const char* m = GetPattern(v); *m; ++m)
-            out.push_back(Element{m_narrow, *m == '1'});
+    out.clear();
+    if (m_codeSet == SetA) {
+        BarcodePreFilter(text, out, [](std::uint8_t c) { return c < 'a' || c > 'z'; });
+        return;
+    }
+    BarcodePreFilter(text, out, [](std::uint8_t) { return true; });
+    if (m_codeSet == SetC) {
+        if (out.size() % 2)
+            out.insert(out.begin(), std::uint8_t('0'));
+        for (std::uint8_t& c : out)
+            if (!IsDigit(c))
+                c = '0';
+    }
 }
 
-int CBarcode128::GetBarsWidth(CDC*) const
+void CBarcode128::BuildElements(const Units& filtered)
 {
-    std::vector<BYTE> values;
-    Encode(FilterText(m_text), m_codeSet, values);
-    std::int64_t modules = 0;
-    for (BYTE v : values)
-        modules += std::int64_t(std::char_traits<char>::length(GetPattern(v)));
-    return SaturateInt(modules * m_narrow);
+    Values values;
+    EncodeValues(filtered.data(), int(filtered.size()), m_codeSet, values);
+    const int narrow = m_narrow;
+    // 11 modules a value, 13 for the stop (which a text may also hold as its function character).
+    Element* const begin = ElementRoom(std::size_t(values.size()) * 13);
+    Element* out = begin;
+    // Whole elements are copied, one store each.
+    const Element kinds[2] = {Element{narrow, false}, Element{narrow, true}};
+    for (std::uint8_t v : values) {
+        const Pattern& p = kPatterns[v];
+        const unsigned bits = p.bits;
+        if (p.modules == 11) {
+            for (int bit = 10; bit >= 0; --bit)
+                *out++ = kinds[(bits >> bit) & 1];
+        } else {
+            for (int bit = p.modules - 1; bit >= 0; --bit)
+                *out++ = kinds[(bits >> bit) & 1];
+        }
+    }
+    const std::int64_t modules = out - begin;
+    CommitElements(out, std::int64_t(modules) * narrow);
 }
 
 int CBarcode128::GetTextWidth(CDC* pDC) const

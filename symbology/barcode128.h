@@ -17,8 +17,6 @@ public:
     CBarcode128(float moduleWidth, float barHeight, int codeSet);
 
     int GetType() const override;
-    CString FilterText(const CString& text) const override;
-    int GetBarsWidth(CDC* pDC) const override;
     int GetTextWidth(CDC* pDC) const override;
 
     int GetCodeSet() const { return m_codeSet; }
@@ -35,7 +33,8 @@ public:
 
 protected:
     CBarcode128();
-    void BuildElements(const CString& filtered, std::vector<Element>& out) const override;
+    void FilterUnits(const CString& text, Units& out) const override;
+    void BuildElements(const Units& filtered) override;
 
 private:
     // Objects made by dynamic creation choose their code sets themselves.

@@ -4,7 +4,9 @@
 #include "framework/dc.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <cstdint>
 
 IMPLEMENT_SERIAL(CBarcodeI2OF5, CBarcode, VERSIONABLE_SCHEMA | 1)
 IMPLEMENT_SERIAL(CBarcodeITF14, CBarcodeI2OF5, VERSIONABLE_SCHEMA | 1)
@@ -20,52 +22,81 @@ int CBarcodeI2OF5::GetType() const
     return BARCODE_ID_I2OF5;
 }
 
-CString CBarcodeI2OF5::FilterText(const CString& text) const
+void CBarcodeI2OF5::FilterUnits(const CString& text, Units& out) const
 {
-    CString s = BarcodePreFilter(text);
-    s.removeIf([](QChar c) { return c.unicode() < '0' || c.unicode() > '9'; });
-    return s;
+    out.clear();
+    BarcodePreFilter(text, out, [](std::uint8_t c) { return c >= '0' && c <= '9'; });
 }
 
-const char* CBarcodeI2OF5::GetDigitPattern(char16_t c)
+namespace {
+
+// The digits' five elements as bits from the left, 1 wide.
+constexpr auto kDigitBits = [] {
+    std::array<std::uint8_t, 10> out{};
+    for (char16_t d = '0'; d <= '9'; ++d)
+        for (const char* e = CBarcodeI2OF5::GetDigitPattern(d); *e; ++e)
+            out[d - '0'] = std::uint8_t(out[d - '0'] << 1 | (*e == '1'));
+    return out;
+}();
+
+// Walks the element string of n characters: start, the interleaved pairs (a '0' in front of an
+// odd count) and stop, calling element(wide) for each element in order.
+template <class Unit, class Element>
+void WalkElements(const Unit* s, qsizetype n, Element element)
 {
-    static constexpr const char* digits[10] = {"00110", "10001", "01001", "11000", "00101",
-                                               "10100", "01100", "00011", "10010", "01010"};
-    if (c == 0)
-        return "0000";
-    if (c == 1)
-        return "100";
-    return c >= '0' && c <= '9' ? digits[c - '0'] : "";
+    for (const char* e = CBarcodeI2OF5::GetDigitPattern(0); *e; ++e)
+        element(*e == '1');
+    const bool padded = n % 2;
+    auto at = [&](qsizetype i) -> char16_t { return padded ? (i == 0 ? u'0' : char16_t(s[i - 1])) : char16_t(s[i]); };
+    const qsizetype count = n + (padded ? 1 : 0);
+    for (qsizetype i = 0; i + 1 < count; i += 2) {
+        const char16_t first = at(i), second = at(i + 1);
+        if (first >= '0' && first <= '9' && second >= '0' && second <= '9') {
+            const unsigned bars = kDigitBits[first - '0'], spaces = kDigitBits[second - '0'];
+            for (int bit = 4; bit >= 0; --bit) {
+                element(bool((bars >> bit) & 1));
+                element(bool((spaces >> bit) & 1));
+            }
+            continue;
+        }
+        const char* bars = CBarcodeI2OF5::GetDigitPattern(first);
+        const char* spaces = CBarcodeI2OF5::GetDigitPattern(second);
+        // Only digits reach here from the filter, but a pair without patterns must not read past them.
+        for (int k = 0; k < 5 && bars[k] && spaces[k]; ++k) {
+            element(bars[k] == '1');
+            element(spaces[k] == '1');
+        }
+    }
+    for (const char* e = CBarcodeI2OF5::GetDigitPattern(1); *e; ++e)
+        element(*e == '1');
 }
+
+}  // namespace
 
 std::string CBarcodeI2OF5::GetElementString(const CString& filtered)
 {
-    CString s = filtered;
-    if (s.size() % 2)
-        s.prepend(QLatin1Char('0'));
-    std::string elements = GetDigitPattern(0);
-    for (qsizetype i = 0; i + 1 < s.size(); i += 2) {
-        const char* bars = GetDigitPattern(s[i].unicode());
-        const char* spaces = GetDigitPattern(s[i + 1].unicode());
-        // Only digits reach here, but a pair without patterns must not read past them.
-        for (int k = 0; k < 5 && bars[k] && spaces[k]; ++k) {
-            elements += bars[k];
-            elements += spaces[k];
-        }
-    }
-    return elements + GetDigitPattern(1);
+    std::string elements;
+    WalkElements(reinterpret_cast<const char16_t*>(filtered.utf16()), filtered.size(),
+                 [&](bool wide) { elements += wide ? '1' : '0'; });
+    return elements;
 }
 
-void CBarcodeI2OF5::BuildElements(const CString& filtered, std::vector<Element>& out) const
+void CBarcodeI2OF5::BuildElements(const Units& filtered)
 {
-    const std::string elements = GetElementString(filtered);
-    for (std::size_t k = 0; k < elements.size(); ++k)
-        out.push_back(Element{elements[k] == '1' ? m_wide : m_narrow, k % 2 == 0});
+    // Start, ten elements a pair of digits, stop.
+    Element* out = ElementRoom(std::size_t(filtered.size() + 1) / 2 * 10 + 7);
+    const Element kinds[4] = {{m_narrow, false}, {m_wide, false}, {m_narrow, true}, {m_wide, true}};
+    int bar = 2;
+    WalkElements(filtered.data(), filtered.size(), [&](bool wide) {
+        *out++ = kinds[bar + wide];
+        bar ^= 2;
+    });
+    CommitElements(out);
 }
 
 CString CBarcodeI2OF5::GetDisplayText(CDC* pDC) const
 {
-    return pDC && pDC->IsPrinting() ? FilterText(m_text) : m_text;
+    return pDC && pDC->IsPrinting() ? FilteredText() : m_text;
 }
 
 // ---- ITF-14 ----

@@ -10,8 +10,6 @@ class CBarcode39 : public CBarcode {
 public:
     CBarcode39(float moduleWidth, float barHeight);
 
-    CString FilterText(const CString& text) const override;
-
     // The elements of a character as 'n' narrow and 'w' wide, bar first, followed by the narrow
     // gap; empty for a character Code 39 does not have. inner is set for the characters between
     // the start and stop characters.
@@ -19,8 +17,13 @@ public:
 
 protected:
     CBarcode39();
-    void BuildElements(const CString& filtered, std::vector<Element>& out) const override;
+    void FilterUnits(const CString& text, Units& out) const override;
+    void BuildElements(const Units& filtered) override;
     CString GetDisplayText(CDC* pDC) const override;
+
+    // Set by Code 39 Full ASCII: the characters between start and stop are expanded to their
+    // Full ASCII rows.
+    bool m_fullAscii = false;
 };
 
 class CBarcode39Full : public CBarcode39 {
@@ -28,7 +31,6 @@ public:
     CBarcode39Full(float moduleWidth, float barHeight);
 
     int GetType() const override;
-    CString FilterText(const CString& text) const override;
     std::string GetCharPattern(BYTE c, BOOL inner) const override;
 
     // The one or two Code 39 characters that stand for an ASCII character; empty above 127.
@@ -41,7 +43,6 @@ public:
     CBarcode93(float moduleWidth, float barHeight);
 
     int GetType() const override;
-    CString FilterText(const CString& text) const override;
 
     // The nine modules of a character as '1' bars and '0' spaces; empty for a character Code 93
     // does not have. The shift characters ($), (%), (/) and (+) are '|', '}', '~' and DEL.
@@ -56,7 +57,8 @@ public:
 
 protected:
     CBarcode93();
-    void BuildElements(const CString& filtered, std::vector<Element>& out) const override;
+    void FilterUnits(const CString& text, Units& out) const override;
+    void BuildElements(const Units& filtered) override;
     CString GetDisplayText(CDC* pDC) const override;
 };
 
@@ -66,7 +68,6 @@ public:
     CBarcodeCodabar(float moduleWidth, float barHeight);
 
     int GetType() const override;
-    CString FilterText(const CString& text) const override;
 
     // The seven elements of a character, '1' wide and '0' narrow, bar first; empty for a
     // character Codabar does not have.
@@ -77,7 +78,8 @@ public:
 
 protected:
     CBarcodeCodabar();
-    void BuildElements(const CString& filtered, std::vector<Element>& out) const override;
+    void FilterUnits(const CString& text, Units& out) const override;
+    void BuildElements(const Units& filtered) override;
 
 private:
     char16_t m_start = 'a';

@@ -3,7 +3,11 @@
 #include "framework/archive.h"
 #include "framework/dc.h"
 
+#include <algorithm>
+#include <array>
+#include <cstdint>
 #include <cstdlib>
+#include <cstring>
 
 IMPLEMENT_DYNAMIC(CBarcodeEanUpc, CBarcode)
 IMPLEMENT_SERIAL(CBarcodeEAN13, CBarcodeEanUpc, VERSIONABLE_SCHEMA | 1)
@@ -20,43 +24,43 @@ constexpr const char* kG[10] = {"0100111", "0110011", "0011011", "0100001", "001
 constexpr const char* kR[10] = {"1110010", "1100110", "1101100", "1000010", "1011100",
                                 "1001110", "1010000", "1000100", "1001000", "1110100"};
 
-bool IsDigit(QChar c)
-{
-    return c.unicode() >= '0' && c.unicode() <= '9';
-}
+// The same as module text ready to copy, by extension ('1' or '2' bars), set and digit.
+constexpr auto kDigitModules = [] {
+    std::array<std::array<std::array<std::array<char, 8>, 10>, 3>, 2> out{};
+    const char* const* sets[3] = {kL, kG, kR};
+    for (int extended = 0; extended < 2; ++extended)
+        for (int set = 0; set < 3; ++set)
+            for (int d = 0; d < 10; ++d)
+                for (int m = 0; m < 7; ++m)
+                    out[extended][set][d][m] = sets[set][d][m] == '1' ? (extended ? '2' : '1') : '0';
+    return out;
+}();
 
-int DigitAt(const CString& s, int i)
+constexpr bool IsDigit(char16_t c)
 {
-    return i >= 0 && i < s.size() && IsDigit(s[i]) ? s[i].unicode() - '0' : 0;
+    return c >= '0' && c <= '9';
 }
 
 // Cuts the text to its first n characters, puts '0's in front up to n and turns every non-digit
 // into '0'.
-CString DigitsOf(const CString& text, int n)
+void DigitsOf(const CString& text, int n, char* out)
 {
-    CString s = text.left(n);
-    while (s.size() < n)
-        s.prepend(QLatin1Char('0'));
-    for (QChar& c : s)
-        if (!IsDigit(c))
-            c = QLatin1Char('0');
-    return s;
+    const int kept = int(std::min<qsizetype>(text.size(), n));
+    const int pad = n - kept;
+    std::fill(out, out + pad, '0');
+    for (int i = 0; i < kept; ++i) {
+        const char16_t c = text[i].unicode();
+        out[pad + i] = IsDigit(c) ? char(c) : '0';
+    }
 }
 
 // The EAN-13 check digit of 12 digits.
-QChar Ean13Check(const CString& twelve)
+char Ean13Check(const char* twelve)
 {
     int sum = 0;
     for (int i = 0; i < 12; ++i)
-        sum += DigitAt(twelve, i) * (i % 2 ? 3 : 1);
-    return QChar(char16_t('0' + (10 - sum % 10) % 10));
-}
-
-// Appends the modules of one digit, as '1' bars or, when extended, '2' bars.
-void AppendDigit(std::string& modules, QChar digit, int set, bool extended)
-{
-    for (const char* m = GetEanDigitPattern(digit.unicode(), set); *m; ++m)
-        modules += *m == '1' ? (extended ? '2' : '1') : '0';
+        sum += (twelve[i] - '0') * (i % 2 ? 3 : 1);
+    return char('0' + (10 - sum % 10) % 10);
 }
 
 }  // namespace
@@ -71,18 +75,73 @@ const char* GetEanDigitPattern(char16_t digit, int set)
 
 // ---- shared ----
 
-void CBarcodeEanUpc::SetText(CDC* pDC, const CString& text, CRect* rect, double ratio)
+void CBarcodeEanUpc::Layout::Add(const char* guard)
 {
-    CBarcode::SetText(pDC, FilterText(text), rect, ratio);
+    for (; *guard; ++guard)
+        modules[moduleCount++] = *guard;
 }
 
-std::string CBarcodeEanUpc::GetModules() const
+void CBarcodeEanUpc::Layout::AddDigit(char digit, int set, bool extended)
 {
-    std::string modules;
-    std::vector<DigitPlace> places;
-    if (m_text.size() == FullLength())
-        Layout(FilterText(m_text), modules, places);
-    return modules;
+    if (digit < '0' || digit > '9' || set < 0 || set > 2)
+        return;
+    std::memcpy(modules + moduleCount, kDigitModules[extended][set][digit - '0'].data(), 7);
+    moduleCount += 7;
+}
+
+CBarcodeEanUpc::CBarcodeEanUpc(float moduleWidth, float barHeight) : CBarcode(moduleWidth, barHeight)
+{
+    m_hasData = true;  // the filter always gives the full number of digits
+}
+
+void CBarcodeEanUpc::FilterUnits(const CString& text, Units& out) const
+{
+    char digits[kMaxDigits];
+    FilterDigits(text, digits);
+    out.clear();
+    out.append(reinterpret_cast<const std::uint8_t*>(digits), FullLength());
+}
+
+void CBarcodeEanUpc::KeepDigits(const char* digits)
+{
+    const int n = FullLength();
+    std::copy(digits, digits + n, m_digits);
+    KeepFilteredText(reinterpret_cast<const std::uint8_t*>(digits), n);
+    m_layout = Layout();
+    LayOut(digits, m_layout);
+}
+
+void CBarcodeEanUpc::EncodeText()
+{
+    // Only a stored text of the full length is drawn: one SetText has filtered (a record may
+    // hold any text until then).
+    char digits[kMaxDigits];
+    FilterDigits(m_text, digits);
+    if (m_text.size() == FullLength()) {
+        KeepDigits(digits);
+    } else {
+        KeepFilteredText(reinterpret_cast<const std::uint8_t*>(digits), FullLength());
+        m_layout = Layout();
+    }
+}
+
+void CBarcodeEanUpc::SetText(CDC* pDC, const CString& text, CRect* rect, double ratio)
+{
+    // The stored text is the filtered one, and is filtered once.
+    char digits[kMaxDigits];
+    FilterDigits(text, digits);
+    const int n = FullLength();
+    auto holds = [&](const CString& s) {
+        return s.size() == n && std::equal(digits, digits + n, s.cbegin(), [](char d, QChar c) { return c.unicode() == char16_t(d); });
+    };
+    // A text that is already its filtered form, or the same digits again, is kept as it is.
+    if (holds(text))
+        m_text = text;
+    else if (!holds(m_text))
+        m_text = QString::fromLatin1(digits, n);
+    SetElementWidths(ratio);
+    KeepDigits(digits);
+    FitRect(pDC, rect);
 }
 
 CSize CBarcodeEanUpc::CharSize(CDC* pDC, int k) const
@@ -93,7 +152,7 @@ CSize CBarcodeEanUpc::CharSize(CDC* pDC, int k) const
     const CSize oldExt = pDC->GetViewportExt();
     pDC->SetViewportExt(pDC->GetWindowExt());
     CSize size;
-    pDC->GetTextExtentPoint32W(m_text.mid(k, 1), 1, &size);
+    pDC->GetTextExtentPoint32W(CString(m_text[k]), 1, &size);
     pDC->SetViewportExt(oldExt);
     return size;
 }
@@ -120,10 +179,7 @@ void CBarcodeEanUpc::Draw(CDC* pDC, CRect rect)
     // Only a text SetText has filtered has its full length.
     if (m_text.size() != FullLength())
         return;
-    const CString digits = FilterText(m_text);
-    std::string modules;
-    std::vector<DigitPlace> places;
-    Layout(digits, modules, places);
+    const CString& digits = FilteredText();
 
     CSize textSize;
     pDC->GetTextExtentPoint32W(digits, int(digits.size()), &textSize);
@@ -142,13 +198,15 @@ void CBarcodeEanUpc::Draw(CDC* pDC, CRect rect)
 
     const int x0 = rect.left + BarsOffset(first.cx);
     CBrush black(RGB(0, 0, 0));
-    for (std::size_t m = 0; m < modules.size();) {
-        std::size_t end = m + 1;
-        while (end < modules.size() && modules[end] == modules[m])
+    const char* modules = m_layout.modules;
+    const int count = m_layout.moduleCount;
+    for (int m = 0; m < count;) {
+        int end = m + 1;
+        while (end < count && modules[end] == modules[m])
             ++end;
         if (modules[m] != '0') {
             const CRect& rows = modules[m] == '2' ? guardBand : band;
-            CRect bar(x0 + int(m) * m_narrow, rows.top, x0 + int(end) * m_narrow, rows.bottom);
+            CRect bar(x0 + m * m_narrow, rows.top, x0 + end * m_narrow, rows.bottom);
             pDC->FillRect(&bar, &black);
         }
         m = end;
@@ -156,9 +214,10 @@ void CBarcodeEanUpc::Draw(CDC* pDC, CRect rect)
 
     if (m_showText) {
         const int y = m_textPos == 1 ? rect.top : rect.bottom - t;
-        for (const DigitPlace& p : places) {
+        for (int i = 0; i < m_layout.placeCount; ++i) {
+            const DigitPlace& p = m_layout.places[i];
             const int x = p.module < 0 ? rect.left : x0 + p.module * m_narrow;
-            pDC->TextOut(x, y, digits.mid(p.index, 1));
+            pDC->TextOut(x, y, CString(QChar(char16_t(m_digits[p.index]))));
         }
     }
 }
@@ -174,34 +233,34 @@ int CBarcodeEAN13::GetType() const
     return BARCODE_ID_EAN13;
 }
 
-CString CBarcodeEAN13::FilterText(const CString& text) const
+void CBarcodeEAN13::FilterDigits(const CString& text, char* out) const
 {
-    const CString s = DigitsOf(text, 12);
-    return s + Ean13Check(s);
+    DigitsOf(text, 12, out);
+    out[12] = Ean13Check(out);
 }
 
-std::string CBarcodeEAN13::GetParity(char16_t firstDigit)
+const char* CBarcodeEAN13::GetParity(char16_t firstDigit)
 {
     static constexpr const char* parity[10] = {"000000", "001011", "001101", "001110", "010011",
                                                "011001", "011100", "010101", "010110", "011010"};
     return firstDigit >= '0' && firstDigit <= '9' ? parity[firstDigit - '0'] : parity[0];
 }
 
-void CBarcodeEAN13::Layout(const CString& d, std::string& modules, std::vector<DigitPlace>& places) const
+void CBarcodeEAN13::LayOut(const char* d, Layout& out) const
 {
-    const std::string parity = GetParity(d[0].unicode());
-    places.push_back({0, -1});
-    modules = "202";
+    const char* parity = GetParity(char16_t(d[0]));
+    out.Place(0, -1);
+    out.Add("202");
     for (int i = 1; i <= 6; ++i) {
-        places.push_back({i, int(modules.size())});
-        AppendDigit(modules, d[i], parity[i - 1] - '0', false);
+        out.PlaceHere(i);
+        out.AddDigit(d[i], parity[i - 1] - '0', false);
     }
-    modules += "02020";
+    out.Add("02020");
     for (int i = 7; i <= 12; ++i) {
-        places.push_back({i, int(modules.size())});
-        AppendDigit(modules, d[i], 2, false);
+        out.PlaceHere(i);
+        out.AddDigit(d[i], 2, false);
     }
-    modules += "202";
+    out.Add("202");
 }
 
 int CBarcodeEAN13::GetBarsWidth(CDC* pDC) const
@@ -227,26 +286,28 @@ int CBarcodeEAN8::GetType() const
     return BARCODE_ID_EAN8;
 }
 
-CString CBarcodeEAN8::FilterText(const CString& text) const
+void CBarcodeEAN8::FilterDigits(const CString& text, char* out) const
 {
-    const CString s = DigitsOf(text, 7);
+    DigitsOf(text, 7, out);
     // Weights 3 and 1 from the left: the EAN-13 check of the digits behind five zeros.
-    return s + Ean13Check(QStringLiteral("00000") + s);
+    char twelve[12] = {'0', '0', '0', '0', '0'};
+    std::copy(out, out + 7, twelve + 5);
+    out[7] = Ean13Check(twelve);
 }
 
-void CBarcodeEAN8::Layout(const CString& d, std::string& modules, std::vector<DigitPlace>& places) const
+void CBarcodeEAN8::LayOut(const char* d, Layout& out) const
 {
-    modules = "202";
+    out.Add("202");
     for (int i = 0; i < 4; ++i) {
-        places.push_back({i, int(modules.size())});
-        AppendDigit(modules, d[i], 0, false);
+        out.PlaceHere(i);
+        out.AddDigit(d[i], 0, false);
     }
-    modules += "02020";
+    out.Add("02020");
     for (int i = 4; i < 8; ++i) {
-        places.push_back({i, int(modules.size())});
-        AppendDigit(modules, d[i], 2, false);
+        out.PlaceHere(i);
+        out.AddDigit(d[i], 2, false);
     }
-    modules += "202";
+    out.Add("202");
 }
 
 int CBarcodeEAN8::GetBarsWidth(CDC*) const
@@ -272,29 +333,31 @@ int CBarcodeUPCA::GetType() const
     return BARCODE_ID_UPCA;
 }
 
-CString CBarcodeUPCA::FilterText(const CString& text) const
+void CBarcodeUPCA::FilterDigits(const CString& text, char* out) const
 {
-    const CString s = DigitsOf(text, 11);
-    return s + Ean13Check(QLatin1Char('0') + s);
+    DigitsOf(text, 11, out);
+    char twelve[12] = {'0'};
+    std::copy(out, out + 11, twelve + 1);
+    out[11] = Ean13Check(twelve);
 }
 
-void CBarcodeUPCA::Layout(const CString& d, std::string& modules, std::vector<DigitPlace>& places) const
+void CBarcodeUPCA::LayOut(const char* d, Layout& out) const
 {
-    places.push_back({0, -1});
-    modules = "202";
-    AppendDigit(modules, d[0], 0, true);
+    out.Place(0, -1);
+    out.Add("202");
+    out.AddDigit(d[0], 0, true);
     for (int i = 1; i <= 5; ++i) {
-        places.push_back({i, int(modules.size())});
-        AppendDigit(modules, d[i], 0, false);
+        out.PlaceHere(i);
+        out.AddDigit(d[i], 0, false);
     }
-    modules += "02020";
+    out.Add("02020");
     for (int i = 6; i <= 10; ++i) {
-        places.push_back({i, int(modules.size())});
-        AppendDigit(modules, d[i], 2, false);
+        out.PlaceHere(i);
+        out.AddDigit(d[i], 2, false);
     }
-    places.push_back({11, int(modules.size()) + 10});
-    AppendDigit(modules, d[11], 2, true);
-    modules += "202";
+    out.PlaceHere(11, 10);
+    out.AddDigit(d[11], 2, true);
+    out.Add("202");
 }
 
 int CBarcodeUPCA::GetBarsWidth(CDC* pDC) const
@@ -320,61 +383,63 @@ int CBarcodeUPCE::GetType() const
     return BARCODE_ID_UPCE;
 }
 
-CString CBarcodeUPCE::FilterText(const CString& text) const
+void CBarcodeUPCE::FilterDigits(const CString& text, char* out) const
 {
-    CString s = DigitsOf(text, 7);
-    s[0] = QLatin1Char('0');  // number system 0 only
-    const auto x = [&](int i) { return s[i]; };  // X1 to X6
-    const QChar z = QLatin1Char('0');
-    CString upcA(11, z);  // number system and the ten digits of the UPC-A form
-    upcA[0] = s[0];
-    upcA[1] = x(1);
-    upcA[2] = x(2);
-    switch (x(6).unicode()) {
+    char* s = out;
+    DigitsOf(text, 7, s);
+    s[0] = '0';  // number system 0 only
+    const char* x = s;  // X1 to X6 at 1 to 6
+    // "0", the number system and the ten digits of the UPC-A form.
+    char upcA[12] = {'0', '0', '0', '0', '0', '0', '0', '0', '0', '0', '0', '0'};
+    char* a = upcA + 1;
+    a[0] = s[0];
+    a[1] = x[1];
+    a[2] = x[2];
+    switch (x[6]) {
     case '0': case '1': case '2':
-        upcA[3] = x(6);
-        upcA[8] = x(3);
-        upcA[9] = x(4);
-        upcA[10] = x(5);
+        a[3] = x[6];
+        a[8] = x[3];
+        a[9] = x[4];
+        a[10] = x[5];
         break;
     case '3':
-        upcA[3] = x(3);
-        upcA[9] = x(4);
-        upcA[10] = x(5);
+        a[3] = x[3];
+        a[9] = x[4];
+        a[10] = x[5];
         break;
     case '4':
-        upcA[3] = x(3);
-        upcA[4] = x(4);
-        upcA[10] = x(5);
+        a[3] = x[3];
+        a[4] = x[4];
+        a[10] = x[5];
         break;
     default:
-        upcA[3] = x(3);
-        upcA[4] = x(4);
-        upcA[5] = x(5);
-        upcA[10] = x(6);
+        a[3] = x[3];
+        a[4] = x[4];
+        a[5] = x[5];
+        a[10] = x[6];
         break;
     }
-    return s + Ean13Check(z + upcA);
+    out[7] = Ean13Check(upcA);
 }
 
-std::string CBarcodeUPCE::GetParity(char16_t checkDigit)
+const char* CBarcodeUPCE::GetParity(char16_t checkDigit)
 {
     static constexpr const char* parity[10] = {"111000", "110100", "110010", "110001", "101100",
                                                "100110", "100011", "101010", "101001", "100101"};
     return checkDigit >= '0' && checkDigit <= '9' ? parity[checkDigit - '0'] : parity[0];
 }
 
-void CBarcodeUPCE::Layout(const CString& d, std::string& modules, std::vector<DigitPlace>& places) const
+void CBarcodeUPCE::LayOut(const char* d, Layout& out) const
 {
-    const std::string parity = GetParity(d[7].unicode());
-    places.push_back({0, -1});
-    modules = "202";
+    const char* parity = GetParity(char16_t(d[7]));
+    out.Place(0, -1);
+    out.Add("202");
     for (int i = 1; i <= 6; ++i) {
-        places.push_back({i, int(modules.size())});
-        AppendDigit(modules, d[i], parity[i - 1] - '0', false);
+        out.PlaceHere(i);
+        out.AddDigit(d[i], parity[i - 1] - '0', false);
     }
-    places.push_back({7, int(modules.size()) + 6});
-    modules += "020202";
+    out.PlaceHere(7, 6);
+    out.Add("020202");
 }
 
 int CBarcodeUPCE::GetBarsWidth(CDC* pDC) const

@@ -1,7 +1,9 @@
 // The shared base: id table, factory, element widths and fitting without a device context.
 
+#include "framework/archive.h"
 #include "symbology/barcode.h"
 #include "symbology/barcode39.h"
+#include "symbology/barcodeean.h"
 
 #include <gtest/gtest.h>
 
@@ -56,4 +58,41 @@ TEST(BarcodeBase, PreFilterTurnsWideCharactersIntoTwoZeros)
         EXPECT_TRUE(std::unique_ptr<CBarcode>(CreateBarcode(id, 0.01f, 0.4f))->FilterText(wide).startsWith("1002")) << id;
     EXPECT_EQ(std::unique_ptr<CBarcode>(CreateBarcode(6, 0.01f, 0.4f))->FilterText(wide), "1002");
     EXPECT_EQ(std::unique_ptr<CBarcode>(CreateBarcode(11, 0.01f, 0.4f))->FilterText(wide), "1002");
+}
+
+TEST(BarcodeBase, ElementsFollowTheModuleWidthAndALoadedText)
+{
+    // Bars positive, spaces negative; the EAN/UPC family's module row as one '1' or '0' each.
+    auto widthsOf = [](const CBarcode& code) {
+        std::vector<int> out;
+        for (const CBarcode::Element& e : code.GetElements())
+            out.push_back(e.bar ? e.width : -e.width);
+        if (auto* ean = dynamic_cast<const CBarcodeEanUpc*>(&code))
+            for (char m : ean->GetModules())
+                out.push_back(m != '0');
+        return out;
+    };
+    for (int id = 0; id < BARCODE_ID_COUNT; ++id) {
+        // The same symbol built in one go.
+        std::unique_ptr<CBarcode> fresh(CreateBarcode(id, 0.02f, 0.4f));
+        fresh->SetText(nullptr, "1234567", nullptr, 3.0);
+
+        // A new module width rebuilds the elements without a new SetText.
+        std::unique_ptr<CBarcode> code(CreateBarcode(id, 0.01f, 0.4f));
+        code->SetText(nullptr, "1234567", nullptr, 3.0);
+        code->SetModuleWidth(0.02f);
+        EXPECT_EQ(code->GetBarsWidth(nullptr), fresh->GetBarsWidth(nullptr)) << id;
+        EXPECT_EQ(widthsOf(*code), widthsOf(*fresh)) << id;
+
+        // A loaded record brings its text: the elements are those of that text.
+        CArchive out(CArchive::store);
+        fresh->Serialize(out);
+        std::unique_ptr<CBarcode> loaded(CreateBarcode(id, 0.02f, 0.4f));
+        loaded->SetText(nullptr, "99", nullptr, 3.0);
+        CArchive in(out.GetBuffer(), CArchive::load);
+        in.SetObjectSchema(2);
+        loaded->Serialize(in);
+        EXPECT_EQ(widthsOf(*loaded), widthsOf(*fresh)) << id;
+        EXPECT_FALSE(widthsOf(*fresh).empty()) << id;
+    }
 }

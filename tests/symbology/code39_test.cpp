@@ -40,6 +40,7 @@ TEST(LinearWidths, StartAndStopCountEvenWithoutData)
         {BARCODE_ID_CODE39_FULL, "", 2 * 160},
         {BARCODE_ID_CODE93, "A", 10 * (9 * 5 + 1)},
         {BARCODE_ID_CODE93, "a", 10 * (9 * 6 + 1)},
+        {BARCODE_ID_CODE93, "$%/+", 10 * (9 * 8 + 1)},  // Code 93's own characters, not shifted
         {BARCODE_ID_CODE93, "", 10 * (9 * 2 + 1)},  // start, stop, termination bar, no checks
         {BARCODE_ID_CODABAR, "123", 630},
         {BARCODE_ID_CODABAR, "", 2 * 130 + 10},

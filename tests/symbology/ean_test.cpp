@@ -55,7 +55,7 @@ TEST(EanUpc, ModuleLayoutAndWidths)
         std::unique_ptr<CBarcodeEanUpc> code(static_cast<CBarcodeEanUpc*>(CreateBarcode(r.id, 0.01f, 0.6f)));
         CRect rect;
         code->SetText(nullptr, r.text, &rect, 3.0);
-        const std::string m = code->GetModules();
+        const std::string m(code->GetModules());
         ASSERT_EQ(m.size(), r.modules) << r.id;
         EXPECT_EQ(m.substr(r.at, std::strlen(r.piece)), r.piece) << r.id;
     }
