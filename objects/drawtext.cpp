@@ -445,11 +445,16 @@ BOOL CDrawText::OnEditProperties(CDrawViewBase* view)
     // The page edits copies: a cancelled sheet leaves font and colour as they were.
     const LOGFONTW kept = m_logfont;
     CFontPageData font {m_logfont, m_textColor};
-    m_sheet.font = &font;
+    m_sheet.font = HasFontPage() ? &font : nullptr;
     const BOOL ok = CDrawRect::OnEditProperties(view);
     m_sheet.font = nullptr;
     if (!ok)
         return FALSE;
+    if (!HasFontPage()) {
+        Invalidate(view);
+        SetModified();
+        return TRUE;
+    }
     m_logfont = font.font;
     m_textColor = font.color;
     m_logfont.lfEscapement = m_nRotation;

@@ -9,6 +9,7 @@
 #include "framework/ui/uistrings.h"
 #include "objects/drawobj.h"
 #include "objects/drawviewbase.h"
+#include "view/objectpages2d.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -283,18 +284,28 @@ BOOL RunObjectSheetDialog(CObjectSheet& sheet, QWidget* parent)
     CShapeData shape = sheet.shape ? *sheet.shape : CShapeData();
     CFontPageData font = sheet.font ? *sheet.font : CFontPageData();
     CBarcodePageData barcode = sheet.barcode ? *sheet.barcode : CBarcodePageData();
+    CQRCodePageData qrcode = sheet.qrcode ? *sheet.qrcode : CQRCodePageData();
+    CPDF417PageData pdf417 = sheet.pdf417 ? *sheet.pdf417 : CPDF417PageData();
+    CDataMatrixPageData dataMatrix = sheet.dataMatrix ? *sheet.dataMatrix : CDataMatrixPageData();
 
     CPropertySheet dialog(AfxGetAppName(), parent);
     dialog.SetFlags(sheet.flags);
     std::unique_ptr<CShapeDlg> shapePage;
     std::unique_ptr<CFontSetupDlg> fontPage;
     std::unique_ptr<CBarcodeDlg> barcodePage;
+    std::unique_ptr<CPropertyPage> codePage;
     if (sheet.shape)
         dialog.AddPage((shapePage = std::make_unique<CShapeDlg>(&shape)).get());
     if (sheet.font)
         dialog.AddPage((fontPage = std::make_unique<CFontSetupDlg>(&font.font, &font.color)).get());
     if (sheet.barcode)
         dialog.AddPage((barcodePage = std::make_unique<CBarcodeDlg>(&barcode)).get());
+    if (sheet.qrcode)
+        dialog.AddPage((codePage = std::make_unique<CQRCodePropPage>(&qrcode)).get());
+    else if (sheet.pdf417)
+        dialog.AddPage((codePage = std::make_unique<CPDF417PropPage>(&pdf417)).get());
+    else if (sheet.dataMatrix)
+        dialog.AddPage((codePage = std::make_unique<CDataMatrixPropPage>(&dataMatrix)).get());
     if (dialog.DoModal() != IDOK)
         return FALSE;
     if (sheet.shape)
@@ -303,6 +314,12 @@ BOOL RunObjectSheetDialog(CObjectSheet& sheet, QWidget* parent)
         *sheet.font = font;
     if (sheet.barcode)
         *sheet.barcode = barcode;
+    if (sheet.qrcode)
+        *sheet.qrcode = qrcode;
+    if (sheet.pdf417)
+        *sheet.pdf417 = pdf417;
+    if (sheet.dataMatrix)
+        *sheet.dataMatrix = dataMatrix;
     return TRUE;
 }
 
@@ -331,5 +348,6 @@ void InstallObjectDialogs()
         return TRUE;
     };
     dialogs.message = [](UINT id) { AfxMessageBox(id, MB_OK | MB_ICONWARNING); };
+    dialogs.error = [](const CString& text) { AfxMessageBox(text, MB_OK | MB_ICONERROR); };
     SetObjectDialogs(std::move(dialogs));
 }
