@@ -1,5 +1,7 @@
 #include "framework/archive.h"
 
+#include "framework/codepage.h"
+
 #include <QtEndian>
 
 #include <atomic>
@@ -34,17 +36,6 @@ const char* CauseText(int cause)
     case CArchiveException::badClass: return "unknown or unexpected class";
     case CArchiveException::badSchema: return "unsupported schema";
     default: return "malformed data";
-    }
-}
-
-// iconv names to try for a Windows code page, best first.
-std::vector<std::string> IconvNames(UINT codePage)
-{
-    switch (codePage) {
-    case 936: return {"CP936", "GBK"};
-    case 950: return {"CP950", "BIG5"};
-    case 65001: return {"UTF-8"};
-    default: return {"CP" + std::to_string(codePage), "WINDOWS-" + std::to_string(codePage)};
     }
 }
 
@@ -293,12 +284,11 @@ QString CArchive::DecodeSingleByte(const char* data, qsizetype length)
         m_iconv = nullptr;
     }
     if (!m_iconv) {
-        for (const std::string& name : IconvNames(codePage)) {
-            iconv_t cd = iconv_open("UTF-16LE", name.c_str());
+        if (const char* name = IconvCodePageName(codePage)) {
+            iconv_t cd = iconv_open("UTF-16LE", name);
             if (cd != iconv_t(-1)) {
                 m_iconv = cd;
                 m_iconvCodePage = codePage;
-                break;
             }
         }
     }
