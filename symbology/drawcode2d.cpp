@@ -80,34 +80,14 @@ void CDrawCode2D::Draw(CDC* dc, int labelIndex)
     if (placeholder)
         text = Placeholder();
     FitToText(dc, &m_position, text);
-    if (!placeholder || !dc->IsPrinting()) {
-        // Each run of dark modules in a row is one black rectangle; light modules are left as
-        // they are, and there is no quiet zone.
-        const CModuleRows rows = Modules(text);
-        const qint64 module = GetModuleSize();
-        const qint64 rowHeight = module * RowFactor();
-        std::vector<CRect> runs;
-        for (size_t y = 0; y < rows.size(); ++y) {
-            const std::vector<bool>& row = rows[y];
-            const qint64 top = m_position.top + qint64(y) * rowHeight;
-            for (size_t x = 0; x < row.size();) {
-                if (!row[x]) {
-                    ++x;
-                    continue;
-                }
-                const size_t start = x;
-                while (x < row.size() && row[x])
-                    ++x;
-                runs.emplace_back(SaturateInt(m_position.left + qint64(start) * module), SaturateInt(top),
-                                  SaturateInt(m_position.left + qint64(x) * module), SaturateInt(top + rowHeight));
-            }
-        }
-        if (!runs.empty()) {
-            CBrush black(RGB(0, 0, 0));
-            dc->FillRects(runs.data(), int(runs.size()), &black);
-        }
-    }
+    if (!placeholder || !dc->IsPrinting())
+        PaintSymbol(dc, text);
     DrawBindingMarker(dc);
+}
+
+Qt::CursorShape CDrawCode2D::CornerCursor(int n)
+{
+    return n == 1 || n == 3 || n == 5 || n == 7 ? CDrawText::CursorForHandle(n) : Qt::ArrowCursor;
 }
 
 void CDrawCode2D::DrawSelectionState(CDC* dc, int state)
@@ -123,7 +103,7 @@ void CDrawCode2D::DragHandle(int n, CPoint point, CDrawViewBase* view)
     const CString text = MeasuredText(dc.get());
     const std::optional<CSize> modules = Measure(text);
     if (!modules || modules->cx <= 0 || modules->cy <= 0) {
-        ReportFailure();
+        ReportFailure(false);
         return;
     }
     const CRect old = m_position;
@@ -160,7 +140,7 @@ BOOL CDrawCode2D::OnEditProperties(CDrawViewBase* view)
         return FALSE;
     TakePage();
     Refit(view);
-    ReportFailure();
+    ReportFailure(true);
     return TRUE;
 }
 

@@ -10,10 +10,6 @@
 #include "objects/drawtext.h"
 
 #include <optional>
-#include <vector>
-
-// Dark modules of a symbol, row by row from the top, each row from the left.
-using CModuleRows = std::vector<std::vector<bool>>;
 
 class CDrawCode2D : public CDrawText {
 protected:
@@ -50,8 +46,9 @@ protected:
     bool HasFontPage() const override { return false; }
     // Columns and rows of the text's symbol in modules; nothing when it cannot be encoded.
     virtual std::optional<CSize> Measure(const CString& text) = 0;
-    // The dark modules of the text's symbol; empty when it cannot be encoded.
-    virtual CModuleRows Modules(const CString& text) = 0;
+    // Paints the text's symbol into the object's rectangle, fitted to it: each run of dark
+    // modules in a row a black rectangle, light modules left as they are, no quiet zone.
+    virtual void PaintSymbol(CDC* dc, const CString& text) = 0;
     // Module heights per symbol row (PDF417's row factor).
     virtual int RowFactor() const { return 1; }
     // The text that stands for an empty one.
@@ -60,12 +57,15 @@ protected:
     virtual void AttachPage() = 0;
     virtual void DetachPage() = 0;
     virtual void TakePage() = 0;
-    // After the user changed something: the encoder's own complaint about the text, if any.
-    virtual void ReportFailure() {}
+    // After the user changed something: the encoder's own complaint about the text, if any;
+    // again after an OK, once while a drag keeps failing.
+    virtual void ReportFailure(bool again) {}
 
     // The text of label 0, or the placeholder.
     CString MeasuredText(CDC* dc) const;
     void Refit(CDrawViewBase* view);
+    // The cursor over a handle when only the corners act: the arrow for the others.
+    Qt::CursorShape CornerCursor(int n);
     // On loading: the schema of this level's record, refusing one newer than this program.
     static UINT ReadCodeLevel(CArchive& ar, const CRuntimeClass* cls, const char* what);
     // A module size or row factor read from a record, refused when out of range.

@@ -3,8 +3,8 @@
 #include "framework/resourcemodule.h"
 #include "framework/textnumbers.h"
 #include "framework/ui/dialoglayout.h"
-#include "symbology/codepage.h"
-#include "symbology/drawdatamatrix.h"
+#include "symbology/codepages.h"
+#include "symbology/datamatrixencoder.h"
 
 #include <QAbstractItemView>
 #include <QComboBox>
@@ -49,7 +49,7 @@ void FillCodePages(QComboBox* list, UINT current, int droppedWidth)
 {
     if (!list)
         return;
-    std::map<UINT, CString> pages;
+    CCodePageMap pages;
     FillCodePageList(pages);
     list->clear();
     for (const auto& [page, text] : pages)
@@ -248,8 +248,8 @@ BOOL CDataMatrixPropPage::OnInitDialog()
         shape->clear();
         shape->addItem(String(IDS_SIZE_RECTANGLE), -2);
         shape->addItem(String(IDS_SIZE_SQUARE), -1);
-        for (int i = 0; i < kDataMatrixSizeCount; ++i) {
-            const CSize modules = DataMatrixSymbolModules(i);
+        for (int i = 0; i < DATAMATRIX_SIZE_COUNT; ++i) {
+            const CSize modules = CDataMatrixEncoder::FixedSymbolSize(i);
             shape->addItem(QStringLiteral("%1 x %2").arg(modules.cy).arg(modules.cx), i);
         }
         shape->setCurrentIndex(shape->findData(m_data->sizeRequest));
