@@ -57,6 +57,14 @@ public:
     // Chooses the mask instead of scoring them (0..7); -1 scores (the default). For checks.
     void SetForcedMask(int mask) { m_forcedMask = mask; }
 
+    // Fixed tables of the symbology, by version 1..40 and level index (the level's two-bit
+    // indicator: 0 M, 1 L, 2 H, 3 Q); 0 or nullptr outside them.
+    static int DataCapacityBits(int version, int levelIndex);
+    static int TotalCodewords(int version);
+    static int RemainderBits(int version);
+    // The format string of level index x 8 + mask (index 0..31), most significant bit first.
+    static const char* FormatString(int index);
+
     int GetLevel() const { return m_nLevel; }
     void SetLevel(int level) { m_nLevel = level; }
     int GetDataMode() const { return m_nDataMode; }

@@ -34,3 +34,38 @@ inline Read Decode(const QImage& image, ZXing::BarcodeFormat format, bool codaba
 }
 
 }  // namespace zxread
+
+namespace zxread {
+
+// What a 2-D symbol gives back: its bytes, error-correction level and how it was found.
+struct Read2D {
+    bool valid = false;
+    std::string bytes;
+    std::string ecLevel;
+    bool mirrored = false;
+    int orientation = 0;
+};
+
+inline Read2D Decode2D(const QImage& image, ZXing::BarcodeFormat format)
+{
+    const QImage gray = image.convertToFormat(QImage::Format_Grayscale8);
+    ZXing::ImageView view(gray.constBits(), gray.width(), gray.height(), ZXing::ImageFormat::Lum,
+                          int(gray.bytesPerLine()));
+    ZXing::DecodeHints hints;
+    hints.setFormats(format);
+    hints.setTryHarder(true);
+    hints.setTryRotate(false);
+    hints.setBinarizer(ZXing::Binarizer::FixedThreshold);
+    const ZXing::Result result = ZXing::ReadBarcode(view, hints);
+    Read2D read;
+    if (!result.isValid())
+        return read;
+    read.valid = true;
+    read.bytes.assign(result.bytes().begin(), result.bytes().end());
+    read.ecLevel = result.ecLevel();
+    read.mirrored = result.isMirrored();
+    read.orientation = result.orientation();
+    return read;
+}
+
+}  // namespace zxread
