@@ -133,6 +133,29 @@ private:
     std::vector<int> m_bits;
 };
 
+// True when the codewords c(x) of one Reed-Solomon block (highest degree first) vanish at
+// alpha^1 .. alpha^errorWords of GF(256) with the field polynomial 0x12D.
+bool IsValidBlock(const std::vector<int>& block, int errorWords)
+{
+    int exp[255];
+    int log[256] = {};
+    for (int i = 0, x = 1; i < 255; ++i) {
+        exp[i] = x;
+        log[x] = i;
+        x <<= 1;
+        if (x & 0x100)
+            x ^= 0x12D;
+    }
+    for (int k = 1; k <= errorWords; ++k) {
+        int r = 0;
+        for (int c : block)
+            r = (r == 0 ? 0 : exp[(log[r] + k) % 255]) ^ c;
+        if (r != 0)
+            return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 std::vector<int> DataMatrixPlacement(int nrow, int ncol)
@@ -149,6 +172,17 @@ void ReplaceDataMatrix144(std::vector<uint8_t>& modules, const unsigned char* co
     constexpr int kBlocks = 10;
     constexpr int kTotal = 2178;
     if (count != kTotal || modules.size() != std::size_t(kSide) * kSide)
+        return;
+
+    // Only codewords in libdmtx 0.7.7's order are rearranged: block 8 must check out with its
+    // error correction at 1558 + 10 j + 8. A library that already interleaves as the standard
+    // does is left alone.
+    std::vector<int> block8;
+    for (int k = 8; k < kData; k += kBlocks)
+        block8.push_back(code[k]);
+    for (int k = kData + 8; k < kTotal; k += kBlocks)
+        block8.push_back(code[k]);
+    if (!IsValidBlock(block8, 62))
         return;
 
     // Interleaving takes codeword i of every block in turn, over the whole block (data, then

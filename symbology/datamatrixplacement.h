@@ -16,5 +16,6 @@ std::vector<int> DataMatrixPlacement(int nrow, int ncol);
 // interleaves the data that way but appends the error correction as if every block held 156
 // data codewords, so decoders that follow the standard cannot read its 144 x 144 symbols.
 // Given libdmtx's codewords, puts them in the standard's order and writes them into modules
-// (144 x 144, top row first, 1 dark), whose finder and alignment patterns stay.
+// (144 x 144, top row first, 1 dark), whose finder and alignment patterns stay. Codewords that
+// are not in libdmtx 0.7.7's order leave the modules as they are.
 void ReplaceDataMatrix144(std::vector<uint8_t>& modules, const unsigned char* code, int count);

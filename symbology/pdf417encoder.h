@@ -58,6 +58,9 @@ void PDF417Init(PDF417Param* p);
 void PDF417Encode(PDF417Param* p);
 // Frees the matrix; the settings stay.
 void PDF417Free(PDF417Param* p);
+// The error-correction coefficients of a level (0..8): a[0..k-1] of the generator
+// g(x) = x^k + a[k-1] x^(k-1) + ... + a[0] = (x - 3)(x - 3^2)...(x - 3^k), k = 2^(level + 1).
+const std::vector<int>& PDF417ErrorCoefficients(int level);
 
 class CPDF417Encoder : public CObject {
     DECLARE_SERIAL(CPDF417Encoder)
@@ -78,6 +81,7 @@ public:
     // Paints the symbol of the text into rect: black rectangles for the dark modules, nothing for
     // the light ones. Each symbol row is rowHeight units high; the modules are rect's width
     // divided by the module columns. The symbol is rebuilt when the text or a setting changed.
+    // Nothing is painted while the symbol character table is incomplete.
     void Draw(CDC* pDC, const CString& text, const CRect& rect, int rowHeight);
 
     // The settings: each encoding starts from them, so what one text made of the rows or the
