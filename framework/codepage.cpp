@@ -78,6 +78,12 @@ UINT GetOEMCP()
             }
         }
     }
+    return OemCodePageOfLocale(name.c_str());
+}
+
+UINT OemCodePageOfLocale(const char* locale)
+{
+    const std::string name = locale ? locale : "";
     auto starts = [&](const char* prefix) { return name.rfind(prefix, 0) == 0; };
     if (starts("zh_TW") || starts("zh_HK") || starts("zh_MO"))
         return 950;

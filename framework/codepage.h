@@ -11,3 +11,5 @@ const char* IconvCodePageName(UINT codePage);
 // The OEM code page of the locale in LC_CTYPE: 936 for zh_CN (and zh_SG), 950 for zh_TW and
 // zh_HK (and zh_MO), 932 for ja, 949 for ko, else 437.
 UINT GetOEMCP();
+// The same for a locale name such as "zh_TW.UTF-8".
+UINT OemCodePageOfLocale(const char* locale);

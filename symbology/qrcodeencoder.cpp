@@ -336,7 +336,7 @@ bool CQRCodeEncoder::Build(const std::vector<BYTE>& bytes)
     const int side = 4 * version + 17;
     const std::size_t n = std::size_t(total) * 8 + std::size_t(RemainderBits(version));
     if (!manager.GetResource(QStringLiteral("IDR_QRV%1_%2").arg(version).arg(level), layout)
-        || layout->size != 3 * n + 30 + 1 + 128)
+        || !IsValidLayout(version, level, layout->buffer, layout->size))
         return false;
     if (!manager.GetResource(QStringLiteral("IDR_QRVFR%1").arg(version), frame)
         || frame->size != std::size_t(side) * (side + 1))
@@ -349,23 +349,8 @@ bool CQRCodeEncoder::Build(const std::vector<BYTE>& bytes)
     const int ec = formatY[15];
     const BYTE* blockList = formatY + 16;
     std::vector<int> blocks;
-    int blockSum = 0;
-    int dataSum = 0;
-    for (int i = 0; i < 128 && (i == 0 || blockList[i] != 0); ++i) {
-        if (blockList[i] <= ec)
-            return false;
+    for (int i = 0; i < 128 && (i == 0 || blockList[i] != 0); ++i)
         blocks.push_back(blockList[i]);
-        blockSum += blockList[i];
-        dataSum += blockList[i] - ec;
-    }
-    if (ec < 1 || blockSum != total || dataSum != dataCount)
-        return false;
-    for (std::size_t k = 0; k < n; ++k)
-        if (xs[k] >= side || ys[k] >= side)
-            return false;
-    for (int k = 0; k < 15; ++k)
-        if (formatX[k] >= side || formatY[k] >= side)
-            return false;
     if (!manager.GetResource(QStringLiteral("IDR_RSC%1").arg(ec), generator)
         || generator->size != 256u * std::size_t(ec))
         return false;
@@ -413,6 +398,38 @@ bool CQRCodeEncoder::Build(const std::vector<BYTE>& bytes)
         for (int y = 0; y < side; ++y)
             m_matrix[x][y] = (work[std::size_t(y) * side + x] & (1 << mask)) != 0
                 || templ[std::size_t(y) * (side + 1) + x] == '1';
+    return true;
+}
+
+bool CQRCodeEncoder::IsValidLayout(int version, int levelIndex, const BYTE* table, std::size_t size)
+{
+    const int total = TotalCodewords(version);
+    const int capacity = DataCapacityBits(version, levelIndex);
+    if (total == 0 || capacity == 0 || !table)
+        return false;
+    const int side = 4 * version + 17;
+    const std::size_t n = std::size_t(total) * 8 + std::size_t(RemainderBits(version));
+    if (size != 3 * n + 30 + 1 + 128)
+        return false;
+    const BYTE* format = table + 3 * n;
+    const int ec = format[30];
+    const BYTE* blockList = format + 31;
+    int blockSum = 0;
+    int dataSum = 0;
+    for (int i = 0; i < 128 && (i == 0 || blockList[i] != 0); ++i) {
+        if (blockList[i] <= ec)
+            return false;
+        blockSum += blockList[i];
+        dataSum += blockList[i] - ec;
+    }
+    if (ec < 1 || blockSum != total || dataSum * 8 != capacity)
+        return false;
+    for (std::size_t k = 0; k < n; ++k)
+        if (table[k] >= side || table[n + k] >= side)
+            return false;
+    for (int k = 0; k < 30; ++k)
+        if (format[k] >= side)
+            return false;
     return true;
 }
 

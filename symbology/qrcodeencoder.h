@@ -64,6 +64,10 @@ public:
     static int RemainderBits(int version);
     // The format string of level index x 8 + mask (index 0..31), most significant bit first.
     static const char* FormatString(int index);
+    // True when an inflated "IDR_QRV" table of the version and level index has its layout:
+    // its length, block totals that add up to the version's codewords and to the level's data
+    // codewords, and every coordinate inside the symbol.
+    static bool IsValidLayout(int version, int levelIndex, const BYTE* table, std::size_t size);
 
     int GetLevel() const { return m_nLevel; }
     void SetLevel(int level) { m_nLevel = level; }

@@ -249,7 +249,8 @@ TEST(ResourceModule, DialogLayoutsAndBinaryResources)
     const auto fixture = module.FindResource(QStringLiteral("TEST"), QStringLiteral("FIXTURE"));
     ASSERT_TRUE(fixture);
     EXPECT_EQ(*fixture, QByteArray("QBRES fixture\0\1\2\3\xff", 18));
-    EXPECT_FALSE(module.FindResource(QStringLiteral("QRCODE"), QStringLiteral("IDR_QRV1_0")));
+    EXPECT_TRUE(module.FindResource(QStringLiteral("QRCODE"), QStringLiteral("IDR_QRV1_0")));
+    EXPECT_FALSE(module.FindResource(QStringLiteral("QRCODE"), QStringLiteral("IDR_QRV41_0")));
     EXPECT_FALSE(module.FindResource(QStringLiteral(".."), QStringLiteral("strings")));
     EXPECT_FALSE(module.FindResource(QStringLiteral("TEST"), QStringLiteral("../../strings/ENU.txt")));
 }

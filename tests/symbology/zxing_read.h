@@ -6,7 +6,9 @@
 
 #include <QImage>
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 namespace zxread {
 
@@ -31,6 +33,41 @@ inline Read Decode(const QImage& image, ZXing::BarcodeFormat format, bool codaba
     if (!result.isValid())
         return {"<unread>", ""};
     return {result.text(), result.symbologyIdentifier()};
+}
+
+// Everything a 2-D symbol's reading reports that the tests check.
+struct Symbol {
+    bool valid = false;
+    std::vector<std::uint8_t> bytes;
+    std::string ecLevel;
+    bool mirrored = false;
+    int orientation = 0;
+    int sequenceIndex = -1;
+    int sequenceSize = -1;
+    std::string sequenceId;
+};
+
+inline Symbol DecodeSymbol(const QImage& image, ZXing::BarcodeFormat format)
+{
+    const QImage gray = image.convertToFormat(QImage::Format_Grayscale8);
+    ZXing::ImageView view(gray.constBits(), gray.width(), gray.height(), ZXing::ImageFormat::Lum,
+                          int(gray.bytesPerLine()));
+    ZXing::DecodeHints hints;
+    hints.setFormats(format);
+    hints.setTryRotate(false);
+    const ZXing::Result result = ZXing::ReadBarcode(view, hints);
+    Symbol symbol;
+    symbol.valid = result.isValid();
+    if (!symbol.valid)
+        return symbol;
+    symbol.bytes.assign(result.bytes().begin(), result.bytes().end());
+    symbol.ecLevel = result.ecLevel();
+    symbol.mirrored = result.isMirrored();
+    symbol.orientation = result.orientation();
+    symbol.sequenceIndex = result.sequenceIndex();
+    symbol.sequenceSize = result.sequenceSize();
+    symbol.sequenceId = result.sequenceId();
+    return symbol;
 }
 
 }  // namespace zxread
