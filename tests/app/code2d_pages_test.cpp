@@ -51,7 +51,7 @@ protected:
             FocusIn(sheet);
             f(sheet->GetActivePage());
             if (shot)
-                sheet->grab().save(QStringLiteral("/tmp/shots/objs2d-%1.png").arg(shot));
+                sheet->grab().save(TestOutputDir() + QStringLiteral("/%1.png").arg(shot));
             QTest::mouseClick(sheet->Button(button), Qt::LeftButton);
         }, [](QWidget* w) { return qobject_cast<CPropertySheet*>(w) != nullptr; });
         Update();
@@ -90,7 +90,6 @@ QStringList Items(QComboBox* list)
 
 TEST_F(Code2DPages, QRCodePageStepsTheModuleAndRaisesTheLevel)
 {
-    QDir().mkpath("/tmp/shots");
     auto* qr = Add(new CDrawQRCode(CRect(1000, 1000, 1000, 1000), view, "12345678"));
     ASSERT_EQ(qr->m_position.Size(), CSize(525, 525));
 

@@ -68,8 +68,7 @@ TEST_F(Code2DPrint, EveryLabelsSymbolsCarryItsSerial)
     ASSERT_TRUE(m_app->PrintDocument(doc, pdf));
     const QList<QImage> pages = RenderPdf(pdf);
     ASSERT_EQ(pages.size(), 1);
-    QDir().mkpath("/tmp/shots");
-    pages[0].copy(0, 0, Px(2100), Px(100 + 2 * 554 + 100)).save("/tmp/shots/objs2d-pdf-page.png");
+    pages[0].copy(0, 0, Px(2100), Px(100 + 2 * 554 + 100)).save(TestOutputDir() + "/code2d-pdf-page.png");
 
     for (int n = 0; n < 3; ++n) {
         const QPoint cell(Px(100 + (n % 2) * 950), Px(100 + (n / 2) * 554));
