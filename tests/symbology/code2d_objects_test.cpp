@@ -399,3 +399,22 @@ TEST(Code2DObjects, TooMuchForAQRCodeIsSaidAfterOKOrADragButNeverWhileDrawing)
     EXPECT_EQ(errors.size(), 3u);
     SetObjectDialogs(old);
 }
+
+TEST(Code2DObjects, ABoundObjectShowsTheBindingMarkerOnScreenOnly)
+{
+    LoadResources();
+    Label<CDrawQRCode> qr("bound");
+    qr.code->Content().mode = CONTENT_DATA;
+    ASSERT_TRUE(AddDataItem(qr.code->Content(), "Orders", "Code", "", ""));
+    for (bool printing : {false, true}) {
+        auto dc = qr.view.MakeDC(printing);
+        qr.code->Draw(dc.get(), 0);
+        const auto images = std::count_if(dc->records.begin(), dc->records.end(), [](const CRecordedPrimitive& p) {
+            return p.kind == CRecordedPrimitive::Kind::Image;
+        });
+        EXPECT_EQ(images, printing ? 0 : 1);
+        EXPECT_TRUE(std::any_of(dc->records.begin(), dc->records.end(), [](const CRecordedPrimitive& p) {
+            return p.kind == CRecordedPrimitive::Kind::Fill;
+        }));
+    }
+}
