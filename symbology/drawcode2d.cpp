@@ -32,8 +32,7 @@ CDrawCode2D::CDrawCode2D(int largestModule, const CRect& position, CDrawViewBase
 {
     if (view)
         m_pDocument = dynamic_cast<CDrawDoc*>(view->GetDocument());
-    // Fitting needs the object's own encoder, which the derived constructor makes: it calls
-    // Refit once its encoder stands.
+    // Fitting needs the object's own encoder: the derived constructor fits once that stands.
 }
 
 void CDrawCode2D::AssignDefaultName(CDrawViewBase* view)
