@@ -643,8 +643,7 @@ void CPDF417Encoder::Draw(CDC* pDC, const CString& text, const CRect& rect, int 
     }
     const int columns = GetModuleColumns();
     const int rows = GetModuleRows();
-    // Without the whole symbol character table a symbol would print that no reader can read.
-    if (columns == 0 || rows == 0 || !PDF417PatternsComplete())
+    if (columns == 0 || rows == 0)
         return;
     PaintModuleRuns(pDC, rect.left, rect.top, rect.Width(), rowHeight * rows, rows, columns,
                     [this](int r, int c) { return IsDark(r, c); });

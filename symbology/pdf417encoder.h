@@ -81,7 +81,6 @@ public:
     // Paints the symbol of the text into rect: black rectangles for the dark modules, nothing for
     // the light ones. Each symbol row is rowHeight units high; the modules are rect's width
     // divided by the module columns. The symbol is rebuilt when the text or a setting changed.
-    // Nothing is painted while the symbol character table is incomplete.
     void Draw(CDC* pDC, const CString& text, const CRect& rect, int rowHeight);
 
     // The settings: each encoding starts from them, so what one text made of the rows or the

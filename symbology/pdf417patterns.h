@@ -7,5 +7,3 @@
 
 // The pattern of a codeword in a cluster (0..2), or 0 when the table holds no pattern for it.
 uint32_t PDF417Pattern(int cluster, int value);
-// True when every cluster holds a pattern for all 929 values.
-bool PDF417PatternsComplete();

@@ -4,6 +4,7 @@
 #include "symbology/pdf417encoder.h"
 #include "symbology/pdf417patterns.h"
 #include "matrix_render.h"
+#include "pdf417_readback.h"
 #include "zxing_read.h"
 
 #include <gtest/gtest.h>
@@ -198,8 +199,6 @@ TEST(PDF417Layout, RowsRunFromStartToStopPattern)
 // Symbols drawn 4 px per module, each row row-factor modules high, read back by zxing-cpp.
 TEST(PDF417Decode, ColumnsLevelsAndRowFactorsReadBack)
 {
-    if (!PDF417PatternsComplete())
-        GTEST_SKIP() << "the symbol character table is not filled in";
     CPDF417Encoder enc;
     std::string data;
     for (int i = 0; i < 120; ++i)
@@ -257,4 +256,44 @@ TEST(PDF417Layout, SymbolCharacterTableHoldsWellFormedPatterns)
             seen.push_back(bits);
         }
     }
+}
+
+// Texts of every character class, byte characters and digit runs, read back from the codewords.
+TEST(PDF417Compaction, CodewordsReadBackToTheBytes)
+{
+    const std::string pieces[] = {"ABC", "def", "0123", "12345678901234567", " ", "&\r\t,:#-.$/+%*=^",
+                                  ";<>@[\\]_`~!", "\n\"|()?{}'", std::string("\x00\x01\x80\xFF", 4), "x",
+                                  "Quillbar", "!?", "\xE9", "MiXeD", "9", std::string(7, '\x90')};
+    uint32_t seed = 12345;
+    const auto next = [&]() { return seed = seed * 1103515245u + 12345u, (seed >> 16) & 0x7FFF; };
+    for (int round = 0; round < 3000; ++round) {
+        std::string text;
+        const int count = 1 + int(next() % 12);
+        for (int k = 0; k < count; ++k)
+            text += pieces[next() % std::size(pieces)];
+        PDF417Param p;
+        p.text = reinterpret_cast<const uint8_t*>(text.data());
+        p.lenText = int(text.size());
+        PDF417Encode(&p);
+        ASSERT_EQ(PDF417_ERROR_SUCCESS, p.error);
+        // Padding codewords (900) at the end read as an empty text latch.
+        ASSERT_TRUE(pdf417read::Read(p.codewords) == text) << round << ": " << ::testing::PrintToString(text);
+    }
+}
+
+// Serial labels draw one text after another: each draw encodes its own text and settings.
+TEST(PDF417Encoder, DrawRebuildsForNewTextOrSettings)
+{
+    CPDF417Encoder enc;
+    enc.SetCodePage(1252);
+    QImage image(64, 64, QImage::Format_RGB32);
+    CPainterDC dc(&image);
+    enc.Draw(&dc, QStringLiteral("0001"), CRect(0, 0, 64, 0), 3);
+    const int shortRows = enc.GetModuleRows();
+    enc.Draw(&dc, QStringLiteral("0002 and a much longer text, of more rows"), CRect(0, 0, 64, 0), 3);
+    EXPECT_GT(enc.GetModuleRows(), shortRows);
+    enc.SetOptions(PDF417_FIXED_ROWS);
+    enc.SetRows(30);
+    enc.Draw(&dc, QStringLiteral("0002 and a much longer text, of more rows"), CRect(0, 0, 64, 0), 3);
+    EXPECT_EQ(30, enc.GetModuleRows());
 }

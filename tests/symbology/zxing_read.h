@@ -17,19 +17,24 @@ struct Read {
     std::string symbologyId;
 };
 
-inline Read Decode(const QImage& image, ZXing::BarcodeFormat format, bool codabarStartEnd = false,
-                   bool fullAscii = false)
+inline ZXing::Result ReadResult(const QImage& image, const ZXing::DecodeHints& hints)
 {
     const QImage gray = image.convertToFormat(QImage::Format_Grayscale8);
     ZXing::ImageView view(gray.constBits(), gray.width(), gray.height(), ZXing::ImageFormat::Lum,
                           int(gray.bytesPerLine()));
+    return ZXing::ReadBarcode(view, hints);
+}
+
+inline Read Decode(const QImage& image, ZXing::BarcodeFormat format, bool codabarStartEnd = false,
+                   bool fullAscii = false)
+{
     ZXing::DecodeHints hints;
     hints.setFormats(format);
     hints.setTryHarder(true);
     hints.setTryRotate(false);
     hints.setTryCode39ExtendedMode(fullAscii);
     hints.setReturnCodabarStartEnd(codabarStartEnd);
-    const ZXing::Result result = ZXing::ReadBarcode(view, hints);
+    const ZXing::Result result = ReadResult(image, hints);
     if (!result.isValid())
         return {"<unread>", ""};
     return {result.text(), result.symbologyIdentifier()};
@@ -85,15 +90,12 @@ struct Read2D {
 
 inline Read2D Decode2D(const QImage& image, ZXing::BarcodeFormat format)
 {
-    const QImage gray = image.convertToFormat(QImage::Format_Grayscale8);
-    ZXing::ImageView view(gray.constBits(), gray.width(), gray.height(), ZXing::ImageFormat::Lum,
-                          int(gray.bytesPerLine()));
     ZXing::DecodeHints hints;
     hints.setFormats(format);
     hints.setTryHarder(true);
     hints.setTryRotate(false);
     hints.setBinarizer(ZXing::Binarizer::FixedThreshold);
-    const ZXing::Result result = ZXing::ReadBarcode(view, hints);
+    const ZXing::Result result = ReadResult(image, hints);
     Read2D read;
     if (!result.isValid())
         return read;
