@@ -3,13 +3,15 @@
 #include "framework/resourcemodule.h"
 #include "framework/savefile.h"
 #include "symbology/codepages.h"
-#include "symbology/moduledraw.h"
+#include "symbology/modulepainter.h"
 
 #include <QFile>
 #include <zlib.h>
 
 #include <algorithm>
 #include <array>
+#include <climits>
+#include <cstdint>
 #include <cstring>
 
 IMPLEMENT_DYNAMIC(CQRCodeEncoder, CObject)
@@ -448,8 +450,9 @@ void CQRCodeEncoder::Draw(CDC* pDC, const CString& text, const CRect& rect)
     GetSymbolSize(text);
     m_strDrawn = text;
     const int side = int(m_matrix.size());
-    PaintDarkRuns(pDC, rect.left, rect.top, m_nModuleSize, m_nModuleSize, side, side,
-                  [this](int x, int y) { return bool(m_matrix[x][y]); });
+    const int extent = int(std::clamp<std::int64_t>(std::int64_t(side) * m_nModuleSize, 0, INT_MAX));
+    PaintModuleRuns(pDC, rect.left, rect.top, extent, extent, side, side,
+                    [this](int row, int column) { return bool(m_matrix[column][row]); });
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -54,13 +54,10 @@ struct Symbol {
 
 inline Symbol DecodeSymbol(const QImage& image, ZXing::BarcodeFormat format)
 {
-    const QImage gray = image.convertToFormat(QImage::Format_Grayscale8);
-    ZXing::ImageView view(gray.constBits(), gray.width(), gray.height(), ZXing::ImageFormat::Lum,
-                          int(gray.bytesPerLine()));
     ZXing::DecodeHints hints;
     hints.setFormats(format);
     hints.setTryRotate(false);
-    const ZXing::Result result = ZXing::ReadBarcode(view, hints);
+    const ZXing::Result result = ReadResult(image, hints);
     Symbol symbol;
     symbol.valid = result.isValid();
     if (!symbol.valid)
