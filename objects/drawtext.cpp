@@ -450,11 +450,6 @@ BOOL CDrawText::OnEditProperties(CDrawViewBase* view)
     m_sheet.font = nullptr;
     if (!ok)
         return FALSE;
-    if (!HasFontPage()) {
-        Invalidate(view);
-        SetModified();
-        return TRUE;
-    }
     m_logfont = font.font;
     m_textColor = font.color;
     m_logfont.lfEscapement = m_nRotation;
