@@ -235,10 +235,6 @@ TEST(Code2DObjects, CopiesGoThroughTheArchive)
 TEST(Code2DObjects, TheBoxIsTheSymbolTimesTheModule)
 {
     LoadResources();
-    EXPECT_EQ(CDrawCode2D::MakeModuleSizeTable(150).size(), 146u);
-    EXPECT_EQ(CDrawCode2D::MakeModuleSizeTable(300).size(), 296u);
-    EXPECT_NEAR(CDrawCode2D::MakeModuleSizeTable(150).at(25), 0.4134, 0.0001);
-
     Label<CDrawQRCode> qr("12345678");
     EXPECT_EQ(qr.code->m_position, CRect(1000, 1000, 1525, 1525));
     Label<CDrawPDF417> pdf("12345678901234567890");
