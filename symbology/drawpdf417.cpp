@@ -41,7 +41,8 @@ void CDrawPDF417::AttachPage()
 
 void CDrawPDF417::TakePage()
 {
-    const int options = (m_page.rowsFixed ? PDF417_FIXED_ROWS : 0) | (m_page.levelAutomatic ? 0 : PDF417_USE_ERROR_LEVEL);
+    const int options =
+        (m_page.rowsFixed ? PDF417_FIXED_ROWS : 0) | (m_page.levelAutomatic ? 0 : PDF417_USE_ERROR_LEVEL);
     m_encoder.Reset();
     m_nModuleWidth = m_page.moduleWidth;
     m_nRowFactor = m_page.rowFactor;

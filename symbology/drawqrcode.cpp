@@ -25,6 +25,12 @@ void CDrawQRCode::PaintSymbol(CDC* dc, const CString& text)
     m_encoder.Draw(dc, text, m_position);
 }
 
+void CDrawQRCode::AttachPage()
+{
+    m_page = {m_sizes, GetModuleSize(), m_encoder.GetLevel(), m_encoder.GetCodePage()};
+    m_sheet.qrcode = &m_page;
+}
+
 void CDrawQRCode::TakePage()
 {
     m_encoder.Clear();

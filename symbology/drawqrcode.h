@@ -29,7 +29,7 @@ protected:
     std::optional<CSize> Measure(const CString& text) override;
     void PaintSymbol(CDC* dc, const CString& text) override;
     CString Placeholder() const override { return QStringLiteral("<EMPTY>"); }
-    void AttachPage() override { m_page = {m_sizes, GetModuleSize(), m_encoder.GetLevel(), m_encoder.GetCodePage()}; m_sheet.qrcode = &m_page; }
+    void AttachPage() override;
     void DetachPage() override { m_sheet.qrcode = nullptr; }
     void TakePage() override;
     void ReportFailure(bool again) override;

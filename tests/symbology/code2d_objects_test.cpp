@@ -7,7 +7,6 @@
 #include "framework/painterdc.h"
 #include "framework/resourcemodule.h"
 #include "support/fakeview.h"
-#include "support/testoutput.h"
 #include "symbology/drawdatamatrix.h"
 #include "symbology/drawpdf417.h"
 #include "symbology/drawqrcode.h"
@@ -348,8 +347,6 @@ TEST(Code2DObjects, EachLabelDrawsTheSymbolOfItsSerial)
             const QImage symbol = page.copy(QRect(QPoint((r.left - 154) * 300 / 1536, (r.top - 154) * 300 / 1536),
                                                   QPoint((r.right + 154) * 300 / 1536, (r.bottom + 154) * 300 / 1536)));
             EXPECT_EQ(zxread::Decode(symbol, format).text, expected) << code->GetRuntimeClass()->m_lpszClassName;
-            if (index == 2)
-                page.save(TestOutputDir() + QStringLiteral("/code2d-%1.png").arg(code->GetRuntimeClass()->m_lpszClassName));
         }
     }
     doc.RemoveView(&view);

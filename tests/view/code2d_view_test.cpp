@@ -78,7 +78,8 @@ TEST_F(Code2DView, ThePaletteMakesFittedSymbolsThatTheScreenShows)
         EXPECT_EQ(code->m_text, "12345678");
     EXPECT_EQ(qr->m_position.Size(), CSize(525, 525));
     EXPECT_GT(pdf->Encoder().GetModuleRows(), 0);
-    EXPECT_EQ(pdf->m_position.Size(), CSize(25 * pdf->Encoder().GetModuleColumns(), 3 * 25 * pdf->Encoder().GetModuleRows()));
+    EXPECT_EQ(pdf->m_position.Size(),
+              CSize(25 * pdf->Encoder().GetModuleColumns(), 3 * 25 * pdf->Encoder().GetModuleRows()));
     CSize modules;
     ASSERT_TRUE(dm->Encoder().GetSymbolSize(CString("12345678"), modules));
     EXPECT_EQ(dm->m_position.Size(), CSize(50 * modules.cx, 50 * modules.cy));
