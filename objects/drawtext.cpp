@@ -452,7 +452,7 @@ BOOL CDrawText::OnEditProperties(CDrawViewBase* view)
     content.multiLine = TakesLineBreaks() ? 1 : 0;
     CFontPageData font {m_logfont, m_textColor};
     m_sheet.content = &content;
-    m_sheet.font = &font;
+    m_sheet.font = HasFontPage() ? &font : nullptr;
     const BOOL ok = CDrawRect::OnEditProperties(view);
     m_sheet.content = nullptr;
     m_sheet.font = nullptr;

@@ -92,6 +92,8 @@ public:
 
 protected:
     bool HasShapePage() const override { return false; }
+    // The 2-D code objects show their own page in place of the font page.
+    virtual bool HasFontPage() const { return true; }
     // The binding marker of a data-bound object in the design view, at the rectangle's
     // bottom-right corner.
     void DrawBindingMarker(CDC* dc);

@@ -32,3 +32,9 @@ void ShowObjectMessage(UINT stringId)
     if (Dialogs().message)
         Dialogs().message(stringId);
 }
+
+void ShowObjectError(const CString& text)
+{
+    if (Dialogs().error)
+        Dialogs().error(text);
+}

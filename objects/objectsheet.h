@@ -44,6 +44,35 @@ struct CBarcodePageData {
     int alignment = 0;
 };
 
+// The pages of the 2-D code objects. Each carries a copy of its object's module-size table:
+// sizes in logical units to the same sizes in millimetres.
+using CModuleSizeTable = std::map<int, double>;
+
+struct CQRCodePageData {
+    CModuleSizeTable sizes;
+    int moduleSize = 25;
+    int ecLevel = 1;  // 0 L, 1 M, 2 Q, 3 H
+    UINT codePage = 65001;
+};
+
+struct CPDF417PageData {
+    CModuleSizeTable sizes;
+    int moduleWidth = 25;
+    BOOL levelAutomatic = TRUE;
+    int errorLevel = 0;
+    int rowFactor = 3;
+    BOOL rowsFixed = FALSE;
+    int rows = 0;
+    UINT codePage = 437;
+};
+
+struct CDataMatrixPageData {
+    CModuleSizeTable sizes;
+    int moduleSize = 50;
+    UINT codePage = 437;
+    int sizeRequest = -1;  // -1 smallest square, -2 smallest rectangle, 0..29 one fixed size
+};
+
 struct CObjectSheet {
     DWORD flags = 0;  // PSH_NOAPPLYNOW (0x80): no Apply button
     // The pages, in the order shown; null where the object has no such page.
@@ -51,8 +80,11 @@ struct CObjectSheet {
     CShapeData* shape = nullptr;
     CFontPageData* font = nullptr;
     CBarcodePageData* barcode = nullptr;
+    CQRCodePageData* qrcode = nullptr;
+    CPDF417PageData* pdf417 = nullptr;
+    CDataMatrixPageData* dataMatrix = nullptr;
 
-    bool HasPages() const { return content || shape || font || barcode; }
+    bool HasPages() const { return content || shape || font || barcode || qrcode || pdf417 || dataMatrix; }
 };
 
 // What the objects ask of the user interface. Each call returns TRUE for OK.
@@ -65,6 +97,8 @@ struct CObjectDialogs {
     std::function<BOOL(CString* path, CDrawViewBase* view)> choosePicture;
     // A message of the string table.
     std::function<void(UINT stringId)> message;
+    // An error message of its own text (an error icon).
+    std::function<void(const CString& text)> error;
 };
 
 // Installs the dialogs (empty functions remove them) and returns the previous ones. Without a
@@ -73,3 +107,4 @@ CObjectDialogs SetObjectDialogs(CObjectDialogs dialogs);
 const CObjectDialogs& GetObjectDialogs();
 BOOL RunObjectSheet(CObjectSheet& sheet, CDrawViewBase* view);
 void ShowObjectMessage(UINT stringId);
+void ShowObjectError(const CString& text);

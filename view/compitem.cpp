@@ -3,6 +3,9 @@
 #include "framework/resourcemodule.h"
 #include "objects/drawtext.h"
 #include "symbology/drawbarcode.h"
+#include "symbology/drawdatamatrix.h"
+#include "symbology/drawpdf417.h"
+#include "symbology/drawqrcode.h"
 #include "view/drawview.h"
 
 #include <cstring>
@@ -31,4 +34,16 @@ CDrawObj* CBarcodeCompItem::CreateDrawObj(CDrawView* view)
     if (!IsClass(m_pObjectClass, "CDrawBarcode"))
         return nullptr;
     return new CDrawBarcode(CRect(0, 0, 0, 0), view, QStringLiteral("12345678"), m_nSymbology);
+}
+
+CDrawObj* CCode2DCompItem::CreateDrawObj(CDrawView* view)
+{
+    const CString text = QStringLiteral("12345678");
+    if (IsClass(m_pObjectClass, "CDrawQRCode"))
+        return new CDrawQRCode(CRect(0, 0, 0, 0), view, text);
+    if (IsClass(m_pObjectClass, "CDrawPDF417"))
+        return new CDrawPDF417(CRect(0, 0, 0, 0), view, text);
+    if (IsClass(m_pObjectClass, "CDrawDataMatrix"))
+        return new CDrawDataMatrix(CRect(0, 0, 0, 0), view, text);
+    return nullptr;
 }

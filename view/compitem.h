@@ -36,3 +36,10 @@ public:
 
     int m_nSymbology;
 };
+
+// A QR Code, PDF417 or Data Matrix object (by its class), showing "12345678".
+class CCode2DCompItem : public CCompItem {
+public:
+    explicit CCode2DCompItem(const CRuntimeClass* objectClass) : CCompItem(objectClass) {}
+    CDrawObj* CreateDrawObj(CDrawView* view) override;
+};

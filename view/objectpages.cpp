@@ -10,6 +10,7 @@
 #include "objects/drawobj.h"
 #include "objects/drawviewbase.h"
 #include "view/datasourcedlg.h"
+#include "view/objectpages2d.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -280,6 +281,9 @@ BOOL RunObjectSheetDialog(CObjectSheet& sheet, QWidget* parent)
     CShapeData shape = sheet.shape ? *sheet.shape : CShapeData();
     CFontPageData font = sheet.font ? *sheet.font : CFontPageData();
     CBarcodePageData barcode = sheet.barcode ? *sheet.barcode : CBarcodePageData();
+    CQRCodePageData qrcode = sheet.qrcode ? *sheet.qrcode : CQRCodePageData();
+    CPDF417PageData pdf417 = sheet.pdf417 ? *sheet.pdf417 : CPDF417PageData();
+    CDataMatrixPageData dataMatrix = sheet.dataMatrix ? *sheet.dataMatrix : CDataMatrixPageData();
 
     CPropertySheet dialog(AfxGetAppName(), parent);
     dialog.SetFlags(sheet.flags);
@@ -290,12 +294,19 @@ BOOL RunObjectSheetDialog(CObjectSheet& sheet, QWidget* parent)
     std::unique_ptr<CBarcodeDlg> barcodePage;
     if (sheet.content && sheet.content->object)
         dialog.AddPage((contentPage = std::make_unique<CDataSourceDlg>(&content)).get());
+    std::unique_ptr<CPropertyPage> codePage;
     if (sheet.shape)
         dialog.AddPage((shapePage = std::make_unique<CShapeDlg>(&shape)).get());
     if (sheet.font)
         dialog.AddPage((fontPage = std::make_unique<CFontSetupDlg>(&font.font, &font.color)).get());
     if (sheet.barcode)
         dialog.AddPage((barcodePage = std::make_unique<CBarcodeDlg>(&barcode)).get());
+    if (sheet.qrcode)
+        dialog.AddPage((codePage = std::make_unique<CQRCodePropPage>(&qrcode)).get());
+    else if (sheet.pdf417)
+        dialog.AddPage((codePage = std::make_unique<CPDF417PropPage>(&pdf417)).get());
+    else if (sheet.dataMatrix)
+        dialog.AddPage((codePage = std::make_unique<CDataMatrixPropPage>(&dataMatrix)).get());
     if (dialog.DoModal() != IDOK)
         return FALSE;
     if (sheet.content)
@@ -306,6 +317,12 @@ BOOL RunObjectSheetDialog(CObjectSheet& sheet, QWidget* parent)
         *sheet.font = font;
     if (sheet.barcode)
         *sheet.barcode = barcode;
+    if (sheet.qrcode)
+        *sheet.qrcode = qrcode;
+    if (sheet.pdf417)
+        *sheet.pdf417 = pdf417;
+    if (sheet.dataMatrix)
+        *sheet.dataMatrix = dataMatrix;
     return TRUE;
 }
 
@@ -334,5 +351,6 @@ void InstallObjectDialogs()
         return TRUE;
     };
     dialogs.message = [](UINT id) { AfxMessageBox(id, MB_OK | MB_ICONWARNING); };
+    dialogs.error = [](const CString& text) { AfxMessageBox(text, MB_OK | MB_ICONERROR); };
     SetObjectDialogs(std::move(dialogs));
 }

@@ -4,6 +4,9 @@
 #include "framework/resourcemodule.h"
 #include "objects/drawtext.h"
 #include "symbology/drawbarcode.h"
+#include "symbology/drawdatamatrix.h"
+#include "symbology/drawpdf417.h"
+#include "symbology/drawqrcode.h"
 #include "view/compitem.h"
 #include "view/drawtool.h"
 #include "view/drawview.h"
@@ -284,6 +287,10 @@ CBarcodesWorkSpaceBar::CBarcodesWorkSpaceBar(QWidget* parent) : CWorkSpaceBase(2
     for (int id = 0; id < int(Captions().size()); ++id)
         entries.emplace_back(Captions()[std::size_t(id)],
                              new CBarcodeCompItem(RUNTIME_CLASS(CDrawBarcode), id));
+    // The 2-D symbols after the linear ones.
+    entries.emplace_back(QStringLiteral("QR Code"), new CCode2DCompItem(RUNTIME_CLASS(CDrawQRCode)));
+    entries.emplace_back(QStringLiteral("PDF417"), new CCode2DCompItem(RUNTIME_CLASS(CDrawPDF417)));
+    entries.emplace_back(QStringLiteral("Data Matrix"), new CCode2DCompItem(RUNTIME_CLASS(CDrawDataMatrix)));
     BuildPalette(155, 4, 5, entries, 1);
     setWindowTitle(String(4));
 }

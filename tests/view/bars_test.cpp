@@ -54,7 +54,7 @@ protected:
 TEST_F(BarsTest, PalettesListTheirEntriesWithTheirObjectKinds)
 {
     QTreeWidgetItem* group = bar->Tree()->topLevelItem(0)->child(0);
-    ASSERT_EQ(group->childCount(), 14);
+    ASSERT_EQ(group->childCount(), 17);  // the linear symbologies, then the 2-D ones
     EXPECT_EQ(group->child(13)->text(0), QStringLiteral("ITF-14"));
     auto* itf = dynamic_cast<CBarcodeCompItem*>(CWorkSpaceBase::CompItemOf(group->child(13)));
     ASSERT_NE(itf, nullptr);
