@@ -8,8 +8,13 @@
 
 int AfxMessageBox(const CString& text, UINT type, QWidget* parent)
 {
+    return MessageBox(parent, text, AfxGetAppName(), type);
+}
+
+int MessageBox(QWidget* parent, const CString& text, const CString& caption, UINT type)
+{
     QMessageBox box(parent ? parent : QApplication::activeWindow());
-    box.setWindowTitle(AfxGetAppName());
+    box.setWindowTitle(caption);
     box.setText(text);
     switch (type & 0xF0) {
     case MB_ICONERROR: box.setIcon(QMessageBox::Critical); break;

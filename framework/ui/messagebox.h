@@ -20,3 +20,5 @@ constexpr UINT MB_ICONINFORMATION = 0x40;
 int AfxMessageBox(const CString& text, UINT type = MB_OK, QWidget* parent = nullptr);
 // The same with the text of a string of the resource module.
 int AfxMessageBox(UINT stringId, UINT type = MB_OK, QWidget* parent = nullptr);
+// The same with a caption of the caller's own.
+int MessageBox(QWidget* parent, const CString& text, const CString& caption, UINT type = MB_OK);
