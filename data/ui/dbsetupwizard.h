@@ -7,8 +7,9 @@
 #include "document/drawdoc.h"
 #include "framework/ui/propertysheet.h"
 
+class CBarcodeDB;
 class CDrawDoc;
-class CWizDBDataPreviewPage;
+class CExBCGPODBCGridCtrl;
 class CWizDBSetupSheet;
 class QAbstractButton;
 class QComboBox;
@@ -21,6 +22,9 @@ class QRadioButton;
 // nothing is sorted. Directions other than 0 and 1 add nothing. An ODBC source without a
 // quote character takes plain identifiers only: any other name gives an empty query.
 CString BuildQuery(const CString& connection, const CString& table, const std::vector<CDBSortEntry>& sort);
+// The same on a source already open (or that failed to open with that connection string).
+CString BuildQuery(CBarcodeDB& db, const CString& connection, const CString& table,
+                   const std::vector<CDBSortEntry>& sort);
 
 // Page 1: a data file (edit and browse button) or an ODBC data source (combo box).
 class CWizDBDrvSelPage : public CPropertyPage {
@@ -92,6 +96,21 @@ private:
     bool m_listingFailed = false;
 };
 
+// Page 4: the records of the query in a read-only grid, one whole row selected at a time.
+class CWizDBDataPreviewPage : public CPropertyPage {
+    Q_OBJECT
+public:
+    explicit CWizDBDataPreviewPage(CWizDBSetupSheet* sheet);
+    ~CWizDBDataPreviewPage() override;
+    BOOL OnSetActive() override;
+    BOOL OnKillActive() override;
+    CExBCGPODBCGridCtrl* Grid() const { return m_grid; }
+
+private:
+    CWizDBSetupSheet* m_sheet;
+    CExBCGPODBCGridCtrl* m_grid;
+};
+
 class CWizDBSetupSheet : public CPropertySheet {
     Q_OBJECT
 public:
@@ -102,13 +121,14 @@ public:
     CDBSetupState& State() { return m_state; }
     // The query of the chosen table and sort fields.
     CString BuildQuery() const;
+    CWizDBDataPreviewPage& PreviewPage() { return m_preview; }
 
 private:
     CDBSetupState& m_state;
     CWizDBDrvSelPage m_source;
     CWizDBTableSelPage m_table;
     CWizDBFieldSortPage m_sort;
-    std::unique_ptr<CWizDBDataPreviewPage> m_preview;
+    CWizDBDataPreviewPage m_preview;
 };
 
 // Runs the wizard on the document; on Finish the choice goes into the document's data-source

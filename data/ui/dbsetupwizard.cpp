@@ -1,7 +1,8 @@
-#include "data/dbsetupwizard.h"
+#include "data/ui/dbsetupwizard.h"
 
 #include "data/barcodedb.h"
-#include "data/dbgrid.h"
+#include "data/ui/dbgrid.h"
+#include "framework/resourcemanager.h"
 #include "framework/resourcemodule.h"
 #include "framework/ui/commondialogs.h"
 #include "framework/ui/dialogids.h"
@@ -14,6 +15,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QVBoxLayout>
 
 namespace {
 
@@ -32,6 +34,9 @@ constexpr int kHeaderHeight = 48;
 constexpr UINT kSourcePage = 161;
 constexpr UINT kTablePage = 158;
 constexpr UINT kSortPage = 159;
+constexpr UINT kPreviewPage = 160;
+constexpr UINT kStrPreviewSubtitle = 72;
+constexpr UINT kRowMarkerBitmap = 168;
 constexpr int kPathEdit = 180;
 constexpr int kSourceCombo = 133;
 constexpr int kBrowse = 138;
@@ -108,12 +113,21 @@ void SelectRow(QListWidget* list, int row)
     list->setCurrentRow(row);
 }
 
-bool IsTextFile(const CString& extension)
+// The extension as the data-access object takes it: from the last "." to the end.
+bool IsTextFile(const CString& path)
 {
+    const CString extension = path.mid(std::max<qsizetype>(0, path.lastIndexOf(u'.')));
     for (const char* ext : {".txt", ".csv", ".tab", ".asc"})
         if (extension.compare(QLatin1String(ext), Qt::CaseInsensitive) == 0)
             return true;
     return false;
+}
+
+// Connection strings of data files name one of the two file providers.
+bool IsFileConnection(const CString& connection)
+{
+    return connection.contains(QLatin1String("Microsoft.Jet.OLEDB"), Qt::CaseInsensitive)
+           || connection.contains(QLatin1String("Microsoft.ACE.OLEDB"), Qt::CaseInsensitive);
 }
 
 }  // namespace
@@ -122,34 +136,34 @@ bool IsTextFile(const CString& extension)
 
 CString BuildQuery(const CString& connection, const CString& table, const std::vector<CDBSortEntry>& sort)
 {
-    CString quote;
-    {
-        CBarcodeDB db;
-        if (db.OpenConnection(connection))
-            db.GetQuoteSuffix(quote);
-        db.Close();
+    CBarcodeDB db;
+    db.OpenConnection(connection);
+    return BuildQuery(db, connection, table, sort);
+}
+
+CString BuildQuery(CBarcodeDB& db, const CString& connection, const CString& table,
+                   const std::vector<CDBSortEntry>& sort)
+{
+    const bool open = db.IsOpen();
+    // A source that cannot be opened now still gets quoted names: a data file its own quote,
+    // so the stored query runs as soon as the file is back, an ODBC source the standard one.
+    const CString fallback = IsFileConnection(connection) ? QStringLiteral("`") : QStringLiteral("\"");
+    auto quoted = [&](const CString& name) { return open ? db.QuoteName(name) : QuoteIdentifier(name, fallback); };
+    try {
+        CString order;
+        for (const CDBSortEntry& entry : sort) {
+            if (entry.direction != 0 && entry.direction != 1)
+                continue;
+            order += (order.isEmpty() ? QString() : QStringLiteral(", ")) + quoted(entry.field)
+                     + (entry.direction == 0 ? QStringLiteral(" ASC") : QStringLiteral(" DESC"));
+        }
+        if (!order.isEmpty())
+            order = QStringLiteral(" ORDER BY ") + order;
+        return QStringLiteral("SELECT * FROM %1 %2").arg(quoted(table), order);
+    } catch (const CBarcodeDBException&) {
+        // A name the source cannot quote: no query rather than one with a name pasted in raw.
+        return {};
     }
-    // A data file's names are quoted with its own quote even when the file cannot be opened
-    // now, so the stored query still runs once it can.
-    if (quote.isEmpty())
-        quote = CBarcodeDB::QuoteForConnection(connection);
-    bool ok = true;
-    auto quoted = [&](const CString& name) {
-        CString out;
-        ok = QuoteIdentifier(name, quote, &out) && ok;
-        return out;
-    };
-    CString order;
-    for (const CDBSortEntry& entry : sort) {
-        if (entry.direction != 0 && entry.direction != 1)
-            continue;
-        order += (order.isEmpty() ? QString() : QStringLiteral(", ")) + quoted(entry.field)
-                 + (entry.direction == 0 ? QStringLiteral(" ASC") : QStringLiteral(" DESC"));
-    }
-    if (!order.isEmpty())
-        order = QStringLiteral(" ORDER BY ") + order;
-    const CString query = QStringLiteral("SELECT * FROM %1 %2").arg(quoted(table), order);
-    return ok ? query : CString();
 }
 
 // --- page 1: source --------------------------------------------------------------------------
@@ -171,7 +185,7 @@ BOOL CWizDBDrvSelPage::OnInitDialog()
 {
     CPropertyPage::OnInitDialog();
     m_sources->clear();
-    for (const CString& name : GetODBCDataSourceNames())
+    for (const CString& name : GetOdbcDataSourceNames())
         m_sources->addItem(name);
     m_sources->setCurrentIndex(-1);
     m_file->setChecked(true);
@@ -269,7 +283,7 @@ std::vector<CString> CWizDBTableSelPage::ListTables()
         }
         if (!open) {
             AfxMessageBox(db.GetLastError(), MB_ICONERROR, this);
-        } else if (state.kind != 1 && IsTextFile(db.GetExtension())) {
+        } else if (state.kind != 1 && IsTextFile(state.dataFilePath)) {
             tables.push_back(db.GetTextFileTable());
         } else {
             db.GetTables(tables);
@@ -449,11 +463,51 @@ BOOL CWizDBFieldSortPage::OnWizardFinish()
     return CPropertyPage::OnWizardFinish();
 }
 
+// --- page 4: preview ------------------------------------------------------------------------
+
+CWizDBDataPreviewPage::CWizDBDataPreviewPage(CWizDBSetupSheet* sheet) : CPropertyPage(kPreviewPage), m_sheet(sheet)
+{
+    LoadPage(this, kPreviewPage, kStrPreviewSubtitle);
+    QWidget* form = Control<QWidget>(this, kPreviewPage);
+    auto* layout = new QVBoxLayout(form);
+    layout->setContentsMargins(0, 0, 0, 0);
+    m_grid = new CExBCGPODBCGridCtrl(form);
+    layout->addWidget(m_grid);
+    CResourceManager* images = CResourceManager::GetInstance();
+    images->LoadImages(kRowMarkerBitmap);
+    const QImage marker = images->GetImage(kRowMarkerBitmap, 1);
+    if (!marker.isNull())
+        m_grid->Model()->SetRowMarker(QIcon(QPixmap::fromImage(marker)));
+}
+
+CWizDBDataPreviewPage::~CWizDBDataPreviewPage() = default;
+
+BOOL CWizDBDataPreviewPage::OnSetActive()
+{
+    const CDBSetupState& state = m_sheet->State();
+    m_sheet->SetWizardButtons(PSWIZB_BACK | PSWIZB_FINISH);
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const bool open = m_grid->OpenConnectionString(state.connection);
+    m_grid->SetDbSort(FALSE);
+    m_grid->EnableVirtualMode();
+    m_grid->SetReadOnly();
+    m_grid->SetWholeRowSel();
+    if (open)
+        m_grid->OpenQuery(BuildQuery(m_grid->Database(), state.connection, state.table, state.sortList));
+    QApplication::restoreOverrideCursor();
+    return CPropertyPage::OnSetActive();
+}
+
+BOOL CWizDBDataPreviewPage::OnKillActive()
+{
+    m_grid->CloseSource();
+    return CPropertyPage::OnKillActive();
+}
+
 // --- the sheet -------------------------------------------------------------------------------
 
 CWizDBSetupSheet::CWizDBSetupSheet(CDBSetupState& state, QWidget* parent)
-    : CPropertySheet({}, parent), m_state(state), m_source(this), m_table(this), m_sort(this),
-      m_preview(std::make_unique<CWizDBDataPreviewPage>(this))
+    : CPropertySheet({}, parent), m_state(state), m_source(this), m_table(this), m_sort(this), m_preview(this)
 {
     SetWizardMode(true);
     SetFlags(GetFlags() | PSH_NOAPPLYNOW);
@@ -463,7 +517,7 @@ CWizDBSetupSheet::CWizDBSetupSheet(CDBSetupState& state, QWidget* parent)
     AddPage(&m_source);
     AddPage(&m_table);
     AddPage(&m_sort);
-    AddPage(m_preview.get());
+    AddPage(&m_preview);
 }
 
 CWizDBSetupSheet::~CWizDBSetupSheet() = default;
