@@ -1,6 +1,7 @@
 #include "data/ui/dbsetupwizard.h"
 
 #include "data/barcodedb.h"
+#include "data/connstring.h"
 #include "data/ui/dbgrid.h"
 #include "framework/resourcemanager.h"
 #include "framework/resourcemodule.h"
@@ -126,8 +127,10 @@ bool IsTextFile(const CString& path)
 // Connection strings of data files name one of the two file providers.
 bool IsFileConnection(const CString& connection)
 {
-    return connection.contains(QLatin1String("Microsoft.Jet.OLEDB"), Qt::CaseInsensitive)
-           || connection.contains(QLatin1String("Microsoft.ACE.OLEDB"), Qt::CaseInsensitive);
+    const std::optional<CConnectionString> parsed = CConnectionString::Parse(connection);
+    const CString provider = parsed ? parsed->Value(QStringLiteral("Provider")) : CString();
+    return provider.startsWith(QLatin1String("Microsoft.Jet.OLEDB"), Qt::CaseInsensitive)
+           || provider.startsWith(QLatin1String("Microsoft.ACE.OLEDB"), Qt::CaseInsensitive);
 }
 
 }  // namespace
