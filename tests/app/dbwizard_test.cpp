@@ -296,8 +296,10 @@ TEST_F(DatabaseSetup, DataFileRunFillsTheDocumentTheTreeAndTheSchemaMap)
     EXPECT_TRUE(Tree()->topLevelItem(0)->isExpanded());
     EXPECT_EQ(doc->GetSchemaMap(),
               (CDrawDoc::SchemaMap{{"list.csv", {"Code", "Name", "Price", "Added"}}}));
+    m_child->DatabaseBar()->raise();
+    m_child->resizeDocks({m_child->DatabaseBar()}, {260}, Qt::Horizontal);
     QApplication::processEvents();
-    Shot(m_child->DatabaseBar(), "bar");
+    Shot(m_child, "bar");
 
     // A second run starts from the first one's choices; Reset empties the stored sort fields
     // at once, and Cancel does not bring them back.
