@@ -31,16 +31,6 @@ void CDBGridModel::SetRecords(std::unique_ptr<CRecordSet> records, bool virtualM
     endResetModel();
 }
 
-void CDBGridModel::RemoveAllRows()
-{
-    beginResetModel();
-    m_rowCount = 0;
-    m_rows.clear();
-    m_haveWindow = false;
-    m_currentRow = -1;
-    endResetModel();
-}
-
 void CDBGridModel::RemoveAllColumns()
 {
     beginResetModel();

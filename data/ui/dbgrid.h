@@ -30,7 +30,6 @@ public:
 
     // Shows a result: every record in virtual mode, else the records listed (indexes into it).
     void SetRecords(std::unique_ptr<CRecordSet> records, bool virtualMode, std::vector<std::int64_t> rows = {});
-    void RemoveAllRows();
     void RemoveAllColumns();
     const CRecordSet* Records() const { return m_records.get(); }
     // The record a row of the grid shows.
