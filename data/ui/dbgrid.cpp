@@ -1,6 +1,7 @@
 #include "data/ui/dbgrid.h"
 
 #include "data/barcodedb.h"
+#include "framework/resourcemodule.h"
 #include "framework/ui/messagebox.h"
 
 #include <QApplication>
@@ -8,6 +9,7 @@
 
 namespace {
 constexpr int kColumnWidth = 50;
+constexpr UINT kStrCannotOpen = 94;
 }  // namespace
 
 // --- model -----------------------------------------------------------------------------------
@@ -129,7 +131,8 @@ BOOL CBCGPADOGridCtrl::OpenConnectionString(const CString& connection, const CSt
     CloseSource();
     if (m_pDatabase->OpenConnection(connection))
         return TRUE;
-    ShowComError(m_pDatabase->GetLastError());
+    const CString cause = m_pDatabase->GetLastError();
+    ShowComError(cause.isEmpty() ? CResourceModule::Get().LoadString(kStrCannotOpen) : cause);
     return FALSE;
 }
 

@@ -28,6 +28,7 @@ constexpr UINT kStrSortSubtitle = 74;
 constexpr UINT kStrChooseSource = 13;
 constexpr UINT kStrFilter = 11;
 constexpr UINT kStrDefaultExt = 12;
+constexpr UINT kStrCannotOpen = 94;
 constexpr UINT kWizardPicture = 161;
 constexpr int kHeaderHeight = 48;
 
@@ -122,6 +123,12 @@ bool IsTextFile(const CString& path)
         if (extension.compare(QLatin1String(ext), Qt::CaseInsensitive) == 0)
             return true;
     return false;
+}
+
+// Why a source did not open, as the data-access object tells it.
+CString OpenFailure(const CBarcodeDB& db)
+{
+    return db.GetLastError().isEmpty() ? String(kStrCannotOpen) : db.GetLastError();
 }
 
 // Connection strings of data files name one of the two file providers.
@@ -285,7 +292,7 @@ std::vector<CString> CWizDBTableSelPage::ListTables()
             open = db.OpenFile(state.dataFilePath, state.connection);
         }
         if (!open) {
-            AfxMessageBox(db.GetLastError(), MB_ICONERROR, this);
+            AfxMessageBox(OpenFailure(db), MB_ICONERROR, this);
         } else if (state.kind != 1 && IsTextFile(state.dataFilePath)) {
             tables.push_back(db.GetTextFileTable());
         } else {

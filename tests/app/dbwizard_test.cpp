@@ -131,6 +131,8 @@ protected:
     {
         delete s_odbc;
         s_odbc = nullptr;
+        qunsetenv("ODBCSYSINI");
+        qunsetenv("ODBCINI");
     }
     void SetUp() override
     {
