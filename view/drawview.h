@@ -135,7 +135,8 @@ public:
     void ClearRulerMarks();
     void GetShownRulerMarks(CRect* horizontal, CRect* vertical) const;
 
-    // The object tree and the database tree of the frame (may be absent).
+    // The object tree and the database tree of the frame (may be absent). FillTrees starts the
+    // object tree afresh and fills the database tree.
     void SetTrees(QTreeWidget* objectTree, QTreeWidget* databaseTree);
     void FillTrees();
     void FillObjectTree(CDrawObj* obj);

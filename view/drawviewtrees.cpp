@@ -92,13 +92,7 @@ void CDrawView::FillTrees()
         m_pBarcodeGroup = new QTreeWidgetItem(root, QStringList(String(kStrBarcodeGroup)));
         root->setExpanded(true);
     }
-    if (m_pDatabaseTree) {
-        m_pDatabaseTree->clear();
-        m_pDatabaseRoot = new QTreeWidgetItem(m_pDatabaseTree, QStringList(String(kStrNoDataSource)));
-        const QImage icon = CResourceManager::GetInstance()->GetImage(CResourceManager::kMarkerBitmap, 4);
-        if (!icon.isNull())
-            m_pDatabaseRoot->setIcon(0, QIcon(QPixmap::fromImage(icon)));
-    }
+    FillDatabaseTree();
     UpdateGroupCaption(m_pTextGroup);
     UpdateGroupCaption(m_pBarcodeGroup);
 }
@@ -143,7 +137,6 @@ void CDrawView::ShowOpenedObjects()
         FillObjectTree(obj);
     // Filling the tree selects every shape; an opened label shows none of them selected.
     Select(nullptr, FALSE);
-    FillDatabaseTree();
 }
 
 QTreeWidgetItem* CDrawView::FindTreeItem(QTreeWidget* tree, CDrawObj* obj,
@@ -234,18 +227,18 @@ void CDrawView::OnDatabaseSetup()
 BOOL CDrawView::FillDatabaseTree()
 {
     CDrawDoc* doc = GetDocument();
-    if (!m_pDatabaseTree || !doc)
+    if (!m_pDatabaseTree)
         return FALSE;
     m_pDatabaseTree->clear();
-    CDrawDoc::SchemaMap& schema = doc->GetSchemaMap();
     // A source that is gone leaves no fields of its own behind for the data-source page.
-    schema.clear();
+    if (doc)
+        doc->GetSchemaMap().clear();
     CResourceManager* images = CResourceManager::GetInstance();
     const auto icon = [images](int index) {
         const QImage image = images->GetImage(CResourceManager::kMarkerBitmap, index);
         return image.isNull() ? QIcon() : QIcon(QPixmap::fromImage(image));
     };
-    if (doc->GetConnectionString().isEmpty()) {
+    if (!doc || doc->GetConnectionString().isEmpty()) {
         m_pDatabaseRoot = new QTreeWidgetItem(m_pDatabaseTree, QStringList(String(kStrNoDataSource)));
         m_pDatabaseRoot->setIcon(0, icon(kImageNoSource));
         return FALSE;
@@ -282,7 +275,7 @@ BOOL CDrawView::FillDatabaseTree()
         for (const CString& field : fields)
             (new QTreeWidgetItem(table, QStringList(field)))->setIcon(0, icon(kImageField));
         table->setExpanded(true);
-        schema[doc->GetTableName()] = fields;
+        doc->GetSchemaMap()[doc->GetTableName()] = fields;
         m_pDatabaseRoot->setExpanded(true);
         filled = TRUE;
     } catch (const CBarcodeDBException& e) {
