@@ -524,3 +524,65 @@ TEST(DatabaseQuery, NamesAreQuotedWithTheSourcesQuoteWhetherOrNotItOpens)
     EXPECT_EQ(BuildQuery(gone, "we`ird", {{"a b", 0}}), "SELECT * FROM `we``ird`  ORDER BY `a b` ASC");
     EXPECT_EQ(BuildQuery("DSN=nowhere", "it\"s", {}), "SELECT * FROM \"it\"\"s\" ");
 }
+
+namespace {
+// The base grid with a filter of its own: only even records.
+class EvenRowsGrid : public CBCGPADOGridCtrl
+{
+public:
+    BOOL OnBeforeAddRow(std::int64_t record) override { return record % 2 == 0; }
+};
+}  // namespace
+
+TEST(DatabaseGrid, EmptyTablesShowColumnsAndNullCellsShowNothing)
+{
+    QTemporaryDir dir;
+    const auto write = [&](const QString& name, const QByteArray& bytes) {
+        QFile f(dir.filePath(name));
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+        return dir.filePath(name);
+    };
+    write("empty.csv", "Code,Price\r\n");
+    write("nulls.csv", "Name,Price\r\nfirst,1.5\r\n,\r\nlast,2.25\r\n");
+    const QString path = write("list.csv", ListCsv());
+    CString connection;
+    {
+        CBarcodeDB db;
+        ASSERT_TRUE(db.OpenFile(path, connection));
+    }
+
+    CExBCGPODBCGridCtrl preview;
+    ASSERT_TRUE(preview.OpenConnectionString(connection));
+    ASSERT_TRUE(preview.OpenTableRecords("empty.csv"));
+    EXPECT_EQ(preview.Model()->columnCount(), 2);
+    EXPECT_EQ(preview.Model()->rowCount(), 0);
+
+    // The second record has no name (a text column) and no price (a number column): the
+    // preview shows empty text for both, the base grid empty text for the name only.
+    CBCGPADOGridCtrl grid;
+    ASSERT_TRUE(grid.OpenConnectionString(connection));
+    for (CBCGPADOGridCtrl* g : {static_cast<CBCGPADOGridCtrl*>(&preview), &grid})
+        ASSERT_TRUE(g->OpenTableRecords("nulls.csv"));
+    EXPECT_EQ(preview.Model()->index(1, 0).data(), QVariant(QString()));
+    EXPECT_EQ(preview.Model()->index(1, 1).data(), QVariant(QString()));
+    EXPECT_EQ(grid.Model()->index(1, 0).data(), QVariant(QString()));
+    EXPECT_FALSE(grid.Model()->index(1, 1).data().isValid());
+    EXPECT_EQ(grid.Model()->index(2, 1).data(), QVariant("2.25"));
+    EXPECT_TRUE(grid.CanSortColumn(1));
+    std::vector<CString> fields;
+    EXPECT_TRUE(grid.GetTableFieldNames("nulls.csv", fields));
+    EXPECT_EQ(fields, (std::vector<CString>{"Name", "Price"}));
+
+    // Outside virtual mode the grid keeps the records its filter accepts.
+    EvenRowsGrid even;
+    ASSERT_TRUE(even.OpenConnectionString(connection));
+    ASSERT_TRUE(even.OpenTableRecords("list.csv"));
+    EXPECT_EQ(even.Model()->rowCount(), 3);
+    EXPECT_EQ(even.Model()->index(1, 0).data(), QVariant("00042"));
+
+    // After the source is closed nothing is shown and nothing can be sorted.
+    grid.CloseSource();
+    EXPECT_EQ(grid.Model()->columnCount(), 0);
+    EXPECT_FALSE(grid.CanSortColumn(0));
+}
