@@ -20,7 +20,8 @@ class QRadioButton;
 // The query of a table and its sort fields: every name quoted with the source's identifier
 // quote (a quote inside a name doubled), two spaces before ORDER BY, one space at the end when
 // nothing is sorted. Directions other than 0 and 1 add nothing. An ODBC source without a
-// quote character takes plain identifiers only: any other name gives an empty query.
+// quote character takes plain identifiers only: any other name gives an empty query. A source
+// that does not open now is quoted with "`" when it is a data file, with '"' otherwise.
 CString BuildQuery(const CString& connection, const CString& table, const std::vector<CDBSortEntry>& sort);
 // The same on a source already open (or that failed to open with that connection string).
 CString BuildQuery(CBarcodeDB& db, const CString& connection, const CString& table,
