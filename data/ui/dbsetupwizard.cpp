@@ -245,7 +245,8 @@ BOOL CWizDBDrvSelPage::Validate()
             return FALSE;
         }
         state.dataSourceName = m_sources->currentText();
-        state.connection = QStringLiteral("DSN=") + state.dataSourceName;
+        // Written as the data-access object opens it: a name holding ";" cannot add keys.
+        state.connection = QStringLiteral("DSN=") + CConnectionString::QuoteValue(state.dataSourceName, true);
         return TRUE;
     }
     return FALSE;
