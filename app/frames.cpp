@@ -39,13 +39,6 @@ QDockWidget* DressBar(QDockWidget* bar, UINT id, UINT captionId)
     bar->setAllowedAreas(Qt::AllDockWidgetAreas);
     return bar;
 }
-
-QTreeWidget* MakeTree(QWidget* parent)
-{
-    auto* tree = new QTreeWidget(parent);
-    tree->setHeaderHidden(true);
-    return tree;
-}
 }
 
 // --- tab view --------------------------------------------------------------------------------
@@ -85,11 +78,11 @@ CSplitFrame::CSplitFrame(QWidget* parent) : QMainWindow(parent)
     objectsBar->m_view = [this] { return GetActiveDrawView(); };
     m_objectsBar = DressBar(objectsBar, kViewObjectsBar, kStrObjectsBar);
     m_objectTree = objectsBar->Tree();
-    m_databaseTree = MakeTree(this);
+    auto* databaseBar = new CDatabaseWorkSpaceBar(this);
+    m_databaseTree = databaseBar->Tree();
     view->SetTrees(m_objectTree, m_databaseTree);
     view->FillTrees();
-    m_databaseBar = DressBar(new QDockWidget(this), kViewDatabaseBar, kStrDatabaseBar);
-    m_databaseBar->setWidget(m_databaseTree);
+    m_databaseBar = DressBar(databaseBar, kViewDatabaseBar, kStrDatabaseBar);
     addDockWidget(Qt::RightDockWidgetArea, m_objectsBar);
     addDockWidget(Qt::RightDockWidgetArea, m_databaseBar);
     tabifyDockWidget(m_objectsBar, m_databaseBar);

@@ -27,6 +27,24 @@ class CStorage;
 class CDC;
 struct CPrintInfo;
 
+// The choices of the database set-up wizard, kept by the document from one run of the wizard
+// to the next (and not stored with it): the kind of source (0 a data file, 1 an ODBC data
+// source), the file, the connection string, the table, the data source name and the sort
+// fields in order with their directions (0 ascending, 1 descending).
+struct CDBSortEntry {
+    CString field;
+    int direction = 0;
+    bool operator==(const CDBSortEntry&) const = default;
+};
+struct CDBSetupState {
+    int kind = 0;
+    CString dataFilePath;
+    CString connection;
+    CString table;
+    CString dataSourceName;
+    std::vector<CDBSortEntry> sortList;
+};
+
 // One label cell of a sheet: its rectangle in the choosing preview and whether it is printed.
 struct CSelectTag {
     CRect rect;
@@ -110,6 +128,8 @@ public:
     using SchemaMap = std::map<CString, std::vector<CString>>;
     SchemaMap& GetSchemaMap() { return m_schemaMap; }
     const SchemaMap& GetSchemaMap() const { return m_schemaMap; }
+    // What the database set-up wizard last chose; a stored label starts with nothing chosen.
+    CDBSetupState& GetDBSetupState() { return m_dbSetup; }
 
     // Objects, head (bottom) to tail (top). The document owns them.
     const std::vector<CDrawObj*>& GetObjects() const { return m_objects; }
@@ -237,6 +257,7 @@ private:
     CString m_strDataSource;
     std::array<BYTE, 4> m_dataSourceKind {};
     SchemaMap m_schemaMap;
+    CDBSetupState m_dbSetup;
     int m_nTextCounter = 0;
     int m_nCodeCounter = 0;
     std::vector<CDrawItem*> m_items;

@@ -135,7 +135,8 @@ public:
     void ClearRulerMarks();
     void GetShownRulerMarks(CRect* horizontal, CRect* vertical) const;
 
-    // The object tree and the database tree of the frame (may be absent).
+    // The object tree and the database tree of the frame (may be absent). FillTrees starts the
+    // object tree afresh and fills the database tree.
     void SetTrees(QTreeWidget* objectTree, QTreeWidget* databaseTree);
     void FillTrees();
     void FillObjectTree(CDrawObj* obj);
@@ -225,6 +226,16 @@ public:
     static BOOL CanPaste();
     // The router whose actions make the context menu.
     static void SetCommandRouter(CCommandRouter* router);
+    static CCommandRouter* GetCommandRouter();
+
+    // Command 32934: the database set-up wizard. On Finish the document takes the choice and
+    // the database tree shows it; the view is repainted in any case.
+    void OnDatabaseSetup();
+    // The database tree: the source as its root, the document's table under it and the table's
+    // fields under that; the document's schema map gets the table and its fields. FALSE, with
+    // the root alone, when the document has no source or the source fails (the map is then
+    // emptied and the cause shown).
+    BOOL FillDatabaseTree();
 
     // A palette entry dragged from a docking bar (screen coordinates).
     BOOL IsPointInView(QPoint screen) const;

@@ -36,6 +36,7 @@ constexpr UINT kCmdNudgeDown = 32924;
 constexpr UINT kCmdNudgeLeft = 32925;
 constexpr UINT kCmdNudgeRight = 32926;
 constexpr UINT kCmdRotate = 32831;
+constexpr UINT kCmdDatabaseSetup = 32934;
 constexpr UINT kCmdItemFrames = 32784;
 constexpr UINT kCmdFit = 32902;
 constexpr UINT kCmdCentre = 32828;
@@ -64,6 +65,11 @@ void CDrawView::SetCommandRouter(CCommandRouter* router)
     g_router = router;
 }
 
+CCommandRouter* CDrawView::GetCommandRouter()
+{
+    return g_router;
+}
+
 void CDrawView::RegisterEditCommands()
 {
     const auto oneSelected = [this](CCmdUI* ui) { ui->Enable(m_selection.size() == 1); };
@@ -81,6 +87,7 @@ void CDrawView::RegisterEditCommands()
     OnCommand(kCmdLineColor, [this] { OnColor(FALSE); });
     OnCommand(kCmdFillColor, [this] { OnColor(TRUE); });
     OnCommand(kCmdRotate, [this] { OnRotate(); });
+    OnCommand(kCmdDatabaseSetup, [this] { OnDatabaseSetup(); });
     OnUpdateCommandUI(kCmdRotate, anySelected);
     OnCommand(kCmdItemFrames, [this] {
         CDrawOleObj::c_bShowItems = !CDrawOleObj::c_bShowItems;

@@ -3,13 +3,18 @@
 
 #include "view/drawview.h"
 
+#include "data/barcodedb.h"
+#include "data/ui/dbsetupwizard.h"
 #include "document/drawdoc.h"
 #include "framework/resourcemanager.h"
 #include "framework/resourcemodule.h"
+#include "framework/ui/dialogids.h"
+#include "framework/ui/messagebox.h"
 #include "objects/drawobj.h"
 #include "view/compitem.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QTimerEvent>
 #include <QTreeWidget>
 
@@ -22,6 +27,17 @@ constexpr UINT kStrTextGroup = 27;
 constexpr UINT kStrBarcodeGroup = 28;
 constexpr UINT kStrNoDataSource = 29;
 constexpr UINT kStrObjects = 34;
+constexpr UINT kStrDataFile = 30;
+constexpr UINT kStrCannotOpen = 94;
+constexpr UINT kStrAppTitle = 57344;
+// Pictures of the database tree (bitmap 162).
+constexpr int kImageSource = 0;
+constexpr int kImageFailed = 1;
+constexpr int kImageTable = 2;
+constexpr int kImageField = 3;
+constexpr int kImageNoSource = 4;
+// The longest message the tree shows of a failure.
+constexpr int kMaxMessage = 1024;
 
 bool HasClassNamed(const CObject* obj, std::initializer_list<const char*> names)
 {
@@ -76,13 +92,7 @@ void CDrawView::FillTrees()
         m_pBarcodeGroup = new QTreeWidgetItem(root, QStringList(String(kStrBarcodeGroup)));
         root->setExpanded(true);
     }
-    if (m_pDatabaseTree) {
-        m_pDatabaseTree->clear();
-        m_pDatabaseRoot = new QTreeWidgetItem(m_pDatabaseTree, QStringList(String(kStrNoDataSource)));
-        const QImage icon = CResourceManager::GetInstance()->GetImage(CResourceManager::kMarkerBitmap, 4);
-        if (!icon.isNull())
-            m_pDatabaseRoot->setIcon(0, QIcon(QPixmap::fromImage(icon)));
-    }
+    FillDatabaseTree();
     UpdateGroupCaption(m_pTextGroup);
     UpdateGroupCaption(m_pBarcodeGroup);
 }
@@ -199,6 +209,86 @@ void CDrawView::RefreshTreeNames()
                 item->setText(0, obj->GetName());
         }
     }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Data source
+
+void CDrawView::OnDatabaseSetup()
+{
+    if (CDrawDoc* doc = GetDocument()) {
+        // No database view with a grid to close exists here; the document takes the choice.
+        if (RunDatabaseSetup(doc, window()) == ID_WIZFINISH)
+            FillDatabaseTree();
+    }
+    viewport()->update();
+}
+
+BOOL CDrawView::FillDatabaseTree()
+{
+    CDrawDoc* doc = GetDocument();
+    if (!m_pDatabaseTree)
+        return FALSE;
+    m_pDatabaseTree->clear();
+    // A source that is gone leaves no fields of its own behind for the data-source page.
+    if (doc)
+        doc->GetSchemaMap().clear();
+    CResourceManager* images = CResourceManager::GetInstance();
+    const auto icon = [images](int index) {
+        const QImage image = images->GetImage(CResourceManager::kMarkerBitmap, index);
+        return image.isNull() ? QIcon() : QIcon(QPixmap::fromImage(image));
+    };
+    if (!doc || doc->GetConnectionString().isEmpty()) {
+        m_pDatabaseRoot = new QTreeWidgetItem(m_pDatabaseTree, QStringList(String(kStrNoDataSource)));
+        m_pDatabaseRoot->setIcon(0, icon(kImageNoSource));
+        return FALSE;
+    }
+
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const std::array<BYTE, 4>& k = doc->GetDataSourceKind();
+    const quint32 kind = quint32(k[0]) | quint32(k[1]) << 8 | quint32(k[2]) << 16 | quint32(k[3]) << 24;
+    CString text;
+    if (kind == 0) {
+        const CString source = doc->GetDataFilePath().isEmpty() ? doc->GetConnectionString() : doc->GetDataFilePath();
+        text = QStringLiteral("%1(%2)").arg(String(kStrDataFile), source);
+    } else if (kind == 1) {
+        text = QStringLiteral("(%1)").arg(doc->GetDataSourceName());
+    }
+    m_pDatabaseRoot = new QTreeWidgetItem(m_pDatabaseTree, QStringList(text));
+    m_pDatabaseRoot->setIcon(0, icon(kImageSource));
+
+    CBarcodeDB db;
+    if (!doc->GetPathName().isEmpty())
+        db.SetDocumentFolder(QFileInfo(doc->GetPathName()).absolutePath());
+    BOOL filled = FALSE;
+    CString failure;
+    try {
+        if (!db.OpenConnection(doc->GetConnectionString())) {
+            const CString cause = db.GetLastError();
+            throw CBarcodeDBException(cause.isEmpty() ? String(kStrCannotOpen)
+                                                      : String(kStrCannotOpen) + QStringLiteral("\n") + cause);
+        }
+        std::vector<CString> fields;
+        db.GetFields(doc->GetTableName(), fields);
+        auto* table = new QTreeWidgetItem(m_pDatabaseRoot, QStringList(doc->GetTableName()));
+        table->setIcon(0, icon(kImageTable));
+        for (const CString& field : fields)
+            (new QTreeWidgetItem(table, QStringList(field)))->setIcon(0, icon(kImageField));
+        table->setExpanded(true);
+        doc->GetSchemaMap()[doc->GetTableName()] = fields;
+        m_pDatabaseRoot->setExpanded(true);
+        filled = TRUE;
+    } catch (const CBarcodeDBException& e) {
+        failure = e.GetErrorMessage().left(kMaxMessage);
+    }
+    db.Close();
+    QApplication::restoreOverrideCursor();
+    if (!filled) {
+        MessageBox(this, failure, String(kStrAppTitle), MB_ICONERROR);
+        m_pDatabaseRoot->setIcon(0, icon(kImageFailed));
+        qDeleteAll(m_pDatabaseRoot->takeChildren());
+    }
+    return filled;
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -2,6 +2,7 @@
 
 #include "framework/resourcemanager.h"
 #include "framework/resourcemodule.h"
+#include "framework/ui/commandrouter.h"
 #include "objects/drawtext.h"
 #include "symbology/drawbarcode.h"
 #include "symbology/drawdatamatrix.h"
@@ -14,15 +15,25 @@
 #include <QApplication>
 #include <QFontMetrics>
 #include <QLabel>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPushButton>
 #include <QTreeWidget>
+#include <QVBoxLayout>
+
+#include <optional>
 
 namespace {
 
 constexpr UINT kBarIcons = 156;
 constexpr int kEntryImage = 2;
 constexpr UINT kDropCursor = 154;
+constexpr UINT kStrSetupWizard = 14;
+constexpr UINT kCmdDatabaseSetup = 32934;
+constexpr int kDatabaseTree = 32933;
+constexpr UINT kContextMenu = 103;
+constexpr int kDatabaseMenu = 1;
 
 CString String(UINT id)
 {
@@ -302,6 +313,50 @@ CComponentsWorkSpaceBar::CComponentsWorkSpaceBar(QWidget* parent) : CWorkSpaceBa
                   {String(10), new CTextCompItem(RUNTIME_CLASS(CDrawText), 1)}},
                  0);
     setWindowTitle(String(7));
+}
+
+// ---------------------------------------------------------------------------------------------
+// CDatabaseWorkSpaceBar
+
+CDatabaseWorkSpaceBar::CDatabaseWorkSpaceBar(QWidget* parent) : QDockWidget(parent)
+{
+    auto* body = new QWidget(this);
+    auto* layout = new QVBoxLayout(body);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    m_button = new QPushButton(String(kStrSetupWizard), body);
+    m_button->setObjectName(QString::number(kCmdDatabaseSetup));
+    m_button->setFixedHeight(22);
+    layout->addWidget(m_button);
+    m_tree = new QTreeWidget(body);
+    m_tree->setObjectName(QString::number(kDatabaseTree));
+    m_tree->setHeaderHidden(true);
+    m_tree->setContextMenuPolicy(Qt::CustomContextMenu);
+    layout->addWidget(m_tree, 1);
+    setWidget(body);
+    setWindowIcon(BarIcon(3));
+    // The button's command goes the way of the menu's: to the active view.
+    connect(m_button, &QPushButton::clicked, this, [] {
+        if (CCommandRouter* router = CDrawView::GetCommandRouter())
+            router->Execute(kCmdDatabaseSetup);
+    });
+    connect(m_tree, &QTreeWidget::customContextMenuRequested, this, &CDatabaseWorkSpaceBar::OnTreeMenu);
+}
+
+void CDatabaseWorkSpaceBar::OnTreeMenu(const QPoint& pos)
+{
+    QTreeWidgetItem* item = m_tree->itemAt(pos);
+    CCommandRouter* router = CDrawView::GetCommandRouter();
+    const std::optional<CMenuTemplate> tmpl = CResourceModule::Get().LoadMenu(kContextMenu);
+    if (!item || item != m_tree->topLevelItem(0) || !router || !tmpl)
+        return;
+    QList<QMenu*> menus = router->BuildMenus(*tmpl);
+    if (menus.size() > kDatabaseMenu) {
+        QMenu* menu = menus[kDatabaseMenu];
+        menu->setParent(this, Qt::Popup);
+        menu->exec(m_tree->viewport()->mapToGlobal(pos));
+    }
+    qDeleteAll(menus);
 }
 
 // ---------------------------------------------------------------------------------------------

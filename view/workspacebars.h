@@ -19,6 +19,7 @@
 class CCompItem;
 class CDrawView;
 class QLabel;
+class QPushButton;
 class QTreeWidget;
 class QTreeWidgetItem;
 
@@ -100,4 +101,21 @@ protected:
 
 private:
     QTreeWidget* m_tree;
+};
+
+// The data source of the label of a child frame: a button that starts the database set-up
+// (command 32934) above the tree of the source, its table and fields; the tree's root offers
+// the database menu.
+class CDatabaseWorkSpaceBar : public QDockWidget {
+    Q_OBJECT
+public:
+    explicit CDatabaseWorkSpaceBar(QWidget* parent = nullptr);
+    QTreeWidget* Tree() const { return m_tree; }
+    QPushButton* Button() const { return m_button; }
+
+private:
+    void OnTreeMenu(const QPoint& pos);
+
+    QTreeWidget* m_tree;
+    QPushButton* m_button;
 };
