@@ -203,6 +203,20 @@ BOOL AddDataItem(CContentBlock& block, const CString& table, const CString& fiel
     return TRUE;
 }
 
+std::vector<CDataItem> GetDataItems(const CContentBlock& block)
+{
+    std::vector<CDataItem> items;
+    if (!block.database)
+        return items;
+    DOMNodeList* list = block.database->getElementsByTagName(u"DataItem");
+    for (XMLSize_t i = 0; i < list->getLength(); ++i) {
+        const auto* e = static_cast<const DOMElement*>(list->item(i));
+        items.push_back({FromX(e->getAttribute(u"TableName")), FromX(e->getAttribute(u"FieldName")),
+                         FromX(e->getAttribute(u"Prefix")), FromX(e->getAttribute(u"Suffix"))});
+    }
+    return items;
+}
+
 void RemoveAllDataItems(CContentBlock& block)
 {
     if (!block.database)

@@ -6,6 +6,7 @@
 
 #include <QStringList>
 #include <memory>
+#include <vector>
 #include <xercesc/util/XercesDefs.hpp>
 
 XERCES_CPP_NAMESPACE_BEGIN
@@ -96,6 +97,17 @@ BOOL LoadBindingDocument(CXmlHelper& helper, CContentBlock& block, const CString
 // FALSE when the block has no database element.
 BOOL AddDataItem(CContentBlock& block, const CString& table, const CString& field,
                  const CString& prefix, const CString& suffix);
+
+// One "DataItem" of the database element, its attributes as stored.
+struct CDataItem
+{
+    CString table;
+    CString field;
+    CString prefix;
+    CString suffix;
+};
+// The block's data items in document order; none without a database element.
+std::vector<CDataItem> GetDataItems(const CContentBlock& block);
 
 // Removes every element below the database element; the text between them stays.
 void RemoveAllDataItems(CContentBlock& block);

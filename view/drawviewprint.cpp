@@ -118,8 +118,16 @@ BOOL CDrawView::OnPreparePrinting(CPrintInfo* info)
 
 void CDrawView::OnBeginPrinting(CDC*, CPrintInfo*)
 {
-    if (CDrawDoc* doc = GetDocument())
+    if (CDrawDoc* doc = GetDocument()) {
         doc->ResetPrinting();
+        doc->BeginPrintRecords();
+    }
+}
+
+void CDrawView::OnEndPrinting(CDC*, CPrintInfo*)
+{
+    if (CDrawDoc* doc = GetDocument())
+        doc->EndPrintRecords();
 }
 
 void CDrawView::OnPrepareDC(CDC* dc, CPrintInfo*)
