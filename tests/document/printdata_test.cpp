@@ -5,49 +5,15 @@
 #include "framework/recordingdc.h"
 #include "objects/drawtext.h"
 #include "objects/xmlhelper.h"
+#include "support/scriptedgrid.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
-// A grid whose records are given by the test; it opens on any connection string.
-class ScriptedGrid : public CPrintDataGrid {
-public:
-    BOOL Open(const CString& connection, const CString&, const CString&, int, CString*) override
-    {
-        m_strConnection = connection;
-        return TRUE;
-    }
-    void Close() override
-    {
-        CPrintDataGrid::Close();
-        open = false;
-    }
-    BOOL IsOpen() const override { return open; }
-    BOOL Fill(const CString&, CString*) override
-    {
-        ForgetChanges();
-        std::vector<std::unique_ptr<Row>> rows;
-        for (std::size_t i = 0; i < records.size(); ++i)
-            rows.push_back(std::make_unique<Row>(Row {int(i), true, true, records[i]}));
-        Reset(fields, std::move(rows));
-        open = true;
-        return TRUE;
-    }
-    std::vector<CString> fields;
-    std::vector<std::vector<CString>> records;
-    bool open = false;
-};
-
-struct ScriptedMaker {
-    PrintDataGridMaker previous =
-        SetPrintDataGridMaker([] { return std::make_unique<ScriptedGrid>(); });
-    ~ScriptedMaker() { SetPrintDataGridMaker(previous); }
-};
-
 // A document on connection "C" whose grid holds `n` records of fields A and B ("a0", "b0", ...).
 struct Doc {
-    ScriptedMaker maker;
+    ScriptedGridMaker maker;
     CDrawDoc doc;
     ScriptedGrid* grid = nullptr;
     explicit Doc(int n)
