@@ -13,7 +13,6 @@ packages=(
   clang libclang-rt-14-dev
   fonts-liberation fonts-arphic-uming poppler-utils locales
   cups-daemon cups-client
-  libfreexl-dev python3-xlrd
 )
 
 missing=()
