@@ -1,6 +1,37 @@
 #include "data/barcodedb.h"
 
+#include "data/connstring.h"
 #include "data/dataconnection.h"
+#include "data/filesource.h"
+#include "data/odbcsource.h"
+#include "framework/resourcemodule.h"
+
+#include <QCursor>
+#include <QGuiApplication>
+
+namespace {
+
+// The wait cursor while a source opens, when there is a screen to show it on.
+class WaitCursor {
+public:
+    WaitCursor()
+    {
+        if (qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
+            QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
+            m_shown = true;
+        }
+    }
+    ~WaitCursor()
+    {
+        if (m_shown)
+            QGuiApplication::restoreOverrideCursor();
+    }
+
+private:
+    bool m_shown = false;
+};
+
+}  // namespace
 
 CBarcodeDBException::CBarcodeDBException(const CString& message)
     : m_message(message), m_utf8(message.toStdString())
@@ -16,23 +47,88 @@ CBarcodeDB::~CBarcodeDB()
 
 BOOL CBarcodeDB::OpenFile(const CString& path, CString& connectionString)
 {
-    return FALSE;
+    WaitCursor wait;
+    m_pConnection.reset();
+    m_strPath = path;
+    const qsizetype dot = path.lastIndexOf(u'.');
+    m_strExtension = dot < 0 ? path : path.mid(dot);
+
+    const CString ext = m_strExtension.toLower();
+    CString text;
+    bool textFile = false;
+    if (ext == QLatin1String(".xls") || ext == QLatin1String(".xlsx")) {
+        const bool xml = path.right(5).compare(QStringLiteral(".xlsx"), Qt::CaseInsensitive) == 0;
+        text = QStringLiteral("Provider=Microsoft.ACE.OLEDB.12.0;Data Source=%1;Extended Properties=\"%2\"")
+                   .arg(CConnectionString::QuoteValue(path),
+                        xml ? QStringLiteral("Excel 12.0 Xml; HDR=YES; IMEX=1") : QStringLiteral("Excel 8.0; HDR=YES;IMEX=1"));
+    } else if (ext == QLatin1String(".mdb")) {
+        text = QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=%1").arg(CConnectionString::QuoteValue(path));
+    } else if (ext == QLatin1String(".txt") || ext == QLatin1String(".csv") || ext == QLatin1String(".tab")
+               || ext == QLatin1String(".asc")) {
+        const qsizetype slash = path.lastIndexOf(u'/');
+        CString folder = slash < 0 ? CString() : path.left(slash);
+        if (slash == 0)
+            folder = QStringLiteral("/");
+        folder.replace(QStringLiteral("\""), QStringLiteral("\"\""));
+        text = QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=\"%1\";"
+                              "Extended Properties=\"Text;HDR=Yes;IMEX=1;FMT=Delimited\"")
+                   .arg(folder);
+        textFile = true;
+    } else {
+        m_strLastError = QStringLiteral("\"%1\" is not a kind of data file that can be opened.").arg(path);
+        return FALSE;
+    }
+    if (!Open(text, textFile ? GetTextFileTable() : CString()))
+        return FALSE;
+    connectionString = text;
+    return TRUE;
 }
 
 BOOL CBarcodeDB::OpenDSN(const CString& name)
 {
-    return OpenConnection(QStringLiteral("DSN=") + name);
+    return OpenConnection(QStringLiteral("DSN=") + CConnectionString::QuoteValue(name, true));
 }
 
 BOOL CBarcodeDB::OpenConnection(const CString& connectionString)
 {
+    WaitCursor wait;
     return Open(connectionString) ? TRUE : FALSE;
 }
 
-bool CBarcodeDB::Open(const CString& connectionString)
+bool CBarcodeDB::Open(const CString& connectionString, const CString& textFile)
 {
     m_pConnection.reset();
-    return false;
+    m_strLastError.clear();
+    try {
+        CString why;
+        const auto parsed = CConnectionString::Parse(connectionString, &why);
+        if (!parsed)
+            throw CBarcodeDBException(QStringLiteral("The connection string cannot be read: %1.").arg(why));
+        if (parsed->Has(QStringLiteral("Provider"))) {
+            const CString provider = parsed->Value(QStringLiteral("Provider"));
+            if (!IsFileProvider(provider))
+                throw CBarcodeDBException(QStringLiteral("The provider \"%1\" is not supported.").arg(provider));
+            m_pConnection = OpenFileSource(*parsed, m_strDocumentFolder, textFile);
+            return true;
+        }
+        // ODBC. A label file must not make the driver manager load a library of its choosing or
+        // write files.
+        for (const char* key : {"FILEDSN", "SAVEFILE"})
+            if (parsed->Has(QLatin1String(key)))
+                throw CBarcodeDBException(QStringLiteral("The connection keyword %1 is not allowed.").arg(QLatin1String(key)));
+        const CString driver = parsed->Value(QStringLiteral("DRIVER"));
+        if (driver.contains(u'/') || driver.contains(u'\\'))
+            throw CBarcodeDBException(
+                QStringLiteral("The driver \"%1\" is a path; only an installed driver can be named.").arg(driver));
+        if (!parsed->Has(QStringLiteral("DSN")) && !parsed->Has(QStringLiteral("DRIVER")))
+            throw CBarcodeDBException(QStringLiteral("The connection string names no provider, data source or driver."));
+        m_pConnection = OpenOdbcSource(*parsed);
+        return true;
+    } catch (const CBarcodeDBException& e) {
+        m_pConnection.reset();
+        m_strLastError = e.GetErrorMessage();
+        return false;
+    }
 }
 
 bool CBarcodeDB::IsOpen() const
@@ -42,40 +138,62 @@ bool CBarcodeDB::IsOpen() const
 
 void CBarcodeDB::GetTables(std::vector<CString>& names)
 {
+    if (!m_pConnection)
+        throw CBarcodeDBException(QStringLiteral("The data source is not open."));
+    for (CString& name : m_pConnection->Tables())
+        names.push_back(std::move(name));
 }
 
 void CBarcodeDB::GetFields(const CString& table, std::vector<CString>& names)
 {
-    throw CBarcodeDBException(table);
+    try {
+        if (!m_pConnection)
+            throw CBarcodeDBException({});
+        names = m_pConnection->Fields(table);
+    } catch (const CBarcodeDBException&) {
+        throw CBarcodeDBException(QStringLiteral("%1 %2").arg(table, CResourceModule::Get().LoadString(95)));
+    }
 }
 
 BOOL CBarcodeDB::GetQuoteSuffix(CString& quote)
 {
-    return FALSE;
+    if (!m_pConnection)
+        return FALSE;
+    const CString q = m_pConnection->Quote();
+    if (!q.isEmpty())
+        quote = q;
+    return TRUE;
 }
 
 CString CBarcodeDB::GetTextFileTable() const
 {
-    return {};
+    return m_strPath.mid(m_strPath.lastIndexOf(u'/') + 1);
 }
 
 void CBarcodeDB::Close()
 {
+    m_pConnection.reset();
 }
 
 void CBarcodeDB::ThrowDBException(int returnCode)
 {
-    throw CBarcodeDBException(QStringLiteral("ODBC error %1").arg(returnCode));
+    throw CBarcodeDBException(QStringLiteral("The data source reported the error %1.").arg(returnCode));
 }
 
 std::unique_ptr<CRecordSet> CBarcodeDB::OpenQuery(const CString& select)
 {
-    throw CBarcodeDBException(select);
+    if (!m_pConnection)
+        throw CBarcodeDBException(m_strLastError.isEmpty() ? QStringLiteral("The data source is not open.") : m_strLastError);
+    return m_pConnection->Select(select);
 }
 
 CString CBarcodeDB::QuoteName(const CString& name)
 {
-    return QuoteIdentifier(name, QStringLiteral("`"));
+    const CString quote = m_pConnection ? m_pConnection->Quote() : QStringLiteral("`");
+    if (quote.isEmpty() && !IsPlainIdentifier(name))
+        throw CBarcodeDBException(
+            QStringLiteral("\"%1\" is not a plain name, and the data source has no quote for names.").arg(name));
+    return QuoteIdentifier(name, quote);
 }
 
 CString QuoteIdentifier(const CString& name, const CString& quote)
@@ -95,9 +213,4 @@ bool IsPlainIdentifier(const CString& name)
         if (!(c.isLetterOrNumber() || c == u'_'))
             return false;
     return true;
-}
-
-std::vector<CString> GetOdbcDataSourceNames()
-{
-    return {};
 }

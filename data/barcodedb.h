@@ -63,7 +63,7 @@ public:
     CString QuoteName(const CString& name);
 
 private:
-    bool Open(const CString& connectionString);
+    bool Open(const CString& connectionString, const CString& textFile = {});
 
     CString m_strExtension;
     CString m_strPath;

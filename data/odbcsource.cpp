@@ -1,0 +1,287 @@
+#include "data/odbcsource.h"
+
+#include "data/barcodedb.h"
+#include "data/sqlitesource.h"
+#include "data/values.h"
+
+#include <sql.h>
+#include <sqlext.h>
+#include <sqlucode.h>
+
+#include <QDate>
+#include <cstring>
+
+static_assert(sizeof(SQLWCHAR) == sizeof(char16_t), "the driver manager's wide characters are UTF-16");
+
+namespace {
+
+const SQLWCHAR* W(const QString& s)
+{
+    return reinterpret_cast<const SQLWCHAR*>(s.utf16());
+}
+
+// The diagnostic records of a handle, one message a line.
+CString Diagnostics(SQLSMALLINT type, SQLHANDLE handle)
+{
+    CString text;
+    for (SQLSMALLINT i = 1; i < 32; ++i) {
+        SQLWCHAR state[6] = {};
+        SQLINTEGER native = 0;
+        SQLWCHAR message[2048];
+        SQLSMALLINT length = 0;
+        const SQLRETURN rc = SQLGetDiagRecW(type, handle, i, state, &native, message, SQLSMALLINT(std::size(message)),
+                                            &length);
+        if (!SQL_SUCCEEDED(rc))
+            break;
+        if (!text.isEmpty())
+            text += u'\n';
+        text += QString::fromUtf16(reinterpret_cast<const char16_t*>(message),
+                                   std::min<qsizetype>(length, qsizetype(std::size(message)) - 1));
+    }
+    return text;
+}
+
+void Check(SQLRETURN rc, SQLSMALLINT type, SQLHANDLE handle, const char* what)
+{
+    if (SQL_SUCCEEDED(rc))
+        return;
+    CString message = Diagnostics(type, handle);
+    if (message.isEmpty())
+        message = QStringLiteral("The ODBC call %1 failed (%2).").arg(QLatin1String(what)).arg(rc);
+    throw CBarcodeDBException(message);
+}
+
+class Statement {
+public:
+    explicit Statement(SQLHDBC dbc)
+    {
+        ::Check(SQLAllocHandle(SQL_HANDLE_STMT, dbc, &m_stmt), SQL_HANDLE_DBC, dbc, "SQLAllocHandle");
+    }
+    ~Statement() { SQLFreeHandle(SQL_HANDLE_STMT, m_stmt); }
+    SQLHSTMT get() const { return m_stmt; }
+    void Check(SQLRETURN rc, const char* what) const { ::Check(rc, SQL_HANDLE_STMT, m_stmt, what); }
+
+private:
+    SQLHSTMT m_stmt = SQL_NULL_HSTMT;
+};
+
+// Reads a whole text column value in pieces; false for NULL.
+bool GetWideText(const Statement& st, SQLUSMALLINT column, QString& out)
+{
+    out.clear();
+    char16_t buffer[4096];
+    for (;;) {
+        SQLLEN indicator = 0;
+        const SQLRETURN rc = SQLGetData(st.get(), column, SQL_C_WCHAR, buffer, sizeof buffer, &indicator);
+        if (rc == SQL_NO_DATA)
+            return true;
+        st.Check(rc, "SQLGetData");
+        if (indicator == SQL_NULL_DATA)
+            return false;
+        const qsizetype capacity = qsizetype(std::size(buffer)) - 1;
+        const qsizetype units = (indicator == SQL_NO_TOTAL || indicator / 2 > capacity) ? capacity : indicator / 2;
+        out.append(QStringView(buffer, units));
+        if (rc == SQL_SUCCESS)
+            return true;
+    }
+}
+
+class OdbcSource : public CDataConnection {
+public:
+    explicit OdbcSource(const CConnectionString& connection)
+    {
+        SQLRETURN rc = SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &m_env);
+        if (!SQL_SUCCEEDED(rc))
+            throw CBarcodeDBException(QStringLiteral("The ODBC driver manager could not start."));
+        SQLSetEnvAttr(m_env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
+        Check(SQLAllocHandle(SQL_HANDLE_DBC, m_env, &m_dbc), SQL_HANDLE_ENV, m_env, "SQLAllocHandle");
+        // Queries come from label files: the connection only reads.
+        SQLSetConnectAttrW(m_dbc, SQL_ATTR_ACCESS_MODE, reinterpret_cast<SQLPOINTER>(SQL_MODE_READ_ONLY), 0);
+        const QString text = connection.ToString(true);
+        SQLWCHAR out[1024];
+        SQLSMALLINT outLength = 0;
+        rc = SQLDriverConnectW(m_dbc, nullptr, const_cast<SQLWCHAR*>(W(text)), SQL_NTS, out, SQLSMALLINT(std::size(out)),
+                               &outLength, SQL_DRIVER_NOPROMPT);
+        Check(rc, SQL_HANDLE_DBC, m_dbc, "SQLDriverConnect");
+        m_connected = true;
+    }
+
+    ~OdbcSource() override
+    {
+        if (m_connected)
+            SQLDisconnect(m_dbc);
+        if (m_dbc)
+            SQLFreeHandle(SQL_HANDLE_DBC, m_dbc);
+        if (m_env)
+            SQLFreeHandle(SQL_HANDLE_ENV, m_env);
+    }
+
+    std::vector<CString> Tables() override
+    {
+        Statement st(m_dbc);
+        const QString types = QStringLiteral("TABLE,VIEW");
+        st.Check(SQLTablesW(st.get(), nullptr, 0, nullptr, 0, nullptr, 0, const_cast<SQLWCHAR*>(W(types)), SQL_NTS),
+                 "SQLTables");
+        std::vector<CString> names;
+        QString name;
+        while (true) {
+            const SQLRETURN rc = SQLFetch(st.get());
+            if (rc == SQL_NO_DATA)
+                break;
+            st.Check(rc, "SQLFetch");
+            names.push_back(GetWideText(st, 3, name) ? name : QString());
+        }
+        return names;
+    }
+
+    CString Quote() override
+    {
+        SQLWCHAR quote[8] = {};
+        SQLSMALLINT length = 0;
+        if (!SQL_SUCCEEDED(SQLGetInfoW(m_dbc, SQL_IDENTIFIER_QUOTE_CHAR, quote, sizeof quote, &length)))
+            return {};
+        const QString text = QString::fromUtf16(reinterpret_cast<const char16_t*>(quote),
+                                                std::min<qsizetype>(length / 2, 7)).trimmed();
+        return text;  // " " means none
+    }
+
+    std::unique_ptr<CRecordSet> Select(const CString& query) override { return Run(query, false); }
+
+    std::vector<CString> Fields(const CString& table) override
+    {
+        const CString quote = Quote();
+        if (quote.isEmpty() && !IsPlainIdentifier(table))
+            throw CBarcodeDBException(QStringLiteral("\"%1\" is not a plain name, and the data source has no quote for names.").arg(table));
+        return Run(QStringLiteral("SELECT * FROM ") + QuoteIdentifier(table, quote), true)->GetFieldNames();
+    }
+
+private:
+    std::unique_ptr<CRecordSet> Run(const CString& query, bool fieldsOnly)
+    {
+        const CString refused = CheckSingleSelect(query);
+        if (!refused.isEmpty())
+            throw CBarcodeDBException(refused);
+        Statement st(m_dbc);
+        st.Check(SQLExecDirectW(st.get(), const_cast<SQLWCHAR*>(W(query)), SQL_NTS), "SQLExecDirect");
+        SQLSMALLINT columns = 0;
+        st.Check(SQLNumResultCols(st.get(), &columns), "SQLNumResultCols");
+        std::vector<CString> names;
+        std::vector<SQLSMALLINT> types;
+        for (SQLUSMALLINT c = 1; c <= SQLUSMALLINT(columns); ++c) {
+            SQLWCHAR name[512];
+            SQLSMALLINT nameLength = 0, type = 0, digits = 0, nullable = 0;
+            SQLULEN size = 0;
+            st.Check(SQLDescribeColW(st.get(), c, name, SQLSMALLINT(std::size(name)), &nameLength, &type, &size, &digits,
+                                     &nullable),
+                     "SQLDescribeCol");
+            names.push_back(QString::fromUtf16(reinterpret_cast<const char16_t*>(name),
+                                               std::min<qsizetype>(nameLength, qsizetype(std::size(name)) - 1)));
+            types.push_back(type);
+        }
+        auto set = std::make_unique<CRecordSet>(std::move(names));
+        if (fieldsOnly)
+            return set;
+        QString text;
+        QByteArray utf8;
+        for (;;) {
+            const SQLRETURN rc = SQLFetch(st.get());
+            if (rc == SQL_NO_DATA)
+                break;
+            st.Check(rc, "SQLFetch");
+            set->BeginRow();
+            for (SQLUSMALLINT c = 1; c <= SQLUSMALLINT(columns); ++c)
+                AddCell(st, c, types[c - 1], *set, text, utf8);
+        }
+        return set;
+    }
+
+    static void AddCell(const Statement& st, SQLUSMALLINT c, SQLSMALLINT type, CRecordSet& set, QString& text,
+                        QByteArray& utf8)
+    {
+        SQLLEN indicator = 0;
+        switch (type) {
+        case SQL_TINYINT: case SQL_SMALLINT: case SQL_INTEGER: case SQL_BIGINT: {
+            SQLBIGINT v = 0;
+            st.Check(SQLGetData(st.get(), c, SQL_C_SBIGINT, &v, sizeof v, &indicator), "SQLGetData");
+            indicator == SQL_NULL_DATA ? set.AddNull() : set.AddInteger(v);
+            return;
+        }
+        case SQL_REAL: case SQL_FLOAT: case SQL_DOUBLE: {
+            double v = 0;
+            st.Check(SQLGetData(st.get(), c, SQL_C_DOUBLE, &v, sizeof v, &indicator), "SQLGetData");
+            indicator == SQL_NULL_DATA ? set.AddNull() : set.AddReal(v);
+            return;
+        }
+        case SQL_BIT: {
+            unsigned char v = 0;
+            st.Check(SQLGetData(st.get(), c, SQL_C_BIT, &v, sizeof v, &indicator), "SQLGetData");
+            if (indicator == SQL_NULL_DATA) {
+                set.AddNull();
+            } else {
+                utf8 = FormatBool(v).toUtf8();
+                set.AddText(utf8.constData(), std::size_t(utf8.size()));
+            }
+            return;
+        }
+        case SQL_TYPE_DATE: case SQL_TYPE_TIMESTAMP: case SQL_DATE: case SQL_TIMESTAMP: {
+            SQL_TIMESTAMP_STRUCT ts{};
+            st.Check(SQLGetData(st.get(), c, SQL_C_TYPE_TIMESTAMP, &ts, sizeof ts, &indicator), "SQLGetData");
+            if (indicator == SQL_NULL_DATA) {
+                set.AddNull();
+                return;
+            }
+            const double days = double(QDate(1899, 12, 30).daysTo(QDate(ts.year, ts.month, ts.day)))
+                + (ts.hour * 3600 + ts.minute * 60 + ts.second) / 86400.0;
+            utf8 = FormatDateSerial(days).toUtf8();
+            set.AddText(utf8.constData(), std::size_t(utf8.size()));
+            return;
+        }
+        default:
+            if (!GetWideText(st, c, text)) {
+                set.AddNull();
+                return;
+            }
+            utf8 = text.toUtf8();
+            set.AddText(utf8.constData(), std::size_t(utf8.size()));
+        }
+    }
+
+    SQLHENV m_env = SQL_NULL_HENV;
+    SQLHDBC m_dbc = SQL_NULL_HDBC;
+    bool m_connected = false;
+};
+
+}  // namespace
+
+std::unique_ptr<CDataConnection> OpenOdbcSource(const CConnectionString& connection)
+{
+    return std::make_unique<OdbcSource>(connection);
+}
+
+std::vector<CString> GetOdbcDataSourceNames()
+{
+    std::vector<CString> names;
+    SQLHENV env = SQL_NULL_HENV;
+    if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env)))
+        return names;
+    SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
+    // The user's names, then the system's: each list on its own, so that the system's names
+    // come even when the user has none.
+    for (SQLUSMALLINT first : {SQLUSMALLINT(SQL_FETCH_FIRST_USER), SQLUSMALLINT(SQL_FETCH_FIRST_SYSTEM)}) {
+        SQLUSMALLINT direction = first;
+        for (;;) {
+            SQLWCHAR name[1024];
+            SQLWCHAR description[1024];
+            SQLSMALLINT nameLength = 0, descriptionLength = 0;
+            const SQLRETURN rc = SQLDataSourcesW(env, direction, name, SQLSMALLINT(std::size(name)), &nameLength,
+                                                 description, SQLSMALLINT(std::size(description)), &descriptionLength);
+            if (!SQL_SUCCEEDED(rc))
+                break;
+            names.push_back(QString::fromUtf16(reinterpret_cast<const char16_t*>(name),
+                                               std::min<qsizetype>(nameLength, qsizetype(std::size(name)) - 1)));
+            direction = SQL_FETCH_NEXT;
+        }
+    }
+    SQLFreeHandle(SQL_HANDLE_ENV, env);
+    return names;
+}

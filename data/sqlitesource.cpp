@@ -1,0 +1,302 @@
+#include "data/sqlitesource.h"
+
+#include "data/barcodedb.h"
+#include "data/values.h"
+
+#include <sqlite3.h>
+
+#include <QRegularExpression>
+#include <cmath>
+
+namespace {
+
+CString Message(sqlite3* db)
+{
+    return QString::fromUtf8(sqlite3_errmsg(db));
+}
+
+// Stored queries come from label files: they may read, never attach files or change settings.
+int DenyAttachAndPragma(void*, int action, const char* table, const char*, const char*, const char*)
+{
+    switch (action) {
+    case SQLITE_ATTACH:
+    case SQLITE_DETACH:
+    case SQLITE_PRAGMA:
+        return SQLITE_DENY;
+    case SQLITE_READ:  // the pragmas' table-valued functions
+        return table && sqlite3_strnicmp(table, "pragma_", 7) == 0 ? SQLITE_DENY : SQLITE_OK;
+    default:
+        return SQLITE_OK;
+    }
+}
+
+struct Statement
+{
+    sqlite3_stmt* stmt = nullptr;
+    ~Statement() { sqlite3_finalize(stmt); }
+};
+
+void Exec(sqlite3* db, const char* sql)
+{
+    char* error = nullptr;
+    if (sqlite3_exec(db, sql, nullptr, nullptr, &error) != SQLITE_OK) {
+        const CString message = QString::fromUtf8(error ? error : "");
+        sqlite3_free(error);
+        throw CBarcodeDBException(message);
+    }
+}
+
+std::string QuoteUtf8(const std::string& name)
+{
+    std::string quoted = "`";
+    for (char c : name) {
+        quoted += c;
+        if (c == '`')
+            quoted += '`';
+    }
+    return quoted + '`';
+}
+
+}  // namespace
+
+CString CheckSingleSelect(const CString& query)
+{
+    const qsizetype n = query.size();
+    qsizetype i = 0;
+    auto skipBlanksAndComments = [&] {
+        for (;;) {
+            while (i < n && query[i].isSpace())
+                ++i;
+            if (i + 1 < n && query[i] == u'-' && query[i + 1] == u'-') {
+                while (i < n && query[i] != u'\n')
+                    ++i;
+            } else if (i + 1 < n && query[i] == u'/' && query[i + 1] == u'*') {
+                const qsizetype end = query.indexOf(QStringLiteral("*/"), i + 2);
+                i = end < 0 ? n : end + 2;
+            } else {
+                return;
+            }
+        }
+    };
+    skipBlanksAndComments();
+    const bool select = query.mid(i, 6).compare(QStringLiteral("select"), Qt::CaseInsensitive) == 0
+        && (i + 6 >= n || !(query[i + 6].isLetterOrNumber() || query[i + 6] == u'_'));
+    if (!select)
+        return QStringLiteral("Only a SELECT query can be run.");
+    while (i < n) {
+        const QChar c = query[i];
+        if (c == u'\'' || c == u'"' || c == u'`' || c == u'[') {
+            const QChar close = c == u'[' ? QChar(u']') : c;
+            ++i;
+            while (i < n && query[i] != close)
+                ++i;
+            ++i;
+        } else if ((c == u'-' && i + 1 < n && query[i + 1] == u'-') || (c == u'/' && i + 1 < n && query[i + 1] == u'*')) {
+            skipBlanksAndComments();
+        } else if (c == u';') {
+            ++i;
+            skipBlanksAndComments();
+            if (i < n)
+                return QStringLiteral("Only one SELECT query can be run; text follows the \";\".");
+        } else {
+            ++i;
+        }
+    }
+    return {};
+}
+
+CSqliteSource::CSqliteSource()
+{
+    if (sqlite3_open_v2(":memory:", &m_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr)
+        != SQLITE_OK)
+        throw CBarcodeDBException(QStringLiteral("SQLite could not open a database in memory."));
+    sqlite3_limit(m_db, SQLITE_LIMIT_ATTACHED, 0);
+    sqlite3_db_config(m_db, SQLITE_DBCONFIG_ENABLE_LOAD_EXTENSION, 0, nullptr);
+    sqlite3_db_config(m_db, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
+}
+
+CSqliteSource::~CSqliteSource()
+{
+    sqlite3_close_v2(m_db);
+}
+
+void CSqliteSource::SetTableLoader(TableLoader loader, std::function<std::vector<CString>()> lister)
+{
+    m_loader = std::move(loader);
+    m_lister = std::move(lister);
+}
+
+void CSqliteSource::Import(CImportTable& table)
+{
+    // Column names: an empty name, or one met before (case-blind), becomes F and its number.
+    std::size_t columns = table.header.size();
+    for (std::size_t r = 0; r < table.RowCount(); ++r) {
+        const std::size_t end = r + 1 < table.RowCount() ? table.rowStart[r + 1] : table.cells.size();
+        columns = std::max<std::size_t>(columns, end - table.rowStart[r]);
+    }
+    if (columns == 0)
+        columns = 1;
+    std::vector<std::string> names(columns);
+    std::vector<QString> seen;
+    for (std::size_t c = 0; c < columns; ++c) {
+        QString name = c < table.header.size() ? QString::fromStdString(table.header[c]).trimmed() : QString();
+        bool repeated = false;
+        for (const QString& s : seen)
+            repeated = repeated || s.compare(name, Qt::CaseInsensitive) == 0;
+        if (name.isEmpty() || repeated)
+            name = QStringLiteral("F%1").arg(c + 1);
+        seen.push_back(name);
+        names[c] = name.toStdString();
+    }
+
+    // A column is numeric when each of its values is a number.
+    std::vector<char> numeric(columns, 1);
+    for (std::size_t r = 0; r < table.RowCount(); ++r) {
+        const std::size_t begin = table.rowStart[r];
+        const std::size_t end = r + 1 < table.RowCount() ? table.rowStart[r + 1] : table.cells.size();
+        for (std::size_t i = begin; i < end; ++i) {
+            const CImportCell& cell = table.cells[i];
+            const std::size_t c = i - begin;
+            if (!numeric[c] || cell.kind == CImportCell::Null)
+                continue;
+            if (table.typed ? cell.kind != CImportCell::Number : !CanonicalNumber(table.TextOf(cell)))
+                numeric[c] = 0;
+        }
+    }
+
+    std::string create = "CREATE TABLE " + QuoteUtf8(table.name) + " (";
+    std::string insert = "INSERT INTO " + QuoteUtf8(table.name) + " VALUES (";
+    for (std::size_t c = 0; c < columns; ++c) {
+        create += (c ? ", " : "") + QuoteUtf8(names[c]) + (numeric[c] ? " NUMERIC" : " TEXT COLLATE NOCASE");
+        insert += c ? ",?" : "?";
+    }
+    create += ")";
+    insert += ")";
+    Exec(m_db, create.c_str());
+
+    Exec(m_db, "BEGIN");
+    Statement st;
+    if (sqlite3_prepare_v2(m_db, insert.c_str(), int(insert.size()), &st.stmt, nullptr) != SQLITE_OK)
+        throw CBarcodeDBException(Message(m_db));
+    for (std::size_t r = 0; r < table.RowCount(); ++r) {
+        const std::size_t begin = table.rowStart[r];
+        const std::size_t end = r + 1 < table.RowCount() ? table.rowStart[r + 1] : table.cells.size();
+        for (std::size_t c = 0; c < columns; ++c) {
+            const int p = int(c + 1);
+            if (begin + c >= end || table.cells[begin + c].kind == CImportCell::Null) {
+                sqlite3_bind_null(st.stmt, p);
+                continue;
+            }
+            const CImportCell& cell = table.cells[begin + c];
+            const std::string_view text = table.TextOf(cell);
+            if (numeric[c]) {
+                const double v = CanonicalNumber(text).value_or(0.0);
+                if (v == std::trunc(v) && std::fabs(v) < 9.007199254740992e15)
+                    sqlite3_bind_int64(st.stmt, p, static_cast<sqlite3_int64>(v));
+                else
+                    sqlite3_bind_double(st.stmt, p, v);
+            } else {
+                sqlite3_bind_text(st.stmt, p, text.data(), int(text.size()), SQLITE_STATIC);
+            }
+        }
+        if (sqlite3_step(st.stmt) != SQLITE_DONE) {
+            const CString message = Message(m_db);
+            sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+            throw CBarcodeDBException(message);
+        }
+        sqlite3_reset(st.stmt);
+    }
+    Exec(m_db, "COMMIT");
+}
+
+std::vector<CString> CSqliteSource::Tables()
+{
+    if (m_lister)
+        return m_lister();
+    std::vector<CString> names;
+    Statement st;
+    sqlite3_prepare_v2(m_db, "SELECT name FROM sqlite_schema WHERE type='table' ORDER BY rowid", -1, &st.stmt, nullptr);
+    while (st.stmt && sqlite3_step(st.stmt) == SQLITE_ROW)
+        names.push_back(QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st.stmt, 0))));
+    return names;
+}
+
+// After "no such table: NAME", imports NAME when the loader knows it; true when it did.
+bool CSqliteSource::LoadMissing(const CString& message)
+{
+    static const QRegularExpression noTable(QStringLiteral("^no such table: (?:main\\.)?(.+)$"));
+    const auto match = noTable.match(message);
+    if (!m_loader || !match.hasMatch())
+        return false;
+    CImportTable table;
+    if (!m_loader(match.captured(1), table))
+        return false;
+    Import(table);
+    return true;
+}
+
+std::unique_ptr<CRecordSet> CSqliteSource::Run(const CString& query, bool fieldsOnly)
+{
+    const CString refused = CheckSingleSelect(query);
+    if (!refused.isEmpty())
+        throw CBarcodeDBException(refused);
+    const QByteArray sql = query.toUtf8();
+    Statement st;
+    for (int attempt = 0;; ++attempt) {
+        sqlite3_set_authorizer(m_db, DenyAttachAndPragma, nullptr);
+        const int rc = sqlite3_prepare_v3(m_db, sql.constData(), int(sql.size()), 0, &st.stmt, nullptr);
+        sqlite3_set_authorizer(m_db, nullptr, nullptr);
+        if (rc == SQLITE_OK)
+            break;
+        const CString message = Message(m_db);
+        if (attempt > 64 || !LoadMissing(message))
+            throw CBarcodeDBException(message);
+    }
+    if (!st.stmt)
+        throw CBarcodeDBException(QStringLiteral("The query is empty."));
+    if (!sqlite3_stmt_readonly(st.stmt))
+        throw CBarcodeDBException(QStringLiteral("Only a query that reads can be run."));
+    const int columns = sqlite3_column_count(st.stmt);
+    std::vector<CString> names;
+    for (int c = 0; c < columns; ++c)
+        names.push_back(QString::fromUtf8(sqlite3_column_name(st.stmt, c)));
+    auto set = std::make_unique<CRecordSet>(std::move(names));
+    if (fieldsOnly)
+        return set;
+    int rc;
+    while ((rc = sqlite3_step(st.stmt)) == SQLITE_ROW) {
+        set->BeginRow();
+        for (int c = 0; c < columns; ++c) {
+            switch (sqlite3_column_type(st.stmt, c)) {
+            case SQLITE_INTEGER:
+                set->AddInteger(sqlite3_column_int64(st.stmt, c));
+                break;
+            case SQLITE_FLOAT:
+                set->AddReal(sqlite3_column_double(st.stmt, c));
+                break;
+            case SQLITE_TEXT:
+                set->AddText(reinterpret_cast<const char*>(sqlite3_column_text(st.stmt, c)),
+                             std::size_t(sqlite3_column_bytes(st.stmt, c)));
+                break;
+            case SQLITE_BLOB:
+                set->AddBlob(sqlite3_column_blob(st.stmt, c), std::size_t(sqlite3_column_bytes(st.stmt, c)));
+                break;
+            default:
+                set->AddNull();
+            }
+        }
+    }
+    if (rc != SQLITE_DONE)
+        throw CBarcodeDBException(Message(m_db));
+    return set;
+}
+
+std::unique_ptr<CRecordSet> CSqliteSource::Select(const CString& query)
+{
+    return Run(query, false);
+}
+
+std::vector<CString> CSqliteSource::Fields(const CString& table)
+{
+    return Run(QStringLiteral("SELECT * FROM ") + QuoteIdentifier(table, Quote()), true)->GetFieldNames();
+}

@@ -1,0 +1,58 @@
+#pragma once
+// Shared helpers of the data tests: the resource module in a chosen language, files written to
+// a temporary folder, and a query's rows as texts.
+
+#include "data/barcodedb.h"
+#include "data/recordset.h"
+#include "framework/resourcemodule.h"
+
+#include <QByteArray>
+#include <QFile>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+inline void UseLanguage(const char* language)
+{
+    CResourceModule::Get().Load(QStringLiteral(QB_RESOURCE_MODULE), QString::fromLatin1(language));
+}
+
+inline QString WriteFile(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes)
+{
+    const QString path = dir.filePath(name);
+    QFile f(path);
+    EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+    return path;
+}
+
+// Each row's cells joined with "|", NULL shown as "<null>".
+inline QStringList Rows(CBarcodeDB& db, const QString& query)
+{
+    QStringList rows;
+    const auto set = db.OpenQuery(query);
+    CRowWindow window;
+    set->FetchRows(0, int(set->GetRecordCount()), window);
+    for (int r = 0; r < window.rows; ++r) {
+        QStringList cells;
+        for (int c = 0; c < window.columns; ++c)
+            cells << (window.At(r, c).isNull() ? QStringLiteral("<null>") : window.At(r, c));
+        rows << cells.join(u'|');
+    }
+    return rows;
+}
+
+inline std::vector<CString> Tables(CBarcodeDB& db)
+{
+    std::vector<CString> names;
+    db.GetTables(names);
+    return names;
+}
+
+inline std::vector<CString> Fields(CBarcodeDB& db, const QString& table)
+{
+    std::vector<CString> names;
+    db.GetFields(table, names);
+    return names;
+}
