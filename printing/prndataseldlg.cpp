@@ -36,10 +36,20 @@ CPrnDataSelDlg::CPrnDataSelDlg(CPrintDataGrid* grid, QWidget* parent) : QDialog(
     // The table takes the placeholder's place.
     m_table = new QTableView(this);
     QWidget* placeholder = GetDlgItem(this, kPlaceholder);
-    if (placeholder && layout() && layout()->replaceWidget(placeholder, m_table))
+    if (placeholder)
+        m_table->setMinimumSize(placeholder->minimumSize());
+    QLayout* around = placeholder && placeholder->parentWidget() ? placeholder->parentWidget()->layout() : nullptr;
+    if (around && around->replaceWidget(placeholder, m_table)) {
         delete placeholder;
-    else if (layout())
-        layout()->addWidget(m_table);
+    } else {
+        if (placeholder) {
+            m_table->setParent(placeholder->parentWidget());
+            m_table->setGeometry(placeholder->geometry());
+            delete placeholder;
+        } else if (layout()) {
+            layout()->addWidget(m_table);
+        }
+    }
     m_table->setObjectName(QString::number(kPlaceholder));
     m_table->setSelectionMode(QAbstractItemView::SingleSelection);
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -50,6 +60,7 @@ CPrnDataSelDlg::CPrnDataSelDlg(CPrintDataGrid* grid, QWidget* parent) : QDialog(
     colours.setColor(QPalette::HighlightedText, Qt::black);
     m_table->setPalette(colours);
     m_table->verticalHeader()->hide();
+    m_table->setWordWrap(false);
     m_table->horizontalHeader()->setDefaultSectionSize(CPrintDataGrid::kColumnWidth);
     m_table->horizontalHeader()->setMinimumSectionSize(10);
     m_table->setModel(dynamic_cast<QAbstractItemModel*>(m_grid));
