@@ -16,7 +16,10 @@
 #include "symbology/drawbarcode.h"
 #include "symbology/zxing_read.h"
 
+#include <QComboBox>
+#include <QCompleter>
 #include <QDialogButtonBox>
+#include <QFileDialog>
 #include <QFile>
 #include <QHeaderView>
 #include <QLabel>
@@ -228,6 +231,91 @@ TEST_F(PrintData, APreviewShowsTheChosenRecords)
     EXPECT_EQ(pages, 3);
     EXPECT_EQ(Codes(RenderPdf(pdf)), Expected({2, 5}, 30));
     EXPECT_EQ(ScreenCode(), "STORED");
+}
+
+// Types a name into the file dialog's name box and presses Enter there.
+void TypeFileName(QWidget* dialog, const QString& name)
+{
+    auto* edit = qobject_cast<QLineEdit*>(FocusIn(dialog));
+    ASSERT_NE(edit, nullptr);
+    edit->selectAll();
+    for (QChar ch : name) {
+        QTest::keyClicks(edit, QString(ch));
+        if (QCompleter* c = edit->completer(); c && c->popup())
+            c->popup()->hide();
+    }
+    QTest::keyClick(edit, Qt::Key_Return);
+}
+
+bool IsFileDialog(QWidget* w) { return qobject_cast<QFileDialog*>(w) != nullptr; }
+bool IsMessageBox(QWidget* w) { return qobject_cast<QMessageBox*>(w) != nullptr; }
+
+bool IsCompoundFile(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) && f.read(8) == QByteArray::fromHex("D0CF11E0A1B11AE1");
+}
+
+TEST_F(PrintData, ThePrintDataDialogExportsTheTickedRecords)
+{
+    ASSERT_TRUE(LoadPrintData(doc, TRUE, nullptr));
+    CPrnDataSelDlg dialog(doc->GetPrintDataGrid(), m_frame);
+    struct Said {
+        QString text;
+        QMessageBox::Icon icon = QMessageBox::NoIcon;
+    };
+    std::vector<Said> said;
+    QStringList filters;
+    // Export under a name; each question of the file dialog is answered Yes.
+    auto exportAs = [&](const QString& name) {
+        OnNextModal([&, name](QWidget* d) {
+            if (auto* types = d->findChild<QComboBox*>("fileTypeCombo"))
+                filters << types->currentText();
+            OnNextModal([&](QWidget* box) {
+                auto* mb = qobject_cast<QMessageBox*>(box);
+                if (mb->button(QMessageBox::Yes)) {
+                    said.push_back({"asked", mb->icon()});
+                    mb->button(QMessageBox::Yes)->click();
+                    OnNextModal([&](QWidget* b) {
+                        said.push_back({qobject_cast<QMessageBox*>(b)->text(), qobject_cast<QMessageBox*>(b)->icon()});
+                        qobject_cast<QMessageBox*>(b)->button(QMessageBox::Ok)->click();
+                    }, IsMessageBox);
+                    return;
+                }
+                said.push_back({mb->text(), mb->icon()});
+                mb->button(QMessageBox::Ok)->click();
+            }, IsMessageBox);
+            TypeFileName(d, name);
+        }, IsFileDialog);
+        QTest::mouseClick(dialog.findChild<QPushButton*>("5"), Qt::LeftButton);
+    };
+    OnNextModal([&](QWidget*) {
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
+        exportAs(m_files.filePath("chosen"));
+        exportAs(m_files.filePath("chosen.xls"));
+        QTest::mouseClick(dialog.findChild<QPushButton*>("4"), Qt::LeftButton);
+        exportAs(m_files.filePath("none.xls"));
+        exportAs(m_files.filePath("missing/out.xls"));
+        QTest::mouseClick(dialog.findChild<QPushButton*>("1"), Qt::LeftButton);
+    }, [&](QWidget* w) { return w == &dialog; });
+    EXPECT_EQ(dialog.exec(), QDialog::Accepted);
+
+    ASSERT_EQ(said.size(), 5u);
+    for (int i : {0, 2, 3}) {
+        EXPECT_EQ(said[std::size_t(i)].text, "The file was saved.") << i;
+        EXPECT_EQ(said[std::size_t(i)].icon, QMessageBox::Information) << i;
+    }
+    // Saving onto the file written before asks first.
+    EXPECT_EQ(said[1].text, "asked");
+    EXPECT_TRUE(said[4].text.startsWith("The file could not be written.\n")) << said[4].text.toStdString();
+    EXPECT_GT(said[4].text.size(), QString("The file could not be written.\n").size());
+    EXPECT_EQ(said[4].icon, QMessageBox::NoIcon);
+    EXPECT_EQ(filters.value(0).toStdString(), QString::fromUtf16(u"Microsoft Office Excel \u6D3B\u9801\u7C3F (*.xls)").toStdString());
+    EXPECT_TRUE(IsCompoundFile(m_files.filePath("chosen.xls")));
+    EXPECT_TRUE(IsCompoundFile(m_files.filePath("none.xls")));
+    EXPECT_FALSE(QFile::exists(m_files.filePath("chosen")));
+    // The records stay in the grid after the dialog.
+    EXPECT_EQ(doc->GetPrintDataGrid()->GetRowCount(), 25);
 }
 
 TEST_F(PrintData, WithoutADataSourceTheButtonStaysHiddenAndAnUnreachableSourceIsReported)
