@@ -327,6 +327,19 @@ TEST_F(PrintData, WithoutADataSourceTheButtonStaysHiddenAndAnUnreachableSourceIs
         EXPECT_FALSE(dialog.findChild<QPushButton*>("4")->isEnabled());
         EXPECT_TRUE(dialog.findChild<QLabel*>("200")->isHidden());
     }
+    {
+        // Opening on the same source keeps the grid and its ticks; another source refills it.
+        CTagPreviewDlg first(doc, m_frame);
+        CPrintDataGrid* grid = doc->GetPrintDataGrid();
+        ASSERT_EQ(grid->GetRowCount(), 25);
+        grid->Toggle(3);
+        CTagPreviewDlg second(doc, m_frame);
+        EXPECT_EQ(grid->GetChangedRows().size(), 1u);
+        doc->SetConnectionString(doc->GetConnectionString() + ";");
+        CTagPreviewDlg third(doc, m_frame);
+        EXPECT_TRUE(grid->GetChangedRows().empty());
+        EXPECT_EQ(grid->GetRowCount(), 25);
+    }
     // The data file is gone: the dialog says so, with the cause, and goes on with the count.
     QFile::remove(csv);
     doc->SetConnectionString(doc->GetConnectionString() + " ");
