@@ -23,4 +23,8 @@ CString ResolveStoredPath(const CString& path, const CString& documentFolder);
 void ReadXlsx(const CString& path, std::vector<CImportTable>& tables);
 void ReadXlsxBytes(const std::string& bytes, std::vector<CImportTable>& tables, const CString& fileName);
 // .xls and .mdb files through the reader program.
+namespace readerstream { class Decoder; }
+// Adds the whole records that arrived to tables; true once the end record came. Throws
+// std::runtime_error for a record out of place, CBarcodeDBException for the reader's message.
+bool TakeReaderRecords(readerstream::Decoder& decoder, std::vector<CImportTable>& tables, const CString& path);
 void ReadWithReaderProgram(const CString& path, bool access, UINT codePage, std::vector<CImportTable>& tables);

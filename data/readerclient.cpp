@@ -1,8 +1,136 @@
+// Runs the reader program on an .xls or .mdb file and turns its stream into tables. The program
+// is killed after ten seconds without output; a crash or a kill means the file is damaged.
+
 #include "data/barcodedb.h"
 #include "data/filesource.h"
 #include "data/importtable.h"
+#include "data/readerstream.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QProcess>
+#include <stdexcept>
+
+namespace {
+
+constexpr int kSilenceMs = 10000;
+
+QString ReaderProgram()
+{
+    const QString name = QStringLiteral("quillbar-datareader");
+    if (QCoreApplication::instance()) {
+        const QString beside = QCoreApplication::applicationDirPath() + u'/' + name;
+        if (QFileInfo(beside).isExecutable())
+            return beside;
+    }
+    const QString configured = qEnvironmentVariable("QB_DATA_READER");
+    if (!configured.isEmpty())
+        return configured;
+#ifdef QB_DATA_READER_BUILD_PATH
+    if (QFileInfo(QStringLiteral(QB_DATA_READER_BUILD_PATH)).isExecutable())
+        return QStringLiteral(QB_DATA_READER_BUILD_PATH);
+#endif
+    return name;
+}
+
+const char* Charset(UINT codePage)
+{
+    return codePage == 936 ? "CP936" : codePage == 950 ? "CP950" : "CP1252";
+}
+
+}  // namespace
+
+// Adds what the records say to tables; true at the end record. Throws std::runtime_error for a
+// record out of place and CBarcodeDBException for the reader's own message.
+bool TakeReaderRecords(readerstream::Decoder& decoder, std::vector<CImportTable>& tables, const CString& path)
+{
+    namespace rs = readerstream;
+    rs::Record record;
+    while (decoder.Next(record)) {
+        switch (record.kind) {
+        case rs::Table:
+            tables.emplace_back();
+            tables.back().name = record.payload;
+            tables.back().typed = true;
+            break;
+        case rs::Column:
+            if (tables.empty() || !tables.back().cells.empty())
+                throw std::runtime_error("a column outside a table's head");
+            tables.back().header.push_back(record.payload);
+            break;
+        case rs::Row:
+            if (tables.empty())
+                throw std::runtime_error("a row outside a table");
+            tables.back().BeginRow();
+            break;
+        case rs::Null: case rs::Text: case rs::Number: case rs::Boolean: case rs::Date: {
+            if (tables.empty() || tables.back().rowStart.empty())
+                throw std::runtime_error("a value outside a row");
+            CImportTable& table = tables.back();
+            if (table.cells.size() - table.rowStart.back() >= std::max<std::size_t>(table.header.size(), 1))
+                throw std::runtime_error("a row with more values than columns");
+            if (record.kind == rs::Boolean)
+                table.Add(CImportCell::Text, record.payload == "1" ? "True" : "False");
+            else if (record.kind == rs::Number)
+                table.Add(CImportCell::Number, record.payload);
+            else if (record.kind == rs::Null)
+                table.AddNull();
+            else
+                table.Add(CImportCell::Text, record.payload);
+            break;
+        }
+        case rs::Error:
+            throw CBarcodeDBException(
+                QStringLiteral("\"%1\" cannot be read: %2").arg(path, QString::fromStdString(record.payload)));
+        case rs::End:
+            return true;
+        }
+    }
+    return false;
+}
 
 void ReadWithReaderProgram(const CString& path, bool access, UINT codePage, std::vector<CImportTable>& tables)
 {
-    throw CBarcodeDBException(path);
+    auto damaged = [&path](const QString& why) {
+        return CBarcodeDBException(QStringLiteral("\"%1\" cannot be read: the file is damaged (%2).").arg(path, why));
+    };
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("MDB_JET3_CHARSET"), QLatin1String(Charset(codePage)));
+    process.setProcessEnvironment(environment);
+    process.setProcessChannelMode(QProcess::SeparateChannels);
+    process.setStandardErrorFile(QProcess::nullDevice());
+    process.start(ReaderProgram(), {access ? QStringLiteral("mdb") : QStringLiteral("xls"), path});
+    if (!process.waitForStarted())
+        throw CBarcodeDBException(
+            QStringLiteral("\"%1\" cannot be read: the reader program did not start (%2).").arg(path, process.errorString()));
+
+    readerstream::Decoder decoder;
+    bool ended = false;
+    try {
+        for (;;) {
+            const QByteArray bytes = process.readAllStandardOutput();
+            if (!bytes.isEmpty()) {
+                decoder.Feed(bytes.constData(), std::size_t(bytes.size()));
+                ended = TakeReaderRecords(decoder, tables, path) || ended;
+                continue;
+            }
+            if (process.state() == QProcess::NotRunning)
+                break;
+            if (!process.waitForReadyRead(kSilenceMs) && process.state() != QProcess::NotRunning) {
+                process.kill();
+                process.waitForFinished();
+                throw damaged(QStringLiteral("reading it stopped making progress"));
+            }
+        }
+    } catch (const std::runtime_error& e) {
+        process.kill();
+        process.waitForFinished();
+        throw damaged(QString::fromLatin1(e.what()));
+    }
+    process.waitForFinished();
+    if (process.exitStatus() == QProcess::CrashExit || (!ended && process.exitCode() != 0))
+        throw damaged(QStringLiteral("reading it failed"));
+    if (!ended)
+        throw damaged(QStringLiteral("its data ended early"));
 }

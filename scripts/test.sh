@@ -25,17 +25,18 @@ run_tree() {
   (cd "$dir" && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$jobs" --timeout 600)
 }
 
-# fuzz target seeds description: runs one fuzz target for a minute on a copy of its seeds; a
-# finding, or an input that takes more than 2 GB (in all or in one allocation), fails the run.
+# fuzz target seeds description [seconds]: runs one fuzz target (for a minute unless told) on a
+# copy of its seeds; a finding, or an input that takes more than 2 GB (in all or in one
+# allocation), fails the run.
 fuzz() {
-  local target=$1 seeds=$2 what=$3 corpus log
+  local target=$1 seeds=$2 what=$3 seconds=${4:-60} corpus log
   corpus=$(mktemp -d)
   log=build-fuzz/$target.log
   cp "$seeds"/* "$corpus"/
   if ! QT_QPA_PLATFORM=offscreen \
       ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:fast_unwind_on_malloc=0 \
       LSAN_OPTIONS=suppressions=$PWD/tests/fuzz/lsan.supp \
-      "build-fuzz/tests/fuzz/$target" -max_total_time=60 -rss_limit_mb=2048 -malloc_limit_mb=2048 \
+      "build-fuzz/tests/fuzz/$target" -max_total_time="$seconds" -rss_limit_mb=2048 -malloc_limit_mb=2048 \
       -artifact_prefix="build-fuzz/$target-" "$corpus" >"$log" 2>&1; then
     cat "$log"
     echo "The $what fuzzer found a fault; its input is in build-fuzz/." >&2
@@ -51,9 +52,15 @@ run_fuzzer() {
   # on damaged files are suppressed (tests/fuzz/lsan.supp); ours are not.
   CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DQB_FUZZ=ON -DQB_BUILD_TESTS=OFF >/dev/null
-  cmake --build build-fuzz -j "$jobs" --target document_fuzzer picture_fuzzer
+  cmake --build build-fuzz -j "$jobs" --target document_fuzzer picture_fuzzer csv_fuzzer xlsx_fuzzer \
+    connstring_fuzzer readerstream_fuzzer
   fuzz document_fuzzer tests/fuzz/corpus "Label-file"
   fuzz picture_fuzzer tests/fuzz/picture-corpus "Picture"
+  # The parsers of data sources, briefly.
+  fuzz csv_fuzzer tests/fuzz/data-corpus/csv "Delimited-text" 20
+  fuzz xlsx_fuzzer tests/fuzz/data-corpus/xlsx "Workbook" 20
+  fuzz connstring_fuzzer tests/fuzz/data-corpus/connstring "Connection-string" 20
+  fuzz readerstream_fuzzer tests/fuzz/data-corpus/readerstream "Reader-stream" 20
 }
 
 # The main tree builds with Ninja and the sanitizer tree with Make, CMake's default generator, so

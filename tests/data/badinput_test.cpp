@@ -1,0 +1,140 @@
+// Real Access databases, and files that are damaged, missing or not files at all: each gives
+// its data or a message naming the file and the cause, with no crash and no hang.
+#include "datatest.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QStringEncoder>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+using Names = std::vector<CString>;
+
+QString AccessFile(const char* name)
+{
+    return QStringLiteral(QB_ACCESS_TESTDATA_DIR "/") + QLatin1String(name);
+}
+
+class BadInput : public ::testing::Test {
+protected:
+    void SetUp() override { UseLanguage("ENU"); }
+    // Opening fails and the message names the file and holds the cause.
+    void ExpectRefused(const QString& path, const QString& cause)
+    {
+        SCOPED_TRACE(path.toStdString());
+        CBarcodeDB db;
+        CString connection = "kept";
+        EXPECT_FALSE(db.OpenFile(path, connection));
+        EXPECT_EQ(connection, "kept");
+        EXPECT_TRUE(db.GetLastError().contains(path)) << db.GetLastError().toStdString();
+        EXPECT_TRUE(db.GetLastError().contains(cause)) << db.GetLastError().toStdString();
+    }
+    QTemporaryDir dir;
+};
+
+TEST_F(BadInput, AccessDatabasesReadInPlace)
+{
+    if (!QDir(QStringLiteral(QB_ACCESS_TESTDATA_DIR)).exists())
+        GTEST_SKIP() << "no Access test databases";
+    CBarcodeDB db;
+    CString connection;
+    ASSERT_TRUE(db.OpenFile(AccessFile("test97.mdb"), connection)) << db.GetLastError().toStdString();
+    EXPECT_EQ(connection, "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + AccessFile("test97.mdb"));
+    EXPECT_EQ(Tables(db), (Names{"Table1", "Table2", "Table3", "Table4"}));
+    EXPECT_EQ(Fields(db, "Table1"), (Names{"A", "B", "C", "D", "E", "F", "G", "H", "I"}));
+    EXPECT_EQ(Rows(db, "SELECT COUNT(*) FROM `Table1`"), QStringList{"2"});
+    EXPECT_EQ(Rows(db, "SELECT A, F, G, H, I FROM `Table1` WHERE E = 333333333"),
+              QStringList{"abcdefg|444.555|1974-09-21|3.5|True"});
+
+    ASSERT_TRUE(db.OpenFile(AccessFile("numeric2000.mdb"), connection)) << db.GetLastError().toStdString();
+    EXPECT_EQ(Tables(db), Names{"test"});
+    EXPECT_EQ(Rows(db, "SELECT * FROM `test`"), QStringList{"some data|1|0|0|4|-1|1"});
+}
+
+TEST_F(BadInput, DamagedAccessAndWorkbookFilesAreReportedAsDamaged)
+{
+    if (!QDir(QStringLiteral(QB_ACCESS_TESTDATA_DIR)).exists())
+        GTEST_SKIP() << "no Access test databases";
+    // This byte makes the library read the catalogue forever: the reader is stopped.
+    QFile original(AccessFile("numeric2000.mdb"));
+    ASSERT_TRUE(original.open(QIODevice::ReadOnly));
+    QByteArray bytes = original.readAll();
+    ASSERT_GT(bytes.size(), 128991);
+    bytes[128991] = char(190);
+    QElapsedTimer timer;
+    timer.start();
+    ExpectRefused(WriteFile(dir, "loops.mdb", bytes), "damaged");
+    EXPECT_LT(timer.elapsed(), 20000);
+
+    // This workbook byte crashes the library's open.
+    const QString xls = dir.filePath("crash.xls");
+    QProcess python;
+    python.start("/usr/bin/python3", {"-c", R"(
+import sys, xlwt
+book = xlwt.Workbook(encoding='utf-8')
+sheet = book.add_sheet('T')
+for c, name in enumerate(['Code', 'Name', 'Price']):
+    sheet.write(0, c, name)
+sheet.write(1, 0, '00123'); sheet.write(1, 1, "it's"); sheet.write(1, 2, 12.5)
+book.save(sys.argv[1])
+)", xls});
+    ASSERT_TRUE(python.waitForFinished(30000));
+    if (python.exitCode() != 0)
+        GTEST_SKIP() << "python3-xlwt is not installed";
+    QFile file(xls);
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    QByteArray book = file.readAll();
+    ASSERT_EQ(book.size(), 5632);
+    file.seek(1677);
+    file.write(QByteArray(1, char(145)));
+    file.close();
+    ExpectRefused(xls, "damaged");
+}
+
+TEST_F(BadInput, FilesThatCannotBeRead)
+{
+    ExpectRefused(dir.filePath("missing.csv"), "No such file");
+    ExpectRefused(dir.filePath("missing.xlsx"), "No such file");
+    QDir(dir.path()).mkdir("folder.csv");
+    ExpectRefused(dir.filePath("folder.csv"), "folder");
+    const QString fifo = dir.filePath("x.csv");
+    ASSERT_EQ(mkfifo(fifo.toUtf8().constData(), 0600), 0);
+    ExpectRefused(fifo, "not a regular file");
+    ExpectRefused(WriteFile(dir, "zip.xlsx", "PK\x03\x04 not really"), "zip.xlsx");
+    ExpectRefused(WriteFile(dir, "text.xls", "not a workbook"), "text.xls");
+
+    // An undecodable line in the language's code page is named.
+    UseLanguage("CHT");
+    QStringEncoder big5("Big5");
+    QByteArray text = big5(QStringLiteral("名稱,價格\n蘋果,1\n"));
+    text += "\x81\x30,2\n";
+    ExpectRefused(WriteFile(dir, "bad950.csv", text), "line 3");
+
+    if (geteuid() == 0)
+        GTEST_SKIP() << "root reads every file";
+    const QString locked = WriteFile(dir, "locked.csv", "a\n1\n");
+    ASSERT_EQ(chmod(locked.toUtf8().constData(), 0), 0);
+    ExpectRefused(locked, "Permission denied");
+}
+
+TEST_F(BadInput, HeadersAndRaggedRowsOfText)
+{
+    // Empty and repeated names become F plus the column number; short rows are padded, quoted
+    // fields keep their delimiters, quotes and line breaks.
+    WriteFile(dir, "r.csv", "a,,A,b\n\"x,1\",\"say \"\"hi\"\"\",\"two\nlines\"\n1\n\n2,3,4,5,6\r\n");
+    CBarcodeDB db;
+    CString connection;
+    ASSERT_TRUE(db.OpenFile(dir.filePath("r.csv"), connection)) << db.GetLastError().toStdString();
+    EXPECT_EQ(Fields(db, "r.csv"), (Names{"a", "F2", "F3", "b", "F5"}));
+    EXPECT_EQ(Rows(db, "SELECT * FROM `r.csv`"),
+              (QStringList{"x,1|say \"hi\"|two\nlines|<null>|<null>", "1|<null>|<null>|<null>|<null>", "2|3|4|5|6"}));
+    // Text sorts without regard to case; "00123" and "12.50" stay text.
+    WriteFile(dir, "n.csv", "k,v\nb,00123\nA,12.50\nc,7\n");
+    EXPECT_EQ(Rows(db, "SELECT k FROM `n.csv` ORDER BY k"), (QStringList{"A", "b", "c"}));
+    EXPECT_EQ(Rows(db, "SELECT v FROM `n.csv` ORDER BY v"), (QStringList{"00123", "12.50", "7"}));
+}
+
+}  // namespace
