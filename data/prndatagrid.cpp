@@ -66,6 +66,7 @@ BOOL CPrnDataSelDBGrid::Fill(const CString& sql, CString* error)
         rows.push_back(std::move(row));
     }
     Reset(records->GetFieldNames(), std::move(rows));
+    m_strQuery = sql;
     m_bFilled = true;
     return TRUE;
 }

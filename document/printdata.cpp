@@ -41,10 +41,8 @@ int CDrawDoc::FillPrintDataGrid()
 
 void CDrawDoc::BeginPrintRecords()
 {
-    // A grid left from another source, or one whose query did not run, holds no records of
-    // this document.
+    // A grid left from another source or query, or one whose query did not run, holds no
+    // records of this document.
     const CPrintDataGrid* grid = m_pPrintData.get();
-    const bool filled = grid && !m_strConnection.isEmpty() && grid->IsOpen() &&
-                        grid->GetConnectionString() == m_strConnection;
-    m_pJobRecords = filled ? grid : nullptr;
+    m_pJobRecords = grid && grid->HoldsRecordsOf(m_strConnection, m_strQuery) ? grid : nullptr;
 }

@@ -16,6 +16,7 @@ BOOL CPrintDataGrid::Open(const CString&, const CString&, const CString&, int, C
 void CPrintDataGrid::Close()
 {
     m_strConnection.clear();
+    m_strQuery.clear();
 }
 
 BOOL CPrintDataGrid::Fill(const CString&, CString* error)

@@ -43,6 +43,14 @@ public:
     virtual void Close();
     virtual BOOL IsOpen() const { return FALSE; }
     const CString& GetConnectionString() const { return m_strConnection; }
+    // The query of the last fill that ran; empty once closed. One connection (a folder of text
+    // files) serves several tables, so the records are those of the document only when both
+    // match.
+    const CString& GetQuery() const { return m_strQuery; }
+    bool HoldsRecordsOf(const CString& connection, const CString& query) const
+    {
+        return IsOpen() && !connection.isEmpty() && m_strConnection == connection && m_strQuery == query;
+    }
     // Rebuilds the grid from the query: all rows checked, no changes recorded. FALSE (with the
     // cause in *error) when the query does not run; the old rows then stay, but the changes are
     // forgotten all the same.
@@ -83,6 +91,7 @@ protected:
     virtual void RowChanged(int /*row*/) {}
 
     CString m_strConnection;
+    CString m_strQuery;
 
 private:
     std::vector<CString> m_fields;

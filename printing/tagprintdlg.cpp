@@ -55,8 +55,8 @@ BOOL LoadPrintData(CDrawDoc* doc, BOOL always, QWidget* parent)
     if (!doc || doc->GetConnectionString().isEmpty())
         return FALSE;
     CPrintDataGrid* grid = doc->GetPrintDataGrid();
-    // A grid open on the same source keeps its rows and ticks.
-    if (!always && grid->IsOpen() && grid->GetConnectionString() == doc->GetConnectionString())
+    // A grid open on the same source and query keeps its rows and ticks.
+    if (!always && grid->HoldsRecordsOf(doc->GetConnectionString(), doc->GetQuery()))
         return TRUE;
     CString error;
     bool loaded = false;

@@ -17,7 +17,7 @@ class CLabelCountBox;
 class QPrinter;
 
 // Opens the document's print-data grid on its source and fills it with its query; unless
-// `always`, a grid already open on the same source is left as it stands. A source that cannot
+// `always`, a grid already open on the same source and query is left as it stands. A source that cannot
 // be reached is reported (string 94 and the cause) and leaves the grid closed; FALSE then, and
 // for a document without a source.
 BOOL LoadPrintData(CDrawDoc* doc, BOOL always, QWidget* parent);

@@ -339,6 +339,12 @@ TEST_F(PrintData, WithoutADataSourceTheButtonStaysHiddenAndAnUnreachableSourceIs
         CTagPreviewDlg third(doc, m_frame);
         EXPECT_TRUE(grid->GetChangedRows().empty());
         EXPECT_EQ(grid->GetRowCount(), 25);
+        // So does another query on the same source.
+        grid->Toggle(3);
+        doc->SetQuery(doc->GetQuery() + " WHERE Code <> 'ROW-01'");
+        CTagPreviewDlg fourth(doc, m_frame);
+        EXPECT_TRUE(grid->GetChangedRows().empty());
+        EXPECT_EQ(grid->GetRowCount(), 24);
     }
     // The data file is gone: the dialog says so, with the cause, and goes on with the count.
     QFile::remove(csv);

@@ -20,6 +20,7 @@ struct Doc {
     {
         doc.SetConnectionString("C");
         doc.SetTableName("T");
+        doc.SetQuery("select");
         grid = static_cast<ScriptedGrid*>(doc.GetPrintDataGrid());
         grid->fields = {"A", "B"};
         for (int i = 0; i < n; ++i)
@@ -140,6 +141,14 @@ TEST(PrintDataGrid, AJobWithoutRecordsOfTheDocumentsSourcePrintsTheStoredText)
         d.doc.SetConnectionString("D");
         d.doc.BeginPrintRecords();
         EXPECT_EQ(text->GetDrawString(&printer, 0), "STORED");
+        // Nor when the document's query changed (another table of the same folder).
+        d.doc.SetConnectionString("C");
+        d.doc.SetQuery("other");
+        d.doc.BeginPrintRecords();
+        EXPECT_EQ(text->GetDrawString(&printer, 0), "STORED");
+        d.doc.SetQuery("select");
+        d.doc.BeginPrintRecords();
+        EXPECT_EQ(text->GetDrawString(&printer, 0), "a0");
         // A grid whose connection failed or was closed holds no records either.
         d.doc.SetConnectionString("C");
         d.grid->Close();

@@ -18,7 +18,7 @@ public:
         open = false;
     }
     BOOL IsOpen() const override { return open; }
-    BOOL Fill(const CString&, CString*) override
+    BOOL Fill(const CString& sql, CString*) override
     {
         ForgetChanges();
         std::vector<std::unique_ptr<Row>> rows;
@@ -26,6 +26,7 @@ public:
         for (std::size_t i = 0; i < records.size(); ++i)
             rows.push_back(std::make_unique<Row>(Row {int(i), true, true, records[i]}));
         Reset(fields, std::move(rows));
+        m_strQuery = sql;
         open = true;
         return TRUE;
     }
