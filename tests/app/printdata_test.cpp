@@ -360,6 +360,13 @@ TEST_F(PrintData, WithoutADataSourceTheButtonStaysHiddenAndAnUnreachableSourceIs
 
 TEST_F(PrintData, TheCommandLinePrintsTheStoredTexts)
 {
+    // Also a print handed to the running program, while its grid holds the records.
+    ASSERT_TRUE(LoadPrintData(doc, TRUE, nullptr));
+    const QString handed = m_files.filePath("handed.pdf");
+    ASSERT_TRUE(m_app->PrintDocument(doc, handed));
+    EXPECT_TRUE(PdfText(handed).contains("STORED-TEXT"));
+    EXPECT_FALSE(PdfText(handed).contains("ROW-"));
+
     const QString label = m_files.filePath("bound.tag");
     ASSERT_TRUE(doc->OnSaveDocument(label));
     for (bool withData : {true, false}) {
