@@ -170,6 +170,8 @@ TEST_F(PrintData, ThePrintRoadPrintsEachChosenRecordOnItsLabel)
             EXPECT_TRUE(button->isEnabled());
             EXPECT_FALSE(button->isHidden());
             EXPECT_FALSE(tab->findChild<QLabel*>("200")->isHidden());
+            if (untick.empty())
+                dialog->grab().save(TestOutputDir() + "/printdata-print-dialog.png");
             OnNextModal([&](QWidget* d) { ChooseRecords(d, untick, untick.empty() ? QString() : "printdata-dialog-unticked.png"); },
                         [](QWidget* d) { return qobject_cast<CPrnDataSelDlg*>(d) != nullptr; });
             QTest::mouseClick(button, Qt::LeftButton);
