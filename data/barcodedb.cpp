@@ -113,7 +113,8 @@ bool CBarcodeDB::Open(const CString& connectionString, const CString& textFile)
         }
         // ODBC. A label file must not make the driver manager load a library of its choosing or
         // write files.
-        for (const char* key : {"FILEDSN", "SAVEFILE"})
+        // LoadExt is the SQLite driver's key for loading an extension library.
+        for (const char* key : {"FILEDSN", "SAVEFILE", "LOADEXT"})
             if (parsed->Has(QLatin1String(key)))
                 throw CBarcodeDBException(QStringLiteral("The connection keyword %1 is not allowed.").arg(QLatin1String(key)));
         const CString driver = parsed->Value(QStringLiteral("DRIVER"));

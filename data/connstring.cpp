@@ -2,7 +2,7 @@
 
 static bool IsBlank(QChar c)
 {
-    return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n';
+    return c.isSpace();  // as QString::trimmed() sees it
 }
 
 std::optional<CConnectionString> CConnectionString::Parse(const CString& text, CString* error)

@@ -19,6 +19,16 @@ bool IsTextFileName(const QString& name)
     return kTextExtensions.contains(QFileInfo(name).suffix(), Qt::CaseInsensitive);
 }
 
+// Imports a table read from the file, naming the file when the database refuses it.
+void ImportFrom(CSqliteSource& source, CImportTable& table, const QString& path)
+{
+    try {
+        source.Import(table);
+    } catch (const CBarcodeDBException& e) {
+        throw CBarcodeDBException(QStringLiteral("\"%1\" cannot be read: %2").arg(path, e.GetErrorMessage()));
+    }
+}
+
 QString FirstBytes(const QString& path, int n)
 {
     QFile f(path);
@@ -76,13 +86,16 @@ std::unique_ptr<CDataConnection> OpenFileSource(const CConnectionString& connect
                     return entry;
             return {};
         };
+        CSqliteSource* database = source.get();
         source->SetTableLoader(
-            [folder, find, codePage](const CString& name, CImportTable& table) {
+            [folder, find, codePage, database](const CString& name) {
                 const QString entry = find(name);
                 if (entry.isEmpty())
                     return false;
+                CImportTable table;
                 ReadDelimitedFile(QDir(folder).filePath(entry), codePage, table);
                 table.name = entry.toStdString();
+                ImportFrom(*database, table, QDir(folder).filePath(entry));
                 return true;
             },
             [folder] {
@@ -96,7 +109,7 @@ std::unique_ptr<CDataConnection> OpenFileSource(const CConnectionString& connect
             CImportTable table;
             ReadDelimitedFile(QDir(folder).filePath(textFile), codePage, table);
             table.name = textFile.toStdString();
-            source->Import(table);
+            ImportFrom(*source, table, QDir(folder).filePath(textFile));
         }
         return source;
     }
@@ -117,6 +130,6 @@ std::unique_ptr<CDataConnection> OpenFileSource(const CConnectionString& connect
         throw CBarcodeDBException(QStringLiteral("The extended properties \"%1\" are not supported.").arg(kind));
     }
     for (CImportTable& table : tables)
-        source->Import(table);
+        ImportFrom(*source, table, path);
     return source;
 }

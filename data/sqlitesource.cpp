@@ -228,11 +228,7 @@ bool CSqliteSource::LoadMissing(const CString& message)
     const auto match = noTable.match(message);
     if (!m_loader || !match.hasMatch())
         return false;
-    CImportTable table;
-    if (!m_loader(match.captured(1), table))
-        return false;
-    Import(table);
-    return true;
+    return m_loader(match.captured(1));
 }
 
 std::unique_ptr<CRecordSet> CSqliteSource::Run(const CString& query, bool fieldsOnly)

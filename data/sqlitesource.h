@@ -11,9 +11,9 @@ struct sqlite3;
 
 class CSqliteSource : public CDataConnection {
 public:
-    // Imports a table when a query or a field listing names one the database lacks; gives false
-    // when no file of that name exists, and throws CBarcodeDBException when reading it fails.
-    using TableLoader = std::function<bool(const CString& name, CImportTable& table)>;
+    // Imports the table when a query or a field listing names one the database lacks; gives
+    // false when no file of that name exists, and throws CBarcodeDBException when reading fails.
+    using TableLoader = std::function<bool(const CString& name)>;
 
     CSqliteSource();
     ~CSqliteSource() override;

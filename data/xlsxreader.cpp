@@ -343,6 +343,14 @@ public:
         if (Is(localname, "row")) {
             m_cells.clear();
             m_nextColumn = 0;
+            // Rows missing between two rows are empty rows of the sheet's range.
+            const std::string r = Utf8(Attribute(attributes, "r"));
+            const long number = r.empty() ? m_lastRow + 1 : std::atol(r.c_str());
+            if (number < 1 || number > 1048576)
+                Fail(QStringLiteral("a row lies beyond the last row"));
+            if (m_headerDone && number > m_lastRow + 1)
+                m_emptyRows += std::size_t(number - m_lastRow - 1);
+            m_lastRow = std::max(m_lastRow, number);
         } else if (Is(localname, "c")) {
             m_type = Utf8(Attribute(attributes, "t"));
             const std::string style = Utf8(Attribute(attributes, "s"));
@@ -491,6 +499,7 @@ private:
     bool m_inValue = false;
     bool m_headerDone = false;
     std::size_t m_emptyRows = 0;
+    long m_lastRow = 0;
 };
 
 // "worksheets/sheet1.xml" relative to xl/, or an absolute "/xl/worksheets/sheet1.xml".
@@ -501,15 +510,20 @@ std::string PartName(const std::string& target)
     return "xl/" + target;
 }
 
-struct XercesInit
+// The parser is set up once for the process; Xerces counts its users, so this does not disturb
+// the program's own use of it.
+void InitXerces()
 {
-    XercesInit() { XMLPlatformUtils::Initialize(); }
-    ~XercesInit() { XMLPlatformUtils::Terminate(); }
-};
+    static const bool done = [] {
+        XMLPlatformUtils::Initialize();
+        return true;
+    }();
+    (void)done;
+}
 
 void ReadZip(zip_t* zip, std::vector<CImportTable>& tables)
 {
-    XercesInit xerces;
+    InitXerces();
     Workbook book(zip);
     if (!book.Has("xl/workbook.xml"))
         Fail(QStringLiteral("it holds no workbook"));

@@ -2,6 +2,8 @@
 
 #include "data/connstring.h"
 
+#include <QDir>
+
 using Names = std::vector<CString>;
 
 class BarcodeDB : public ::testing::Test {
@@ -98,6 +100,7 @@ TEST_F(BarcodeDB, ConnectionStringsChooseTheReaderOrRefuse)
     EXPECT_FALSE(db.OpenConnection("Driver=/tmp/evil.so"));
     EXPECT_FALSE(db.OpenConnection("DRIVER={/tmp/evil.so};DSN=x"));
     EXPECT_FALSE(db.OpenConnection("FILEDSN=/tmp/x.dsn"));
+    EXPECT_FALSE(db.OpenConnection("DSN=x;LoadExt=/tmp/evil.so"));
     EXPECT_FALSE(db.OpenConnection("DSN=x;SaveFile=/tmp/x.dsn"));
     EXPECT_TRUE(db.GetLastError().contains("SAVEFILE"));
     EXPECT_FALSE(db.OpenConnection("Data Source=\"unclosed"));
@@ -111,9 +114,22 @@ TEST_F(BarcodeDB, ConnectionStringsChooseTheReaderOrRefuse)
     written.Set("DSN", "a;b");
     written.Set("PWD", " x\"");
     written.Set("UID", "plain");
-    EXPECT_EQ(written.ToString(), "DSN=\"a;b\";PWD=\" x\"\"\";UID=plain");
+    written.Set("X", "form feed\f");
+    EXPECT_EQ(written.ToString().toStdString(), "DSN=\"a;b\";PWD=\" x\"\"\";UID=plain;X=\"form feed\f\"");
     EXPECT_EQ(CConnectionString::Parse(written.ToString())->Pairs(), written.Pairs());
     EXPECT_EQ(CConnectionString::Parse(written.ToString(true))->Pairs(), written.Pairs());
+}
+
+TEST_F(BarcodeDB, PathsWithSeparatorsAreQuotedInTheConnection)
+{
+    QDir(dir.path()).mkdir("a;b");
+    const QString path = WriteFile(dir, "a;b/t.csv", "a\n1\n");
+    CBarcodeDB db;
+    CString connection;
+    ASSERT_TRUE(db.OpenFile(path, connection)) << db.GetLastError().toStdString();
+    CBarcodeDB again;
+    ASSERT_TRUE(again.OpenConnection(connection)) << again.GetLastError().toStdString();
+    EXPECT_EQ(Rows(again, "SELECT * FROM `t.csv`"), QStringList{"1"});
 }
 
 TEST_F(BarcodeDB, StoredWindowsPathIsLookedUpBesideTheLabel)

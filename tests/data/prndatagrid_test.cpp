@@ -3,7 +3,6 @@
 
 #include "data/prndatagrid.h"
 #include "datatest.h"
-#include "document/drawdoc.h"
 
 namespace {
 
@@ -99,13 +98,12 @@ TEST(PrnDataSelDBGrid, FailuresOfTheSourceLeaveTheGridClosed)
     }
 }
 
-TEST(PrnDataSelDBGrid, IsTheGridOfEveryDocumentOnceInstalled)
+TEST(PrnDataSelDBGrid, IsTheGridDocumentsGetOnceInstalled)
 {
     const PrintDataGridMaker previous = SetPrintDataGridMaker({});
+    EXPECT_EQ(dynamic_cast<CPrnDataSelDBGrid*>(MakePrintDataGrid().get()), nullptr);
     InstallPrintDataGrid();
-    CDrawDoc doc;
-    EXPECT_NE(dynamic_cast<CPrnDataSelDBGrid*>(doc.GetPrintDataGrid()), nullptr);
-    EXPECT_EQ(doc.GetPrintDataGrid(), doc.GetPrintDataGrid());
+    EXPECT_NE(dynamic_cast<CPrnDataSelDBGrid*>(MakePrintDataGrid().get()), nullptr);
     SetPrintDataGridMaker(previous);
 }
 

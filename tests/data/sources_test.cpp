@@ -105,6 +105,13 @@ TEST_F(Sources, Workbooks)
         ASSERT_EQ(workbook_close(book), LXW_NO_ERROR);
         Check(path, "T$");
     }
+    const QString upper = dir.filePath("UP.XLSX");
+    ASSERT_TRUE(QFile::copy(dir.filePath("plain.xlsx"), upper));
+    CBarcodeDB db;
+    CString connection;
+    ASSERT_TRUE(db.OpenFile(upper, connection));
+    EXPECT_EQ(connection, "Provider=Microsoft.ACE.OLEDB.12.0;Data Source=" + upper
+                              + ";Extended Properties=\"Excel 12.0 Xml; HDR=YES; IMEX=1\"");
 
     // The older binary format, as python's xlwt writes it.
     const QString xls = dir.filePath("t.xls");
@@ -129,6 +136,9 @@ book.save(sys.argv[1])
     if (python.exitCode() != 0)
         GTEST_SKIP() << "python3-xlwt is not installed: " << python.readAllStandardError().toStdString();
     Check(xls, "T$");
+    ASSERT_TRUE(db.OpenFile(xls, connection));
+    EXPECT_EQ(connection, "Provider=Microsoft.ACE.OLEDB.12.0;Data Source=" + xls
+                              + ";Extended Properties=\"Excel 8.0; HDR=YES;IMEX=1\"");
 }
 
 TEST_F(Sources, OdbcDataSourceNamesAndSqliteDsn)
