@@ -39,7 +39,8 @@ CPrnDataSelDlg::CPrnDataSelDlg(CPrintDataGrid* grid, QWidget* parent) : QDialog(
     if (placeholder)
         m_table->setMinimumSize(placeholder->minimumSize());
     QLayout* around = placeholder && placeholder->parentWidget() ? placeholder->parentWidget()->layout() : nullptr;
-    if (around && around->replaceWidget(placeholder, m_table)) {
+    if (QLayoutItem* replaced = around ? around->replaceWidget(placeholder, m_table) : nullptr) {
+        delete replaced;
         delete placeholder;
     } else {
         if (placeholder) {
