@@ -4,6 +4,7 @@
 #include "app/docproperties.h"
 #include "app/frames.h"
 #include "app/shelldialogs.h"
+#include "data/prndatagrid.h"
 #include "app/shellresources.h"
 #include "app/singleinstance.h"
 #include "document/drawdoc.h"
@@ -247,6 +248,7 @@ BOOL CDrawApp::InitInstance(const CCommandLineInfo& info, const StartOptions& op
     m_printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
     AfxSetAppPrinter(m_printer.get());
     SetPrinterOrientationHook([this](int orientation) { SetPrinterOrientation(orientation); });
+    InstallPrintDataGrid();
 
     if (info.m_nShellCommand == CCommandLineInfo::FilePrint || info.m_nShellCommand == CCommandLineInfo::FilePrintTo) {
         // Printing from the command line needs no window.
@@ -311,6 +313,7 @@ int CDrawApp::ExitInstance()
     if (m_channel)
         m_channel->Close();
     SetPrinterOrientationHook({});
+    SetPrintDataGridMaker({});
     if (AfxGetAppPrinter() == m_printer.get())
         AfxSetAppPrinter(nullptr);
     CDrawDoc::c_showZoom = {};

@@ -8,6 +8,7 @@
 // sub-storage per embedded item its own data. Sheet lengths are floats in tenths of a
 // millimetre.
 
+#include "document/printdatagrid.h"
 #include "document/summinfo.h"
 #include "framework/document.h"
 #include "framework/geometry.h"
@@ -130,6 +131,19 @@ public:
     const SchemaMap& GetSchemaMap() const { return m_schemaMap; }
     // What the database set-up wizard last chose; a stored label starts with nothing chosen.
     CDBSetupState& GetDBSetupState() { return m_dbSetup; }
+
+    // Print data. The grid of the query's records, made on first use by the installed maker
+    // and kept for the life of the document.
+    CPrintDataGrid* GetPrintDataGrid();
+    // Reduces the grid to the ticked records and returns their number: from an all-checked start
+    // the changed rows whose box is off are removed; from an unchecked start the grid is
+    // replaced by copies of the changed rows whose box is on, in row-id order.
+    int FillPrintDataGrid();
+    // While a print job runs, bound objects print the records of the grid as it stood when the
+    // job began (row i on label i), when it then held the records of the document's source.
+    void BeginPrintRecords();
+    void EndPrintRecords() { m_pJobRecords = nullptr; }
+    const CPrintDataGrid* GetPrintRecords() const { return m_pJobRecords; }
 
     // Objects, head (bottom) to tail (top). The document owns them.
     const std::vector<CDrawObj*>& GetObjects() const { return m_objects; }
@@ -258,6 +272,8 @@ private:
     std::array<BYTE, 4> m_dataSourceKind {};
     SchemaMap m_schemaMap;
     CDBSetupState m_dbSetup;
+    std::unique_ptr<CPrintDataGrid> m_pPrintData;
+    const CPrintDataGrid* m_pJobRecords = nullptr;
     int m_nTextCounter = 0;
     int m_nCodeCounter = 0;
     std::vector<CDrawItem*> m_items;

@@ -108,14 +108,17 @@ void CDrawText::ResetBindingToTemplate()
 // ---------------------------------------------------------------------------------------------
 // Text and layout
 
-void CDrawText::GetDrawString(CDC*, int labelIndex, CString* out) const
+void CDrawText::GetDrawString(CDC* dc, int labelIndex, CString* out) const
 {
     if (!out)
         return;
     switch (m_content.mode) {
     case CONTENT_FIXED:
-    case CONTENT_DATA:
         *out = m_text;
+        break;
+    case CONTENT_DATA:
+        if (!GetRecordString(dc, labelIndex, out))
+            *out = m_text;
         break;
     case CONTENT_SERIAL:
         *out = SerialDrawString(m_content.prefix, m_content.suffix, m_text, m_content.step,
@@ -125,6 +128,24 @@ void CDrawText::GetDrawString(CDC*, int labelIndex, CString* out) const
         out->clear();
         break;
     }
+}
+
+BOOL CDrawText::GetRecordString(CDC* dc, int labelIndex, CString* out) const
+{
+    // Only a print job has records; the screen, fitting and measuring show the stored text.
+    if (!dc || !dc->IsPrinting() || !m_pDocument || labelIndex < 0)
+        return FALSE;
+    const CPrintDataGrid* records = m_pDocument->GetPrintRecords();
+    if (!records || labelIndex >= records->GetRowCount())
+        return FALSE;
+    const CString& table = m_pDocument->GetTableName();
+    out->clear();
+    for (const CDataItem& item : GetDataItems(m_content)) {
+        const bool ours = item.table.isEmpty() || item.table == table;
+        const int column = ours ? records->FindColumn(item.field) : 0;
+        *out += ApplyTextEscapes(item.prefix) + records->GetValue(labelIndex, column) + ApplyTextEscapes(item.suffix);
+    }
+    return TRUE;
 }
 
 CString CDrawText::GetDrawString(CDC* dc, int labelIndex) const

@@ -70,10 +70,17 @@ public:
     // Sets rect's right and bottom to the extent of the laid-out text; the object stays as it is.
     virtual void FitToText(CDC* dc, CRect* rect, const CString& text);
 
-    // The text shown on label `labelIndex`: the stored text in the fixed and data-bound modes,
-    // the serial number with its prefix and suffix in serial mode, nothing in any other mode.
+    // The text shown on label `labelIndex`: the stored text in the fixed mode, the serial number
+    // with its prefix and suffix in serial mode, nothing in any other mode. A data-bound object
+    // printed by a job that has records shows record `labelIndex`: for each data item in turn,
+    // its prefix, the item's field value and its suffix (prefix and suffix with their markers
+    // for control characters replaced; a field of another table, a field the records lack and
+    // NULL give an empty value). Past the last record, without records and on any context
+    // that is not printing it shows the stored text.
     void GetDrawString(CDC* dc, int labelIndex, CString* out) const;
     CString GetDrawString(CDC* dc, int labelIndex) const;
+    // The record text of a data-bound object for the label; FALSE when the job has none.
+    BOOL GetRecordString(CDC* dc, int labelIndex, CString* out) const;
 
     // Lays the text out in the font of the description (see CTextLayout).
     static CTextLayout LayoutText(CDC* dc, const LOGFONTW& font, const CString& text);

@@ -4,7 +4,11 @@
 #include "framework/resourcemodule.h"
 #include "framework/ui/dialogids.h"
 #include "framework/ui/dialoglayout.h"
+#include "framework/ui/messagebox.h"
+#include "framework/ui/uistrings.h"
+#include "framework/waitcursor.h"
 #include "printing/labelcount.h"
+#include "printing/prndataseldlg.h"
 #include "printing/tagselectdlg.h"
 
 #include <QAbstractButton>
@@ -28,18 +32,57 @@ CLabelCountBox* BindCount(QWidget* form, QObject* owner)
     return new CLabelCountBox(GetDlgItem<QLineEdit>(form, kCountBox), GetDlgItem<QScrollBar>(form, kCountUpDown), owner);
 }
 
-// The print data is chosen elsewhere: its button and text stay hidden, and the button is off
-// while the document has no data source.
-void HidePrintData(QWidget* form, const CDrawDoc* doc)
+constexpr UINT IDS_SOURCE_UNREACHABLE = 94;
+
+// The print-data button and its text are shown, and the button enabled, only for a document
+// with a data source.
+void ShowPrintData(QWidget* form, const CDrawDoc* doc)
 {
+    const bool source = doc && !doc->GetConnectionString().isEmpty();
     if (auto* button = GetDlgItem(form, kPrintData)) {
-        button->setEnabled(doc && !doc->GetConnectionString().isEmpty());
-        button->hide();
+        button->setEnabled(source);
+        button->setVisible(source);
     }
     if (auto* text = GetDlgItem(form, kPrintDataText))
-        text->hide();
+        text->setVisible(source);
 }
 }  // namespace
+
+// --- print data ---------------------------------------------------------------------------------
+
+BOOL LoadPrintData(CDrawDoc* doc, BOOL always, QWidget* parent)
+{
+    if (!doc || doc->GetConnectionString().isEmpty())
+        return FALSE;
+    CPrintDataGrid* grid = doc->GetPrintDataGrid();
+    // A grid open on the same source and query keeps its rows and ticks.
+    if (!always && grid->HoldsRecordsOf(doc->GetConnectionString(), doc->GetQuery()))
+        return TRUE;
+    CString error;
+    bool loaded = false;
+    {
+        CWaitCursor wait;
+        grid->Close();
+        loaded = grid->Open(doc->GetConnectionString(), {}, {}, 0, &error) && grid->Fill(doc->GetQuery(), &error);
+        if (!loaded)
+            grid->Close();
+    }
+    if (!loaded)
+        AfxMessageBox(AfxLoadString(IDS_SOURCE_UNREACHABLE) + u'\n' + error, MB_OK | MB_ICONERROR, parent);
+    return loaded ? TRUE : FALSE;
+}
+
+void RunPrintData(CDrawDoc* doc, CLabelCountBox* count, QWidget* parent)
+{
+    if (!LoadPrintData(doc, TRUE, parent))
+        return;
+    CPrnDataSelDlg dialog(doc->GetPrintDataGrid(), parent);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    // The number of chosen records goes into the box as if typed.
+    count->SetCount(doc->FillPrintDataGrid());
+    count->Settle();
+}
 
 // --- print dialog ------------------------------------------------------------------------------
 
@@ -65,6 +108,8 @@ CTagPrintDlg::CTagPrintDlg(CDrawDoc* doc, QPrinter* printer, QWidget* parent)
     m_count = BindCount(m_tab, this);
     if (auto* select = GetDlgItem<QAbstractButton>(m_tab, kSelectLabels))
         connect(select, &QAbstractButton::clicked, this, &CTagPrintDlg::OnSelectLabels);
+    if (auto* data = GetDlgItem<QAbstractButton>(m_tab, kPrintData))
+        connect(data, &QAbstractButton::clicked, this, [this] { RunPrintData(m_doc, m_count, this); });
     setOptionTabs({m_tab});
     // The count is what is asked most: the options open on the labels tab.
     for (auto* button : findChildren<QPushButton*>())
@@ -73,6 +118,8 @@ CTagPrintDlg::CTagPrintDlg(CDrawDoc* doc, QPrinter* printer, QWidget* parent)
     if (auto* tabs = qobject_cast<QTabWidget*>(m_tab->parentWidget() ? m_tab->parentWidget()->parentWidget() : nullptr))
         tabs->setCurrentWidget(m_tab);
     InitCount();
+    ShowPrintData(m_tab, m_doc);
+    LoadPrintData(m_doc, FALSE, parent);
 }
 
 void CTagPrintDlg::SetLabelCount(int count)
@@ -89,7 +136,6 @@ int CTagPrintDlg::GetLabelCount() const
 void CTagPrintDlg::InitCount()
 {
     m_count->SetCount(m_nInitialCount);
-    HidePrintData(m_tab, m_doc);
 }
 
 void CTagPrintDlg::accept()
@@ -120,8 +166,11 @@ CTagPreviewDlg::CTagPreviewDlg(CDrawDoc* doc, QWidget* parent) : QDialog(parent)
         if (m_doc)
             m_doc->SetLabelsToPrint(count);
     };
-    HidePrintData(this, m_doc);
+    if (auto* data = GetDlgItem<QAbstractButton>(this, kPrintData))
+        connect(data, &QAbstractButton::clicked, this, [this] { RunPrintData(m_doc, m_count, this); });
     SetLabelCount(GetLabelCount());
+    ShowPrintData(this, m_doc);
+    LoadPrintData(m_doc, FALSE, parent);
 }
 
 void CTagPreviewDlg::SetLabelCount(int count)

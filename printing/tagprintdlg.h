@@ -2,6 +2,10 @@
 // The dialogs that ask how many labels to print: CTagPrintDlg is Qt's print dialog with a tab
 // of our own (template 138) that also leads to the choice of single cells, and CTagPreviewDlg
 // (template 146) asks before the print preview. Both put the count into the document.
+//
+// For a document with a data source both show the print-data button (4) and its text (200): the
+// document's print-data grid is loaded when they open, and the button lets the user tick the
+// records to print in the print-data dialog, whose OK makes their number the count.
 
 #include "framework/types.h"
 
@@ -11,6 +15,15 @@
 class CDrawDoc;
 class CLabelCountBox;
 class QPrinter;
+
+// Opens the document's print-data grid on its source and fills it with its query; unless
+// `always`, a grid already open on the same source and query is left as it stands. A source that cannot
+// be reached is reported (string 94 and the cause) and leaves the grid closed; FALSE then, and
+// for a document without a source.
+BOOL LoadPrintData(CDrawDoc* doc, BOOL always, QWidget* parent);
+// The print-data button: the grid loaded afresh, the print-data dialog, and on its OK the
+// document's grid reduced to the ticked records, whose number goes into the count box.
+void RunPrintData(CDrawDoc* doc, CLabelCountBox* count, QWidget* parent);
 
 class CTagPrintDlg : public QPrintDialog
 {

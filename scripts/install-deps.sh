@@ -9,7 +9,7 @@ packages=(
   qt6-qpa-plugins libqt6opengl6-dev libgl-dev libegl-dev libxkbcommon-dev
   libgsf-1-dev libglib2.0-dev libxerces-c-dev libdmtx-dev
   libsqlite3-dev unixodbc-dev libfreexl-dev libzip-dev mdbtools-dev
-  libsqliteodbc libxlsxwriter-dev python3-xlwt
+  libsqliteodbc libxlsxwriter-dev python3-xlwt python3-xlrd
   zlib1g-dev libpng-dev libjpeg-dev libtiff-dev libgif-dev
   libgtest-dev libgmock-dev libbenchmark-dev libzxing-dev libzint-dev
   clang libclang-rt-14-dev

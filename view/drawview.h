@@ -95,7 +95,10 @@ public:
     // document's paper and orientation, asks for the count (unless the job is direct or a
     // preview) and tells the number of pages; a sheet without columns or rows prints nothing.
     BOOL OnPreparePrinting(CPrintInfo* info) override;
+    // A job begins with the default canvas and, when its count came from the print or preview
+    // dialog, takes the document's print records; it lets them go when it ends.
     void OnBeginPrinting(CDC* dc, CPrintInfo* info) override;
+    void OnEndPrinting(CDC* dc, CPrintInfo* info) override;
     void OnPrepareDC(CDC* dc, CPrintInfo* info) override;
     // Prints one page of labels through the document's page printer. Unless previewing, the
     // document records the time as last printed.

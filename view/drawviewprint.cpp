@@ -116,10 +116,23 @@ BOOL CDrawView::OnPreparePrinting(CPrintInfo* info)
     return pages > 0 ? TRUE : FALSE;
 }
 
-void CDrawView::OnBeginPrinting(CDC*, CPrintInfo*)
+void CDrawView::OnBeginPrinting(CDC*, CPrintInfo* info)
+{
+    if (CDrawDoc* doc = GetDocument()) {
+        doc->ResetPrinting();
+        // Records are chosen in the print and preview dialogs; a job without them (the command
+        // line, a print handed over by the shell) prints the stored texts.
+        if (info && (info->m_bPreview || !info->m_bDirect))
+            doc->BeginPrintRecords();
+        else
+            doc->EndPrintRecords();
+    }
+}
+
+void CDrawView::OnEndPrinting(CDC*, CPrintInfo*)
 {
     if (CDrawDoc* doc = GetDocument())
-        doc->ResetPrinting();
+        doc->EndPrintRecords();
 }
 
 void CDrawView::OnPrepareDC(CDC* dc, CPrintInfo*)

@@ -1,6 +1,7 @@
 // Printing sheets of labels through the print road: to PDF files read back with poppler and
 // zxing-cpp, from the program's command line and from its print commands.
 
+#include "app/pdfpages.h"
 #include "app/programrun.h"
 #include "app/shellfixture.h"
 #include "framework/printjob.h"
@@ -26,43 +27,6 @@ using namespace ShellCmd;
 
 namespace {
 
-constexpr int kDpi = 300;
-
-QString Run(const QString& program, const QStringList& arguments)
-{
-    QProcess process;
-    process.start(program, arguments);
-    if (!process.waitForFinished(60000))
-        return {};
-    return QString::fromLocal8Bit(process.readAllStandardOutput());
-}
-
-// The pages of a PDF file rendered at 300 dpi.
-QList<QImage> RenderPdf(const QString& pdf)
-{
-    QTemporaryDir dir;
-    Run("pdftoppm", {"-r", QString::number(kDpi), "-png", pdf, dir.filePath("page")});
-    QList<QImage> pages;
-    QStringList files = QDir(dir.path()).entryList({"page*.png"}, QDir::Files, QDir::Name);
-    for (const QString& f : files)
-        pages.append(QImage(dir.filePath(f)));
-    return pages;
-}
-
-// The size of the first page in points, as "W x H".
-QString PageSize(const QString& pdf)
-{
-    const auto match = QRegularExpression(R"(Page size:\s+([\d.]+) x ([\d.]+) pts)").match(Run("pdfinfo", {pdf}));
-    return match.hasMatch() ? QString("%1 x %2").arg(qRound(match.captured(1).toDouble())).arg(qRound(match.captured(2).toDouble()))
-                            : QString("<none>");
-}
-
-// Tenths of a millimetre to pixels of the rendered pages.
-int Px(double tenths)
-{
-    return qRound(tenths / 254.0 * kDpi);
-}
-
 class Printing : public Shell
 {
 protected:
@@ -75,14 +39,7 @@ protected:
         ASSERT_NE(doc, nullptr);
         view = m_app->GetActiveDrawView();
         ASSERT_NE(view, nullptr);
-        const float paper[2] = {2100, 2970}, label[2] = {950, 554}, gap[2] = {0, 0};
-        const int grid[2] = {2, 5};
-        doc->SetPaperSize(paper);
-        doc->SetPaperCode(9);
-        doc->SetLabelSize(label);
-        doc->SetLabelGap(gap);
-        doc->SetLabelGrid(grid);
-        doc->SetMargins(100, 100, 100, 100);
+        UseTwoByFiveSheet(doc);
         auto* code = new CDrawBarcode(CRect(300, 300, 310, 310), view, "000001", BARCODE_ID_CODE128_AUTO);
         code->Content().mode = CONTENT_SERIAL;
         code->Content().step = 1;
@@ -113,8 +70,7 @@ protected:
     // The symbol read from one cell of a rendered A4 page.
     std::string CellText(const QImage& page, int col, int row) const
     {
-        const QRect cell(Px(100 + col * 950), Px(100 + row * 554), Px(950), Px(554));
-        return zxread::Decode(page.copy(cell), ZXing::BarcodeFormat::Code128).text;
+        return zxread::Decode(page.copy(TwoByFiveCell(col, row)), ZXing::BarcodeFormat::Code128).text;
     }
 
     static std::string Serial(int n) { return QString("%1").arg(n, 6, 10, QChar('0')).toStdString(); }

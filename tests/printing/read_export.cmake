@@ -1,0 +1,10 @@
+# Writes the sample workbook with the export test, then reads it back with xlrd.
+set(ENV{QB_TEST_OUTPUT} "${OUTPUT}")
+execute_process(COMMAND "${TESTS}" --gtest_filter=PrintDataExport.WorkbookForOtherReaders RESULT_VARIABLE written)
+if(NOT written EQUAL 0)
+  message(FATAL_ERROR "the sample workbook was not written")
+endif()
+execute_process(COMMAND "${PYTHON}" "${SCRIPT}" "${OUTPUT}/export-sample.xls" RESULT_VARIABLE read)
+if(NOT read EQUAL 0)
+  message(FATAL_ERROR "xlrd did not read the sample workbook back as written")
+endif()
