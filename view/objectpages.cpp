@@ -9,7 +9,7 @@
 #include "framework/ui/uistrings.h"
 #include "objects/drawobj.h"
 #include "objects/drawviewbase.h"
-#include "view/datasourcedlg.h"
+#include "data/ui/datasourcedlg.h"
 #include "view/objectpages2d.h"
 
 #include <QAbstractButton>

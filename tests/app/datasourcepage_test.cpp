@@ -10,7 +10,7 @@
 #include "objects/drawtext.h"
 #include "symbology/drawbarcode.h"
 #include "symbology/zxing_read.h"
-#include "view/datasourcedlg.h"
+#include "data/ui/datasourcedlg.h"
 
 #include <QComboBox>
 #include <QDir>

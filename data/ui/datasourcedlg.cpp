@@ -1,4 +1,4 @@
-#include "view/datasourcedlg.h"
+#include "data/ui/datasourcedlg.h"
 
 #include "framework/resourcemodule.h"
 #include "framework/textnumbers.h"
