@@ -5,33 +5,7 @@
 #include "data/filesource.h"
 #include "data/odbcsource.h"
 #include "framework/resourcemodule.h"
-
-#include <QCursor>
-#include <QGuiApplication>
-
-namespace {
-
-// The wait cursor while a source opens, when there is a screen to show it on.
-class WaitCursor {
-public:
-    WaitCursor()
-    {
-        if (qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
-            QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
-            m_shown = true;
-        }
-    }
-    ~WaitCursor()
-    {
-        if (m_shown)
-            QGuiApplication::restoreOverrideCursor();
-    }
-
-private:
-    bool m_shown = false;
-};
-
-}  // namespace
+#include "framework/waitcursor.h"
 
 CBarcodeDBException::CBarcodeDBException(const CString& message)
     : m_message(message), m_utf8(message.toStdString())
@@ -47,7 +21,7 @@ CBarcodeDB::~CBarcodeDB()
 
 BOOL CBarcodeDB::OpenFile(const CString& path, CString& connectionString)
 {
-    WaitCursor wait;
+    CWaitCursor wait;
     m_pConnection.reset();
     m_strPath = path;
     const qsizetype dot = path.lastIndexOf(u'.');
@@ -91,7 +65,7 @@ BOOL CBarcodeDB::OpenDSN(const CString& name)
 
 BOOL CBarcodeDB::OpenConnection(const CString& connectionString)
 {
-    WaitCursor wait;
+    CWaitCursor wait;
     return Open(connectionString) ? TRUE : FALSE;
 }
 
