@@ -125,9 +125,7 @@ TEST(DrawFrame, HumanReadableTextOnScreenAndOnPaper)
 {
     struct Case {
         int id;
-        const char* typed;
-        const char* screen;
-        const char* paper;
+        const char *typed, *screen, *paper;
     };
     const Case cases[] = {
         {BARCODE_ID_CODE39, "Ab1", "Ab1", "A1"},
