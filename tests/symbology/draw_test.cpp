@@ -37,23 +37,22 @@ struct Scene {
         return rect;
     }
 
-    std::vector<CRect> Fills() const
-    {
-        std::vector<CRect> out;
-        for (const auto& r : dc.records)
-            if (r.kind == Kind::Fill)
-                out.push_back(r.rect);
-        return out;
-    }
-
-    std::vector<const CRecordedPrimitive*> Texts() const
+    std::vector<const CRecordedPrimitive*> Of(Kind kind) const
     {
         std::vector<const CRecordedPrimitive*> out;
         for (const auto& r : dc.records)
-            if (r.kind == Kind::Text)
+            if (r.kind == kind)
                 out.push_back(&r);
         return out;
     }
+    std::vector<CRect> Fills() const
+    {
+        std::vector<CRect> out;
+        for (const auto* r : Of(Kind::Fill))
+            out.push_back(r->rect);
+        return out;
+    }
+    std::vector<const CRecordedPrimitive*> Texts() const { return Of(Kind::Text); }
 
     CFont font;
     CRecordingDC dc;
@@ -126,9 +125,7 @@ TEST(DrawFrame, HumanReadableTextOnScreenAndOnPaper)
 {
     struct Case {
         int id;
-        const char* typed;
-        const char* screen;
-        const char* paper;
+        const char *typed, *screen, *paper;
     };
     const Case cases[] = {
         {BARCODE_ID_CODE39, "Ab1", "Ab1", "A1"},
@@ -243,11 +240,8 @@ TEST(DrawItf14, BearerFrameInThePenColour)
     auto code = Make(BARCODE_ID_ITF14);
     const CRect rect = s.Draw(*code, "09501101530003", CPoint(100, 100));
     const int bandBottom = rect.bottom - 171;
-    const CRecordedPrimitive* frame = nullptr;
-    for (const auto& r : s.dc.records)
-        if (r.kind == Kind::Rectangle)
-            frame = &r;
-    ASSERT_NE(frame, nullptr);
+    ASSERT_EQ(s.Of(Kind::Rectangle).size(), 1u);
+    const CRecordedPrimitive* frame = s.Of(Kind::Rectangle).back();
     EXPECT_EQ(frame->pen.lopnColor, RGB(255, 0, 0));
     EXPECT_EQ(frame->pen.lopnWidth.x, 46);  // (int)(3 x 15.36)
     EXPECT_EQ(frame->brush.lbStyle, BS_NULL);

@@ -4,12 +4,12 @@
 #include "symbology/pdf417encoder.h"
 #include "symbology/pdf417patterns.h"
 #include "matrix_render.h"
-#include "pdf417_readback.h"
 #include "zxing_read.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -73,10 +73,6 @@ TEST(PDF417Compaction, SegmentsFollowRunsOfDigitsTextAndBytes)
     EXPECT_EQ(924, DataCodewords(std::string(6, '\x80'))[1]);
     EXPECT_EQ(901, DataCodewords(std::string(7, '\x80'))[1]);
     EXPECT_EQ(901, DataCodewords("\x80\x81")[1]);
-}
-
-TEST(PDF417Compaction, NumericAndByteGroupsAreBase900)
-{
     // "1" followed by the digits: 100012300 = 123 * 900^2 + 424 * 900 + 700.
     EXPECT_EQ((std::vector<int>{5, 902, 123, 424, 700}), DataCodewords("00012300"));
     // Six bytes are one 48-bit number in five codewords; the rest one codeword each.
@@ -103,17 +99,10 @@ TEST(PDF417Sizing, ColumnsRowsAndLevelFollowTheSettings)
     EXPECT_EQ(CSize(17 * 5 + 1, 10), enc.GetSymbolSize(Bytes("Quillbar")));
     EXPECT_EQ(1, enc.GetParam().errorLevel) << "the level rises to fill the rows";
 
-    // Rows below the minimum are raised to 3.
+    // Rows below the minimum are raised to 3; what one text made of the rows is not kept.
     enc.SetOptions(PDF417_FIXED_ROWS);
     enc.SetRows(1);
     EXPECT_EQ(3, enc.GetSymbolSize(Bytes("Quillbar")).cy);
-}
-
-// What one text made of the rows must not become the next text's setting.
-TEST(PDF417Sizing, EachTextStartsFromTheStoredSettings)
-{
-    CPDF417Encoder enc;
-    enc.SetOptions(PDF417_FIXED_ROWS);
     enc.SetRows(3);
     EXPECT_GT(enc.GetSymbolSize(std::vector<uint8_t>(400, 'x')).cy, 3);
     EXPECT_EQ(3, enc.GetSymbolSize(Bytes("Quillbar")).cy);
@@ -170,24 +159,12 @@ TEST(PDF417ErrorCorrection, CoefficientsAndCodewordsOfEveryLevel)
     }
 }
 
-TEST(PDF417Layout, RowsRunFromStartToStopPattern)
+TEST(PDF417Layout, InvertedRowsFlipEveryModule)
 {
     CPDF417Encoder enc;
     enc.SetOptions(PDF417_FIXED_COLUMNS);
     enc.SetColumns(3);
-    const CSize size = enc.GetSymbolSize(Bytes("Quillbar rows"));
-    ASSERT_EQ(17 * 7 + 1, size.cx);
-    const auto modules = [&](int row, int from, int count) {
-        uint32_t bits = 0;
-        for (int c = from; c < from + count; ++c)
-            bits = (bits << 1) | (enc.IsDark(row, c) ? 1u : 0u);
-        return bits;
-    };
-    for (int r = 0; r < size.cy; ++r) {
-        EXPECT_EQ(0x1FEA8u, modules(r, 0, 17)) << r;
-        EXPECT_EQ(0x3FA29u, modules(r, size.cx - 18, 18)) << r;
-    }
-    // Inverted, every module of the row bytes flips.
+    ASSERT_EQ(17 * 7 + 1, enc.GetSymbolSize(Bytes("Quillbar rows")).cx);
     const std::vector<uint8_t> plain = enc.GetParam().bitMatrix;
     enc.SetOptions(PDF417_FIXED_COLUMNS | PDF417_INVERT_BITMAP);
     enc.GetSymbolSize(Bytes("Quillbar rows"));
@@ -195,6 +172,16 @@ TEST(PDF417Layout, RowsRunFromStartToStopPattern)
     for (size_t i = 0; i < plain.size(); ++i)
         EXPECT_EQ(uint8_t(~plain[i]), enc.GetParam().bitMatrix[i]);
 }
+
+namespace {
+
+zxread::Symbol ReadBack(const CPDF417Encoder& enc, const CSize& size, int factor)
+{
+    const QImage image = matrixrender::Render(size.cy, size.cx, factor, [&](int r, int c) { return enc.IsDark(r, c); });
+    return zxread::DecodeSymbol(image, ZXing::BarcodeFormat::PDF417, true);
+}
+
+}  // namespace
 
 // Symbols drawn 4 px per module, each row row-factor modules high, read back by zxing-cpp.
 TEST(PDF417Decode, ColumnsLevelsAndRowFactorsReadBack)
@@ -214,10 +201,8 @@ TEST(PDF417Decode, ColumnsLevelsAndRowFactorsReadBack)
                 const CSize size = enc.GetSymbolSize(bytes);
                 if (size.cy == 0)
                     continue;  // more codewords than one column or a high level allows
-                const QImage image = matrixrender::Render(size.cy, size.cx, factor,
-                                                          [&](int r, int c) { return enc.IsDark(r, c); });
-                const zxread::Read2D read = zxread::Decode2D(image, ZXing::BarcodeFormat::PDF417);
-                EXPECT_TRUE(read.bytes == data) << columns << " columns, level " << level << ", factor " << factor;
+                const zxread::Symbol read = ReadBack(enc, size, factor);
+                EXPECT_EQ(read.bytes, bytes) << columns << " columns, level " << level << ", factor " << factor;
                 EXPECT_EQ(std::to_string(enc.GetParam().errorLevel), read.ecLevel);
                 EXPECT_FALSE(read.mirrored);
                 EXPECT_EQ(0, read.orientation);
@@ -258,26 +243,22 @@ TEST(PDF417Layout, SymbolCharacterTableHoldsWellFormedPatterns)
     }
 }
 
-// Texts of every character class, byte characters and digit runs, read back from the codewords.
-TEST(PDF417Compaction, CodewordsReadBackToTheBytes)
+// Texts of every character class, byte characters and digit runs: each compaction mode, latch
+// and shift the segmentation picks must read back.
+TEST(PDF417Decode, MixedTextsReadBack)
 {
     const std::string pieces[] = {"ABC", "def", "0123", "12345678901234567", " ", "&\r\t,:#-.$/+%*=^",
                                   ";<>@[\\]_`~!", "\n\"|()?{}'", std::string("\x00\x01\x80\xFF", 4), "x",
                                   "Quillbar", "!?", "\xE9", "MiXeD", "9", std::string(7, '\x90')};
-    uint32_t seed = 12345;
-    const auto next = [&]() { return seed = seed * 1103515245u + 12345u, (seed >> 16) & 0x7FFF; };
-    for (int round = 0; round < 3000; ++round) {
+    std::mt19937 rng(12345);
+    CPDF417Encoder enc;
+    for (int round = 0; round < 300; ++round) {
         std::string text;
-        const int count = 1 + int(next() % 12);
-        for (int k = 0; k < count; ++k)
-            text += pieces[next() % std::size(pieces)];
-        PDF417Param p;
-        p.text = reinterpret_cast<const uint8_t*>(text.data());
-        p.lenText = int(text.size());
-        PDF417Encode(&p);
-        ASSERT_EQ(PDF417_ERROR_SUCCESS, p.error);
-        // Padding codewords (900) at the end read as an empty text latch.
-        ASSERT_TRUE(pdf417read::Read(p.codewords) == text) << round << ": " << ::testing::PrintToString(text);
+        for (int k = 1 + int(rng() % 12); k > 0; --k)
+            text += pieces[rng() % std::size(pieces)];
+        const std::vector<uint8_t> bytes(text.begin(), text.end());
+        const CSize size = enc.GetSymbolSize(bytes);
+        ASSERT_EQ(ReadBack(enc, size, 3).bytes, bytes) << round << ": " << ::testing::PrintToString(text);
     }
 }
 

@@ -52,11 +52,16 @@ struct Symbol {
     std::string sequenceId;
 };
 
-inline Symbol DecodeSymbol(const QImage& image, ZXing::BarcodeFormat format)
+// fixedThreshold: try harder, with a fixed black-white threshold (the PDF417 and Data Matrix reads).
+inline Symbol DecodeSymbol(const QImage& image, ZXing::BarcodeFormat format, bool fixedThreshold = false)
 {
     ZXing::DecodeHints hints;
     hints.setFormats(format);
     hints.setTryRotate(false);
+    if (fixedThreshold) {
+        hints.setTryHarder(true);
+        hints.setBinarizer(ZXing::Binarizer::FixedThreshold);
+    }
     const ZXing::Result result = ReadResult(image, hints);
     Symbol symbol;
     symbol.valid = result.isValid();
@@ -70,38 +75,6 @@ inline Symbol DecodeSymbol(const QImage& image, ZXing::BarcodeFormat format)
     symbol.sequenceSize = result.sequenceSize();
     symbol.sequenceId = result.sequenceId();
     return symbol;
-}
-
-}  // namespace zxread
-
-namespace zxread {
-
-// What a 2-D symbol gives back: its bytes, error-correction level and how it was found.
-struct Read2D {
-    bool valid = false;
-    std::string bytes;
-    std::string ecLevel;
-    bool mirrored = false;
-    int orientation = 0;
-};
-
-inline Read2D Decode2D(const QImage& image, ZXing::BarcodeFormat format)
-{
-    ZXing::DecodeHints hints;
-    hints.setFormats(format);
-    hints.setTryHarder(true);
-    hints.setTryRotate(false);
-    hints.setBinarizer(ZXing::Binarizer::FixedThreshold);
-    const ZXing::Result result = ReadResult(image, hints);
-    Read2D read;
-    if (!result.isValid())
-        return read;
-    read.valid = true;
-    read.bytes.assign(result.bytes().begin(), result.bytes().end());
-    read.ecLevel = result.ecLevel();
-    read.mirrored = result.isMirrored();
-    read.orientation = result.orientation();
-    return read;
 }
 
 }  // namespace zxread
