@@ -24,6 +24,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
+#include <QPushButton>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QStatusBar>
@@ -43,21 +44,14 @@ TEST_F(Shell, StartsWithFrameMenusAndToolbarsFromTheResourceModule)
     // No file on the command line: one new label, its window maximised among the tabs.
     ASSERT_EQ(m_app->Documents().size(), 1u);
     EXPECT_EQ(Active()->GetTitle(), "Label1");
-    EXPECT_TRUE(m_frame->windowTitle().startsWith("Quillbar(Label Designer)"));
-    EXPECT_TRUE(m_frame->windowTitle().endsWith("Label1"));
-
-    // The menu bar is the document menu while a label is open.
-    const auto menus = m_frame->menuBar()->actions();
-    ASSERT_GE(menus.size(), 6);
-    EXPECT_EQ(menus[0]->text(), "&File");
-    EXPECT_EQ(menus.last()->text(), "&Help");
+    EXPECT_EQ(m_frame->windowTitle(), "Quillbar(Label Designer) - Label1");
+    EXPECT_EQ(m_frame->menuBar()->actions().value(0)->text(), "&File");
 
     // The zoom box has taken its command's place on the main toolbar.
     QToolBar* main = m_frame->MainToolBar();
     EXPECT_TRUE(main->actions().contains(Action(kFileNew)));
     EXPECT_FALSE(main->actions().contains(Action(kZoomBox)));
     EXPECT_EQ(m_frame->ZoomBox()->parentWidget(), main);
-    EXPECT_FALSE(Action(kFileNew)->icon().isNull());
     EXPECT_EQ(m_frame->ZoomBox()->GetText(), "100%");
     EXPECT_TRUE(m_frame->tabifiedDockWidgets(m_frame->ComponentsBar()).contains(m_frame->BarcodesBar()));
 
@@ -65,7 +59,6 @@ TEST_F(Shell, StartsWithFrameMenusAndToolbarsFromTheResourceModule)
     ASSERT_NE(child, nullptr);
     EXPECT_TRUE(child->ObjectsBar()->isVisible());
     EXPECT_FALSE(child->DatabaseBar()->isVisible());
-    ASSERT_NE(m_app->GetActiveDrawView(), nullptr);
     EXPECT_EQ(m_app->GetActiveDrawView()->GetDocument(), Active());
 }
 
@@ -348,6 +341,13 @@ TEST_F(ShellChinese, CaptionsOfMessageBoxAndWizardComeFromTheStringTable)
     for (int id : {ID_WIZBACK, ID_WIZNEXT, ID_WIZFINISH})
         captions << wizard.Button(id)->text();
     EXPECT_EQ(captions, (QStringList{res.LoadString(85), res.LoadString(84), res.LoadString(83)}));
+
+    // A toolkit dialog's button box takes them by role.
+    QDialog dialog;
+    auto* box = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+    dialog.show();
+    EXPECT_EQ(box->button(QDialogButtonBox::Ok)->text(), res.LoadString(76));
+    EXPECT_EQ(box->button(QDialogButtonBox::Cancel)->text(), res.LoadString(79));
 }
 
 namespace {
@@ -421,9 +421,7 @@ TEST_F(Shell, CommandsWhoseUpdateOnlyChecksRunFromMenuAndToolbar)
 TEST_F(Shell, AfterADrawingDragTheToolbarShowsTheSelectToolAgain)
 {
     constexpr UINT kSelectTool = 32770, kRectTool = 32772;
-    m_frame->resize(1024, 700);
-    m_frame->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(m_frame));
+    ShowFrame();
     CDrawView* view = m_app->GetActiveDrawView();
     view->setFocus();
     QApplication::processEvents();
@@ -448,9 +446,7 @@ TEST_F(Shell, AfterADrawingDragTheToolbarShowsTheSelectToolAgain)
 TEST_F(Shell, ToolbarTooltipsAndStatusPromptsComeFromTheStringTable)
 {
     constexpr UINT kExport = 32936;
-    m_frame->resize(1024, 700);
-    m_frame->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(m_frame));
+    ShowFrame();
     QStatusBar* status = m_frame->statusBar();
     auto* idle = status->findChild<QLabel*>("57345");
     ASSERT_NE(idle, nullptr);
