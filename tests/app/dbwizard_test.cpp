@@ -12,7 +12,6 @@
 
 #include <QComboBox>
 #include <QHeaderView>
-#include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
@@ -175,30 +174,22 @@ TEST_F(DatabaseSetup, DataFileRunFillsTheDocumentTheTreeAndTheSchemaMap)
     CDrawDoc* doc = Active();
     EXPECT_EQ(TreeTexts(), QStringList{"No Data Source"});
 
-    std::vector<std::pair<QString, QString>> headers;
     QStringList tables, fields, preview;
     int rows = -1, fetches = -1;
     bool marked = false;
     OnWizard([&](CWizDBSetupSheet* wizard) {
-        auto header = [&] {
-            headers.emplace_back(wizard->findChild<QLabel*>("headerTitle")->text(),
-                                 wizard->findChild<QLabel*>("headerSubTitle")->text());
-        };
         FocusIn(wizard);
-        header();
         EXPECT_FALSE(wizard->Button(ID_WIZFINISH)->isEnabled());
         Shot(wizard, "page1");
         ChooseFile(wizard, path);
 
         // A text file is one table, named as the file is.
-        header();
         tables = Texts(Control<QListWidget>(wizard, 181));
         EXPECT_EQ(Control<QListWidget>(wizard, 181)->currentRow(), 0);
         Shot(wizard, "page2");
         Press(wizard, ID_WIZNEXT);
 
         // Price and then Code as sort fields; Price descending, then moved to the top.
-        header();
         auto* available = Control<QListWidget>(wizard, 185);
         auto* sorted = Control<QListWidget>(wizard, 184);
         fields = Texts(available);
@@ -222,7 +213,6 @@ TEST_F(DatabaseSetup, DataFileRunFillsTheDocumentTheTreeAndTheSchemaMap)
 
         // The preview shows the sorted records as text, an empty cell empty, and marks the
         // row clicked.
-        header();
         EXPECT_FALSE(wizard->Button(ID_WIZNEXT)->isEnabled());
         CExBCGPODBCGridCtrl* grid = wizard->PreviewPage().Grid();
         CDBGridModel* model = grid->Model();
@@ -238,19 +228,12 @@ TEST_F(DatabaseSetup, DataFileRunFillsTheDocumentTheTreeAndTheSchemaMap)
         marked = !model->headerData(1, Qt::Vertical, Qt::DecorationRole).value<QIcon>().isNull()
                  && model->headerData(0, Qt::Vertical, Qt::DecorationRole).isNull();
         EXPECT_TRUE(grid->selectionModel()->isRowSelected(1, {}));
-        EXPECT_EQ(grid->editTriggers(), QAbstractItemView::NoEditTriggers);
         fetches = model->WindowsFetched();
         Shot(wizard, "page4");
         Press(wizard, ID_WIZFINISH);
     });
     Action(kCmdDatabaseSetup)->trigger();
 
-    const QString title = "Setup Wizard";
-    EXPECT_EQ(headers, (std::vector<std::pair<QString, QString>>{
-                           {title, "Choose a data file or an ODBC data source."},
-                           {title, "Choose the table that holds the label data."},
-                           {title, "Choose the sort order of the records (optional)."},
-                           {title, "A preview of the data the labels will use."}}));
     EXPECT_EQ(tables, QStringList{"list.csv"});
     EXPECT_EQ(fields, (QStringList{"Code", "Name", "Price", "Added"}));
     EXPECT_EQ(rows, 6);
@@ -425,8 +408,6 @@ TEST_F(DatabaseSetup, BarButtonAndRootMenuRunTheWizardAndAnOpenedLabelNamesItsMi
 {
     auto* bar = qobject_cast<CDatabaseWorkSpaceBar*>(m_child->DatabaseBar());
     ASSERT_NE(bar, nullptr);
-    EXPECT_EQ(bar->Button()->text(), "Setup Wizard");
-    EXPECT_EQ(bar->Tree()->objectName(), "32933");
     bool ran = false;
     OnWizard([&](CWizDBSetupSheet* wizard) {
         ran = true;
