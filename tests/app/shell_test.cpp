@@ -62,50 +62,6 @@ TEST_F(Shell, StartsWithFrameMenusAndToolbarsFromTheResourceModule)
     EXPECT_EQ(m_app->GetActiveDrawView()->GetDocument(), Active());
 }
 
-TEST_F(Shell, NewOpenSaveAndClose)
-{
-    CDrawDoc* first = Active();
-    const QString path = SavedLabel();
-    EXPECT_TRUE(QFile::exists(path));
-    EXPECT_EQ(first->GetPathName(), path);
-    EXPECT_EQ(first->GetTitle(), "saved.tag");
-    EXPECT_EQ(m_app->Settings()->RecentFiles().value(0), path);
-
-    // Close through the command of the active window.
-    EXPECT_TRUE(m_app->Router()->Execute(kFileClose));
-    EXPECT_TRUE(m_app->Documents().empty());
-    QApplication::processEvents();
-    // Without a label the frame menu comes back and the zoom commands are off.
-    EXPECT_EQ(m_frame->menuBar()->actions().size(), 3);
-    Update();
-    EXPECT_FALSE(Action(kZoomIn)->isEnabled());
-    EXPECT_TRUE(Action(kFileNew)->isEnabled());
-
-    // Open through the command with the file saved above.
-    m_app->m_askOpenPath = [path] { return path; };
-    EXPECT_TRUE(m_app->Router()->Execute(kFileOpen));
-    ASSERT_EQ(m_app->Documents().size(), 1u);
-    EXPECT_EQ(Active()->GetPathName(), path);
-    EXPECT_FALSE(Active()->IsModified());
-    // Opening it again activates the same window.
-    EXPECT_EQ(m_app->OpenDocumentFile(path), Active());
-    EXPECT_EQ(m_app->Documents().size(), 1u);
-
-    // New makes a second label and its window.
-    EXPECT_TRUE(m_app->Router()->Execute(kFileNew));
-    EXPECT_EQ(m_app->Documents().size(), 2u);
-    EXPECT_EQ(Active()->GetTitle(), "Label2");
-    EXPECT_EQ(m_frame->MdiArea()->subWindowList().size(), 2);
-
-    // (The question before a modified label closes is answered in the window tests.)
-    m_app->Router()->Execute(kFileClose);
-    EXPECT_EQ(m_app->Documents().size(), 1u);
-
-    // Recent file 1 is the saved label.
-    Update();
-    EXPECT_TRUE(Action(kFileMru1)->text().endsWith(path));
-}
-
 TEST_F(Shell, ZoomBoxTypingClampsAndReachesDocumentAndView)
 {
     CZoomComboBox* box = m_frame->ZoomBox();
@@ -256,30 +212,6 @@ TEST_F(Shell, BarCommandsToggleAndTheDatabaseItemLeavesTheMenu)
     // The command itself still shows the bar.
     m_app->Router()->Execute(kViewDatabaseBar);
     EXPECT_TRUE(child->DatabaseBar()->isVisible());
-}
-
-TEST_F(Shell, SecondStartOpensItsFileInTheFirstInstance)
-{
-    const QString path = SavedLabel();
-    m_app->CloseDocument(Active());
-    ASSERT_TRUE(m_app->Documents().empty());
-
-    auto send = [](QStringList files) {
-        std::atomic<int> result{-1};
-        std::thread second([&] { result = int(CInstanceChannel::SendFiles(InstanceName(), files, 10000)); });
-        QElapsedTimer t;
-        t.start();
-        while (result < 0 && t.elapsed() < 15000)
-            QApplication::processEvents(QEventLoop::AllEvents, 20);
-        second.join();
-        return CInstanceChannel::Handover(int(result));
-    };
-    EXPECT_EQ(send({path}), CInstanceChannel::Handover::Opened);
-    ASSERT_EQ(m_app->Documents().size(), 1u);
-    EXPECT_EQ(Active()->GetPathName(), path);
-
-    // Nobody listening under another name: the second start runs by itself.
-    EXPECT_EQ(CInstanceChannel::SendFiles("quillbar-test-nobody", {path}, 1000), CInstanceChannel::Handover::NoInstance);
 }
 
 TEST_F(Shell, PopupNoticeButtonsRunTheirCommands)
@@ -482,14 +414,24 @@ TEST_F(Shell, ToolbarTooltipsAndStatusPromptsComeFromTheStringTable)
     EXPECT_TRUE(idle->isVisible());
 }
 
-TEST_F(Shell, ObjectsBarListsTheObjectsOfOpenedLabels)
+// Every road that opens a label file: File > Open, the recent-file list and a second start; the
+// objects bar lists the active label's objects.
+TEST_F(Shell, SaveCloseAndOpenOnEveryRoadWithTheObjectsBarFollowing)
 {
     CDrawView* view = m_app->GetActiveDrawView();
     view->AddObject(new CDrawText(CRect(100, 100, 900, 400), view, "Text"));
     view->AddObject(new CDrawBarcode(CRect(100, 600, 3000, 1600), view, "12345", 0));
     view->AddObject(new CDrawBarcode(CRect(100, 1800, 3000, 2800), view, "678", 0));
     const QString path = SavedLabel();
-    m_app->CloseDocument(Active());
+    EXPECT_EQ(Active()->GetTitle(), "saved.tag");
+    EXPECT_EQ(m_app->Settings()->RecentFiles().value(0), path);
+
+    // Without a label the zoom commands are off.
+    EXPECT_TRUE(m_app->Router()->Execute(kFileClose));
+    EXPECT_TRUE(m_app->Documents().empty());
+    Update();
+    EXPECT_FALSE(Action(kZoomIn)->isEnabled());
+    EXPECT_TRUE(Action(kFileNew)->isEnabled());
 
     auto captions = [this] {
         CDrawView* active = m_app->GetActiveDrawView();
@@ -499,22 +441,37 @@ TEST_F(Shell, ObjectsBarListsTheObjectsOfOpenedLabels)
     m_app->m_askOpenPath = [path] { return path; };
     Action(kFileOpen)->trigger();
     ASSERT_EQ(m_app->Documents().size(), 1u);
+    EXPECT_FALSE(Active()->IsModified());
     EXPECT_EQ(captions(), "Text Objects (1) / Barcode Objects (2)");
     EXPECT_EQ(m_app->GetActiveDrawView()->BarcodeGroup()->child(1)->text(0), Active()->GetObjects()[2]->GetName());
+    // Opening it again activates its window.
+    EXPECT_EQ(m_app->OpenDocumentFile(path), Active());
+    EXPECT_EQ(m_app->Documents().size(), 1u);
 
     // A new label beside it lists nothing; back on the first tab its objects again.
-    m_app->OnFileNew();
+    Action(kFileNew)->trigger();
+    EXPECT_EQ(Active()->GetTitle(), "Label2");
     EXPECT_EQ(captions(), "Text Objects (0) / Barcode Objects (0)");
     m_frame->ActivateChild(m_frame->MdiArea()->subWindowList().first());
     EXPECT_EQ(captions(), "Text Objects (1) / Barcode Objects (2)");
     m_app->CloseDocument(Active());
     EXPECT_EQ(captions(), "Text Objects (0) / Barcode Objects (0)");
 
-    // The recent file and a second start open it the same way.
     Update();
+    EXPECT_TRUE(Action(kFileMru1)->text().endsWith(path));
     Action(kFileMru1)->trigger();
     EXPECT_EQ(captions(), "Text Objects (1) / Barcode Objects (2)");
     m_app->CloseDocument(Active());
-    EXPECT_TRUE(m_app->OpenHandedOverFiles({path}));
+
+    // A second start hands its file over; nobody listening under another name, it runs alone.
+    std::atomic<int> result{-1};
+    std::thread second([&] { result = int(CInstanceChannel::SendFiles(InstanceName(), {path}, 10000)); });
+    QElapsedTimer t;
+    t.start();
+    while (result < 0 && t.elapsed() < 15000)
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+    second.join();
+    EXPECT_EQ(CInstanceChannel::Handover(int(result)), CInstanceChannel::Handover::Opened);
     EXPECT_EQ(captions(), "Text Objects (1) / Barcode Objects (2)");
+    EXPECT_EQ(CInstanceChannel::SendFiles("quillbar-test-nobody", {path}, 1000), CInstanceChannel::Handover::NoInstance);
 }
