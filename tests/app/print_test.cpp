@@ -199,6 +199,21 @@ TEST_F(Printing, ThePrintDialogsCountBoxKeepsACountOfOneOrMore)
 {
     const QString pdf = PrinterToPdf("dialog.pdf");
     doc->GetSelectTags().assign(10, CSelectTag {CRect(), TRUE});
+    // Cancel keeps the counts and the chosen cells.
+    doc->SetLabelsToPrint(12);
+    OnNextModal([](QWidget* w) {
+        auto* dialog = qobject_cast<CTagPrintDlg*>(w);
+        ASSERT_TRUE(QTest::qWaitForWindowActive(dialog));
+        TypeInto(dialog->LabelsTab()->findChild<QLineEdit*>("158"), "9");
+        dialog->reject();
+    }, IsA<CTagPrintDlg>);
+    Action(kFilePrint)->trigger();
+    EXPECT_EQ(doc->GetLabelsToPrint(), 12);
+    EXPECT_EQ(doc->GetSelectTags().size(), 10u);
+    EXPECT_EQ(view->m_nLabelsToPrint, 1);
+    EXPECT_FALSE(QFile::exists(pdf));
+    doc->SetLabelsToPrint(1);
+
     QStringList seen;
     bool checked = false;
     OnNextModal([&](QWidget* w) {
@@ -285,22 +300,6 @@ TEST_F(Printing, ChoosingCellsFromThePrintDialogPrintsThemOnOneSheet)
     EXPECT_EQ(CellText(pages[0], 0, 0), Serial(1));
     EXPECT_EQ(CellText(pages[0], 1, 0), "<unread>");
     EXPECT_EQ(CellText(pages[0], 0, 1), Serial(2));
-}
-
-TEST_F(Printing, CancellingThePrintDialogKeepsTheCounts)
-{
-    doc->SetLabelsToPrint(12);
-    doc->GetSelectTags().assign(10, CSelectTag {CRect(), TRUE});
-    OnNextModal([](QWidget* w) {
-        auto* dialog = qobject_cast<CTagPrintDlg*>(w);
-        ASSERT_TRUE(QTest::qWaitForWindowActive(dialog));
-        TypeInto(dialog->LabelsTab()->findChild<QLineEdit*>("158"), "9");
-        dialog->reject();
-    }, IsA<CTagPrintDlg>);
-    Action(kFilePrint)->trigger();
-    EXPECT_EQ(doc->GetLabelsToPrint(), 12);
-    EXPECT_EQ(doc->GetSelectTags().size(), 10u);
-    EXPECT_EQ(view->m_nLabelsToPrint, 1);
 }
 
 TEST_F(Printing, APreviewShowsWholeSheetsAndLeavesLastPrintedAlone)
