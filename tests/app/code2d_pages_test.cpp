@@ -16,38 +16,22 @@
 
 namespace {
 
-constexpr UINT kProperties = 32785;
-
 class Code2DPages : public Shell {
 protected:
     void SetUp() override
     {
         Shell::SetUp();
-        m_frame->resize(1024, 700);
-        m_frame->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(m_frame));
+        ShowFrame();
         view = m_app->GetActiveDrawView();
         ASSERT_NE(view, nullptr);
         doc = Active();
-    }
-
-    template <typename T>
-    T* Add(T* obj)
-    {
-        view->AddObject(obj);
-        view->Select(obj, FALSE);
-        doc->SetModifiedFlag(FALSE);
-        return obj;
     }
 
     // Edit > Properties on the selection; the symbol's page is chosen by its tab, f gets it, then
     // the button is pressed.
     void Properties(const std::function<void(CPropertyPage*)>& f, int button, const char* shot = nullptr)
     {
-        bool opened = false;
-        OnNextModal([&](QWidget* w) {
-            opened = true;
-            auto* sheet = qobject_cast<CPropertySheet*>(w);
+        RunSheet([&](CPropertySheet* sheet) {
             ASSERT_NE(sheet, nullptr);
             // The data-source page, then the symbol's page in the font page's place.
             ASSERT_EQ(sheet->GetPageCount(), 2);
@@ -60,11 +44,7 @@ protected:
             if (shot)
                 sheet->grab().save(TestOutputDir() + QStringLiteral("/%1.png").arg(shot));
             QTest::mouseClick(sheet->Button(button), Qt::LeftButton);
-        }, [](QWidget* w) { return qobject_cast<CPropertySheet*>(w) != nullptr; });
-        Update();
-        ASSERT_TRUE(Action(kProperties)->isEnabled());
-        Action(kProperties)->trigger();
-        EXPECT_TRUE(opened);
+        });
     }
 
     CDrawView* view = nullptr;
@@ -97,7 +77,7 @@ QStringList Items(QComboBox* list)
 
 TEST_F(Code2DPages, QRCodePageStepsTheModuleAndRaisesTheLevel)
 {
-    auto* qr = Add(new CDrawQRCode(CRect(1000, 1000, 1000, 1000), view, "12345678"));
+    auto* qr = AddSelected(new CDrawQRCode(CRect(1000, 1000, 1000, 1000), view, "12345678"));
     ASSERT_EQ(qr->m_position.Size(), CSize(525, 525));
 
     // Changed and cancelled: nothing happens.
@@ -139,7 +119,7 @@ TEST_F(Code2DPages, QRCodePageStepsTheModuleAndRaisesTheLevel)
 
 TEST_F(Code2DPages, PDF417PageFixesRowsAndLevel)
 {
-    auto* pdf = Add(new CDrawPDF417(CRect(1000, 1000, 1000, 1000), view, "Quillbar"));
+    auto* pdf = AddSelected(new CDrawPDF417(CRect(1000, 1000, 1000, 1000), view, "Quillbar"));
     Properties([](CPropertyPage* page) {
         EXPECT_EQ(List(page, 133)->count(), 146);
         EXPECT_EQ(List(page, 133)->currentText(), "0.41");
@@ -171,7 +151,7 @@ TEST_F(Code2DPages, PDF417PageFixesRowsAndLevel)
 
 TEST_F(Code2DPages, DataMatrixPageChoosesTheShape)
 {
-    auto* dm = Add(new CDrawDataMatrix(CRect(1000, 1000, 1000, 1000), view, "Quillbar 2-D"));
+    auto* dm = AddSelected(new CDrawDataMatrix(CRect(1000, 1000, 1000, 1000), view, "Quillbar 2-D"));
     dm->Encoder().m_nCodePage = 437;  // not in the English catalogue
     Properties([](CPropertyPage* page) {
         EXPECT_EQ(Items(List(page, 136)), QStringList({"ECC 200"}));

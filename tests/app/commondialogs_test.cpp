@@ -7,12 +7,9 @@
 #include "framework/ui/dialogids.h"
 
 #include <QAbstractButton>
-#include <QAbstractItemView>
 #include <QComboBox>
-#include <QCompleter>
 #include <QFile>
 #include <QFontDialog>
-#include <QLineEdit>
 #include <QMessageBox>
 #include <QTemporaryDir>
 #include <QTest>
@@ -22,26 +19,6 @@ namespace {
 
 const CString kPictures = QStringLiteral(
     "Pictures (*.bmp;*.jpg)|*.bmp;*.jpg|All Files (*.*)|*.*||");
-
-// Types a name into the file dialog's name box and presses Enter there.
-void TypeName(QWidget* dialog, const QString& name)
-{
-    // Keys go where the user's go: the dialog's focus once it is active (before that, the
-    // dialog may still reset its name box).
-    auto* edit = qobject_cast<QLineEdit*>(FocusIn(dialog));
-    ASSERT_NE(edit, nullptr);
-    edit->selectAll();
-    // The name box's completer pops up while typing and would take the keys: each key goes to
-    // the box itself, as it does when the user types past the list.
-    for (QChar ch : name) {
-        QTest::keyClicks(edit, QString(ch));
-        if (QCompleter* c = edit->completer(); c && c->popup())
-            c->popup()->hide();
-    }
-    QTest::keyClick(edit, Qt::Key_Return);
-}
-
-bool IsMessageBox(QWidget* w) { return qobject_cast<QMessageBox*>(w) != nullptr; }
 
 }  // namespace
 
@@ -79,14 +56,14 @@ TEST(FileDialog, OpenNeedsAnExistingFileAndSaveAsksBeforeReplacing)
             OnNextModal([&](QWidget* box) {
                 refused = true;
                 box->close();
-            }, IsMessageBox);
-            TypeName(d, dir.filePath("missing.png"));
+            }, IsA<QMessageBox>);
+            TypeFileName(d, dir.filePath("missing.png"));
             EXPECT_TRUE(d->isVisible());
             d->close();
         });
         EXPECT_EQ(dialog.DoModal(), IDCANCEL);
         EXPECT_TRUE(refused);
-        OnNextModal([&](QWidget* d) { TypeName(d, existing); });
+        OnNextModal([&](QWidget* d) { TypeFileName(d, existing); });
         ASSERT_EQ(dialog.DoModal(), IDOK);
         EXPECT_EQ(dialog.GetPathName(), existing);
         EXPECT_EQ(dialog.GetFileName(), "logo.JPG");
@@ -102,16 +79,13 @@ TEST(FileDialog, OpenNeedsAnExistingFileAndSaveAsksBeforeReplacing)
             ++asked;
             auto* mb = qobject_cast<QMessageBox*>(box);
             mb->button(QMessageBox::No)->click();
-            OnNextModal([](QWidget* d) { d->close(); },
-                        [](QWidget* w) { return qobject_cast<QFileDialog*>(w) != nullptr; });
-        }, IsMessageBox);
-        OnNextModal([&](QWidget* d) { TypeName(d, existing); },
-                    [](QWidget* w) { return qobject_cast<QFileDialog*>(w) != nullptr; });
+            OnNextModal([](QWidget* d) { d->close(); }, IsA<QFileDialog>);
+        }, IsA<QMessageBox>);
+        OnNextModal([&](QWidget* d) { TypeFileName(d, existing); }, IsA<QFileDialog>);
         EXPECT_EQ(dialog.DoModal(), IDCANCEL);
         EXPECT_EQ(asked, 1);
         EXPECT_TRUE(dialog.GetPathName().isEmpty());
     }
-
 }
 
 TEST(FontDialog, ShowsPointsAndTakesFamilyWeightAndItalic)

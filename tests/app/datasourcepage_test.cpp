@@ -1,9 +1,8 @@
 // The data-source page of text and barcode objects as a user meets it: Edit > Properties on the
 // selected object, keys typed into the page's fields, clicks on its buttons and its up-down, and
-// the label read back afterwards. Pictures of the page in its three modes go to /tmp/shots.
+// the label read back afterwards.
 
 #include "app/shellfixture.h"
-#include "framework/painterdc.h"
 #include "framework/textnumbers.h"
 #include "framework/ui/dialogids.h"
 #include "framework/ui/dialoglayout.h"
@@ -11,16 +10,14 @@
 #include "symbology/drawbarcode.h"
 #include "symbology/zxing_read.h"
 #include "data/ui/datasourcedlg.h"
+#include "support/testoutput.h"
 
 #include <QComboBox>
-#include <QDir>
 #include <QPlainTextEdit>
 #include <QRadioButton>
 #include <QScrollBar>
 
 namespace {
-
-constexpr UINT kProperties = 32785;
 
 void Click(QWidget* w, QPoint at = {})
 {
@@ -42,8 +39,7 @@ void Choose(QWidget* combo, const QString& entry)
 
 void Shoot(QWidget* sheet, const char* name)
 {
-    QDir().mkpath(QStringLiteral("/tmp/shots"));
-    EXPECT_TRUE(sheet->grab().save(QStringLiteral("/tmp/shots/dbpage-%1.png").arg(QLatin1String(name))));
+    sheet->grab().save(TestOutputDir() + QStringLiteral("/dbpage-%1.png").arg(QLatin1String(name)));
 }
 
 class DataSourcePage : public Shell {
@@ -51,39 +47,22 @@ protected:
     void SetUp() override
     {
         Shell::SetUp();
-        m_frame->resize(1024, 700);
-        m_frame->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(m_frame));
+        ShowFrame();
         view = m_app->GetActiveDrawView();
         ASSERT_NE(view, nullptr);
         doc = Active();
         doc->GetSchemaMap()[QStringLiteral("T")] = {"A", "B", "C"};
     }
 
-    template <typename T>
-    T* Add(T* obj)
-    {
-        view->AddObject(obj);
-        view->Select(obj, FALSE);
-        doc->SetModifiedFlag(FALSE);
-        return obj;
-    }
     // Edit > Properties; f gets the sheet and its data-source page.
     void Properties(std::function<void(CPropertySheet*, CPropertyPage*)> f)
     {
-        bool opened = false;
-        OnNextModal([&](QWidget* w) {
-            opened = true;
-            auto* sheet = qobject_cast<CPropertySheet*>(w);
+        RunSheet([&](CPropertySheet* sheet) {
             ASSERT_NE(sheet, nullptr);
             ASSERT_EQ(sheet->GetActiveIndex(), 0);
-            CPropertyPage* page = sheet->GetActivePage();
-            ASSERT_EQ(page->TemplateId(), 107u);
-            f(sheet, page);
-        }, [](QWidget* w) { return qobject_cast<CPropertySheet*>(w) != nullptr; });
-        m_app->Router()->UpdateAll();
-        Action(kProperties)->trigger();
-        EXPECT_TRUE(opened);
+            ASSERT_EQ(sheet->GetActivePage()->TemplateId(), 107u);
+            f(sheet, sheet->GetActivePage());
+        });
     }
     // OK refused with the message of the string, the sheet still open.
     void OkRefused(CPropertySheet* sheet, UINT message)
@@ -93,19 +72,6 @@ protected:
         Click(sheet->Button(IDOK));
         EXPECT_EQ(text, CResourceModule::Get().LoadString(message));
         EXPECT_TRUE(sheet->isVisible());
-    }
-
-    QImage Render() const
-    {
-        QImage page(MulDiv(12000, 300, 1536), MulDiv(6000, 300, 1536), QImage::Format_RGB32);
-        page.fill(Qt::white);
-        CPainterDC dc(&page, true);
-        dc.SetMapMode(MM_ANISOTROPIC);
-        dc.SetWindowExt(1536, 1536);
-        dc.SetViewportExt(300, 300);
-        for (CDrawObj* obj : doc->GetObjects())
-            obj->Draw(&dc, 0);
-        return page;
     }
 
     CDrawView* view = nullptr;
@@ -133,7 +99,7 @@ std::vector<QString> Column(QTableWidget* grid, int column)
 
 TEST_F(DataSourcePage, FixedTextTakesLineBreaksAndSerialModeChecksItsFields)
 {
-    auto* text = Add(new CDrawText(CRect(1000, 1000, 1000, 1000), view, "Label"));
+    auto* text = AddSelected(new CDrawText(CRect(1000, 1000, 1000, 1000), view, "Label"));
     Properties([&](CPropertySheet* sheet, CPropertyPage* page) {
         EXPECT_EQ(GetDlgItem<QComboBox>(page, 133)->currentText(), "Fixed text");
         EXPECT_FALSE(GetDlgItem(page, 134)->isVisible());
@@ -199,7 +165,7 @@ TEST_F(DataSourcePage, FixedTextTakesLineBreaksAndSerialModeChecksItsFields)
 
 TEST_F(DataSourcePage, DatabaseFieldsAreAddedRemovedAndKeptWhenNotOffered)
 {
-    auto* text = Add(new CDrawText(CRect(1000, 1000, 1000, 1000), view, "Label"));
+    auto* text = AddSelected(new CDrawText(CRect(1000, 1000, 1000, 1000), view, "Label"));
     CContentBlock& block = text->Content();
     block.mode = CONTENT_DATA;
     AddDataItem(block, "T", "A", "<", ">");
@@ -271,7 +237,7 @@ TEST_F(DataSourcePage, DatabaseFieldsAreAddedRemovedAndKeptWhenNotOffered)
 
 TEST_F(DataSourcePage, BarcodeTakesOneLineTheUpDownsModuleAndATypedHeight)
 {
-    auto* code = Add(new CDrawBarcode(CRect(1000, 1000, 1000, 1000), view, "ABC123", BARCODE_ID_CODE39));
+    auto* code = AddSelected(new CDrawBarcode(CRect(1000, 1000, 1000, 1000), view, "ABC123", BARCODE_ID_CODE39));
     CBarcode& symbol = *code->GetBarcode();
     const CString shownWidth = MillimetresText(code->m_position.Width());
     Properties([&](CPropertySheet* sheet, CPropertyPage* page) {
@@ -290,7 +256,7 @@ TEST_F(DataSourcePage, BarcodeTakesOneLineTheUpDownsModuleAndATypedHeight)
     });
     EXPECT_FLOAT_EQ(symbol.GetModuleWidth(), 0.0101f);
     EXPECT_FLOAT_EQ(symbol.GetBarHeight(), 0.4f);  // the height was not typed
-    EXPECT_EQ(zxread::Decode(Render(), ZXing::BarcodeFormat::Code39).text, "ABC123");
+    EXPECT_EQ(zxread::Decode(RenderObjects(), ZXing::BarcodeFormat::Code39).text, "ABC123");
 
     // A height below the text line: the smallest bars. Enter in the text confirms the sheet.
     Properties([&](CPropertySheet* sheet, CPropertyPage* page) {
@@ -301,5 +267,5 @@ TEST_F(DataSourcePage, BarcodeTakesOneLineTheUpDownsModuleAndATypedHeight)
     });
     EXPECT_FLOAT_EQ(symbol.GetBarHeight(), 0.1f);
     EXPECT_EQ(code->m_text, "XYZ");
-    EXPECT_EQ(zxread::Decode(Render(), ZXing::BarcodeFormat::Code39).text, "XYZ");
+    EXPECT_EQ(zxread::Decode(RenderObjects(), ZXing::BarcodeFormat::Code39).text, "XYZ");
 }

@@ -7,13 +7,11 @@
 #include "data/ui/dbgrid.h"
 #include "data/ui/dbsetupwizard.h"
 #include "framework/ui/dialogids.h"
-#include "framework/ui/dialoglayout.h"
+#include "support/testoutput.h"
 #include "view/workspacebars.h"
 
 #include <QComboBox>
-#include <QDir>
 #include <QHeaderView>
-#include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
@@ -27,41 +25,14 @@ constexpr UINT kCmdDatabaseSetup = 32934;
 
 void OnWizard(std::function<void(CWizDBSetupSheet*)> f)
 {
-    OnNextModal([f](QWidget* w) { f(qobject_cast<CWizDBSetupSheet*>(w)); },
-                [](QWidget* w) { return qobject_cast<CWizDBSetupSheet*>(w) != nullptr; });
-}
-
-// While it lives, answers every message box with OK and keeps its caption and text.
-class BoxAnswerer
-{
-public:
-    BoxAnswerer()
-    {
-        QObject::connect(&m_timer, &QTimer::timeout, [this] {
-            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-                seen << box->windowTitle() + ": " + box->text();
-                box->button(QMessageBox::Ok)->click();
-            }
-        });
-        m_timer.start(10);
-    }
-    QStringList seen;
-
-private:
-    QTimer m_timer;
-};
-
-template <typename T = QWidget>
-T* Control(CPropertySheet* sheet, int id)
-{
-    return GetDlgItem<T>(sheet->GetActivePage(), id);
+    OnNextModal([f](QWidget* w) { f(qobject_cast<CWizDBSetupSheet*>(w)); }, IsA<CWizDBSetupSheet>);
 }
 
 void Click(QAbstractButton* button)
 {
     ASSERT_NE(button, nullptr);
     ASSERT_TRUE(button->isEnabled()) << button->objectName().toStdString();
-    QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(6, button->height() / 2));
+    ClickMark(button);
 }
 
 void Press(CPropertySheet* sheet, int id)
@@ -99,8 +70,7 @@ QStringList Texts(const QListWidget* list)
 
 void Shot(QWidget* w, const char* name)
 {
-    QDir().mkpath(QStringLiteral("/tmp/shots"));
-    w->grab().save(QStringLiteral("/tmp/shots/dbwizard-%1.png").arg(QLatin1String(name)));
+    w->grab().save(TestOutputDir() + QStringLiteral("/dbwizard-%1.png").arg(QLatin1String(name)));
 }
 
 // A table of six rows: a leading zero, a quote, a non-ASCII text, a number, a date and an
@@ -204,30 +174,22 @@ TEST_F(DatabaseSetup, DataFileRunFillsTheDocumentTheTreeAndTheSchemaMap)
     CDrawDoc* doc = Active();
     EXPECT_EQ(TreeTexts(), QStringList{"No Data Source"});
 
-    std::vector<std::pair<QString, QString>> headers;
     QStringList tables, fields, preview;
     int rows = -1, fetches = -1;
     bool marked = false;
     OnWizard([&](CWizDBSetupSheet* wizard) {
-        auto header = [&] {
-            headers.emplace_back(wizard->findChild<QLabel*>("headerTitle")->text(),
-                                 wizard->findChild<QLabel*>("headerSubTitle")->text());
-        };
         FocusIn(wizard);
-        header();
         EXPECT_FALSE(wizard->Button(ID_WIZFINISH)->isEnabled());
         Shot(wizard, "page1");
         ChooseFile(wizard, path);
 
         // A text file is one table, named as the file is.
-        header();
         tables = Texts(Control<QListWidget>(wizard, 181));
         EXPECT_EQ(Control<QListWidget>(wizard, 181)->currentRow(), 0);
         Shot(wizard, "page2");
         Press(wizard, ID_WIZNEXT);
 
         // Price and then Code as sort fields; Price descending, then moved to the top.
-        header();
         auto* available = Control<QListWidget>(wizard, 185);
         auto* sorted = Control<QListWidget>(wizard, 184);
         fields = Texts(available);
@@ -251,7 +213,6 @@ TEST_F(DatabaseSetup, DataFileRunFillsTheDocumentTheTreeAndTheSchemaMap)
 
         // The preview shows the sorted records as text, an empty cell empty, and marks the
         // row clicked.
-        header();
         EXPECT_FALSE(wizard->Button(ID_WIZNEXT)->isEnabled());
         CExBCGPODBCGridCtrl* grid = wizard->PreviewPage().Grid();
         CDBGridModel* model = grid->Model();
@@ -267,19 +228,12 @@ TEST_F(DatabaseSetup, DataFileRunFillsTheDocumentTheTreeAndTheSchemaMap)
         marked = !model->headerData(1, Qt::Vertical, Qt::DecorationRole).value<QIcon>().isNull()
                  && model->headerData(0, Qt::Vertical, Qt::DecorationRole).isNull();
         EXPECT_TRUE(grid->selectionModel()->isRowSelected(1, {}));
-        EXPECT_EQ(grid->editTriggers(), QAbstractItemView::NoEditTriggers);
         fetches = model->WindowsFetched();
         Shot(wizard, "page4");
         Press(wizard, ID_WIZFINISH);
     });
     Action(kCmdDatabaseSetup)->trigger();
 
-    const QString title = "Setup Wizard";
-    EXPECT_EQ(headers, (std::vector<std::pair<QString, QString>>{
-                           {title, "Choose a data file or an ODBC data source."},
-                           {title, "Choose the table that holds the label data."},
-                           {title, "Choose the sort order of the records (optional)."},
-                           {title, "A preview of the data the labels will use."}}));
     EXPECT_EQ(tables, QStringList{"list.csv"});
     EXPECT_EQ(fields, (QStringList{"Code", "Name", "Price", "Added"}));
     EXPECT_EQ(rows, 6);
@@ -344,7 +298,7 @@ TEST_F(DatabaseSetup, FailedFieldListingKeepsTheSortListAndFinishFromTheTablePag
     // The file is gone: the table page shows why and keeps the table; the sort page cannot
     // list the fields, shows that, and leaves the sort list as it was.
     QFile::remove(path);
-    BoxAnswerer boxes;
+    MessageBoxWatch boxes;
     int tablesShown = -1, fieldsShown = -1;
     OnWizard([&](CWizDBSetupSheet* wizard) {
         FocusIn(wizard);
@@ -357,17 +311,17 @@ TEST_F(DatabaseSetup, FailedFieldListingKeepsTheSortListAndFinishFromTheTablePag
     });
     ASSERT_FALSE(Active()->GetSchemaMap().empty());
     Action(kCmdDatabaseSetup)->trigger();
-    ASSERT_EQ(boxes.seen.size(), 4);
-    EXPECT_TRUE(boxes.seen[0].contains("list.csv")) << boxes.seen[0].toStdString();
+    ASSERT_EQ(boxes.titled.size(), 4);
+    EXPECT_TRUE(boxes.titled[0].contains("list.csv")) << boxes.titled[0].toStdString();
     EXPECT_EQ(tablesShown, 0);
     EXPECT_EQ(state.table, "list.csv");
-    EXPECT_EQ(boxes.seen[1],
+    EXPECT_EQ(boxes.titled[1],
               "Quillbar: list.csv could not be read: there is no such table, or the data source is not open.");
     EXPECT_EQ(fieldsShown, 0);
     EXPECT_EQ(state.sortList, (std::vector<CDBSortEntry>{{"price", 1}, {"Gone", 0}}));
     // The tree cannot list the table now: the root stands alone and the schema map holds
     // none of the fields it listed before.
-    EXPECT_EQ(boxes.seen[3], boxes.seen[1]);
+    EXPECT_EQ(boxes.titled[3], boxes.titled[1]);
     EXPECT_EQ(TreeTexts(), QStringList{"Data File(" + path + ")"});
     EXPECT_TRUE(Active()->GetSchemaMap().empty());
 
@@ -393,7 +347,7 @@ TEST_F(DatabaseSetup, OdbcSourcesPickTheExactTableAndReportSourcesThatFail)
     state.table = "items";
 
     // "shop": the table named as stored is chosen, not the first whose name begins with it.
-    BoxAnswerer boxes;
+    MessageBoxWatch boxes;
     QStringList names, tables;
     QString chosen;
     OnWizard([&](CWizDBSetupSheet* wizard) {
@@ -415,12 +369,12 @@ TEST_F(DatabaseSetup, OdbcSourcesPickTheExactTableAndReportSourcesThatFail)
         Press(wizard, ID_WIZNEXT);
         ASSERT_EQ(wizard->GetActiveIndex(), 1);
         tables = Texts(Control<QListWidget>(wizard, 181));
-        ASSERT_FALSE(tables.isEmpty()) << boxes.seen.join("\n").toStdString();
+        ASSERT_FALSE(tables.isEmpty()) << boxes.titled.join("\n").toStdString();
         chosen = Control<QListWidget>(wizard, 181)->currentItem()->text();
         Press(wizard, ID_WIZFINISH);
     });
     Action(kCmdDatabaseSetup)->trigger();
-    EXPECT_EQ(boxes.seen, QStringList{"Quillbar: Please choose a data file or an ODBC data source."});
+    EXPECT_EQ(boxes.titled, QStringList{"Quillbar: Please choose a data file or an ODBC data source."});
     EXPECT_EQ(names, (QStringList{"name", "shop"}));
     EXPECT_EQ(tables, (QStringList{"Items", "Items2"}));
     EXPECT_EQ(chosen, "Items");
@@ -430,7 +384,7 @@ TEST_F(DatabaseSetup, OdbcSourcesPickTheExactTableAndReportSourcesThatFail)
     // "name": Next stores "DSN=name" before anything is opened; the table page tells why the
     // source failed, the sort page says it could not open it and is passed over, and the
     // preview's grid reports the failure too.
-    boxes.seen.clear();
+    boxes.titled.clear();
     OnWizard([&](CWizDBSetupSheet* wizard) {
         FocusIn(wizard);
         Click(Control<QRadioButton>(wizard, 141));
@@ -443,9 +397,9 @@ TEST_F(DatabaseSetup, OdbcSourcesPickTheExactTableAndReportSourcesThatFail)
         Press(wizard, IDCANCEL);
     });
     Action(kCmdDatabaseSetup)->trigger();
-    ASSERT_EQ(boxes.seen.size(), 3);
-    EXPECT_TRUE(boxes.seen[0].contains("name")) << boxes.seen[0].toStdString();
-    EXPECT_EQ(boxes.seen[1], "錯誤: 開啟資料失敗.");
+    ASSERT_EQ(boxes.titled.size(), 3);
+    EXPECT_TRUE(boxes.titled[0].contains("name")) << boxes.titled[0].toStdString();
+    EXPECT_EQ(boxes.titled[1], "錯誤: 開啟資料失敗.");
     // Cancelled: the document keeps its source.
     EXPECT_EQ(Active()->GetConnectionString(), "DSN=shop");
 }
@@ -454,8 +408,6 @@ TEST_F(DatabaseSetup, BarButtonAndRootMenuRunTheWizardAndAnOpenedLabelNamesItsMi
 {
     auto* bar = qobject_cast<CDatabaseWorkSpaceBar*>(m_child->DatabaseBar());
     ASSERT_NE(bar, nullptr);
-    EXPECT_EQ(bar->Button()->text(), "Setup Wizard");
-    EXPECT_EQ(bar->Tree()->objectName(), "32933");
     bool ran = false;
     OnWizard([&](CWizDBSetupSheet* wizard) {
         ran = true;
@@ -489,11 +441,11 @@ TEST_F(DatabaseSetup, BarButtonAndRootMenuRunTheWizardAndAnOpenedLabelNamesItsMi
     doc->SetTableName("list.csv");
     const QString saved = SavedLabel();
     m_app->CloseDocument(doc);
-    BoxAnswerer boxes;
+    MessageBoxWatch boxes;
     CDrawDoc* opened = m_app->OpenDocumentFile(saved);
     ASSERT_NE(opened, nullptr);
-    ASSERT_EQ(boxes.seen.size(), 1);
-    EXPECT_TRUE(boxes.seen[0].contains("list.csv")) << boxes.seen[0].toStdString();
+    ASSERT_EQ(boxes.titled.size(), 1);
+    EXPECT_TRUE(boxes.titled[0].contains("list.csv")) << boxes.titled[0].toStdString();
     QTreeWidget* openedTree = m_frame->ActiveChild()->DatabaseTree();
     ASSERT_EQ(openedTree->topLevelItemCount(), 1);
     EXPECT_EQ(openedTree->topLevelItem(0)->text(0), "Data File(/d/list.csv)");

@@ -6,7 +6,6 @@
 #include "objects/drawimage.h"
 #include "printing/exportfiledlg.h"
 
-#include <QDialogButtonBox>
 #include <QFile>
 #include <QFileDialog>
 #include <QPushButton>
@@ -25,43 +24,6 @@ void Retype(QLineEdit* edit, const QString& text)
     edit->selectAll();
     QTest::keyClicks(edit, text);
 }
-
-// Chooses a file in a file dialog and accepts it, as its Save or Open button does.
-void TypeFileName(QWidget* dialog, const QString& name)
-{
-    auto* files = qobject_cast<QFileDialog*>(dialog);
-    ASSERT_NE(files, nullptr);
-    // The name goes into the box once the dialog is active: before that it may still reset it.
-    auto* edit = qobject_cast<QLineEdit*>(FocusIn(dialog));
-    ASSERT_NE(edit, nullptr);
-    edit->setText(name);
-    auto* box = files->findChild<QDialogButtonBox*>(QStringLiteral("buttonBox"));
-    ASSERT_NE(box, nullptr);
-    for (QAbstractButton* b : box->buttons())
-        if (box->buttonRole(b) == QDialogButtonBox::AcceptRole) {
-            QTRY_VERIFY_WITH_TIMEOUT(b->isEnabled(), 5000);
-            QTest::mouseClick(b, Qt::LeftButton);
-            return;
-        }
-    FAIL() << "no accept button";
-}
-
-// Counts the message boxes that show while it lives, closing each and keeping its text.
-struct MessageWatch {
-    MessageWatch()
-    {
-        timer.setInterval(5);
-        QObject::connect(&timer, &QTimer::timeout, [this] {
-            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-                texts << box->text();
-                box->button(box->standardButtons() & QMessageBox::Yes ? QMessageBox::Yes : QMessageBox::Ok)->click();
-            }
-        });
-        timer.start();
-    }
-    QTimer timer;
-    QStringList texts;
-};
 
 class ExportImage : public Shell {
 protected:
@@ -96,7 +58,7 @@ TEST_F(ExportImage, ResolutionIsCheckedOnLeavingAndOnOkButNeverOnCancel)
     EXPECT_EQ(dpi->text(), "300");
     Retype(path, m_files.filePath("x.png"));
     for (const char* refused : {"15", "1537"}) {
-        MessageWatch watch;
+        MessageBoxWatch watch;
         // Offscreen, a closed message box does not hand the activation back by itself.
         QApplication::setActiveWindow(dialog.get());
         Retype(dpi, refused);
@@ -111,7 +73,7 @@ TEST_F(ExportImage, ResolutionIsCheckedOnLeavingAndOnOkButNeverOnCancel)
         EXPECT_TRUE(dialog->isVisible());
     }
     for (const char* accepted : {"16", "1536"}) {
-        MessageWatch watch;
+        MessageBoxWatch watch;
         QApplication::setActiveWindow(dialog.get());
         Retype(dpi, accepted);
         QTest::keyClick(dpi, Qt::Key_Tab);
@@ -121,7 +83,7 @@ TEST_F(ExportImage, ResolutionIsCheckedOnLeavingAndOnOkButNeverOnCancel)
 
     // Cancel and Escape close without a word, whatever the resolution says.
     {
-        MessageWatch watch;
+        MessageBoxWatch watch;
         Retype(dpi, "15");
         QTest::mouseClick(Button(dialog.get(), IDCANCEL), Qt::LeftButton);
         QTest::qWait(30);
@@ -139,7 +101,7 @@ TEST_F(ExportImage, ResolutionIsCheckedOnLeavingAndOnOkButNeverOnCancel)
     // An empty path is refused; a good one closes with OK.
     dialog->show();
     QApplication::setActiveWindow(dialog.get());
-    MessageWatch watch;
+    MessageBoxWatch watch;
     Retype(dpi, "200");
     path->clear();
     QTest::mouseClick(Button(dialog.get(), IDOK), Qt::LeftButton);
@@ -156,7 +118,7 @@ TEST_F(ExportImage, ResolutionIsCheckedOnLeavingAndOnOkButNeverOnCancel)
 TEST_F(ExportImage, BrowseTakesNewNamesAndAsksBeforeReplacingOne)
 {
     const QString fresh = m_files.filePath("fresh.jpg");
-    OnNextModal([&](QWidget* w) { TypeFileName(w, fresh); }, [](QWidget* w) { return qobject_cast<QFileDialog*>(w); });
+    OnNextModal([&](QWidget* w) { TypeFileName(w, fresh); }, IsA<QFileDialog>);
     QTest::mouseClick(Button(dialog.get(), 3), Qt::LeftButton);
     EXPECT_EQ(path->text(), fresh);
     EXPECT_EQ(dialog->m_strFileExt, "jpg");
@@ -170,7 +132,7 @@ TEST_F(ExportImage, BrowseTakesNewNamesAndAsksBeforeReplacingOne)
     OnNextModal([&](QWidget* w) {
         ClickMessageBox(QMessageBox::Yes, &asked);
         TypeFileName(w, existing);
-    }, [](QWidget* w) { return qobject_cast<QFileDialog*>(w); });
+    }, IsA<QFileDialog>);
     QTest::mouseClick(Button(dialog.get(), 3), Qt::LeftButton);
     EXPECT_FALSE(asked.isEmpty());
     EXPECT_EQ(path->text(), existing);
@@ -209,7 +171,7 @@ TEST_F(ExportImage, AnUnreadablePictureIsNotInserted)
     OnNextModal([&](QWidget* w) {
         ClickMessageBox(QMessageBox::Ok, &told);
         TypeFileName(w, bad);
-    }, [](QWidget* w) { return qobject_cast<QFileDialog*>(w); });
+    }, IsA<QFileDialog>);
     Update();
     Action(kInsertPicture)->trigger();
     EXPECT_EQ(told, "The object could not be inserted.");

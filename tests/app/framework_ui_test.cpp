@@ -1,21 +1,14 @@
-// The widget services of the framework: routing of commands and their update handlers,
-// property sheets and wizards, message boxes and the application-wide button captions.
+// The widget services of the framework: routing of commands and their update handlers, property
+// sheets and wizards. The button captions are checked with the real string table by the shell.
 
-#include "app/testmodal.h"
-#include "framework/ui/buttoncaptions.h"
 #include "framework/ui/commandrouter.h"
 #include "framework/ui/dialogids.h"
-#include "framework/ui/messagebox.h"
 #include "framework/ui/propertysheet.h"
 
 #include <QAbstractButton>
 #include <QAction>
 #include <QActionGroup>
 #include <QApplication>
-#include <QDialogButtonBox>
-#include <QMessageBox>
-#include <QPushButton>
-#include <QTest>
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -29,17 +22,6 @@ struct Target : CCmdTarget {
     void Range(UINT a, UINT b) { OnCommandRange(a, b, [this](UINT id) { ran.push_back(id); }); }
     void Notify(UINT id, int code) { OnNotify(id, code, [this, id, code] { ran.push_back(id * 100 + UINT(code)); }); }
 };
-
-CString Captions(UINT id)
-{
-    switch (id) {
-    case 76: return "Fine";
-    case 77: return "Sure";
-    case 78: return "Nope";
-    case 79: return "Stop";
-    default: return {};
-    }
-}
 
 }  // namespace
 
@@ -200,37 +182,3 @@ TEST(PropertySheet, WizardSkipsRefusingPagesAndFinishes)
     EXPECT_TRUE(wizard.PressButton(PSBTN_FINISH));
     EXPECT_EQ(wizard.result(), ID_WIZFINISH);
 }
-
-TEST(ButtonCaptions, MessageBoxAndWizardTakeTheStringTable)
-{
-    auto* filter = CButtonCaptionFilter::Install(Captions);
-    AfxSetStringLoader([](UINT id) { return id == 101 ? CString("Could not start.") : CString(); });
-
-    QStringList seen;
-    OnNextModal([&](QWidget* w) {
-        for (auto* b : w->findChildren<QAbstractButton*>())
-            if (!b->text().isEmpty())
-                seen << b->text();
-        auto* box = qobject_cast<QMessageBox*>(w);
-        ASSERT_NE(box, nullptr);
-        EXPECT_EQ(box->text(), "Could not start.");
-        box->button(QMessageBox::No)->click();
-    });
-    EXPECT_EQ(AfxMessageBox(101, MB_YESNOCANCEL | MB_ICONQUESTION), IDNO);
-    seen.sort();
-    EXPECT_EQ(seen, (QStringList{"Nope", "Stop", "Sure"}));
-
-    // The wizard's captions are checked against the real string table in the shell test.
-    // A dialog of the toolkit with a button box: roles decide; other buttons are left alone.
-    QDialog dialog;
-    auto* box = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel | QDialogButtonBox::Help, &dialog);
-    dialog.show();
-    EXPECT_EQ(box->button(QDialogButtonBox::Ok)->text(), "Fine");
-    EXPECT_EQ(box->button(QDialogButtonBox::Cancel)->text(), "Stop");
-    EXPECT_NE(box->button(QDialogButtonBox::Help)->text(), "");
-
-    qApp->removeEventFilter(filter);
-    delete filter;
-    AfxSetStringLoader({});
-}
-

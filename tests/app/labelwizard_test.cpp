@@ -4,7 +4,6 @@
 #include "shellfixture.h"
 
 #include "framework/ui/dialogids.h"
-#include "framework/ui/dialoglayout.h"
 #include "printing/labelwizard.h"
 #include "printing/sheettext.h"
 
@@ -24,8 +23,7 @@ constexpr UINT kLabelWizardCommand = 32873;
 // Runs f on the wizard or sheet that opens next.
 void OnSheet(std::function<void(CPropertySheet*)> f)
 {
-    OnNextModal([f](QWidget* w) { f(qobject_cast<CPropertySheet*>(w)); },
-                [](QWidget* w) { return qobject_cast<CPropertySheet*>(w) != nullptr; });
+    OnNextModal([f](QWidget* w) { f(qobject_cast<CPropertySheet*>(w)); }, IsA<CPropertySheet>);
 }
 
 void Click(CPropertySheet* sheet, int buttonId)
@@ -34,19 +32,6 @@ void Click(CPropertySheet* sheet, int buttonId)
     ASSERT_NE(b, nullptr);
     ASSERT_TRUE(b->isEnabled());
     QTest::mouseClick(b, Qt::LeftButton);
-}
-
-template <typename T = QWidget>
-T* Control(CPropertySheet* sheet, int id)
-{
-    return GetDlgItem<T>(sheet->GetActivePage(), id);
-}
-
-// A click on a radio button's or check box's mark.
-void ClickBox(QAbstractButton* box)
-{
-    ASSERT_NE(box, nullptr);
-    QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, box->height() / 2));
 }
 
 // The shell with the real label wizard, whose first run (the first label at start-up) is
@@ -135,7 +120,7 @@ TEST_F(LabelWizard, RecentEntryOrBrowsedFileOpensThroughTheOpenRoad)
     OnSheet([](CPropertySheet* wizard) {
         auto* list = Control<QListWidget>(wizard, 139);
         ASSERT_EQ(list->count(), 1);
-        ClickBox(Control<QRadioButton>(wizard, 137));
+        ClickMark(Control<QRadioButton>(wizard, 137));
         EXPECT_EQ(list->currentRow(), 0);
         EXPECT_FALSE(wizard->Button(ID_WIZNEXT)->isEnabled());
         Click(wizard, ID_WIZFINISH);
@@ -152,11 +137,8 @@ TEST_F(LabelWizard, RecentEntryOrBrowsedFileOpensThroughTheOpenRoad)
             ASSERT_NE(dialog, nullptr);
             EXPECT_TRUE(dialog->testOption(QFileDialog::DontUseNativeDialog));
             EXPECT_EQ(dialog->nameFilters(), (QStringList{"Tag Files (*.tag)", "所有檔案 (*.*)"}));
-            auto* edit = qobject_cast<QLineEdit*>(FocusIn(w));
-            ASSERT_NE(edit, nullptr);
-            QTest::keyClicks(edit, path);
-            QTest::keyClick(edit, Qt::Key_Return);
-        }, [](QWidget* w) { return qobject_cast<QFileDialog*>(w) != nullptr; });
+            TypeFileName(w, path);
+        }, IsA<QFileDialog>);
         QTest::mouseClick(Control<QPushButton>(wizard, 138), Qt::LeftButton);
     });
     Action(ShellCmd::kFileNew)->trigger();
@@ -169,7 +151,7 @@ TEST_F(LabelWizard, RecentEntryOrBrowsedFileOpensThroughTheOpenRoad)
     QString message;
     OnSheet([&message](CPropertySheet* wizard) {
         ClickMessageBox(QMessageBox::Ok, &message);
-        ClickBox(Control<QRadioButton>(wizard, 137));
+        ClickMark(Control<QRadioButton>(wizard, 137));
         Click(wizard, ID_WIZFINISH);
     });
     Action(ShellCmd::kFileNew)->trigger();
@@ -179,7 +161,7 @@ TEST_F(LabelWizard, RecentEntryOrBrowsedFileOpensThroughTheOpenRoad)
     // No entry chosen: nothing opens and no window is left.
     OnSheet([](CPropertySheet* wizard) {
         Control<QListWidget>(wizard, 139)->clear();
-        ClickBox(Control<QRadioButton>(wizard, 137));
+        ClickMark(Control<QRadioButton>(wizard, 137));
         Click(wizard, ID_WIZFINISH);
     });
     Action(ShellCmd::kFileNew)->trigger();
@@ -235,12 +217,12 @@ TEST_F(LabelWizard, OrientationTurnsGridLabelGapsPaperAndMarginsOnlyOnAChange)
         TypeInto(Control<QLineEdit>(sheet, 128), "30");   // right
         TypeInto(Control<QLineEdit>(sheet, 125), "40");   // bottom
         ClickTab(sheet, 3);
-        ClickBox(Control<QCheckBox>(sheet, 152));  // gaps by hand
+        ClickMark(Control<QCheckBox>(sheet, 152));  // gaps by hand
         TypeInto(Control<QLineEdit>(sheet, 153), "2");
         TypeInto(Control<QLineEdit>(sheet, 127), "-1");
         ClickTab(sheet, 1);
-        ClickBox(Control<QRadioButton>(sheet, 143));
-        ClickBox(Control<QRadioButton>(sheet, 143));  // checked already
+        ClickMark(Control<QRadioButton>(sheet, 143));
+        ClickMark(Control<QRadioButton>(sheet, 143));  // checked already
         Click(sheet, IDOK);
     });
     Action(kLabelWizardCommand)->trigger();
@@ -252,7 +234,7 @@ TEST_F(LabelWizard, OrientationTurnsGridLabelGapsPaperAndMarginsOnlyOnAChange)
 
     OnSheet([](CPropertySheet* sheet) {
         ClickTab(sheet, 1);
-        ClickBox(Control<QRadioButton>(sheet, 142));
+        ClickMark(Control<QRadioButton>(sheet, 142));
         Click(sheet, IDOK);
     });
     Action(kLabelWizardCommand)->trigger();
@@ -266,7 +248,7 @@ TEST_F(LabelWizard, GridPageTakesOnlyCountsAndSizesAboveZeroAndCutsBelowATenth)
         ClickTab(sheet, 3);
         TypeInto(Control<QLineEdit>(sheet, 149), "0");
         TypeInto(Control<QLineEdit>(sheet, 125), "-3");
-        ClickBox(Control<QCheckBox>(sheet, 150));  // size by hand
+        ClickMark(Control<QCheckBox>(sheet, 150));  // size by hand
         EXPECT_TRUE(Control<QLineEdit>(sheet, 151)->isEnabled());
         TypeInto(Control<QLineEdit>(sheet, 151), "12.39");
         TypeInto(Control<QLineEdit>(sheet, 126), "0");

@@ -6,7 +6,6 @@
 #include "framework/ui/commondialogs.h"
 #include "framework/ui/dialogids.h"
 #include "framework/ui/dialoglayout.h"
-#include "framework/painterdc.h"
 #include "document/summinfo.h"
 #include "objects/drawimage.h"
 #include "objects/drawtext.h"
@@ -29,12 +28,6 @@ namespace {
 constexpr UINT kProperties = 32785;
 constexpr UINT kDocumentProperties = 32792;
 constexpr UINT kTextTool = 32827, kBarcodeTool = 32832, kPictureTool = 32901;
-
-template <typename T>
-std::function<bool(QWidget*)> Is()
-{
-    return [](QWidget* w) { return qobject_cast<T*>(w) != nullptr; };
-}
 
 void Click(QAbstractButton* b)
 {
@@ -64,9 +57,7 @@ protected:
     void SetUp() override
     {
         Shell::SetUp();
-        m_frame->resize(1024, 700);
-        m_frame->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(m_frame));
+        ShowFrame();
         view = m_app->GetActiveDrawView();
         ASSERT_NE(view, nullptr);
         doc = Active();
@@ -78,25 +69,6 @@ protected:
         Update();
         ASSERT_TRUE(Action(id)->isEnabled()) << id;
         Action(id)->trigger();
-    }
-    // Opens the selected object's sheet with Edit > Properties (or the document's) and hands it to f.
-    void Properties(std::function<void(CPropertySheet*)> f, UINT command = kProperties)
-    {
-        bool opened = false;
-        OnNextModal([&](QWidget* w) {
-            opened = true;
-            f(qobject_cast<CPropertySheet*>(w));
-        }, Is<CPropertySheet>());
-        Run(command);
-        EXPECT_TRUE(opened);
-    }
-    template <typename T>
-    T* Add(T* obj)
-    {
-        view->AddObject(obj);
-        view->Select(obj, FALSE);
-        doc->SetModifiedFlag(FALSE);
-        return obj;
     }
 
     QWidget* Port() const { return view->viewport(); }
@@ -128,38 +100,15 @@ protected:
         Send(QEvent::MouseButtonRelease, to, Qt::NoButton);
     }
 
-    // The label drawn at 300 dpi.
-    QImage Render() const
-    {
-        constexpr int kDpi = 300;
-        QImage page(MulDiv(12000, kDpi, 1536), MulDiv(6000, kDpi, 1536), QImage::Format_RGB32);
-        page.fill(Qt::white);
-        CPainterDC dc(&page, true);
-        dc.SetMapMode(MM_ANISOTROPIC);
-        dc.SetWindowExt(1536, 1536);
-        dc.SetViewportExt(kDpi, kDpi);
-        for (CDrawObj* obj : doc->GetObjects())
-            obj->Draw(&dc, 0);
-        return page;
-    }
-
     CDrawView* view = nullptr;
     CDrawDoc* doc = nullptr;
 };
 
 }  // namespace
 
-TEST(ObjectPages, PictureEdgeRefusesWhatIsNoSize)
-{
-    int edge = 0;
-    for (double bad : {0.0, -1.0, std::nan(""), double(INFINITY), 1e300})
-        EXPECT_FALSE(ImageEdgeOfLength(bad, 0, &edge)) << bad;
-    EXPECT_FALSE(ImageEdgeOfLength(10, std::numeric_limits<int>::max() - 10, &edge));
-}
-
 TEST_F(ObjectSheets, PicturePageTakesMillimetresAndRefusesWhatIsNoSize)
 {
-    CDrawImage* picture = Add(new CDrawImage(CRect(0, 0, 1536, 768)));
+    CDrawImage* picture = AddSelected(new CDrawImage(CRect(0, 0, 1536, 768)));
     bool shown = false;
     OnNextModal([&](QWidget* w) {
         shown = true;
@@ -177,7 +126,7 @@ TEST_F(ObjectSheets, PicturePageTakesMillimetresAndRefusesWhatIsNoSize)
         }
         TypeInto(GetDlgItem(w, 205), "10");
         Click(GetDlgItem<QAbstractButton>(w, IDOK));
-    }, Is<CSetImageSizeDlg>());
+    }, IsA<CSetImageSizeDlg>);
     Run(kProperties);
     EXPECT_TRUE(shown);
     EXPECT_EQ(picture->m_position, CRect(0, 0, 605, 768));
@@ -186,13 +135,13 @@ TEST_F(ObjectSheets, PicturePageTakesMillimetresAndRefusesWhatIsNoSize)
 
 TEST_F(ObjectSheets, FontPageShowsPointsAndCancelKeepsTheFont)
 {
-    auto* text = Add(new CDrawText(CRect(1000, 1000, 1000, 1000), view, "Label"));
+    auto* text = AddSelected(new CDrawText(CRect(1000, 1000, 1000, 1000), view, "Label"));
     text->m_logfont.lfHeight = -200;
     text->m_logfont.lfWeight = 600;
 
     // The font dialog cancelled, then a new size and colour chosen, then the sheet cancelled:
     // nothing changes.
-    Properties([&](CPropertySheet* sheet) {
+    RunSheet([&](CPropertySheet* sheet) {
         ASSERT_NE(sheet, nullptr);
         EXPECT_EQ(sheet->GetPageCount(), 2);
         EXPECT_EQ(sheet->Button(ID_APPLY_NOW), nullptr);
@@ -206,7 +155,7 @@ TEST_F(ObjectSheets, FontPageShowsPointsAndCancelKeepsTheFont)
         OnNextModal([](QWidget* d) {
             EXPECT_EQ(SizeBox(d)->text(), "9");
             Click(BoxButton(d, QDialogButtonBox::Cancel));
-        }, Is<CFontDialog>());
+        }, IsA<CFontDialog>);
         Click(GetDlgItem<QAbstractButton>(page, 131));
         EXPECT_EQ(GetDlgItemText(page, 133), "9");
 
@@ -217,10 +166,10 @@ TEST_F(ObjectSheets, FontPageShowsPointsAndCancelKeepsTheFont)
                     if (e->text().startsWith(u'#'))
                         TypeInto(e, "#ff0000");
                 Click(BoxButton(c, QDialogButtonBox::Ok));
-            }, Is<QColorDialog>());
+            }, IsA<QColorDialog>);
             Click(qobject_cast<CFontDialog*>(d)->ColorButton());
             Click(BoxButton(d, QDialogButtonBox::Ok));
-        }, Is<CFontDialog>());
+        }, IsA<CFontDialog>);
         Click(GetDlgItem<QAbstractButton>(page, 131));
         EXPECT_EQ(GetDlgItemText(page, 133), "12");
         Click(sheet->Button(IDCANCEL));
@@ -231,8 +180,8 @@ TEST_F(ObjectSheets, FontPageShowsPointsAndCancelKeepsTheFont)
 
     // The font dialog cancelled and the sheet confirmed: the height comes back exactly, not as
     // its round trip through screen pixels (-192).
-    Properties([&](CPropertySheet* sheet) {
-        OnNextModal([](QWidget* d) { Click(BoxButton(d, QDialogButtonBox::Cancel)); }, Is<CFontDialog>());
+    RunSheet([&](CPropertySheet* sheet) {
+        OnNextModal([](QWidget* d) { Click(BoxButton(d, QDialogButtonBox::Cancel)); }, IsA<CFontDialog>);
         ClickTab(sheet, 1);
         Click(GetDlgItem<QAbstractButton>(sheet->GetActivePage(), 131));
         Click(sheet->Button(IDOK));
@@ -240,12 +189,12 @@ TEST_F(ObjectSheets, FontPageShowsPointsAndCancelKeepsTheFont)
     EXPECT_EQ(text->m_logfont.lfHeight, -200);
 
     // 12 points and red, confirmed.
-    Properties([&](CPropertySheet* sheet) {
+    RunSheet([&](CPropertySheet* sheet) {
         OnNextModal([](QWidget* d) {
             TypeInto(SizeBox(d), "12");
             qobject_cast<CFontDialog*>(d)->SetColor(RGB(255, 0, 0));
             Click(BoxButton(d, QDialogButtonBox::Ok));
-        }, Is<CFontDialog>());
+        }, IsA<CFontDialog>);
         ClickTab(sheet, 1);
         Click(GetDlgItem<QAbstractButton>(sheet->GetActivePage(), 131));
         Click(sheet->Button(IDOK));
@@ -262,15 +211,13 @@ TEST_F(ObjectSheets, FontPageShowsPointsAndCancelKeepsTheFont)
 
 TEST_F(ObjectSheets, ShapePageTakesLineWidthAndFill)
 {
-    CDrawRect* rect = Add(new CDrawRect(CRect(0, 0, 900, 600)));
-    Properties([&](CPropertySheet* sheet) {
+    CDrawRect* rect = AddSelected(new CDrawRect(CRect(0, 0, 900, 600)));
+    RunSheet([&](CPropertySheet* sheet) {
         CPropertyPage* page = sheet->GetActivePage();
         EXPECT_EQ(GetDlgItemText(page, 102), "0.100");
         EXPECT_NE(sheet->Button(ID_APPLY_NOW), nullptr);
         TypeInto(GetDlgItem(page, 102), "0.25");
-        auto* fill = GetDlgItem<QCheckBox>(page, 103);
-        ASSERT_NE(fill, nullptr);
-        QTest::mouseClick(fill, Qt::LeftButton, {}, QPoint(8, fill->height() / 2));  // on its box
+        ClickMark(GetDlgItem<QCheckBox>(page, 103));
         Click(sheet->Button(IDOK));
     });
     EXPECT_EQ(rect->m_logpen.lopnWidth.x, 15);
@@ -280,7 +227,7 @@ TEST_F(ObjectSheets, ShapePageTakesLineWidthAndFill)
 
     // Cancel keeps what the page shows.
     doc->SetModifiedFlag(FALSE);
-    Properties([&](CPropertySheet* sheet) {
+    RunSheet([&](CPropertySheet* sheet) {
         TypeInto(GetDlgItem(sheet->GetActivePage(), 102), "2");
         Click(sheet->Button(IDCANCEL));
     });
@@ -290,7 +237,7 @@ TEST_F(ObjectSheets, ShapePageTakesLineWidthAndFill)
 
 TEST_F(ObjectSheets, BarcodePageChangesTheSymbologyAndKeepsTheModule)
 {
-    auto* code = Add(new CDrawBarcode(CRect(1000, 1000, 1000, 1000), view, "400638133393", BARCODE_ID_CODE39));
+    auto* code = AddSelected(new CDrawBarcode(CRect(1000, 1000, 1000, 1000), view, "400638133393", BARCODE_ID_CODE39));
     const float module = code->GetBarcode()->GetModuleWidth();
     const float height = code->GetBarcode()->GetBarHeight();
     const CRect before = code->m_position;
@@ -304,7 +251,7 @@ TEST_F(ObjectSheets, BarcodePageChangesTheSymbologyAndKeepsTheModule)
         QTest::keyClicks(combo, "EAN13");
         EXPECT_EQ(combo->currentText(), "EAN13");
     };
-    Properties([&](CPropertySheet* sheet) {
+    RunSheet([&](CPropertySheet* sheet) {
         EXPECT_EQ(sheet->GetPageCount(), 3);
         chooseEan13(sheet);
         Click(sheet->Button(IDCANCEL));
@@ -313,7 +260,7 @@ TEST_F(ObjectSheets, BarcodePageChangesTheSymbologyAndKeepsTheModule)
     EXPECT_EQ(code->m_position, before);
     EXPECT_FALSE(doc->IsModified());
 
-    Properties([&](CPropertySheet* sheet) {
+    RunSheet([&](CPropertySheet* sheet) {
         chooseEan13(sheet);
         Click(sheet->Button(IDOK));
     });
@@ -321,7 +268,7 @@ TEST_F(ObjectSheets, BarcodePageChangesTheSymbologyAndKeepsTheModule)
     EXPECT_FLOAT_EQ(code->GetBarcode()->GetModuleWidth(), module);
     EXPECT_FLOAT_EQ(code->GetBarcode()->GetBarHeight(), height);
     EXPECT_TRUE(doc->IsModified());
-    EXPECT_EQ(zxread::Decode(Render(), ZXing::BarcodeFormat::EAN13).text, "4006381333931");
+    EXPECT_EQ(zxread::Decode(RenderObjects(), ZXing::BarcodeFormat::EAN13).text, "4006381333931");
 }
 
 TEST_F(ObjectSheets, CreatingToolsOpenTheirSheetsAndCancelLeavesNothing)
@@ -337,7 +284,7 @@ TEST_F(ObjectSheets, CreatingToolsOpenTheirSheetsAndCancelLeavesNothing)
             auto* sheet = qobject_cast<CPropertySheet*>(w);
             EXPECT_EQ(sheet->GetActivePage()->TemplateId(), 107u);  // opens on the data-source page
             Click(sheet->Button(ok ? IDOK : IDCANCEL));
-        }, Is<CPropertySheet>());
+        }, IsA<CPropertySheet>);
         Drag(from, to);
         EXPECT_TRUE(asked);
         EXPECT_EQ(doc->GetObjects().size(), ok ? 1u : 0u);
@@ -355,14 +302,14 @@ TEST_F(ObjectSheets, CreatingToolsOpenTheirSheetsAndCancelLeavesNothing)
         auto* sheet = qobject_cast<CPropertySheet*>(w);
         TypeInto(GetDlgItem(sheet->GetActivePage(), 128), "CODE39");
         Click(sheet->Button(IDOK));
-    }, Is<CPropertySheet>());
+    }, IsA<CPropertySheet>);
     Drag(Client(CPoint(800, 3000)), Client(CPoint(5000, 4500)));
     ASSERT_EQ(doc->GetObjects().size(), 2u);
     auto* code = dynamic_cast<CDrawBarcode*>(doc->GetObjects().back());
     ASSERT_NE(code, nullptr);
     EXPECT_EQ(code->m_text, "CODE39");
     EXPECT_GT(code->m_position.Width(), 0);
-    EXPECT_EQ(zxread::Decode(Render(), ZXing::BarcodeFormat::Code39).text, "CODE39");
+    EXPECT_EQ(zxread::Decode(RenderObjects(), ZXing::BarcodeFormat::Code39).text, "CODE39");
 
     // Picture: the file dialog first; Cancel adds nothing, a file gives a filled picture.
     const QString png = m_files.filePath("logo.png");
@@ -377,11 +324,8 @@ TEST_F(ObjectSheets, CreatingToolsOpenTheirSheetsAndCancelLeavesNothing)
                 w->close();
                 return;
             }
-            auto* name = qobject_cast<QLineEdit*>(FocusIn(w));
-            ASSERT_NE(name, nullptr);
-            TypeInto(name, png);
-            QTest::keyClick(name, Qt::Key_Return);
-        }, Is<QFileDialog>());
+            TypeFileName(w, png);
+        }, IsA<QFileDialog>);
         Drag(Client(CPoint(6000, 800)), Client(CPoint(7000, 1500)));
         EXPECT_EQ(doc->GetObjects().size(), ok ? 3u : 2u);
         EXPECT_EQ(doc->IsModified(), ok);
@@ -398,11 +342,8 @@ TEST_F(ObjectSheets, CreatingToolsOpenTheirSheetsAndCancelLeavesNothing)
     QString message;
     OnNextModal([&](QWidget* w) {
         ClickMessageBox(QMessageBox::Ok, &message);
-        auto* name = qobject_cast<QLineEdit*>(FocusIn(w));
-        ASSERT_NE(name, nullptr);
-        TypeInto(name, damaged);
-        QTest::keyClick(name, Qt::Key_Return);
-    }, Is<QFileDialog>());
+        TypeFileName(w, damaged);
+    }, IsA<QFileDialog>);
     Drag(Client(CPoint(6000, 2000)), Client(CPoint(7000, 2500)));
     EXPECT_EQ(message, CResourceModule::Get().LoadString(102));
     EXPECT_EQ(doc->GetObjects().size(), 3u);
@@ -411,7 +352,7 @@ TEST_F(ObjectSheets, CreatingToolsOpenTheirSheetsAndCancelLeavesNothing)
     auto* picture = dynamic_cast<CDrawImg*>(doc->GetObjects().back());
     ASSERT_NE(picture, nullptr);
     ASSERT_NE(picture->GetBitmap(), nullptr);
-    const QImage drawn = Render();
+    const QImage drawn = RenderObjects();
     const QPoint inside(MulDiv(6000 + 320, 300, 1536), MulDiv(800 + 160, 300, 1536));
     EXPECT_EQ(drawn.pixelColor(inside), QColor(Qt::blue));
 
@@ -421,7 +362,7 @@ TEST_F(ObjectSheets, CreatingToolsOpenTheirSheetsAndCancelLeavesNothing)
     OnNextModal([&](QWidget* w) {
         opened = true;
         qobject_cast<CPropertySheet*>(w)->Button(IDCANCEL)->click();
-    }, Is<CPropertySheet>());
+    }, IsA<CPropertySheet>);
     const QPoint centre = Client(text->m_position.CenterPoint());
     ActivateView();
     Send(QEvent::MouseButtonPress, centre, Qt::LeftButton);
@@ -436,14 +377,14 @@ TEST_F(ObjectSheets, PolygonHasNoSheet)
     auto* poly = new CDrawPoly(CRect(0, 0, 0, 0));
     poly->AddPoint(CPoint(0, 0));
     poly->AddPoint(CPoint(500, 0));
-    Add(poly);
+    AddSelected(poly);
     Run(kProperties);  // nothing opens, nothing waits
     EXPECT_FALSE(doc->IsModified());
 }
 
 TEST_F(ObjectSheets, DocumentPropertiesShowTheSummaryAndWriteTheAuthorBack)
 {
-    auto open = [&](std::function<void(CPropertySheet*)> f) { Properties(f, kDocumentProperties); };
+    auto open = [&](std::function<void(CPropertySheet*)> f) { RunSheet(f, kDocumentProperties); };
     open([&](CPropertySheet* sheet) {
         ASSERT_EQ(sheet->GetPageCount(), 2);
         CPropertyPage* summary = sheet->GetPage(0);

@@ -14,7 +14,6 @@
 #include "symbology/drawbarcode.h"
 #include "symbology/zxing_read.h"
 
-#include <QDialogButtonBox>
 #include <QDir>
 #include <QPushButton>
 #include <QScrollBar>
@@ -49,15 +48,6 @@ protected:
         text->Content().mode = CONTENT_SERIAL;
         text->Content().step = 1;
         view->AddObject(text);
-    }
-
-    // Points the application's printer, as the print dialog leaves it, at a PDF file.
-    QString PrinterToPdf(const QString& name)
-    {
-        const QString pdf = m_files.filePath(name);
-        m_app->Printer()->setOutputFormat(QPrinter::PdfFormat);
-        m_app->Printer()->setOutputFileName(pdf);
-        return pdf;
     }
 
     QString PrintToPdf(const QString& name)
@@ -199,12 +189,6 @@ TEST_F(Printing, ASheetWithoutColumnsOrRowsPrintsNothing)
     EXPECT_FALSE(QFile::exists(pdf));
 }
 
-// Leaves the box with the Tab key.
-void Leave(QLineEdit* box)
-{
-    QTest::keyClick(box, Qt::Key_Tab);
-}
-
 // A click on the up-down's upper (up) or lower (down) arrow.
 void Step(QScrollBar* upDown, bool up)
 {
@@ -215,6 +199,21 @@ TEST_F(Printing, ThePrintDialogsCountBoxKeepsACountOfOneOrMore)
 {
     const QString pdf = PrinterToPdf("dialog.pdf");
     doc->GetSelectTags().assign(10, CSelectTag {CRect(), TRUE});
+    // Cancel keeps the counts and the chosen cells.
+    doc->SetLabelsToPrint(12);
+    OnNextModal([](QWidget* w) {
+        auto* dialog = qobject_cast<CTagPrintDlg*>(w);
+        ASSERT_TRUE(QTest::qWaitForWindowActive(dialog));
+        TypeInto(dialog->LabelsTab()->findChild<QLineEdit*>("158"), "9");
+        dialog->reject();
+    }, IsA<CTagPrintDlg>);
+    Action(kFilePrint)->trigger();
+    EXPECT_EQ(doc->GetLabelsToPrint(), 12);
+    EXPECT_EQ(doc->GetSelectTags().size(), 10u);
+    EXPECT_EQ(view->m_nLabelsToPrint, 1);
+    EXPECT_FALSE(QFile::exists(pdf));
+    doc->SetLabelsToPrint(1);
+
     QStringList seen;
     bool checked = false;
     OnNextModal([&](QWidget* w) {
@@ -235,28 +234,26 @@ TEST_F(Printing, ThePrintDialogsCountBoxKeepsACountOfOneOrMore)
 
         for (const QString& typed : {QString("0"), QString("abc"), QString("40000"), QString()}) {
             TypeInto(box, typed);
-            Leave(box);
+            QTest::keyClick(box, Qt::Key_Tab);
             seen << box->text();
         }
         // A cleared box takes the next digit as typed.
         TypeInto(box, "5");
         seen << box->text();
-        Leave(box);
+        QTest::keyClick(box, Qt::Key_Tab);
         seen << box->text();
         // Stepping: up from 5, then down below 1 is refused.
         Step(upDown, true);
         seen << box->text();
         TypeInto(box, "1");
-        Leave(box);
+        QTest::keyClick(box, Qt::Key_Tab);
         Step(upDown, false);
         seen << box->text() + "/" + QString::number(upDown->value());
         // The count typed last is the count printed, also without leaving the box.
         TypeInto(box, "25");
         checked = true;
-        for (auto* button : dialog->findChildren<QDialogButtonBox*>().value(0)->buttons())
-            if (dialog->findChildren<QDialogButtonBox*>().value(0)->buttonRole(button) == QDialogButtonBox::AcceptRole)
-                button->click();
-    }, [](QWidget* w) { return qobject_cast<CTagPrintDlg*>(w) != nullptr; });
+        ClickAccept(dialog);
+    }, IsA<CTagPrintDlg>);
     Action(kFilePrint)->trigger();
     ASSERT_TRUE(checked);
     EXPECT_EQ(seen, QStringList({"1", "1", "1", "32767", "1", "5", "5", "6", "1/1"}));
@@ -277,7 +274,7 @@ TEST_F(Printing, ChoosingCellsFromThePrintDialogPrintsThemOnOneSheet)
             // The count typed here is not read on this road.
             TypeInto(dialog->LabelsTab()->findChild<QLineEdit*>("158"), "3");
             QTest::mouseClick(dialog->LabelsTab()->findChild<QPushButton*>("3"), Qt::LeftButton);
-        }, [](QWidget* w) { return qobject_cast<CTagPrintDlg*>(w) != nullptr; });
+        }, IsA<CTagPrintDlg>);
         OnNextModal([choose](QWidget* w) {
             auto* dialog = qobject_cast<CTagSelectDlg*>(w);
             if (!choose) {
@@ -293,7 +290,7 @@ TEST_F(Printing, ChoosingCellsFromThePrintDialogPrintsThemOnOneSheet)
             }
             dialog->grab().save(TestOutputDir() + "/print-cells.png");
             QTest::mouseClick(dialog->findChild<QPushButton*>("1"), Qt::LeftButton);
-        }, [](QWidget* w) { return qobject_cast<CTagSelectDlg*>(w) != nullptr; });
+        }, IsA<CTagSelectDlg>);
         Action(kFilePrint)->trigger();
         EXPECT_EQ(doc->GetLabelsToPrint(), 25);
         EXPECT_EQ(QFile::exists(pdf), choose);
@@ -303,22 +300,6 @@ TEST_F(Printing, ChoosingCellsFromThePrintDialogPrintsThemOnOneSheet)
     EXPECT_EQ(CellText(pages[0], 0, 0), Serial(1));
     EXPECT_EQ(CellText(pages[0], 1, 0), "<unread>");
     EXPECT_EQ(CellText(pages[0], 0, 1), Serial(2));
-}
-
-TEST_F(Printing, CancellingThePrintDialogKeepsTheCounts)
-{
-    doc->SetLabelsToPrint(12);
-    doc->GetSelectTags().assign(10, CSelectTag {CRect(), TRUE});
-    OnNextModal([](QWidget* w) {
-        auto* dialog = qobject_cast<CTagPrintDlg*>(w);
-        ASSERT_TRUE(QTest::qWaitForWindowActive(dialog));
-        TypeInto(dialog->LabelsTab()->findChild<QLineEdit*>("158"), "9");
-        dialog->reject();
-    }, [](QWidget* w) { return qobject_cast<CTagPrintDlg*>(w) != nullptr; });
-    Action(kFilePrint)->trigger();
-    EXPECT_EQ(doc->GetLabelsToPrint(), 12);
-    EXPECT_EQ(doc->GetSelectTags().size(), 10u);
-    EXPECT_EQ(view->m_nLabelsToPrint, 1);
 }
 
 TEST_F(Printing, APreviewShowsWholeSheetsAndLeavesLastPrintedAlone)
@@ -338,7 +319,7 @@ TEST_F(Printing, APreviewShowsWholeSheetsAndLeavesLastPrintedAlone)
         TypeInto(box, "25");
         counts << QString::number(doc->GetLabelsToPrint());
         QTest::mouseClick(dialog->findChild<QPushButton*>("1"), Qt::LeftButton);
-    }, [](QWidget* w) { return qobject_cast<CTagPreviewDlg*>(w) != nullptr; });
+    }, IsA<CTagPreviewDlg>);
     int pages = 0, zoom = 0;
     bool printDialog = false;
     OnNextModal([&](QWidget* w) {
@@ -352,9 +333,9 @@ TEST_F(Printing, APreviewShowsWholeSheetsAndLeavesLastPrintedAlone)
         OnNextModal([&](QWidget* d) {
             printDialog = true;
             qobject_cast<QDialog*>(d)->reject();
-        }, [](QWidget* d) { return qobject_cast<CTagPrintDlg*>(d) != nullptr; });
+        }, IsA<CTagPrintDlg>);
         window->PrintAction()->trigger();
-    }, [](QWidget* w) { return qobject_cast<CPrintPreviewWindow*>(w) != nullptr; });
+    }, IsA<CPrintPreviewWindow>);
     Action(kFilePrintPreview)->trigger();
     EXPECT_TRUE(printDialog);
     EXPECT_EQ(counts, QStringList({"1", "1", "25"}));

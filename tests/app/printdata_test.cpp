@@ -17,8 +17,6 @@
 #include "symbology/zxing_read.h"
 
 #include <QComboBox>
-#include <QCompleter>
-#include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QFile>
 #include <QHeaderView>
@@ -74,14 +72,6 @@ protected:
         text->Content().mode = CONTENT_DATA;
         AddDataItem(text->Content(), "", "Code", "No. ", "");
         view->AddObject(text);
-    }
-
-    QString PrinterToPdf(const QString& name)
-    {
-        const QString pdf = m_files.filePath(name);
-        m_app->Printer()->setOutputFormat(QPrinter::PdfFormat);
-        m_app->Printer()->setOutputFileName(pdf);
-        return pdf;
     }
 
     // In the print-data dialog: unticks the records of the rows given (by a click on the box
@@ -173,14 +163,11 @@ TEST_F(PrintData, ThePrintRoadPrintsEachChosenRecordOnItsLabel)
             if (untick.empty())
                 dialog->grab().save(TestOutputDir() + "/printdata-print-dialog.png");
             OnNextModal([&](QWidget* d) { ChooseRecords(d, untick, untick.empty() ? QString() : "printdata-dialog-unticked.png"); },
-                        [](QWidget* d) { return qobject_cast<CPrnDataSelDlg*>(d) != nullptr; });
+                        IsA<CPrnDataSelDlg>);
             QTest::mouseClick(button, Qt::LeftButton);
             seen << tab->findChild<QLineEdit*>("158")->text();
-            auto* buttons = dialog->findChildren<QDialogButtonBox*>().value(0);
-            for (auto* b : buttons->buttons())
-                if (buttons->buttonRole(b) == QDialogButtonBox::AcceptRole)
-                    b->click();
-        }, [](QWidget* w) { return qobject_cast<CTagPrintDlg*>(w) != nullptr; });
+            ClickAccept(dialog);
+        }, IsA<CTagPrintDlg>);
         Action(kFilePrint)->trigger();
         EXPECT_EQ(seen, QStringList {QString::number(25 - int(untick.size()))});
 
@@ -208,11 +195,11 @@ TEST_F(PrintData, APreviewShowsTheChosenRecords)
         auto* button = dialog->findChild<QPushButton*>("4");
         EXPECT_FALSE(button->isHidden());
         OnNextModal([&](QWidget* d) { ChooseRecords(d, {1, 4}, {}); },
-                    [](QWidget* d) { return qobject_cast<CPrnDataSelDlg*>(d) != nullptr; });
+                    IsA<CPrnDataSelDlg>);
         QTest::mouseClick(button, Qt::LeftButton);
         count = dialog->findChild<QLineEdit*>("158")->text();
         QTest::mouseClick(dialog->findChild<QPushButton*>("1"), Qt::LeftButton);
-    }, [](QWidget* w) { return qobject_cast<CTagPreviewDlg*>(w) != nullptr; });
+    }, IsA<CTagPreviewDlg>);
     const QString pdf = m_files.filePath("preview.pdf");
     int pages = 0;
     OnNextModal([&](QWidget* w) {
@@ -227,30 +214,13 @@ TEST_F(PrintData, APreviewShowsTheChosenRecords)
         printer.setPageSize(QPageSize(QPageSize::A4));
         emit window->Preview()->paintRequested(&printer);
         window->reject();
-    }, [](QWidget* w) { return qobject_cast<CPrintPreviewWindow*>(w) != nullptr; });
+    }, IsA<CPrintPreviewWindow>);
     Action(kFilePrintPreview)->trigger();
     EXPECT_EQ(count, "23");
     EXPECT_EQ(pages, 3);
     EXPECT_EQ(Codes(RenderPdf(pdf)), Expected({2, 5}, 30));
     EXPECT_EQ(ScreenCode(), "STORED");
 }
-
-// Types a name into the file dialog's name box and presses Enter there.
-void TypeFileName(QWidget* dialog, const QString& name)
-{
-    auto* edit = qobject_cast<QLineEdit*>(FocusIn(dialog));
-    ASSERT_NE(edit, nullptr);
-    edit->selectAll();
-    for (QChar ch : name) {
-        QTest::keyClicks(edit, QString(ch));
-        if (QCompleter* c = edit->completer(); c && c->popup())
-            c->popup()->hide();
-    }
-    QTest::keyClick(edit, Qt::Key_Return);
-}
-
-bool IsFileDialog(QWidget* w) { return qobject_cast<QFileDialog*>(w) != nullptr; }
-bool IsMessageBox(QWidget* w) { return qobject_cast<QMessageBox*>(w) != nullptr; }
 
 bool IsCompoundFile(const QString& path)
 {
@@ -281,14 +251,14 @@ TEST_F(PrintData, ThePrintDataDialogExportsTheTickedRecords)
                     OnNextModal([&](QWidget* b) {
                         said.push_back({qobject_cast<QMessageBox*>(b)->text(), qobject_cast<QMessageBox*>(b)->icon()});
                         qobject_cast<QMessageBox*>(b)->button(QMessageBox::Ok)->click();
-                    }, IsMessageBox);
+                    }, IsA<QMessageBox>);
                     return;
                 }
                 said.push_back({mb->text(), mb->icon()});
                 mb->button(QMessageBox::Ok)->click();
-            }, IsMessageBox);
+            }, IsA<QMessageBox>);
             TypeFileName(d, name);
-        }, IsFileDialog);
+        }, IsA<QFileDialog>);
         QTest::mouseClick(dialog.findChild<QPushButton*>("5"), Qt::LeftButton);
     };
     OnNextModal([&](QWidget*) {

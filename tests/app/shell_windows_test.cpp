@@ -37,14 +37,7 @@ namespace {
 // Types a file name where the keys of the next file dialog arrive and presses Enter.
 void AnswerFileDialog(const QString& name)
 {
-    OnNextModal([name](QWidget* w) {
-        ASSERT_NE(qobject_cast<QFileDialog*>(w), nullptr);
-        auto* edit = qobject_cast<QLineEdit*>(FocusIn(w));
-        ASSERT_NE(edit, nullptr);
-        edit->selectAll();
-        QTest::keyClicks(edit, name);
-        QTest::keyClick(edit, Qt::Key_Return);
-    });
+    OnNextModal([name](QWidget* w) { TypeFileName(w, name); }, IsA<QFileDialog>);
 }
 
 class ShellWindows : public Shell

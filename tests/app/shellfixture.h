@@ -8,18 +8,23 @@
 #include "app/frames.h"
 #include "app/testmodal.h"
 #include "document/drawdoc.h"
+#include "framework/painterdc.h"
 #include "framework/resourcemodule.h"
 #include "framework/ui/commandrouter.h"
+#include "framework/ui/dialoglayout.h"
 #include "framework/ui/propertysheet.h"
+#include "objects/drawobj.h"
 #include "view/drawview.h"
 
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
+#include <QDialogButtonBox>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPrinter>
 #include <QSettings>
 #include <QTabBar>
 #include <QTabWidget>
@@ -61,6 +66,49 @@ inline void ClickTab(CPropertySheet* sheet, int index)
     QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(index).center());
     ASSERT_EQ(sheet->GetActiveIndex(), index);
 }
+
+// A click on a radio button's or check box's mark.
+inline void ClickMark(QAbstractButton* box)
+{
+    ASSERT_NE(box, nullptr);
+    QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, box->height() / 2));
+}
+
+// Presses the accepting button of a dialog's button box (the focus stays where it is).
+inline void ClickAccept(QWidget* dialog)
+{
+    QDialogButtonBox* box = dialog->findChildren<QDialogButtonBox*>().value(0);
+    ASSERT_NE(box, nullptr);
+    for (QAbstractButton* b : box->buttons())
+        if (box->buttonRole(b) == QDialogButtonBox::AcceptRole)
+            return b->click();
+    FAIL() << "no accepting button";
+}
+
+// A control of a sheet's active page.
+template <typename T = QWidget>
+T* Control(CPropertySheet* sheet, int id)
+{
+    return GetDlgItem<T>(sheet->GetActivePage(), id);
+}
+
+// While it lives, answers every message box (Yes where it asks, else OK) and keeps its text, and
+// its caption before it.
+struct MessageBoxWatch {
+    MessageBoxWatch()
+    {
+        QObject::connect(&timer, &QTimer::timeout, [this] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                texts << box->text();
+                titled << box->windowTitle() + ": " + box->text();
+                box->button(box->standardButtons() & QMessageBox::Yes ? QMessageBox::Yes : QMessageBox::Ok)->click();
+            }
+        });
+        timer.start(5);
+    }
+    QTimer timer;
+    QStringList texts, titled;
+};
 
 class Shell : public ::testing::Test
 {
@@ -118,6 +166,61 @@ protected:
         QTest::keyClick(focus, Qt::Key_End, Qt::ShiftModifier);
         QTest::keyClicks(focus, text);
         QTest::keyClick(focus, Qt::Key_Return);
+    }
+
+    void ShowFrame()
+    {
+        m_frame->resize(1024, 700);
+        m_frame->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(m_frame));
+    }
+
+    // An object added to the active label and selected alone; the label counts as unchanged.
+    template <typename T>
+    T* AddSelected(T* obj)
+    {
+        CDrawView* view = m_app->GetActiveDrawView();
+        view->AddObject(obj);
+        view->Select(obj, FALSE);
+        Active()->SetModifiedFlag(FALSE);
+        return obj;
+    }
+
+    // Runs a command that opens a sheet (Edit > Properties unless told) with f on the sheet.
+    void RunSheet(const std::function<void(CPropertySheet*)>& f, UINT command = 32785)
+    {
+        bool opened = false;
+        OnNextModal([&](QWidget* w) {
+            opened = true;
+            f(qobject_cast<CPropertySheet*>(w));
+        }, IsA<CPropertySheet>);
+        Update();
+        ASSERT_TRUE(Action(command)->isEnabled()) << command;
+        Action(command)->trigger();
+        EXPECT_TRUE(opened);
+    }
+
+    // The active label's objects drawn for paper at 300 dpi, as label 0.
+    QImage RenderObjects() const
+    {
+        QImage page(MulDiv(12000, 300, 1536), MulDiv(6000, 300, 1536), QImage::Format_RGB32);
+        page.fill(Qt::white);
+        CPainterDC dc(&page, true);
+        dc.SetMapMode(MM_ANISOTROPIC);
+        dc.SetWindowExt(1536, 1536);
+        dc.SetViewportExt(300, 300);
+        for (CDrawObj* obj : Active()->GetObjects())
+            obj->Draw(&dc, 0);
+        return page;
+    }
+
+    // Points the application's printer, as the print dialog leaves it, at a PDF file.
+    QString PrinterToPdf(const QString& name)
+    {
+        const QString pdf = m_files.filePath(name);
+        m_app->Printer()->setOutputFormat(QPrinter::PdfFormat);
+        m_app->Printer()->setOutputFileName(pdf);
+        return pdf;
     }
 
     QString SavedLabel()

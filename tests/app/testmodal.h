@@ -2,11 +2,15 @@
 // the caller's exec() can return.
 #pragma once
 
+#include <QAbstractItemView>
 #include <QApplication>
+#include <QCompleter>
 #include <QElapsedTimer>
+#include <QLineEdit>
 #include <QTest>
 #include <QTimer>
 #include <QWidget>
+#include <gtest/gtest.h>
 
 #include <functional>
 
@@ -24,6 +28,13 @@ inline void OnNextModal(std::function<void(QWidget*)> f, std::function<bool(QWid
     timer->start();
 }
 
+// For OnNextModal: a modal window of the type T.
+template <typename T>
+bool IsA(QWidget* w)
+{
+    return qobject_cast<T*>(w) != nullptr;
+}
+
 // Where the keys go once a window is active: its focus widget. The offscreen platform may hand
 // the activation back to the main window, so the window is activated until it keeps it.
 inline QWidget* FocusIn(QWidget* window)
@@ -38,4 +49,20 @@ inline QWidget* FocusIn(QWidget* window)
         QTest::qWait(10);
     }
     return nullptr;
+}
+
+// Types a name into a file dialog's name box, where its keys arrive, and presses Enter there. The
+// box's completer pops up while typing and would take the keys: each key goes to the box itself,
+// as it does when the user types past the list.
+inline void TypeFileName(QWidget* dialog, const QString& name)
+{
+    auto* edit = qobject_cast<QLineEdit*>(FocusIn(dialog));
+    ASSERT_NE(edit, nullptr);
+    edit->selectAll();
+    for (QChar ch : name) {
+        QTest::keyClicks(edit, QString(ch));
+        if (QCompleter* c = edit->completer(); c && c->popup())
+            c->popup()->hide();
+    }
+    QTest::keyClick(edit, Qt::Key_Return);
 }

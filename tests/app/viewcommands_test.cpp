@@ -27,9 +27,7 @@ protected:
     {
         Shell::SetUp();
         QGuiApplication::clipboard()->clear();
-        m_frame->resize(1024, 700);
-        m_frame->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(m_frame));
+        ShowFrame();
         view = m_app->GetActiveDrawView();
         ASSERT_NE(view, nullptr);
         view->setFocus();
