@@ -11,7 +11,6 @@
 #include <QXmlStreamReader>
 #include <QtEndian>
 
-
 namespace {
 
 const QString kModule = QStringLiteral(QB_RESOURCE_MODULE);
@@ -148,7 +147,7 @@ TEST(ResourceModule, MenusToolbarsAndPrompts)
         QSet<UINT> commands{32835, 32936}, documentCommands;
         for (UINT id : {2u, 3u, 103u}) {
             const auto menu = module.LoadMenu(id);
-            ASSERT_TRUE(menu) << "menu " << id;
+            ASSERT_TRUE(menu && !menu->items.empty()) << "menu " << id;
             for (const auto& popup : menu->items)
                 EXPECT_EQ(popup.kind, CMenuTemplateItem::Popup);
             CollectCommands(menu->items, commands);
