@@ -122,30 +122,6 @@ constexpr int kEntrySize = 0x78;
 
 } // namespace
 
-TEST(CompoundFile, WrittenTreeReadsBackWhole)
-{
-    const QString dir = OutputDir(QStringLiteral("roundtrip"));
-    const QString path = dir + QStringLiteral("/doc.tag");
-    const CCompoundFile original = Sample();
-    QString error;
-    ASSERT_TRUE(original.Save(path, error)) << error.toStdString();
-
-    CCompoundFile loaded;
-    ASSERT_TRUE(loaded.Load(path, error)) << error.toStdString();
-    EXPECT_TRUE(loaded.GetRoot() == original.GetRoot());
-
-    // A few fields by hand, so that a comparison that sees too little cannot hide a loss.
-    const CStorage* nested = loaded.GetRoot().OpenStorage(QStringLiteral("Embedding 1"))
-                                 ->OpenStorage(QStringLiteral("Nested"));
-    ASSERT_NE(nested, nullptr);
-    EXPECT_EQ(nested->GetClassId(), Clsid(0xC3));
-    EXPECT_EQ(nested->ReadStream(QStringLiteral("Deep")), Pattern(9000, 6));
-    EXPECT_NE(nested->OpenStorage(QStringLiteral("Hollow")), nullptr);
-
-    // The summary stream's name is stored as the character 5 itself, as other programs expect.
-    EXPECT_GE(DirEntryOffset(ReadAll(path), kSummaryName), 0);
-}
-
 TEST(CompoundFile, StorageEditing)
 {
     CStorage root;
@@ -265,7 +241,7 @@ TEST(CompoundFile, DamagedFilesAreRefused)
     }
 }
 
-TEST(CompoundFile, SaveReplacesTargetOnlyWhenComplete)
+TEST(CompoundFile, SavedTreeReadsBackAndReplacesTheTargetOnlyWhenComplete)
 {
     const QString dir = OutputDir(QStringLiteral("save"));
     const QString path = dir + QStringLiteral("/doc.tag");
@@ -276,12 +252,21 @@ TEST(CompoundFile, SaveReplacesTargetOnlyWhenComplete)
     EXPECT_FALSE(missing.Load(path, error));
     EXPECT_TRUE(error.contains(QStringLiteral("doc.tag"))) << error.toStdString();
 
-    // A successful save over an existing file replaces it.
+    // A successful save over an existing file replaces it, and the whole tree reads back.
     ASSERT_TRUE(WriteAll(path, "an older file"));
     ASSERT_TRUE(Sample().Save(path, error)) << error.toStdString();
     CCompoundFile reread;
     ASSERT_TRUE(reread.Load(path, error)) << error.toStdString();
     EXPECT_TRUE(reread.GetRoot() == Sample().GetRoot());
+    // A few fields by hand, so that a comparison that sees too little cannot hide a loss.
+    const CStorage* nested = reread.GetRoot().OpenStorage(QStringLiteral("Embedding 1"))
+                                 ->OpenStorage(QStringLiteral("Nested"));
+    ASSERT_NE(nested, nullptr);
+    EXPECT_EQ(nested->GetClassId(), Clsid(0xC3));
+    EXPECT_EQ(nested->ReadStream(QStringLiteral("Deep")), Pattern(9000, 6));
+    EXPECT_NE(nested->OpenStorage(QStringLiteral("Hollow")), nullptr);
+    // The summary stream's name is stored as the character 5 itself, as other programs expect.
+    EXPECT_GE(DirEntryOffset(ReadAll(path), kSummaryName), 0);
 
     // A read-only target stays as it was.
     const QByteArray before = ReadAll(path);

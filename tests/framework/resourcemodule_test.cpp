@@ -11,8 +11,6 @@
 #include <QXmlStreamReader>
 #include <QtEndian>
 
-#include <functional>
-
 namespace {
 
 const QString kModule = QStringLiteral(QB_RESOURCE_MODULE);
@@ -140,110 +138,75 @@ TEST(ResourceModule, LanguageChoice)
     EXPECT_EQ(CResourceModule::LocateModule({QStringLiteral("--resources=/z.rcc")}), QStringLiteral("/z.rcc"));
 }
 
-TEST(ResourceModule, MenusAndToolbars)
-{
-    CResourceModule module;
-    ASSERT_TRUE(module.Load(kModule, QStringLiteral("ENU")));
-
-    QSet<UINT> frameCommands, documentCommands, contextCommands;
-    for (UINT id : {2u, 3u, 103u}) {
-        const auto menu = module.LoadMenu(id);
-        ASSERT_TRUE(menu) << "menu " << id;
-        ASSERT_FALSE(menu->items.empty());
-        for (const auto& popup : menu->items)
-            EXPECT_EQ(popup.kind, CMenuTemplateItem::Popup);
-        CollectCommands(menu->items, id == 2 ? frameCommands : id == 3 ? documentCommands : contextCommands);
-    }
-    EXPECT_FALSE(module.LoadMenu(9999));
-
-    // A sample of standard and editor commands: the menus are read whole, not cut short.
-    for (UINT id : {57600u, 59393u, 32888u})
-        EXPECT_TRUE(frameCommands.contains(id)) << id;
-    for (UINT id : {57600u, 57872u, 32906u, 32944u, 32820u})
-        EXPECT_TRUE(documentCommands.contains(id)) << id;
-    EXPECT_TRUE(contextCommands.contains(32934));
-
-    EXPECT_EQ(module.LoadMenu(3)->items[0].items[0].shortcut, QStringLiteral("Ctrl+N"));
-    CResourceModule chinese;
-    ASSERT_TRUE(chinese.Load(kModule, QStringLiteral("CHS")));
-    EXPECT_EQ(chinese.LoadMenu(3)->items[0].caption, QStringLiteral("文件(&F)"));
-
-    // Every toolbar button runs a menu command or the zoom box, and has a picture.
-    for (UINT id : {2u, 110u}) {
-        const auto toolbar = module.LoadToolbar(id);
-        ASSERT_TRUE(toolbar) << "toolbar " << id;
-        const QImage strip = module.LoadBitmap(toolbar->bitmap);
-        ASSERT_FALSE(strip.isNull());
-        EXPECT_EQ(strip.height(), toolbar->imageHeight);
-        int buttons = 0;
-        for (const auto& button : toolbar->buttons) {
-            if (button.IsSeparator())
-                continue;
-            ++buttons;
-            EXPECT_TRUE(documentCommands.contains(button.id) || button.id == 32835 || button.id == 32936) << button.id;
-            EXPECT_LE((button.image + 1) * toolbar->imageWidth, strip.width()) << button.id;
-        }
-        EXPECT_GT(buttons, 5);
-    }
-    EXPECT_FALSE(module.LoadToolbar(3));
-}
-
-TEST(ResourceModule, EveryCommandHasAPromptAndATooltipInEveryLanguage)
+TEST(ResourceModule, MenusToolbarsAndPrompts)
 {
     for (const char* language : {"ENU", "CHS", "CHT"}) {
         CResourceModule module;
         ASSERT_TRUE(module.Load(kModule, QString::fromLatin1(language)));
-        // The toolbars' own buttons; every other button runs a menu command (see above).
-        QSet<UINT> commands{32835, 32936};
-        for (UINT id : {2u, 3u, 103u})
-            CollectCommands(module.LoadMenu(id)->items, commands);
+        // The toolbars' own buttons (the zoom box and export) and every menu command.
+        QSet<UINT> commands{32835, 32936}, documentCommands;
+        for (UINT id : {2u, 3u, 103u}) {
+            const auto menu = module.LoadMenu(id);
+            ASSERT_TRUE(menu && !menu->items.empty()) << "menu " << id;
+            for (const auto& popup : menu->items)
+                EXPECT_EQ(popup.kind, CMenuTemplateItem::Popup);
+            CollectCommands(menu->items, commands);
+            if (id == 3)
+                CollectCommands(menu->items, documentCommands);
+        }
+        // Every command has a prompt and a tooltip.
         for (UINT id : commands) {
             const QStringList parts = module.LoadString(id).split(QLatin1Char('\n'));
             ASSERT_EQ(parts.size(), 2) << language << " " << id;
             EXPECT_FALSE(parts[0].isEmpty() || parts[1].isEmpty()) << language << " " << id;
         }
-        // The status bar's text between prompts.
-        EXPECT_FALSE(module.LoadString(57345).isEmpty());
+        EXPECT_FALSE(module.LoadString(57345).isEmpty());  // the status bar between prompts
+
+        // Every toolbar button runs a document command or the zoom box, and has a picture.
+        for (UINT id : {2u, 110u}) {
+            const auto toolbar = module.LoadToolbar(id);
+            ASSERT_TRUE(toolbar) << "toolbar " << id;
+            const QImage strip = module.LoadBitmap(toolbar->bitmap);
+            EXPECT_EQ(strip.height(), toolbar->imageHeight);
+            int buttons = 0;
+            for (const auto& button : toolbar->buttons) {
+                if (button.IsSeparator())
+                    continue;
+                ++buttons;
+                EXPECT_TRUE(documentCommands.contains(button.id) || button.id == 32835 || button.id == 32936)
+                    << button.id;
+                EXPECT_LE((button.image + 1) * toolbar->imageWidth, strip.width()) << button.id;
+            }
+            EXPECT_GT(buttons, 5);
+        }
     }
+    CResourceModule enu, chs;
+    ASSERT_TRUE(enu.Load(kModule, QStringLiteral("ENU")));
+    ASSERT_TRUE(chs.Load(kModule, QStringLiteral("CHS")));
+    EXPECT_EQ(enu.LoadMenu(3)->items[0].items[0].shortcut, QStringLiteral("Ctrl+N"));
+    EXPECT_EQ(chs.LoadMenu(3)->items[0].caption, QStringLiteral("文件(&F)"));
+    EXPECT_FALSE(enu.LoadMenu(9999));
+    EXPECT_FALSE(enu.LoadToolbar(3));
 }
 
-TEST(ResourceModule, PicturesAndCursors)
+TEST(ResourceModule, PicturesLayoutsAndBinaryResources)
 {
     CResourceModule module;
     ASSERT_TRUE(module.Load(kModule, QStringLiteral("ENU")));
-
-    // The view's image list: five 16 x 16 images on magenta (the binding markers among them).
-    const QImage images = module.LoadBitmap(162);
-    ASSERT_EQ(images.size(), QSize(80, 16));
-    EXPECT_EQ(images.pixel(0, 0) & 0xFFFFFF, 0xFF00FFu);
-
     EXPECT_TRUE(module.LoadBitmap(7777).isNull());
     EXPECT_FALSE(module.LoadIcon(2).isNull());
-
     const CCursorResource drop = module.LoadCursor(154);
     EXPECT_EQ(drop.image.size(), QSize(32, 32));
     EXPECT_TRUE(drop.image.hasAlphaChannel());
     EXPECT_EQ(module.LoadCursor(102).hotSpot, QPoint(0, 31));
     EXPECT_TRUE(module.LoadCursor(155).image.isNull());
-}
 
-TEST(ResourceModule, DialogLayoutsAndBinaryResources)
-{
-    CResourceModule module;
-    ASSERT_TRUE(module.Load(kModule, QStringLiteral("ENU")));
-
-    auto widgetNames = [&](UINT id) {
-        QSet<QString> names;
-        QXmlStreamReader xml(module.LoadDialogLayout(id));
-        while (!xml.atEnd())
-            if (xml.readNext() == QXmlStreamReader::StartElement && xml.name() == QLatin1String("widget"))
-                names.insert(xml.attributes().value(QStringLiteral("name")).toString());
-        EXPECT_FALSE(xml.hasError()) << id << qPrintable(xml.errorString());
-        return names;
-    };
-    const QSet<QString> about = widgetNames(100);
-    for (const char* control : {"100", "160", "164", "166", "138", "1"})
-        EXPECT_TRUE(about.contains(QString::fromLatin1(control))) << control;
+    QXmlStreamReader about(module.LoadDialogLayout(100));
+    int widgets = 0;
+    while (!about.atEnd())
+        widgets += about.readNext() == QXmlStreamReader::StartElement && about.name() == QLatin1String("widget");
+    EXPECT_FALSE(about.hasError()) << qPrintable(about.errorString());
+    EXPECT_GE(widgets, 6);
     EXPECT_TRUE(module.LoadDialogLayout(4711).isEmpty());
 
     const auto fixture = module.FindResource(QStringLiteral("TEST"), QStringLiteral("FIXTURE"));
@@ -251,6 +214,7 @@ TEST(ResourceModule, DialogLayoutsAndBinaryResources)
     EXPECT_EQ(*fixture, QByteArray("QBRES fixture\0\1\2\3\xff", 18));
     EXPECT_TRUE(module.FindResource(QStringLiteral("QRCODE"), QStringLiteral("IDR_QRV1_0")));
     EXPECT_FALSE(module.FindResource(QStringLiteral("QRCODE"), QStringLiteral("IDR_QRV41_0")));
+    // No way out of the resource tree.
     EXPECT_FALSE(module.FindResource(QStringLiteral(".."), QStringLiteral("strings")));
     EXPECT_FALSE(module.FindResource(QStringLiteral("TEST"), QStringLiteral("../../strings/ENU.txt")));
 }
@@ -272,11 +236,7 @@ TEST(ResourceModule, MissingOrDamagedModuleFallsBack)
         EXPECT_EQ(module.LoadString(76), QStringLiteral("OK"));
         EXPECT_EQ(module.LoadString(57345), QStringLiteral("Ready"));
         EXPECT_TRUE(module.LoadString(48).isEmpty());
-        const auto menu = module.LoadMenu(2);
-        ASSERT_TRUE(menu);
-        QSet<UINT> commands;
-        CollectCommands(menu->items, commands);
-        EXPECT_EQ(commands, (QSet<UINT>{57600, 57601, 57603, 57665, 57664}));
+        EXPECT_TRUE(module.LoadMenu(2));
         TouchEverything(module);
     };
 
@@ -331,18 +291,13 @@ TEST(ResourceModule, CheckResourceFileFindsBadOffsets)
     const QByteArray good = ReadModuleBytes();
     EXPECT_TRUE(CResourceModule::CheckResourceFile(good).isEmpty());
     EXPECT_FALSE(CResourceModule::CheckResourceFile(QByteArray("qres")).isEmpty());
-
-    auto withWord = [&](int at, quint32 value) {
+    const int tree = int(qFromBigEndian<quint32>(good.constData() + 8));
+    // Version, tree offset, data offset, the root's child count, the root as its own child.
+    const std::pair<int, quint32> damage[] = {{4, 9}, {8, 0xFFFFFFF0}, {12, quint32(good.size())},
+                                              {tree + 6, 0x7FFFFFFF}, {tree + 10, 0}};
+    for (const auto& [at, value] : damage) {
         QByteArray bytes = good;
         qToBigEndian(value, bytes.data() + at);
-        return bytes;
-    };
-    EXPECT_FALSE(CResourceModule::CheckResourceFile(withWord(4, 9)).isEmpty());               // version
-    EXPECT_FALSE(CResourceModule::CheckResourceFile(withWord(8, 0xFFFFFFF0)).isEmpty());      // tree
-    EXPECT_FALSE(CResourceModule::CheckResourceFile(withWord(12, quint32(good.size()))).isEmpty());
-    // The root's child count made huge.
-    const quint32 tree = qFromBigEndian<quint32>(good.constData() + 8);
-    EXPECT_FALSE(CResourceModule::CheckResourceFile(withWord(int(tree) + 6, 0x7FFFFFFF)).isEmpty());
-    // The root listing itself as its own child.
-    EXPECT_FALSE(CResourceModule::CheckResourceFile(withWord(int(tree) + 10, 0)).isEmpty());
+        EXPECT_FALSE(CResourceModule::CheckResourceFile(bytes).isEmpty()) << at;
+    }
 }

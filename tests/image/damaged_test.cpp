@@ -90,20 +90,18 @@ TEST(DamagedPictures, HugeSizesInHeadersAreRefusedBeforeAllocating)
     auto put32 = [](QByteArray& b, int at, quint32 v) { qToLittleEndian(v, b.data() + at); };
     auto put16 = [](QByteArray& b, int at, quint16 v) { qToLittleEndian(v, b.data() + at); };
 
-    QByteArray bmp = Sample(RASTER_FORMAT_BMP);
-    put32(bmp, 18, 100000);
-    put32(bmp, 22, 100000);
-    EXPECT_TRUE(refused(bmp, RASTER_FORMAT_BMP));
-    bmp = Sample(RASTER_FORMAT_BMP);
-    put32(bmp, 22, 0x80000000u);  // the most negative height
-    EXPECT_TRUE(refused(bmp, RASTER_FORMAT_BMP));
+    // BMP: 100000 pixels a side, the most negative height, a huge pixel offset, a huge palette.
+    using Patch = std::vector<std::pair<int, quint32>>;
+    for (const Patch& patch : {Patch{{18, 100000}, {22, 100000}}, Patch{{22, 0x80000000u}}, Patch{{10, 0xFFFFFFF0u}}}) {
+        QByteArray bmp = Sample(RASTER_FORMAT_BMP);
+        for (auto [at, value] : patch)
+            put32(bmp, at, value);
+        EXPECT_TRUE(refused(bmp, RASTER_FORMAT_BMP)) << patch.front().first;
+    }
     CRasterImage indexed;
     indexed.FromQImage(samples::Blocks().convertToFormat(QImage::Format_Indexed8));
-    bmp = indexed.Encode(RASTER_FORMAT_BMP);
-    put32(bmp, 46, 0x40000000);  // palette count
-    EXPECT_TRUE(refused(bmp, RASTER_FORMAT_BMP));
-    bmp = Sample(RASTER_FORMAT_BMP);
-    put32(bmp, 10, 0xFFFFFFF0u);  // pixel offset
+    QByteArray bmp = indexed.Encode(RASTER_FORMAT_BMP);
+    put32(bmp, 46, 0x40000000);
     EXPECT_TRUE(refused(bmp, RASTER_FORMAT_BMP));
 
     // A PNG whose header claims 60000 x 60000 pixels, with a valid checksum.

@@ -224,10 +224,9 @@ TEST(ImageFormats, PngOfEveryKind)
 TEST(ImageFormats, JpegWithinTolerance)
 {
     const QImage blocks = samples::Blocks(64, 48);
-    // Colour edges ring and blur under chroma subsampling; the mean error stays small, and the
-    // file decodes as Qt decodes it.
+    // Another program's file decodes as Qt decodes it. Colour edges ring and blur under chroma
+    // subsampling, so our own file is only near the original on average.
     const QByteArray fromQt = WriteWithQt(blocks, "jpeg", 95);
-    EXPECT_LE(MeanDifference(Decoded(fromQt, RASTER_FORMAT_JPG), blocks), 10.0);
     EXPECT_LE(samples::MaxDifference(Decoded(fromQt, RASTER_FORMAT_JPG), QImage::fromData(fromQt, "JPEG")), 2);
     EXPECT_LE(MeanDifference(OwnRoundTrip(blocks, RASTER_FORMAT_JPG), blocks), 10.0);
 

@@ -4,10 +4,7 @@
 #include "image/rasterimage.h"
 #include "support/testoutput.h"
 
-#include <QByteArray>
-#include <QDir>
 #include <QImage>
-#include <gtest/gtest.h>
 
 namespace samples {
 

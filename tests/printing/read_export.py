@@ -9,7 +9,8 @@ sheet = book.sheet_by_index(0)
 expected = [
     ["Code", "Unit Price", "City"],
     ["00123", "it's", "Z\u00fcrich"],
-    ["", "x" * 10000, "\u6578\u64da"],
+    ["", "x" * 10000, "NULL is empty"],
+    ["4", "5", "\u6578" * 4100 + "end"],
 ]
 rows = [[sheet.cell_value(r, c) for c in range(sheet.ncols)] for r in range(sheet.nrows)]
 assert rows == expected, rows

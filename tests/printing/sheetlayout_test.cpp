@@ -88,7 +88,6 @@ TEST(SheetLayout, OrientationSwapsTheGridAndTurnsMarginsBothWaysAndGridsStayInRa
     EXPECT_EQ(s.GetLabelSize(), before.GetLabelSize());
 
     s.SetOrientation(2);
-    EXPECT_EQ(s.GetOrientation(), 2);
     EXPECT_EQ(s.GetGrid(), CSize(4, 3));
     EXPECT_EQ(s.GetLabelSize(), CSize(500, 600));
     EXPECT_EQ(s.GetGap(), CSize(40, 30));
