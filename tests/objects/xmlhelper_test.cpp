@@ -43,25 +43,13 @@ CString Attribute(const DOMElement* e, const char16_t* name) { return FromX(e->g
 
 }  // namespace
 
-TEST(BindingDocument, TemplateIsWrittenBackWithItsTabRuns)
-{
-    CXmlHelper helper;
-    CContentBlock block;
-    ASSERT_TRUE(LoadBindingDocument(helper, block, BindingTemplate()));
-    ASSERT_NE(block.database, nullptr);
-    EXPECT_EQ(CXmlHelper::ToString(block.document), kTemplateWritten);
-
-    // What is written parses again to the same text.
-    CXmlHelper other;
-    EXPECT_EQ(CXmlHelper::ToString(other.Parse(kTemplateWritten)), kTemplateWritten);
-    EXPECT_EQ(CXmlHelper::ToString(nullptr), CString());
-}
-
+// The template is written back with its tab runs; items go in and out and leave it as it was.
 TEST(BindingDocument, DataItemsAreAppendedAndRemovedLeavingTheTemplate)
 {
     CXmlHelper helper;
     CContentBlock block;
     ASSERT_TRUE(LoadBindingDocument(helper, block, BindingTemplate()));
+    EXPECT_EQ(CXmlHelper::ToString(block.document), kTemplateWritten);
     EXPECT_TRUE(AddDataItem(block, "Goods", "Code", "No. ", ""));
     EXPECT_TRUE(AddDataItem(block, "Goods", "Name", "", " & \"more\" <x>"));
 
@@ -136,14 +124,10 @@ TEST(XmlHelper, CharactersXmlDoesNotAllowBecomeSpacesAndTheRestIsKept)
 TEST(XmlHelper, UnparseableTextGivesNullWithoutConsoleOutput)
 {
     CXmlHelper helper;
-    const QString broken[] = {
-        "",
-        "<DataSource><Database></DataSource>",
-        "not xml at all",
-        QStringLiteral("<a>\uFFFE</a><b/>"),            // cleaned, still two roots
-        QString("<a>") + QChar(0xD800) + "</a>",        // lone surrogate
-        "<a>&undefined;</a>",
-    };
+    const QString broken[] = {"", "<DataSource><Database></DataSource>", "not xml at all",
+                              QStringLiteral("<a>\uFFFE</a><b/>"),      // cleaned, still two roots
+                              QString("<a>") + QChar(0xD800) + "</a>",  // lone surrogate
+                              "<a>&undefined;</a>"};
     for (const QString& xml : broken) {
         DOMDocument* doc = reinterpret_cast<DOMDocument*>(1);
         const QByteArray console = ConsoleOutputOf([&] { doc = helper.Parse(xml); });
