@@ -58,14 +58,6 @@ std::vector<CString> Items(const CContentBlock& block)
     return out;
 }
 
-std::vector<CString> Captions(const std::vector<CDataItemRow>& rows)
-{
-    std::vector<CString> out;
-    for (const CDataItemRow& r : rows)
-        out.push_back(r.Caption());
-    return out;
-}
-
 }  // namespace
 
 TEST(DataSourcePage, BindingSurvivesTheGridAndASavedLabelFile)
@@ -78,7 +70,9 @@ TEST(DataSourcePage, BindingSurvivesTheGridAndASavedLabelFile)
 
     const CDataSourceEdit edit(&label.doc.GetSchemaMap());
     std::vector<CDataItemRow> rows = edit.Rows(block);
-    EXPECT_EQ(Captions(rows), (std::vector<CString> {"T.A", "T.B", "Old.Gone"}));
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_EQ(QStringList({rows[0].Caption(), rows[1].Caption(), rows[2].Caption()}),
+              QStringList({"T.A", "T.B", "Old.Gone"}));
     EXPECT_EQ(rows[1].fieldIndex, 1);
     EXPECT_FALSE(rows[2].Known());
     EXPECT_EQ(edit.FindField("c"), 2);  // fields are found whatever their case
@@ -145,8 +139,8 @@ TEST(DataSourcePage, ApplyChecksEverythingBeforeItStoresAnything)
     }
 
     // A database binding needs a row: 19 when there are fields to choose, 18 when there are none.
-    EXPECT_EQ(edit.Apply(Input(CONTENT_DATA), block).message, 19u);
-    EXPECT_EQ(edit.Apply(Input(CONTENT_DATA), block).control, 135);
+    const CDataSourceRefusal noRow = edit.Apply(Input(CONTENT_DATA), block);
+    EXPECT_EQ(std::pair(noRow.message, noRow.control), std::pair(UINT(19), 135));
     const CDataSourceEdit noFields(nullptr);
     EXPECT_EQ(noFields.Apply(Input(CONTENT_DATA), block).message, 18u);
     EXPECT_EQ(block.mode, CONTENT_FIXED);
