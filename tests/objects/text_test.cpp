@@ -12,8 +12,6 @@
 #include <QImage>
 #include <gtest/gtest.h>
 #include <xercesc/dom/DOMDocument.hpp>
-#include <xercesc/dom/DOMElement.hpp>
-#include <xercesc/dom/DOMNodeList.hpp>
 
 #include <cstring>
 #include <memory>
@@ -56,18 +54,13 @@ std::vector<DrawnChar> Draw(CFakeDrawView& view, CDrawText& obj, int labelIndex 
     return out;
 }
 
-xercesc::DOMNodeList* DataItems(CDrawText& obj)
+// The object's data items, each as "table|field|prefix|suffix".
+QStringList Items(CDrawText& obj)
 {
-    return obj.Content().database->getElementsByTagName(u"DataItem");
-}
-
-// An item's table, field, prefix and suffix joined with "|".
-CString Item(xercesc::DOMNode* node)
-{
-    QStringList parts;
-    for (const char16_t* name : {u"TableName", u"FieldName", u"Prefix", u"Suffix"})
-        parts << QString::fromUtf16(static_cast<xercesc::DOMElement*>(node)->getAttribute(name));
-    return parts.join(u'|');
+    QStringList items;
+    for (const CDataItem& i : GetDataItems(obj.Content()))
+        items << QStringList {i.table, i.field, i.prefix, i.suffix}.join(u'|');
+    return items;
 }
 
 }  // namespace
@@ -396,13 +389,8 @@ TEST(TextObject, OlderRecordsLoadWithTheirSingleDataItem)
             EXPECT_EQ(obj->Content().sizingMode, schema >= 5 ? 1 : 0);
             EXPECT_EQ(obj->Content().alignment, schema >= 6 ? 2 : 0);
             ASSERT_NE(obj->Content().database, nullptr);
-            xercesc::DOMNodeList* items = DataItems(*obj);
-            if (schema >= 3 && mode == CONTENT_DATA) {
-                ASSERT_EQ(items->getLength(), 1u);
-                EXPECT_EQ(Item(items->item(0)), "Orders|Code|pre|suf");
-            } else {
-                EXPECT_EQ(items->getLength(), 0u);
-            }
+            EXPECT_EQ(Items(*obj), schema >= 3 && mode == CONTENT_DATA ? QStringList {"Orders|Code|pre|suf"}
+                                                                       : QStringList {});
         }
     }
 }
@@ -414,8 +402,7 @@ TEST(TextObject, BindingXmlIsCleanedOrReplacedByTheTemplate)
     const QString dirty = QString::fromUtf16(
         u"<DataSource><Database><DataItem TableName=\"A\u0001B\" FieldName=\"\uE000\"/></Database></DataSource>");
     auto obj = LoadText(doc, TextRecord({7, CONTENT_DATA, dirty}));
-    ASSERT_EQ(DataItems(*obj)->getLength(), 1u);
-    EXPECT_EQ(Item(DataItems(*obj)->item(0)), "A B|" + QString(QChar(0xE000)) + "||");
+    EXPECT_EQ(Items(*obj), QStringList {"A B|" + QString(QChar(0xE000)) + "||"});
     EXPECT_EQ(obj->Content().sizingMode, 1);
     EXPECT_EQ(obj->Content().alignment, 2);
 
@@ -424,7 +411,7 @@ TEST(TextObject, BindingXmlIsCleanedOrReplacedByTheTemplate)
     for (const QString& broken : {QString("<DataSource><Database>"), QString()}) {
         auto bad = LoadText(doc, TextRecord({7, CONTENT_DATA, broken}));
         ASSERT_NE(bad->Content().database, nullptr);
-        EXPECT_EQ(DataItems(*bad)->getLength(), 0u);
+        EXPECT_TRUE(Items(*bad).isEmpty());
         EXPECT_TRUE(CXmlHelper::ToString(bad->Content().document).contains("<Database>"));
         CArchive out(CArchive::store);
         out.WriteObject(bad.get());

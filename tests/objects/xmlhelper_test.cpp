@@ -64,11 +64,9 @@ TEST(BindingDocument, DataItemsAreAppendedAndRemovedLeavingTheTemplate)
     // Loaded again, the items come back in order with their values.
     CContentBlock loaded;
     ASSERT_TRUE(LoadBindingDocument(helper, loaded, written));
-    DOMNodeList* items = loaded.database->getElementsByTagName(u"DataItem");
-    ASSERT_EQ(items->getLength(), 2u);
-    const auto* second = static_cast<DOMElement*>(items->item(1));
-    EXPECT_EQ(Attribute(second, u"FieldName"), "Name");
-    EXPECT_EQ(Attribute(second, u"Suffix"), " & \"more\" <x>");
+    const std::vector<CDataItem> items = GetDataItems(loaded);
+    ASSERT_EQ(items.size(), 2u);
+    EXPECT_EQ(items[1].field + items[1].suffix, "Name & \"more\" <x>");
 
     RemoveAllDataItems(loaded);
     EXPECT_EQ(CXmlHelper::ToString(loaded.document), kTemplateWritten);
