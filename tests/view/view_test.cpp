@@ -7,6 +7,7 @@
 #include "view/compitem.h"
 #include "view/drawtool.h"
 #include "view/drawview.h"
+#include "support/scriptedsheets.h"
 #include "support/testoutput.h"
 
 #include <QApplication>
@@ -20,26 +21,9 @@
 #include <QTreeWidget>
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <memory>
 
 namespace {
-
-// Property sheets answer OK for the life of the scope, after `fill` has had its way with them.
-struct SheetsAnswerOk {
-    explicit SheetsAnswerOk(std::function<void(CObjectSheet&)> fill = {})
-    {
-        CObjectDialogs d;
-        d.runSheet = [fill](CObjectSheet& sheet, CDrawViewBase*) {
-            if (fill)
-                fill(sheet);
-            return TRUE;
-        };
-        old = SetObjectDialogs(std::move(d));
-    }
-    ~SheetsAnswerOk() { SetObjectDialogs(std::move(old)); }
-    CObjectDialogs old;
-};
 
 // A view of a 50 x 30 mm label, shown and active, the label's corner near the window's top-left.
 class ViewTest : public ::testing::Test {
@@ -459,7 +443,7 @@ TEST_F(ViewTest, TextAndBarcodeToolsFillTheTree)
     ASSERT_NE(view->TextGroup(), nullptr);
 
     // The sheets answer OK (Cancel is driven through the sheets in the application's tests).
-    SheetsAnswerOk sheets;
+    ScriptedSheets sheets(TRUE);
     CDrawTool::c_drawShape = kShapeText;
     Click(QPoint(200, 200));
     view->OnToolCommand(32853);  // UPC-A, and the barcode tool
@@ -481,7 +465,7 @@ TEST_F(ViewTest, BarcodeToolKeepsTheModuleOfItsEmptySymbol)
 {
     // The tool makes its object with an empty text; the drag that follows sizes the box, not
     // the module of a symbol that has no bars yet.
-    SheetsAnswerOk sheets;
+    ScriptedSheets sheets(TRUE);
     view->OnToolCommand(32842);  // Code 39, and the barcode tool
     Drag(QPoint(200, 300), QPoint(420, 380));
     auto* code = dynamic_cast<CDrawBarcode*>(doc.GetObjects().at(0));
@@ -502,7 +486,7 @@ TEST_F(ViewTest, AnObjectMadeThroughItsSheetStaysPutOnceTheButtonIsUp)
     QWindow* window = view->window()->windowHandle();
     ASSERT_NE(window, nullptr);
     const auto at = [this](QPoint p) { return Port()->mapTo(view->window(), p); };
-    SheetsAnswerOk sheets([](CObjectSheet& sheet) {
+    ScriptedSheets sheets(TRUE, [](CObjectSheet& sheet) {
         if (sheet.content)
             sheet.content->text = QStringLiteral("A1");
         QDialog dialog;
