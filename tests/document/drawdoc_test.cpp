@@ -10,7 +10,6 @@
 #include "bytes.h"
 #include "support/testoutput.h"
 
-#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
