@@ -3,7 +3,6 @@
 
 #include <QDir>
 #include <QProcess>
-#include <QStringDecoder>
 #include <QStringEncoder>
 #include <sqlite3.h>
 #include <xlsxwriter.h>

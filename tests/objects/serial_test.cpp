@@ -28,28 +28,6 @@ TEST(BigDecimal, ParsesTheDigitsAtTheEndOfTrimmedText)
     EXPECT_EQ(Parsed("\t5").ToString(), "5");  // only spaces are skipped; the tab ends the digits
 }
 
-TEST(BigDecimal, AddsAndSubtractsWithEverySignCombination)
-{
-    const struct {
-        const char* a;
-        char op;
-        const char* b;
-        const char* expected;
-    } cases[] = {
-        {"-999", '+', "-1", "-1000"}, {"5", '+', "-8", "-3"},     {"-8", '+', "8", "0"},
-        {"1", '-', "1000", "-999"},   {"-1", '-', "-1000", "999"}, {"-7", '-', "3", "-10"},
-        {"100000", '-', "99999", "1"},
-        {"1000000000000000000000000000000", '-', "1", "999999999999999999999999999999"},
-    };
-    for (const auto& c : cases) {
-        const BigDecimal r = c.op == '+' ? Parsed(c.a) + Parsed(c.b) : Parsed(c.a) - Parsed(c.b);
-        EXPECT_EQ(r.ToString(), c.expected) << c.a << c.op << c.b;
-    }
-    // The serial rule adds the untrimmed offset 0 to a trimmed start of 0.
-    EXPECT_EQ((Parsed("0") - BigDecimal(0)).ToString(), "0");
-    EXPECT_EQ((BigDecimal(0) - Parsed("0")).ToString(), "0");
-}
-
 struct SerialCase
 {
     const char* start;

@@ -5,28 +5,10 @@
 #include "framework/resourcemodule.h"
 #include "objects/drawtext.h"
 #include "support/fakeview.h"
+#include "support/scriptedsheets.h"
 
 #include <gtest/gtest.h>
 
-namespace {
-
-// Installs a runner that hands each sheet to `edit` and answers `ok`; the previous dialogs come
-// back at the end of the scope.
-struct Scripted {
-    Scripted(BOOL ok, std::function<void(CObjectSheet&)> edit)
-    {
-        CObjectDialogs d;
-        d.runSheet = [ok, edit](CObjectSheet& sheet, CDrawViewBase*) {
-            edit(sheet);
-            return ok;
-        };
-        old = SetObjectDialogs(std::move(d));
-    }
-    ~Scripted() { SetObjectDialogs(std::move(old)); }
-    CObjectDialogs old;
-};
-
-}  // namespace
 
 TEST(ObjectSheet, TextRefitsOnlyWhenItsFontChanged)
 {
@@ -38,7 +20,7 @@ TEST(ObjectSheet, TextRefitsOnlyWhenItsFontChanged)
 
     // The same font: no refit, though the box is smaller than the text.
     {
-        Scripted ok(TRUE, [](CObjectSheet& s) {
+        ScriptedSheets ok(TRUE, [](CObjectSheet& s) {
             ASSERT_NE(s.font, nullptr);
             EXPECT_EQ(s.shape, nullptr);
         });
@@ -52,7 +34,7 @@ TEST(ObjectSheet, TextRefitsOnlyWhenItsFontChanged)
         s.font->color = RGB(255, 0, 0);
     };
     {
-        Scripted cancel(FALSE, bigger);
+        ScriptedSheets cancel(FALSE, bigger);
         EXPECT_FALSE(text.OnEditProperties(&view));
     }
     EXPECT_EQ(text.m_logfont.lfHeight, 256);
@@ -60,7 +42,7 @@ TEST(ObjectSheet, TextRefitsOnlyWhenItsFontChanged)
 
     // A new font: the box grows to the text where it is smaller.
     {
-        Scripted ok(TRUE, bigger);
+        ScriptedSheets ok(TRUE, bigger);
         EXPECT_TRUE(text.OnEditProperties(&view));
     }
     EXPECT_EQ(text.m_logfont.lfHeight, 512);

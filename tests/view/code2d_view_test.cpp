@@ -1,43 +1,23 @@
 // The 2-D code objects in the editing view: made by the Barcodes palette, shown at two zooms with
 // their grey edge handles, and read back from the screen by zxing-cpp.
 
-#include "document/drawdoc.h"
-#include "framework/resourcemodule.h"
 #include "symbology/drawdatamatrix.h"
 #include "symbology/drawpdf417.h"
 #include "symbology/drawqrcode.h"
 #include "symbology/zxing_read.h"
+#include "paletteview.h"
 #include "support/testoutput.h"
-#include "view/drawview.h"
-#include "view/workspacebars.h"
-
-#include <QTest>
-#include <QTreeWidget>
-#include <gtest/gtest.h>
 
 namespace {
 
-class Code2DView : public ::testing::Test {
+class Code2DView : public PaletteAndView {
 protected:
     void SetUp() override
     {
-        CResourceModule::Get().Load(QStringLiteral(QB_RESOURCE_MODULE), QStringLiteral("ENU"));
-        doc.OnNewDocument();
+        PaletteAndView::SetUp();
         const float size[2] = {1000.0f, 600.0f};
         doc.SetLabelSize(size);
-        window.resize(1100, 700);
-        bar = new CBarcodesWorkSpaceBar(&window);
-        bar->setGeometry(0, 0, 200, 700);
-        view = new CDrawView(&window);
-        view->setGeometry(200, 0, 900, 700);
-        view->AttachDocument(&doc);
-        window.show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
-        view->OnActivateView(TRUE);
-        bar->m_activeView = [this] { return view; };
     }
-    void TearDown() override { delete view; }
-
     // Drags the palette entry of that caption into the view and drops it there.
     CDrawObj* Drop(const QString& caption, QPoint at)
     {
@@ -48,21 +28,10 @@ protected:
                 entry = group->child(i);
         if (!entry || !bar->BeginDrag(entry))
             return nullptr;
-        bar->DragMove(view->viewport()->mapToGlobal(at));
+        bar->DragMove(InView(at.x(), at.y()));
         bar->EndDrag();
         return doc.GetObjects().empty() ? nullptr : doc.GetObjects().back();
     }
-    void Zoom(int zoom)
-    {
-        doc.SetZoom(zoom);
-        const int e = view->GetViewportExtent();
-        view->ScrollToPosition(CPoint(10 * e - 40, 10 * e - 40));
-    }
-
-    CDrawDoc doc;
-    QWidget window;
-    CBarcodesWorkSpaceBar* bar = nullptr;
-    CDrawView* view = nullptr;
 };
 
 }  // namespace

@@ -8,7 +8,6 @@
 #include "view/drawview.h"
 #include "support/testoutput.h"
 
-#include <QDir>
 #include <QImage>
 #include <QTest>
 #include <gtest/gtest.h>
