@@ -37,8 +37,7 @@ BOOL CBarcodeDB::OpenFile(const CString& path, CString& connectionString)
                         xml ? QStringLiteral("Excel 12.0 Xml; HDR=YES; IMEX=1") : QStringLiteral("Excel 8.0; HDR=YES;IMEX=1"));
     } else if (ext == QLatin1String(".mdb")) {
         text = QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=%1").arg(CConnectionString::QuoteValue(path));
-    } else if (ext == QLatin1String(".txt") || ext == QLatin1String(".csv") || ext == QLatin1String(".tab")
-               || ext == QLatin1String(".asc")) {
+    } else if (IsTextFilePath(path)) {
         const qsizetype slash = path.lastIndexOf(u'/');
         CString folder = slash < 0 ? CString() : path.left(slash);
         if (slash == 0)
@@ -188,4 +187,12 @@ bool IsPlainIdentifier(const CString& name)
         if (!(c.isLetterOrNumber() || c == u'_'))
             return false;
     return true;
+}
+
+bool IsTextFilePath(const CString& path)
+{
+    const qsizetype dot = path.lastIndexOf(u'.');
+    const CString ext = dot < 0 ? CString() : path.mid(dot).toLower();
+    return ext == QLatin1String(".txt") || ext == QLatin1String(".csv") || ext == QLatin1String(".tab")
+           || ext == QLatin1String(".asc");
 }

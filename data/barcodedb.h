@@ -77,6 +77,8 @@ private:
 CString QuoteIdentifier(const CString& name, const CString& quote);
 // Letters, digits and "_", not starting with a digit.
 bool IsPlainIdentifier(const CString& name);
+// A delimited text file by its extension (from the last "."): .txt, .csv, .tab or .asc, any case.
+bool IsTextFilePath(const CString& path);
 
 // The ODBC data source names: the user's, then the system's; a name in both comes twice.
 std::vector<CString> GetOdbcDataSourceNames();

@@ -2,6 +2,7 @@
 
 #include "data/barcodedb.h"
 #include "data/connstring.h"
+#include "data/filesource.h"
 #include "data/ui/dbgrid.h"
 #include "framework/resourcemanager.h"
 #include "framework/resourcemodule.h"
@@ -115,16 +116,6 @@ void SelectRow(QListWidget* list, int row)
     list->setCurrentRow(row);
 }
 
-// The extension as the data-access object takes it: from the last "." to the end.
-bool IsTextFile(const CString& path)
-{
-    const CString extension = path.mid(std::max<qsizetype>(0, path.lastIndexOf(u'.')));
-    for (const char* ext : {".txt", ".csv", ".tab", ".asc"})
-        if (extension.compare(QLatin1String(ext), Qt::CaseInsensitive) == 0)
-            return true;
-    return false;
-}
-
 // Why a source did not open, as the data-access object tells it.
 CString OpenFailure(const CBarcodeDB& db)
 {
@@ -135,9 +126,7 @@ CString OpenFailure(const CBarcodeDB& db)
 bool IsFileConnection(const CString& connection)
 {
     const std::optional<CConnectionString> parsed = CConnectionString::Parse(connection);
-    const CString provider = parsed ? parsed->Value(QStringLiteral("Provider")) : CString();
-    return provider.startsWith(QLatin1String("Microsoft.Jet.OLEDB"), Qt::CaseInsensitive)
-           || provider.startsWith(QLatin1String("Microsoft.ACE.OLEDB"), Qt::CaseInsensitive);
+    return parsed && IsFileProvider(parsed->Value(QStringLiteral("Provider")));
 }
 
 }  // namespace
@@ -294,7 +283,7 @@ std::vector<CString> CWizDBTableSelPage::ListTables()
         }
         if (!open) {
             AfxMessageBox(OpenFailure(db), MB_ICONERROR, this);
-        } else if (state.kind != 1 && IsTextFile(state.dataFilePath)) {
+        } else if (state.kind != 1 && IsTextFilePath(state.dataFilePath)) {
             tables.push_back(db.GetTextFileTable());
         } else {
             db.GetTables(tables);
