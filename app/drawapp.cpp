@@ -819,7 +819,11 @@ BOOL CDrawApp::PrintDocument(CDrawDoc* doc, const CString& printerName)
     CPrintInfo job;
     job.m_bDirect = TRUE;
     const bool ok = AfxPrintJob(view, &printer, &job);
-    if (!ok)
-        qWarning("%s", qPrintable(Format1(kFailedToPrint, QStringLiteral("%1 could not be printed."), doc->GetTitle())));
+    if (!ok) {
+        CString message = Format1(kFailedToPrint, QStringLiteral("%1 could not be printed."), doc->GetTitle());
+        if (!job.m_strError.isEmpty())
+            message += u' ' + job.m_strError;
+        qWarning("%s", qPrintable(message));
+    }
     return ok ? TRUE : FALSE;
 }

@@ -13,6 +13,7 @@ struct CPrintInfo {
     BOOL m_bDirect = FALSE;          // no print dialog: the printer's set-up as it stands
     BOOL m_bContinuePrinting = TRUE; // a view ends the job early by clearing it
     CRect m_rectDraw;                // the printable area of the page, in device pixels
+    CString m_strError;              // why a job that was started failed; empty otherwise
 
     // The pages the job may have (the count is the last of them) and the range asked for.
     UINT GetMinPage() const { return m_nMinPage; }

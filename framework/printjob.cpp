@@ -3,16 +3,85 @@
 #include "framework/document.h"
 #include "framework/painterdc.h"
 #include "framework/printinfo.h"
+#include "framework/savefile.h"
 
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPainter>
 #include <QPrinter>
 
+#include <QCoreApplication>
+
 #include <algorithm>
+#include <optional>
+#include <cerrno>
+#include <cstring>
+#include <sys/mman.h>
+#include <unistd.h>
 
 namespace {
 QPrinter* g_printer = nullptr;
+
+QString Cause(int err)
+{
+    return QString::fromLocal8Bit(std::strerror(err));
+}
+
+// Sends a printer's file output into an anonymous file in memory for the length of a job, and
+// afterwards hands the bytes to the file writer. The printer writes its file without reporting
+// failed writes, so it never writes the user's file itself.
+class FileOutputInMemory {
+public:
+    explicit FileOutputInMemory(QPrinter* printer) : m_printer(printer), m_target(printer->outputFileName()) {}
+    ~FileOutputInMemory()
+    {
+        Restore();
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    FileOutputInMemory(const FileOutputInMemory&) = delete;
+    FileOutputInMemory& operator=(const FileOutputInMemory&) = delete;
+
+    bool Begin(QString& error)
+    {
+        m_fd = ::memfd_create("print-job", MFD_CLOEXEC);
+        if (m_fd < 0)
+            return error = Cause(errno), false;
+        m_printer->setOutputFileName(QStringLiteral("/proc/self/fd/%1").arg(m_fd));
+        return true;
+    }
+
+    // After the painter has ended: the job's bytes to the target.
+    bool Commit(QString& error)
+    {
+        Restore();
+        const off_t size = ::lseek(m_fd, 0, SEEK_END);
+        if (size <= 0)
+            return error = size < 0 ? Cause(errno) : QCoreApplication::translate("Print", "no page was made"), false;
+        QByteArray bytes(qsizetype(size), Qt::Uninitialized);
+        qsizetype done = 0;
+        while (done < bytes.size()) {
+            const ssize_t n = ::pread(m_fd, bytes.data() + done, size_t(bytes.size() - done), off_t(done));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                return error = Cause(n < 0 ? errno : EIO), false;
+            done += n;
+        }
+        return WriteFileAtomically(m_target, bytes, error);
+    }
+
+private:
+    void Restore()
+    {
+        if (m_fd >= 0 && m_printer->outputFileName() != m_target)
+            m_printer->setOutputFileName(m_target);
+    }
+
+    QPrinter* m_printer;
+    QString m_target;
+    int m_fd = -1;
+};
 }  // namespace
 
 QPrinter* AfxGetAppPrinter()
@@ -65,9 +134,19 @@ BOOL AfxPrintPages(CView* view, QPrinter* printer, CPrintInfo* info)
     if (first > last)
         return FALSE;
 
+    info->m_strError.clear();
+    std::optional<FileOutputInMemory> toFile;
+    if (!info->m_bPreview && !printer->outputFileName().isEmpty()) {
+        toFile.emplace(printer);
+        if (!toFile->Begin(info->m_strError))
+            return FALSE;
+    }
+
     CPainterDC dc(printer, true);
-    if (!dc.Painter() || !dc.Painter()->isActive())
+    if (!dc.Painter() || !dc.Painter()->isActive()) {
+        info->m_strError = QCoreApplication::translate("Print", "the printer could not be started");
         return FALSE;
+    }
     info->m_rectDraw = CRect(0, 0, dc.GetDeviceCaps(HORZRES), dc.GetDeviceCaps(VERTRES));
     info->m_bContinuePrinting = TRUE;
     view->OnBeginPrinting(&dc, info);
@@ -88,5 +167,11 @@ BOOL AfxPrintPages(CView* view, QPrinter* printer, CPrintInfo* info)
         }
     }
     view->OnEndPrinting(&dc, info);
-    return dc.Painter()->end() ? TRUE : FALSE;
+    if (!dc.Painter()->end()) {
+        info->m_strError = QCoreApplication::translate("Print", "the printer could not finish the job");
+        return FALSE;
+    }
+    if (toFile && !toFile->Commit(info->m_strError))
+        return FALSE;
+    return TRUE;
 }

@@ -29,5 +29,7 @@ void AfxSetPrinterPaper(QPrinter* printer, int paperCode, int width, int height,
 BOOL AfxPrintJob(CView* view, QPrinter* printer, CPrintInfo* info);
 // The pages of a prepared job: the range asked for, clipped to the job's page count, once for
 // each copy the print system does not make itself. FALSE when the printer could not be painted
-// on (nothing of the job is then written).
+// on (nothing of the job is then written) or the job's file could not be written, with the
+// cause in info->m_strError. A job printed to a file (not a preview) is painted into memory and
+// written by the program's file writer, so a failure leaves an existing file as it was.
 BOOL AfxPrintPages(CView* view, QPrinter* printer, CPrintInfo* info);

@@ -138,6 +138,21 @@ bool ReadJpeg(CRasterImage& image, const BYTE* data, size_t size)
     return true;
 }
 
+namespace {
+
+BYTE BlendOnWhite(BYTE colour, BYTE alpha)
+{
+    return BYTE((colour * alpha + 255 * (255 - alpha) + 127) / 255);
+}
+
+RGBQUAD OnWhite(RGBQUAD c)
+{
+    return RGBQUAD{BlendOnWhite(c.rgbBlue, c.rgbReserved), BlendOnWhite(c.rgbGreen, c.rgbReserved),
+                   BlendOnWhite(c.rgbRed, c.rgbReserved), 255};
+}
+
+} // namespace
+
 QByteArray WriteJpeg(CRasterImage& image)
 {
     // Pictures with a grey palette are written as grey, all others as colour.
@@ -177,7 +192,8 @@ QByteArray WriteJpeg(CRasterImage& image)
     while (cinfo.next_scanline < cinfo.image_height) {
         const int y = int(cinfo.next_scanline);
         for (int x = 0; x < width; ++x) {
-            const RGBQUAD c = image.GetPixelColor(x, y);
+            // JPEG has no transparency: see-through pixels are laid onto white paper.
+            const RGBQUAD c = OnWhite(image.GetPixelColor(x, y));
             if (grey) {
                 row[size_t(x)] = c.rgbRed;
             } else {

@@ -1,5 +1,7 @@
 #include "objects/drawimage.h"
 
+#include <QFile>
+
 #include "document/drawdoc.h"
 #include "framework/archive.h"
 #include "framework/dc.h"
@@ -74,6 +76,7 @@ BOOL CDrawImage::LoadFile(const CString& path)
 {
     const qsizetype dot = path.lastIndexOf(u'.');
     const CString extension = dot >= 0 ? path.mid(dot + 1) : path;
+    m_stored.clear();
     if (!m_pImage->Load(path, ExtensionToFormat(extension)) || !m_pImage->IsValid()) {
         m_pImage->Destroy();
         return FALSE;
@@ -116,10 +119,12 @@ void CDrawImage::Serialize(CArchive& ar)
     ar.SerializeClass(RUNTIME_CLASS(CDrawRect));
     if (ar.IsStoring()) {
         // An empty picture is stored as a file of no bytes and loads as an empty picture.
-        WritePictureBytes(ar, m_pImage->Encode(RASTER_FORMAT_BMP));
+        WritePictureBytes(ar, !m_stored.isEmpty() ? m_stored : m_pImage->Encode(RASTER_FORMAT_BMP));
         return;
     }
     const QByteArray bytes = ReadPictureBytes(ar);
+    // Kept even when it cannot be shown, so that the label is written back as it was.
+    m_stored = bytes;
     if (bytes.isEmpty())
         m_pImage->Destroy();
     else
@@ -152,10 +157,23 @@ BOOL CDrawImg::OnEditProperties(CDrawViewBase* view)
 
 BOOL CDrawImg::LoadFromFile(const CString& path)
 {
-    auto bitmap = std::make_unique<CRasterImage>();
-    if (!bitmap->Load(path) || !bitmap->IsValid())
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
         return FALSE;
+    const QByteArray bytes = file.readAll();
+    auto bitmap = std::make_unique<CRasterImage>();
+    if (!bitmap->Decode(bytes) || !bitmap->IsValid())
+        return FALSE;
+    QByteArray stored = bytes;
+    if (bitmap->GetType() != RASTER_FORMAT_JPG) {
+        stored = bitmap->Encode(RASTER_FORMAT_JPG);
+        auto shown = std::make_unique<CRasterImage>();
+        if (stored.isEmpty() || !shown->Decode(stored, RASTER_FORMAT_JPG) || !shown->IsValid())
+            return FALSE;
+        bitmap = std::move(shown);
+    }
     m_pBitmap = std::move(bitmap);
+    m_stored = stored;
     m_pView = m_pDocument ? m_pDocument->GetDrawView() : nullptr;
     m_bSizePending = TRUE;
     return TRUE;
@@ -187,7 +205,10 @@ void CDrawImg::Serialize(CArchive& ar)
     ar.SerializeClass(RUNTIME_CLASS(CDrawImg));
     if (ar.IsStoring()) {
         // No picture, or one that cannot be encoded, is stored as a file of no bytes.
-        WritePictureBytes(ar, m_pBitmap ? m_pBitmap->Encode(RASTER_FORMAT_JPG) : QByteArray());
+        QByteArray bytes = m_stored;
+        if (bytes.isEmpty() && m_pBitmap)
+            bytes = m_pBitmap->Encode(RASTER_FORMAT_JPG);
+        WritePictureBytes(ar, bytes);
         return;
     }
     const UINT schema = ar.GetObjectSchema();
@@ -196,6 +217,7 @@ void CDrawImg::Serialize(CArchive& ar)
         return;
     const QByteArray bytes = ReadPictureBytes(ar);
     m_pBitmap = std::make_unique<CRasterImage>();
+    m_stored = bytes;
     if (!bytes.isEmpty())
         m_pBitmap->Decode(bytes, RASTER_FORMAT_JPG);
 }

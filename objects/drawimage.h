@@ -4,6 +4,8 @@
 //   pixels and resolution, draws the shape frame under the picture and is stored as a BMP file;
 // - CDrawImg, made by the picture tool, sizes itself at 16 logical units per pixel on its first
 //   paint after a picture was loaded, draws no frame and is stored as a JPEG file.
+// A picture read from a label keeps the bytes it was stored as and is written back with exactly
+// those bytes, so saving never costs a lossy picture any quality; only a new picture is encoded.
 
 #include "image/rasterimage.h"
 #include "objects/drawobj.h"
@@ -35,11 +37,17 @@ public:
     // when the file cannot be read.
     BOOL LoadFile(const CString& path);
 
-    CRasterImage& GetImage() { return *m_pImage; }
+    // Whoever may change the picture makes it a new one: it is encoded again when stored.
+    CRasterImage& GetImage()
+    {
+        m_stored.clear();
+        return *m_pImage;
+    }
     const CRasterImage& GetImage() const { return *m_pImage; }
 
 private:
     std::unique_ptr<CRasterImage> m_pImage;
+    QByteArray m_stored;  // the picture's bytes as read from the label; empty for a new picture
 };
 
 class CDrawImg : public CDrawRect {
@@ -61,7 +69,9 @@ public:
     BOOL OnEditProperties(CDrawViewBase* view) override;
 
     // Replaces the picture by the file's (any format); the next paint sizes the object. FALSE,
-    // with the old picture kept, when the file cannot be read.
+    // with the old picture kept, when the file cannot be read. A JPEG file is kept as it is;
+    // any other picture is encoded as JPEG at once (see-through parts laid onto white) and
+    // shown as that JPEG, so the screen shows what the label stores.
     BOOL LoadFromFile(const CString& path);
 
     // NULL until a picture was loaded.
@@ -71,6 +81,7 @@ public:
 
 private:
     std::unique_ptr<CRasterImage> m_pBitmap;
+    QByteArray m_stored;  // the JPEG bytes the picture is stored as
     CDrawViewBase* m_pView = nullptr;
     BOOL m_bSizePending = FALSE;
 };

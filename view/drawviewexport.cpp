@@ -7,6 +7,7 @@
 #include "framework/painterdc.h"
 #include "framework/ui/dialogids.h"
 #include "framework/ui/messagebox.h"
+#include "framework/ui/uistrings.h"
 #include "image/rasterimage.h"
 #include "objects/drawimage.h"
 #include "printing/exportfiledlg.h"
@@ -83,6 +84,7 @@ BOOL CDrawView::ExportLabel(const CString& path, int dpi)
     const int width = int(size[0] / 100.0f / 2.54f * float(dpi));
     const int height = int(size[1] / 100.0f / 2.54f * float(dpi));
     bool saved = false;
+    CString cause;
     {
         QApplication::setOverrideCursor(Qt::WaitCursor);
         CRasterImage image;
@@ -94,8 +96,15 @@ BOOL CDrawView::ExportLabel(const CString& path, int dpi)
         if (extension.compare(u"tiff", Qt::CaseInsensitive) == 0)
             extension = QStringLiteral("tif");
         saved = image.IsValid() && image.Save(path, ExtensionToFormat(extension));
+        if (!saved)
+            cause = image.GetLastError();
         QApplication::restoreOverrideCursor();
     }
-    AfxMessageBox(saved ? kStrExportDone : kStrExportFailed, saved ? MB_ICONINFORMATION : MB_ICONERROR, this);
+    if (saved)
+        AfxMessageBox(kStrExportDone, MB_ICONINFORMATION, this);
+    else if (cause.isEmpty())
+        AfxMessageBox(kStrExportFailed, MB_ICONERROR, this);
+    else
+        AfxMessageBox(AfxLoadString(kStrExportFailed) + QStringLiteral("\n\n") + cause, MB_ICONERROR, this);
     return saved ? TRUE : FALSE;
 }

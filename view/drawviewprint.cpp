@@ -20,12 +20,15 @@
 namespace {
 constexpr UINT kFailedToPrint = 61445;
 
-void ReportUnprintable(const CDrawDoc* doc)
+void ReportUnprintable(const CDrawDoc* doc, const CString& cause = {})
 {
     CString text = AfxLoadString(kFailedToPrint);
     if (text.isEmpty())
         text = QStringLiteral("%1 could not be printed.");
-    AfxMessageBox(text.arg(doc->GetTitle()), MB_OK | MB_ICONERROR);
+    text = text.arg(doc->GetTitle());
+    if (!cause.isEmpty())
+        text += QStringLiteral("\n\n") + cause;
+    AfxMessageBox(text, MB_OK | MB_ICONERROR);
 }
 }  // namespace
 
@@ -45,7 +48,9 @@ void CDrawView::OnFilePrint()
         return;
     }
     CPrintInfo info;
-    AfxPrintJob(this, AfxGetAppPrinter(), &info);
+    // A job the user called off says nothing; one that was started and failed says why.
+    if (!AfxPrintJob(this, AfxGetAppPrinter(), &info) && !info.m_strError.isEmpty())
+        ReportUnprintable(doc, info.m_strError);
 }
 
 void CDrawView::OnFilePrintPreview()

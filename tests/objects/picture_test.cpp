@@ -192,3 +192,51 @@ TEST(Pictures, RecordsCarryTheWholePicture)
     EXPECT_EQ(noPicture->GetBitmap(), nullptr);
     EXPECT_TRUE(otherIn.IsBufferEmpty());
 }
+
+TEST(Pictures, ToolPicturesKeepTheirStoredBytesAndSeeThroughPartsTurnWhite)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    // A PNG with a see-through background around an opaque red square.
+    QImage clear(64, 48, QImage::Format_ARGB32);
+    clear.fill(Qt::transparent);
+    for (int y = 16; y < 32; ++y)
+        for (int x = 24; x < 40; ++x)
+            clear.setPixel(x, y, qRgb(255, 0, 0));
+    const QString png = dir.filePath("clear.png");
+    ASSERT_TRUE(clear.save(png));
+    const QString jpg = dir.filePath("photo.jpg");
+    ASSERT_TRUE(Pattern(64, 48, 96).Save(jpg, RASTER_FORMAT_JPG));
+    QFile photoFile(jpg);
+    ASSERT_TRUE(photoFile.open(QIODevice::ReadOnly));
+    const QByteArray photoBytes = photoFile.readAll();
+
+    CDrawDoc doc;
+    auto* transparent = new CDrawImg(CRect(0, 0, 1024, 768), nullptr);
+    auto* photo = new CDrawImg(CRect(2000, 0, 3024, 768), nullptr);
+    ASSERT_TRUE(transparent->LoadFromFile(png));
+    ASSERT_TRUE(photo->LoadFromFile(jpg));
+    doc.Add(transparent);
+    doc.Add(photo);
+    // Shown as stored from the start: white where the file was see-through.
+    const QImage shown = transparent->GetBitmap()->ToQImage();
+    EXPECT_GE(qGray(shown.pixel(2, 2)), 250);
+    EXPECT_GT(qRed(shown.pixel(32, 24)), 240);
+    EXPECT_LT(qGreen(shown.pixel(32, 24)), 20);
+
+    // A JPEG file is stored as it is; twenty saves and opens change no byte.
+    const QByteArray first = doc.StoreContents();
+    EXPECT_GE(first.indexOf(photoBytes), 0);
+    QByteArray stored = first;
+    for (int cycle = 0; cycle < 20; ++cycle) {
+        CDrawDoc again;
+        again.LoadContents(stored);
+        stored = again.StoreContents();
+    }
+    EXPECT_EQ(stored, first);
+    CDrawDoc reopened;
+    reopened.LoadContents(stored);
+    auto* back = dynamic_cast<CDrawImg*>(reopened.GetObjects().at(0));
+    ASSERT_TRUE(back && back->GetBitmap());
+    EXPECT_EQ(back->GetBitmap()->ToQImage(), shown);
+}
