@@ -261,7 +261,7 @@ bool CRasterImage::Save(const CString& path, int format)
         return false;
     QString reason;
     if (!WriteFileAtomically(path, data, reason)) {
-        m_error = QStringLiteral("Can't write the file: ") + reason;
+        m_error = reason;
         return false;
     }
     return true;

@@ -111,7 +111,7 @@ public:
     bool Decode(const QByteArray& data, int format = RASTER_FORMAT_UNKNOWN);
     bool Decode(const BYTE* data, size_t size, int format = RASTER_FORMAT_UNKNOWN);
     // Writing: empty / false when the image is empty, the format cannot encode it or the file
-    // cannot be written.
+    // cannot be written (the error text is then the system's cause).
     bool Save(const CString& path, int format);
     QByteArray Encode(int format);
 

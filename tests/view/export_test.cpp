@@ -22,6 +22,9 @@
 #include <QTransform>
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
+
 namespace {
 
 class LabelExport : public ::testing::Test {
@@ -93,9 +96,9 @@ TEST_F(LabelExport, SizeResolutionAndFormatFollowTheLabelAndTheName)
     ASSERT_TRUE(Save("label.xyz", 96));
     EXPECT_EQ(Head("label.xyz", 2), QByteArray("BM"));
 
-    // A folder that does not exist: the failure is told.
+    // A folder that does not exist: the failure is told with the system's cause.
     EXPECT_FALSE(Save("missing/label.png", 96, &message));
-    EXPECT_EQ(message, "The file could not be written.");
+    EXPECT_EQ(message, "The file could not be written.\n\n" + QString::fromLocal8Bit(std::strerror(ENOENT)));
 }
 
 TEST_F(LabelExport, BandsJoinWithoutASeam)
