@@ -436,6 +436,7 @@ TEST_F(ObjectSheets, APictureToolsSeeThroughPartsStayWhiteAfterSaveAndReopen)
     OnNextModal([&](QWidget* w) { TypeFileName(w, png); }, IsA<QFileDialog>);
     Drag(Client(CPoint(1000, 800)), Client(CPoint(2000, 1500)));
     ASSERT_EQ(doc->GetObjects().size(), 1u);
+    Port()->repaint();  // the first paint sizes the picture
 
     const QString saved = m_files.filePath("clear.tag");
     m_app->m_askSavePath = [saved](const CString&) { return saved; };
