@@ -6,13 +6,12 @@
 
 #include "app/programrun.h"
 #include "app/shellfixture.h"
-#include "framework/printinfo.h"
-#include "framework/printjob.h"
 #include "framework/savefile.h"
 #include "framework/settings.h"
 #include "framework/ui/dialogids.h"
 #include "printing/biffworkbook.h"
 #include "printing/exportfiledlg.h"
+#include "printing/tagprintdlg.h"
 
 #include <QDir>
 #include <QProcess>
@@ -113,13 +112,21 @@ protected:
         EXPECT_FALSE(records.Save(sheet, &why));
         EXPECT_TRUE(why.contains(NoSpace())) << why.toStdString();
 
-        // Printing into a PDF file: the print road says why; the command line's road fails.
+        // File > Print into a PDF file, OK in the print dialog; the command line's road.
         m_app->Printer()->setOutputFormat(QPrinter::PdfFormat);
         m_app->Printer()->setOutputFileName(pdf);
-        CPrintInfo job;
-        job.m_bDirect = TRUE;
-        EXPECT_FALSE(AfxPrintJob(m_app->GetActiveDrawView(), m_app->Printer(), &job));
-        EXPECT_TRUE(job.m_strError.contains(NoSpace())) << job.m_strError.toStdString();
+        {
+            // The dialog asks before it prints over an existing file: Yes.
+            MessageBoxWatch watch;
+            OnNextModal([&](QWidget* w) {
+                ASSERT_TRUE(QTest::qWaitForWindowActive(w));
+                ClickAccept(w);
+            }, IsA<CTagPrintDlg>);
+            Update();
+            Action(ShellCmd::kFilePrint)->trigger();
+            QTest::qWait(50);
+            EXPECT_TRUE(watch.texts.value(watch.texts.size() - 1).contains(NoSpace())) << watch.texts.join('|').toStdString();
+        }
         EXPECT_EQ(m_app->Printer()->outputFileName(), pdf);
         EXPECT_FALSE(m_app->PrintDocument(Active(), pdf));
         // The program started to print, on the real full disk: exit code 1 and the cause.
