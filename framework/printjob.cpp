@@ -5,27 +5,20 @@
 #include "framework/printinfo.h"
 #include "framework/savefile.h"
 
+#include <QCoreApplication>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPainter>
 #include <QPrinter>
 
-#include <QCoreApplication>
-
 #include <algorithm>
-#include <optional>
 #include <cerrno>
-#include <cstring>
+#include <optional>
 #include <sys/mman.h>
 #include <unistd.h>
 
 namespace {
 QPrinter* g_printer = nullptr;
-
-QString Cause(int err)
-{
-    return QString::fromLocal8Bit(std::strerror(err));
-}
 
 // Sends a printer's file output into an anonymous file in memory for the length of a job, and
 // afterwards hands the bytes to the file writer. The printer writes its file without reporting
@@ -46,7 +39,7 @@ public:
     {
         m_fd = ::memfd_create("print-job", MFD_CLOEXEC);
         if (m_fd < 0)
-            return error = Cause(errno), false;
+            return error = SystemErrorText(errno), false;
         m_printer->setOutputFileName(QStringLiteral("/proc/self/fd/%1").arg(m_fd));
         return true;
     }
@@ -57,7 +50,7 @@ public:
         Restore();
         const off_t size = ::lseek(m_fd, 0, SEEK_END);
         if (size <= 0)
-            return error = size < 0 ? Cause(errno) : QCoreApplication::translate("Print", "no page was made"), false;
+            return error = size < 0 ? SystemErrorText(errno) : QCoreApplication::translate("Print", "no page was made"), false;
         QByteArray bytes(qsizetype(size), Qt::Uninitialized);
         qsizetype done = 0;
         while (done < bytes.size()) {
@@ -65,7 +58,7 @@ public:
             if (n < 0 && errno == EINTR)
                 continue;
             if (n <= 0)
-                return error = Cause(n < 0 ? errno : EIO), false;
+                return error = SystemErrorText(n < 0 ? errno : EIO), false;
             done += n;
         }
         return WriteFileAtomically(m_target, bytes, error);

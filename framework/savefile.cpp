@@ -23,11 +23,6 @@ int Injected(WriteStep step)
     return hook ? hook(step) : 0;
 }
 
-QString Cause(int err)
-{
-    return QString::fromLocal8Bit(std::strerror(err));
-}
-
 // Every byte, through short writes and interruptions; 0 or the errno of the failure.
 int WriteAll(int fd, const QByteArray& bytes)
 {
@@ -102,7 +97,7 @@ bool WriteInPlace(const QByteArray& target, const QByteArray& bytes, QString& er
 {
     const int fd = ::open(target.constData(), O_WRONLY | O_CLOEXEC);
     if (fd < 0)
-        return error = Cause(errno), false;
+        return error = SystemErrorText(errno), false;
     int err = WriteAll(fd, bytes);
     if (err == 0 && ::ftruncate(fd, off_t(bytes.size())) != 0)
         err = errno;
@@ -110,11 +105,16 @@ bool WriteInPlace(const QByteArray& target, const QByteArray& bytes, QString& er
         err = Sync(fd);
     err = Close(fd, err);
     if (err != 0)
-        return error = Cause(err), false;
+        return error = SystemErrorText(err), false;
     return true;
 }
 
 } // namespace
+
+QString SystemErrorText(int err)
+{
+    return QString::fromLocal8Bit(std::strerror(err));
+}
 
 void SetWriteFaultHookForTesting(WriteFaultHook hook)
 {
@@ -141,7 +141,7 @@ bool WriteFileAtomically(const QString& path, const QByteArray& bytes, QString& 
             return false;
         }
         if (::stat(QFile::encodeName(target.absoluteFilePath()).constData(), &old) != 0) {
-            error = Cause(errno);
+            error = SystemErrorText(errno);
             return false;
         }
     }
@@ -154,7 +154,7 @@ bool WriteFileAtomically(const QString& path, const QByteArray& bytes, QString& 
         const int err = errno;
         if (exists && (err == EACCES || err == EPERM))
             return WriteInPlace(targetPath, bytes, error);
-        error = Cause(err);
+        error = SystemErrorText(err);
         return false;
     }
     if (exists) {
@@ -175,12 +175,12 @@ bool WriteFileAtomically(const QString& path, const QByteArray& bytes, QString& 
     }
     if (err != 0) {
         ::unlink(tempPath.constData());
-        error = Cause(err);
+        error = SystemErrorText(err);
         return false;
     }
     if (const int folderErr = SyncFolder(QFile::encodeName(folder))) {
         // The new file is in place but may not survive a power cut: said, not hidden.
-        error = Cause(folderErr);
+        error = SystemErrorText(folderErr);
         return false;
     }
     return true;

@@ -16,6 +16,9 @@
 // as root whom the system would let replace it).
 bool WriteFileAtomically(const QString& path, const QByteArray& bytes, QString& error);
 
+// The system's own words for an errno value ("No space left on device").
+QString SystemErrorText(int err);
+
 // Test seam: the steps of a write that can fail. A hook that returns an errno value for a step
 // makes that step fail with it, as the system would; 0 lets it run.
 enum class WriteStep { Create, Write, Sync, Rename };

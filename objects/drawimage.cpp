@@ -1,11 +1,11 @@
 #include "objects/drawimage.h"
 
-#include <QFile>
-
 #include "document/drawdoc.h"
 #include "framework/archive.h"
 #include "framework/dc.h"
 #include "objects/drawviewbase.h"
+
+#include <QFile>
 
 #include <algorithm>
 #include <cstdint>
@@ -158,7 +158,7 @@ BOOL CDrawImg::OnEditProperties(CDrawViewBase* view)
 BOOL CDrawImg::LoadFromFile(const CString& path)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    if (!file.open(QIODevice::ReadOnly) || file.size() > RASTER_MAX_MEMORY)
         return FALSE;
     const QByteArray bytes = file.readAll();
     auto bitmap = std::make_unique<CRasterImage>();
