@@ -91,14 +91,19 @@ int CreateTemporary(const QString& folder, const QString& name, QByteArray& temp
     return -1;
 }
 
-// Overwrites the existing target where no file may be made beside it: written over, then cut
-// to the new length.
+// Overwrites the existing target where no file may be made beside it: the room for the new
+// contents is claimed first (where the file system can), so that a full disk is found before a
+// byte is overwritten; then written over and cut to the new length.
 bool WriteInPlace(const QByteArray& target, const QByteArray& bytes, QString& error)
 {
     const int fd = ::open(target.constData(), O_WRONLY | O_CLOEXEC);
     if (fd < 0)
         return error = SystemErrorText(errno), false;
-    int err = WriteAll(fd, bytes);
+    int err = bytes.isEmpty() ? 0 : ::posix_fallocate(fd, 0, off_t(bytes.size()));
+    if (err == EOPNOTSUPP || err == EINVAL)
+        err = 0;
+    if (err == 0)
+        err = WriteAll(fd, bytes);
     if (err == 0 && ::ftruncate(fd, off_t(bytes.size())) != 0)
         err = errno;
     if (err == 0)

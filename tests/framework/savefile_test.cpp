@@ -68,6 +68,13 @@ TEST(SaveFile, ReplacesTheFileALinkPointsToAndKeepsItsPermissions)
     EXPECT_EQ(QFile::permissions(real) & ~(QFileDevice::ReadUser | QFileDevice::WriteUser), mode);
     EXPECT_EQ(Entries(dir.path()), (QStringList{"link.tag", "real.tag"}));
 
+    // A folder that refuses new files: the file itself is written over, to its new length.
+    SetWriteFaultHookForTesting([](WriteStep step) { return step == WriteStep::Create ? EACCES : 0; });
+    EXPECT_TRUE(WriteFileAtomically(real, "in place", error)) << error.toStdString();
+    EXPECT_TRUE(WriteFileAtomically(real, "new", error)) << error.toStdString();
+    SetWriteFaultHookForTesting(nullptr);
+    EXPECT_EQ(Bytes(real), "new");
+
     // A folder, or a file nobody may write, is refused and stays.
     EXPECT_FALSE(WriteFileAtomically(dir.path(), "x", error));
     ASSERT_TRUE(QFile::setPermissions(real, QFileDevice::ReadOwner));
