@@ -119,12 +119,11 @@ protected:
             // The dialog asks before it prints over an existing file: Yes.
             MessageBoxWatch watch;
             OnNextModal([&](QWidget* w) {
-                ASSERT_TRUE(QTest::qWaitForWindowActive(w));
+                EXPECT_TRUE(QTest::qWaitForWindowActive(w)) << "the print dialog did not become active";
                 ClickAccept(w);
             }, IsA<CTagPrintDlg>);
             Update();
             Action(ShellCmd::kFilePrint)->trigger();
-            QTest::qWait(50);
             EXPECT_TRUE(watch.texts.value(watch.texts.size() - 1).contains(NoSpace())) << watch.texts.join('|').toStdString();
         }
         EXPECT_EQ(m_app->Printer()->outputFileName(), pdf);
