@@ -154,7 +154,8 @@ bool WriteFileAtomically(const QString& path, const QByteArray& bytes, QString& 
     const QByteArray targetPath = QFile::encodeName(target.absoluteFilePath());
 
     QByteArray tempPath;
-    const int fd = CreateTemporary(folder, target.fileName(), tempPath, 0666);
+    // Part of the name only, so that a name near the system's length limit leaves room.
+    const int fd = CreateTemporary(folder, target.fileName().left(64), tempPath, 0666);
     if (fd < 0) {
         const int err = errno;
         if (exists && (err == EACCES || err == EPERM))
