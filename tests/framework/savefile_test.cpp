@@ -75,6 +75,12 @@ TEST(SaveFile, ReplacesTheFileALinkPointsToAndKeepsItsPermissions)
     SetWriteFaultHookForTesting(nullptr);
     EXPECT_EQ(Bytes(real), "new");
 
+    // A name at the system's length limit leaves room for the temporary name.
+    const QString longName = dir.filePath(QString(251, u'n') + ".tag");
+    EXPECT_TRUE(WriteFileAtomically(longName, "long", error)) << error.toStdString();
+    EXPECT_EQ(Bytes(longName), "long");
+    QFile::remove(longName);
+
     // A folder, or a file nobody may write, is refused and stays.
     EXPECT_FALSE(WriteFileAtomically(dir.path(), "x", error));
     ASSERT_TRUE(QFile::setPermissions(real, QFileDevice::ReadOwner));
