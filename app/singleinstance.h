@@ -1,5 +1,5 @@
 #pragma once
-// One running program per user: a second start hands its files to the running one over a local
+// One running program per user and graphical session: a second start hands its files to the running one over a local
 // socket and ends. The running program answers only after it has opened the files, with the
 // outcome, so the second start can report a failure instead of a false success.
 //
@@ -9,12 +9,16 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QProcessEnvironment>
 #include <QStringList>
+
+#include <sys/types.h>
 
 #include <functional>
 
 class QLocalServer;
 class QLocalSocket;
+class QTimer;
 
 class CInstanceChannel : public QObject
 {
@@ -28,13 +32,22 @@ public:
     explicit CInstanceChannel(QObject* parent = nullptr);
     ~CInstanceChannel() override;
 
-    // The server name for the current user.
+    // The socket of this user's graphical session (see SessionName); empty when no private
+    // folder can be had.
     static QString DefaultName();
+    // The socket for a session described by env: $XDG_RUNTIME_DIR/quillbar-<display> when the
+    // runtime folder is set and belongs to the user, else <tempDir>/quillbar-<uid>/<display>,
+    // that folder made (or narrowed to) owner-only. <display> names the Wayland socket, else the
+    // X display without its screen number. Empty when the folder is someone else's.
+    static QString SessionName(const QProcessEnvironment& env, const QString& tempDir, uid_t uid);
 
     // Becomes the running instance. A socket left behind by a crashed program is taken over;
     // false when another program answers on the name or listening fails.
     bool Listen(const QString& name, OpenHandler handler);
     void Close();
+    // Listens again when the socket was removed from under the running program (a clean-up of
+    // the folder); called every few minutes while the program runs.
+    void KeepListening();
 
     // Sends files to the running instance and waits for its answer.
     static Handover SendFiles(const QString& name, const QStringList& files, int timeoutMs = 30000);
@@ -43,6 +56,10 @@ private:
     void OnNewConnection();
     void OnReadyRead(QLocalSocket* socket);
 
+    bool StartServer(const QString& name);
+
     QLocalServer* m_server = nullptr;
     OpenHandler m_handler;
+    QString m_name;
+    QTimer* m_keepTimer = nullptr;
 };
