@@ -67,7 +67,7 @@ int RunDocumentProperties(CDrawDoc* doc, QWidget* parent)
     CSummaryFields fields = ReadSummaryFields(*doc->GetSummInfo());
     CSummPage summary(&fields);
     CStatPage statistics(fields);
-    CPropertySheet sheet(QStringLiteral("Document Properties"), parent);
+    CPropertySheet sheet(CResourceModule::Get().DialogText(QStringLiteral("Document Properties")), parent);
     sheet.AddPage(&summary);
     sheet.AddPage(&statistics);
     const int result = sheet.DoModal();

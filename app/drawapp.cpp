@@ -243,6 +243,10 @@ BOOL CDrawApp::InitInstance(const CCommandLineInfo& info, const StartOptions& op
     SetArchiveCodePage(resources.CodePage());
     AfxSetStringLoader([](UINT id) { return CResourceModule::Get().LoadString(id); });
     m_captionFilter = CButtonCaptionFilter::Install(AfxLoadString);
+    // Qt's own dialogs speak the language of the resource module.
+    if (!AfxLoadQtTranslations(resources.UiLocale()))
+        qWarning("Qt's translations for %s are not installed; its own dialogs stay in English",
+                 qUtf8Printable(resources.UiLocale().name()));
 
     m_settings = std::make_unique<CSettings>();
     m_printer = std::make_unique<QPrinter>(QPrinter::HighResolution);

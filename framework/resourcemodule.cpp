@@ -92,6 +92,32 @@ void ForEachLine(const QByteArray& text, Fn fn)
     }
 }
 
+// The dialog texts of a language: "English<TAB>translation" a line, escaped as the string
+// tables are.
+QHash<QString, QString> ParseDialogTexts(const QByteArray& text)
+{
+    QHash<QString, QString> table;
+    ForEachLine(text, [&](QByteArrayView line) {
+        if (line.isEmpty() || line.front() == '#')
+            return;
+        const qsizetype tab = line.indexOf('\t');
+        if (tab <= 0 || tab + 1 == line.size())
+            return;
+        table.insert(Unescape(line.first(tab)), Unescape(line.sliced(tab + 1)));
+    });
+    return table;
+}
+
+QString XmlUnescape(QString text)
+{
+    text.replace(QLatin1String("&lt;"), QLatin1String("<"));
+    text.replace(QLatin1String("&gt;"), QLatin1String(">"));
+    text.replace(QLatin1String("&quot;"), QLatin1String("\""));
+    text.replace(QLatin1String("&apos;"), QLatin1String("'"));
+    text.replace(QLatin1String("&amp;"), QLatin1String("&"));
+    return text;
+}
+
 std::unordered_map<UINT, CString> ParseStringTable(const QByteArray& text)
 {
     std::unordered_map<UINT, CString> table;
@@ -397,6 +423,9 @@ bool CResourceModule::LoadStringTable(const QString& language)
         return false;
     m_strings = std::move(table);
     m_language = language;
+    m_dialogTexts.clear();
+    if (const auto texts = ReadEntry(QStringLiteral("dialogs/%1.txt").arg(language)))
+        m_dialogTexts = ParseDialogTexts(*texts);
     return true;
 }
 
@@ -419,6 +448,7 @@ void CResourceModule::Unload()
     m_registered = false;
     m_file.clear();
     m_strings.clear();
+    m_dialogTexts.clear();
     m_language.clear();
     m_loaded = false;
     m_fallback = false;
@@ -593,5 +623,44 @@ std::optional<CToolbarTemplate> CResourceModule::LoadToolbar(UINT id) const
 
 QByteArray CResourceModule::LoadDialogLayout(UINT id) const
 {
-    return ReadEntry(QStringLiteral("dialogs/%1.ui").arg(id)).value_or(QByteArray());
+    QByteArray layout = ReadEntry(QStringLiteral("dialogs/%1.ui").arg(id)).value_or(QByteArray());
+    if (m_dialogTexts.isEmpty())
+        return layout;
+    // Every plain <string> element (a caption, title, item or tip) in the module's language;
+    // strings marked with attributes (notr) are left alone.
+    const QByteArray open = "<string>", close = "</string>";
+    QByteArray out;
+    out.reserve(layout.size() + layout.size() / 4);
+    qsizetype from = 0;
+    for (qsizetype at; (at = layout.indexOf(open, from)) >= 0;) {
+        const qsizetype start = at + open.size();
+        const qsizetype end = layout.indexOf(close, start);
+        if (end < 0)
+            break;
+        out += QByteArrayView(layout).sliced(from, start - from);
+        const QString english = XmlUnescape(QString::fromUtf8(QByteArrayView(layout).sliced(start, end - start)));
+        const auto found = m_dialogTexts.constFind(english);
+        if (found == m_dialogTexts.cend())
+            out += QByteArrayView(layout).sliced(start, end - start);
+        else
+            out += found->toHtmlEscaped().toUtf8();
+        from = end;
+    }
+    out += QByteArrayView(layout).sliced(from);
+    return out;
+}
+
+CString CResourceModule::DialogText(const CString& english) const
+{
+    return m_dialogTexts.value(english, english);
+}
+
+QLocale CResourceModule::UiLocale() const
+{
+    const QString language = Language();
+    if (language == QLatin1String("CHS"))
+        return QLocale(QLocale::Chinese, QLocale::SimplifiedChineseScript, QLocale::China);
+    if (language == QLatin1String("CHT"))
+        return QLocale(QLocale::Chinese, QLocale::TraditionalChineseScript, QLocale::Taiwan);
+    return QLocale(QLocale::English, QLocale::UnitedStates);
 }

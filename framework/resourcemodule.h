@@ -7,6 +7,7 @@
 #include "framework/types.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QImage>
 #include <QLocale>
 #include <QPoint>
@@ -100,7 +101,13 @@ public:
     CCursorResource LoadCursor(UINT id) const;
     std::optional<CMenuTemplate> LoadMenu(UINT id) const;
     std::optional<CToolbarTemplate> LoadToolbar(UINT id) const;
-    QByteArray LoadDialogLayout(UINT id) const;  // the .ui text; empty when missing
+    // The .ui text, its texts in the module's language; empty when missing.
+    QByteArray LoadDialogLayout(UINT id) const;
+    // A text of the dialogs in the module's language: the English text of a layout (with its
+    // '&' mnemonic) looked up in dialogs/<LANG>.txt; the English text when it has no entry.
+    CString DialogText(const CString& english) const;
+    // The locale of the module's language (zh_CN, zh_TW, else en_US), for Qt's own dialogs.
+    QLocale UiLocale() const;
 
     // Checks that bytes form a well-made binary resource file whose every offset stays
     // inside the bytes; returns the reason when not, an empty string when they do.
@@ -120,4 +127,5 @@ private:
     bool m_loaded = false;
     bool m_fallback = false;
     std::unordered_map<UINT, CString> m_strings;
+    QHash<QString, QString> m_dialogTexts;  // English text -> text of the language
 };

@@ -13,7 +13,7 @@ packages=(
   zlib1g-dev libpng-dev libjpeg-dev libtiff-dev libgif-dev
   libgtest-dev libgmock-dev libbenchmark-dev libzxing-dev libzint-dev
   clang libclang-rt-14-dev
-  fonts-liberation fonts-arphic-uming poppler-utils locales
+  fonts-liberation fonts-arphic-uming poppler-utils locales qt6-translations-l10n
   cups-daemon cups-client
 )
 

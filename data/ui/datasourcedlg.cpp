@@ -72,6 +72,8 @@ CFieldSelGridCtrl::CFieldSelGridCtrl(QWidget* parent) : QTableWidget(0, 3, paren
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
                     QAbstractItemView::AnyKeyPressed);
+    // Tab leaves the grid like any other control; the arrow keys move between its cells.
+    setTabKeyNavigation(false);
 }
 
 namespace {
@@ -192,6 +194,9 @@ BOOL CDataSourceDlg::OnInitDialog()
         m_grid = new CFieldSelGridCtrl;
         m_grid->setMinimumSize(placeholder->minimumSize());
         ReplaceControl(placeholder, m_grid);
+        // In the tab order where it stands: after the field's Remove button.
+        if (QWidget* remove = GetDlgItem(this, IDC_REMOVE))
+            QWidget::setTabOrder(remove, m_grid);
     }
 
     m_upDown = GetDlgItem<QScrollBar>(this, IDC_UPDOWN);

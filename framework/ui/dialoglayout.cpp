@@ -3,7 +3,6 @@
 #include <QAbstractButton>
 #include <QBuffer>
 #include <QCoreApplication>
-#include <QKeyEvent>
 #include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -24,39 +23,29 @@ ControlFactories& Factories()
     return factories;
 }
 
-// Makes our own controls by class name and leaves every other class to Qt's loader.
+// Makes our own controls by class name and leaves every other class to Qt's loader. A layout
+// drawn as a dialog becomes a plain widget: inside our dialog its buttons then belong to ours,
+// so the layout's default button stays the default and Escape and Enter reach our dialog.
 class CDialogLayoutLoader : public QUiLoader {
 public:
     QWidget* createWidget(const QString& className, QWidget* parent, const QString& name) override
     {
-        const auto it = Factories().find(className);
-        if (it == Factories().end())
+        const bool top = m_top;
+        m_top = false;
+        QWidget* w = nullptr;
+        if (const auto it = Factories().find(className); it != Factories().end())
+            w = it->second(parent);
+        else if (top && className == QLatin1String("QDialog"))
+            w = new QWidget(parent);
+        else
             return QUiLoader::createWidget(className, parent, name);
-        QWidget* w = it->second(parent);
         if (w)
             w->setObjectName(name);
         return w;
     }
-};
 
-// A form saved as a dialog would answer Escape and Enter itself, hiding only the form: those
-// keys go on to the window the form was placed in.
-class CFormKeyForwarder : public QObject {
-public:
-    using QObject::QObject;
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override
-    {
-        auto* form = qobject_cast<QWidget*>(watched);
-        if (event->type() != QEvent::KeyPress || !form || !form->parentWidget())
-            return false;
-        const int key = static_cast<QKeyEvent*>(event)->key();
-        if (key != Qt::Key_Escape && key != Qt::Key_Return && key != Qt::Key_Enter)
-            return false;
-        QCoreApplication::sendEvent(form->parentWidget(), event);
-        return true;
-    }
+private:
+    bool m_top = true;
 };
 
 }  // namespace
@@ -79,10 +68,6 @@ QWidget* LoadDialogForm(const QByteArray& uiText, QWidget* parent)
     QWidget* form = loader.load(&buffer, parent);
     if (!form)
         return nullptr;
-    // A form saved as a dialog is a window of its own; inside ours it is a plain widget.
-    form->setWindowFlags(Qt::Widget);
-    if (qobject_cast<QDialog*>(form))
-        form->installEventFilter(new CFormKeyForwarder(form));
     // A form placed by coordinates has no layout to tell its size: keep the size it was drawn at.
     if (!form->layout())
         form->setMinimumSize(form->size());

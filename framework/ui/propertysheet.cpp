@@ -308,6 +308,16 @@ QAbstractButton* CPropertySheet::Button(int id) const
     return nullptr;
 }
 
+// The first control of a page that Tab reaches takes the focus, as a new wizard page gives it.
+void CPropertySheet::FocusFirstField(CPropertyPage* page)
+{
+    for (QWidget* w = page->nextInFocusChain(); w && w != page; w = w->nextInFocusChain())
+        if (page->isAncestorOf(w) && w->isVisibleTo(page) && w->isEnabled() && (w->focusPolicy() & Qt::TabFocus)) {
+            w->setFocus(Qt::TabFocusReason);
+            return;
+        }
+}
+
 // Shows page index; in a wizard a page that refuses (OnSetActive FALSE) is not shown and
 // false is returned. The caller has already asked the previous page to let go.
 bool CPropertySheet::Activate(int index)
@@ -331,6 +341,7 @@ bool CPropertySheet::Activate(int index)
         }
         ShowHeader(page);
         UpdateWizardButtons();
+        FocusFirstField(page);
         return true;
     }
     m_switching = true;

@@ -147,6 +147,7 @@ private:
     // Takes the window of the last run apart; the pages stay.
     void Unbuild();
     void ShowHeader(const CPropertyPage* page);
+    static void FocusFirstField(CPropertyPage* page);
     bool Activate(int index);
     void OnTabChanged(int index);
     void OnOkClicked();

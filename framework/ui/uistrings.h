@@ -6,6 +6,8 @@
 
 #include <functional>
 
+class QLocale;
+
 using StringLoader = std::function<CString(UINT id)>;
 
 void AfxSetStringLoader(StringLoader loader);
@@ -14,3 +16,8 @@ CString AfxLoadString(UINT id);
 // application display name stays unset: on some platforms Qt appends it to every window
 // title, which would name the program twice in titles that already carry it.
 CString AfxGetAppName();
+
+// Qt's own texts (its print, page set-up and file dialogs, its standard buttons) in the language
+// of locale, from the catalogues Qt installs; replaces those loaded before and unloads them for
+// English. False when no catalogue of the locale is installed.
+bool AfxLoadQtTranslations(const QLocale& locale);

@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QRandomGenerator>
+#include <QMap>
 #include <QSet>
 #include <QXmlStreamReader>
 #include <QtEndian>
@@ -63,6 +64,36 @@ void CollectCommands(const std::vector<CMenuTemplateItem>& items, QSet<UINT>& id
             ids.insert(item.id);
         else if (item.kind == CMenuTemplateItem::Popup)
             CollectCommands(item.items, ids);
+    }
+}
+
+// The access letter of a caption ("&&" is a plain '&'); a null character when it has none.
+QChar AccessLetter(const QString& caption)
+{
+    for (qsizetype i = 0; i + 1 < caption.size(); ++i)
+        if (caption[i] == u'&') {
+            if (caption[i + 1] != u'&')
+                return caption[i + 1].toUpper();
+            ++i;
+        }
+    return {};
+}
+
+// No two entries of one menu share an access letter, in any popup at any depth.
+void ExpectOneEntryPerLetter(const std::vector<CMenuTemplateItem>& items, const QString& where)
+{
+    QMap<QChar, QString> taken;
+    for (const auto& item : items) {
+        if (item.kind == CMenuTemplateItem::Separator)
+            continue;
+        const QChar letter = AccessLetter(item.caption);
+        if (!letter.isNull()) {
+            EXPECT_FALSE(taken.contains(letter)) << where.toStdString() << ": " << item.caption.toStdString()
+                                                 << " and " << taken.value(letter).toStdString();
+            taken.insert(letter, item.caption);
+        }
+        if (item.kind == CMenuTemplateItem::Popup)
+            ExpectOneEntryPerLetter(item.items, where + QStringLiteral(" > ") + item.caption);
     }
 }
 
@@ -152,6 +183,7 @@ TEST(ResourceModule, MenusToolbarsAndPrompts)
             ASSERT_TRUE(menu && !menu->items.empty()) << "menu " << id;
             for (const auto& popup : menu->items)
                 EXPECT_EQ(popup.kind, CMenuTemplateItem::Popup);
+            ExpectOneEntryPerLetter(menu->items, QStringLiteral("%1 menu %2").arg(QLatin1String(language)).arg(id));
             CollectCommands(menu->items, commands);
             if (id == 3)
                 CollectCommands(menu->items, documentCommands);
@@ -219,6 +251,63 @@ TEST(ResourceModule, PicturesLayoutsAndBinaryResources)
     // No way out of the resource tree.
     EXPECT_FALSE(module.FindResource(QStringLiteral(".."), QStringLiteral("strings")));
     EXPECT_FALSE(module.FindResource(QStringLiteral("TEST"), QStringLiteral("../../strings/ENU.txt")));
+}
+
+// The plain texts of a layout (captions, titles, items), in document order.
+QStringList LayoutTexts(const QByteArray& layout)
+{
+    QStringList texts;
+    if (layout.isEmpty())
+        return texts;
+    QXmlStreamReader xml(layout);
+    while (!xml.atEnd())
+        if (xml.readNext() == QXmlStreamReader::StartElement && xml.name() == QLatin1String("string")
+            && xml.attributes().isEmpty())
+            if (QString text = xml.readElementText(); !text.isEmpty())
+                texts << text;
+    EXPECT_FALSE(xml.hasError()) << qPrintable(xml.errorString());
+    return texts;
+}
+
+TEST(ResourceModule, DialogLayoutsSpeakTheModulesLanguage)
+{
+    CResourceModule enu;
+    ASSERT_TRUE(enu.Load(kModule, QStringLiteral("ENU")));
+    // Names that no language translates.
+    const QSet<QString> names{"Quillbar", "PDF417", "Data Matrix", "ECC 200"};
+    for (const char* language : {"ENU", "CHS", "CHT"}) {
+        CResourceModule module;
+        ASSERT_TRUE(module.Load(kModule, QString::fromLatin1(language)));
+        int layouts = 0;
+        for (UINT id = 100; id < 200; ++id) {
+            const QStringList english = LayoutTexts(enu.LoadDialogLayout(id));
+            if (english.isEmpty())
+                continue;
+            ++layouts;
+            const QStringList texts = LayoutTexts(module.LoadDialogLayout(id));
+            ASSERT_EQ(texts.size(), english.size()) << language << " " << id;
+            QMap<QChar, QString> taken;
+            for (qsizetype i = 0; i < texts.size(); ++i) {
+                if (QLatin1String(language) != QLatin1String("ENU") && !names.contains(english[i]))
+                    EXPECT_NE(texts[i], english[i]) << language << " dialog " << id << " is not translated";
+                // One control per access letter in each dialog.
+                const QChar letter = AccessLetter(texts[i]);
+                if (letter.isNull())
+                    continue;
+                EXPECT_FALSE(taken.contains(letter)) << language << " dialog " << id << ": "
+                                                     << texts[i].toStdString() << " and " << taken.value(letter).toStdString();
+                taken.insert(letter, texts[i]);
+            }
+        }
+        EXPECT_GE(layouts, 25);
+    }
+    CResourceModule chs, cht;
+    ASSERT_TRUE(chs.Load(kModule, QStringLiteral("CHS")) && cht.Load(kModule, QStringLiteral("CHT")));
+    EXPECT_EQ(chs.DialogText(QStringLiteral("Document Properties")), QStringLiteral("文档属性"));
+    EXPECT_EQ(cht.DialogText(QStringLiteral("Document Properties")), QStringLiteral("文件內容"));
+    EXPECT_EQ(chs.DialogText(QStringLiteral("no such text")), QStringLiteral("no such text"));
+    EXPECT_EQ(chs.UiLocale().name(), QStringLiteral("zh_CN"));
+    EXPECT_EQ(cht.UiLocale().name(), QStringLiteral("zh_TW"));
 }
 
 TEST(ResourceModule, MissingOrDamagedModuleFallsBack)
