@@ -235,6 +235,45 @@ TEST_F(DataSourcePage, DatabaseFieldsAreAddedRemovedAndKeptWhenNotOffered)
     }
 }
 
+TEST_F(DataSourcePage, KeyboardReachesEveryFieldAndRemovesABoundField)
+{
+    auto* text = AddSelected(new CDrawText(CRect(1000, 1000, 1000, 1000), view, "Label"));
+    CContentBlock& block = text->Content();
+    block.mode = CONTENT_DATA;
+    AddDataItem(block, "T", "A", "", "");
+    AddDataItem(block, "T", "B", "", "");
+
+    Properties([&](CPropertySheet* sheet, CPropertyPage* page) {
+        ASSERT_NE(FocusIn(sheet), nullptr);
+        // Each label's access letter takes the focus to its field.
+        const std::pair<Qt::Key, int> letters[] = {{Qt::Key_N, 130}, {Qt::Key_C, 133}, {Qt::Key_L, 192},
+                                                   {Qt::Key_P, 136}, {Qt::Key_S, 132}, {Qt::Key_F, 135}};
+        for (const auto& [key, id] : letters) {
+            QTest::keyClick(QApplication::focusWidget(), key, Qt::AltModifier);
+            EXPECT_EQ(QApplication::focusWidget(), GetDlgItem(page, id)) << "Alt+" << QKeySequence(key).toString().toStdString();
+        }
+        // Tab goes on from the field list to the grid of bound fields, and out of it again.
+        auto* grid = GetDlgItem<QTableWidget>(page, 202);
+        for (int step = 0; step < 4 && QApplication::focusWidget() != grid; ++step)
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        ASSERT_EQ(QApplication::focusWidget(), grid) << "Tab does not reach the bound fields";
+        // The second row chosen with the arrows, removed with Remove's access letter.
+        QTest::keyClick(grid, Qt::Key_Down);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+        EXPECT_EQ(grid->currentRow(), 1);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_V, Qt::AltModifier);
+        // A button's access letter clicks it a moment later, as a click shows.
+        for (int wait = 0; wait < 100 && grid->rowCount() == 2; ++wait)
+            QTest::qWait(20);
+        EXPECT_EQ(Column(grid, 1), (std::vector<QString> {"T.A"}));
+        grid->setFocus();
+        QTest::keyClick(grid, Qt::Key_Tab);
+        EXPECT_NE(QApplication::focusWidget(), grid);
+        Click(sheet->Button(IDOK));
+    });
+    EXPECT_EQ(Items(block), (std::vector<CString> {"T|A||"}));
+}
+
 TEST_F(DataSourcePage, BarcodeTakesOneLineTheUpDownsModuleAndATypedHeight)
 {
     auto* code = AddSelected(new CDrawBarcode(CRect(1000, 1000, 1000, 1000), view, "ABC123", BARCODE_ID_CODE39));

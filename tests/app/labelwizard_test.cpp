@@ -109,6 +109,30 @@ TEST_F(LabelWizard, NewLabelWalksFivePagesWithFinishOnEachAndCancelLeavesNoWindo
     EXPECT_EQ(titles, (std::vector<QString>{"New Label", "Printer", "Paper", "Paper Margins", "Labels on the Sheet"}));
 }
 
+TEST_F(LabelWizard, EveryNewPageTakesTheFocusWithItsFirstField)
+{
+    OnSheet([&](CPropertySheet* wizard) {
+        ASSERT_NE(FocusIn(wizard), nullptr);
+        // The first step with a click on Next, which takes the focus; the others with Alt+N.
+        for (int page = 1; page < 5; ++page) {
+            if (page == 1)
+                Click(wizard, ID_WIZNEXT);
+            else
+                QTest::keyClick(QApplication::focusWidget(), Qt::Key_N, Qt::AltModifier);
+            // The button's access letter clicks it a moment later.
+            for (int wait = 0; wait < 100 && wizard->GetActiveIndex() != page; ++wait)
+                QTest::qWait(20);
+            ASSERT_EQ(wizard->GetActiveIndex(), page);
+            QWidget* focus = QApplication::focusWidget();
+            ASSERT_NE(focus, nullptr) << "no focus on page " << page;
+            EXPECT_TRUE(wizard->GetActivePage()->isAncestorOf(focus) && focus->isVisible())
+                << "page " << page << ": the focus is on " << focus->objectName().toStdString();
+        }
+        Click(wizard, IDCANCEL);
+    });
+    Action(ShellCmd::kFileNew)->trigger();
+}
+
 TEST_F(LabelWizard, RecentEntryOrBrowsedFileOpensThroughTheOpenRoad)
 {
     const QString path = SavedLabel();

@@ -222,6 +222,38 @@ TEST_F(PrintData, APreviewShowsTheChosenRecords)
     EXPECT_EQ(ScreenCode(), "STORED");
 }
 
+TEST_F(PrintData, EnterInThePreviewCountStartsThePreview)
+{
+    bool printDataOpened = false, previewed = false;
+    OnNextModal([&](QWidget* w) {
+        auto* dialog = qobject_cast<CTagPreviewDlg*>(w);
+        ASSERT_TRUE(QTest::qWaitForWindowActive(dialog));
+        // Print Data, should Enter open it, is noted and closed.
+        QTimer guard;
+        QObject::connect(&guard, &QTimer::timeout, [&] {
+            if (auto* data = qobject_cast<CPrnDataSelDlg*>(QApplication::activeModalWidget())) {
+                printDataOpened = true;
+                data->reject();
+            }
+        });
+        guard.start(10);
+        QWidget* focus = FocusIn(dialog);
+        ASSERT_EQ(focus, dialog->findChild<QLineEdit*>("158"));
+        QTest::keyClick(focus, Qt::Key_Return);
+        if (dialog->isVisible()) {
+            ADD_FAILURE() << "Enter did not start the preview";
+            dialog->reject();
+        }
+    }, IsA<CTagPreviewDlg>);
+    OnNextModal([&](QWidget* w) {
+        previewed = true;
+        qobject_cast<CPrintPreviewWindow*>(w)->reject();
+    }, IsA<CPrintPreviewWindow>);
+    Action(kFilePrintPreview)->trigger();
+    EXPECT_FALSE(printDataOpened);
+    EXPECT_TRUE(previewed);
+}
+
 bool IsCompoundFile(const QString& path)
 {
     QFile f(path);

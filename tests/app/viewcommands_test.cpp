@@ -340,3 +340,16 @@ TEST_F(ViewCommands, FitZoomsTheLabelIntoTheWindowWithinTheLimits)
     const CPoint far = view->DocToClient(CPoint(SaturateInt(500 / 2.54 * 1536 / 100), 0));
     EXPECT_NEAR(corner.x + far.x, view->viewport()->width() + 16, 4);
 }
+
+TEST_F(ViewCommands, AltDThenTPicksTheTextTool)
+{
+    ASSERT_EQ(FocusIn(m_frame), view);
+    QTest::keyClick(view, Qt::Key_D, Qt::AltModifier);
+    auto* draw = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    ASSERT_NE(draw, nullptr) << "Alt+D opened no menu";
+    QTest::keyClick(draw, Qt::Key_T);
+    QApplication::processEvents();
+    EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
+    Update();
+    EXPECT_TRUE(Action(32827)->isChecked()) << "the Text tool is not chosen";
+}
