@@ -1,0 +1,150 @@
+// The Simplified and Traditional Chinese interfaces: every dialog a user opens speaks the language,
+// Qt's own dialogs included, and no translated text is cut off. The windows are saved as pictures.
+
+#include "shellfixture.h"
+
+#include "framework/ui/dialogids.h"
+#include "objects/drawtext.h"
+#include "printing/labelwizard.h"
+#include "printing/tagprintdlg.h"
+#include "support/testoutput.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QRegularExpression>
+#include <QToolButton>
+
+namespace {
+
+constexpr UINT kLabelWizardCommand = 32873;
+
+bool HasChinese(const QString& text)
+{
+    static const QRegularExpression han(QStringLiteral("\\p{Han}"));
+    return text.contains(han);
+}
+
+// Visible captions narrower than their text needs, and captions left in English, of a window.
+struct CaptionCheck {
+    QStringList clipped, english;
+};
+
+CaptionCheck CheckCaptions(QWidget* window)
+{
+    static const QRegularExpression word(QStringLiteral("[A-Za-z]{3,}"));
+    // Names that stay as they are in every language.
+    static const QStringList names{"Quillbar", "PDF417", "Data Matrix", "QR", "ECC", "ODBC", "Access", "Excel", "dpi"};
+    CaptionCheck check;
+    for (QWidget* w : window->findChildren<QWidget*>()) {
+        if (!w->isVisible())
+            continue;
+        QString text;
+        if (auto* label = qobject_cast<QLabel*>(w); label && !label->wordWrap() && label->pixmap().isNull())
+            text = label->text();
+        else if (auto* button = qobject_cast<QAbstractButton*>(w); button && !qobject_cast<QToolButton*>(w))
+            text = button->text();
+        if (text.isEmpty())
+            continue;
+        const QString where = w->objectName() + u' ' + text;
+        if (w->width() < w->sizeHint().width())
+            check.clipped << QStringLiteral("%1 (%2 < %3)").arg(where).arg(w->width()).arg(w->sizeHint().width());
+        QString rest = text;
+        for (const QString& name : names)
+            rest.remove(name);
+        if (rest.contains(word) && !HasChinese(rest))
+            check.english << where;
+    }
+    return check;
+}
+
+// titled: the window's title is a text of its own (an object's sheet carries the program's name).
+void Examine(QWidget* window, const QString& picture, bool titled = true)
+{
+    QApplication::processEvents();
+    window->grab().save(TestOutputDir(QStringLiteral("chinese")) + u'/' + picture + QStringLiteral(".png"));
+    const CaptionCheck check = CheckCaptions(window);
+    EXPECT_TRUE(check.clipped.isEmpty()) << picture.toStdString() << ": " << check.clipped.join(", ").toStdString();
+    EXPECT_TRUE(check.english.isEmpty()) << picture.toStdString() << ": " << check.english.join(", ").toStdString();
+    EXPECT_TRUE(!titled || HasChinese(window->windowTitle())) << picture.toStdString() << ": " << window->windowTitle().toStdString();
+}
+
+class Chinese : public Shell, public ::testing::WithParamInterface<const char*> {
+protected:
+    void SetUp() override
+    {
+        InstallLabelWizard();
+        // The first label's wizard at start-up, finished at once.
+        OnNextModal([](QWidget* w) { qobject_cast<CPropertySheet*>(w)->Button(ID_WIZFINISH)->click(); },
+                    IsA<CPropertySheet>);
+        Shell::SetUp();
+        ShowFrame();
+    }
+    void TearDown() override
+    {
+        Shell::TearDown();
+        CDrawDoc::c_labelWizard = {};
+    }
+    QString Language() const override { return QString::fromLatin1(GetParam()); }
+    QString Picture(const char* name) const { return Language() + u'-' + QLatin1String(name); }
+};
+
+}  // namespace
+
+TEST_P(Chinese, DialogsSpeakTheLanguageAndShowTheirWholeTexts)
+{
+    // The label wizard, page after page.
+    int pages = 0;
+    OnNextModal([&](QWidget* w) {
+        auto* wizard = qobject_cast<CPropertySheet*>(w);
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(wizard));
+        for (int page = 0; page < wizard->GetPageCount(); ++page) {
+            if (page > 0)
+                wizard->Button(ID_WIZNEXT)->click();
+            ASSERT_EQ(wizard->GetActiveIndex(), page);
+            Examine(wizard, Picture("wizard-") + QString::number(page));
+            ++pages;
+        }
+        wizard->Button(IDCANCEL)->click();
+    }, IsA<CPropertySheet>);
+    Action(ShellCmd::kFileNew)->trigger();
+    EXPECT_EQ(pages, 5);
+
+    // A text object's sheet, every page of it.
+    AddSelected(new CDrawText(CRect(1000, 1000, 4000, 2000), m_app->GetActiveDrawView(), "Label"));
+    RunSheet([&](CPropertySheet* sheet) {
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(sheet));
+        for (int page = 0; page < sheet->GetPageCount(); ++page) {
+            ClickTab(sheet, page);
+            Examine(sheet, Picture("object-") + QString::number(page), false);
+        }
+        sheet->Button(IDCANCEL)->click();
+    });
+
+    // Document Properties.
+    RunSheet([&](CPropertySheet* sheet) {
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(sheet));
+        Examine(sheet, Picture("properties"));
+        sheet->Button(IDCANCEL)->click();
+    }, 32792);
+
+    // The print dialog: Qt's own texts and the label count tab.
+    bool printed = false;
+    OnNextModal([&](QWidget* w) {
+        auto* dialog = qobject_cast<CTagPrintDlg*>(w);
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog));
+        printed = true;
+        // With its options shown: the tab of the label count among them.
+        for (QPushButton* b : dialog->findChildren<QPushButton*>())
+            if (b->text().endsWith(QLatin1String(">>")))
+                b->click();
+        Examine(dialog, Picture("print"));
+        dialog->reject();
+    }, IsA<CTagPrintDlg>);
+    Update();
+    Action(57607)->trigger();
+    EXPECT_TRUE(printed);
+}
+
+INSTANTIATE_TEST_SUITE_P(Languages, Chinese, ::testing::Values("CHS", "CHT"));
