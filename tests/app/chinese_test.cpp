@@ -11,6 +11,7 @@
 #include "printing/prndataseldlg.h"
 #include "printing/tagprintdlg.h"
 #include "support/testoutput.h"
+#include "symbology/drawbarcode.h"
 
 #include <QCheckBox>
 #include <QFile>
@@ -94,7 +95,7 @@ protected:
         CDrawDoc::c_labelWizard = {};
     }
     QString Language() const override { return QString::fromLatin1(GetParam()); }
-    QString Picture(const char* name) const { return Language() + u'-' + QLatin1String(name); }
+    QString Picture(const QString& name) const { return Language() + u'-' + name; }
 };
 
 }  // namespace
@@ -118,23 +119,23 @@ TEST_P(Chinese, DialogsSpeakTheLanguageAndShowTheirWholeTexts)
     Action(ShellCmd::kFileNew)->trigger();
     EXPECT_EQ(pages, 5);
 
-    // A text object's sheet, every page of it.
+    // Every page of a sheet.
+    auto examinePages = [&](const QString& name) {
+        return [this, name](CPropertySheet* sheet) {
+            ASSERT_TRUE(QTest::qWaitForWindowExposed(sheet));
+            for (int page = 0; page < sheet->GetPageCount(); ++page) {
+                ClickTab(sheet, page);
+                Examine(sheet, Picture(name) + QString::number(page));
+            }
+            sheet->Button(IDCANCEL)->click();
+        };
+    };
+    // A text object's and a barcode's sheets, and Document Properties.
     AddSelected(new CDrawText(CRect(1000, 1000, 4000, 2000), m_app->GetActiveDrawView(), "Label"));
-    RunSheet([&](CPropertySheet* sheet) {
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(sheet));
-        for (int page = 0; page < sheet->GetPageCount(); ++page) {
-            ClickTab(sheet, page);
-            Examine(sheet, Picture("object-") + QString::number(page));
-        }
-        sheet->Button(IDCANCEL)->click();
-    });
-
-    // Document Properties.
-    RunSheet([&](CPropertySheet* sheet) {
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(sheet));
-        Examine(sheet, Picture("properties"));
-        sheet->Button(IDCANCEL)->click();
-    }, 32792);
+    RunSheet(examinePages("text-"));
+    AddSelected(new CDrawBarcode(CRect(1000, 3000, 1010, 3010), m_app->GetActiveDrawView(), "123", BARCODE_ID_CODE128_AUTO));
+    RunSheet(examinePages("barcode-"));
+    RunSheet(examinePages("properties-"), 32792);
 
     // The print dialog: Qt's own texts and the label count tab.
     bool printed = false;
