@@ -613,6 +613,8 @@ void CPainterDC::DrawTextRun(int x, int y, UINT options, const CRect* rect, cons
     const QString text = TabsAsGlyphs(typed);
     const RealFont& f = Realise();
     const State& s = CurrentState();
+    // The context's turn, which the run's own placement and escapement go under.
+    const QTransform turn = m_painter->worldTransform();
     // The painter keeps no transform between primitives; only a clipped run needs its state
     // saved, so that runs after runs do not change the graphics state of a PDF page each time.
     const bool clipped = rect && (options & ETO_CLIPPED);
@@ -648,6 +650,7 @@ void CPainterDC::DrawTextRun(int x, int y, UINT options, const CRect* rect, cons
     QTransform at0;
     at0.translate(origin.x, origin.y);
     at0.rotate(-f.angle);
+    at0 *= turn;
     m_painter->setWorldTransform(at0);
     if (s.bkMode == OPAQUE && width > 0)
         m_painter->fillRect(QRectF(0, 0, width, f.height), Colour(s.bkColor));
@@ -656,9 +659,9 @@ void CPainterDC::DrawTextRun(int x, int y, UINT options, const CRect* rect, cons
     // Each run is drawn from its shaped glyphs, with its baseline at the font's ascent.
     auto draw = [&](const QString& run, double x) {
         const ShapedRun& shaped = Shape(f.font, run);
-        QTransform t = at0;
-        t.translate(x, 0);
+        QTransform t = QTransform::fromTranslate(x, 0);
         t.scale(f.stretch, 1.0);
+        t *= at0;
         m_painter->setWorldTransform(t);
         const QPointF baseline(0, f.ascent - shaped.ascent);
         for (const QGlyphRun& glyphs : shaped.glyphs)
@@ -679,7 +682,7 @@ void CPainterDC::DrawTextRun(int x, int y, UINT options, const CRect* rect, cons
     } else {
         draw(text, 0);
     }
-    m_painter->setWorldTransform(QTransform());
+    m_painter->setWorldTransform(turn);
     if (clipped)
         m_painter->restore();
 }

@@ -1,7 +1,8 @@
 #pragma once
 // A device context over a QPainter: an image, a widget, a printer or a PDF writer. Everything is
-// drawn in device pixels with an identity painter transform; coordinates are converted by the
-// context itself, so that rounding is the context's own and the same on every device.
+// drawn in device pixels, the painter's transform being only the context's turn (SetRotation),
+// under which text runs too; coordinates are converted by the context itself, so that rounding
+// is the context's own and the same on every device.
 
 #include "framework/dc.h"
 
