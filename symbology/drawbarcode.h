@@ -43,7 +43,8 @@ public:
     // the module width, bar height and text settings of the old one, and the box refitted.
     BOOL OnEditProperties(CDrawViewBase* view) override;
 
-    // Gives the symbol the text and fits the object's right and bottom to it.
+    // Gives the symbol the text and fits the object's right and bottom to it (of the box turned
+    // back, for a turned object).
     void UpdateBarcode(CDC* dc, const CString& text);
 
     CBarcode* GetBarcode() const { return m_pBarcode.get(); }
