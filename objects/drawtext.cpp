@@ -514,6 +514,45 @@ void CDrawText::Rotate90()
 
 void CDrawText::DragHandle(int n, CPoint point, CDrawViewBase* view)
 {
+    const int turn = int(((qint64(m_logfont.lfEscapement) % 3600) + 3600) % 3600);
+    if (turn == 0 || turn % 900 != 0 || n < 1 || n > 8) {
+        DragUprightHandle(n, point, view);
+        return;
+    }
+    // Twice the centre, so that a box of odd sides turns about its exact centre.
+    const int quarters = turn / 900;
+    const qint64 cx2 = qint64(m_position.left) + m_position.right;
+    const qint64 cy2 = qint64(m_position.top) + m_position.bottom;
+    // A point turned about the centre by quarter turns counter-clockwise as seen.
+    auto turned = [&](qint64 x, qint64 y, int q) {
+        qint64 dx = 2 * x - cx2, dy = 2 * y - cy2;
+        for (int i = 0; i < (q % 4 + 4) % 4; ++i)
+            dx = std::exchange(dy, -dx);
+        return std::pair<qint64, qint64>(FloorHalf(cx2 + dx), FloorHalf(cy2 + dy));
+    };
+    const CRect stored = m_position;
+    const LONG escapement = m_logfont.lfEscapement;
+    const CRect upright = CTurnedDrawScope::TurnBox(stored, turn);
+    const auto [ux, uy] = turned(point.x, point.y, -quarters);
+    Invalidate(view);
+    m_position = upright;
+    m_logfont.lfEscapement = 0;
+    // Each quarter turn back moves a handle two places round the box.
+    DragUprightHandle((n - 1 + 2 * quarters) % 8 + 1, CPoint(SaturateInt(ux), SaturateInt(uy)), view);
+    m_logfont.lfEscapement = escapement;
+    if (m_position == upright) {
+        m_position = stored;
+    } else {
+        const auto [x1, y1] = turned(m_position.left, m_position.top, quarters);
+        const auto [x2, y2] = turned(m_position.right, m_position.bottom, quarters);
+        m_position = CRect(SaturateInt(std::min(x1, x2)), SaturateInt(std::min(y1, y2)),
+                           SaturateInt(std::max(x1, x2)), SaturateInt(std::max(y1, y2)));
+    }
+    Invalidate(view);
+}
+
+void CDrawText::DragUprightHandle(int n, CPoint point, CDrawViewBase* view)
+{
     if (!view) {
         CDrawRect::DragHandle(n, point, view);
         return;

@@ -55,7 +55,9 @@ public:
     void AssignDefaultName(CDrawViewBase* view) override;
     void Draw(CDC* dc, int labelIndex) override;
     void DrawSelectionMark(CDC* dc, int state) override;
-    void DragHandle(int n, CPoint point, CDrawViewBase* view = nullptr) override;
+    // A turned object's handle is dragged as the matching handle of the object turned back
+    // (DragUprightHandle), and the result turned again about the old centre.
+    void DragHandle(int n, CPoint point, CDrawViewBase* view = nullptr) final;
     void Rotate90() override;
     // The data-source page, first and active, then the font page. On OK the text (empty for a
     // data-bound object), name, font and colour are taken, the escapement follows the rotation,
@@ -98,6 +100,8 @@ public:
     CString m_text;  // fixed text, serial start value, or empty when data-bound
 
 protected:
+    // Drags a handle of the object standing upright.
+    virtual void DragUprightHandle(int n, CPoint point, CDrawViewBase* view);
     bool HasShapePage() const override { return false; }
     // The 2-D code objects show their own page in place of the font page.
     virtual bool HasFontPage() const { return true; }

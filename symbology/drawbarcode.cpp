@@ -102,7 +102,7 @@ void CDrawBarcode::Draw(CDC* dc, int labelIndex)
     DrawBindingMarker(dc);
 }
 
-void CDrawBarcode::DragHandle(int n, CPoint point, CDrawViewBase* view)
+void CDrawBarcode::DragUprightHandle(int n, CPoint point, CDrawViewBase* view)
 {
     std::unique_ptr<CDC> dc = view ? view->CreateClientDC() : nullptr;
     if (!dc || !m_pBarcode) {

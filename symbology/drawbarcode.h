@@ -32,7 +32,6 @@ public:
 
     void AssignDefaultName(CDrawViewBase* view) override;
     void Draw(CDC* dc, int labelIndex) override;
-    void DragHandle(int n, CPoint point, CDrawViewBase* view = nullptr) override;
     void FitToText(CDC* dc, CRect* rect, const CString& text) override;
     // A symbol's text is one line.
     bool TakesLineBreaks() const override { return false; }
@@ -49,6 +48,10 @@ public:
 
     CBarcode* GetBarcode() const { return m_pBarcode.get(); }
     int GetSymbologyId() const { return m_nSymbology; }
+
+protected:
+    // Module width and bar height follow the box in steps; the moved sides follow the symbol.
+    void DragUprightHandle(int n, CPoint point, CDrawViewBase* view) override;
 
 private:
     std::unique_ptr<CBarcode> m_pBarcode;

@@ -94,7 +94,7 @@ void CDrawCode2D::DrawSelectionState(CDC* dc, int state)
     DrawHandles(dc, state, {{2, kEdgeHandleGrey}, {4, kEdgeHandleGrey}, {6, kEdgeHandleGrey}, {8, kEdgeHandleGrey}});
 }
 
-void CDrawCode2D::DragHandle(int n, CPoint point, CDrawViewBase* view)
+void CDrawCode2D::DragUprightHandle(int n, CPoint point, CDrawViewBase* view)
 {
     if (n != 1 && n != 3 && n != 5 && n != 7)
         return;

@@ -29,9 +29,6 @@ public:
     // its placeholder's symbol on screen and nothing on paper.
     void Draw(CDC* dc, int labelIndex) override;
     void DrawSelectionState(CDC* dc, int state) override;
-    // Only the corner handles act: the module size snaps to the table for the dragged width and
-    // the corner opposite the dragged one stays.
-    void DragHandle(int n, CPoint point, CDrawViewBase* view = nullptr) override;
     // rect's right and bottom from the symbol of the text, its left and top kept; zero size when
     // the text cannot be encoded.
     void FitToText(CDC* dc, CRect* rect, const CString& text) override;
@@ -43,6 +40,9 @@ public:
     virtual void SetModuleSize(int units) = 0;
 
 protected:
+    // Only the corner handles act: the module size snaps to the table for the dragged width and
+    // the corner opposite the dragged one stays.
+    void DragUprightHandle(int n, CPoint point, CDrawViewBase* view) override;
     bool HasFontPage() const override { return false; }
     // Columns and rows of the text's symbol in modules; nothing when it cannot be encoded.
     virtual std::optional<CSize> Measure(const CString& text) = 0;

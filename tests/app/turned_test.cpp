@@ -3,6 +3,7 @@
 
 #include "app/pdfpages.h"
 #include "app/shellfixture.h"
+#include "framework/ui/dialogids.h"
 #include "objects/drawtext.h"
 #include "support/testoutput.h"
 #include "symbology/drawbarcode.h"
@@ -164,6 +165,10 @@ TEST_F(TurnedObjects, TurnedObjectsStayPutThroughOpenAndSave)
     };
     Screen();
     const std::vector<CRect> designed = boxes();
+    // Edit > Properties with OK changes nothing of a turned symbol's box either.
+    view->Select(threeQuarters, FALSE);
+    RunSheet([](CPropertySheet* sheet) { QTest::mouseClick(sheet->Button(IDOK), Qt::LeftButton); });
+    EXPECT_EQ(boxes(), designed);
     const QImage drawn = RenderObjects();
     const QString path = SavedLabel();
     m_app->m_askOpenPath = [path] { return path; };

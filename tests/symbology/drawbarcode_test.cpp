@@ -98,6 +98,37 @@ TEST(BarcodeObject, ResizingStepsModuleAndBarHeight)
     EXPECT_EQ(code.m_position.Width(), Bars(code, label.view));
 }
 
+TEST(BarcodeObject, ATurnedBarcodeResizesAlongItsTurnedSides)
+{
+    Label label(BARCODE_ID_CODE128_B, "ABC");
+    CDrawBarcode& code = *label.code;
+    CBarcode& symbol = *code.GetBarcode();
+    code.Rotate90();
+    const CRect start = code.m_position;
+    auto drawn = [&] {
+        auto dc = label.view.MakeDC(true);
+        code.Draw(dc.get(), 0);
+        return code.m_position;
+    };
+    EXPECT_EQ(drawn(), start);
+
+    // A quarter turn on, the bars run across the box: dragging its right edge lengthens them,
+    // and its left edge stays.
+    code.DragHandle(4, CPoint(start.right + 300, start.CenterPoint().y), &label.view);
+    EXPECT_NEAR(symbol.GetBarHeight() * 1536, 0.4 * 1536 + 300, 1.0);
+    EXPECT_NEAR(code.m_position.left, start.left, 1);
+    EXPECT_NEAR(code.m_position.Width(), start.Width() + 300, 1);
+    EXPECT_EQ(code.m_position.Height(), start.Height());
+    // Dragging its bottom edge widens the module, and its top stays.
+    const CRect taller = code.m_position;
+    code.DragHandle(6, CPoint(taller.CenterPoint().x, taller.bottom + taller.Height() / 2), &label.view);
+    EXPECT_NEAR(symbol.GetModuleWidth(), 0.015f, 0.0005f);
+    EXPECT_NEAR(code.m_position.top, taller.top, 1);
+    EXPECT_EQ(code.m_position.Height(), Bars(code, label.view));
+    const CRect resized = code.m_position;
+    EXPECT_EQ(drawn(), resized);
+}
+
 namespace {
 
 // A barcode record of the oldest schema: no class references below the object's own.
