@@ -295,6 +295,16 @@ CRect CTurnedDrawScope::UnturnBox(const CRect& box, int tenths)
     return CRect(SaturateInt(left), SaturateInt(top), SaturateInt(left + h), SaturateInt(top + w));
 }
 
+void CDrawText::FitBoxToText(CDC* dc, const CString& text)
+{
+    const int turn = m_logfont.lfEscapement;
+    const CRect upright = CTurnedDrawScope::TurnBox(m_position, turn);
+    CRect fitted = upright;
+    FitToText(dc, &fitted, text);
+    if (fitted != upright)
+        m_position = CTurnedDrawScope::UnturnBox(fitted, turn);
+}
+
 CTurnedDrawScope::CTurnedDrawScope(CDC* dc, CDrawText* obj) : m_dc(dc), m_obj(obj)
 {
     m_turn = int(((qint64(obj->m_logfont.lfEscapement) % 3600) + 3600) % 3600);

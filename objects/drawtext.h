@@ -71,6 +71,10 @@ public:
     virtual void UpdateSize(CRect* out);
     // Sets rect's right and bottom to the extent of the laid-out text; the object stays as it is.
     virtual void FitToText(CDC* dc, CRect* rect, const CString& text);
+    // Fits the object's box by FitToText as the object stands: a turned object's box is turned
+    // back, fitted and turned again about its centre, and stays exactly as it was when the
+    // fitted box is the same.
+    void FitBoxToText(CDC* dc, const CString& text);
 
     // The text shown on label `labelIndex`: the stored text in the fixed mode, the serial number
     // with its prefix and suffix in serial mode, nothing in any other mode. A data-bound object

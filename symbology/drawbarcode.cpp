@@ -79,14 +79,8 @@ CRect CDrawBarcode::SymbolRectWithModule(CDC* dc, float moduleWidth, const CStri
 
 void CDrawBarcode::UpdateBarcode(CDC* dc, const CString& text)
 {
-    // A turned symbol is fitted in its box turned back, and the fitted box turned again: its
-    // position stays, whoever fits it (loading, the pages, drawing).
-    const int turn = m_logfont.lfEscapement;
-    const CRect upright = CTurnedDrawScope::TurnBox(m_position, turn);
-    CRect fitted = upright;
-    FitToText(dc, &fitted, text);
-    if (fitted != upright)
-        m_position = CTurnedDrawScope::UnturnBox(fitted, turn);
+    // A turned symbol keeps its position, whoever fits it (loading, the pages, drawing).
+    FitBoxToText(dc, text);
 }
 
 void CDrawBarcode::Draw(CDC* dc, int labelIndex)

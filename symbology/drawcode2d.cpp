@@ -65,7 +65,7 @@ void CDrawCode2D::Refit(CDrawViewBase* view)
 {
     std::unique_ptr<CDC> dc = view ? view->CreateClientDC() : nullptr;
     Invalidate(view);
-    FitToText(dc.get(), &m_position, MeasuredText(dc.get()));
+    FitBoxToText(dc.get(), MeasuredText(dc.get()));
     Invalidate(view);
 }
 

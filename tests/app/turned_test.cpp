@@ -7,6 +7,7 @@
 #include "objects/drawtext.h"
 #include "support/testoutput.h"
 #include "symbology/drawbarcode.h"
+#include "symbology/drawpdf417.h"
 #include "symbology/zxing_read.h"
 
 #include <QPainter>
@@ -136,6 +137,7 @@ TEST_F(TurnedObjects, TextAndBarcodeReadInTheTurnedDirectionOnPaper)
         EXPECT_EQ(Heading(digits.center() - codeCentre), (quarters + 3) % 4);
 
         const QImage page = RenderPdf(pdf).value(0);
+        page.copy(TwoByFiveCell(0, 0)).save(TestOutputDir() + QStringLiteral("/turned-objects-print-%1.png").arg(quarters * 90));
         const QImage back = page.transformed(QTransform().rotate(90.0 * quarters));
         EXPECT_EQ(zxread::Decode(back, ZXing::BarcodeFormat::Code128).text, "12345678");
         EXPECT_EQ(code->m_position.Width(), quarters % 2 ? upright.Height() : upright.Width());
@@ -152,11 +154,13 @@ TEST_F(TurnedObjects, TurnedObjectsStayPutThroughOpenAndSave)
     auto* text = new CDrawText(CRect(500, 900, 510, 910), view, "Hello Label");
     auto* quarter = new CDrawBarcode(CRect(2000, 500, 2010, 510), view, "12345678", BARCODE_ID_CODE128_AUTO);
     auto* threeQuarters = new CDrawBarcode(CRect(4000, 500, 4010, 510), view, "12345678", BARCODE_ID_CODE128_AUTO);
-    for (CDrawObj* obj : std::initializer_list<CDrawObj*>{text, quarter, threeQuarters})
+    auto* stacked = new CDrawPDF417(CRect(500, 2200, 510, 2210), view, "Stacked rows");
+    for (CDrawObj* obj : std::initializer_list<CDrawObj*>{text, quarter, threeQuarters, stacked})
         view->AddObject(obj);
     Rotate(text, 1);
     Rotate(quarter, 1);
     Rotate(threeQuarters, 3);
+    Rotate(stacked, 1);
     auto boxes = [this] {
         std::vector<CRect> out;
         for (CDrawObj* obj : Active()->GetObjects())
@@ -166,8 +170,10 @@ TEST_F(TurnedObjects, TurnedObjectsStayPutThroughOpenAndSave)
     Screen();
     const std::vector<CRect> designed = boxes();
     // Edit > Properties with OK changes nothing of a turned symbol's box either.
-    view->Select(threeQuarters, FALSE);
-    RunSheet([](CPropertySheet* sheet) { QTest::mouseClick(sheet->Button(IDOK), Qt::LeftButton); });
+    for (CDrawObj* obj : {static_cast<CDrawObj*>(threeQuarters), static_cast<CDrawObj*>(stacked)}) {
+        view->Select(obj, FALSE);
+        RunSheet([](CPropertySheet* sheet) { QTest::mouseClick(sheet->Button(IDOK), Qt::LeftButton); });
+    }
     EXPECT_EQ(boxes(), designed);
     const QImage drawn = RenderObjects();
     const QString path = SavedLabel();
