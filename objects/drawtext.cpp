@@ -295,6 +295,50 @@ CRect CTurnedDrawScope::UnturnBox(const CRect& box, int tenths)
     return CRect(SaturateInt(left), SaturateInt(top), SaturateInt(left + h), SaturateInt(top + w));
 }
 
+CPoint CTurnedDrawScope::TurnVector(CPoint v, int tenths)
+{
+    const int turn = int(((qint64(tenths) % 3600) + 3600) % 3600);
+    if (turn % 900 != 0)
+        return v;
+    for (int q = turn / 900; q > 0; --q)
+        v = CPoint(v.y, SaturateInt(-qint64(v.x)));
+    return v;
+}
+
+CPoint CTurnedDrawScope::HandleOf(const CRect& r, int n)
+{
+    const LONG xc = SaturateInt(r.left + (qint64(r.right) - r.left) / 2);
+    const LONG yc = SaturateInt(r.top + (qint64(r.bottom) - r.top) / 2);
+    switch (n) {
+    case 2: return CPoint(xc, r.top);
+    case 3: return CPoint(r.right, r.top);
+    case 4: return CPoint(r.right, yc);
+    case 5: return CPoint(r.right, r.bottom);
+    case 6: return CPoint(xc, r.bottom);
+    case 7: return CPoint(r.left, r.bottom);
+    case 8: return CPoint(r.left, yc);
+    default: return CPoint(r.left, r.top);
+    }
+}
+
+CRect CTurnedDrawScope::FollowUpright(const CRect& seen, const CRect& upright, const CRect& changed, int tenths)
+{
+    const int turn = int(((qint64(tenths) % 3600) + 3600) % 3600);
+    if (turn % 900 != 0)
+        return changed;
+    // The upright top-left and bottom-right corners are these corners of the turned box.
+    const int back = 2 * (turn / 900);
+    const CPoint a = HandleOf(seen, (8 - back) % 8 + 1), b = HandleOf(seen, (12 - back) % 8 + 1);
+    const CPoint da = TurnVector(CPoint(SaturateInt(qint64(changed.left) - upright.left),
+                                        SaturateInt(qint64(changed.top) - upright.top)), turn);
+    const CPoint db = TurnVector(CPoint(SaturateInt(qint64(changed.right) - upright.right),
+                                        SaturateInt(qint64(changed.bottom) - upright.bottom)), turn);
+    const qint64 x1 = qint64(a.x) + da.x, y1 = qint64(a.y) + da.y;
+    const qint64 x2 = qint64(b.x) + db.x, y2 = qint64(b.y) + db.y;
+    return CRect(SaturateInt(std::min(x1, x2)), SaturateInt(std::min(y1, y2)), SaturateInt(std::max(x1, x2)),
+                 SaturateInt(std::max(y1, y2)));
+}
+
 void CDrawText::FitBoxToText(CDC* dc, const CString& text)
 {
     const int turn = m_logfont.lfEscapement;
@@ -497,18 +541,23 @@ BOOL CDrawText::OnEditProperties(CDrawViewBase* view)
     m_logfont.lfEscapement = m_nRotation;
     if (!SameLogFont(m_logfont, kept)) {
         if (std::unique_ptr<CDC> dc = view ? view->CreateClientDC() : nullptr) {
-            CRect needed = m_position;
+            // A turned text is fitted as it stands and its box turned again.
+            const CRect upright = CTurnedDrawScope::TurnBox(m_position, m_logfont.lfEscapement);
+            CRect box = upright;
+            CRect needed = box;
             FitToText(dc.get(), &needed, GetDrawString(dc.get(), 0));
             Invalidate(view);
             if (m_content.sizingMode == 1) {
-                m_position.right = needed.right;
-                m_position.bottom = needed.bottom;
+                box.right = needed.right;
+                box.bottom = needed.bottom;
             } else {
-                if (m_position.Width() < needed.Width())
-                    m_position.right = needed.right;
-                if (m_position.Height() < needed.Height())
-                    m_position.bottom = needed.bottom;
+                if (box.Width() < needed.Width())
+                    box.right = needed.right;
+                if (box.Height() < needed.Height())
+                    box.bottom = needed.bottom;
             }
+            if (box != upright)
+                m_position = CTurnedDrawScope::FollowUpright(m_position, upright, box, m_logfont.lfEscapement);
         }
     }
     Invalidate(view);
@@ -529,35 +578,21 @@ void CDrawText::DragHandle(int n, CPoint point, CDrawViewBase* view)
         DragUprightHandle(n, point, view);
         return;
     }
-    // Twice the centre, so that a box of odd sides turns about its exact centre.
-    const int quarters = turn / 900;
-    const qint64 cx2 = qint64(m_position.left) + m_position.right;
-    const qint64 cy2 = qint64(m_position.top) + m_position.bottom;
-    // A point turned about the centre by quarter turns counter-clockwise as seen.
-    auto turned = [&](qint64 x, qint64 y, int q) {
-        qint64 dx = 2 * x - cx2, dy = 2 * y - cy2;
-        for (int i = 0; i < (q % 4 + 4) % 4; ++i)
-            dx = std::exchange(dy, -dx);
-        return std::pair<qint64, qint64>(FloorHalf(cx2 + dx), FloorHalf(cy2 + dy));
-    };
     const CRect stored = m_position;
     const LONG escapement = m_logfont.lfEscapement;
     const CRect upright = CTurnedDrawScope::TurnBox(stored, turn);
-    const auto [ux, uy] = turned(point.x, point.y, -quarters);
+    // Each quarter turn back moves a handle two places round the box; the point keeps its
+    // offset from the handle, turned back.
+    const int un = (n - 1 + 2 * (turn / 900)) % 8 + 1;
+    const CPoint from = CTurnedDrawScope::HandleOf(stored, n), to = CTurnedDrawScope::HandleOf(upright, un);
+    const CPoint offset = CTurnedDrawScope::TurnVector(
+        CPoint(SaturateInt(qint64(point.x) - from.x), SaturateInt(qint64(point.y) - from.y)), -turn);
     Invalidate(view);
     m_position = upright;
     m_logfont.lfEscapement = 0;
-    // Each quarter turn back moves a handle two places round the box.
-    DragUprightHandle((n - 1 + 2 * quarters) % 8 + 1, CPoint(SaturateInt(ux), SaturateInt(uy)), view);
+    DragUprightHandle(un, CPoint(SaturateInt(qint64(to.x) + offset.x), SaturateInt(qint64(to.y) + offset.y)), view);
     m_logfont.lfEscapement = escapement;
-    if (m_position == upright) {
-        m_position = stored;
-    } else {
-        const auto [x1, y1] = turned(m_position.left, m_position.top, quarters);
-        const auto [x2, y2] = turned(m_position.right, m_position.bottom, quarters);
-        m_position = CRect(SaturateInt(std::min(x1, x2)), SaturateInt(std::min(y1, y2)),
-                           SaturateInt(std::max(x1, x2)), SaturateInt(std::max(y1, y2)));
-    }
+    m_position = CTurnedDrawScope::FollowUpright(stored, upright, m_position, turn);
     Invalidate(view);
 }
 

@@ -131,7 +131,8 @@ bool SameLogFont(const LOGFONTW& a, const LOGFONTW& b);
 // the scope lives, the object is laid out unturned in its box turned back about the centre, with
 // an unturned font, and the context turns the drawing by the escapement about that centre. The
 // stored fields are given back when it goes; when the drawing refitted the unturned box, the
-// stored box becomes the refitted one turned.
+// stored box becomes the refitted one turned about its own centre (UnturnBox), which keeps a
+// box that devices of different rounding fit in turn from creeping.
 class CTurnedDrawScope {
 public:
     CTurnedDrawScope(CDC* dc, CDrawText* obj);
@@ -144,6 +145,13 @@ public:
     static CRect TurnBox(const CRect& box, int tenths);
     // The box that TurnBox turns into exactly this one.
     static CRect UnturnBox(const CRect& box, int tenths);
+    // A vector turned by whole quarter turns counter-clockwise as seen; any other turn leaves it.
+    static CPoint TurnVector(CPoint v, int tenths);
+    // The turned box `seen`, whose box turned back was `upright`, after that one became
+    // `changed`: each corner moves as its upright corner did, turned. Exact in whole units.
+    static CRect FollowUpright(const CRect& seen, const CRect& upright, const CRect& changed, int tenths);
+    // Handle n (1 to 8) of a box: corners and side middles clockwise from the top-left.
+    static CPoint HandleOf(const CRect& box, int n);
 
 private:
     CDC* m_dc;

@@ -49,4 +49,17 @@ TEST(ObjectSheet, TextRefitsOnlyWhenItsFontChanged)
     EXPECT_EQ(text.m_textColor, RGB(255, 0, 0));
     EXPECT_GT(text.m_position.Width(), squeezed.Width());
     EXPECT_GT(text.m_position.Height(), squeezed.Height());
+
+    // Turned a quarter, the box grows along the turned text, from the corner where it begins.
+    CDrawText turned(CRect(0, 0, 0, 0), &view, "Label");
+    turned.Rotate90();
+    const CPoint start(turned.m_position.left, turned.m_position.bottom);
+    {
+        ScriptedSheets ok(TRUE, bigger);
+        EXPECT_TRUE(turned.OnEditProperties(&view));
+    }
+    EXPECT_EQ(turned.m_position.Width(), text.m_position.Height());
+    EXPECT_EQ(turned.m_position.Height(), text.m_position.Width());
+    EXPECT_NEAR(turned.m_position.left, start.x, 1);
+    EXPECT_NEAR(turned.m_position.bottom, start.y, 1);
 }
