@@ -81,8 +81,12 @@ int CDrawObj::CountHandles()
 
 CPoint CDrawObj::GetHandlePoint(int n)
 {
-    const qint64 l = m_position.left, t = m_position.top, r = m_position.right,
-                 b = m_position.bottom;
+    return HandlePointOf(m_position, n);
+}
+
+CPoint CDrawObj::HandlePointOf(const CRect& box, int n)
+{
+    const qint64 l = box.left, t = box.top, r = box.right, b = box.bottom;
     const int xc = SaturateInt(l + (r - l) / 2);
     const int yc = SaturateInt(t + (b - t) / 2);
     switch (n) {

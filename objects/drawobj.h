@@ -37,6 +37,9 @@ public:
     virtual int CountHandles();
     // Handles are numbered from 1.
     virtual CPoint GetHandlePoint(int n);
+    // Handle n of a box in the eight-handle table: corners and side middles clockwise from the
+    // top-left (1); any other n is the top-left.
+    static CPoint HandlePointOf(const CRect& box, int n);
     virtual Qt::CursorShape CursorForHandle(int n);
     virtual void SetLineColor(COLORREF color);
     virtual void SetFillColor(COLORREF color);

@@ -305,22 +305,6 @@ CPoint CTurnedDrawScope::TurnVector(CPoint v, int tenths)
     return v;
 }
 
-CPoint CTurnedDrawScope::HandleOf(const CRect& r, int n)
-{
-    const LONG xc = SaturateInt(r.left + (qint64(r.right) - r.left) / 2);
-    const LONG yc = SaturateInt(r.top + (qint64(r.bottom) - r.top) / 2);
-    switch (n) {
-    case 2: return CPoint(xc, r.top);
-    case 3: return CPoint(r.right, r.top);
-    case 4: return CPoint(r.right, yc);
-    case 5: return CPoint(r.right, r.bottom);
-    case 6: return CPoint(xc, r.bottom);
-    case 7: return CPoint(r.left, r.bottom);
-    case 8: return CPoint(r.left, yc);
-    default: return CPoint(r.left, r.top);
-    }
-}
-
 CRect CTurnedDrawScope::FollowUpright(const CRect& seen, const CRect& upright, const CRect& changed, int tenths)
 {
     const int turn = int(((qint64(tenths) % 3600) + 3600) % 3600);
@@ -328,7 +312,8 @@ CRect CTurnedDrawScope::FollowUpright(const CRect& seen, const CRect& upright, c
         return changed;
     // The upright top-left and bottom-right corners are these corners of the turned box.
     const int back = 2 * (turn / 900);
-    const CPoint a = HandleOf(seen, (8 - back) % 8 + 1), b = HandleOf(seen, (12 - back) % 8 + 1);
+    const CPoint a = CDrawObj::HandlePointOf(seen, (8 - back) % 8 + 1);
+    const CPoint b = CDrawObj::HandlePointOf(seen, (12 - back) % 8 + 1);
     const CPoint da = TurnVector(CPoint(SaturateInt(qint64(changed.left) - upright.left),
                                         SaturateInt(qint64(changed.top) - upright.top)), turn);
     const CPoint db = TurnVector(CPoint(SaturateInt(qint64(changed.right) - upright.right),
@@ -584,7 +569,7 @@ void CDrawText::DragHandle(int n, CPoint point, CDrawViewBase* view)
     // Each quarter turn back moves a handle two places round the box; the point keeps its
     // offset from the handle, turned back.
     const int un = (n - 1 + 2 * (turn / 900)) % 8 + 1;
-    const CPoint from = CTurnedDrawScope::HandleOf(stored, n), to = CTurnedDrawScope::HandleOf(upright, un);
+    const CPoint from = HandlePointOf(stored, n), to = HandlePointOf(upright, un);
     const CPoint offset = CTurnedDrawScope::TurnVector(
         CPoint(SaturateInt(qint64(point.x) - from.x), SaturateInt(qint64(point.y) - from.y)), -turn);
     Invalidate(view);

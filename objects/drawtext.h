@@ -56,7 +56,7 @@ public:
     void Draw(CDC* dc, int labelIndex) override;
     void DrawSelectionMark(CDC* dc, int state) override;
     // A turned object's handle is dragged as the matching handle of the object turned back
-    // (DragUprightHandle), and the result turned again about the old centre.
+    // (DragUprightHandle); each corner of the box then moves as its turned-back corner did.
     void DragHandle(int n, CPoint point, CDrawViewBase* view = nullptr) final;
     void Rotate90() override;
     // The data-source page, first and active, then the font page. On OK the text (empty for a
@@ -72,8 +72,8 @@ public:
     // Sets rect's right and bottom to the extent of the laid-out text; the object stays as it is.
     virtual void FitToText(CDC* dc, CRect* rect, const CString& text);
     // Fits the object's box by FitToText as the object stands: a turned object's box is turned
-    // back, fitted and turned again about its centre, and stays exactly as it was when the
-    // fitted box is the same.
+    // back, fitted and turned again about its own centre (UnturnBox), and stays exactly as it
+    // was when the fitted box is the same.
     void FitBoxToText(CDC* dc, const CString& text);
 
     // The text shown on label `labelIndex`: the stored text in the fixed mode, the serial number
@@ -150,8 +150,6 @@ public:
     // The turned box `seen`, whose box turned back was `upright`, after that one became
     // `changed`: each corner moves as its upright corner did, turned. Exact in whole units.
     static CRect FollowUpright(const CRect& seen, const CRect& upright, const CRect& changed, int tenths);
-    // Handle n (1 to 8) of a box: corners and side middles clockwise from the top-left.
-    static CPoint HandleOf(const CRect& box, int n);
 
 private:
     CDC* m_dc;
