@@ -3,6 +3,7 @@
 #include "app/commandids.h"
 #include "app/docproperties.h"
 #include "app/frames.h"
+#include "app/labelfiles.h"
 #include "app/shelldialogs.h"
 #include "data/prndatagrid.h"
 #include "app/shellresources.h"
@@ -21,6 +22,7 @@
 #include "framework/ui/uistrings.h"
 #include "objects/drawobj.h"
 #include "objects/xmlhelper.h"
+#include "printing/printsetup.h"
 #include "view/drawview.h"
 
 #include <QAction>
@@ -32,7 +34,6 @@
 #include <QFileInfo>
 #include <QMdiArea>
 #include <QMdiSubWindow>
-#include <QPageSetupDialog>
 #include <QPainter>
 #include <QPrinter>
 #include <QPrinterInfo>
@@ -41,39 +42,14 @@
 
 
 using namespace ShellCmd;
+using namespace LabelFiles;
 
 namespace {
 CDrawApp* g_app = nullptr;
 
-constexpr UINT kDocTemplate = 3;
-constexpr UINT kAskToSave = 61442;
 constexpr UINT kFailedToOpen = 61443;
-constexpr UINT kFailedToSave = 61444;
 constexpr UINT kFailedToPrint = 61445;
 constexpr int kWizardOpenFile = CDrawDoc::kWizardOpenFile;
-
-// A part of the document template's string: 1 new-document name, 3 filter name, 4 extension.
-CString TemplatePart(int index)
-{
-    return ShellRes::String(kDocTemplate).split(u'\n').value(index);
-}
-
-// The extension of label files, without its dot.
-CString FileExtension()
-{
-    CString extension = TemplatePart(4).trimmed();
-    if (extension.startsWith(u'.'))
-        extension.remove(0, 1);
-    return extension.isEmpty() ? QStringLiteral("tag") : extension;
-}
-
-CString FileFilter()
-{
-    CString name = TemplatePart(3);
-    if (name.isEmpty())
-        name = QStringLiteral("Tag Files (*.tag)");
-    return name;
-}
 
 // A name shown where "&" marks a mnemonic (menus, tabs): each "&" stands for itself.
 CString LiteralAmpersands(CString text)
@@ -81,13 +57,6 @@ CString LiteralAmpersands(CString text)
     return text.replace(u'&', QStringLiteral("&&"));
 }
 
-CString Format1(UINT id, const CString& fallback, const CString& arg)
-{
-    CString text = ShellRes::String(id);
-    if (text.isEmpty())
-        text = fallback;
-    return text.arg(arg);
-}
 }  // namespace
 
 // The document's commands: zoom, the zoom box, paper colour, save and close. They reach the
@@ -156,7 +125,7 @@ CDrawApp::CDrawApp(QObject* parent) : QObject(parent), m_router(new CCommandRout
     OnCommand(kFileNew, [this] { OnFileNew(); });
     OnCommand(kFileOpen, [this] { OnFileOpen(); });
     OnCommand(kFilePrintSetup, [this] {
-        QPageSetupDialog dialog(m_printer.get(), m_mainFrame);
+        CPrintSetupDlg dialog(m_printer.get(), ShellRes::String(kFilePrintSetup).section(u'\n', 1), m_mainFrame);
         dialog.exec();
     });
     OnCommand(kAppAbout, [this] {
@@ -649,74 +618,6 @@ void CDrawApp::OnFileNew()
     SyncZoomBox();
     if (m_mainFrame)
         m_mainFrame->m_bOpenFlag = TRUE;
-}
-
-void CDrawApp::OnFileOpen()
-{
-    if (m_mainFrame)
-        m_mainFrame->m_bOpenFlag = TRUE;
-    CString path;
-    if (m_askOpenPath) {
-        path = m_askOpenPath();
-    } else {
-        path = QFileDialog::getOpenFileName(m_mainFrame, QString(), QString(),
-                                            FileFilter() + QStringLiteral(";;*"));
-    }
-    if (path.isEmpty())
-        return;
-    OpenDocumentFile(path);
-    SyncZoomBox();
-}
-
-BOOL CDrawApp::SaveDocument(CDrawDoc* doc, bool askForName)
-{
-    if (!doc)
-        return FALSE;
-    CString path = doc->GetPathName();
-    if (askForName || path.isEmpty()) {
-        CString suggested = path.isEmpty() ? doc->GetTitle() + u'.' + FileExtension() : path;
-        path = m_askSavePath ? m_askSavePath(suggested) : AskSavePath(suggested);
-        if (path.isEmpty())
-            return FALSE;
-        if (QFileInfo(path).suffix().isEmpty())
-            path += u'.' + FileExtension();
-    }
-    if (!doc->OnSaveDocument(path)) {
-        CString message = Format1(kFailedToSave, QStringLiteral("%1 could not be saved."), QDir::toNativeSeparators(path));
-        if (!doc->GetErrorText().isEmpty())
-            message += QStringLiteral("\n\n") + doc->GetErrorText();
-        AfxMessageBox(message, MB_OK | MB_ICONERROR);
-        return FALSE;
-    }
-    if (m_settings)
-        m_settings->AddRecentFile(QFileInfo(path).absoluteFilePath());
-    UpdateWindowTitles(doc);
-    UpdateTitle();
-    return TRUE;
-}
-
-CString CDrawApp::AskSavePath(const CString& suggested) const
-{
-    QFileDialog dialog(m_mainFrame, QString(), suggested, FileFilter());
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    // The dialog adds the extension to a name typed without one before it checks whether the
-    // file exists, so its question about replacing a file is asked for the file really written.
-    dialog.setDefaultSuffix(FileExtension());
-    if (dialog.exec() != QDialog::Accepted)
-        return {};
-    return dialog.selectedFiles().value(0);
-}
-
-BOOL CDrawApp::SaveModified(CDrawDoc* doc)
-{
-    if (!doc || !doc->IsModified())
-        return TRUE;
-    const CString name = doc->GetPathName().isEmpty() ? doc->GetTitle() : QDir::toNativeSeparators(doc->GetPathName());
-    switch (AfxMessageBox(Format1(kAskToSave, QStringLiteral("Save changes to %1?"), name), MB_YESNOCANCEL | MB_ICONQUESTION)) {
-    case IDYES: return SaveDocument(doc, false);
-    case IDNO: return TRUE;
-    default: return FALSE;
-    }
 }
 
 BOOL CDrawApp::CloseDocument(CDrawDoc* doc)

@@ -128,6 +128,9 @@ private:
     CString NextUntitledName();
     // The save dialog; empty when cancelled.
     CString AskSavePath(const CString& suggested) const;
+    // The folder where a label was last opened or saved (while it exists), else the home folder.
+    CString LastFolder() const;
+    void RememberFolder(const CString& labelPath);
 
     CCommandRouter* m_router = nullptr;
     CMainFrame* m_mainFrame = nullptr;  // owned; deleted in the destructor

@@ -117,6 +117,23 @@ void CSplitFrame::RemoveView()
     }
 }
 
+void CSplitFrame::ShowFloatingBars(BOOL active)
+{
+    // A floating bar is a window of its own above every tab: it shows with its own tab only.
+    static const char* const kHiddenWithTab = "qbHiddenWithTab";
+    for (QDockWidget* bar : {m_objectsBar, m_databaseBar}) {
+        if (!active) {
+            if (bar->isFloating() && bar->isVisible()) {
+                bar->setProperty(kHiddenWithTab, true);
+                bar->hide();
+            }
+        } else if (bar->property(kHiddenWithTab).toBool()) {
+            bar->setProperty(kHiddenWithTab, false);
+            bar->show();
+        }
+    }
+}
+
 void CSplitFrame::closeEvent(QCloseEvent* event)
 {
     if (m_canClose && !m_canClose()) {
@@ -155,9 +172,11 @@ CMainFrame::CMainFrame(CCommandRouter* router, QWidget* parent)
             sub->showMaximized();
         // Only the view of the active label shows its selection and takes the mouse.
         CSplitFrame* active = ActiveChild();
-        for (CSplitFrame* child : Children())
+        for (CSplitFrame* child : Children()) {
             if (CDrawView* view = child->GetActiveDrawView())
                 view->OnActivateView(child == active);
+            child->ShowFloatingBars(child == active);
+        }
         UpdateMenuBar();
         emit activeChildChanged(ActiveChild());
         m_router->RequestUpdate();
@@ -205,7 +224,8 @@ BOOL CMainFrame::Create()
         m_baseTitle = QStringLiteral("%1(%2)").arg(m_baseTitle, suffix);
     setWindowTitle(m_baseTitle);
 
-    m_mainToolBar = addToolBar(QString());
+    // The bars' context menu lists the main toolbar by the short name of its View command.
+    m_mainToolBar = addToolBar(ShellRes::String(kViewToolbar).section(u'\n', 1));
     m_mainToolBar->setObjectName(QString::number(kViewToolbar));
     // The drawing toolbar sits to the left of the main toolbar on the same row.
     m_secondToolBar = new QToolBar(this);
@@ -354,6 +374,20 @@ CPopupWindow* CMainFrame::ShowPopupNotice(const CString& text, const CString& co
         id1, id2);
     popup->ShowAtCorner();
     return popup;
+}
+
+QMenu* CMainFrame::createPopupMenu()
+{
+    // Bars without a name would show as entries without text.
+    QMenu* menu = QMainWindow::createPopupMenu();
+    if (!menu)
+        return nullptr;
+    for (QAction* a : menu->actions())
+        if (!a->isSeparator() && a->text().isEmpty())
+            menu->removeAction(a);
+    while (!menu->actions().isEmpty() && menu->actions().constLast()->isSeparator())
+        menu->removeAction(menu->actions().constLast());
+    return menu;
 }
 
 void CMainFrame::ToggleBar(QWidget* bar)

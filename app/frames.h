@@ -50,6 +50,9 @@ public:
     QTreeWidget* ObjectTree() const { return m_objectTree; }
     QTreeWidget* DatabaseTree() const { return m_databaseTree; }
 
+    // Shows the frame's floating bars while its tab is the active one, hides them otherwise.
+    void ShowFloatingBars(BOOL active);
+
     // The frame's document, for the route (set by the application).
     CCmdTarget* m_pDocumentTarget = nullptr;
     // Asked before the window closes; false keeps it open.
@@ -119,6 +122,7 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    QMenu* createPopupMenu() override;
 
 private:
     void ToggleBar(QWidget* bar);

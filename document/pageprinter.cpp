@@ -24,13 +24,15 @@ CRect Offset(const CRect& r, int dx, int dy)
 void CDrawDoc::Draw(CDC* dc, CDrawViewBase* view)
 {
     const bool marks = view && view->IsActiveView() && !dc->IsPrinting();
-    for (CDrawObj* obj : m_objects) {
+    for (CDrawObj* obj : m_objects)
         obj->Draw(dc, 0);
-        if (marks && view->IsSelected(obj)) {
-            obj->DrawSelectionMark(dc, kSelectionSelected);
-            obj->DrawSelectionState(dc, kSelectionSelected);
-        }
-    }
+    // The marks go on top of every object, so that none drawn later hides a handle.
+    if (marks)
+        for (CDrawObj* obj : m_objects)
+            if (view->IsSelected(obj)) {
+                obj->DrawSelectionMark(dc, kSelectionSelected);
+                obj->DrawSelectionState(dc, kSelectionSelected);
+            }
 }
 
 void CDrawDoc::PrintPage(CDC* dc, const CPrintInfo* info, CDrawViewBase* view,

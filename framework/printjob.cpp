@@ -10,6 +10,7 @@
 #include <QPageSize>
 #include <QPainter>
 #include <QPrinter>
+#include <QPrinterInfo>
 
 #include <algorithm>
 #include <cerrno>
@@ -109,10 +110,21 @@ void AfxSetPrinterPaper(QPrinter* printer, int paperCode, int width, int height,
     printer->setPageOrientation(width > height ? QPageLayout::Landscape : QPageLayout::Portrait);
 }
 
+CString AfxGetAppPrinterName()
+{
+    if (QPrinter* printer = AfxGetAppPrinter(); printer && printer->outputFormat() == QPrinter::NativeFormat)
+        if (const QString name = printer->printerName(); !name.isEmpty() && QPrinterInfo::printerInfo(name).printerName() == name)
+            return name;
+    return QPrinterInfo::defaultPrinterName();
+}
+
 BOOL AfxPrintJob(CView* view, QPrinter* printer, CPrintInfo* info)
 {
     if (!view || !printer || !info)
         return FALSE;
+    // The print system lists the job under the label's name.
+    if (const CDocument* doc = view->GetDocument(); doc && !doc->GetTitle().isEmpty())
+        printer->setDocName(doc->GetTitle());
     if (!view->OnPreparePrinting(info))
         return FALSE;
     return AfxPrintPages(view, printer, info);

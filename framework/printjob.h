@@ -15,6 +15,9 @@ class QPrinter;
 // The application's printer (not owned); null until the application installs one.
 QPrinter* AfxGetAppPrinter();
 void AfxSetAppPrinter(QPrinter* printer);
+// The print queue offered first: the application printer's (as Print Setup left it) while the
+// print server still has it, else the server's default; empty without queues.
+CString AfxGetAppPrinterName();
 
 // Paper and orientation of a printer from a Windows paper code (9 A4, 1 Letter, 256 custom),
 // the paper's stored size in tenths of a millimetre and an orientation (1 portrait,

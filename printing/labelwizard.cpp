@@ -1,6 +1,7 @@
 #include "printing/labelwizard.h"
 
 #include "document/drawdoc.h"
+#include "framework/printjob.h"
 #include "framework/resourcemodule.h"
 #include "framework/ui/dialogids.h"
 #include "framework/ui/dialoglayout.h"
@@ -31,7 +32,7 @@ CWzSetupSheet::CWzSetupSheet(QWidget* parent) : CPropertySheet(CResourceModule::
     if (!picture.isNull())
         SetHeaderBitmap(QPixmap::fromImage(picture.scaledToHeight(kHeaderHeight, Qt::SmoothTransformation)));
     SetFlags(GetFlags() | PSH_NOAPPLYNOW);
-    m_layout.SetPrinterName(QPrinterInfo::defaultPrinterName());
+    m_layout.SetPrinterName(AfxGetAppPrinterName());
     SetWizardForm(true);
 }
 

@@ -5,6 +5,7 @@
 #include "framework/ui/commondialogs.h"
 #include "framework/ui/dialogids.h"
 #include "framework/ui/dialoglayout.h"
+#include "framework/ui/tablecolumns.h"
 #include "framework/ui/messagebox.h"
 #include "framework/ui/uistrings.h"
 #include "framework/waitcursor.h"
@@ -65,6 +66,7 @@ CPrnDataSelDlg::CPrnDataSelDlg(CPrintDataGrid* grid, QWidget* parent) : QDialog(
     m_table->horizontalHeader()->setDefaultSectionSize(CPrintDataGrid::kColumnWidth);
     m_table->horizontalHeader()->setMinimumSectionSize(10);
     m_table->setModel(dynamic_cast<QAbstractItemModel*>(m_grid));
+    KeepColumnsFitted(m_table);
     m_table->installEventFilter(this);
     connect(m_table, &QTableView::clicked, this, [this](const QModelIndex& index) {
         if (m_grid && index.column() == 0)

@@ -96,7 +96,7 @@ QImage CDesignPreview::RenderSheet()
                       SpanFits(m_paperWidth, m_margins.left, m_margins.right, m_columns, m_labelWidth, m_gapX) &&
                       SpanFits(m_paperHeight, m_margins.top, m_margins.bottom, m_rows, m_labelHeight, m_gapY);
     if (!fits) {
-        PaintWarning(dc, client);
+        PaintSheetWarning(dc, client);
         return image;
     }
     // The paper's longer side fills the control less a border of 20 pixels on each side.
@@ -177,24 +177,27 @@ QImage CDesignPreview::RenderSheet()
     return image;
 }
 
-void CDesignPreview::PaintWarning(CDC& dc, const CRect& client)
+void PaintSheetWarning(CDC& dc, const CRect& area, int unit)
 {
+    unit = std::max(unit, 1);
     LOGFONTW lf;
-    lf.lfHeight = 14;
+    lf.lfHeight = 14 * unit;
     const QString face = QStringLiteral("Arial");
     for (int i = 0; i < face.size(); ++i)
         lf.lfFaceName[i] = face[i].unicode();
     CFont font;
     font.CreateFontIndirect(&lf);
-    dc.SelectObject(&font);
+    CFont* oldFont = dc.SelectObject(&font);
     dc.SetTextColor(RGB(200, 0, 0));
     dc.SetBkMode(TRANSPARENT);
-    // Three lines above and at the middle of the control's height.
-    const int middle = SaturateInt((std::int64_t(client.top) + client.bottom) / 2);
+    // Three lines above and at the middle of the area's height.
+    const int middle = SaturateInt((std::int64_t(area.top) + area.bottom) / 2);
+    const int x = SaturateInt(std::int64_t(area.left) + 20 * unit);
     CResourceModule& res = CResourceModule::Get();
-    dc.TextOut(20, middle - 48, res.LoadString(21));
-    dc.TextOut(20, middle - 32, res.LoadString(22));
-    dc.TextOut(20, middle, res.LoadString(23));
+    dc.TextOut(x, middle - 48 * unit, res.LoadString(21));
+    dc.TextOut(x, middle - 32 * unit, res.LoadString(22));
+    dc.TextOut(x, middle, res.LoadString(23));
+    dc.SelectObject(oldFont);
 }
 
 void CDesignPreview::PaintMarker(QPainter& painter, CPoint start, int length, bool horizontal)

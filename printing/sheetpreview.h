@@ -29,6 +29,10 @@ enum SheetHighlight {
     kHighlightGapY,
 };
 
+// The warning of a sheet whose labels do not fit on its paper (strings 21 to 23), in red on the
+// middle of the area; `unit` scales the sheet preview's sizes (a 14-pixel font) for other devices.
+void PaintSheetWarning(CDC& dc, const CRect& area, int unit = 1);
+
 class CDesignPreview : public QFrame {
     Q_OBJECT
 public:
@@ -64,7 +68,6 @@ protected:
     CPoint m_bandCorner;
 
 private:
-    void PaintWarning(CDC& dc, const CRect& client);
     static void PaintMarker(QPainter& painter, CPoint start, int length, bool horizontal);
 
     int m_paperWidth = 2100;

@@ -13,6 +13,7 @@
 
 #include <QAbstractButton>
 #include <QLineEdit>
+#include <QDialogButtonBox>
 #include <QPrinter>
 #include <QPushButton>
 #include <QTabWidget>
@@ -140,6 +141,14 @@ void CTagPrintDlg::InitCount()
 
 void CTagPrintDlg::accept()
 {
+    if (m_bChoosingCells) {
+        m_bChoosingCells = false;
+        QPrintDialog::accept();
+        CTagSelectDlg select(parentWidget());
+        if (select.DoModal(m_doc) != IDOK)
+            setResult(QDialog::Rejected);
+        return;
+    }
     m_count->Settle();
     if (m_doc) {
         m_doc->SetLabelsToPrint(m_count->Count());
@@ -150,10 +159,18 @@ void CTagPrintDlg::accept()
 
 void CTagPrintDlg::OnSelectLabels()
 {
-    QPrintDialog::accept();
-    CTagSelectDlg select(parentWidget());
-    if (select.DoModal(m_doc) != IDOK)
-        setResult(QDialog::Rejected);
+    // The way of the OK button, so that the dialog's own checks run first: a file to print to
+    // that exists is replaced only when the user says so, and No keeps the dialog open.
+    QPushButton* ok = nullptr;
+    for (auto* box : findChildren<QDialogButtonBox*>())
+        if (!m_tab->isAncestorOf(box) && box->button(QDialogButtonBox::Ok))
+            ok = box->button(QDialogButtonBox::Ok);
+    m_bChoosingCells = true;
+    if (ok)
+        ok->click();
+    else
+        accept();
+    m_bChoosingCells = false;
 }
 
 // --- preview dialog ----------------------------------------------------------------------------

@@ -53,6 +53,7 @@ private:
 
     CDrawDoc* m_doc;
     int m_nInitialCount = 1;
+    bool m_bChoosingCells = false;  // OK was pressed by the cells button
     QWidget* m_tab = nullptr;
     CLabelCountBox* m_count = nullptr;
 };

@@ -3,9 +3,11 @@
 #include "printing/labelwizard.h"
 
 #include "document/drawdoc.h"
+#include "framework/printjob.h"
 #include "framework/resourcemodule.h"
 #include "framework/settings.h"
 #include "framework/ui/dialoglayout.h"
+#include "framework/ui/messagebox.h"
 #include "printing/sheettext.h"
 
 #include <QCheckBox>
@@ -48,6 +50,7 @@ constexpr int kAutoGap = 152, kGapX = 153, kGapY = 127;
 
 // The address of a print queue's page on the local print server.
 constexpr const char* kPrinterPage = "http://localhost:631/printers/";
+constexpr UINT kStrNoBrowser = 133;
 
 bool IsChecked(QWidget* page, int id)
 {
@@ -164,8 +167,9 @@ BOOL CWzPrnSelect::OnInitDialog()
         if (!name.contains(QStringLiteral("!!")) && combo->findText(name, Qt::MatchExactly | Qt::MatchCaseSensitive) < 0)
             combo->addItem(name);
     combo->setCurrentIndex(-1);
-    // The default printer is the entry of exactly its name ("Office" is not "Office-Color").
-    const QString defaultName = QPrinterInfo::defaultPrinterName();
+    // The printer of Print Setup, else the default, is the entry of exactly its name ("Office"
+    // is not "Office-Color").
+    const QString defaultName = AfxGetAppPrinterName();
     if (!defaultName.isEmpty()) {
         combo->setCurrentIndex(combo->findText(defaultName, Qt::MatchExactly | Qt::MatchCaseSensitive));
         qobject_cast<CWzSetupSheet*>(GetSheet())->Layout().SetPrinterName(defaultName);
@@ -322,8 +326,11 @@ void CWzPprSelect::OnPrinterForms()
     const CString name = GetSheet()->Layout().GetPrinterName();
     if (name.isEmpty())
         return;
-    // The print server's own page of the queue, where its papers are set up.
-    QDesktopServices::openUrl(QUrl(QString::fromLatin1(kPrinterPage) + QString::fromLatin1(QUrl::toPercentEncoding(name))));
+    // The print server's own page of the queue, where its papers are set up. Without a browser
+    // to show it, the user learns where it is.
+    const QString page = QString::fromLatin1(kPrinterPage) + QString::fromLatin1(QUrl::toPercentEncoding(name));
+    if (!QDesktopServices::openUrl(QUrl(page)))
+        AfxMessageBox(CResourceModule::Get().LoadString(kStrNoBrowser).arg(page), MB_OK | MB_ICONWARNING, this);
 }
 
 // --- CWzPprMargins ---------------------------------------------------------------------------
@@ -389,7 +396,19 @@ CWzLblDivide::CWzLblDivide() : CWzBase(128, 63, 64)
     const std::pair<int, int> marked[] = {{kLabelWidth, kHighlightLabelWidth}, {kLabelHeight, kHighlightLabelHeight},
                                           {kGapX, kHighlightGapX}, {kGapY, kHighlightGapY}};
     for (const auto& [id, highlight] : marked)
-        WatchFocus(id, [this, highlight](bool in) { SetHighlight(in ? highlight : kHighlightNone); });
+        WatchFocus(id, [this, id, highlight](bool in) {
+            SetHighlight(in ? highlight : kHighlightNone);
+            // Leaving a box shows the value the sheet took from it (a width beyond the largest
+            // label reads as the largest).
+            if (in || !GetSheet() || !Edit(id))
+                return;
+            const CSheetLayout& layout = GetSheet()->Layout();
+            const bool isGap = id == kGapX || id == kGapY;
+            const CSize taken = isGap ? layout.GetGap() : layout.GetLabelSize();
+            const CString text = FormatMillimetres(id == kLabelWidth || id == kGapX ? taken.cx : taken.cy, isGap ? 2 : 1);
+            if (Edit(id)->text() != text)
+                SetEditText(id, text);
+        });
 }
 
 BOOL CWzLblDivide::OnInitDialog()

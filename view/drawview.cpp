@@ -393,6 +393,7 @@ void CDrawView::Select(CDrawObj* obj, BOOL add)
         m_selection.push_back(obj);
         InvalidateSelection(obj);
     }
+    ShowSelectionInTree();
 }
 
 void CDrawView::SelectInRect(CRect client, BOOL add)
@@ -417,6 +418,7 @@ void CDrawView::Deselect(CDrawObj* obj)
     const auto it = std::find(m_selection.begin(), m_selection.end(), obj);
     if (it != m_selection.end())
         m_selection.erase(it);
+    ShowSelectionInTree();
 }
 
 CRect CDrawView::SelectionBounds() const
@@ -568,8 +570,28 @@ static CPoint PointOf(const QMouseEvent* event)
 
 void CDrawView::mousePressEvent(QMouseEvent* event)
 {
-    if (event->button() == Qt::LeftButton)
-        OnLButtonDown(FlagsOf(event), PointOf(event));
+    if (event->button() != Qt::LeftButton)
+        return;
+    // While a polygon holds the mouse, a click outside the view is no corner: it ends the
+    // polygon as a deactivation does and goes on to what lies under it (a tab's close button).
+    if (m_grabWindow && !viewport()->rect().contains(event->position().toPoint())) {
+        const QPointF global = event->globalPosition();
+        // The point that followed the mouse out of the view goes with it.
+        if (CPolyTool* tool = PolyTool())
+            if (CDrawPoly* poly = tool->PolygonOf(this); poly && poly->GetPointCount() > 2) {
+                InvalidateSelection(poly);
+                poly->RemoveLastPoint(this);
+            }
+        EndPolygon();
+        ReleaseCapture();
+        if (QWidget* target = QApplication::widgetAt(global.toPoint()); target && target != viewport()) {
+            QMouseEvent press(QEvent::MouseButtonPress, target->mapFromGlobal(global), global,
+                              event->button(), event->buttons(), event->modifiers());
+            QApplication::sendEvent(target, &press);
+        }
+        return;
+    }
+    OnLButtonDown(FlagsOf(event), PointOf(event));
 }
 
 void CDrawView::mouseReleaseEvent(QMouseEvent* event)
@@ -796,4 +818,5 @@ void CDrawView::OnEditProperties()
     if (CanEditProperties())
         if (CDrawTool* tool = CDrawTool::ToolForShape(kShapeSelect))
             tool->OnEditProperties(this);
+    RefreshTreeNames();
 }

@@ -280,6 +280,8 @@ private:
     void CentreSelectionOn(CPoint logical);
     static void CentreOn(CDrawObj* obj, CPoint logical);
     void RefreshTreeNames();
+    // Moves the tree's highlight to the selection's last listed object, or off the tree.
+    void ShowSelectionInTree();
     // "Caption (count)" for the text or the barcode group.
     void UpdateGroupCaption(QTreeWidgetItem* group);
     static UINT FlagsOf(const QMouseEvent* event);

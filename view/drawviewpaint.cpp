@@ -7,6 +7,8 @@
 #include "framework/painterdc.h"
 #include "framework/printinfo.h"
 #include "objects/drawobj.h"
+#include "printing/sheetlayout.h"
+#include "printing/sheetpreview.h"
 
 #include <QPaintEvent>
 #include <QPainter>
@@ -128,6 +130,24 @@ void CDrawView::OnPrint(CDC* dc, CPrintInfo* info)
     m_bPreview = info->m_bPreview;
     m_rectPrint = info->m_rectDraw;
     OnDraw(dc);  // nothing while printing
+    // A preview of a sheet whose label is larger than the paper within its margins says so on
+    // the page, in the words of the sheet preview.
+    if (m_bPreview) {
+        CSheetLayout layout;
+        layout.CopyFromDocument(*doc);
+        const CSize paper = layout.GetPaperSize(), label = layout.GetLabelSize();
+        const CRect m = layout.GetMargins();
+        if (!SpanFits(paper.cx, m.left, m.right, 1, label.cx, 0) || !SpanFits(paper.cy, m.top, m.bottom, 1, label.cy, 0)) {
+            const int saved = dc->SaveDC();
+            dc->SetMapMode(MM_TEXT);
+            dc->SetWindowOrg(0, 0);
+            dc->SetViewportOrg(0, 0);
+            const CRect page(0, 0, dc->GetDeviceCaps(HORZRES), dc->GetDeviceCaps(VERTRES));
+            PaintSheetWarning(*dc, page, dc->GetDeviceCaps(LOGPIXELSY) / 72);
+            dc->RestoreDC(saved);
+            return;
+        }
+    }
     CRect margins;
     GetPrintableMargins(dc, &margins);
     doc->PrintPage(dc, info, this, &margins, m_bPreview, &m_rectPrint);
@@ -220,7 +240,24 @@ void CDrawView::DrawRulers(CDC* dc)
     // Marks outside the window are not drawn; text reaches up to 40 pixels back into it.
     const auto visible = [](int v, int extent) { return v >= -40 && v <= extent; };
 
+    // At small zooms the numbers would touch: only every second, fifth or tenth centimetre is
+    // numbered then, as often as the widest number leaves a gap of a few pixels.
+    const auto numberStep = [&] {
+        int widest = 0;
+        for (const QString text : {QStringLiteral("-990"), QStringLiteral("990")}) {
+            CSize extent;
+            dc->GetTextExtentPoint32W(text, int(text.size()), &extent);
+            widest = std::max(widest, int(extent.cx));
+        }
+        for (int step : {1, 2, 5, 10})
+            if (step * pxPerCm >= widest + 6)
+                return step;
+        return 20;
+    };
+    const auto numbered = [](int i, int step) { return i % step == 0; };
+
     CFont* oldFont = dc->SelectObject(&m_horzRulerFont);
+    int step = numberStep();
     for (int i = 0, n = 0; n < 1000; ++i, n = 10 * i) {
         const int x = SaturateInt(i * pxPerCm + o.x);
         if (x > cw)
@@ -229,7 +266,8 @@ void CDrawView::DrawRulers(CDC* dc)
             continue;
         dc->MoveTo(x, 0);
         dc->LineTo(x, 16);
-        dc->TextOut(x + 2, -2, QString::number(n));
+        if (numbered(i, step))
+            dc->TextOut(x + 2, -2, QString::number(n));
     }
     for (int j = 0; j <= 999; ++j) {
         const int x = SaturateInt(j * pxPerMm + o.x);
@@ -248,7 +286,8 @@ void CDrawView::DrawRulers(CDC* dc)
             continue;
         dc->MoveTo(x, 0);
         dc->LineTo(x, 16);
-        dc->TextOut(SaturateInt(o.x + i * pxPerCm + 2.0), -2, QString::number(n));
+        if (numbered(i, step))
+            dc->TextOut(SaturateInt(o.x + i * pxPerCm + 2.0), -2, QString::number(n));
     }
     for (int j = 0; j >= -999; --j) {
         const int x = SaturateInt(j * pxPerMm + o.x);
@@ -262,6 +301,7 @@ void CDrawView::DrawRulers(CDC* dc)
 
     // The vertical ruler's numbers run upwards, ending just above their mark.
     dc->SelectObject(&m_vertRulerFont);
+    step = numberStep();
     const auto vertText = [&](double yExact, int n) {
         const QString text = QString::number(n);
         CSize extent;
@@ -277,7 +317,8 @@ void CDrawView::DrawRulers(CDC* dc)
             continue;
         dc->MoveTo(0, y);
         dc->LineTo(16, y);
-        vertText(yExact, n);
+        if (numbered(i, step))
+            vertText(yExact, n);
     }
     for (int j = 0; j <= 999; ++j) {
         const int y = SaturateInt(j * pxPerMm + o.y);
@@ -297,7 +338,8 @@ void CDrawView::DrawRulers(CDC* dc)
             continue;
         dc->MoveTo(0, y);
         dc->LineTo(16, y);
-        vertText(yExact, n);
+        if (numbered(i, step))
+            vertText(yExact, n);
     }
     for (int j = 0; j >= -999; --j) {
         const int y = SaturateInt(j * pxPerMm + o.y);

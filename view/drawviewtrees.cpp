@@ -179,6 +179,22 @@ void CDrawView::SelectTreeItem(QTreeWidget* tree, CDrawObj* obj)
     }
 }
 
+void CDrawView::ShowSelectionInTree()
+{
+    if (!m_pObjectTree)
+        return;
+    // An item the user moved to stays current while its object is selected.
+    if (IsSelected(ObjectOf(m_pObjectTree->currentItem())))
+        return;
+    QTreeWidgetItem* item = nullptr;
+    for (auto it = m_selection.rbegin(); !item && it != m_selection.rend(); ++it)
+        item = FindTreeItem(m_pObjectTree, *it, nullptr);
+    const QSignalBlocker block(m_pObjectTree);
+    m_pObjectTree->setCurrentItem(item);
+    if (!item)
+        m_pObjectTree->clearSelection();
+}
+
 void CDrawView::OnObjectTreeClick()
 {
     InvalidateSelection();

@@ -28,6 +28,8 @@ namespace {
 
 constexpr UINT kBarIcons = 156;
 constexpr int kEntryImage = 2;
+constexpr UINT kStrLinearGroup = 5;
+constexpr UINT kStr2DGroup = 6;
 constexpr UINT kDropCursor = 154;
 constexpr UINT kStrSetupWizard = 14;
 constexpr UINT kCmdDatabaseSetup = 32934;
@@ -82,8 +84,7 @@ CWorkSpaceBase::~CWorkSpaceBase()
         EndDrag();
 }
 
-void CWorkSpaceBase::BuildPalette(UINT bitmap, UINT rootString, UINT groupString,
-                                  const std::vector<std::pair<CString, CCompItem*>>& entries,
+void CWorkSpaceBase::BuildPalette(UINT bitmap, UINT rootString, const std::vector<Group>& groups,
                                   int barIcon)
 {
     // The palette bitmaps are drawn on black, the bar icons on magenta.
@@ -91,21 +92,24 @@ void CWorkSpaceBase::BuildPalette(UINT bitmap, UINT rootString, UINT groupString
     setWindowIcon(BarIcon(barIcon));
 
     m_root = new QTreeWidgetItem(m_tree, QStringList(String(rootString)));
-    m_group = new QTreeWidgetItem(m_root, QStringList(String(groupString)));
-    m_group->setIcon(0, IconOf(m_images, 0));
-    for (const auto& [caption, item] : entries) {
-        auto* leaf = new QTreeWidgetItem(m_group, QStringList(caption));
-        leaf->setIcon(0, IconOf(m_images, kEntryImage));
-        leaf->setData(0, Qt::UserRole, QVariant::fromValue(reinterpret_cast<quintptr>(item)));
-        m_items.emplace_back(item);
+    for (const auto& [groupString, entries] : groups) {
+        auto* group = new QTreeWidgetItem(m_root, QStringList(String(groupString)));
+        group->setIcon(0, IconOf(m_images, 0));
+        for (const auto& [caption, item] : entries) {
+            auto* leaf = new QTreeWidgetItem(group, QStringList(caption));
+            leaf->setIcon(0, IconOf(m_images, kEntryImage));
+            leaf->setData(0, Qt::UserRole, QVariant::fromValue(reinterpret_cast<quintptr>(item)));
+            m_items.emplace_back(item);
+        }
+        group->setExpanded(true);
     }
     m_root->setExpanded(true);
-    m_group->setExpanded(true);
 }
 
 void CWorkSpaceBase::OnItemExpandedChanged(QTreeWidgetItem* item, bool expanded)
 {
-    if (item == m_root || item == m_group)
+    // The root and the groups show an open or a closed folder.
+    if (item && (item == m_root || item->parent() == m_root))
         item->setIcon(0, IconOf(m_images, expanded ? 1 : 0));
 }
 
@@ -294,23 +298,25 @@ const std::vector<CString>& CBarcodesWorkSpaceBar::Captions()
 
 CBarcodesWorkSpaceBar::CBarcodesWorkSpaceBar(QWidget* parent) : CWorkSpaceBase(2003, parent)
 {
-    std::vector<std::pair<CString, CCompItem*>> entries;
+    Group linear {kStrLinearGroup, {}};
     for (int id = 0; id < int(Captions().size()); ++id)
-        entries.emplace_back(Captions()[std::size_t(id)],
-                             new CBarcodeCompItem(RUNTIME_CLASS(CDrawBarcode), id));
-    // The 2-D symbols after the linear ones.
-    entries.emplace_back(QStringLiteral("QR Code"), new CCode2DCompItem(RUNTIME_CLASS(CDrawQRCode)));
-    entries.emplace_back(QStringLiteral("PDF417"), new CCode2DCompItem(RUNTIME_CLASS(CDrawPDF417)));
-    entries.emplace_back(QStringLiteral("Data Matrix"), new CCode2DCompItem(RUNTIME_CLASS(CDrawDataMatrix)));
-    BuildPalette(155, 4, 5, entries, 1);
+        linear.second.emplace_back(Captions()[std::size_t(id)],
+                                   new CBarcodeCompItem(RUNTIME_CLASS(CDrawBarcode), id));
+    // The 2-D symbols in a group of their own below the linear ones.
+    const Group matrix {kStr2DGroup,
+                        {{QStringLiteral("QR Code"), new CCode2DCompItem(RUNTIME_CLASS(CDrawQRCode))},
+                         {QStringLiteral("PDF417"), new CCode2DCompItem(RUNTIME_CLASS(CDrawPDF417))},
+                         {QStringLiteral("Data Matrix"), new CCode2DCompItem(RUNTIME_CLASS(CDrawDataMatrix))}}};
+    BuildPalette(155, 4, {linear, matrix}, 1);
     setWindowTitle(String(4));
 }
 
 CComponentsWorkSpaceBar::CComponentsWorkSpaceBar(QWidget* parent) : CWorkSpaceBase(2002, parent)
 {
-    BuildPalette(152, 7, 8,
-                 {{String(9), new CTextCompItem(RUNTIME_CLASS(CDrawText), 0)},
-                  {String(10), new CTextCompItem(RUNTIME_CLASS(CDrawText), 1)}},
+    BuildPalette(152, 7,
+                 {{8,
+                   {{String(9), new CTextCompItem(RUNTIME_CLASS(CDrawText), 0)},
+                    {String(10), new CTextCompItem(RUNTIME_CLASS(CDrawText), 1)}}}},
                  0);
     setWindowTitle(String(7));
 }

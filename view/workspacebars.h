@@ -1,6 +1,6 @@
 #pragma once
-// The docking bars around the editing view: the two palettes of the main frame (linear
-// barcodes and text components), whose leaves are dragged onto the label, and the objects bar
+// The docking bars around the editing view: the two palettes of the main frame (linear and 2-D
+// barcodes, text components), whose leaves are dragged onto the label, and the objects bar
 // of each child frame, whose tree lists the label's text and code objects.
 //
 // A palette drag: pressing a leaf and moving starts it; while the mouse is over the active
@@ -50,14 +50,14 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
-    // Fills the tree: a root, a group and the entries, with the images of the bitmap.
-    void BuildPalette(UINT bitmap, UINT rootString, UINT groupString,
-                      const std::vector<std::pair<CString, CCompItem*>>& entries, int barIcon);
+    // A group of the palette: its caption's string and its entries (the bar owns their items).
+    using Group = std::pair<UINT, std::vector<std::pair<CString, CCompItem*>>>;
+    // Fills the tree: a root, the groups and their entries, with the images of the bitmap.
+    void BuildPalette(UINT bitmap, UINT rootString, const std::vector<Group>& groups, int barIcon);
     void SetDragCursor(DragCursor cursor);
 
     QTreeWidget* m_tree;
     QTreeWidgetItem* m_root = nullptr;
-    QTreeWidgetItem* m_group = nullptr;
     std::vector<QImage> m_images;
     std::vector<std::unique_ptr<CCompItem>> m_items;
 

@@ -3,6 +3,7 @@
 #include "data/barcodedb.h"
 #include "framework/resourcemodule.h"
 #include "framework/ui/messagebox.h"
+#include "framework/ui/tablecolumns.h"
 
 #include <QApplication>
 #include <QHeaderView>
@@ -122,6 +123,7 @@ CBCGPADOGridCtrl::CBCGPADOGridCtrl(QWidget* parent)
     verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
     verticalHeader()->setMinimumWidth(20);
     setWordWrap(false);
+    KeepColumnsFitted(this);
 }
 
 CBCGPADOGridCtrl::~CBCGPADOGridCtrl() = default;

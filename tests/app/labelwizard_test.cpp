@@ -274,8 +274,13 @@ TEST_F(LabelWizard, GridPageTakesOnlyCountsAndSizesAboveZeroAndCutsBelowATenth)
         TypeInto(Control<QLineEdit>(sheet, 125), "-3");
         ClickMark(Control<QCheckBox>(sheet, 150));  // size by hand
         EXPECT_TRUE(Control<QLineEdit>(sheet, 151)->isEnabled());
+        // A width beyond the largest label shows as the largest once the box is left.
+        TypeInto(Control<QLineEdit>(sheet, 151), "99999");
+        TypeInto(Control<QLineEdit>(sheet, 126), "0");
+        EXPECT_EQ(Control<QLineEdit>(sheet, 151)->text(), "10000.0");
         TypeInto(Control<QLineEdit>(sheet, 151), "12.39");
         TypeInto(Control<QLineEdit>(sheet, 126), "0");
+        EXPECT_EQ(Control<QLineEdit>(sheet, 151)->text(), "12.3");
         // The gaps stay automatic and show what the solver made of them.
         EXPECT_EQ(Control<QLineEdit>(sheet, 153)->text(), "165.4");
         Click(sheet, IDOK);

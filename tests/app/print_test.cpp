@@ -5,16 +5,23 @@
 #include "app/programrun.h"
 #include "app/shellfixture.h"
 #include "framework/printjob.h"
+#include "framework/ui/dialogids.h"
 #include "framework/ui/printpreview.h"
+#include "printing/labelwizard.h"
+#include "printing/printsetup.h"
 #include "printing/sheetpreview.h"
 #include "printing/tagprintdlg.h"
 #include "printing/tagselectdlg.h"
 #include "objects/drawtext.h"
+#include "support/cupsserver.h"
 #include "support/testoutput.h"
 #include "symbology/drawbarcode.h"
 #include "symbology/zxing_read.h"
 
+#include <QComboBox>
+#include <QDateTime>
 #include <QDir>
+#include <QFileInfo>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTabWidget>
@@ -300,6 +307,51 @@ TEST_F(Printing, ChoosingCellsFromThePrintDialogPrintsThemOnOneSheet)
     EXPECT_EQ(CellText(pages[0], 0, 0), Serial(1));
     EXPECT_EQ(CellText(pages[0], 1, 0), "<unread>");
     EXPECT_EQ(CellText(pages[0], 0, 1), Serial(2));
+    // The job carries the label's name, which the print system shows as its title.
+    EXPECT_EQ(m_app->Printer()->docName(), doc->GetTitle());
+
+    // The file is there now: the cells button asks before replacing it, and No keeps the dialog.
+    const QDateTime written = QFileInfo(pdf).lastModified();
+    QString question;
+    bool stayed = false;
+    OnNextModal([&](QWidget* w) {
+        auto* dialog = qobject_cast<CTagPrintDlg*>(w);
+        ClickMessageBox(QMessageBox::No, &question);
+        QTest::mouseClick(dialog->LabelsTab()->findChild<QPushButton*>("3"), Qt::LeftButton);
+        stayed = dialog->isVisible();
+        dialog->reject();
+    }, IsA<CTagPrintDlg>);
+    Action(kFilePrint)->trigger();
+    EXPECT_TRUE(question.contains("cells.pdf")) << question.toStdString();
+    EXPECT_TRUE(stayed);
+    EXPECT_EQ(QFileInfo(pdf).lastModified(), written);
+}
+
+TEST_F(Printing, APreviewOfALabelWiderThanItsPaperSaysSoOnThePage)
+{
+    const float wide[2] = {2500, 554};
+    doc->SetAutoLabelSize(FALSE);
+    doc->SetLabelSize(wide);
+    OnNextModal([](QWidget* w) { QTest::mouseClick(w->findChild<QPushButton*>("1"), Qt::LeftButton); },
+                IsA<CTagPreviewDlg>);
+    int red = -1;
+    OnNextModal([&](QWidget* w) {
+        auto* window = qobject_cast<CPrintPreviewWindow*>(w);
+        ASSERT_NE(window, nullptr);
+        QApplication::processEvents();
+        const QImage shot = window->Preview()->grab().toImage();
+        shot.save(TestOutputDir() + "/print-preview-too-wide.png");
+        red = 0;
+        for (int y = 0; y < shot.height(); ++y)
+            for (int x = 0; x < shot.width(); ++x) {
+                const QColor c = shot.pixelColor(x, y);
+                red += c.red() > 150 && c.green() < 90 && c.blue() < 90;
+            }
+        window->reject();
+    }, IsA<CPrintPreviewWindow>);
+    Action(kFilePrintPreview)->trigger();
+    // The sheet preview's three red lines stand on the page.
+    EXPECT_GT(red, 100);
 }
 
 TEST_F(Printing, APreviewShowsWholeSheetsAndLeavesLastPrintedAlone)
@@ -345,6 +397,65 @@ TEST_F(Printing, APreviewShowsWholeSheetsAndLeavesLastPrintedAlone)
     EXPECT_EQ(doc->GetZoom(), 200);
     EXPECT_EQ(view->m_nLabelsToPrint, 25);
     EXPECT_EQ(doc->GetSummInfo()->GetLastPrintDate(), lastPrinted);
+}
+
+// A print server of the test's own with two queues, Alpha the default.
+class PrintSetup : public Shell
+{
+protected:
+    void SetUp() override
+    {
+        if (!CTestCupsServer::Available())
+            GTEST_SKIP() << "cupsd and lpadmin are not installed (scripts/install-deps.sh)";
+        UseTestCupsServer();
+        ASSERT_TRUE(m_server.Start()) << m_server.Error().toStdString();
+        const QString ppd = QDir::cleanPath(QStringLiteral(QB_TEST_DATA_DIR "/../../printing/sheets.ppd"));
+        for (const char* name : {"Alpha", "Beta"})
+            ASSERT_TRUE(m_server.AddPrinter(name, ppd)) << m_server.Error().toStdString();
+        ASSERT_TRUE(m_server.SetDefault("Alpha")) << m_server.Error().toStdString();
+        Shell::SetUp();
+    }
+    CTestCupsServer m_server;
+};
+
+TEST_F(PrintSetup, ThePrinterChosenThereIsOfferedFirstByThePrintDialogAndTheWizard)
+{
+    QStringList queues;
+    OnNextModal([&](QWidget* w) {
+        auto* printers = w->findChild<QComboBox*>("printers");
+        ASSERT_NE(printers, nullptr);
+        for (int i = 0; i < printers->count(); ++i)
+            queues << printers->itemText(i);
+        FocusIn(w);
+        printers->setFocus();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+        ClickAccept(w);
+    }, IsA<CPrintSetupDlg>);
+    Action(kFilePrintSetup)->trigger();
+    EXPECT_EQ(queues, (QStringList{"Alpha", "Beta"}));
+    EXPECT_EQ(m_app->Printer()->printerName(), "Beta");
+
+    QString offered;
+    OnNextModal([&](QWidget* w) {
+        offered = w->findChild<QComboBox*>("printers")->currentText();
+        qobject_cast<QDialog*>(w)->reject();
+    }, IsA<CTagPrintDlg>);
+    Action(kFilePrint)->trigger();
+    EXPECT_EQ(offered, "Beta");
+
+    QString wizard;
+    // The wizard of a new label, on its printer page.
+    InstallLabelWizard();
+    OnNextModal([&](QWidget* w) {
+        auto* sheet = qobject_cast<CPropertySheet*>(w);
+        QTest::mouseClick(sheet->Button(ID_WIZNEXT), Qt::LeftButton);
+        if (auto* printers = Control<QComboBox>(sheet, 1139))
+            wizard = printers->currentText();
+        QTest::mouseClick(sheet->Button(IDCANCEL), Qt::LeftButton);
+    }, IsA<CPropertySheet>);
+    Action(kFileNew)->trigger();
+    CDrawDoc::c_labelWizard = {};
+    EXPECT_EQ(wizard, "Beta");
 }
 
 }  // namespace

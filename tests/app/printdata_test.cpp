@@ -30,6 +30,8 @@ using namespace ShellCmd;
 
 namespace {
 
+const char* const kLongName = "Bananas, green and yellow, from the orchard on the far side of the hill";
+
 CString RowValue(int n)
 {
     return QString("ROW-%1").arg(n, 2, 10, QChar('0'));
@@ -54,7 +56,7 @@ protected:
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         file.write("Code,Name\n");
         for (int n = 1; n <= 25; ++n)
-            file.write(QString("%1,Name %2\n").arg(RowValue(n)).arg(n).toUtf8());
+            file.write(QString("%1,%2\n").arg(RowValue(n), n == 2 ? QString(kLongName) : QString("Name %1").arg(n)).toUtf8());
         file.close();
         CBarcodeDB db;
         CString connection;
@@ -84,7 +86,11 @@ protected:
         QTableView* table = dialog->Table();
         ASSERT_EQ(table->model()->rowCount(), 25);
         ASSERT_EQ(table->model()->headerData(0, Qt::Horizontal).toString(), "Print");
-        ASSERT_EQ(table->horizontalHeader()->sectionSize(1), 50);
+        // The columns show their values whole, the long name in a third of the grid at most.
+        const QFontMetrics metrics(table->font());
+        EXPECT_GT(table->horizontalHeader()->sectionSize(1), metrics.horizontalAdvance(RowValue(25)));
+        EXPECT_GT(table->horizontalHeader()->sectionSize(2), metrics.horizontalAdvance("Name 25"));
+        EXPECT_LE(table->horizontalHeader()->sectionSize(2), table->width() / 3);
         for (std::size_t i = 0; i < untick.size(); ++i) {
             const int row = untick[i];
             if (i == 0) {

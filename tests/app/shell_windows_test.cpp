@@ -177,8 +177,11 @@ TEST_F(ShellWindows, NewWindowOpensASecondTabOnTheSameLabel)
     EXPECT_TRUE(m_frame->MdiArea()->subWindowList().isEmpty());
 }
 
-TEST_F(ShellWindows, FailedOpenLeavesNoWindowAndTheOtherLabelInItsTab)
+TEST_F(ShellWindows, FailedOpenLeavesNoWindowAndTheOtherLabelInItsTabAsItWas)
 {
+    ShowFrame();
+    TypeIntoZoomBox("429");
+    ASSERT_EQ(Active()->GetZoom(), 429);
     const QString damaged = DamagedFile();
     QString message;
     AnswerFileDialog(damaged);
@@ -189,6 +192,33 @@ TEST_F(ShellWindows, FailedOpenLeavesNoWindowAndTheOtherLabelInItsTab)
     ASSERT_EQ(m_app->Documents().size(), 1u);
     EXPECT_EQ(TabTexts(), QStringList{"Label1"});
     ExpectAllInTabs();
+    EXPECT_EQ(Active()->GetZoom(), 429);
+    EXPECT_EQ(m_frame->ZoomBox()->GetText(), "429%");
+}
+
+TEST_F(ShellWindows, SaveAsOpensInTheLabelsFolderElseTheLastOneUsed)
+{
+    QString shown;
+    const auto saveAs = [&](const QString& name) {
+        OnNextModal([&, name](QWidget* w) {
+            shown = qobject_cast<QFileDialog*>(w)->directory().absolutePath();
+            if (name.isEmpty())
+                QTest::keyClick(FocusIn(w), Qt::Key_Escape);
+            else
+                TypeFileName(w, name);
+        }, IsA<QFileDialog>);
+        Action(kFileSaveAs)->trigger();
+    };
+    ASSERT_TRUE(QDir(m_files.path()).mkpath("labels"));
+    const QString folder = QDir(m_files.path()).filePath("labels");
+    saveAs(QDir(folder).filePath("one.tag"));
+    ASSERT_EQ(Active()->GetPathName(), QDir(folder).filePath("one.tag"));
+    // The saved label's own folder; a new label, the folder used last.
+    saveAs({});
+    EXPECT_EQ(shown, folder);
+    Action(kFileNew)->trigger();
+    saveAs({});
+    EXPECT_EQ(shown, folder);
 }
 
 TEST_F(ShellWindows, SecondStartIsAnsweredBeforeTheFailureIsShown)

@@ -5,6 +5,7 @@
 #include "framework/ui/dialogids.h"
 #include "framework/ui/dialoglayout.h"
 #include "printing/labelwizard.h"
+#include "app/testmodal.h"
 #include "support/cupsserver.h"
 #include "support/testoutput.h"
 
@@ -12,6 +13,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDesktopServices>
+#include <QMessageBox>
 #include <QUrl>
 #include <QTest>
 
@@ -119,6 +121,19 @@ TEST_F(WizardPrinters, QueuesOfTheServerWithTheDefaultByItsWholeNameAndTheirPape
     QTest::mouseClick(GetDlgItem<QAbstractButton>(&wizard.paper, 138), Qt::LeftButton);
     QDesktopServices::unsetUrlHandler("http");
     EXPECT_EQ(browser.opened, QList<QUrl>{QUrl("http://localhost:631/printers/Office-Color")});
+    // Where no browser opens it, the user is told the page's address.
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", "/nonexistent");
+    qunsetenv("BROWSER");
+    qunsetenv("DEFAULT_BROWSER");
+    QString said;
+    OnNextModal([&](QWidget* w) {
+        said = qobject_cast<QMessageBox*>(w)->text();
+        qobject_cast<QMessageBox*>(w)->accept();
+    }, IsA<QMessageBox>);
+    QTest::mouseClick(GetDlgItem<QAbstractButton>(&wizard.paper, 138), Qt::LeftButton);
+    qputenv("PATH", path);
+    EXPECT_TRUE(said.contains("http://localhost:631/printers/Office-Color")) << said.toStdString();
 
     // 4 x 6 in, then turned: the sheet takes its code and the turned size.
     wizard.Papers()->setFocus();

@@ -20,8 +20,21 @@ protected:
 TEST_F(BarsTest, PalettesListTheirEntriesWithTheirObjectKinds)
 {
     QTreeWidgetItem* group = bar->Tree()->topLevelItem(0)->child(0);
-    ASSERT_EQ(group->childCount(), 17);  // the linear symbologies, then the 2-D ones
+    ASSERT_EQ(group->childCount(), 14);  // the linear symbologies
     EXPECT_EQ(group->child(13)->text(0), QStringLiteral("ITF-14"));
+    // The 2-D symbols have a group of their own, named in each language.
+    QTreeWidgetItem* matrix = bar->Tree()->topLevelItem(0)->child(1);
+    ASSERT_NE(matrix, nullptr);
+    EXPECT_EQ(matrix->text(0), QStringLiteral("2-D Barcodes"));
+    ASSERT_EQ(matrix->childCount(), 3);
+    EXPECT_EQ(matrix->child(0)->text(0), QStringLiteral("QR Code"));
+    EXPECT_EQ(matrix->child(2)->text(0), QStringLiteral("Data Matrix"));
+    for (const auto& [language, caption] : {std::pair("CHS", u"二维条码"), std::pair("CHT", u"二維條碼")}) {
+        CResourceModule::Get().Load(QStringLiteral(QB_RESOURCE_MODULE), QString::fromLatin1(language));
+        CBarcodesWorkSpaceBar translated;
+        EXPECT_EQ(translated.Tree()->topLevelItem(0)->child(1)->text(0), QString::fromUtf16(caption));
+    }
+    CResourceModule::Get().Load(QStringLiteral(QB_RESOURCE_MODULE), QStringLiteral("ENU"));
     auto* itf = dynamic_cast<CBarcodeCompItem*>(CWorkSpaceBase::CompItemOf(group->child(13)));
     ASSERT_NE(itf, nullptr);
     EXPECT_EQ(itf->m_nSymbology, 13);
@@ -59,13 +72,15 @@ TEST_F(BarsTest, EveryPaletteImageShowsOnTheTree)
     CComponentsWorkSpaceBar components;
     for (QTreeWidget* tree : {bar->Tree(), components.Tree()}) {
         const QColor background = tree->palette().color(QPalette::Base);
-        QTreeWidgetItem* group = tree->topLevelItem(0)->child(0);
-        EXPECT_GE(InkOf(group, background), 20) << "open group";
-        group->setExpanded(false);
-        EXPECT_GE(InkOf(group, background), 20) << "closed group";
-        group->setExpanded(true);
-        for (int i = 0; i < group->childCount(); ++i)
-            EXPECT_GE(InkOf(group->child(i), background), 20) << group->child(i)->text(0).toStdString();
+        for (int g = 0; g < tree->topLevelItem(0)->childCount(); ++g) {
+            QTreeWidgetItem* group = tree->topLevelItem(0)->child(g);
+            EXPECT_GE(InkOf(group, background), 20) << "open group";
+            group->setExpanded(false);
+            EXPECT_GE(InkOf(group, background), 20) << "closed group";
+            group->setExpanded(true);
+            for (int i = 0; i < group->childCount(); ++i)
+                EXPECT_GE(InkOf(group->child(i), background), 20) << group->child(i)->text(0).toStdString();
+        }
     }
     bar->grab().save(TestOutputDir() + QStringLiteral("/barcodes_palette.png"));
 }
@@ -171,6 +186,30 @@ TEST_F(ObjectsBarTest, APaletteEntryDraggedInAndOutSelectsNothingElse)
     EXPECT_EQ(doc.GetObjects(), std::vector<CDrawObj*>{existing});
     EXPECT_EQ(view->BarcodeGroup()->childCount(), 1);
     EXPECT_TRUE(view->GetSelection().empty());
+    EXPECT_EQ(objects->Tree()->currentItem(), nullptr);
+}
+
+TEST_F(ObjectsBarTest, TheHighlightFollowsClicksInTheView)
+{
+    auto* text = new CDrawText(CRect(200, 200, 1200, 700), view, QStringLiteral("A"));
+    auto* code = new CDrawBarcode(CRect(200, 900, 2200, 1500), view, QStringLiteral("1"), 0);
+    view->AddObject(text);
+    view->AddObject(code);
+    view->Select(nullptr);
+    EXPECT_EQ(objects->Tree()->currentItem(), nullptr);
+    Zoom(100);
+    const auto click = [this](CPoint logical) {
+        const CPoint p = view->DocToClient(logical);
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, QPoint(p.x, p.y));
+    };
+    click(CPoint(700, 450));
+    EXPECT_EQ(objects->Tree()->currentItem(), view->TextGroup()->child(0));
+    click(CPoint(500, 1200));
+    EXPECT_EQ(objects->Tree()->currentItem(), view->BarcodeGroup()->child(0));
+    // An empty part of the label selects nothing, and nothing stays highlighted.
+    click(CPoint(2800, 1700));
+    EXPECT_TRUE(view->GetSelection().empty());
+    EXPECT_EQ(objects->Tree()->currentItem(), nullptr);
 }
 
 }  // namespace

@@ -21,7 +21,7 @@ protected:
     // Drags the palette entry of that caption into the view and drops it there.
     CDrawObj* Drop(const QString& caption, QPoint at)
     {
-        QTreeWidgetItem* group = bar->Tree()->topLevelItem(0)->child(0);
+        QTreeWidgetItem* group = bar->Tree()->topLevelItem(0)->child(1);
         QTreeWidgetItem* entry = nullptr;
         for (int i = 0; i < group->childCount(); ++i)
             if (group->child(i)->text(0) == caption)

@@ -82,6 +82,23 @@ TEST(ViewPaint, ScreenshotsShowRulersGridObjectsAndSelection)
     }
 }
 
+TEST(ViewPaint, SelectionHandlesShowOverObjectsDrawnLater)
+{
+    PaintedLabel label;
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(label.view.get()));
+    // A filled square drawn after the selected frame covers the frame's top-left handle.
+    auto* cover = new CDrawRect(CRect(100, 100, 900, 900));
+    cover->m_bBrush = TRUE;
+    cover->m_logbrush.lbColor = RGB(0, 0, 255);
+    label.doc.Add(cover);
+    label.view->Select(label.frame);
+    label.Zoom(100);
+    const QImage shot = label.view->viewport()->grab().toImage();
+    const int dpr = int(shot.devicePixelRatio());
+    const CPoint handle = label.view->DocToClient(CPoint(300, 300));
+    EXPECT_EQ(QColor(shot.pixel((handle.x + 2) * dpr, (handle.y + 2) * dpr)), QColor(0, 255, 0));
+}
+
 TEST(ViewPaint, RulersReadMillimetresOfTheLabelAtEveryZoom)
 {
     PaintedLabel label;
@@ -93,9 +110,19 @@ TEST(ViewPaint, RulersReadMillimetresOfTheLabelAtEveryZoom)
         const CPoint origin = label.view->DocToClient(CPoint(0, 0));
         const double pxPerCm = double(float(label.view->GetViewportExtent()) / 2.54f);
         int horizontal = 0, vertical = 0;
+        // Where each number runs along its ruler, to see that none touches the next.
+        std::vector<std::pair<int, int>> runs[2];
         for (const auto& rec : dc.records) {
             if (rec.kind != CRecordedPrimitive::Kind::Text)
                 continue;
+            CFont font;
+            font.CreateFontIndirectW(&rec.font);
+            dc.SelectObject(&font);
+            CSize extent;
+            dc.GetTextExtentPoint32W(rec.text, int(rec.text.size()), &extent);
+            const bool across = rec.font.lfEscapement == 0;
+            const int from = across ? rec.points[0].x : rec.points[0].y - extent.cx;
+            runs[across ? 0 : 1].emplace_back(from, from + extent.cx);
             bool ok = false;
             const int mm = rec.text.toInt(&ok);
             ASSERT_TRUE(ok);
@@ -112,6 +139,13 @@ TEST(ViewPaint, RulersReadMillimetresOfTheLabelAtEveryZoom)
         // The window shows the label's first centimetres on both rulers.
         EXPECT_GE(horizontal, 3) << "zoom " << zoom;
         EXPECT_GE(vertical, 2) << "zoom " << zoom;
+        for (auto& run : runs) {
+            // The 0 of both directions is drawn in one place.
+            std::sort(run.begin(), run.end());
+            run.erase(std::unique(run.begin(), run.end()), run.end());
+            for (std::size_t i = 1; i < run.size(); ++i)
+                EXPECT_GT(run[i].first, run[i - 1].second + 1) << "numbers touch at zoom " << zoom;
+        }
     }
 }
 

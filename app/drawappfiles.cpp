@@ -1,0 +1,108 @@
+// The file commands of the application: open, save, save as and the question before a changed
+// label closes; the file dialogs open where the user last opened or saved a label.
+
+#include "app/drawapp.h"
+
+#include "app/frames.h"
+#include "app/labelfiles.h"
+#include "document/drawdoc.h"
+#include "framework/settings.h"
+#include "framework/ui/dialogids.h"
+#include "framework/ui/messagebox.h"
+
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+
+using namespace LabelFiles;
+
+namespace {
+constexpr UINT kAskToSave = 61442;
+constexpr UINT kFailedToSave = 61444;
+const QString kSettingsSection = QStringLiteral("Settings");
+const QString kLastFolderEntry = QStringLiteral("LastFolder");
+}  // namespace
+
+void CDrawApp::OnFileOpen()
+{
+    if (m_mainFrame)
+        m_mainFrame->m_bOpenFlag = TRUE;
+    CString path;
+    if (m_askOpenPath) {
+        path = m_askOpenPath();
+    } else {
+        path = QFileDialog::getOpenFileName(m_mainFrame, QString(), LastFolder(),
+                                            FileFilter() + QStringLiteral(";;*"));
+    }
+    if (path.isEmpty())
+        return;
+    if (OpenDocumentFile(path))
+        RememberFolder(path);
+    SyncZoomBox();
+}
+
+BOOL CDrawApp::SaveDocument(CDrawDoc* doc, bool askForName)
+{
+    if (!doc)
+        return FALSE;
+    CString path = doc->GetPathName();
+    if (askForName || path.isEmpty()) {
+        // The dialog opens in the label's folder, else in the one used last.
+        const CString suggested = path.isEmpty() ? QDir(LastFolder()).filePath(doc->GetTitle() + u'.' + FileExtension())
+                                                 : QFileInfo(path).absoluteFilePath();
+        path = m_askSavePath ? m_askSavePath(suggested) : AskSavePath(suggested);
+        if (path.isEmpty())
+            return FALSE;
+        if (QFileInfo(path).suffix().isEmpty())
+            path += u'.' + FileExtension();
+    }
+    if (!doc->OnSaveDocument(path)) {
+        CString message = Format1(kFailedToSave, QStringLiteral("%1 could not be saved."), QDir::toNativeSeparators(path));
+        if (!doc->GetErrorText().isEmpty())
+            message += QStringLiteral("\n\n") + doc->GetErrorText();
+        AfxMessageBox(message, MB_OK | MB_ICONERROR);
+        return FALSE;
+    }
+    if (m_settings)
+        m_settings->AddRecentFile(QFileInfo(path).absoluteFilePath());
+    RememberFolder(path);
+    UpdateWindowTitles(doc);
+    UpdateTitle();
+    return TRUE;
+}
+
+CString CDrawApp::AskSavePath(const CString& suggested) const
+{
+    QFileDialog dialog(m_mainFrame, QString(), suggested, FileFilter());
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    // The dialog adds the extension to a name typed without one before it checks whether the
+    // file exists, so its question about replacing a file is asked for the file really written.
+    dialog.setDefaultSuffix(FileExtension());
+    if (dialog.exec() != QDialog::Accepted)
+        return {};
+    return dialog.selectedFiles().value(0);
+}
+
+BOOL CDrawApp::SaveModified(CDrawDoc* doc)
+{
+    if (!doc || !doc->IsModified())
+        return TRUE;
+    const CString name = doc->GetPathName().isEmpty() ? doc->GetTitle() : QDir::toNativeSeparators(doc->GetPathName());
+    switch (AfxMessageBox(Format1(kAskToSave, QStringLiteral("Save changes to %1?"), name), MB_YESNOCANCEL | MB_ICONQUESTION)) {
+    case IDYES: return SaveDocument(doc, false);
+    case IDNO: return TRUE;
+    default: return FALSE;
+    }
+}
+
+CString CDrawApp::LastFolder() const
+{
+    const CString folder = m_settings ? m_settings->GetProfileString(kSettingsSection, kLastFolderEntry) : CString();
+    return !folder.isEmpty() && QFileInfo(folder).isDir() ? folder : QDir::homePath();
+}
+
+void CDrawApp::RememberFolder(const CString& labelPath)
+{
+    if (m_settings)
+        m_settings->WriteProfileString(kSettingsSection, kLastFolderEntry, QFileInfo(labelPath).absolutePath());
+}
