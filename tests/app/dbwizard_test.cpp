@@ -223,6 +223,8 @@ TEST_F(DatabaseSetup, DataFileRunFillsTheDocumentTheTreeAndTheSchemaMap)
                 cells << model->index(r, c).data().toString();
             preview << cells.join(u'|');
         }
+        // A date shows whole in its column.
+        EXPECT_GT(grid->columnWidth(3), grid->fontMetrics().horizontalAdvance("2024-01-16"));
         const QRect second = grid->visualRect(model->index(1, 1));
         QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, second.center());
         marked = !model->headerData(1, Qt::Vertical, Qt::DecorationRole).value<QIcon>().isNull()

@@ -151,13 +151,17 @@ TEST_F(Shell, PolygonInProgressStaysInItsViewAndEndsWithItsLabel)
         return doc->GetObjects().empty() ? nullptr : dynamic_cast<CDrawPoly*>(doc->GetObjects().back());
     };
 
-    // The view keeps the mouse while the polygon is drawn: a click on the objects bar is the
-    // polygon's next corner.
+    // The view keeps the mouse while the polygon is drawn, but a click outside it, on the
+    // objects bar, ends the polygon and is no corner: the point that followed the mouse goes.
     CDrawPoly* poly = startPolygon(second);
     ASSERT_NE(poly, nullptr);
     ASSERT_EQ(poly->GetPointCount(), 3);
     clickAt(m_frame->ActiveChild()->ObjectTree()->viewport(), 0.5, 0.5);
-    EXPECT_EQ(poly->GetPointCount(), 4);
+    EXPECT_EQ(poly->GetPointCount(), 2);
+    EXPECT_EQ(QWidget::mouseGrabber(), nullptr);
+    poly = startPolygon(second);
+    ASSERT_NE(poly, nullptr);
+    ASSERT_EQ(poly->GetPointCount(), 3);
 
     // The other label's tab comes forward: the polygon ends where it is, and the next polygon
     // is the other label's own.
@@ -168,7 +172,7 @@ TEST_F(Shell, PolygonInProgressStaysInItsViewAndEndsWithItsLabel)
     EXPECT_EQ(CDrawTool::c_drawShape, kShapeSelect);
     ASSERT_NE(startPolygon(first), nullptr);
     EXPECT_EQ(first->GetObjects().size(), 1u);
-    EXPECT_EQ(poly->GetPointCount(), 4);
+    EXPECT_EQ(poly->GetPointCount(), 3);
 
     // File > Close of that label with its polygon in progress: the question about saving can
     // be clicked, and afterwards a click in the remaining label adds nothing to the closed one.
@@ -182,8 +186,8 @@ TEST_F(Shell, PolygonInProgressStaysInItsViewAndEndsWithItsLabel)
     ASSERT_EQ(m_app->Documents(), std::vector<CDrawDoc*>{second});
     EXPECT_EQ(CDrawTool::c_drawShape, kShapeSelect);
     clickAt(portOf(second), 0.5, 0.6);
-    ASSERT_EQ(second->GetObjects().size(), 1u);
-    EXPECT_EQ(poly->GetPointCount(), 4);
+    ASSERT_EQ(second->GetObjects().size(), 2u);
+    EXPECT_EQ(poly->GetPointCount(), 3);
 }
 
 TEST_F(Shell, BarCommandsToggleAndTheDatabaseItemLeavesTheMenu)
