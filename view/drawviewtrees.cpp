@@ -186,9 +186,13 @@ void CDrawView::ShowSelectionInTree()
     // An item the user moved to stays current while its object is selected.
     if (IsSelected(ObjectOf(m_pObjectTree->currentItem())))
         return;
+    // Only text and code objects are listed; the tree is searched once.
     QTreeWidgetItem* item = nullptr;
-    for (auto it = m_selection.rbegin(); !item && it != m_selection.rend(); ++it)
-        item = FindTreeItem(m_pObjectTree, *it, nullptr);
+    for (auto it = m_selection.rbegin(); it != m_selection.rend(); ++it)
+        if (IsCodeObject(*it) || IsTextObject(*it)) {
+            item = FindTreeItem(m_pObjectTree, *it, nullptr);
+            break;
+        }
     const QSignalBlocker block(m_pObjectTree);
     m_pObjectTree->setCurrentItem(item);
     if (!item)
