@@ -12,6 +12,7 @@
 
 #include <QApplication>
 #include <QFocusEvent>
+#include <QMdiSubWindow>
 #include <QMouseEvent>
 #include <QScrollBar>
 #include <QWheelEvent>
@@ -335,13 +336,11 @@ void CDrawView::resizeEvent(QResizeEvent* event)
     UpdateScrollBars();
     // The label starts in the middle of the window once the window has its size, and stays
     // there, fitted when it was, through later resizes until the user scrolls or zooms.
+    // A tab is shown at its own size for a moment while another one comes and goes (a label
+    // that failed to open): that size is no reason to fit the label again.
     const bool untouched = m_centredAt && *m_centredAt == GetScrollPosition();
-    if (untouched && m_fitZoom && GetDocument() && GetDocument()->GetZoom() == m_fitZoom) {
-        if (FitZoom() != m_fitZoom) {
-            OnFitLabel();
-            return;
-        }
-    }
+    if (!InRestoredTab() && RefitLabel())
+        return;
     if ((m_bCentrePending || untouched) && GetDocument() && viewport()->width() > 0) {
         m_bCentrePending = FALSE;
         OnCenterLabel();
@@ -521,6 +520,24 @@ void CDrawView::OnUpdate(CView*, long hint, CObject* hintObject)
     default:
         break;
     }
+}
+
+BOOL CDrawView::InRestoredTab() const
+{
+    // Tabs fill the area; one shown at its own size is on its way between two others.
+    for (const QWidget* w = parentWidget(); w; w = w->parentWidget())
+        if (const auto* sub = qobject_cast<const QMdiSubWindow*>(w))
+            return !sub->isMaximized();
+    return FALSE;
+}
+
+BOOL CDrawView::RefitLabel()
+{
+    const bool untouched = m_centredAt && *m_centredAt == GetScrollPosition();
+    if (!untouched || !m_fitZoom || !GetDocument() || GetDocument()->GetZoom() != m_fitZoom || FitZoom() == m_fitZoom)
+        return FALSE;
+    OnFitLabel();
+    return TRUE;
 }
 
 void CDrawView::OnActivateView(BOOL activate)

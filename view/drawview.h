@@ -280,6 +280,11 @@ private:
     void CentreSelectionOn(CPoint logical);
     static void CentreOn(CDrawObj* obj, CPoint logical);
     void RefreshTreeNames();
+    // Fits the label again after a resize while it is still fitted and untouched; TRUE when the
+    // zoom changed.
+    BOOL RefitLabel();
+    // Whether the view's tab is shown at its own size rather than filling the area.
+    BOOL InRestoredTab() const;
     // Moves the tree's highlight to the selection's last listed object, or off the tree.
     void ShowSelectionInTree();
     // "Caption (count)" for the text or the barcode group.

@@ -179,9 +179,15 @@ TEST_F(ShellWindows, NewWindowOpensASecondTabOnTheSameLabel)
 
 TEST_F(ShellWindows, FailedOpenLeavesNoWindowAndTheOtherLabelInItsTabAsItWas)
 {
+    // A label of 50 x 30 mm fitted into its window.
     ShowFrame();
-    TypeIntoZoomBox("429");
-    ASSERT_EQ(Active()->GetZoom(), 429);
+    const float size[2] = {500, 300};
+    Active()->SetLabelSize(size);
+    Update();
+    Action(kFitLabel)->trigger();
+    QApplication::processEvents();
+    const int fitted = Active()->GetZoom();
+    ASSERT_NE(fitted, 100);
     const QString damaged = DamagedFile();
     QString message;
     AnswerFileDialog(damaged);
@@ -192,8 +198,8 @@ TEST_F(ShellWindows, FailedOpenLeavesNoWindowAndTheOtherLabelInItsTabAsItWas)
     ASSERT_EQ(m_app->Documents().size(), 1u);
     EXPECT_EQ(TabTexts(), QStringList{"Label1"});
     ExpectAllInTabs();
-    EXPECT_EQ(Active()->GetZoom(), 429);
-    EXPECT_EQ(m_frame->ZoomBox()->GetText(), "429%");
+    EXPECT_EQ(Active()->GetZoom(), fitted);
+    EXPECT_EQ(m_frame->ZoomBox()->GetText(), QString("%1%").arg(fitted));
 }
 
 TEST_F(ShellWindows, SaveAsOpensInTheLabelsFolderElseTheLastOneUsed)
