@@ -112,3 +112,9 @@ public:
     CDrawPoly* m_pDrawObj = nullptr;
     CDrawView* m_pView = nullptr;
 };
+
+// The polygon tool of the tool list.
+inline CPolyTool* PolyTool()
+{
+    return dynamic_cast<CPolyTool*>(CDrawTool::ToolForShape(kShapePolygon));
+}
