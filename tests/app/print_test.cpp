@@ -429,6 +429,7 @@ TEST_F(PrintSetup, ThePrinterChosenThereIsOfferedFirstByThePrintDialogAndTheWiza
         FocusIn(w);
         printers->setFocus();
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+        w->grab().save(TestOutputDir() + "/print-setup.png");
         ClickAccept(w);
     }, IsA<CPrintSetupDlg>);
     Action(kFilePrintSetup)->trigger();
