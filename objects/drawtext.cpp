@@ -518,8 +518,10 @@ BOOL CDrawText::OnEditProperties(CDrawViewBase* view)
     m_sheet.font = nullptr;
     if (!ok)
         return FALSE;
-    // A data-bound object keeps no text of its own.
-    m_text = m_content.mode == CONTENT_DATA ? CString() : content.text;
+    // A data-bound object keeps its stored text: the screen, picture export and fitting show it,
+    // and only a print job with records replaces it. The page does not let it be edited then.
+    if (m_content.mode != CONTENT_DATA)
+        m_text = content.text;
     m_name = content.name;
     m_logfont = font.font;
     m_textColor = font.color;

@@ -59,9 +59,9 @@ public:
     // (DragUprightHandle); each corner of the box then moves as its turned-back corner did.
     void DragHandle(int n, CPoint point, CDrawViewBase* view = nullptr) final;
     void Rotate90() override;
-    // The data-source page, first and active, then the font page. On OK the text (empty for a
-    // data-bound object), name, font and colour are taken, the escapement follows the rotation,
-    // and a text whose font changed is refitted.
+    // The data-source page, first and active, then the font page. On OK the text (kept as it
+    // was for a data-bound object), name, font and colour are taken, the escapement follows the
+    // rotation, and a text whose font changed is refitted.
     BOOL OnEditProperties(CDrawViewBase* view) override;
     // Whether the text typed on the data-source page may hold line breaks.
     virtual bool TakesLineBreaks() const { return true; }
@@ -101,7 +101,7 @@ public:
 
     LOGFONTW m_logfont {};
     COLORREF m_textColor = 0;
-    CString m_text;  // fixed text, serial start value, or empty when data-bound
+    CString m_text;  // fixed text, serial start value, or what a data-bound object shows unprinted
 
 protected:
     // Drags a handle of the object standing upright.

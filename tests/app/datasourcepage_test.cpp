@@ -215,7 +215,7 @@ TEST_F(DataSourcePage, DatabaseFieldsAreAddedRemovedAndKeptWhenNotOffered)
     });
     EXPECT_EQ(block.mode, CONTENT_DATA);
     EXPECT_EQ(Items(block), (std::vector<CString> {"T|B||!", "Old|Gone|p|s", "T|C|#|"}));
-    EXPECT_EQ(text->m_text, "");
+    EXPECT_EQ(text->m_text, "Label");
 
     // Every item removed: Apply is refused with 19, or 18 when the source has no fields.
     for (UINT message : {19u, 18u}) {
@@ -307,4 +307,95 @@ TEST_F(DataSourcePage, BarcodeTakesOneLineTheUpDownsModuleAndATypedHeight)
     EXPECT_FLOAT_EQ(symbol.GetBarHeight(), 0.1f);
     EXPECT_EQ(code->m_text, "XYZ");
     EXPECT_EQ(zxread::Decode(RenderObjects(), ZXing::BarcodeFormat::Code39).text, "XYZ");
+}
+
+namespace {
+
+// Dark pixels of the image inside the rectangle, less its bottom-right corner of `corner`
+// pixels square (where a bound object's marker sits).
+int InkOutsideCorner(const QImage& image, CRect box, int corner)
+{
+    box.NormalizeRect();
+    int ink = 0;
+    const QRect r = QRect(QPoint(box.left, box.top), QPoint(box.right, box.bottom)).intersected(image.rect());
+    for (int y = r.top(); y <= r.bottom(); ++y)
+        for (int x = r.left(); x <= r.right(); ++x)
+            if ((x <= r.right() - corner || y <= r.bottom() - corner) && qGray(image.pixel(x, y)) < 96)
+                ++ink;
+    return ink;
+}
+
+}  // namespace
+
+// Binding to a field through the page (Database field, a field added, OK) keeps the stored text:
+// the view and the exported picture draw it, the symbol keeps its size, and it is saved.
+TEST_F(DataSourcePage, BoundObjectsKeepShowingAndSavingTheirStoredText)
+{
+    const float size[2] = {600.0f, 400.0f};
+    doc->SetLabelSize(size);
+    auto* text = AddSelected(new CDrawText(CRect(150, 150, 150, 150), view, "Hello Label"));
+    auto* code = AddSelected(new CDrawBarcode(CRect(150, 800, 150, 800), view, "12345678", BARCODE_ID_CODE128_AUTO));
+    const CRect codeBox = code->m_position;
+    for (CDrawText* obj : {static_cast<CDrawText*>(text), static_cast<CDrawText*>(code)}) {
+        view->Select(obj, FALSE);
+        Properties([&](CPropertySheet* sheet, CPropertyPage* page) {
+            Choose(GetDlgItem(page, 133), "Database field");
+            Choose(GetDlgItem(page, 135), "B");
+            Click(GetDlgItem(page, 138));
+            Click(sheet->Button(IDOK));
+            EXPECT_FALSE(sheet->isVisible());
+        });
+        EXPECT_EQ(obj->Content().mode, CONTENT_DATA);
+    }
+    EXPECT_EQ(text->m_text, "Hello Label");
+    EXPECT_EQ(code->m_text, "12345678");
+    EXPECT_EQ(code->m_position, codeBox);
+
+    // The view at 200 %: the text's and the symbol's ink besides the marker.
+    FocusIn(m_frame);
+    TypeIntoZoomBox("200");
+    view->viewport()->repaint();
+    const QImage screen = view->viewport()->grab().toImage();
+    screen.save(TestOutputDir() + "/dbpage-bound-view.png");
+    for (CDrawText* obj : {static_cast<CDrawText*>(text), static_cast<CDrawText*>(code)})
+        EXPECT_GT(InkOutsideCorner(screen, view->DocToClient(obj->m_position), 17), 100) << obj->m_text.toStdString();
+
+    // Export as Image at 300 dpi: the same, and the symbol reads.
+    const QString png = m_files.filePath("bound.png");
+    OnNextModal([&](QWidget* w) {
+        TypeInto(w->findChild<QLineEdit*>("125"), png);
+        ClickMessageBox(QMessageBox::Ok);
+        Click(w->findChild<QAbstractButton*>(QString::number(IDOK)));
+    });
+    Update();
+    Action(32936)->trigger();
+    const QImage exported(png);
+    ASSERT_FALSE(exported.isNull());
+    const auto pixels = [](const CRect& r) {
+        return CRect(MulDiv(r.left, 300, 1536), MulDiv(r.top, 300, 1536), MulDiv(r.right, 300, 1536),
+                     MulDiv(r.bottom, 300, 1536));
+    };
+    EXPECT_GT(InkOutsideCorner(exported, pixels(text->m_position), 17), 100);
+    const CRect bars = pixels(code->m_position);
+    EXPECT_EQ(zxread::Decode(exported.copy(bars.left - 30, bars.top - 30, bars.Width() + 60, bars.Height() + 60),
+                             ZXing::BarcodeFormat::Code128).text, "12345678");
+
+    // Saved and opened again: the stored texts, the page showing them, the symbol's size.
+    const QString saved = SavedLabel();
+    m_app->CloseDocument(doc);
+    doc = m_app->OpenDocumentFile(saved);
+    ASSERT_NE(doc, nullptr);
+    ASSERT_EQ(doc->GetObjects().size(), 2u);
+    auto* reopenedText = dynamic_cast<CDrawText*>(doc->GetObjects()[0]);
+    auto* reopenedCode = dynamic_cast<CDrawBarcode*>(doc->GetObjects()[1]);
+    ASSERT_TRUE(reopenedText && reopenedCode);
+    EXPECT_EQ(reopenedText->m_text, "Hello Label");
+    EXPECT_EQ(reopenedCode->m_position, codeBox);
+    view = m_app->GetActiveDrawView();
+    doc->GetSchemaMap()[QStringLiteral("T")] = {"A", "B", "C"};
+    view->Select(reopenedCode, FALSE);
+    Properties([&](CPropertySheet* sheet, CPropertyPage* page) {
+        EXPECT_EQ(GetDlgItemText(page, 128), "12345678");
+        Click(sheet->Button(IDCANCEL));
+    });
 }
