@@ -39,10 +39,8 @@ int CDataSourceEdit::FindField(const CString& field) const
 std::vector<CDataItemRow> CDataSourceEdit::Rows(const CContentBlock& block) const
 {
     std::vector<CDataItemRow> rows;
-    for (CDataItem& item : GetDataItems(block)) {
-        const int index = FindField(item.field);
-        rows.push_back({std::move(item), index});
-    }
+    for (const CDataItem& item : GetDataItems(block))
+        rows.push_back({item, FindField(item.field)});
     return rows;
 }
 

@@ -8,9 +8,6 @@
 #include "objects/drawviewbase.h"
 #include "framework/resourcemanager.h"
 
-#include <xercesc/dom/DOMDocument.hpp>
-#include <xercesc/dom/DOMElement.hpp>
-
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -102,7 +99,7 @@ CDrawText::~CDrawText() = default;
 
 void CDrawText::ResetBindingToTemplate()
 {
-    LoadBindingDocument(m_xml, m_content, BindingTemplate());
+    LoadBindingDocument(m_content, BindingTemplate());
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -428,15 +425,13 @@ void CDrawText::Draw(CDC* dc, int labelIndex)
 
 void CDrawText::DrawBindingMarker(CDC* dc)
 {
-    if (m_content.mode != CONTENT_DATA || dc->IsPrinting() || !m_content.database)
+    if (m_content.mode != CONTENT_DATA || dc->IsPrinting())
         return;
-    const xercesc::DOMElement* item = m_content.database->getFirstElementChild();
-    if (!item)
+    const CString* table = m_content.binding.FirstElementTable();
+    if (!table)
         return;
-    const CString table = QString::fromUtf16(
-        item->getAttribute(u"TableName"));
     const CString docTable = m_pDocument ? m_pDocument->GetTableName() : CString();
-    const int icon = table.isEmpty() || table == docTable ? 3 : 1;
+    const int icon = table->isEmpty() || *table == docTable ? 3 : 1;
 
     // 16 device pixels square at the bottom-right corner, inside the rectangle.
     const CSize window = dc->GetWindowExt();
@@ -642,7 +637,7 @@ void CDrawText::Serialize(CArchive& ar)
         ar << m_content.prefix << m_content.suffix;
         WriteLogFont(ar, m_logfont);
         ar << DWORD(m_textColor) << m_text << m_name;
-        ar << CXmlHelper::ToString(m_content.document);
+        ar << m_content.binding.Xml();
         ar << m_content.sizingMode << m_content.alignment;
         return;
     }
@@ -670,7 +665,7 @@ void CDrawText::Serialize(CArchive& ar)
         ar >> xml >> m_content.sizingMode >> m_content.alignment;
         // A binding document that does not parse even after the clean-up is replaced by the
         // empty template: the object loads without data items and stores a well-formed document.
-        if (!LoadBindingDocument(m_xml, m_content, xml))
+        if (!LoadBindingDocument(m_content, xml))
             ResetBindingToTemplate();
     } else if (s >= 3) {
         CString table, field;

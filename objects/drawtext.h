@@ -116,7 +116,6 @@ protected:
     void DrawDottedFrame(CDC* dc, COLORREF colour);
     void ResetBindingToTemplate();
 
-    CXmlHelper m_xml;  // owns the binding document; declared before the block that points into it
     CContentBlock m_content;
     CDrawViewBase* m_pView = nullptr;
 };

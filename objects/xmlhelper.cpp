@@ -10,6 +10,8 @@
 #include <xercesc/util/SecurityManager.hpp>
 #include <xercesc/util/XMLString.hpp>
 
+#include <array>
+
 using namespace xercesc;
 
 namespace {
@@ -173,61 +175,164 @@ CString BindingTemplate()
                           "\t\t\t\t\t\t</DataSource>");
 }
 
-BOOL LoadBindingDocument(CXmlHelper& helper, CContentBlock& block, const CString& xml)
+// Reads a parsed binding document into a CBinding, and makes changes to bindings through one
+// parser that every object shares. The parser's documents live only while one of these runs.
+class CBindingReader
 {
-    block.document = nullptr;
-    block.root = nullptr;
-    block.database = nullptr;
-    helper.Reset();
-    DOMDocument* doc = helper.Parse(xml);
-    if (!doc)
-        return FALSE;
-    block.document = doc;
-    block.root = doc->getDocumentElement();
-    DOMNodeList* databases = doc->getElementsByTagName(u"Database");
-    block.database = databases ? static_cast<DOMElement*>(databases->item(0)) : nullptr;
-    return TRUE;
+public:
+    // The block's binding made from the text; an empty binding when it does not parse. Texts
+    // seen lately are remembered with their result: labels repeat the same bindings, the
+    // template above all.
+    static bool Load(CBinding& binding, const CString& xml)
+    {
+        Cache& cache = TheCache();
+        for (const Cache::Entry& e : cache.entries) {
+            if (e.used && e.xml == xml) {
+                binding = e.binding;
+                return e.parsed;
+            }
+        }
+        CBinding read;
+        bool parsed = false;
+        {
+            const Session session;
+            if (DOMDocument* doc = session.Parse(xml)) {
+                read = Read(doc, xml);
+                parsed = true;
+            }
+        }
+        Cache::Entry& slot = cache.entries[cache.next];
+        cache.next = (cache.next + 1) % cache.entries.size();
+        slot = {xml, read, parsed, true};
+        binding = std::move(read);
+        return parsed;
+    }
+
+    // Parses the binding's own text, lets `edit` change its database element and takes the
+    // changed document back. FALSE, changing nothing, when it has no database element.
+    template <typename Edit>
+    static bool Change(CBinding& binding, Edit edit)
+    {
+        if (!binding.m_hasDatabase)
+            return false;
+        const Session session;
+        const CString source = binding.m_xml.isEmpty() ? binding.m_unwritten : binding.m_xml;
+        DOMDocument* doc = session.Parse(source);
+        DOMElement* database = doc ? Database(doc) : nullptr;
+        if (!database)
+            return false;
+        edit(doc, database);
+        binding = Read(doc, source);
+        return true;
+    }
+
+private:
+    struct Cache {
+        struct Entry {
+            CString xml;
+            CBinding binding;
+            bool parsed = false;
+            bool used = false;
+        };
+        std::array<Entry, 8> entries;
+        size_t next = 0;
+    };
+    static Cache& TheCache()
+    {
+        static Cache cache;
+        return cache;
+    }
+
+    // The shared parser for the time of one parse, its documents freed afterwards.
+    class Session
+    {
+    public:
+        Session() : m_parser(Parser()) {}
+        ~Session() { m_parser.Reset(); }
+        Session(const Session&) = delete;
+        Session& operator=(const Session&) = delete;
+        DOMDocument* Parse(const CString& xml) const { return m_parser.Parse(xml); }
+
+    private:
+        static CXmlHelper& Parser()
+        {
+            static CXmlHelper parser;
+            return parser;
+        }
+        CXmlHelper& m_parser;
+    };
+
+    static DOMElement* Database(DOMDocument* doc)
+    {
+        DOMNodeList* databases = doc->getElementsByTagName(u"Database");
+        return databases ? static_cast<DOMElement*>(databases->item(0)) : nullptr;
+    }
+
+    // The parsed document, read from `source`.
+    static CBinding Read(DOMDocument* doc, const CString& source)
+    {
+        CBinding b;
+        b.m_xml = CXmlHelper::ToString(doc);
+        // A document the library cannot write (an XML 1.1 control character, say) is written
+        // back empty, as it always was; a change starts again from the text it was read from.
+        if (b.m_xml.isEmpty())
+            b.m_unwritten = source;
+        const DOMElement* database = Database(doc);
+        if (!database)
+            return b;
+        b.m_hasDatabase = true;
+        if (const DOMElement* first = database->getFirstElementChild()) {
+            b.m_hasElement = true;
+            b.m_firstTable = FromX(first->getAttribute(u"TableName"));
+        }
+        DOMNodeList* list = database->getElementsByTagName(u"DataItem");
+        for (XMLSize_t i = 0; i < list->getLength(); ++i) {
+            const auto* e = static_cast<const DOMElement*>(list->item(i));
+            b.m_items.push_back({FromX(e->getAttribute(u"TableName")), FromX(e->getAttribute(u"FieldName")),
+                                 FromX(e->getAttribute(u"Prefix")), FromX(e->getAttribute(u"Suffix"))});
+        }
+        return b;
+    }
+};
+
+BOOL LoadBindingDocument(CContentBlock& block, const CString& xml)
+{
+    return CBindingReader::Load(block.binding, xml) ? TRUE : FALSE;
 }
 
 BOOL AddDataItem(CContentBlock& block, const CString& table, const CString& field,
                  const CString& prefix, const CString& suffix)
 {
-    if (!block.document || !block.database)
-        return FALSE;
-    DOMElement* item = block.document->createElement(u"DataItem");
-    block.database->appendChild(item);
-    item->setAttribute(u"TableName", X(WithoutDisallowedXmlChars(table)));
-    item->setAttribute(u"FieldName", X(WithoutDisallowedXmlChars(field)));
-    item->setAttribute(u"Prefix", X(WithoutDisallowedXmlChars(prefix)));
-    item->setAttribute(u"Suffix", X(WithoutDisallowedXmlChars(suffix)));
-    return TRUE;
+    return CBindingReader::Change(block.binding, [&](DOMDocument* doc, DOMElement* database) {
+        DOMElement* item = doc->createElement(u"DataItem");
+        database->appendChild(item);
+        item->setAttribute(u"TableName", X(WithoutDisallowedXmlChars(table)));
+        item->setAttribute(u"FieldName", X(WithoutDisallowedXmlChars(field)));
+        item->setAttribute(u"Prefix", X(WithoutDisallowedXmlChars(prefix)));
+        item->setAttribute(u"Suffix", X(WithoutDisallowedXmlChars(suffix)));
+    }) ? TRUE : FALSE;
 }
 
-std::vector<CDataItem> GetDataItems(const CContentBlock& block)
+const std::vector<CDataItem>& GetDataItems(const CContentBlock& block)
 {
-    std::vector<CDataItem> items;
-    if (!block.database)
-        return items;
-    DOMNodeList* list = block.database->getElementsByTagName(u"DataItem");
-    for (XMLSize_t i = 0; i < list->getLength(); ++i) {
-        const auto* e = static_cast<const DOMElement*>(list->item(i));
-        items.push_back({FromX(e->getAttribute(u"TableName")), FromX(e->getAttribute(u"FieldName")),
-                         FromX(e->getAttribute(u"Prefix")), FromX(e->getAttribute(u"Suffix"))});
-    }
-    return items;
+    return block.binding.Items();
 }
 
 void RemoveAllDataItems(CContentBlock& block)
 {
-    if (!block.database)
+    // Without an element below the database element there is nothing to remove: the document
+    // stays exactly as it is.
+    if (!block.binding.FirstElementTable())
         return;
-    DOMNodeList* items = block.database->getElementsByTagName(u"*");
-    // The list is live and in document order, so the last entry is never an ancestor of
-    // another entry. It may sit deeper than a direct child (hand-edited XML), hence its own
-    // parent does the removal.
-    while (items->getLength() > 0) {
-        DOMNode* last = items->item(items->getLength() - 1);
-        last->getParentNode()->removeChild(last);
-        last->release();
-    }
+    CBindingReader::Change(block.binding, [](DOMDocument*, DOMElement* database) {
+        DOMNodeList* items = database->getElementsByTagName(u"*");
+        // The list is live and in document order, so the last entry is never an ancestor of
+        // another entry. It may sit deeper than a direct child (hand-edited XML), hence its own
+        // parent does the removal.
+        while (items->getLength() > 0) {
+            DOMNode* last = items->item(items->getLength() - 1);
+            last->getParentNode()->removeChild(last);
+            last->release();
+        }
+    });
 }

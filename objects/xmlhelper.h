@@ -1,6 +1,6 @@
 #pragma once
 // The data-source binding document of text and barcode objects: its parser, its text form and
-// the content block that holds it together with the object's serial-number settings.
+// the content block that holds its items together with the object's serial-number settings.
 
 #include "framework/types.h"
 
@@ -11,7 +11,6 @@
 
 XERCES_CPP_NAMESPACE_BEGIN
 class DOMDocument;
-class DOMElement;
 class DOMNode;
 class SecurityManager;
 class XercesDOMParser;
@@ -66,12 +65,45 @@ enum ContentAlignment {
     ALIGN_RIGHT = 2,
 };
 
+// One "DataItem" of the database element, its attributes as stored.
+struct CDataItem
+{
+    CString table;
+    CString field;
+    CString prefix;
+    CString suffix;
+};
+
+// The data-source binding document of a text object, read into plain values when it is loaded:
+// no object keeps a parser or a document of its own. Changes go through one parser that every
+// object shares, so the text written back is always the XML library's own writing of the
+// document.
+class CBinding
+{
+public:
+    // The document as it is written back (a declaration, then the document); empty without one.
+    const CString& Xml() const { return m_xml; }
+    // Whether the document has a "Database" element to hold data items.
+    bool HasDatabase() const { return m_hasDatabase; }
+    // The "DataItem" elements below the first database element, in document order.
+    const std::vector<CDataItem>& Items() const { return m_items; }
+    // The "TableName" of the first element below the database element; null when it has none.
+    const CString* FirstElementTable() const { return m_hasElement ? &m_firstTable : nullptr; }
+
+private:
+    friend class CBindingReader;
+    CString m_xml;
+    CString m_unwritten;  // the text read, kept only when the library cannot write its document
+    std::vector<CDataItem> m_items;
+    CString m_firstTable;
+    bool m_hasDatabase = false;
+    bool m_hasElement = false;
+};
+
 // The content settings of a text object, shared with its data-source page.
 struct CContentBlock
 {
-    xercesc::DOMDocument* document = nullptr;  // binding document, owned by a CXmlHelper
-    xercesc::DOMElement* root = nullptr;       // its "DataSource" element
-    xercesc::DOMElement* database = nullptr;   // first "Database" element, parent of the items
+    CBinding binding;
     int mode = CONTENT_FIXED;
     CString prefix;      // before a serial number; also the single item's prefix in old files
     CString suffix;
@@ -87,10 +119,9 @@ struct CContentBlock
 // are kept as text and written back unchanged.
 CString BindingTemplate();
 
-// Resets the helper (freeing the block's previous document) and makes the parsed text the
-// block's binding document. Returns FALSE, leaving the block without a document, when the text
-// does not parse.
-BOOL LoadBindingDocument(CXmlHelper& helper, CContentBlock& block, const CString& xml);
+// Makes the parsed text the block's binding. Returns FALSE, leaving the block without a
+// document, when the text does not parse.
+BOOL LoadBindingDocument(CContentBlock& block, const CString& xml);
 
 // Appends a "DataItem" with the four attributes to the database element. Characters XML does
 // not allow become spaces, as they would on loading, so that the document can still be written.
@@ -98,16 +129,8 @@ BOOL LoadBindingDocument(CXmlHelper& helper, CContentBlock& block, const CString
 BOOL AddDataItem(CContentBlock& block, const CString& table, const CString& field,
                  const CString& prefix, const CString& suffix);
 
-// One "DataItem" of the database element, its attributes as stored.
-struct CDataItem
-{
-    CString table;
-    CString field;
-    CString prefix;
-    CString suffix;
-};
 // The block's data items in document order; none without a database element.
-std::vector<CDataItem> GetDataItems(const CContentBlock& block);
+const std::vector<CDataItem>& GetDataItems(const CContentBlock& block);
 
 // Removes every element below the database element; the text between them stays.
 void RemoveAllDataItems(CContentBlock& block);

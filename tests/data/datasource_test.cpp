@@ -85,8 +85,7 @@ TEST(DataSourcePage, BindingSurvivesTheGridAndASavedLabelFile)
     const std::vector<CString> applied {"T|A|<|>", "T|B||<TAB>", "Old|Gone|p|s", "T|C|#|"};
     EXPECT_EQ(Items(block), applied);
     // Written as "DataItem" elements; the parser's DOM keeps attributes sorted by name.
-    EXPECT_TRUE(CXmlHelper::ToString(block.database)
-                    .endsWith(R"(<DataItem FieldName="C" Prefix="#" Suffix="" TableName="T"/></Database>)"));
+    EXPECT_TRUE(block.binding.Xml().contains(R"(<DataItem FieldName="C" Prefix="#" Suffix="" TableName="T"/></Database>)"));
 
     QTemporaryDir dir;
     const CString path = dir.filePath("bound.tag");

@@ -388,7 +388,7 @@ TEST(TextObject, OlderRecordsLoadWithTheirSingleDataItem)
             EXPECT_EQ(obj->GetName(), schema >= 2 ? "Name" : "Text 1");
             EXPECT_EQ(obj->Content().sizingMode, schema >= 5 ? 1 : 0);
             EXPECT_EQ(obj->Content().alignment, schema >= 6 ? 2 : 0);
-            ASSERT_NE(obj->Content().database, nullptr);
+            ASSERT_TRUE(obj->Content().binding.HasDatabase());
             EXPECT_EQ(Items(*obj), schema >= 3 && mode == CONTENT_DATA ? QStringList {"Orders|Code|pre|suf"}
                                                                        : QStringList {});
         }
@@ -410,14 +410,13 @@ TEST(TextObject, BindingXmlIsCleanedOrReplacedByTheTemplate)
     // again holds a document that loads.
     for (const QString& broken : {QString("<DataSource><Database>"), QString()}) {
         auto bad = LoadText(doc, TextRecord({7, CONTENT_DATA, broken}));
-        ASSERT_NE(bad->Content().database, nullptr);
+        ASSERT_TRUE(bad->Content().binding.HasDatabase());
         EXPECT_TRUE(Items(*bad).isEmpty());
-        EXPECT_TRUE(CXmlHelper::ToString(bad->Content().document).contains("<Database>"));
+        EXPECT_TRUE(bad->Content().binding.Xml().contains("<Database>"));
         CArchive out(CArchive::store);
         out.WriteObject(bad.get());
         auto again = LoadText(doc, out.GetBuffer());
-        EXPECT_EQ(CXmlHelper::ToString(again->Content().document),
-                  CXmlHelper::ToString(bad->Content().document));
+        EXPECT_EQ(again->Content().binding.Xml(), bad->Content().binding.Xml());
     }
 
     // Records newer than this program refuse to load.

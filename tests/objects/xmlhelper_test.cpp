@@ -46,14 +46,13 @@ CString Attribute(const DOMElement* e, const char16_t* name) { return FromX(e->g
 // The template is written back with its tab runs; items go in and out and leave it as it was.
 TEST(BindingDocument, DataItemsAreAppendedAndRemovedLeavingTheTemplate)
 {
-    CXmlHelper helper;
     CContentBlock block;
-    ASSERT_TRUE(LoadBindingDocument(helper, block, BindingTemplate()));
-    EXPECT_EQ(CXmlHelper::ToString(block.document), kTemplateWritten);
+    ASSERT_TRUE(LoadBindingDocument(block, BindingTemplate()));
+    EXPECT_EQ(block.binding.Xml(), kTemplateWritten);
     EXPECT_TRUE(AddDataItem(block, "Goods", "Code", "No. ", ""));
     EXPECT_TRUE(AddDataItem(block, "Goods", "Name", "", " & \"more\" <x>"));
 
-    const CString written = CXmlHelper::ToString(block.document);
+    const CString written = block.binding.Xml();
     // The parser's DOM keeps attributes sorted by name.
     EXPECT_TRUE(written.contains(
         "\t\t\t\t\t\t\t<DataItem FieldName=\"Code\" Prefix=\"No. \" Suffix=\"\" "
@@ -61,42 +60,85 @@ TEST(BindingDocument, DataItemsAreAppendedAndRemovedLeavingTheTemplate)
         "Suffix=\" &amp; &quot;more&quot; &lt;x>\" TableName=\"Goods\"/></Database>"))
         << qPrintable(written);
 
-    // Loaded again, the items come back in order with their values.
+    // Loaded again, the items come back in order with their values, and the same text.
     CContentBlock loaded;
-    ASSERT_TRUE(LoadBindingDocument(helper, loaded, written));
+    ASSERT_TRUE(LoadBindingDocument(loaded, written));
+    EXPECT_EQ(loaded.binding.Xml(), written);
     const std::vector<CDataItem> items = GetDataItems(loaded);
     ASSERT_EQ(items.size(), 2u);
     EXPECT_EQ(items[1].field + items[1].suffix, "Name & \"more\" <x>");
+    EXPECT_EQ(*loaded.binding.FirstElementTable(), "Goods");
 
     RemoveAllDataItems(loaded);
-    EXPECT_EQ(CXmlHelper::ToString(loaded.document), kTemplateWritten);
+    EXPECT_EQ(loaded.binding.Xml(), kTemplateWritten);
+    EXPECT_TRUE(GetDataItems(loaded).empty());
+    EXPECT_EQ(loaded.binding.FirstElementTable(), nullptr);
 
     // Control characters in an item still let the document be written.
     ASSERT_TRUE(AddDataItem(loaded, QStringLiteral("T\u0001"), "F", QString(QChar(0xFFFF)), "s"));
-    EXPECT_TRUE(CXmlHelper::ToString(loaded.document).contains("FieldName=\"F\" Prefix=\" \" Suffix=\"s\" TableName=\"T \""));
+    EXPECT_TRUE(loaded.binding.Xml().contains("FieldName=\"F\" Prefix=\" \" Suffix=\"s\" TableName=\"T \""));
 }
 
 TEST(BindingDocument, ItemsLiveInTheFirstDatabaseElementOnly)
 {
-    CXmlHelper helper;
     CContentBlock block;
     ASSERT_TRUE(LoadBindingDocument(
-        helper, block,
-        "<DataSource><Database><DataItem TableName=\"T\"><Note><Deeper/></Note></DataItem>"
+        block,
+        "<DataSource><Database><Note TableName=\"N\"/><DataItem TableName=\"T\"><Note><DataItem/></Note></DataItem>"
         "<DataItem/></Database><Database><DataItem/></Database></DataSource>"));
+    // Items at any depth below the first database element; the marker's table is the first
+    // element's, whatever its name.
+    EXPECT_EQ(GetDataItems(block).size(), 3u);
+    EXPECT_EQ(*block.binding.FirstElementTable(), "N");
     RemoveAllDataItems(block);
-    EXPECT_EQ(block.database->getFirstChild(), nullptr);
-    // Only the first database element is the block's.
-    EXPECT_EQ(block.document->getElementsByTagName(u"DataItem")->getLength(), 1u);
+    EXPECT_TRUE(block.binding.Xml().contains("<Database/><Database><DataItem/></Database>"))
+        << qPrintable(block.binding.Xml());
+    EXPECT_TRUE(GetDataItems(block).empty());
 
     // Without a document, or without a database element, items have nowhere to go.
     for (const auto& [xml, parses] : {std::pair{"<DataSource>", false}, std::pair{"<DataSource/>", true}}) {
-        CXmlHelper other;
         CContentBlock none;
-        EXPECT_EQ(bool(LoadBindingDocument(other, none, xml)), parses);
-        EXPECT_EQ(none.database, nullptr);
+        EXPECT_EQ(bool(LoadBindingDocument(none, xml)), parses);
+        EXPECT_FALSE(none.binding.HasDatabase());
         EXPECT_FALSE(AddDataItem(none, "T", "F", "", ""));
         RemoveAllDataItems(none);
+        EXPECT_EQ(none.binding.Xml().isEmpty(), !parses);
+    }
+}
+
+// Bindings written by hand are written back as the XML library writes their document, also after
+// their items were changed: the objects keep no document, but the text is the same.
+TEST(BindingDocument, HandWrittenBindingsAreWrittenAsTheirDocumentBeforeAndAfterChanges)
+{
+    const QString inputs[] = {
+        "<?xml version=\"1.0\" standalone=\"yes\"?><!-- c --><DataSource><?pi x?><Database><![CDATA[a<b]]>"
+        "<DataItem TableName=\"T\" Prefix=\"&lt;\" Suffix=\"&#x9;\"/></Database></DataSource><!-- e -->",
+        "<!DOCTYPE DataSource [<!ENTITY e \"EE\"><!ATTLIST DataItem Prefix CDATA \"dp\">]>"
+        "<DataSource><Database>&e;<DataItem TableName=\"&e;\"/></Database></DataSource>",
+        "<x:DataSource xmlns:x=\"urn:a\"><Database xmlns=\"urn:b\"><DataItem a:b=\"1\" xmlns:a=\"urn:c\"/></Database></x:DataSource>",
+        "<DataSource>\r\n<Database>\r\n\t<DataItem TableName='q\"' FieldName=\"a&gt;b\"/>\r\n</Database>\r\n</DataSource>",
+        // The library cannot write this document until the item with the control character goes.
+        "<?xml version=\"1.1\"?><DataSource><Database><DataItem TableName=\"&#x1;\"/></Database></DataSource>",
+    };
+    for (const QString& xml : inputs) {
+        CXmlHelper helper;
+        DOMDocument* doc = helper.Parse(xml);
+        ASSERT_NE(doc, nullptr) << qPrintable(xml);
+        CContentBlock block;
+        ASSERT_TRUE(LoadBindingDocument(block, xml));
+        EXPECT_EQ(block.binding.Xml(), CXmlHelper::ToString(doc)) << qPrintable(xml);
+
+        auto* database = static_cast<DOMElement*>(doc->getElementsByTagName(u"Database")->item(0));
+        DOMNodeList* below = database->getElementsByTagName(u"*");
+        while (below->getLength() > 0)
+            database->removeChild(below->item(0))->release();
+        DOMElement* item = doc->createElement(u"DataItem");
+        database->appendChild(item);
+        for (const char16_t* name : {u"TableName", u"FieldName", u"Prefix", u"Suffix"})
+            item->setAttribute(name, u"&<\"");
+        RemoveAllDataItems(block);
+        AddDataItem(block, "&<\"", "&<\"", "&<\"", "&<\"");
+        EXPECT_EQ(block.binding.Xml(), CXmlHelper::ToString(doc)) << qPrintable(xml);
     }
 }
 

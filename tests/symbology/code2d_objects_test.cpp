@@ -29,10 +29,9 @@ void LoadResources()
 // The binding document as an object stores it.
 CString StoredTemplate()
 {
-    CXmlHelper helper;
     CContentBlock block;
-    LoadBindingDocument(helper, block, BindingTemplate());
-    return CXmlHelper::ToString(block.document);
+    LoadBindingDocument(block, BindingTemplate());
+    return block.binding.Xml();
 }
 
 // The levels every label object's record begins with, down to the text object's, for an object
