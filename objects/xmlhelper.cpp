@@ -234,7 +234,9 @@ private:
             bool parsed = false;
             bool used = false;
         };
-        std::array<Entry, 8> entries;
+        // Round and round: a label whose objects take turns with more bindings than this
+        // parses every one of them.
+        std::array<Entry, 32> entries;
         size_t next = 0;
     };
     static Cache& TheCache()
