@@ -201,9 +201,11 @@ public:
                 parsed = true;
             }
         }
-        Cache::Entry& slot = cache.entries[cache.next];
-        cache.next = (cache.next + 1) % cache.entries.size();
-        slot = {xml, read, parsed, true};
+        if (xml.size() <= kCachedLength) {
+            Cache::Entry& slot = cache.entries[cache.next];
+            cache.next = (cache.next + 1) % cache.entries.size();
+            slot = {xml, read, parsed, true};
+        }
         binding = std::move(read);
         return parsed;
     }
@@ -227,6 +229,8 @@ public:
     }
 
 private:
+    // Longer texts are not remembered: bindings are short, and the memory stays bounded.
+    static constexpr qsizetype kCachedLength = 4096;
     struct Cache {
         struct Entry {
             CString xml;
