@@ -363,6 +363,12 @@ TEST_F(DataSourcePage, BoundObjectsKeepShowingAndSavingTheirStoredText)
     // Export as Image at 300 dpi: the same, and the symbol reads.
     const QString png = m_files.filePath("bound.png");
     OnNextModal([&](QWidget* w) {
+        QTimer::singleShot(5000, w, [w] {
+            if (w->isVisible()) {
+                ADD_FAILURE() << "the export dialog did not close on OK";
+                w->close();
+            }
+        });
         TypeInto(w->findChild<QLineEdit*>("125"), png);
         ClickMessageBox(QMessageBox::Ok);
         Click(w->findChild<QAbstractButton*>(QString::number(IDOK)));
@@ -371,6 +377,7 @@ TEST_F(DataSourcePage, BoundObjectsKeepShowingAndSavingTheirStoredText)
     Action(32936)->trigger();
     const QImage exported(png);
     ASSERT_FALSE(exported.isNull());
+    exported.save(TestOutputDir() + "/dbpage-bound-export.png");
     const auto pixels = [](const CRect& r) {
         return CRect(MulDiv(r.left, 300, 1536), MulDiv(r.top, 300, 1536), MulDiv(r.right, 300, 1536),
                      MulDiv(r.bottom, 300, 1536));
