@@ -4,8 +4,29 @@
 #include "data/dataconnection.h"
 #include "data/filesource.h"
 #include "data/odbcsource.h"
+#include "data/recordset.h"
+#include "data/storedsource.h"
 #include "framework/resourcemodule.h"
 #include "framework/waitcursor.h"
+
+#include <QFileInfo>
+#include <algorithm>
+#include <new>
+
+namespace {
+
+// Runs a data operation; running out of memory becomes a message like any other failure.
+template <typename F>
+auto Guarded(F&& f)
+{
+    try {
+        return f();
+    } catch (const std::bad_alloc&) {
+        throw CBarcodeDBException(QStringLiteral("There is not enough memory for the data source."));
+    }
+}
+
+}  // namespace
 
 CBarcodeDBException::CBarcodeDBException(const CString& message)
     : m_message(message), m_utf8(message.toStdString())
@@ -73,36 +94,42 @@ bool CBarcodeDB::Open(const CString& connectionString, const CString& textFile)
     m_pConnection.reset();
     m_strLastError.clear();
     try {
-        CString why;
-        const auto parsed = CConnectionString::Parse(connectionString, &why);
-        if (!parsed)
-            throw CBarcodeDBException(QStringLiteral("The connection string cannot be read: %1.").arg(why));
-        if (parsed->Has(QStringLiteral("Provider"))) {
-            const CString provider = parsed->Value(QStringLiteral("Provider"));
-            if (!IsFileProvider(provider))
-                throw CBarcodeDBException(QStringLiteral("The provider \"%1\" is not supported.").arg(provider));
-            m_pConnection = OpenFileSource(*parsed, m_strDocumentFolder, textFile);
-            return true;
+        // Checked before anything is loaded: a label file must not make the driver manager load
+        // a library of its choosing, nor a driver write files.
+        const CString refused = CheckStoredConnection(connectionString);
+        if (!refused.isEmpty()) {
+            const CString source = m_strLabelFile.isEmpty() ? QStringLiteral("The data source")
+                                                            : QStringLiteral("The data source of \"%1\"").arg(m_strLabelFile);
+            throw CBarcodeDBException(QStringLiteral("%1 is not opened: %2.").arg(source, refused));
         }
-        // ODBC. A label file must not make the driver manager load a library of its choosing or
-        // write files.
-        // LoadExt is the SQLite driver's key for loading an extension library.
-        for (const char* key : {"FILEDSN", "SAVEFILE", "LOADEXT"})
-            if (parsed->Has(QLatin1String(key)))
-                throw CBarcodeDBException(QStringLiteral("The connection keyword %1 is not allowed.").arg(QLatin1String(key)));
-        const CString driver = parsed->Value(QStringLiteral("DRIVER"));
-        if (driver.contains(u'/') || driver.contains(u'\\'))
-            throw CBarcodeDBException(
-                QStringLiteral("The driver \"%1\" is a path; only an installed driver can be named.").arg(driver));
-        if (!parsed->Has(QStringLiteral("DSN")) && !parsed->Has(QStringLiteral("DRIVER")))
-            throw CBarcodeDBException(QStringLiteral("The connection string names no provider, data source or driver."));
-        m_pConnection = OpenOdbcSource(*parsed);
+        const auto parsed = CConnectionString::Parse(connectionString);
+        Guarded([&] {
+            if (parsed->Has(QStringLiteral("Provider")))
+                m_pConnection = OpenFileSource(*parsed, m_strDocumentFolder, textFile);
+            else
+                m_pConnection = OpenOdbcSource(*parsed);
+            m_pConnection->SetTimeLimit(m_nTimeLimit);
+        });
         return true;
     } catch (const CBarcodeDBException& e) {
         m_pConnection.reset();
         m_strLastError = e.GetErrorMessage();
         return false;
     }
+}
+
+void CBarcodeDB::SetLabelFile(const CString& path)
+{
+    m_strLabelFile = path;
+    if (!path.isEmpty())
+        m_strDocumentFolder = QFileInfo(path).absolutePath();
+}
+
+void CBarcodeDB::SetTimeLimit(int seconds)
+{
+    m_nTimeLimit = seconds;
+    if (m_pConnection)
+        m_pConnection->SetTimeLimit(seconds);
 }
 
 bool CBarcodeDB::IsOpen() const
@@ -114,7 +141,7 @@ void CBarcodeDB::GetTables(std::vector<CString>& names)
 {
     if (!m_pConnection)
         throw CBarcodeDBException(QStringLiteral("The data source is not open."));
-    for (CString& name : m_pConnection->Tables())
+    for (CString& name : Guarded([&] { return m_pConnection->Tables(); }))
         names.push_back(std::move(name));
 }
 
@@ -123,7 +150,7 @@ void CBarcodeDB::GetFields(const CString& table, std::vector<CString>& names)
     try {
         if (!m_pConnection)
             throw CBarcodeDBException({});
-        names = m_pConnection->Fields(table);
+        names = Guarded([&] { return m_pConnection->Fields(table); });
     } catch (const CBarcodeDBException&) {
         throw CBarcodeDBException(QStringLiteral("%1 %2").arg(table, CResourceModule::Get().LoadString(95)));
     }
@@ -158,7 +185,33 @@ std::unique_ptr<CRecordSet> CBarcodeDB::OpenQuery(const CString& select)
 {
     if (!m_pConnection)
         throw CBarcodeDBException(m_strLastError.isEmpty() ? QStringLiteral("The data source is not open.") : m_strLastError);
-    return m_pConnection->Select(select);
+    return Guarded([&] { return m_pConnection->Select(select); });
+}
+
+std::unique_ptr<CRecordSet> CBarcodeDB::OpenStoredQuery(const CString& select)
+{
+    if (!m_pConnection)
+        throw CBarcodeDBException(m_strLastError.isEmpty() ? QStringLiteral("The data source is not open.") : m_strLastError);
+    const CString file = m_strLabelFile.isEmpty() ? QString() : QStringLiteral(" of \"%1\"").arg(m_strLabelFile);
+    CString why;
+    const auto parsed = ParseStoredQuery(select, m_pConnection->Quote(), &why);
+    if (!parsed)
+        throw CBarcodeDBException(QStringLiteral("The stored query%1 is not run: %2.").arg(file, why));
+    auto has = [](const std::vector<CString>& names, const CString& name) {
+        return std::any_of(names.begin(), names.end(),
+                           [&](const CString& n) { return n.compare(name, Qt::CaseInsensitive) == 0; });
+    };
+    return Guarded([&] {
+        if (!has(m_pConnection->Tables(), parsed->table))
+            throw CBarcodeDBException(
+                QStringLiteral("The stored query%1 is not run: the source has no table \"%2\".").arg(file, parsed->table));
+        const std::vector<CString> fields = m_pConnection->Fields(parsed->table);
+        for (const auto& [field, descending] : parsed->order)
+            if (!has(fields, field))
+                throw CBarcodeDBException(QStringLiteral("The stored query%1 is not run: the table \"%2\" has no field \"%3\".")
+                                              .arg(file, parsed->table, field));
+        return m_pConnection->Select(select);
+    });
 }
 
 CString CBarcodeDB::QuoteName(const CString& name)

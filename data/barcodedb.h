@@ -53,11 +53,23 @@ public:
     // Stored paths that do not exist are also looked for, by file name, in this folder (the
     // label file's).
     void SetDocumentFolder(const CString& folder) { m_strDocumentFolder = folder; }
+    // The label file whose connection string and query are opened: its folder becomes the
+    // document folder, and a refusal names it.
+    void SetLabelFile(const CString& path);
+    // How long one query may run before it is stopped with a message; applies to the queries
+    // that follow, on this source and the next ones opened.
+    void SetTimeLimit(int seconds);
+    static constexpr int kBrowseSeconds = 5;   // the database tree, the set-up wizard's pages
+    static constexpr int kPrintSeconds = 30;   // the records of a print job
     bool IsOpen() const;
 
     // Runs one SELECT and keeps its whole result. Anything else, or a failure, throws
     // CBarcodeDBException with the engine's or driver's message.
     std::unique_ptr<CRecordSet> OpenQuery(const CString& select);
+    // The same for a query read from a label file: only the set-up wizard's form (see
+    // storedsource.h), naming a table of the source and fields of that table; anything else
+    // throws before it reaches the engine or a driver.
+    std::unique_ptr<CRecordSet> OpenStoredQuery(const CString& select);
     // The name in the source's identifier quotes, quotes inside it doubled. When the source has
     // no quote, a name that is not a plain identifier throws.
     CString QuoteName(const CString& name);
@@ -69,6 +81,8 @@ private:
     CString m_strPath;
     CString m_strLastError;
     CString m_strDocumentFolder;
+    CString m_strLabelFile;
+    int m_nTimeLimit = kBrowseSeconds;
     std::unique_ptr<CDataConnection> m_pConnection;
 };
 

@@ -18,4 +18,6 @@ public:
     virtual std::unique_ptr<CRecordSet> Select(const CString& query) = 0;
     // The field names of a table, in column order; throws like Select.
     virtual std::vector<CString> Fields(const CString& table) = 0;
+    // How long each later query may run; a query stopped at the limit throws with a message.
+    virtual void SetTimeLimit(int seconds) = 0;
 };

@@ -99,10 +99,17 @@ std::string DecodeText(std::string_view bytes, UINT codePage, const QString& fil
 
 char GuessDelimiter(std::string_view utf8)
 {
+    // The first separator of the first line outside quoted fields (a doubled quote inside one
+    // closes and opens it again).
+    bool quoted = false;
     for (char c : utf8) {
-        if (c == ',' || c == ';' || c == '\t')
+        if (c == '"')
+            quoted = !quoted;
+        else if (quoted)
+            continue;
+        else if (c == ',' || c == ';' || c == '\t')
             return c;
-        if (c == '\n' || c == '\r')
+        else if (c == '\n' || c == '\r')
             break;
     }
     return ',';

@@ -97,6 +97,7 @@ public:
         Check(SQLAllocHandle(SQL_HANDLE_DBC, m_env, &m_dbc), SQL_HANDLE_ENV, m_env, "SQLAllocHandle");
         // Queries come from label files: the connection only reads.
         SQLSetConnectAttrW(m_dbc, SQL_ATTR_ACCESS_MODE, reinterpret_cast<SQLPOINTER>(SQL_MODE_READ_ONLY), 0);
+        SQLSetConnectAttrW(m_dbc, SQL_ATTR_LOGIN_TIMEOUT, reinterpret_cast<SQLPOINTER>(SQLULEN(CBarcodeDB::kBrowseSeconds)), 0);
         const QString text = connection.ToString(true);
         SQLWCHAR out[1024];
         SQLSMALLINT outLength = 0;
@@ -146,6 +147,7 @@ public:
     }
 
     std::unique_ptr<CRecordSet> Select(const CString& query) override { return Run(query, false); }
+    void SetTimeLimit(int seconds) override { m_timeLimit = seconds; }
 
     std::vector<CString> Fields(const CString& table) override
     {
@@ -162,6 +164,8 @@ private:
         if (!refused.isEmpty())
             throw CBarcodeDBException(refused);
         Statement st(m_dbc);
+        // A driver that has no time limit says so with a warning, which is not a failure.
+        SQLSetStmtAttrW(st.get(), SQL_ATTR_QUERY_TIMEOUT, reinterpret_cast<SQLPOINTER>(SQLULEN(m_timeLimit)), 0);
         st.Check(SQLExecDirectW(st.get(), const_cast<SQLWCHAR*>(W(query)), SQL_NTS), "SQLExecDirect");
         SQLSMALLINT columns = 0;
         st.Check(SQLNumResultCols(st.get(), &columns), "SQLNumResultCols");
@@ -249,6 +253,7 @@ private:
     SQLHENV m_env = SQL_NULL_HENV;
     SQLHDBC m_dbc = SQL_NULL_HDBC;
     bool m_connected = false;
+    int m_timeLimit = CBarcodeDB::kBrowseSeconds;
 };
 
 }  // namespace

@@ -16,6 +16,8 @@ BOOL CPrnDataSelDBGrid::Open(const CString& connection, const CString&, const CS
 {
     m_db = std::make_unique<CBarcodeDB>();
     m_bFilled = false;
+    m_db->SetLabelFile(m_strLabelFile);
+    m_db->SetTimeLimit(CBarcodeDB::kPrintSeconds);
     if (!m_db->OpenConnection(connection)) {
         if (error)
             *error = m_db->GetLastError();
@@ -44,26 +46,32 @@ BOOL CPrnDataSelDBGrid::Fill(const CString& sql, CString* error)
         return FALSE;
     }
     std::unique_ptr<CRecordSet> records;
+    std::vector<std::unique_ptr<Row>> rows;
     try {
-        records = m_db->OpenQuery(sql);
+        // The query comes from the label file.
+        records = m_db->OpenStoredQuery(sql);
+        const int n = records->GetFieldCount();
+        const std::int64_t count = records->GetRecordCount();
+        rows.reserve(std::size_t(count));
+        for (std::int64_t r = 0; r < count; ++r) {
+            auto row = std::make_unique<Row>();
+            row->id = int(r);
+            row->values.reserve(std::size_t(n));
+            // NULL reads as the empty text.
+            for (int c = 0; c < n; ++c)
+                row->values.push_back(records->GetText(r, c));
+            rows.push_back(std::move(row));
+        }
     } catch (const CBarcodeDBException& e) {
         m_bFilled = false;
         if (error)
             *error = e.GetErrorMessage();
         return FALSE;
-    }
-    const int n = records->GetFieldCount();
-    const std::int64_t count = records->GetRecordCount();
-    std::vector<std::unique_ptr<Row>> rows;
-    rows.reserve(std::size_t(count));
-    for (std::int64_t r = 0; r < count; ++r) {
-        auto row = std::make_unique<Row>();
-        row->id = int(r);
-        row->values.reserve(std::size_t(n));
-        // NULL reads as the empty text.
-        for (int c = 0; c < n; ++c)
-            row->values.push_back(records->GetText(r, c));
-        rows.push_back(std::move(row));
+    } catch (const std::bad_alloc&) {
+        m_bFilled = false;
+        if (error)
+            *error = QStringLiteral("There is not enough memory for the records of the data source.");
+        return FALSE;
     }
     Reset(records->GetFieldNames(), std::move(rows));
     m_strQuery = sql;

@@ -26,7 +26,9 @@ public:
               CString* error) override;
     void Close() override;
     BOOL IsOpen() const override { return m_bFilled ? TRUE : FALSE; }
+    // Runs the query only in the form the database set-up writes (it comes from a label file).
     BOOL Fill(const CString& sql, CString* error = nullptr) override;
+    void SetLabelFile(const CString& path) override { m_strLabelFile = path; }
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -44,6 +46,7 @@ protected:
 private:
     std::unique_ptr<CBarcodeDB> m_db;
     bool m_bFilled = false;
+    CString m_strLabelFile;
 };
 
 // Makes CPrnDataSelDBGrid the grid of every document.

@@ -1,5 +1,6 @@
 // Runs the reader program on an .xls or .mdb file and turns its stream into tables. The program
-// is killed after ten seconds without output; a crash or a kill means the file is damaged.
+// runs with bounds on its address space and processor time, and is killed after ten seconds
+// without output; a crash, a kill or a bound reached means the file is damaged.
 
 #include "data/barcodedb.h"
 #include "data/filesource.h"
@@ -11,9 +12,13 @@
 #include <QProcess>
 #include <stdexcept>
 
+#include <sys/resource.h>
+
 namespace {
 
 constexpr int kSilenceMs = 10000;
+constexpr rlim_t kReaderAddressSpace = rlim_t(512) << 20;
+constexpr rlim_t kReaderSeconds = 5;  // of processor time
 
 QString ReaderProgram()
 {
@@ -100,6 +105,13 @@ void ReadWithReaderProgram(const CString& path, bool access, UINT codePage, std:
     process.setProcessEnvironment(environment);
     process.setProcessChannelMode(QProcess::SeparateChannels);
     process.setStandardErrorFile(QProcess::nullDevice());
+    // Set in the child before the program starts (only calls that are safe after fork).
+    process.setChildProcessModifier([] {
+        const rlimit memory{kReaderAddressSpace, kReaderAddressSpace};
+        setrlimit(RLIMIT_AS, &memory);
+        const rlimit cpu{kReaderSeconds, kReaderSeconds + 1};
+        setrlimit(RLIMIT_CPU, &cpu);
+    });
     process.start(ReaderProgram(), {access ? QStringLiteral("mdb") : QStringLiteral("xls"), path});
     if (!process.waitForStarted())
         throw CBarcodeDBException(
@@ -130,7 +142,7 @@ void ReadWithReaderProgram(const CString& path, bool access, UINT codePage, std:
     }
     process.waitForFinished();
     if (process.exitStatus() == QProcess::CrashExit || (!ended && process.exitCode() != 0))
-        throw damaged(QStringLiteral("reading it failed"));
+        throw damaged(QStringLiteral("reading it failed or went beyond the memory or time a file may take"));
     if (!ended)
         throw damaged(QStringLiteral("its data ended early"));
 }

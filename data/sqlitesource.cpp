@@ -16,7 +16,7 @@ CString Message(sqlite3* db)
 }
 
 // Stored queries come from label files: they may read, never attach files or change settings.
-int DenyAttachAndPragma(void*, int action, const char* table, const char*, const char*, const char*)
+int DenyAttachAndPragma(void*, int action, const char* table, const char* function, const char*, const char*)
 {
     switch (action) {
     case SQLITE_ATTACH:
@@ -25,6 +25,10 @@ int DenyAttachAndPragma(void*, int action, const char* table, const char*, const
         return SQLITE_DENY;
     case SQLITE_READ:  // the pragmas' table-valued functions
         return table && sqlite3_strnicmp(table, "pragma_", 7) == 0 ? SQLITE_DENY : SQLITE_OK;
+    case SQLITE_FUNCTION:  // the name is the fourth argument; these load code or tell addresses
+        return function && (sqlite3_stricmp(function, "load_extension") == 0 || sqlite3_stricmp(function, "fts3_tokenizer") == 0)
+            ? SQLITE_DENY
+            : SQLITE_OK;
     default:
         return SQLITE_OK;
     }
@@ -111,8 +115,18 @@ CSqliteSource::CSqliteSource()
         != SQLITE_OK)
         throw CBarcodeDBException(QStringLiteral("SQLite could not open a database in memory."));
     sqlite3_limit(m_db, SQLITE_LIMIT_ATTACHED, 0);
+    sqlite3_limit(m_db, SQLITE_LIMIT_LENGTH, kValueLimit);
     sqlite3_db_config(m_db, SQLITE_DBCONFIG_ENABLE_LOAD_EXTENSION, 0, nullptr);
+    sqlite3_db_config(m_db, SQLITE_DBCONFIG_ENABLE_FTS3_TOKENIZER, 0, nullptr);
     sqlite3_db_config(m_db, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
+    sqlite3_db_config(m_db, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
+    if (sqlite3_hard_heap_limit64(-1) == 0 || sqlite3_hard_heap_limit64(-1) > kHeapLimit)
+        sqlite3_hard_heap_limit64(kHeapLimit);
+    // Every query stops at its deadline.
+    sqlite3_progress_handler(
+        m_db, 10000,
+        [](void* self) { return std::chrono::steady_clock::now() > static_cast<CSqliteSource*>(self)->m_deadline ? 1 : 0; },
+        this);
 }
 
 CSqliteSource::~CSqliteSource()
@@ -228,7 +242,11 @@ bool CSqliteSource::LoadMissing(const CString& message)
     const auto match = noTable.match(message);
     if (!m_loader || !match.hasMatch())
         return false;
-    return m_loader(match.captured(1));
+    // Reading a file is bounded by its readers; the query's time starts once it is in.
+    m_deadline = std::chrono::steady_clock::time_point::max();
+    const bool loaded = m_loader(match.captured(1));
+    m_deadline = std::chrono::steady_clock::now() + m_timeLimit;
+    return loaded;
 }
 
 std::unique_ptr<CRecordSet> CSqliteSource::Run(const CString& query, bool fieldsOnly)
@@ -237,6 +255,11 @@ std::unique_ptr<CRecordSet> CSqliteSource::Run(const CString& query, bool fields
     if (!refused.isEmpty())
         throw CBarcodeDBException(refused);
     const QByteArray sql = query.toUtf8();
+    m_deadline = std::chrono::steady_clock::now() + m_timeLimit;
+    struct NoDeadline {
+        CSqliteSource* source;
+        ~NoDeadline() { source->m_deadline = std::chrono::steady_clock::time_point::max(); }
+    } noDeadline{this};
     Statement st;
     for (int attempt = 0;; ++attempt) {
         sqlite3_set_authorizer(m_db, DenyAttachAndPragma, nullptr);
@@ -282,6 +305,13 @@ std::unique_ptr<CRecordSet> CSqliteSource::Run(const CString& query, bool fields
             }
         }
     }
+    if (rc == SQLITE_INTERRUPT)
+        throw CBarcodeDBException(QStringLiteral("The query ran longer than %1 seconds and was stopped.")
+                                      .arg(std::chrono::duration_cast<std::chrono::seconds>(m_timeLimit).count()));
+    if (rc == SQLITE_NOMEM || rc == SQLITE_TOOBIG)
+        throw CBarcodeDBException(QStringLiteral("The query needs more memory than the data engine may use (%1 MiB): %2")
+                                      .arg(kHeapLimit >> 20)
+                                      .arg(Message(m_db)));
     if (rc != SQLITE_DONE)
         throw CBarcodeDBException(Message(m_db));
     return set;

@@ -5,6 +5,7 @@
 #include "data/importtable.h"
 
 #include <QString>
+#include <chrono>
 #include <functional>
 
 struct sqlite3;
@@ -26,6 +27,13 @@ public:
     CString Quote() override { return QStringLiteral("`"); }
     std::unique_ptr<CRecordSet> Select(const CString& query) override;
     std::vector<CString> Fields(const CString& table) override;
+    void SetTimeLimit(int seconds) override { m_timeLimit = std::chrono::seconds(seconds); }
+
+    // What the engine may hold in memory, all its databases together; a query that needs more
+    // stops with a message.
+    static constexpr long long kHeapLimit = 1LL << 30;
+    // The longest text or blob one value may have.
+    static constexpr int kValueLimit = 256 << 20;
 
 private:
     bool LoadMissing(const CString& message);
@@ -34,6 +42,8 @@ private:
     sqlite3* m_db = nullptr;
     TableLoader m_loader;
     std::function<std::vector<CString>()> m_lister;
+    std::chrono::steady_clock::duration m_timeLimit = std::chrono::seconds(5);
+    std::chrono::steady_clock::time_point m_deadline = std::chrono::steady_clock::time_point::max();
 };
 
 // Checks that a query is one SELECT: the first word is SELECT, and nothing but blanks

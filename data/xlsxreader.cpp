@@ -25,12 +25,14 @@
 #include <cmath>
 #include <map>
 #include <memory>
+#include <set>
 
 using namespace xercesc;
 
 namespace {
 
 constexpr std::uint64_t kPartCap = 256ull << 20;  // bytes of one part, as inflated
+constexpr std::uint64_t kBookCap = 512ull << 20;  // bytes of all parts of a workbook together
 constexpr int kMaxColumns = 16384;
 
 struct XlsxError
@@ -98,7 +100,10 @@ const XMLCh* Attribute(const Attributes& attributes, const char* localName)
 
 class ZipPartStream : public BinInputStream {
 public:
-    ZipPartStream(zip_file_t* file, std::string name) : m_file(file), m_name(std::move(name)) {}
+    ZipPartStream(zip_file_t* file, std::string name, std::uint64_t& bookRead)
+        : m_file(file), m_name(std::move(name)), m_bookRead(bookRead)
+    {
+    }
     ~ZipPartStream() override { zip_fclose(m_file); }
     XMLFilePos curPos() const override { return m_read; }
     XMLSize_t readBytes(XMLByte* const toFill, const XMLSize_t maxToRead) override
@@ -108,8 +113,11 @@ public:
             Fail(QStringLiteral("the part %1 is damaged (%2)")
                      .arg(QString::fromStdString(m_name), QString::fromUtf8(zip_file_strerror(m_file))));
         m_read += std::uint64_t(n);
+        m_bookRead += std::uint64_t(n);
         if (m_read > kPartCap)
             Fail(QStringLiteral("the part %1 is larger than 256 MiB").arg(QString::fromStdString(m_name)));
+        if (m_bookRead > kBookCap)
+            Fail(QStringLiteral("its parts together are larger than 512 MiB"));
         return XMLSize_t(n);
     }
     const XMLCh* getContentType() const override { return nullptr; }
@@ -118,11 +126,15 @@ private:
     zip_file_t* m_file;
     std::string m_name;
     std::uint64_t m_read = 0;
+    std::uint64_t& m_bookRead;
 };
 
 class ZipPartSource : public InputSource {
 public:
-    ZipPartSource(zip_file_t* file, std::string name) : m_file(file), m_name(std::move(name)) {}
+    ZipPartSource(zip_file_t* file, std::string name, std::uint64_t& bookRead)
+        : m_file(file), m_name(std::move(name)), m_bookRead(bookRead)
+    {
+    }
     ~ZipPartSource() override
     {
         if (m_file)
@@ -130,7 +142,7 @@ public:
     }
     BinInputStream* makeStream() const override
     {
-        auto* stream = new ZipPartStream(m_file, m_name);
+        auto* stream = new ZipPartStream(m_file, m_name, m_bookRead);
         m_file = nullptr;
         return stream;
     }
@@ -138,6 +150,7 @@ public:
 private:
     mutable zip_file_t* m_file;
     std::string m_name;
+    std::uint64_t& m_bookRead;
 };
 
 // Parses with everything a document type could bring turned off: a DOCTYPE ends the parse.
@@ -167,7 +180,7 @@ public:
         if (!file)
             Fail(QStringLiteral("the part %1 cannot be read (%2)")
                      .arg(QString::fromStdString(name), QString::fromUtf8(zip_strerror(m_zip))));
-        ZipPartSource source(file, name);
+        ZipPartSource source(file, name, m_read);
         std::unique_ptr<SAX2XMLReader> reader(XMLReaderFactory::createXMLReader());
         reader->setFeature(XMLUni::fgSAX2CoreNameSpaces, true);
         reader->setFeature(XMLUni::fgSAX2CoreValidation, false);
@@ -181,6 +194,7 @@ public:
 
 private:
     zip_t* m_zip;
+    std::uint64_t m_read = 0;  // inflated bytes of every part parsed
 };
 
 struct SheetRef
@@ -538,6 +552,7 @@ void ReadZip(zip_t* zip, std::vector<CImportTable>& tables)
     StylesHandler styles;
     if (book.Has("xl/styles.xml"))
         book.Parse("xl/styles.xml", styles);
+    std::set<std::string> read;
     for (const SheetRef& sheet : workbook.sheets) {
         const auto target = relationships.targets.find(sheet.relationship);
         if (target == relationships.targets.end())
@@ -545,6 +560,9 @@ void ReadZip(zip_t* zip, std::vector<CImportTable>& tables)
         const std::string part = PartName(target->second);
         if (!book.Has(part))
             continue;  // a chart sheet or a missing part
+        // Sheets of a workbook have parts of their own; a part named again is not read again.
+        if (!read.insert(part).second)
+            continue;
         CImportTable table;
         table.name = sheet.name + "$";
         table.typed = true;

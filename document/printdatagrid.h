@@ -60,6 +60,9 @@ public:
     // cause in *error) when the query does not run; the old rows then stay, but the changes are
     // forgotten all the same.
     virtual BOOL Fill(const CString& sql, CString* error = nullptr);
+    // The label file the connection string and query come from: stored paths are also looked
+    // for beside it, and a refused source names it.
+    virtual void SetLabelFile(const CString&) {}
 
     // Columns 1 to n: field names, and the column of a field (0 when there is none; the last
     // field of a name counts).

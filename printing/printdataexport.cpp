@@ -3,6 +3,7 @@
 #include "document/printdatagrid.h"
 #include "printing/biffworkbook.h"
 
+#include <limits>
 #include <vector>
 
 BOOL ExportPrintDataToExcel(const CPrintDataGrid& grid, const CString& table, const CString& path,
@@ -13,8 +14,10 @@ BOOL ExportPrintDataToExcel(const CPrintDataGrid& grid, const CString& table, co
         if (grid.GetRow(i).checked)
             ticked.push_back(i);
     const std::vector<CString>& fields = grid.GetFieldNames();
+    // The sheet counts every row it is given (the refusal names them all); its cells are read
+    // only when it fits.
     const auto rows = qsizetype(ticked.size()) + 1;
-    const CTextSheet sheet(table, int(std::min<qsizetype>(rows, CTextSheet::kMaxRows + 1)), int(fields.size()),
+    const CTextSheet sheet(table, int(std::min<qsizetype>(rows, std::numeric_limits<int>::max())), int(fields.size()),
                            [&](int row, int column) {
                                return row == 0 ? fields[std::size_t(column)]
                                                : grid.GetValue(ticked[std::size_t(row) - 1], column + 1);

@@ -64,6 +64,7 @@ BOOL LoadPrintData(CDrawDoc* doc, BOOL always, QWidget* parent)
     {
         CWaitCursor wait;
         grid->Close();
+        grid->SetLabelFile(doc->GetPathName());
         loaded = grid->Open(doc->GetConnectionString(), {}, {}, 0, &error) && grid->Fill(doc->GetQuery(), &error);
         if (!loaded)
             grid->Close();

@@ -53,13 +53,14 @@ run_fuzzer() {
   CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DQB_FUZZ=ON -DQB_BUILD_TESTS=OFF >/dev/null
   cmake --build build-fuzz -j "$jobs" --target document_fuzzer picture_fuzzer csv_fuzzer xlsx_fuzzer \
-    connstring_fuzzer readerstream_fuzzer
+    connstring_fuzzer storedsource_fuzzer readerstream_fuzzer
   fuzz document_fuzzer tests/fuzz/corpus "Label-file"
   fuzz picture_fuzzer tests/fuzz/picture-corpus "Picture"
   # The parsers of data sources, briefly.
   fuzz csv_fuzzer tests/fuzz/data-corpus/csv "Delimited-text" 20
   fuzz xlsx_fuzzer tests/fuzz/data-corpus/xlsx "Workbook" 20
   fuzz connstring_fuzzer tests/fuzz/data-corpus/connstring "Connection-string" 20
+  fuzz storedsource_fuzzer tests/fuzz/data-corpus/storedsource "Stored data-source" 20
   fuzz readerstream_fuzzer tests/fuzz/data-corpus/readerstream "Reader-stream" 20
 }
 

@@ -278,8 +278,7 @@ BOOL CDrawView::FillDatabaseTree()
     m_pDatabaseRoot->setIcon(0, icon(kImageSource));
 
     CBarcodeDB db;
-    if (!doc->GetPathName().isEmpty())
-        db.SetDocumentFolder(QFileInfo(doc->GetPathName()).absolutePath());
+    db.SetLabelFile(doc->GetPathName());
     BOOL filled = FALSE;
     CString failure;
     try {
