@@ -351,10 +351,10 @@ TEST_F(PrintData, WithoutADataSourceTheButtonStaysHiddenAndAnUnreachableSourceIs
         EXPECT_EQ(grid->GetRowCount(), 25);
         // So does another query on the same source.
         grid->Toggle(3);
-        doc->SetQuery(doc->GetQuery() + " WHERE Code <> 'ROW-01'");
+        doc->SetQuery(doc->GetQuery() + "  ORDER BY `Code` DESC");
         CTagPreviewDlg fourth(doc, m_frame);
         EXPECT_TRUE(grid->GetChangedRows().empty());
-        EXPECT_EQ(grid->GetRowCount(), 24);
+        EXPECT_EQ(grid->GetValue(0, 1), RowValue(25));
     }
     // The data file is gone: the dialog says so, with the cause, and goes on with the count.
     QFile::remove(csv);
