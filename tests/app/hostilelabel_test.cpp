@@ -22,6 +22,7 @@
 #include <atomic>
 #include <dlfcn.h>
 #include <iostream>
+#include <map>
 #include <sqlite3.h>
 #include <thread>
 #include <zip.h>
@@ -43,13 +44,14 @@ struct Attack {
 };
 
 // Every file under a folder with a digest of its bytes.
-QMap<QString, QByteArray> Snapshot(const QString& folder)
+std::map<std::string, std::string> Snapshot(const QString& folder)
 {
-    QMap<QString, QByteArray> files;
+    std::map<std::string, std::string> files;
     for (QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories); it.hasNext();) {
         const QString path = it.next();
         QFile f(path);
-        files[path] = f.open(QIODevice::ReadOnly) ? QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256) : "?";
+        files[path.toStdString()] =
+            f.open(QIODevice::ReadOnly) ? QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256).toHex().toStdString() : "?";
     }
     return files;
 }
@@ -302,7 +304,7 @@ protected:
 
     static inline QTemporaryDir* s_odbc = nullptr;
     QTemporaryDir m_elsewhere;  // files of the user's that a label must not touch
-    QMap<QString, QByteArray> m_before, m_odbcBefore;
+    std::map<std::string, std::string> m_before, m_odbcBefore;
     QString m_marker;
 };
 
