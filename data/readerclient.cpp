@@ -18,7 +18,8 @@ namespace {
 
 constexpr int kSilenceMs = 10000;
 constexpr rlim_t kReaderAddressSpace = rlim_t(512) << 20;
-constexpr rlim_t kReaderSeconds = 5;  // of processor time
+// A full .xls worksheet (65,535 rows of 8 columns, 13 MB) takes 0.2 s and 60 MB.
+constexpr rlim_t kReaderSeconds = 4;  // of processor time
 
 QString ReaderProgram()
 {

@@ -15,8 +15,8 @@ CString Message(sqlite3* db)
     return QString::fromUtf8(sqlite3_errmsg(db));
 }
 
-// Stored queries come from label files: they may read, never attach files or change settings.
-int DenyAttachAndPragma(void*, int action, const char* table, const char* function, const char*, const char*)
+// Queries may read; they never attach files, change settings, load code or tell addresses.
+int AuthorizeReading(void*, int action, const char* table, const char* function, const char*, const char*)
 {
     switch (action) {
     case SQLITE_ATTACH:
@@ -25,7 +25,7 @@ int DenyAttachAndPragma(void*, int action, const char* table, const char* functi
         return SQLITE_DENY;
     case SQLITE_READ:  // the pragmas' table-valued functions
         return table && sqlite3_strnicmp(table, "pragma_", 7) == 0 ? SQLITE_DENY : SQLITE_OK;
-    case SQLITE_FUNCTION:  // the name is the fourth argument; these load code or tell addresses
+    case SQLITE_FUNCTION:  // the function's name comes as the fourth argument
         return function && (sqlite3_stricmp(function, "load_extension") == 0 || sqlite3_stricmp(function, "fts3_tokenizer") == 0)
             ? SQLITE_DENY
             : SQLITE_OK;
@@ -262,7 +262,7 @@ std::unique_ptr<CRecordSet> CSqliteSource::Run(const CString& query, bool fields
     } noDeadline{this};
     Statement st;
     for (int attempt = 0;; ++attempt) {
-        sqlite3_set_authorizer(m_db, DenyAttachAndPragma, nullptr);
+        sqlite3_set_authorizer(m_db, AuthorizeReading, nullptr);
         const int rc = sqlite3_prepare_v3(m_db, sql.constData(), int(sql.size()), 0, &st.stmt, nullptr);
         sqlite3_set_authorizer(m_db, nullptr, nullptr);
         if (rc == SQLITE_OK)

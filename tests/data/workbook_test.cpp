@@ -42,8 +42,12 @@ std::string Zip(const Parts& parts)
     zip_source_t* memory = zip_source_buffer_create(nullptr, 0, 0, &error);
     zip_source_keep(memory);
     zip_t* zip = zip_open_from_source(memory, ZIP_TRUNCATE, &error);
+    const std::string* last = nullptr;
     for (const auto& [name, text] : parts) {
-        zip_source_t* part = zip_source_buffer(zip, text.data(), text.size(), 0);
+        // "<shared>" stands for the text of the part before it, so large tests keep one copy.
+        const std::string& bytes = text == "<shared>" && last ? *last : text;
+        last = &bytes;
+        zip_source_t* part = zip_source_buffer(zip, bytes.data(), bytes.size(), 0);
         zip_file_add(zip, name.c_str(), part, ZIP_FL_OVERWRITE);
     }
     zip_close(zip);
@@ -135,3 +139,45 @@ TEST(Values, NumbersDatesAndCanonicalText)
 }
 
 }  // namespace
+
+namespace {
+
+// A workbook whose sheets S1.. each name the part of the target given.
+Parts SheetsOn(const std::vector<std::string>& targets)
+{
+    std::string sheets, rels;
+    for (std::size_t i = 0; i < targets.size(); ++i) {
+        const std::string n = std::to_string(i + 1);
+        sheets += "<sheet name=\"S" + n + "\" sheetId=\"" + n + "\" r:id=\"rId" + n + "\"/>";
+        rels += "<Relationship Id=\"rId" + n + "\" Target=\"" + targets[i] + "\" Type=\"t\"/>";
+    }
+    return {{"xl/workbook.xml", R"(<?xml version="1.0"?><workbook xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main"
+xmlns:r="http://schemas.openxmlformats.org/officeDocument/2006/relationships"><sheets>)" + sheets + "</sheets></workbook>"},
+            {"xl/_rels/workbook.xml.rels",
+             R"(<?xml version="1.0"?><Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">)" + rels
+                 + "</Relationships>"}};
+}
+
+}  // namespace
+
+TEST(Workbook, APartIsReadOnceAndAllPartsTogetherAreBounded)
+{
+    // Forty sheets on one part: the part is read for the first only.
+    Parts shared = SheetsOn(std::vector<std::string>(40, "worksheets/sheet1.xml"));
+    shared["xl/worksheets/sheet1.xml"] = Sheet("<row><c><v>1</v></c></row>");
+    const auto tables = Read(shared);
+    ASSERT_EQ(tables.size(), 1u);
+    EXPECT_EQ(tables[0].name, "S1$");
+
+    // Three parts of 200 MiB each, each under the cap of one part (one text serves all three).
+    Parts big = SheetsOn({"worksheets/a.xml", "worksheets/b.xml", "worksheets/c.xml"});
+    big["xl/worksheets/a.xml"] = Sheet(std::string(std::size_t(200) << 20, ' '));
+    for (const char* name : {"xl/worksheets/b.xml", "xl/worksheets/c.xml"})
+        big[name] = "<shared>";
+    try {
+        Read(big);
+        FAIL();
+    } catch (const CBarcodeDBException& e) {
+        EXPECT_TRUE(e.GetErrorMessage().contains("together are larger than 512 MiB")) << e.GetErrorMessage().toStdString();
+    }
+}
