@@ -13,6 +13,7 @@
 #include "objects/drawtext.h"
 #include "printing/prndataseldlg.h"
 #include "printing/tagprintdlg.h"
+#include "support/testoutput.h"
 
 #include <QCryptographicHash>
 #include <QDirIterator>
@@ -201,6 +202,10 @@ protected:
         QObject::connect(&timer, &QTimer::timeout, [&] {
             QWidget* modal = QApplication::activeModalWidget();
             if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+                const std::string_view name = attack.name;
+                if (texts.isEmpty() && std::string_view(road) == "Print Data"
+                    && (name == "repeated-driver" || name == "endless" || name == "damaged-mdb"))
+                    box->grab().save(TestOutputDir() + "/hostile-" + attack.name + ".png");
                 texts << box->text();
                 longest = std::max(longest, t.restart());
                 box->button(box->standardButtons() & QMessageBox::Yes ? QMessageBox::Yes : QMessageBox::Ok)->click();
