@@ -23,6 +23,7 @@
 #include "objects/drawobj.h"
 #include "objects/xmlhelper.h"
 #include "printing/printsetup.h"
+#include "printing/sheetlayout.h"
 #include "view/drawview.h"
 
 #include <QAction>
@@ -720,6 +721,10 @@ BOOL CDrawApp::PrintDocument(CDrawDoc* doc, const CString& printerName)
         hidden = std::make_unique<CDrawView>();
         hidden->AttachDocument(doc);
         view = hidden.get();
+    }
+    if (!doc->IsPrintableSheet()) {
+        qWarning("%s", qPrintable(UnprintableSheetText()));
+        return FALSE;
     }
     CPrintInfo job;
     job.m_bDirect = TRUE;

@@ -1,6 +1,7 @@
 #include "document/drawdoc.h"
 
 #include "document/printerhook.h"
+#include "document/sheetlimits.h"
 #include "framework/archive.h"
 #include "framework/compoundfile.h"
 #include "framework/ui/dialogids.h"
@@ -9,6 +10,7 @@
 #include "objects/drawviewbase.h"
 
 #include <algorithm>
+#include <cmath>
 #include <unordered_set>
 
 IMPLEMENT_DYNCREATE(CDrawDoc, CDocument)
@@ -96,6 +98,18 @@ void CDrawDoc::GetMargins(float* left, float* top, float* right, float* bottom) 
 void CDrawDoc::SetMargins(float left, float top, float right, float bottom)
 {
     m_margins = {left, top, right, bottom};
+}
+
+BOOL CDrawDoc::IsPrintableSheet() const
+{
+    const auto length = [](float v) { return std::isfinite(v) && std::fabs(v) <= float(kMaxSheetLength); };
+    const auto cells = [](int n) { return n >= 1 && n <= kMaxSheetCells; };
+    for (const float v : {m_paperSize[0], m_paperSize[1], m_labelSize[0], m_labelSize[1], m_labelGap[0],
+                          m_labelGap[1], m_margins[0], m_margins[1], m_margins[2], m_margins[3]})
+        if (!length(v))
+            return FALSE;
+    return m_paperSize[0] > 0 && m_paperSize[1] > 0 && m_labelSize[0] >= 0 && m_labelSize[1] >= 0 &&
+           cells(m_labelGrid[0]) && cells(m_labelGrid[1]);
 }
 
 void CDrawDoc::SetOrientation(int orientation)

@@ -85,6 +85,10 @@ public:
     void SetLabelGrid(const int* grid) { m_labelGrid = {grid[0], grid[1]}; }
     void GetMargins(float* left, float* top, float* right, float* bottom) const;
     void SetMargins(float left, float top, float right, float bottom);
+    // Whether the sheet can be printed: every length a number within kMaxSheetLength either way,
+    // the paper larger than nothing, no label size below 0, and 1 to kMaxSheetCells columns and
+    // rows. A file can hold anything; a sheet that fails is refused, never printed.
+    BOOL IsPrintableSheet() const;
     int GetOrientation() const { return m_nOrientation; }
     // Also turns the application's default printer when the document names a printer.
     void SetOrientation(int orientation);
@@ -178,7 +182,8 @@ public:
     // an active view on screen. PrintPage draws one sheet of labels into a prepared printer
     // context (window extent 1536): cell by cell, row by row, every object moved into its cell
     // and drawn with the cell's label index. `unprintable` holds the printer's margins in device
-    // pixels; a preview keeps them. ResetPrinting restores the default canvas.
+    // pixels, taken off in print and preview alike. A sheet that is not printable draws nothing.
+    // ResetPrinting restores the default canvas.
     void Draw(CDC* dc, CDrawViewBase* view);
     void PrintPage(CDC* dc, const CPrintInfo* info, CDrawViewBase* view, const CRect* unprintable,
                    BOOL preview, const CRect* drawRect);

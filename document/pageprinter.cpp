@@ -38,7 +38,7 @@ void CDrawDoc::Draw(CDC* dc, CDrawViewBase* view)
 void CDrawDoc::PrintPage(CDC* dc, const CPrintInfo* info, CDrawViewBase* view,
                          const CRect* unprintable, BOOL preview, const CRect* drawRect)
 {
-    if (!dc || !info)
+    if (!dc || !info || !IsPrintableSheet())
         return;
     const int s1 = dc->SaveDC();
     dc->SetViewportExt(dc->GetDeviceCaps(LOGPIXELSX), dc->GetDeviceCaps(LOGPIXELSY));
@@ -53,8 +53,11 @@ void CDrawDoc::PrintPage(CDC* dc, const CPrintInfo* info, CDrawViewBase* view,
     const float gapY = m_labelGap[1] / 100.0f / 2.54f * wy;
     double left = double(m_margins[0] / 100.0f / 2.54f * wx);
     double top = double(m_margins[1] / 100.0f / 2.54f * wy);
-    // A printer cannot print at its physical offset; margins count from the paper's edge.
-    if (!preview && unprintable) {
+    // A printer cannot print at its physical offset; margins count from the paper's edge. The
+    // preview draws its pages inside the same printable area, so it takes the offset off too
+    // and shows the labels where the paper gets them.
+    (void)preview;
+    if (unprintable) {
         left -= double(unprintable->left) / vext.cx * wext.cx;
         top -= double(unprintable->top) / vext.cy * wext.cy;
     }

@@ -556,5 +556,5 @@ int CDC::DevicePenWidth(const LOGPEN& pen) const
         return 1;
     CSize s(pen.lopnWidth.x, 0);
     LPtoDP(&s);
-    return std::max<LONG>(1, std::abs(s.cx));
+    return std::max<LONG>(1, SaturatedAbs(s.cx));
 }

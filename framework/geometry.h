@@ -24,6 +24,11 @@ constexpr int SaturateInt(T v)
         return int(std::clamp<std::int64_t>(v, std::numeric_limits<int>::min(),
                                             std::numeric_limits<int>::max()));
 }
+// The size of a 32-bit value: |INT_MIN| is brought to INT_MAX instead of overflowing.
+constexpr int SaturatedAbs(std::int64_t v)
+{
+    return SaturateInt(v < 0 ? -v : v);
+}
 inline int SaturateInt(double v)
 {
     if (std::isnan(v))

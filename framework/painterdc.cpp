@@ -193,7 +193,7 @@ const CPainterDC::RealFont& CPainterDC::Realise()
     } else {
         CSize h(0, lf.lfHeight);
         LPtoDP(&h);
-        const int px = std::clamp<int>(std::abs(h.cy), 1, kMaxPixelSize);
+        const int px = std::clamp<int>(SaturatedAbs(h.cy), 1, kMaxPixelSize);
         if (lf.lfHeight > 0) {
             cell = px;
             em = std::clamp(int(std::lround(px / cellPerEm)), 1, kMaxPixelSize);
@@ -208,9 +208,9 @@ const CPainterDC::RealFont& CPainterDC::Realise()
     r.internalLeading = std::max(0, cell - em);
     const double natural = em * p.average;
     if (lf.lfWidth != 0) {
-        CSize w(std::abs(lf.lfWidth), 0);
+        CSize w(SaturatedAbs(lf.lfWidth), 0);
         LPtoDP(&w);
-        r.averageWidth = std::clamp<int>(std::abs(w.cx), 1, kMaxPixelSize);
+        r.averageWidth = std::clamp<int>(SaturatedAbs(w.cx), 1, kMaxPixelSize);
         r.stretch = r.averageWidth / natural;
     } else {
         r.averageWidth = std::max(1, int(std::lround(natural)));
@@ -272,12 +272,12 @@ TEXTMETRICW CPainterDC::MeasureFont()
     auto toLogicalY = [this](int v) {
         CSize s(0, v);
         DPtoLP(&s);
-        return std::abs(s.cy);
+        return SaturatedAbs(s.cy);
     };
     auto toLogicalX = [this](int v) {
         CSize s(v, 0);
         DPtoLP(&s);
-        return std::abs(s.cx);
+        return SaturatedAbs(s.cx);
     };
     TEXTMETRICW tm;
     tm.tmHeight = toLogicalY(f.height);
@@ -295,7 +295,7 @@ CSize CPainterDC::MeasureText(const CString& text)
     const RealFont& f = Realise();
     CSize s(LONG(std::lround(Advance(f, text))), f.height);
     DPtoLP(&s);
-    return CSize(std::abs(s.cx), std::abs(s.cy));
+    return CSize(SaturatedAbs(s.cx), SaturatedAbs(s.cy));
 }
 
 CPainterDC::PenSpec CPainterDC::CurrentPen() const
@@ -335,7 +335,8 @@ void CPainterDC::StrokeSegment(QPoint a, QPoint b, const PenSpec& pen)
         return;
     const bool opaque = CurrentState().bkMode == OPAQUE;
     if (pen.width == 1 && (a.x() == b.x() || a.y() == b.y())) {
-        const int length = std::abs(b.x() - a.x()) + std::abs(b.y() - a.y());
+        const int length = SaturateInt(std::int64_t(SaturatedAbs(std::int64_t(b.x()) - a.x())) +
+                                        SaturatedAbs(std::int64_t(b.y()) - a.y()));
         const int sx = b.x() > a.x() ? 1 : (b.x() < a.x() ? -1 : 0);
         const int sy = b.y() > a.y() ? 1 : (b.y() < a.y() ? -1 : 0);
         const QColor bk = Colour(CurrentState().bkColor);

@@ -6,10 +6,10 @@
 
 BigDecimal::BigDecimal() : digits{0} {}
 
-BigDecimal::BigDecimal(int value)
+BigDecimal::BigDecimal(std::int64_t value)
 {
-    // The magnitude goes through unsigned arithmetic so that INT_MIN gives 2147483648.
-    std::uint32_t magnitude = static_cast<std::uint32_t>(value);
+    // The magnitude goes through unsigned arithmetic so that the smallest value has one too.
+    std::uint64_t magnitude = static_cast<std::uint64_t>(value);
     if (value < 0) {
         sign = kNegative;
         magnitude = 0u - magnitude;
@@ -164,10 +164,10 @@ CString SerialNumberText(const CString& start, int step, int repeat, int directi
     // Labels share a value in groups of `repeat`; a repeat of 0 would divide by zero, and the
     // data-source page never lets a user set it, so it only comes from damaged files.
     const int groupSize = repeat == 0 ? 1 : repeat;
-    // Wrap like the 32-bit arithmetic the numbers were stored for, without overflow.
-    const int group = (labelIndex == INT_MIN && groupSize == -1) ? INT_MIN : labelIndex / groupSize;
-    const int offset = static_cast<int>(static_cast<std::uint32_t>(group) *
-                                        static_cast<std::uint32_t>(step));
+    // The offset is exact: a product of two 32-bit numbers fits in 64 bits (so does the one
+    // quotient that does not fit in 32, INT_MIN / -1).
+    const std::int64_t group = std::int64_t(labelIndex) / groupSize;
+    const std::int64_t offset = group * step;
 
     value = direction == SERIAL_DOWN ? value - BigDecimal(offset) : value + BigDecimal(offset);
 

@@ -3,6 +3,7 @@
 
 #include "framework/types.h"
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -16,7 +17,7 @@ public:
     static constexpr BYTE kNegative = 255;
 
     BigDecimal();                 // zero: sign positive, digits [0]
-    BigDecimal(int value);        // NOLINT: converts like a number; never trimmed
+    BigDecimal(std::int64_t value);  // NOLINT: converts like a number; never trimmed
 
     // Reads an optional "-" and the run of digits at the end of the text, spaces round it
     // ignored. The previous value is discarded; the result is trimmed.
@@ -49,7 +50,7 @@ enum SerialDirection {
 // each group moves the start value by `step` up or down. Every character of the start text
 // that is not a digit counts as 0, and the result is padded with leading zeros to the start
 // text's length (zeros go in front of a minus sign). A repeat of 0 counts as 1. The offset
-// (labelIndex / repeat) x step wraps round as a 32-bit integer.
+// (labelIndex / repeat) x step is exact: it never wraps.
 CString SerialNumberText(const CString& start, int step, int repeat, int direction, int labelIndex);
 
 // Replaces the markers a user types for control characters: "<CRLF>" gives CR LF, "<CR>" a

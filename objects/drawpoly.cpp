@@ -5,6 +5,7 @@
 #include "objects/region.h"
 
 #include <algorithm>
+#include <cstdint>
 
 IMPLEMENT_SERIAL(CDrawPoly, CDrawObj, VERSIONABLE_SCHEMA | 1)
 
@@ -64,7 +65,23 @@ Qt::CursorShape CDrawPoly::CursorForHandle(int n)
 void CDrawPoly::Draw(CDC* dc, int labelIndex)
 {
     CDrawTools tools(dc, *this);
-    dc->Polygon(m_points.data(), GetPointCount());
+    // The points are drawn where the position is: the page printer moves an object into each
+    // cell by its position alone.
+    CPoint corner = m_points.empty() ? CPoint() : m_points[0];
+    for (const CPoint& p : m_points) {
+        corner.x = std::min(corner.x, p.x);
+        corner.y = std::min(corner.y, p.y);
+    }
+    const std::int64_t dx = std::int64_t(m_position.left) - corner.x;
+    const std::int64_t dy = std::int64_t(m_position.top) - corner.y;
+    if (dx == 0 && dy == 0) {
+        dc->Polygon(m_points.data(), GetPointCount());
+        return;
+    }
+    std::vector<CPoint> moved(m_points.size());
+    for (std::size_t i = 0; i < m_points.size(); ++i)
+        moved[i] = CPoint(SaturateInt(m_points[i].x + dx), SaturateInt(m_points[i].y + dy));
+    dc->Polygon(moved.data(), GetPointCount());
 }
 
 void CDrawPoly::MoveTo(const CRect& position, CDrawViewBase* view)

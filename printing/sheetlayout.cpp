@@ -1,6 +1,7 @@
 #include "printing/sheetlayout.h"
 
 #include "document/drawdoc.h"
+#include "framework/resourcemodule.h"
 
 #include <array>
 #include <cmath>
@@ -23,6 +24,12 @@ std::int64_t SheetPageCount(std::int64_t labels, int columns, int rows, bool cel
         return 0;
     const std::int64_t perSheet = std::int64_t(columns) * rows;
     return labels / perSheet + (labels % perSheet > 0 ? 1 : 0);
+}
+
+CString UnprintableSheetText()
+{
+    CResourceModule& res = CResourceModule::Get();
+    return res.LoadString(21) + u'\n' + res.LoadString(22) + u'\n' + res.LoadString(23);
 }
 
 int StoredLength(double value)

@@ -3,6 +3,7 @@
 // fills in whichever of label size and gaps is automatic. The label wizard keeps one of these;
 // the document keeps the same values as floats and copies them in and out around a run.
 
+#include "document/sheetlimits.h"
 #include "framework/geometry.h"
 #include "framework/types.h"
 
@@ -10,11 +11,8 @@
 
 class CDrawDoc;
 
-// Lengths of the sheet stay within this many tenths of a millimetre either way (ten metres);
-// values read from text or from a document beyond it are brought to it.
-constexpr int kMaxSheetLength = 100000;
-// The most columns or rows a sheet may have; a larger count is not taken.
-constexpr int kMaxSheetCells = 999;
+// Lengths of the sheet read from text or from a document beyond kMaxSheetLength are brought to
+// it; a count of columns or rows beyond kMaxSheetCells is not taken.
 
 // The number of gaps counted between n cells: n - 1 from two cells on, and one for a single cell
 // (or for a grid that is not there), both when solving and when checking the fit.
@@ -27,6 +25,10 @@ bool SpanFits(int paper, int before, int after, int count, int size, int gap);
 // Pages of a print job: one sheet when single cells are chosen, otherwise enough sheets for
 // every label. A grid without a cell holds nothing and gives no page.
 std::int64_t SheetPageCount(std::int64_t labels, int columns, int rows, bool cellsChosen);
+
+// Why a sheet is refused for printing (the document's IsPrintableSheet fails): the three lines
+// that the sheet preview shows for a layout that does not fit, one a line.
+CString UnprintableSheetText();
 
 // A stored length in whole tenths: truncated toward zero, NaN as 0, within kMaxSheetLength.
 int StoredLength(double value);

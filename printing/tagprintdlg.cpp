@@ -1,6 +1,7 @@
 #include "printing/tagprintdlg.h"
 
 #include "document/drawdoc.h"
+#include "framework/printjob.h"
 #include "framework/resourcemodule.h"
 #include "framework/ui/dialogids.h"
 #include "framework/ui/dialoglayout.h"
@@ -12,6 +13,8 @@
 #include "printing/tagselectdlg.h"
 
 #include <QAbstractButton>
+#include <QApplication>
+#include <QComboBox>
 #include <QLineEdit>
 #include <QDialogButtonBox>
 #include <QPrinter>
@@ -120,6 +123,9 @@ CTagPrintDlg::CTagPrintDlg(CDrawDoc* doc, QPrinter* printer, QWidget* parent)
     if (auto* tabs = qobject_cast<QTabWidget*>(m_tab->parentWidget() ? m_tab->parentWidget()->parentWidget() : nullptr))
         tabs->setCurrentWidget(m_tab);
     InitCount();
+    // The printer's properties are a window of their own, made anew for each printer chosen:
+    // its paper controls are watched when it shows.
+    qApp->installEventFilter(this);
     ShowPrintData(m_tab, m_doc);
     LoadPrintData(m_doc, FALSE, parent);
 }
@@ -145,6 +151,7 @@ void CTagPrintDlg::accept()
     if (m_bChoosingCells) {
         m_bChoosingCells = false;
         QPrintDialog::accept();
+        KeepDocumentPaper();
         CTagSelectDlg select(parentWidget());
         if (select.DoModal(m_doc) != IDOK)
             setResult(QDialog::Rejected);
@@ -156,6 +163,7 @@ void CTagPrintDlg::accept()
         m_doc->GetSelectTags().clear();
     }
     QPrintDialog::accept();
+    KeepDocumentPaper();
 }
 
 void CTagPrintDlg::OnSelectLabels()
@@ -172,6 +180,56 @@ void CTagPrintDlg::OnSelectLabels()
     else
         accept();
     m_bChoosingCells = false;
+}
+
+bool CTagPrintDlg::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::Show && watched->isWidgetType()) {
+        // A window of the dialog's own: one whose chain of parents leads to the dialog.
+        auto* w = static_cast<QWidget*>(watched);
+        QObject* owner = w;
+        while (owner && owner != this)
+            owner = owner->parent();
+        if (owner && w->isWindow())
+            WatchPaperControls(w);
+    }
+    return QPrintDialog::eventFilter(watched, event);
+}
+
+void CTagPrintDlg::WatchPaperControls(QWidget* window)
+{
+    // Only a user's choice counts: a list's activation and a button's click come from the user,
+    // never from the dialog filling itself in.
+    static const char* const kWatched = "qbPaperWatched";
+    const auto chosen = [this] { m_paperChosen = true; };
+    for (QComboBox* sizes : window->findChildren<QComboBox*>(QStringLiteral("pageSizeCombo"))) {
+        if (sizes->property(kWatched).toBool())
+            continue;
+        sizes->setProperty(kWatched, true);
+        connect(sizes, &QComboBox::activated, this, chosen);
+    }
+    for (QAbstractButton* button : window->findChildren<QAbstractButton*>()) {
+        static const QStringList orientations = {"portrait", "landscape", "reversePortrait", "reverseLandscape"};
+        if (!orientations.contains(button->objectName()) || button->property(kWatched).toBool())
+            continue;
+        button->setProperty(kWatched, true);
+        connect(button, &QAbstractButton::clicked, this, chosen);
+    }
+}
+
+void CTagPrintDlg::KeepDocumentPaper()
+{
+    if (!m_paperChosen)
+        UseDocumentPaper(printer(), m_doc);
+}
+
+void UseDocumentPaper(QPrinter* printer, CDrawDoc* doc)
+{
+    if (!printer || !doc)
+        return;
+    const float* paper = doc->GetPaperSize();
+    AfxSetPrinterPaper(printer, doc->GetPaperCode(), SaturateInt(paper[0]), SaturateInt(paper[1]),
+                       doc->GetOrientation());
 }
 
 // --- preview dialog ----------------------------------------------------------------------------

@@ -25,6 +25,10 @@ BOOL LoadPrintData(CDrawDoc* doc, BOOL always, QWidget* parent);
 // document's grid reduced to the ticked records, whose number goes into the count box.
 void RunPrintData(CDrawDoc* doc, CLabelCountBox* count, QWidget* parent);
 
+// The printer takes the document's paper: its paper code, or its stored size as a custom paper,
+// turned by its orientation.
+void UseDocumentPaper(QPrinter* printer, CDrawDoc* doc);
+
 class CTagPrintDlg : public QPrintDialog
 {
     Q_OBJECT
@@ -43,9 +47,18 @@ public:
     QWidget* LabelsTab() const { return m_tab; }
 
     // OK: the document takes the count and prints whole sheets (its chosen cells are emptied).
+    // The job keeps the document's paper and orientation, whatever paper the dialog's printer
+    // offered, unless the user chose a paper or an orientation in the dialog.
     void accept() override;
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
+    // Notes a user's choice among the paper sizes and orientations of a page of the dialog.
+    void WatchPaperControls(QWidget* window);
+    void KeepDocumentPaper();
+
     void InitCount();
     // Button 3: the dialog ends with OK, then the cells to print are chosen on one sheet; a
     // cancelled choice cancels the job. The count is not read on this road.
@@ -56,6 +69,7 @@ private:
     bool m_bChoosingCells = false;  // OK was pressed by the cells button
     QWidget* m_tab = nullptr;
     CLabelCountBox* m_count = nullptr;
+    bool m_paperChosen = false;
 };
 
 class CTagPreviewDlg : public QDialog

@@ -52,9 +52,11 @@ run_fuzzer() {
   # on damaged files are suppressed (tests/fuzz/lsan.supp); ours are not.
   CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DQB_FUZZ=ON -DQB_BUILD_TESTS=OFF >/dev/null
-  cmake --build build-fuzz -j "$jobs" --target document_fuzzer picture_fuzzer csv_fuzzer xlsx_fuzzer \
-    connstring_fuzzer storedsource_fuzzer readerstream_fuzzer
+  cmake --build build-fuzz -j "$jobs" --target document_fuzzer print_fuzzer picture_fuzzer csv_fuzzer \
+    xlsx_fuzzer connstring_fuzzer storedsource_fuzzer readerstream_fuzzer
   fuzz document_fuzzer tests/fuzz/corpus "Label-file"
+  # Label files printed: the same seeds and those of sheets and objects no printer can take.
+  fuzz print_fuzzer tests/fuzz/corpus "Label-print" 45
   fuzz picture_fuzzer tests/fuzz/picture-corpus "Picture"
   # The parsers of data sources, briefly.
   fuzz csv_fuzzer tests/fuzz/data-corpus/csv "Delimited-text" 20

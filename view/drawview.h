@@ -103,10 +103,11 @@ public:
     // Prints one page of labels through the document's page printer. Unless previewing, the
     // document records the time as last printed.
     void OnPrint(CDC* dc, CPrintInfo* info) override;
-    // Commands 57607 and 57609. A sheet that cannot be printed is reported (61445).
+    // Commands 57607 and 57609. A sheet that cannot be printed is refused with the text of a
+    // layout that does not fit (strings 21 to 23).
     void OnFilePrint();
     void OnFilePrintPreview();
-    // TRUE when the document's sheet has at least one column and one row.
+    // TRUE when the document's sheet can be printed (CDrawDoc::IsPrintableSheet).
     BOOL CanPrintSheet() const;
     // The count both print dialogs start from; it takes the document's count after them.
     int m_nLabelsToPrint = 1;

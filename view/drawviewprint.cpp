@@ -30,12 +30,18 @@ void ReportUnprintable(const CDrawDoc* doc, const CString& cause = {})
         text += QStringLiteral("\n\n") + cause;
     AfxMessageBox(text, MB_OK | MB_ICONERROR);
 }
+
+// A sheet no printer can take is refused with the text of a layout that does not fit.
+void ReportUnprintableSheet()
+{
+    AfxMessageBox(UnprintableSheetText(), MB_OK | MB_ICONERROR);
+}
 }  // namespace
 
 BOOL CDrawView::CanPrintSheet() const
 {
     CDrawDoc* doc = GetDocument();
-    return doc && doc->GetLabelGrid()[0] > 0 && doc->GetLabelGrid()[1] > 0;
+    return doc && doc->IsPrintableSheet();
 }
 
 void CDrawView::OnFilePrint()
@@ -44,7 +50,7 @@ void CDrawView::OnFilePrint()
     if (!doc)
         return;
     if (!CanPrintSheet()) {
-        ReportUnprintable(doc);
+        ReportUnprintableSheet();
         return;
     }
     CPrintInfo info;
@@ -60,7 +66,7 @@ void CDrawView::OnFilePrintPreview()
     if (!doc || !printer)
         return;
     if (!CanPrintSheet()) {
-        ReportUnprintable(doc);
+        ReportUnprintableSheet();
         return;
     }
     {
@@ -96,9 +102,7 @@ BOOL CDrawView::OnPreparePrinting(CPrintInfo* info)
     QPrinter* printer = AfxGetAppPrinter();
 
     // The printer takes the document's paper and orientation.
-    const float* paper = doc->GetPaperSize();
-    AfxSetPrinterPaper(printer, doc->GetPaperCode(), SaturateInt(paper[0]), SaturateInt(paper[1]),
-                       doc->GetOrientation());
+    UseDocumentPaper(printer, doc);
 
     if (info->m_bPreview) {
         info->m_bDirect = TRUE;

@@ -173,27 +173,45 @@ TEST_F(Printing, ThePageHasTheDocumentsPaperTurnedOnce)
     EXPECT_EQ(PageSize(PrintToPdf("unknown.pdf")), "432 x 288");
 }
 
-TEST_F(Printing, ASheetWithoutColumnsOrRowsPrintsNothing)
+// Sheets no printer can take, as damaged files store them, are refused before anything is
+// computed with them: by the print command with the text of a layout that does not fit, and by
+// the command line with the same text and exit code 1.
+TEST_F(Printing, AnUnprintableSheetIsRefused)
 {
-    const int none[2] = {2, 0};
-    doc->SetLabelGrid(none);
-    const QString pdf = m_files.filePath("none.pdf");
-    EXPECT_FALSE(m_app->PrintDocument(doc, pdf));
-    EXPECT_FALSE(QFile::exists(pdf));
+    const QString label = m_files.filePath("absurd.tag");
+    const QString pdf = m_files.filePath("absurd.pdf");
+    const float a4[2] = {2100, 2970}, huge[2] = {4e24f, 2970};
+    const int sheet[2] = {2, 5}, none[2] = {0, INT_MAX};
+    struct Case {
+        const char* what;
+        std::function<void()> spoil;
+    } cases[] = {
+        {"no columns, 2^31 - 1 rows", [&] { doc->SetLabelGrid(none); }},
+        {"left margin 5e32", [&] { doc->SetMargins(5e32f, 100, 100, 100); }},
+        {"paper 4e24 wide", [&] { doc->SetPaperSize(huge); }},
+        {"margin not a number", [&] { doc->SetMargins(100, std::nanf(""), 100, 100); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        doc->SetLabelGrid(sheet);
+        doc->SetMargins(100, 100, 100, 100);
+        doc->SetPaperSize(a4);
+        c.spoil();
+        EXPECT_FALSE(m_app->PrintDocument(doc, pdf));
+        EXPECT_FALSE(QFile::exists(pdf));
 
-    // The print command says so.
-    QString said;
-    ClickMessageBox(QMessageBox::Ok, &said);
-    Action(kFilePrint)->trigger();
-    EXPECT_EQ(said, doc->GetTitle() + " could not be printed.");
+        QString said;
+        ClickMessageBox(QMessageBox::Ok, &said);
+        Action(kFilePrint)->trigger();
+        EXPECT_EQ(said, "The labels do not fit on the paper.\nCheck the margins, the label size and the gaps,\n"
+                        "or use fewer rows or columns.");
 
-    // The command line ends with 1 and writes no file.
-    const QString label = m_files.filePath("none.tag");
-    ASSERT_TRUE(doc->OnSaveDocument(label));
-    const ProgramRun run = RunProgram({"/pt", label, pdf}, m_files.path());
-    EXPECT_EQ(run.exitCode, 1);
-    EXPECT_TRUE(run.err.contains("could not be printed")) << run.err.toStdString();
-    EXPECT_FALSE(QFile::exists(pdf));
+        ASSERT_TRUE(doc->OnSaveDocument(label));
+        const ProgramRun run = RunProgram({"/pt", label, pdf}, m_files.path());
+        EXPECT_EQ(run.exitCode, 1);
+        EXPECT_TRUE(run.err.contains("The labels do not fit on the paper.")) << run.err.toStdString();
+        EXPECT_FALSE(QFile::exists(pdf));
+    }
 }
 
 // A click on the up-down's upper (up) or lower (down) arrow.

@@ -104,7 +104,7 @@ TEST(PagePrinter, WholeSheetsNumberLabelsAcrossPages)
     EXPECT_TRUE(s.probe->calls.empty());
 }
 
-TEST(PagePrinter, PrinterOffsetIsTakenOffUnlessPreviewing)
+TEST(PagePrinter, PrinterOffsetIsTakenOffInPrintAndPreview)
 {
     Sheet s;
     s.doc.SetLabelsToPrint(1);
@@ -113,7 +113,7 @@ TEST(PagePrinter, PrinterOffsetIsTakenOffUnlessPreviewing)
     s.Print(1, TRUE, CRect(30, 60, 0, 0));
     ASSERT_EQ(s.probe->calls.size(), 2u);
     EXPECT_EQ(s.probe->calls[0].topLeft, CPoint(451 + 10, 297 + 20));
-    EXPECT_EQ(s.probe->calls[1].topLeft, CPoint(604 + 10, 604 + 20));
+    EXPECT_EQ(s.probe->calls[1].topLeft, CPoint(451 + 10, 297 + 20));
 }
 
 TEST(PagePrinter, ChosenCellsLeaveBlanksAndNeverReadPastTheList)

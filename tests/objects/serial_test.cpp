@@ -62,13 +62,12 @@ TEST(SerialNumber, CountsFromTheStartTextKeepingItsWidth)
         {"1000000000000000000000000", 1, 1, SERIAL_DOWN, 1, "0999999999999999999999999"},
         {"1234567890123456789012345", 1000, 1, SERIAL_UP, 7, "1234567890123456789019345"},
         {"0000000000000000000000001", 2, 1, SERIAL_DOWN, 1, "00000000000000000000000-1"},
-        // The offset wraps as a 32-bit product: (2^31 - 1)^2 leaves 1 modulo 2^32, and
-        // INT_MIN / -1 and INT_MIN x -1 wrap instead of trapping.
-        {"0", INT_MAX, 1, SERIAL_UP, INT_MAX, "1"},
-        {"0", 65536, 1, SERIAL_UP, 65536, "0"},
-        {"0", 2, 1, SERIAL_UP, 1 << 30, "-2147483648"},
-        {"0000000000000", 1, -1, SERIAL_UP, INT_MIN, "00-2147483648"},
-        {"0", -1, -1, SERIAL_DOWN, INT_MIN, "2147483648"},
+        // The offset is exact, never a wrapped 32-bit product.
+        {"0", 100000, 1, SERIAL_UP, 30000, "3000000000"},
+        {"0", INT_MAX, 1, SERIAL_UP, INT_MAX, "4611686014132420609"},
+        {"0", 2, 1, SERIAL_UP, 1 << 30, "2147483648"},
+        {"0000000000000", 1, -1, SERIAL_UP, INT_MIN, "0002147483648"},
+        {"0", INT_MIN, -1, SERIAL_DOWN, INT_MIN, "4611686018427387904"},
         {"5", INT_MIN, 1, SERIAL_DOWN, 1, "2147483653"},
     };
     for (const SerialCase& c : cases) {

@@ -99,6 +99,9 @@ public:
     bool SetDefault(const QString& name) { return Run("lpadmin", {"-d", name}); }
 
     QString Error() const { return m_error; }
+    // Where the server keeps its jobs: the files printed (d<job>-001) and their attributes
+    // (c<job>), kept after the jobs end.
+    QString SpoolDir() const { return m_dir.path() + QStringLiteral("/spool"); }
 
 private:
     static QString FindTool(const char* name)

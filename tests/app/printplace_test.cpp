@@ -1,0 +1,321 @@
+// Where printed labels land on the paper: a polygon drawn with the polygon tool on a 3 x 7 sheet,
+// printed through the print dialog to PDF and shown in the print preview on a printer whose
+// printable area starts 6.35 mm in from every edge; serial numbers far down a long job; and the
+// paper of jobs sent through the print dialog to a queue of a print server of the test's own.
+
+#include "app/pdfpages.h"
+#include "app/shellfixture.h"
+#include "framework/printinfo.h"
+#include "framework/printjob.h"
+#include "framework/ui/printpreview.h"
+#include "objects/drawpoly.h"
+#include "printing/tagprintdlg.h"
+#include "support/cupsserver.h"
+#include "support/testoutput.h"
+#include "symbology/drawbarcode.h"
+#include "symbology/zxing_read.h"
+#include "view/drawtool.h"
+
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QGraphicsItem>
+#include <QGraphicsScene>
+#include <QGraphicsView>
+#include <QPainter>
+#include <QPrintPreviewWidget>
+#include <QPushButton>
+
+using namespace ShellCmd;
+
+namespace {
+
+// A 3 x 7 sheet of 63.5 x 38.1 mm labels on A4: margins 7.2 mm left and 15.1 mm top, columns
+// 2.5 mm apart.
+constexpr int kLeft = 72, kTop = 151, kWidth = 635, kHeight = 381, kGapX = 25;
+
+QRect CellPx(int cell)
+{
+    const int col = cell % 3, row = cell / 3;
+    return QRect(Px(kLeft + col * (kWidth + kGapX)), Px(kTop + row * kHeight), Px(kWidth), Px(kHeight));
+}
+
+// The smallest rectangle holding every dark pixel of an area of a page; empty when there is none.
+QRect InkBox(const QImage& page, const QRect& area)
+{
+    QRect box;
+    const QRect r = area & page.rect();
+    for (int y = r.top(); y <= r.bottom(); ++y)
+        for (int x = r.left(); x <= r.right(); ++x)
+            if (qGray(page.pixel(x, y)) < 128)
+                box |= QRect(x, y, 1, 1);
+    return box;
+}
+
+std::string Box(const QRect& r)
+{
+    return QString("%1,%2 %3x%4").arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height()).toStdString();
+}
+
+// The first page of a print preview drawn at 300 dpi on a picture of the given size, as the
+// preview window shows it; the preview's pages measure pixels of the printer's resolution.
+QImage PreviewPage(CPrintPreviewWindow* window, QSize size, int printerDpi)
+{
+    auto* graphics = window->Preview()->findChild<QGraphicsView*>();
+    if (!graphics || !graphics->scene())
+        return {};
+    QGraphicsItem* first = nullptr;
+    for (QGraphicsItem* item : graphics->scene()->items())
+        if (!first || item->scenePos().y() < first->scenePos().y())
+            first = item;
+    if (!first)
+        return {};
+    // A page item's bounds are its paper with a shadow border all round.
+    const QRectF bounds = first->boundingRect();
+    const QRectF paper(0, 0, bounds.width() + 2 * bounds.left(), bounds.height() + 2 * bounds.top());
+    QImage page(size, QImage::Format_RGB32);
+    page.fill(Qt::white);
+    QPainter painter(&page);
+    const double scale = double(kPdfDpi) / printerDpi;
+    graphics->scene()->render(&painter, QRectF(0, 0, paper.width() * scale, paper.height() * scale),
+                              first->mapRectToScene(paper));
+    return page;
+}
+
+class PrintPlace : public Shell
+{
+protected:
+    void SetUp() override
+    {
+        Shell::SetUp();
+        ShowFrame();
+        doc = Active();
+        view = m_app->GetActiveDrawView();
+        ASSERT_TRUE(doc && view);
+        const float paper[2] = {2100, 2970}, label[2] = {kWidth, kHeight}, gap[2] = {kGapX, 0};
+        const int grid[2] = {3, 7};
+        doc->SetPaperSize(paper);
+        doc->SetPaperCode(9);
+        doc->SetOrientation(1);
+        doc->SetLabelSize(label);
+        doc->SetLabelGap(gap);
+        doc->SetLabelGrid(grid);
+        doc->SetMargins(kLeft, kTop, 100, 100);
+    }
+
+    // A press and release where a logical point of the label shows, delivered to the window.
+    void ClickAt(CPoint logical)
+    {
+        QWidget* port = view->viewport();
+        const CPoint client = view->DocToClient(logical);
+        QWindow* window = port->window()->windowHandle();
+        const QPoint at = port->mapTo(port->window(), QPoint(client.x, client.y));
+        QTest::mouseMove(window, at);
+        QTest::mouseClick(window, Qt::LeftButton, {}, at);
+    }
+
+    CDrawDoc* doc = nullptr;
+    CDrawView* view = nullptr;
+};
+
+TEST_F(PrintPlace, APolygonPrintsInEveryCellWhereItIsOnTheDesignInPrintAndPreview)
+{
+    // The printer cannot print the outer 6.35 mm of the paper.
+    m_app->Printer()->setPageMargins(QMarginsF(6.35, 6.35, 6.35, 6.35), QPageLayout::Millimeter);
+
+    // The polygon tool: three corners, then back on the first closes the outline.
+    Update();
+    Action(32782)->trigger();
+    for (const CPoint p : {CPoint(400, 300), CPoint(3200, 700), CPoint(1700, 2000), CPoint(400, 300)})
+        ClickAt(p);
+    ASSERT_EQ(doc->GetObjects().size(), 1u);
+    auto* poly = dynamic_cast<CDrawPoly*>(doc->GetObjects().front());
+    ASSERT_NE(poly, nullptr);
+    ASSERT_EQ(poly->GetPointCount(), 3);
+    const CRect design = poly->m_position;
+    m_frame->grab().save(TestOutputDir() + "/polygon-design.png");
+
+    // File > Print, 21 labels, OK.
+    const QString pdf = PrinterToPdf("polygon.pdf");
+    OnNextModal([](QWidget* w) {
+        auto* dialog = qobject_cast<CTagPrintDlg*>(w);
+        TypeInto(dialog->LabelsTab()->findChild<QLineEdit*>("158"), "21");
+        ClickAccept(dialog);
+    }, IsA<CTagPrintDlg>);
+    Action(kFilePrint)->trigger();
+    const QList<QImage> pages = RenderPdf(pdf);
+    ASSERT_EQ(pages.size(), 1);
+    const QImage& printed = pages[0];
+    printed.save(TestOutputDir() + "/polygon-print.png");
+
+    // File > Print Preview with the same count.
+    QImage previewed;
+    OnNextModal([](QWidget* w) {
+        QTest::mouseClick(w->findChild<QPushButton*>("1"), Qt::LeftButton);
+    }, IsA<CTagPreviewDlg>);
+    OnNextModal([&](QWidget* w) {
+        auto* window = qobject_cast<CPrintPreviewWindow*>(w);
+        QApplication::processEvents();
+        window->grab().save(TestOutputDir() + "/polygon-preview-window.png");
+        previewed = PreviewPage(window, printed.size(), m_app->Printer()->resolution());
+        window->reject();
+    }, IsA<CPrintPreviewWindow>);
+    Action(kFilePrintPreview)->trigger();
+    ASSERT_FALSE(previewed.isNull());
+    previewed.save(TestOutputDir() + "/polygon-preview.png");
+
+    // The outline's ink box is its design box moved by the cell, on paper and in the preview.
+    for (int cell : {0, 1, 20}) {
+        SCOPED_TRACE(cell + 1);
+        const QRect c = CellPx(cell);
+        const QRect expected(c.left() + qRound(design.left * 300.0 / 1536), c.top() + qRound(design.top * 300.0 / 1536),
+                             qRound(design.Width() * 300.0 / 1536), qRound(design.Height() * 300.0 / 1536));
+        const QRect ink = InkBox(printed, c);
+        const QRect shown = InkBox(previewed, c);
+        for (const QRect& r : {ink, shown}) {
+            EXPECT_NEAR(r.left(), expected.left(), 2) << Box(r) << " expected " << Box(expected);
+            EXPECT_NEAR(r.top(), expected.top(), 2) << Box(r) << " expected " << Box(expected);
+            EXPECT_NEAR(r.right(), expected.right(), 2) << Box(r) << " expected " << Box(expected);
+            EXPECT_NEAR(r.bottom(), expected.bottom(), 2) << Box(r) << " expected " << Box(expected);
+        }
+    }
+    // The preview shows the paper's ink, to a pixel of rounding.
+    const QRect all = InkBox(printed, printed.rect()), allShown = InkBox(previewed, previewed.rect());
+    EXPECT_NEAR(all.left(), allShown.left(), 1);
+    EXPECT_NEAR(all.top(), allShown.top(), 1);
+    EXPECT_NEAR(all.right(), allShown.right(), 1);
+    EXPECT_NEAR(all.bottom(), allShown.bottom(), 1);
+}
+
+TEST_F(PrintPlace, SerialNumbersCountOnPastTheIntRange)
+{
+    // A serial Code 128 from the palette's start text, counting in steps of 100000.
+    auto* code = new CDrawBarcode(CRect(200, 200, 210, 210), view, "0", BARCODE_ID_CODE128_AUTO);
+    code->Content().mode = CONTENT_SERIAL;
+    code->Content().step = 100000;
+    code->MoveTo(CRect(200, 200, 210, 210));
+    view->AddObject(code);
+
+    // Label 30000 (counted from 0) is the 13th cell of sheet 1429.
+    doc->SetLabelsToPrint(30001);
+    const QString pdf = PrinterToPdf("serial.pdf");
+    CPrintInfo info;
+    info.m_bDirect = TRUE;
+    info.SetPageRange(1429, 1429);
+    ASSERT_TRUE(AfxPrintJob(view, m_app->Printer(), &info));
+    const QList<QImage> pages = RenderPdf(pdf);
+    ASSERT_EQ(pages.size(), 1);
+    EXPECT_EQ(zxread::Decode(pages[0].copy(CellPx(12)), ZXing::BarcodeFormat::Code128).text, "3000000000");
+}
+
+// The value of a job's "media" attribute in the server's record of the job (IPP encoding: value
+// tag, name length and name, value length and value).
+QString JobMedia(const QString& control)
+{
+    QFile f(control);
+    if (!f.open(QIODevice::ReadOnly))
+        return "<no record>";
+    const QByteArray bytes = f.readAll();
+    const QByteArray name("\x00\x05media", 7);
+    const qsizetype at = bytes.indexOf(name);
+    if (at < 0 || at + 9 > bytes.size())
+        return "<no media>";
+    const int length = (quint8(bytes[at + 7]) << 8) | quint8(bytes[at + 8]);
+    return QString::fromLatin1(bytes.mid(at + 9, length));
+}
+
+class PrintPaper : public Shell
+{
+protected:
+    void SetUp() override
+    {
+        if (!CTestCupsServer::Available())
+            GTEST_SKIP() << "cupsd and lpadmin are not installed (scripts/install-deps.sh)";
+        UseTestCupsServer();
+        ASSERT_TRUE(server.Start()) << server.Error().toStdString();
+        const QString ppd = QDir::cleanPath(QStringLiteral(QB_TEST_DATA_DIR "/../labels.ppd"));
+        ASSERT_TRUE(server.AddPrinter("Labels", ppd)) << server.Error().toStdString();
+        ASSERT_TRUE(server.SetDefault("Labels")) << server.Error().toStdString();
+        Shell::SetUp();
+        m_app->Printer()->setOutputFormat(QPrinter::NativeFormat);
+        m_app->Printer()->setPrinterName("Labels");
+        ASSERT_TRUE(m_app->Printer()->isValid());
+    }
+
+    // The file and the media of the server's job `job`, once the server has it (10 s at most).
+    std::pair<QString, QString> Job(int job)
+    {
+        const QString name = QString("%1").arg(job, 5, 10, QChar('0'));
+        const QString data = server.SpoolDir() + "/d" + name + "-001", control = server.SpoolDir() + "/c" + name;
+        QElapsedTimer waited;
+        waited.start();
+        while (!(QFile::exists(data) && QFile::exists(control)) && waited.elapsed() < 10000)
+            QTest::qWait(50);
+        EXPECT_TRUE(QFile::exists(data)) << "the server has no job " << job << " after 10 s";
+        return {data, JobMedia(control)};
+    }
+
+    CTestCupsServer server;
+};
+
+TEST_F(PrintPaper, JobsThroughThePrintDialogCarryTheDocumentsPaper)
+{
+    CDrawDoc* doc = Active();
+    const float label[2] = {300, 200}, gap[2] = {0, 0};
+    const int grid[2] = {1, 1};
+    doc->SetLabelSize(label);
+    doc->SetLabelGap(gap);
+    doc->SetLabelGrid(grid);
+    doc->SetMargins(100, 100, 100, 100);
+    struct Case {
+        const char* what;
+        int code, width, height, orientation;
+        const char* page;  // in points
+        const char* media;
+        bool userChooses4x6;
+    } cases[] = {
+        {"Letter", 1, 2159, 2794, 1, "612 x 792", "Letter", false},
+        {"4 x 6 in", 256, 1016, 1524, 1, "288 x 432", "w288h432", false},
+        {"100 x 50 mm", 256, 1000, 500, 2, "283 x 142", "Custom.50x100mm", false},
+        {"landscape A4", 9, 2100, 2970, 2, "842 x 595", "A4", false},
+        // A paper the user picks in the printer's properties is the job's.
+        {"Letter, 4 x 6 in chosen", 1, 2159, 2794, 1, "288 x 432", "w288h432", true},
+    };
+    int job = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const float paper[2] = {float(c.width), float(c.height)};
+        doc->SetPaperCode(c.code);
+        doc->SetPaperSize(paper);
+        doc->SetOrientation(c.orientation);
+        bool accepted = false;
+        OnNextModal([&](QWidget* w) {
+            auto* dialog = qobject_cast<CTagPrintDlg*>(w);
+            if (c.userChooses4x6) {
+                OnNextModal([](QWidget* properties) {
+                    auto* sizes = properties->findChild<QComboBox*>("pageSizeCombo");
+                    ASSERT_NE(sizes, nullptr);
+                    const int wanted = sizes->findText("4 x 6 in");
+                    ASSERT_GE(wanted, 0);
+                    ASSERT_NE(sizes->currentIndex(), wanted);
+                    // Stepped to with the keys, as a user picks it.
+                    sizes->setFocus();
+                    while (sizes->currentIndex() != wanted)
+                        QTest::keyClick(sizes, sizes->currentIndex() < wanted ? Qt::Key_Down : Qt::Key_Up);
+                    ClickAccept(properties);
+                }, [dialog](QWidget* m) { return m != dialog; });
+                auto* properties = dialog->findChild<QPushButton*>("properties");
+                ASSERT_NE(properties, nullptr);
+                QTest::mouseClick(properties, Qt::LeftButton);
+            }
+            accepted = true;
+            ClickAccept(dialog);
+        }, IsA<CTagPrintDlg>);
+        Action(kFilePrint)->trigger();
+        ASSERT_TRUE(accepted);
+        const auto [file, media] = Job(++job);
+        EXPECT_EQ(PageSize(file), c.page);
+        EXPECT_EQ(media, c.media);
+    }
+}
+
+}  // namespace
