@@ -24,6 +24,7 @@
 #include <QPainter>
 #include <QPrintPreviewWidget>
 #include <QPushButton>
+#include <QScopeGuard>
 
 using namespace ShellCmd;
 
@@ -138,7 +139,10 @@ TEST_F(PrintPlace, APolygonPrintsInEveryCellWhereItIsOnTheDesignInPrintAndPrevie
     const QString pdf = PrinterToPdf("polygon.pdf");
     OnNextModal([](QWidget* w) {
         auto* dialog = qobject_cast<CTagPrintDlg*>(w);
+        // A step that fails closes the dialog, so that the command returns.
+        auto closed = qScopeGuard([dialog] { dialog->reject(); });
         TypeInto(dialog->LabelsTab()->findChild<QLineEdit*>("158"), "21");
+        closed.dismiss();
         ClickAccept(dialog);
     }, IsA<CTagPrintDlg>);
     Action(kFilePrint)->trigger();
@@ -290,8 +294,11 @@ TEST_F(PrintPaper, JobsThroughThePrintDialogCarryTheDocumentsPaper)
         bool accepted = false;
         OnNextModal([&](QWidget* w) {
             auto* dialog = qobject_cast<CTagPrintDlg*>(w);
+            // A step that fails closes the dialog, so that the command returns.
+            auto closed = qScopeGuard([dialog] { dialog->reject(); });
             if (c.userChooses4x6) {
                 OnNextModal([](QWidget* properties) {
+                    auto closedToo = qScopeGuard([properties] { qobject_cast<QDialog*>(properties)->reject(); });
                     auto* sizes = properties->findChild<QComboBox*>("pageSizeCombo");
                     ASSERT_NE(sizes, nullptr);
                     const int wanted = sizes->findText("4 x 6 in");
@@ -301,6 +308,7 @@ TEST_F(PrintPaper, JobsThroughThePrintDialogCarryTheDocumentsPaper)
                     sizes->setFocus();
                     while (sizes->currentIndex() != wanted)
                         QTest::keyClick(sizes, sizes->currentIndex() < wanted ? Qt::Key_Down : Qt::Key_Up);
+                    closedToo.dismiss();
                     ClickAccept(properties);
                 }, [dialog](QWidget* m) { return m != dialog; });
                 auto* properties = dialog->findChild<QPushButton*>("properties");
@@ -308,6 +316,7 @@ TEST_F(PrintPaper, JobsThroughThePrintDialogCarryTheDocumentsPaper)
                 QTest::mouseClick(properties, Qt::LeftButton);
             }
             accepted = true;
+            closed.dismiss();
             ClickAccept(dialog);
         }, IsA<CTagPrintDlg>);
         Action(kFilePrint)->trigger();
