@@ -7,6 +7,8 @@
 #include "app/shellfixture.h"
 #include "framework/printinfo.h"
 #include "framework/printjob.h"
+#include "framework/ui/dialogids.h"
+#include "framework/ui/dialoglayout.h"
 #include "framework/ui/printpreview.h"
 #include "objects/drawpoly.h"
 #include "printing/tagprintdlg.h"
@@ -192,12 +194,24 @@ TEST_F(PrintPlace, APolygonPrintsInEveryCellWhereItIsOnTheDesignInPrintAndPrevie
 
 TEST_F(PrintPlace, SerialNumbersCountOnPastTheIntRange)
 {
-    // A serial Code 128 from the palette's start text, counting in steps of 100000.
-    auto* code = new CDrawBarcode(CRect(200, 200, 210, 210), view, "0", BARCODE_ID_CODE128_AUTO);
-    code->Content().mode = CONTENT_SERIAL;
-    code->Content().step = 100000;
-    code->MoveTo(CRect(200, 200, 210, 210));
-    view->AddObject(code);
+    // A Code 128 made a serial on its Data Source page: start 0, step 100000, OK.
+    auto* code = AddSelected(new CDrawBarcode(CRect(200, 200, 200, 200), view, "12345678", BARCODE_ID_CODE128_AUTO));
+    RunSheet([&](CPropertySheet* sheet) {
+        auto closed = qScopeGuard([sheet] { static_cast<QDialog*>(sheet)->reject(); });
+        CPropertyPage* page = sheet->GetActivePage();
+        auto* mode = GetDlgItem<QComboBox>(page, 133);
+        ASSERT_NE(mode, nullptr);
+        mode->setFocus();
+        ASSERT_EQ(FocusIn(sheet), mode);
+        QTest::keyClicks(mode, "Serial");
+        ASSERT_EQ(mode->currentText(), "Serial number");
+        TypeInto(GetDlgItem(page, 128), "0");
+        TypeInto(GetDlgItem(page, 134), "100000");
+        closed.dismiss();
+        QTest::mouseClick(sheet->Button(IDOK), Qt::LeftButton);
+    });
+    ASSERT_EQ(code->Content().mode, CONTENT_SERIAL);
+    ASSERT_EQ(code->Content().step, 100000);
 
     // Label 30000 (counted from 0) is the 13th cell of sheet 1429.
     doc->SetLabelsToPrint(30001);
