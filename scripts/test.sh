@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Builds the label designer and runs every test. With --sanitize (as CI runs it), also fuzzes the
-# readers of label files and pictures for a bounded time and builds a second tree under
-# AddressSanitizer and UndefinedBehaviorSanitizer and runs every test there.
+# Builds the label designer and runs every test. With --sanitize (as CI runs it), also builds a
+# second tree with clang under AddressSanitizer and UndefinedBehaviorSanitizer, runs every test
+# there, and fuzzes the readers of label files, pictures and data sources for a bounded time with
+# the same tree's libraries, so that nothing is compiled twice.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
@@ -22,7 +23,8 @@ run_tree() {
   fi
   cmake -S . -B "$dir" -G "$generator" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
   cmake --build "$dir" -j "$jobs"
-  (cd "$dir" && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$jobs" --timeout 600)
+  # Each test has its own time limit, a few times its usual run (tests/CMakeLists.txt).
+  (cd "$dir" && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$jobs")
 }
 
 # fuzz target seeds description [seconds]: runs one fuzz target (for a minute unless told) on a
@@ -31,15 +33,15 @@ run_tree() {
 fuzz() {
   local target=$1 seeds=$2 what=$3 seconds=${4:-60} corpus log
   corpus=$(mktemp -d)
-  log=build-fuzz/$target.log
+  log=build-sanitize/$target.log
   cp "$seeds"/* "$corpus"/
   if ! QT_QPA_PLATFORM=offscreen \
       ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:fast_unwind_on_malloc=0 \
       LSAN_OPTIONS=suppressions=$PWD/tests/fuzz/lsan.supp \
-      "build-fuzz/tests/fuzz/$target" -max_total_time="$seconds" -rss_limit_mb=2048 -malloc_limit_mb=2048 \
-      -artifact_prefix="build-fuzz/$target-" "$corpus" >"$log" 2>&1; then
+      "build-sanitize/tests/fuzz/$target" -max_total_time="$seconds" -rss_limit_mb=2048 -malloc_limit_mb=2048 \
+      -artifact_prefix="build-sanitize/$target-" "$corpus" >"$log" 2>&1; then
     cat "$log"
-    echo "The $what fuzzer found a fault; its input is in build-fuzz/." >&2
+    echo "The $what fuzzer found a fault; its input is in build-sanitize/." >&2
     rm -rf "$corpus"
     return 1
   fi
@@ -48,12 +50,8 @@ fuzz() {
 }
 
 run_fuzzer() {
-  # The readers of label files and of pictures under libFuzzer, with clang. libgsf's own losses
-  # on damaged files are suppressed (tests/fuzz/lsan.supp); ours are not.
-  CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DQB_FUZZ=ON -DQB_BUILD_TESTS=OFF >/dev/null
-  cmake --build build-fuzz -j "$jobs" --target document_fuzzer print_fuzzer picture_fuzzer csv_fuzzer \
-    xlsx_fuzzer connstring_fuzzer storedsource_fuzzer readerstream_fuzzer
+  # The readers of label files and of pictures under libFuzzer, built in the sanitizer tree.
+  # libgsf's own losses on damaged files are suppressed (tests/fuzz/lsan.supp); ours are not.
   fuzz document_fuzzer tests/fuzz/corpus "Label-file"
   # Label files printed: the same seeds and those of sheets and objects no printer can take.
   fuzz print_fuzzer tests/fuzz/corpus "Label-print" 45
@@ -70,8 +68,11 @@ run_fuzzer() {
 # that the build rules work with both.
 run_tree build Ninja -DQB_BUILD_BENCH=ON  # the benchmarks are built too, so they keep compiling
 if [ "${1:-}" = "--sanitize" ]; then
-  run_fuzzer
+  # One clang tree serves the tests under the sanitizers and the fuzzers: its code carries the
+  # fuzzers' coverage marks too, which the tests do not mind.
   export ASAN_OPTIONS=detect_leaks=0:abort_on_error=1
   export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-  run_tree build-sanitize "Unix Makefiles" -DQB_SANITIZE=ON
+  run_tree build-sanitize "Unix Makefiles" -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+    -DQB_SANITIZE=ON -DQB_FUZZ=ON
+  run_fuzzer
 fi

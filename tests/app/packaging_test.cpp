@@ -47,7 +47,7 @@ TEST(Packaging, DesktopEntryAndMimeTypeAgree)
     ASSERT_TRUE(QFile::copy(QStringLiteral(QB_APP_SOURCE_DIR) + "/quillbar-mime.xml", dir.filePath("packages/quillbar.xml")));
     QProcess p;
     p.start(tool, {dir.path()});
-    ASSERT_TRUE(p.waitForFinished(30000));
+    ASSERT_TRUE(p.waitForFinished(30000)) << "update-mime-database did not finish within 30 s";
     EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
     QFile globs(dir.filePath("globs2"));
     ASSERT_TRUE(globs.open(QIODevice::ReadOnly));

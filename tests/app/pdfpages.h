@@ -10,6 +10,7 @@
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <gtest/gtest.h>
 
 constexpr int kPdfDpi = 300;
 
@@ -17,8 +18,12 @@ inline QString RunTool(const QString& program, const QStringList& arguments)
 {
     QProcess process;
     process.start(program, arguments);
-    if (!process.waitForFinished(60000))
+    if (!process.waitForFinished(30000)) {
+        process.kill();
+        process.waitForFinished(5000);
+        ADD_FAILURE() << program.toStdString() << " did not finish within 30 s";
         return {};
+    }
     return QString::fromLocal8Bit(process.readAllStandardOutput());
 }
 

@@ -4,6 +4,7 @@
 #include <QProcess>
 #include <QString>
 #include <QStringList>
+#include <gtest/gtest.h>
 
 struct ProgramRun {
     int exitCode = -1;
@@ -25,7 +26,13 @@ inline ProgramRun RunProgram(const QStringList& arguments, const QString& home, 
     process.setProcessEnvironment(env);
     process.start(QStringLiteral(QB_EXECUTABLE), arguments);
     ProgramRun run;
-    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
+    if (!process.waitForFinished(60000)) {
+        process.kill();
+        process.waitForFinished(5000);
+        ADD_FAILURE() << "the program did not finish within 60 s: " << arguments.join(' ').toStdString();
+        return run;
+    }
+    if (process.exitStatus() != QProcess::NormalExit)
         return run;
     run.exitCode = process.exitCode();
     run.out = QString::fromLocal8Bit(process.readAllStandardOutput());

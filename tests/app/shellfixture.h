@@ -42,7 +42,7 @@ inline void ClickMessageBox(QMessageBox::StandardButton which, QString* text = n
         if (text)
             *text = box->text();
         box->button(which)->click();
-    }, [](QWidget* w) { return qobject_cast<QMessageBox*>(w) != nullptr; });
+    }, IsA<QMessageBox>);
 }
 
 // Replaces a field's text as a user does: the field's window active, a click into the field, its

@@ -87,7 +87,7 @@ for c, name in enumerate(['Code', 'Name', 'Price']):
 sheet.write(1, 0, '00123'); sheet.write(1, 1, "it's"); sheet.write(1, 2, 12.5)
 book.save(sys.argv[1])
 )", xls});
-    ASSERT_TRUE(python.waitForFinished(30000));
+    ASSERT_TRUE(python.waitForFinished(30000)) << "python3 writing a workbook did not finish within 30 s";
     if (python.exitCode() != 0)
         GTEST_SKIP() << "python3-xlwt is not installed";
     QFile file(xls);

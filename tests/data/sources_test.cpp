@@ -131,7 +131,7 @@ book.save(sys.argv[1])
 )");
     QProcess python;
     python.start("/usr/bin/python3", {"-c", script, xls});
-    ASSERT_TRUE(python.waitForFinished(30000));
+    ASSERT_TRUE(python.waitForFinished(30000)) << "python3 writing a workbook did not finish within 30 s";
     if (python.exitCode() != 0)
         GTEST_SKIP() << "python3-xlwt is not installed: " << python.readAllStandardError().toStdString();
     Check(xls, "T$");

@@ -358,7 +358,7 @@ TEST(PainterDeviceContext, SceneOnImageAndPdfMatchesTheRecording)
     render.start(QStringLiteral("pdftoppm"),
                  {QStringLiteral("-png"), QStringLiteral("-r"), QStringLiteral("96"),
                   QStringLiteral("-singlefile"), pdf, prefix});
-    ASSERT_TRUE(render.waitForFinished(60000));
+    ASSERT_TRUE(render.waitForFinished(30000)) << "pdftoppm did not finish within 30 s";
     ASSERT_EQ(render.exitCode(), 0) << render.readAllStandardError().toStdString();
     const QImage page(prefix + QStringLiteral(".png"));
     SCOPED_TRACE("pdf");
