@@ -29,10 +29,13 @@ TEST(EanUpc, FiltersAddTheCheckDigit)
         std::unique_ptr<CBarcode> code(CreateBarcode(r.id, 0.01f, 0.6f));
         EXPECT_EQ(code->FilterText(QString::fromUtf16(r.typed)), r.filtered) << r.id;
     }
+    // The family stores the filtered text, also over a full-length one with a wrong check digit.
     CBarcodeEAN13 code(0.01f, 0.6f);
     CRect rect;
-    code.SetText(nullptr, "400638133393", &rect, 3.0);
-    EXPECT_EQ(code.GetText(), "4006381333931");  // the family stores the filtered text
+    for (const char* typed : {"400638133393", "4006381333930"}) {
+        code.SetText(nullptr, typed, &rect, 3.0);
+        EXPECT_EQ(code.GetText(), "4006381333931") << typed;
+    }
 }
 
 TEST(EanUpc, ModuleLayoutAndWidths)
