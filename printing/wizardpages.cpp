@@ -342,7 +342,7 @@ CWzPprMargins::CWzPprMargins() : CWzBase(127, 65, 66)
     for (const auto& [id, highlight] : edits) {
         if (QLineEdit* edit = Edit(id))
             connect(edit, &QLineEdit::textChanged, this, &CWzPprMargins::OnMarginChanged);
-        WatchFocus(id, [this, id, highlight](bool in) {
+        WatchFocus(id, [this, id = id, highlight = highlight](bool in) {
             SetHighlight(in ? highlight : kHighlightNone);
             // Leaving a box shows its value as it is kept.
             if (!in)
@@ -396,7 +396,7 @@ CWzLblDivide::CWzLblDivide() : CWzBase(128, 63, 64)
     const std::pair<int, int> marked[] = {{kLabelWidth, kHighlightLabelWidth}, {kLabelHeight, kHighlightLabelHeight},
                                           {kGapX, kHighlightGapX}, {kGapY, kHighlightGapY}};
     for (const auto& [id, highlight] : marked)
-        WatchFocus(id, [this, id, highlight](bool in) {
+        WatchFocus(id, [this, id = id, highlight = highlight](bool in) {
             SetHighlight(in ? highlight : kHighlightNone);
             // Leaving a box shows the value the sheet took from it (a width beyond the largest
             // label reads as the largest).
