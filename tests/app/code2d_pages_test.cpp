@@ -56,6 +56,7 @@ void Keys(QWidget* control, std::initializer_list<Qt::Key> keys)
 {
     ASSERT_NE(control, nullptr);
     control->setFocus(Qt::MouseFocusReason);
+    FocusIn(control->window());
     for (Qt::Key key : keys)
         QTest::keyClick(QApplication::focusWidget(), key);
 }

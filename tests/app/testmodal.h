@@ -1,7 +1,9 @@
 // Runs f on the next modal window that opens (and that `wanted` accepts, when given), so that
-// the caller's exec() can return. Both waits are bounded: a window that does not open in time, or
-// that is still open when that time has passed after f answered it, fails the test with what it
-// waited for, and the window in the way is closed, so that a test fails instead of hanging.
+// the caller's exec() can return. Nothing waits without a bound: a wanted window that does not
+// open in time fails the test with what it waited for, and any modal window that stays open that
+// long with nothing answering it (a wait that gave up, a window nobody expected, an answer that
+// did not close it) fails the test with its name and is closed, so that exec() returns and the
+// test ends instead of hanging.
 #pragma once
 
 #include <QAbstractItemView>
@@ -44,80 +46,64 @@ inline const ModalWanted IsA {[](QWidget* w) { return qobject_cast<T*>(w) != nul
 
 namespace testmodal {
 
-inline QString Describe(QWidget* w)
+inline std::string Describe(QWidget* w)
 {
-    return w ? QStringLiteral("%1 \"%2\"").arg(QString::fromLatin1(w->metaObject()->className()), w->windowTitle())
-             : QStringLiteral("none");
+    return w ? QStringLiteral("%1 \"%2\"").arg(QString::fromLatin1(w->metaObject()->className()), w->windowTitle()).toStdString()
+             : std::string("none");
 }
 
-// Closes a modal window as its Cancel would.
-inline void Close(QWidget* w)
+// Closes any modal window that has been the active one for ModalWaitMs(), once it is watched.
+inline void WatchModalWindows()
 {
-    if (auto* dialog = qobject_cast<QDialog*>(w))
-        dialog->reject();
-    else
-        w->close();
-}
-
-// Fails the test if w is still open ModalWaitMs() after it was answered, and closes it then.
-inline void WatchClosing(QWidget* answered, const QString& name)
-{
-    auto* timer = new QTimer;
-    QPointer<QWidget> w(answered);
-    const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
-    auto clock = std::make_shared<QElapsedTimer>();
-    clock->start();
-    timer->setInterval(50);
-    QObject::connect(timer, &QTimer::timeout, [timer, w, name, test, clock] {
-        const bool sameTest = ::testing::UnitTest::GetInstance()->current_test_info() == test;
-        if (!w || !w->isVisible() || !sameTest) {
-            timer->stop();
-            timer->deleteLater();
-        } else if (clock->elapsed() > ModalWaitMs()) {
-            timer->stop();
-            timer->deleteLater();
-            ADD_FAILURE() << name.toStdString() << " was still open " << ModalWaitMs() / 1000
-                          << " s after the test answered it; closing it";
-            Close(w);
+    static QTimer* timer = nullptr;
+    if (timer)
+        return;
+    timer = new QTimer(qApp);
+    auto shown = std::make_shared<QPointer<QWidget>>();
+    auto since = std::make_shared<QElapsedTimer>();
+    QObject::connect(timer, &QTimer::timeout, [shown, since] {
+        QWidget* w = QApplication::activeModalWidget();
+        if (w != shown->data()) {
+            *shown = w;
+            since->start();
+        } else if (w && since->elapsed() > ModalWaitMs()) {
+            ADD_FAILURE() << Describe(w) << " stayed open " << ModalWaitMs() / 1000
+                          << " s with nothing answering it; closing it";
+            if (auto* dialog = qobject_cast<QDialog*>(w))
+                dialog->reject();
+            else
+                w->close();
+            since->start();
         }
     });
-    timer->start();
+    timer->start(100);
 }
 
 }  // namespace testmodal
 
 inline void OnNextModal(std::function<void(QWidget*)> f, ModalWanted wanted = {})
 {
+    testmodal::WatchModalWindows();
     auto* timer = new QTimer;
     const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
     auto clock = std::make_shared<QElapsedTimer>();
-    auto late = std::make_shared<bool>(false);
     clock->start();
     timer->setInterval(10);
-    QObject::connect(timer, &QTimer::timeout, [timer, f, wanted, test, clock, late] {
-        // A wait outlives no test: the next test's windows are not its business.
-        if (::testing::UnitTest::GetInstance()->current_test_info() != test) {
-            timer->stop();
-            timer->deleteLater();
-            return;
-        }
+    QObject::connect(timer, &QTimer::timeout, [timer, f, wanted, test, clock] {
         QWidget* w = QApplication::activeModalWidget();
-        if (w && (!wanted.accepts || wanted.accepts(w))) {
+        const bool found = w && (!wanted.accepts || wanted.accepts(w));
+        // A wait outlives neither its bound nor its test: the next test's windows are not its
+        // business.
+        const bool late = !found && clock->elapsed() > ModalWaitMs();
+        if (found || late || ::testing::UnitTest::GetInstance()->current_test_info() != test) {
             timer->stop();
             timer->deleteLater();
-            QPointer<QWidget> answered(w);
-            f(w);
-            if (answered)
-                testmodal::WatchClosing(answered, wanted.name);
-        } else if (!*late && clock->elapsed() > ModalWaitMs()) {
-            *late = true;
-            ADD_FAILURE() << "waited " << ModalWaitMs() / 1000 << " s for " << wanted.name.toStdString()
-                          << " to open; the open modal window is " << testmodal::Describe(w).toStdString();
         }
-        // Once late, every other modal window is in the way: it is closed so that the test can
-        // end, and the wanted one still gets its answer if it opens after all.
-        else if (*late && w)
-            testmodal::Close(w);
+        if (found)
+            f(w);
+        else if (late)
+            ADD_FAILURE() << "waited " << ModalWaitMs() / 1000 << " s for " << wanted.name.toStdString()
+                          << " to open; the open modal window is " << testmodal::Describe(w);
     });
     timer->start();
 }
