@@ -265,6 +265,10 @@ CWizDBTableSelPage::CWizDBTableSelPage(CWizDBSetupSheet* sheet) : CPropertyPage(
 
 int CWizDBTableSelPage::FindTable(const std::vector<CString>& tables, const CString& name)
 {
+    // No table chosen yet (a new label) finds none, so the first table is offered; as a prefix
+    // the empty name would match every entry and the search would stop at the second.
+    if (name.isEmpty())
+        return -1;
     const int exact = FindString(tables, name, true);
     return exact >= 0 ? exact : FindString(tables, name, false);
 }

@@ -18,6 +18,7 @@
 #include <QTreeWidget>
 
 #include <sqlite3.h>
+#include <xlsxwriter.h>
 
 namespace {
 
@@ -340,6 +341,53 @@ TEST_F(DatabaseSetup, FailedFieldListingKeepsTheSortListAndFinishFromTheTablePag
     });
     Action(kCmdDatabaseSetup)->trigger();
     EXPECT_EQ(state.sortList, (std::vector<CDBSortEntry>{{"Price", 1}}));
+}
+
+TEST_F(DatabaseSetup, ANewLabelOffersTheFirstTableOfEverySource)
+{
+    // A folder of three text files, a workbook of three sheets and an Access database.
+    for (const char* name : {"a.csv", "b.csv", "c.csv"}) {
+        QFile f(m_files.filePath(name));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("Code\r\n1\r\n");
+    }
+    const QString book = m_files.filePath("sheets.xlsx");
+    lxw_workbook* workbook = workbook_new(book.toUtf8().constData());
+    for (const char* sheet : {"Prices", "Empty", "Stock"}) {
+        lxw_worksheet* w = workbook_add_worksheet(workbook, sheet);
+        if (std::string_view(sheet) != "Empty")
+            worksheet_write_string(w, 0, 0, "Code", nullptr);
+    }
+    ASSERT_EQ(workbook_close(workbook), LXW_NO_ERROR);
+    const QString access = QStringLiteral(QB_ACCESS_TESTDATA_DIR "/test97.mdb");
+    if (!QFileInfo::exists(access))
+        GTEST_SKIP() << "no Access test databases";
+
+    struct Source {
+        QString path, first;
+    };
+    for (const Source& source : {Source{m_files.filePath("b.csv"), "b.csv"}, Source{book, "Prices$"}, Source{access, "Table1"}}) {
+        SCOPED_TRACE(source.path.toStdString());
+        Action(ShellCmd::kFileNew)->trigger();
+        CDrawDoc* doc = Active();
+        ASSERT_TRUE(doc->GetTableName().isEmpty());
+        QStringList offered;
+        QString chosen;
+        OnWizard([&](CWizDBSetupSheet* wizard) {
+            FocusIn(wizard);
+            ChooseFile(wizard, source.path);
+            auto* tables = Control<QListWidget>(wizard, 181);
+            offered = Texts(tables);
+            chosen = tables->currentItem() ? tables->currentItem()->text() : QString();
+            Press(wizard, ID_WIZFINISH);
+        });
+        Action(kCmdDatabaseSetup)->trigger();
+        ASSERT_FALSE(offered.isEmpty());
+        EXPECT_EQ(offered.first(), source.first);
+        EXPECT_EQ(chosen, source.first);
+        EXPECT_EQ(doc->GetTableName(), source.first);
+        EXPECT_TRUE(doc->GetQuery().contains(source.first)) << doc->GetQuery().toStdString();
+    }
 }
 
 TEST_F(DatabaseSetup, OdbcSourcesPickTheExactTableAndReportSourcesThatFail)
