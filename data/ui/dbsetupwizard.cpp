@@ -56,9 +56,8 @@ constexpr int kDown = 183;
 constexpr int kAscending = 140;
 constexpr int kDescending = 143;
 
-// The texts of a failed opening on the sort page are the program's own, not the string table's.
-const CString kOpenFailedText = QStringLiteral("開啟資料失敗.");
-const CString kOpenFailedCaption = QStringLiteral("錯誤");
+constexpr UINT kStrOpenFailedCaption = 300;
+constexpr UINT kStrOpenFailedText = 301;
 
 CString String(UINT id)
 {
@@ -345,7 +344,7 @@ BOOL CWizDBFieldSortPage::OnSetActive()
     m_listingFailed = false;
     CBarcodeDB db;
     if (!db.OpenConnection(state.connection)) {
-        MessageBox(this, kOpenFailedText, kOpenFailedCaption, MB_ICONERROR);
+        MessageBox(this, String(kStrOpenFailedText), String(kStrOpenFailedCaption), MB_ICONERROR);
         return FALSE;
     }
     std::vector<CString> fields;

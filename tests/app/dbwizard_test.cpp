@@ -449,7 +449,7 @@ TEST_F(DatabaseSetup, OdbcSourcesPickTheExactTableAndReportSourcesThatFail)
     Action(kCmdDatabaseSetup)->trigger();
     ASSERT_EQ(boxes.titled.size(), 3);
     EXPECT_TRUE(boxes.titled[0].contains("name")) << boxes.titled[0].toStdString();
-    EXPECT_EQ(boxes.titled[1], "錯誤: 開啟資料失敗.");
+    EXPECT_EQ(boxes.titled[1], "Error: The data could not be opened.");
     // Cancelled: the document keeps its source.
     EXPECT_EQ(Active()->GetConnectionString(), "DSN=shop");
 }
