@@ -129,6 +129,7 @@ protected:
     void WriteOdbcSources()
     {
         const QString db = s_odbc->filePath("shop.db");
+        QFile::remove(db);  // the folder serves every test of the suite
         sqlite3* h = nullptr;
         ASSERT_EQ(sqlite3_open(db.toUtf8().constData(), &h), SQLITE_OK);
         ASSERT_EQ(sqlite3_exec(h,
@@ -345,7 +346,8 @@ TEST_F(DatabaseSetup, FailedFieldListingKeepsTheSortListAndFinishFromTheTablePag
 
 TEST_F(DatabaseSetup, ANewLabelOffersTheFirstTableOfEverySource)
 {
-    // A folder of three text files, a workbook of three sheets and an Access database.
+    // A folder of three text files, a workbook of three sheets and an Access database: each
+    // on a new label, whose table name is still empty.
     for (const char* name : {"a.csv", "b.csv", "c.csv"}) {
         QFile f(m_files.filePath(name));
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
@@ -388,6 +390,23 @@ TEST_F(DatabaseSetup, ANewLabelOffersTheFirstTableOfEverySource)
         EXPECT_EQ(doc->GetTableName(), source.first);
         EXPECT_TRUE(doc->GetQuery().contains(source.first)) << doc->GetQuery().toStdString();
     }
+
+    // An ODBC data source with the tables Items and Items2.
+    WriteOdbcSources();
+    Action(ShellCmd::kFileNew)->trigger();
+    QString chosen;
+    OnWizard([&](CWizDBSetupSheet* wizard) {
+        FocusIn(wizard);
+        Click(Control<QRadioButton>(wizard, 141));
+        TypeToCombo(Control<QComboBox>(wizard, 133), "shop");
+        Press(wizard, ID_WIZNEXT);
+        auto* tables = Control<QListWidget>(wizard, 181);
+        chosen = tables->currentItem() ? tables->currentItem()->text() : QString();
+        Press(wizard, ID_WIZFINISH);
+    });
+    Action(kCmdDatabaseSetup)->trigger();
+    EXPECT_EQ(chosen, "Items");
+    EXPECT_EQ(Active()->GetTableName(), "Items");
 }
 
 TEST_F(DatabaseSetup, OdbcSourcesPickTheExactTableAndReportSourcesThatFail)
