@@ -6,6 +6,7 @@
 #include "data/filesource.h"
 #include "data/importtable.h"
 #include "data/readerstream.h"
+#include "data/values.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -76,7 +77,7 @@ bool TakeReaderRecords(readerstream::Decoder& decoder, std::vector<CImportTable>
             if (table.cells.size() - table.rowStart.back() >= std::max<std::size_t>(table.header.size(), 1))
                 throw std::runtime_error("a row with more values than columns");
             if (record.kind == rs::Boolean)
-                table.Add(CImportCell::Text, record.payload == "1" ? "True" : "False");
+                table.Add(CImportCell::Text, FormatBool(record.payload == "1").toStdString());
             else if (record.kind == rs::Number)
                 table.Add(CImportCell::Number, record.payload);
             else if (record.kind == rs::Null)

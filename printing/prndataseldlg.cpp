@@ -26,7 +26,7 @@ constexpr int kExport = 5;
 constexpr UINT IDS_CANNOT_WRITE = 31;
 constexpr UINT IDS_SAVED = 43;
 constexpr UINT IDS_EXCEL_EXT = 124;
-const char16_t kExcelFilter[] = u"Microsoft Office Excel \u6D3B\u9801\u7C3F (*.xls)|*.xls|||";
+constexpr UINT IDS_EXCEL_FILTER = 302;
 }  // namespace
 
 CPrnDataSelDlg::CPrnDataSelDlg(CPrintDataGrid* grid, QWidget* parent) : QDialog(parent), m_grid(grid)
@@ -117,7 +117,7 @@ void CPrnDataSelDlg::OnExport()
     if (!m_grid)
         return;
     const CString ext = AfxLoadString(IDS_EXCEL_EXT);
-    CFileDialog dialog(FALSE, ext, {}, OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT, QString::fromUtf16(kExcelFilter), this);
+    CFileDialog dialog(FALSE, ext, {}, OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT, AfxLoadString(IDS_EXCEL_FILTER), this);
     if (dialog.DoModal() != IDOK)
         return;
     CString error;

@@ -6,6 +6,8 @@
 #include "framework/printjob.h"
 #include "framework/resourcemodule.h"
 #include "framework/settings.h"
+#include "framework/ui/commondialogs.h"
+#include "framework/ui/dialogids.h"
 #include "framework/ui/dialoglayout.h"
 #include "framework/ui/messagebox.h"
 #include "printing/sheettext.h"
@@ -15,7 +17,6 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QEvent>
-#include <QFileDialog>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPageSize>
@@ -51,6 +52,7 @@ constexpr int kAutoGap = 152, kGapX = 153, kGapY = 127;
 // The address of a print queue's page on the local print server.
 constexpr const char* kPrinterPage = "http://localhost:631/printers/";
 constexpr UINT kStrNoBrowser = 133;
+constexpr UINT kStrLabelFileFilter = 303;
 
 bool IsChecked(QWidget* page, int id)
 {
@@ -121,15 +123,11 @@ void CWzLblCreate::OnBrowse()
 {
     GetSheet()->SetWizardButtons(kWizButtonsFinishOnly);
     SetChecked(this, kRecentLabel, true);
-    QFileDialog dialog(this);
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setFileMode(QFileDialog::ExistingFile);
-    dialog.setNameFilter(QStringLiteral("Tag Files (*.tag);;所有檔案 (*.*)"));
-    dialog.setDefaultSuffix(QStringLiteral("tag"));
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+    CFileDialog dialog(TRUE, QStringLiteral("tag"), {}, OFN_FILEMUSTEXIST | OFN_HIDEREADONLY,
+                       CResourceModule::Get().LoadString(kStrLabelFileFilter), this);
+    if (dialog.DoModal() != IDOK)
         return;
-    m_strPath = dialog.selectedFiles().constFirst();
+    m_strPath = dialog.GetPathName();
     GetSheet()->EndDialog(CDrawDoc::kWizardOpenFile);
 }
 

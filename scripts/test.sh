@@ -62,6 +62,7 @@ run_fuzzer() {
   fuzz connstring_fuzzer tests/fuzz/data-corpus/connstring "Connection-string" 20
   fuzz storedsource_fuzzer tests/fuzz/data-corpus/storedsource "Stored data-source" 20
   fuzz readerstream_fuzzer tests/fuzz/data-corpus/readerstream "Reader-stream" 20
+  fuzz workbookcells_fuzzer tests/fuzz/data-corpus/workbookcells "Workbook-cells" 20
 }
 
 # The main tree builds with Ninja and the sanitizer tree with Make, CMake's default generator, so

@@ -1,7 +1,10 @@
 // quillbar-datareader xls|mdb FILE
 // Reads one .xls workbook (freexl) or .mdb database (libmdb, user tables only) and writes its
 // tables and rows to standard output in the reader stream (data/readerstream.h). The program
-// runs apart from quillbar because these libraries can crash or loop on damaged files.
+// runs apart from quillbar because these libraries can crash or loop on damaged files. Boolean
+// and error cells of a workbook, which freexl gives as integers, are found in its records
+// (data/reader/boolcells.h).
+#include "data/reader/boolcells.h"
 #include "data/readerstream.h"
 
 #include <freexl.h>
@@ -59,6 +62,14 @@ std::string DateText(std::string text)
     return text;
 }
 
+const boolcells::Cell* MarkOf(const boolcells::Sheet* sheet, unsigned int row, unsigned short column)
+{
+    if (!sheet || !sheet->cells)
+        return nullptr;
+    const auto found = sheet->cells->find({row, column});
+    return found == sheet->cells->end() ? nullptr : &found->second;
+}
+
 int ReadXls(const char* path)
 {
     const void* handle = nullptr;
@@ -67,6 +78,7 @@ int ReadXls(const char* path)
         return Error("freexl could not open the workbook (error " + std::to_string(rc) + ")");
     unsigned int sheets = 0;
     freexl_get_info(handle, FREEXL_BIFF_SHEET_COUNT, &sheets);
+    const std::vector<boolcells::Sheet> flagged = boolcells::Scan(boolcells::ReadWorkbookStream(path));
     for (unsigned int s = 0; s < sheets && s < 65535; ++s) {
         const char* name = nullptr;
         if (freexl_get_worksheet_name(handle, (unsigned short)s, &name) != FREEXL_OK
@@ -76,6 +88,7 @@ int ReadXls(const char* path)
         unsigned short columns = 0;
         if (freexl_worksheet_dimensions(handle, &rows, &columns) != FREEXL_OK)
             continue;
+        const boolcells::Sheet* marks = boolcells::Find(flagged, s, name ? name : "");
         Put(rs::Table, std::string(name ? name : "") + "$");
         std::size_t emptyRows = 0;
         for (unsigned int r = 0; r < rows; ++r) {
@@ -85,6 +98,15 @@ int ReadXls(const char* path)
                 FreeXL_CellValue v;
                 if (freexl_get_cell_value(handle, r, c, &v) != FREEXL_OK) {
                     cells.emplace_back(rs::Null, "");
+                    continue;
+                }
+                if (const boolcells::Cell* mark = MarkOf(marks, r, c); mark && v.type == FREEXL_CELL_INT) {
+                    // TRUE and FALSE as every other source gives them; an error value is no value.
+                    if (*mark == boolcells::Cell::Error)
+                        cells.emplace_back(rs::Null, "");
+                    else
+                        cells.emplace_back(rs::Boolean, *mark == boolcells::Cell::True ? "1" : "0");
+                    any = any || cells.back().first != rs::Null;
                     continue;
                 }
                 switch (v.type) {
@@ -108,7 +130,7 @@ int ReadXls(const char* path)
             }
             if (r == 0) {
                 for (auto& cell : cells)
-                    Put(rs::Column, cell.second);
+                    Put(rs::Column, cell.first == rs::Boolean ? (cell.second == "1" ? "True" : "False") : cell.second);
                 continue;
             }
             if (!any) {

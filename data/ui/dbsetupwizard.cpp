@@ -56,9 +56,8 @@ constexpr int kDown = 183;
 constexpr int kAscending = 140;
 constexpr int kDescending = 143;
 
-// The texts of a failed opening on the sort page are the program's own, not the string table's.
-const CString kOpenFailedText = QStringLiteral("開啟資料失敗.");
-const CString kOpenFailedCaption = QStringLiteral("錯誤");
+constexpr UINT kStrOpenFailedCaption = 300;
+constexpr UINT kStrOpenFailedText = 301;
 
 CString String(UINT id)
 {
@@ -265,6 +264,10 @@ CWizDBTableSelPage::CWizDBTableSelPage(CWizDBSetupSheet* sheet) : CPropertyPage(
 
 int CWizDBTableSelPage::FindTable(const std::vector<CString>& tables, const CString& name)
 {
+    // No table chosen yet (a new label) finds none, so the first table is offered; as a prefix
+    // the empty name would match every entry and the search would stop at the second.
+    if (name.isEmpty())
+        return -1;
     const int exact = FindString(tables, name, true);
     return exact >= 0 ? exact : FindString(tables, name, false);
 }
@@ -341,7 +344,7 @@ BOOL CWizDBFieldSortPage::OnSetActive()
     m_listingFailed = false;
     CBarcodeDB db;
     if (!db.OpenConnection(state.connection)) {
-        MessageBox(this, kOpenFailedText, kOpenFailedCaption, MB_ICONERROR);
+        MessageBox(this, String(kStrOpenFailedText), String(kStrOpenFailedCaption), MB_ICONERROR);
         return FALSE;
     }
     std::vector<CString> fields;

@@ -60,7 +60,7 @@ public:
 
     // The row of the entry that stands for a stored table name: the same name (case-blind),
     // else the first that begins with it, looking after the first entry and wrapping round;
-    // -1 when none does.
+    // -1 when none does, and always for an empty name.
     static int FindTable(const std::vector<CString>& tables, const CString& name);
 
 private:

@@ -14,6 +14,8 @@
 #include "symbology/drawbarcode.h"
 
 #include <QCheckBox>
+#include <QComboBox>
+#include <QFileDialog>
 #include <QFile>
 #include <QLabel>
 #include <QPushButton>
@@ -213,6 +215,45 @@ TEST_P(Chinese, DataDialogsSpeakTheLanguageAndShowTheirWholeTexts)
     Action(57609)->trigger();
     EXPECT_TRUE(counted);
     EXPECT_TRUE(listed);
+}
+
+TEST_P(Chinese, FileTypesOfTheLabelAndExportDialogsSpeakTheLanguage)
+{
+    auto typesShown = [](QWidget* dialog) {
+        auto* types = dialog->findChild<QComboBox*>("fileTypeCombo");
+        QStringList shown;
+        for (int i = 0; types && i < types->count(); ++i)
+            shown << types->itemText(i);
+        qobject_cast<QDialog*>(dialog)->reject();
+        return shown;
+    };
+    // The label wizard's Browse on its first page.
+    QStringList labelTypes;
+    OnNextModal([&](QWidget* w) {
+        auto* wizard = qobject_cast<CPropertySheet*>(w);
+        OnNextModal([&](QWidget* d) { labelTypes = typesShown(d); }, IsA<QFileDialog>);
+        QTest::mouseClick(GetDlgItem<QPushButton>(wizard->GetActivePage(), 138), Qt::LeftButton);
+        wizard->Button(IDCANCEL)->click();
+    }, IsA<CPropertySheet>);
+    Action(ShellCmd::kFileNew)->trigger();
+
+    // Export in the print-data dialog.
+    CPrnDataSelDlg dialog(Active()->GetPrintDataGrid(), m_frame);
+    QStringList exportTypes;
+    OnNextModal([&](QWidget*) {
+        OnNextModal([&](QWidget* d) { exportTypes = typesShown(d); }, IsA<QFileDialog>);
+        QTest::mouseClick(dialog.findChild<QPushButton*>("5"), Qt::LeftButton);
+        dialog.reject();
+    }, [&](QWidget* w) { return w == &dialog; });
+    dialog.exec();
+
+    if (Language() == "CHT") {
+        EXPECT_EQ(labelTypes, (QStringList{"Tag Files (*.tag)", "所有檔案 (*.*)"}));
+        EXPECT_EQ(exportTypes, QStringList{"Microsoft Office Excel 活頁簿 (*.xls)"});
+    } else {
+        EXPECT_EQ(labelTypes, (QStringList{"标签文件 (*.tag)", "所有文件 (*.*)"}));
+        EXPECT_EQ(exportTypes, QStringList{"Microsoft Office Excel 工作簿 (*.xls)"});
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Languages, Chinese, ::testing::Values("CHS", "CHT"));

@@ -18,6 +18,7 @@
 #include <QTreeWidget>
 
 #include <sqlite3.h>
+#include <xlsxwriter.h>
 
 namespace {
 
@@ -128,6 +129,7 @@ protected:
     void WriteOdbcSources()
     {
         const QString db = s_odbc->filePath("shop.db");
+        QFile::remove(db);  // the folder serves every test of the suite
         sqlite3* h = nullptr;
         ASSERT_EQ(sqlite3_open(db.toUtf8().constData(), &h), SQLITE_OK);
         ASSERT_EQ(sqlite3_exec(h,
@@ -342,6 +344,71 @@ TEST_F(DatabaseSetup, FailedFieldListingKeepsTheSortListAndFinishFromTheTablePag
     EXPECT_EQ(state.sortList, (std::vector<CDBSortEntry>{{"Price", 1}}));
 }
 
+TEST_F(DatabaseSetup, ANewLabelOffersTheFirstTableOfEverySource)
+{
+    // A folder of three text files, a workbook of three sheets and an Access database: each
+    // on a new label, whose table name is still empty.
+    for (const char* name : {"a.csv", "b.csv", "c.csv"}) {
+        QFile f(m_files.filePath(name));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("Code\r\n1\r\n");
+    }
+    const QString book = m_files.filePath("sheets.xlsx");
+    lxw_workbook* workbook = workbook_new(book.toUtf8().constData());
+    for (const char* sheet : {"Prices", "Empty", "Stock"}) {
+        lxw_worksheet* w = workbook_add_worksheet(workbook, sheet);
+        if (std::string_view(sheet) != "Empty")
+            worksheet_write_string(w, 0, 0, "Code", nullptr);
+    }
+    ASSERT_EQ(workbook_close(workbook), LXW_NO_ERROR);
+    const QString access = QStringLiteral(QB_ACCESS_TESTDATA_DIR "/test97.mdb");
+    if (!QFileInfo::exists(access))
+        GTEST_SKIP() << "no Access test databases";
+
+    struct Source {
+        QString path, first;
+    };
+    for (const Source& source : {Source{m_files.filePath("b.csv"), "b.csv"}, Source{book, "Prices$"}, Source{access, "Table1"}}) {
+        SCOPED_TRACE(source.path.toStdString());
+        Action(ShellCmd::kFileNew)->trigger();
+        CDrawDoc* doc = Active();
+        ASSERT_TRUE(doc->GetTableName().isEmpty());
+        QStringList offered;
+        QString chosen;
+        OnWizard([&](CWizDBSetupSheet* wizard) {
+            FocusIn(wizard);
+            ChooseFile(wizard, source.path);
+            auto* tables = Control<QListWidget>(wizard, 181);
+            offered = Texts(tables);
+            chosen = tables->currentItem() ? tables->currentItem()->text() : QString();
+            Press(wizard, ID_WIZFINISH);
+        });
+        Action(kCmdDatabaseSetup)->trigger();
+        ASSERT_FALSE(offered.isEmpty());
+        EXPECT_EQ(offered.first(), source.first);
+        EXPECT_EQ(chosen, source.first);
+        EXPECT_EQ(doc->GetTableName(), source.first);
+        EXPECT_TRUE(doc->GetQuery().contains(source.first)) << doc->GetQuery().toStdString();
+    }
+
+    // An ODBC data source with the tables Items and Items2.
+    WriteOdbcSources();
+    Action(ShellCmd::kFileNew)->trigger();
+    QString chosen;
+    OnWizard([&](CWizDBSetupSheet* wizard) {
+        FocusIn(wizard);
+        Click(Control<QRadioButton>(wizard, 141));
+        TypeToCombo(Control<QComboBox>(wizard, 133), "shop");
+        Press(wizard, ID_WIZNEXT);
+        auto* tables = Control<QListWidget>(wizard, 181);
+        chosen = tables->currentItem() ? tables->currentItem()->text() : QString();
+        Press(wizard, ID_WIZFINISH);
+    });
+    Action(kCmdDatabaseSetup)->trigger();
+    EXPECT_EQ(chosen, "Items");
+    EXPECT_EQ(Active()->GetTableName(), "Items");
+}
+
 TEST_F(DatabaseSetup, OdbcSourcesPickTheExactTableAndReportSourcesThatFail)
 {
     WriteOdbcSources();
@@ -401,7 +468,7 @@ TEST_F(DatabaseSetup, OdbcSourcesPickTheExactTableAndReportSourcesThatFail)
     Action(kCmdDatabaseSetup)->trigger();
     ASSERT_EQ(boxes.titled.size(), 3);
     EXPECT_TRUE(boxes.titled[0].contains("name")) << boxes.titled[0].toStdString();
-    EXPECT_EQ(boxes.titled[1], "錯誤: 開啟資料失敗.");
+    EXPECT_EQ(boxes.titled[1], "Error: The data could not be opened.");
     // Cancelled: the document keeps its source.
     EXPECT_EQ(Active()->GetConnectionString(), "DSN=shop");
 }

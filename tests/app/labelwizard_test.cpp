@@ -160,7 +160,7 @@ TEST_F(LabelWizard, RecentEntryOrBrowsedFileOpensThroughTheOpenRoad)
             auto* dialog = qobject_cast<QFileDialog*>(w);
             ASSERT_NE(dialog, nullptr);
             EXPECT_TRUE(dialog->testOption(QFileDialog::DontUseNativeDialog));
-            EXPECT_EQ(dialog->nameFilters(), (QStringList{"Tag Files (*.tag)", "所有檔案 (*.*)"}));
+            EXPECT_EQ(dialog->nameFilters(), (QStringList{"Tag Files (*.tag) (*.tag)", "All Files (*.*) (*)"}));
             TypeFileName(w, path);
         }, IsA<QFileDialog>);
         QTest::mouseClick(Control<QPushButton>(wizard, 138), Qt::LeftButton);

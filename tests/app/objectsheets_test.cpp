@@ -271,6 +271,73 @@ TEST_F(ObjectSheets, BarcodePageChangesTheSymbologyAndKeepsTheModule)
     EXPECT_EQ(zxread::Decode(RenderObjects(), ZXing::BarcodeFormat::EAN13).text, "4006381333931");
 }
 
+namespace {
+
+// The columns of a picture that hold dark pixels in rows [top, bottom): first and last.
+std::pair<int, int> InkColumns(const QImage& image, int top, int bottom)
+{
+    int first = image.width(), last = -1;
+    for (int y = std::max(top, 0); y < std::min(bottom, image.height()); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (qGray(image.pixel(x, y)) < 128) {
+                first = std::min(first, x);
+                last = std::max(last, x);
+            }
+    return {first, last};
+}
+
+}  // namespace
+
+TEST_F(ObjectSheets, BarcodeTextAlignmentListReadsAsItDraws)
+{
+    auto* code = AddSelected(new CDrawBarcode(CRect(1000, 1000, 1000, 1000), view, "123", BARCODE_ID_CODE39));
+    auto entry = [](const char* english) { return CResourceModule::Get().DialogText(QString::fromLatin1(english)); };
+
+    // Each entry chosen by its text, the way the list shows it; the next opening shows it again.
+    struct Choice {
+        const char* text;
+        int stored;
+    };
+    const char* shown = "Centre";  // a new barcode centres its text
+    for (const Choice& choice : {Choice{"Left", 1}, Choice{"Right", 2}, Choice{"Centre", 0}}) {
+        SCOPED_TRACE(choice.text);
+        RunSheet([&](CPropertySheet* sheet) {
+            ClickTab(sheet, 2);
+            auto* combo = GetDlgItem<QComboBox>(sheet->GetActivePage(), 136);
+            ASSERT_NE(combo, nullptr);
+            EXPECT_EQ(combo->currentText(), entry(shown));
+            combo->setFocus();
+            QTest::keyClicks(combo, entry(choice.text));
+            EXPECT_EQ(combo->currentText(), entry(choice.text));
+            Click(sheet->Button(IDOK));
+        });
+        shown = choice.text;
+        EXPECT_EQ(code->GetBarcode()->GetTextAlign(), choice.stored);
+
+        // The digits' ink under the bars: at the symbol's left edge, its middle or its right edge.
+        const QImage drawn = RenderObjects();
+        EXPECT_EQ(zxread::Decode(drawn, ZXing::BarcodeFormat::Code39).text, "123");
+        auto px = [](int logical) { return MulDiv(logical, 300, 1536); };
+        const CRect box = code->m_position;
+        const int textHeight = px(MulDiv(8, 1536, 72));
+        const auto [first, last] = InkColumns(drawn, px(box.bottom) - textHeight + 3, px(box.bottom));
+        ASSERT_LT(first, last);
+        const int left = px(box.left), right = px(box.right);
+        ASSERT_GT(right - left, 3 * (last - first)) << "the text is narrower than the bars";
+        const int slack = (right - left) / 20;
+        switch (choice.stored) {
+        case 1:
+            EXPECT_LE(std::abs(first - left), slack) << first << " from " << left;
+            break;
+        case 2:
+            EXPECT_LE(std::abs(last - right), slack) << last << " from " << right;
+            break;
+        default:
+            EXPECT_LE(std::abs((first + last) - (left + right)) / 2, slack) << first << ".." << last << " in " << left << ".." << right;
+        }
+    }
+}
+
 TEST_F(ObjectSheets, CreatingToolsOpenTheirSheetsAndCancelLeavesNothing)
 {
     const QPoint from = Client(CPoint(800, 800)), to = Client(CPoint(3000, 2000));

@@ -1,6 +1,8 @@
 // One small table written in every kind of source gives the same tables, fields and rows.
 #include "datatest.h"
 
+#include "framework/compoundfile.h"
+
 #include <QDir>
 #include <QProcess>
 #include <QStringEncoder>
@@ -33,6 +35,97 @@ struct Sample
             lines << row.join(QLatin1Char(delimiter));
         return (lines.join("\r\n") + "\r\n").toUtf8();
     }
+};
+
+// A BIFF8 workbook written record by record: sheets of text, number, Boolean and error cells
+// as spreadsheet programs store them.
+class BiffBook
+{
+public:
+    enum Kind { Label, Number, Boolean, Error };
+    struct Cell
+    {
+        int row, column;
+        Kind kind;
+        QString text = {};  // a label's text
+        double value = 0;   // a number, the Boolean's 0 or 1, or the error code
+    };
+
+    void AddSheet(const QString& name, std::vector<Cell> cells) { m_sheets.push_back({name, std::move(cells)}); }
+
+    // Saves the workbook at path in a compound file, as the stream "Workbook".
+    bool Save(const QString& path) const
+    {
+        QByteArray out;
+        Record(out, 0x0809, Bof(0x0005));
+        std::vector<qsizetype> positionAt;
+        for (const auto& [name, cells] : m_sheets) {
+            QByteArray d;
+            positionAt.push_back(out.size() + 4);
+            U32(d, 0);  // filled in below
+            U16(d, 0);  // visible worksheet
+            d.append(char(name.size())).append(char(1));
+            for (QChar c : name)
+                U16(d, c.unicode());
+            Record(out, 0x0085, d);
+        }
+        Record(out, 0x000A, {});
+        for (std::size_t s = 0; s < m_sheets.size(); ++s) {
+            const quint32 position = quint32(out.size());
+            for (int i = 0; i < 4; ++i)
+                out[positionAt[s] + i] = char((position >> (8 * i)) & 0xFF);
+            Record(out, 0x0809, Bof(0x0010));
+            int rows = 0, columns = 0;
+            for (const Cell& cell : m_sheets[s].second) {
+                rows = std::max(rows, cell.row + 1);
+                columns = std::max(columns, cell.column + 1);
+            }
+            QByteArray dimensions;
+            U32(dimensions, 0), U32(dimensions, quint32(rows)), U16(dimensions, 0), U16(dimensions, columns), U16(dimensions, 0);
+            Record(out, 0x0200, dimensions);
+            for (const Cell& cell : m_sheets[s].second) {
+                QByteArray d;
+                U16(d, cell.row), U16(d, cell.column), U16(d, 15);
+                if (cell.kind == Label) {
+                    U16(d, int(cell.text.size()));
+                    d.append(char(1));
+                    for (QChar c : cell.text)
+                        U16(d, c.unicode());
+                    Record(out, 0x0204, d);
+                } else if (cell.kind == Number) {
+                    d.append(reinterpret_cast<const char*>(&cell.value), 8);
+                    Record(out, 0x0203, d);
+                } else {
+                    d.append(char(int(cell.value))).append(char(cell.kind == Error ? 1 : 0));
+                    Record(out, 0x0205, d);
+                }
+            }
+            Record(out, 0x000A, {});
+        }
+        if (out.size() < 4096)  // in the file's big sectors, not its mini stream
+            out.append(4096 - out.size(), '\0');
+        CCompoundFile file;
+        file.GetRoot().WriteStream(QStringLiteral("Workbook"), out);
+        QString error;
+        return file.Save(path, error);
+    }
+
+private:
+    static void U16(QByteArray& d, int v) { d.append(char(v & 0xFF)).append(char((v >> 8) & 0xFF)); }
+    static void U32(QByteArray& d, quint32 v) { U16(d, int(v & 0xFFFF)), U16(d, int(v >> 16)); }
+    static void Record(QByteArray& out, int type, const QByteArray& data)
+    {
+        U16(out, type);
+        U16(out, int(data.size()));
+        out.append(data);
+    }
+    static QByteArray Bof(int kind)
+    {
+        QByteArray d;
+        U16(d, 0x0600), U16(d, kind), U16(d, 0x0DBB), U16(d, 0x07CC), U32(d, 0), U32(d, 0x0206);
+        return d;
+    }
+    std::vector<std::pair<QString, std::vector<Cell>>> m_sheets;
 };
 
 class Sources : public ::testing::Test {
@@ -138,6 +231,48 @@ book.save(sys.argv[1])
     ASSERT_TRUE(db.OpenFile(xls, connection));
     EXPECT_EQ(connection, "Provider=Microsoft.ACE.OLEDB.12.0;Data Source=" + xls
                               + ";Extended Properties=\"Excel 8.0; HDR=YES;IMEX=1\"");
+}
+
+TEST_F(Sources, BooleanCellsReadAsTrueAndFalseFromEveryWorkbook)
+{
+    // The same rows with a Boolean column in both workbook formats.
+    const QString xlsx = dir.filePath("flags.xlsx");
+    lxw_workbook* book = workbook_new(xlsx.toUtf8().constData());
+    lxw_worksheet* sheet = workbook_add_worksheet(book, "Items");
+    worksheet_write_string(sheet, 0, 0, "Code", nullptr);
+    worksheet_write_string(sheet, 0, 1, "Flag", nullptr);
+    for (int r : {1, 2}) {
+        worksheet_write_string(sheet, lxw_row_t(r), 0, r == 1 ? "A" : "B", nullptr);
+        worksheet_write_boolean(sheet, lxw_row_t(r), 1, r == 1, nullptr);
+    }
+    ASSERT_EQ(workbook_close(book), LXW_NO_ERROR);
+
+    // The .xls also holds an error value, and a sheet before it whose cell at the same place
+    // is the number 1.
+    using C = BiffBook::Cell;
+    BiffBook biff;
+    biff.AddSheet("Numbers", {{0, 0, BiffBook::Label, "Code"}, {0, 1, BiffBook::Label, "Count"},
+                              {1, 0, BiffBook::Label, "A"}, {1, 1, BiffBook::Number, {}, 1}});
+    biff.AddSheet("Items", {{0, 0, BiffBook::Label, "Code"}, {0, 1, BiffBook::Label, "Flag"},
+                            C{1, 0, BiffBook::Label, "A"}, C{1, 1, BiffBook::Boolean, {}, 1},
+                            C{2, 0, BiffBook::Label, "B"}, C{2, 1, BiffBook::Boolean, {}, 0},
+                            C{3, 0, BiffBook::Label, "C"}, C{3, 1, BiffBook::Error, {}, 0x07}});
+    const QString xls = dir.filePath("flags.xls");
+    ASSERT_TRUE(biff.Save(xls));
+
+    const QStringList expected{"A|True", "B|False"};
+    for (const QString& path : {xlsx, xls}) {
+        SCOPED_TRACE(path.toStdString());
+        CBarcodeDB db;
+        CString connection;
+        ASSERT_TRUE(db.OpenFile(path, connection)) << db.GetLastError().toStdString();
+        EXPECT_EQ(Rows(db, "SELECT * FROM `Items$` WHERE Code <> 'C'"), expected);
+    }
+    CBarcodeDB db;
+    CString connection;
+    ASSERT_TRUE(db.OpenFile(xls, connection)) << db.GetLastError().toStdString();
+    EXPECT_EQ(Rows(db, "SELECT * FROM `Items$` WHERE Code = 'C'"), QStringList{"C|<null>"});
+    EXPECT_EQ(Rows(db, "SELECT * FROM `Numbers$`"), QStringList{"A|1"});
 }
 
 TEST_F(Sources, OdbcDataSourceNamesAndSqliteDsn)
