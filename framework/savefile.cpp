@@ -270,10 +270,22 @@ bool CSaveFile::Open(QString& error)
     Abandon();
     m_err = 0;
     m_size = 0;
+    // What the name leads to, through any links: a link may lead where no path names (a link
+    // to /dev/stdout leads to the program's pipe), so pipes and devices are opened by the name
+    // given.
+    const QByteArray asked = QFile::encodeName(m_path);
+    struct stat old{};
+    if (::stat(asked.constData(), &old) == 0 && !S_ISREG(old.st_mode) && !S_ISDIR(old.st_mode)) {
+        if (::access(asked.constData(), W_OK) != 0 || !(old.st_mode & 0222)) {
+            error = QCoreApplication::translate("SaveFile", "the file is read-only");
+            return false;
+        }
+        m_target = asked;
+        return OpenSpecial(asked, error);
+    }
     QFileInfo target(m_path);
     if (target.isSymLink() && target.exists())
         target = QFileInfo(target.canonicalFilePath());
-    struct stat old{};
     const bool exists = target.exists();
     m_target = QFile::encodeName(target.absoluteFilePath());
     if (exists) {

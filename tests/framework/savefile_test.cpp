@@ -132,6 +132,20 @@ TEST(SaveFile, WritesIntoPipesDevicesAndSocketsWithoutReplacingThem)
     EXPECT_EQ(TypeOf(fifo), mode_t(S_IFIFO));
     EXPECT_EQ(TypeOf(link), mode_t(S_IFLNK));
 
+    // A link to the program's own output (as /dev/stdout is), which leads to a pipe no path
+    // names.
+    int ends[2];
+    ASSERT_EQ(::pipe(ends), 0);
+    const QString toOutput = dir.filePath("stdout.pdf");
+    ASSERT_TRUE(QFile::link(QStringLiteral("/proc/self/fd/%1").arg(ends[1]), toOutput));
+    EXPECT_TRUE(WriteFileAtomically(toOutput, "%PDF- to the output", error)) << error.toStdString();
+    ::close(ends[1]);
+    char got[64] = {};
+    EXPECT_EQ(::read(ends[0], got, sizeof got), 19);
+    EXPECT_STREQ(got, "%PDF- to the output");
+    ::close(ends[0]);
+    EXPECT_TRUE(QFile::remove(toOutput));
+
     // A reader that goes away part of the way: the write fails and says so (no signal ends
     // the program).
     {
