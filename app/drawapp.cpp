@@ -588,6 +588,10 @@ CDrawDoc* CDrawApp::OpenDocumentFile(const CString& path, CString* failure)
         if (CDrawView* view = frame->GetActiveDrawView())
             view->ShowOpenedObjects();
     ShowDocument(doc);
+    // A label size beyond any sheet (a damaged file) is shown within the limits and said in
+    // the words printing refuses it with. A caller that reports for itself says it.
+    if (m_mainFrame && !failure && !doc->IsLabelSizeInLimits())
+        AfxMessageBox(UnprintableSheetText(), MB_OK | MB_ICONERROR);
     return doc;
 }
 
@@ -661,12 +665,14 @@ bool CDrawApp::OpenHandedOverFiles(const QStringList& files)
     // Files from the shell are opened, never designed anew.
     m_mainFrame->m_bOpenFlag = TRUE;
     bool ok = !files.isEmpty();
-    QStringList failures;
+    QStringList messages;
     for (const QString& file : files) {
         CString failure;
-        if (!OpenDocumentFile(file, &failure)) {
+        if (CDrawDoc* doc = OpenDocumentFile(file, &failure); !doc) {
             ok = false;
-            failures.append(failure);
+            messages.append(failure);
+        } else if (!doc->IsLabelSizeInLimits()) {
+            messages.append(UnprintableSheetText());
         }
     }
     m_mainFrame->showNormal();
@@ -675,10 +681,10 @@ bool CDrawApp::OpenHandedOverFiles(const QStringList& files)
     m_mainFrame->activateWindow();
     // The second start gets its answer first; a script that started it never waits on a
     // message box here.
-    if (!failures.isEmpty())
-        QTimer::singleShot(0, this, [failures] {
-            for (const QString& failure : failures)
-                AfxMessageBox(failure, MB_OK | MB_ICONERROR);
+    if (!messages.isEmpty())
+        QTimer::singleShot(0, this, [messages] {
+            for (const QString& message : messages)
+                AfxMessageBox(message, MB_OK | MB_ICONERROR);
         });
     return ok;
 }

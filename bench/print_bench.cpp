@@ -12,6 +12,8 @@
 #include <QPrinter>
 #include <QTemporaryDir>
 
+#include <QFile>
+
 #include <sys/resource.h>
 
 namespace {
@@ -63,6 +65,60 @@ void BM_PrintSheetsToPdf(benchmark::State& state)
     state.counters["pdf_MB"] = double(QFileInfo(dir.filePath("labels.pdf")).size()) / 1e6;
 }
 BENCHMARK(BM_PrintSheetsToPdf)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+// A figure of /proc/self/status in megabytes ("VmHWM", "VmRSS"), or -1.
+double StatusMegabytes(const char* field)
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray key = QByteArray(field) + ':';
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith(key))
+            return line.mid(key.size()).trimmed().split(' ').value(0).toDouble() / 1024.0;
+    return -1;
+}
+
+// The process's peak memory starts again from what it holds now.
+bool ResetPeakMemory()
+{
+    QFile refs(QStringLiteral("/proc/self/clear_refs"));
+    return refs.open(QIODevice::WriteOnly) && refs.write("5") == 1;
+}
+
+// The peak memory of one job printed to a file, and how far it rose above what the process held
+// before the job: it should not grow with the number of labels.
+void BM_PrintToFilePeakMemory(benchmark::State& state)
+{
+    const int labels = int(state.range(0));
+    QTemporaryDir dir;
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(dir.filePath("labels.pdf"));
+    AfxSetAppPrinter(&printer);
+    BenchLabel label;
+    MakeSheet(label.doc, label.view);
+    label.doc.SetLabelsToPrint(labels);
+    double before = 0, peak = 0;
+    for (auto _ : state) {
+        if (!ResetPeakMemory()) {
+            state.SkipWithError("the peak memory cannot be reset here");
+            break;
+        }
+        before = StatusMegabytes("VmRSS");
+        CPrintInfo info;
+        info.m_bDirect = TRUE;
+        if (!AfxPrintJob(&label.view, &printer, &info))
+            state.SkipWithError("the job failed");
+        peak = StatusMegabytes("VmHWM");
+    }
+    AfxSetAppPrinter(nullptr);
+    state.counters["labels"] = labels;
+    state.counters["peak_MB"] = peak;
+    state.counters["rise_MB"] = peak - before;
+    state.counters["pdf_MB"] = double(QFileInfo(dir.filePath("labels.pdf")).size()) / 1e6;
+}
+BENCHMARK(BM_PrintToFilePeakMemory)->Arg(1000)->Arg(100000)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -87,6 +87,19 @@ void CDrawDoc::SetLabelSize(const float* size)
     m_labelSize = {size[0], size[1]};
 }
 
+std::array<float, 2> CDrawDoc::GetShownLabelSize() const
+{
+    const auto shown = [](float v) {
+        return std::isnan(v) ? 0.0f : std::clamp(v, -float(kMaxSheetLength), float(kMaxSheetLength));
+    };
+    return {shown(m_labelSize[0]), shown(m_labelSize[1])};
+}
+
+BOOL CDrawDoc::IsLabelSizeInLimits() const
+{
+    return GetShownLabelSize() == m_labelSize;
+}
+
 void CDrawDoc::GetMargins(float* left, float* top, float* right, float* bottom) const
 {
     *left = m_margins[0];

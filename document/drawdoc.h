@@ -79,6 +79,11 @@ public:
     void SetPaperCode(int code) { m_nPaperCode = code; }
     float* GetLabelSize() { return m_labelSize.data(); }
     void SetLabelSize(const float* size);
+    // The label size as the editing view shows it: a stored length that is no number counts as
+    // 0, one beyond kMaxSheetLength either way as that length.
+    std::array<float, 2> GetShownLabelSize() const;
+    // Whether the stored label size is two numbers within kMaxSheetLength either way.
+    BOOL IsLabelSizeInLimits() const;
     float* GetLabelGap() { return m_labelGap.data(); }
     void SetLabelGap(const float* gap) { m_labelGap = {gap[0], gap[1]}; }
     int* GetLabelGrid() { return m_labelGrid.data(); }

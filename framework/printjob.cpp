@@ -15,66 +15,97 @@
 #include <algorithm>
 #include <cerrno>
 #include <optional>
-#include <sys/mman.h>
+#include <fcntl.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
 QPrinter* g_printer = nullptr;
 
-// Sends a printer's file output into an anonymous file in memory for the length of a job, and
-// afterwards hands the bytes to the file writer. The printer writes its file without reporting
-// failed writes, so it never writes the user's file itself.
-class FileOutputInMemory {
+// Sends a printer's file output through a pipe to the file writer for the length of a job: a
+// thread of its own takes the bytes as the printer makes them and writes them on, every write
+// checked, so that the job never waits in memory whatever its length. The printer writes its
+// file without reporting failed writes, so it never writes the user's file itself.
+class FileOutputStream {
 public:
-    explicit FileOutputInMemory(QPrinter* printer) : m_printer(printer), m_target(printer->outputFileName()) {}
-    ~FileOutputInMemory()
+    explicit FileOutputStream(QPrinter* printer)
+        : m_printer(printer), m_target(printer->outputFileName()), m_file(m_target)
     {
-        Restore();
-        if (m_fd >= 0)
-            ::close(m_fd);
     }
-    FileOutputInMemory(const FileOutputInMemory&) = delete;
-    FileOutputInMemory& operator=(const FileOutputInMemory&) = delete;
+    ~FileOutputStream()
+    {
+        Finish();
+        m_file.Abandon();
+    }
+    FileOutputStream(const FileOutputStream&) = delete;
+    FileOutputStream& operator=(const FileOutputStream&) = delete;
 
     bool Begin(QString& error)
     {
-        m_fd = ::memfd_create("print-job", MFD_CLOEXEC);
-        if (m_fd < 0)
+        if (!m_file.Open(error))
+            return false;
+        if (::pipe2(m_pipe, O_CLOEXEC) != 0)
             return error = SystemErrorText(errno), false;
-        m_printer->setOutputFileName(QStringLiteral("/proc/self/fd/%1").arg(m_fd));
+        m_reader = std::thread([this] { Drain(); });
+        m_printer->setOutputFileName(QStringLiteral("/proc/self/fd/%1").arg(m_pipe[1]));
         return true;
     }
+
+    // The printer has opened its own end of the pipe: once it closes it, the job has ended.
+    void PrinterStarted() { ClosePipe(1); }
 
     // After the painter has ended: the job's bytes to the target.
     bool Commit(QString& error)
     {
-        Restore();
-        const off_t size = ::lseek(m_fd, 0, SEEK_END);
-        if (size <= 0)
-            return error = size < 0 ? SystemErrorText(errno) : QCoreApplication::translate("Print", "no page was made"), false;
-        QByteArray bytes(qsizetype(size), Qt::Uninitialized);
-        qsizetype done = 0;
-        while (done < bytes.size()) {
-            const ssize_t n = ::pread(m_fd, bytes.data() + done, size_t(bytes.size() - done), off_t(done));
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-                return error = SystemErrorText(n < 0 ? errno : EIO), false;
-            done += n;
-        }
-        return WriteFileAtomically(m_target, bytes, error);
+        Finish();
+        if (m_readError != 0)
+            return error = SystemErrorText(m_readError), false;
+        if (m_file.Size() == 0 && !m_file.HasFailed())
+            return error = QCoreApplication::translate("Print", "no page was made"), false;
+        return m_file.Commit(error);
     }
 
 private:
-    void Restore()
+    // Reads the pipe to its end. After a failed write the rest is still read (and dropped), so
+    // that the printer never waits on a full pipe; the writer keeps the cause.
+    void Drain()
     {
-        if (m_fd >= 0 && m_printer->outputFileName() != m_target)
+        QByteArray buffer(1 << 16, Qt::Uninitialized);
+        for (;;) {
+            const ssize_t n = ::read(m_pipe[0], buffer.data(), size_t(buffer.size()));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0)
+                m_readError = errno;
+            if (n <= 0)
+                break;
+            m_file.Write(buffer.constData(), n);
+        }
+    }
+
+    void ClosePipe(int end)
+    {
+        if (m_pipe[end] >= 0)
+            ::close(m_pipe[end]);
+        m_pipe[end] = -1;
+    }
+
+    void Finish()
+    {
+        if (m_printer->outputFileName() != m_target)
             m_printer->setOutputFileName(m_target);
+        ClosePipe(1);
+        if (m_reader.joinable())
+            m_reader.join();
+        ClosePipe(0);
     }
 
     QPrinter* m_printer;
     QString m_target;
-    int m_fd = -1;
+    CSaveFile m_file;
+    int m_pipe[2] = {-1, -1};
+    int m_readError = 0;
+    std::thread m_reader;
 };
 }  // namespace
 
@@ -140,7 +171,7 @@ BOOL AfxPrintPages(CView* view, QPrinter* printer, CPrintInfo* info)
         return FALSE;
 
     info->m_strError.clear();
-    std::optional<FileOutputInMemory> toFile;
+    std::optional<FileOutputStream> toFile;
     if (!info->m_bPreview && !printer->outputFileName().isEmpty()) {
         toFile.emplace(printer);
         if (!toFile->Begin(info->m_strError))
@@ -152,6 +183,8 @@ BOOL AfxPrintPages(CView* view, QPrinter* printer, CPrintInfo* info)
         info->m_strError = QCoreApplication::translate("Print", "the printer could not be started");
         return FALSE;
     }
+    if (toFile)
+        toFile->PrinterStarted();
     info->m_rectDraw = CRect(0, 0, dc.GetDeviceCaps(HORZRES), dc.GetDeviceCaps(VERTRES));
     info->m_bContinuePrinting = TRUE;
     view->OnBeginPrinting(&dc, info);

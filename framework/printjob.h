@@ -33,6 +33,7 @@ BOOL AfxPrintJob(CView* view, QPrinter* printer, CPrintInfo* info);
 // The pages of a prepared job: the range asked for, clipped to the job's page count, once for
 // each copy the print system does not make itself. FALSE when the printer could not be painted
 // on (nothing of the job is then written) or the job's file could not be written, with the
-// cause in info->m_strError. A job printed to a file (not a preview) is painted into memory and
-// written by the program's file writer, so a failure leaves an existing file as it was.
+// cause in info->m_strError. A job printed to a file (not a preview) goes to the program's file
+// writer as it is painted, so a failure leaves an existing file as it was and a long job never
+// waits in memory.
 BOOL AfxPrintPages(CView* view, QPrinter* printer, CPrintInfo* info);

@@ -15,6 +15,7 @@
 #include <QWheelEvent>
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
 
 namespace {
@@ -344,13 +345,16 @@ void CDrawView::OnCenterLabel()
     CDrawDoc* doc = GetDocument();
     if (!doc)
         return;
+    // Worked in doubles from the label size within the sheet's limits: a damaged size centres
+    // as the largest label would, and no sum can overflow.
     const double v = double(GetViewportExtent());
-    const int origin = SaturateInt(v * 10.0);
-    const float wp = float(double(doc->GetLabelSize()[0]) / 100.0 / 2.54 * v);
-    const float hp = float(double(doc->GetLabelSize()[1]) / 100.0 / 2.54 * v);
-    const int dx = SaturateInt((float(viewport()->width()) - wp) * 0.5f);
-    const int dy = SaturateInt((float(viewport()->height()) - hp) * 0.5f);
-    ScrollToPosition(CPoint(origin - dx + 8, origin - dy + 8));
+    const std::array<float, 2> size = doc->GetShownLabelSize();
+    const float wp = float(double(size[0]) / 100.0 / 2.54 * v);
+    const float hp = float(double(size[1]) / 100.0 / 2.54 * v);
+    const double dx = std::trunc(double((float(viewport()->width()) - wp) * 0.5f));
+    const double dy = std::trunc(double((float(viewport()->height()) - hp) * 0.5f));
+    const double origin = std::trunc(v * 10.0);
+    ScrollToPosition(CPoint(SaturateInt(origin - dx + 8), SaturateInt(origin - dy + 8)));
     m_centredAt = GetScrollPosition();
     viewport()->update();
 }

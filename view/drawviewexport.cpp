@@ -80,9 +80,9 @@ BOOL CDrawView::ExportLabel(const CString& path, int dpi)
     CDrawDoc* doc = GetDocument();
     if (!doc)
         return FALSE;
-    const float* size = doc->GetLabelSize();
-    const int width = int(size[0] / 100.0f / 2.54f * float(dpi));
-    const int height = int(size[1] / 100.0f / 2.54f * float(dpi));
+    const std::array<float, 2> size = doc->GetShownLabelSize();
+    const int width = SaturateInt(double(size[0] / 100.0f / 2.54f * float(dpi)));
+    const int height = SaturateInt(double(size[1] / 100.0f / 2.54f * float(dpi)));
     bool saved = false;
     CString cause;
     {

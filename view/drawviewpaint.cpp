@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 
 // ---------------------------------------------------------------------------------------------
 // Drawing
@@ -107,7 +108,7 @@ void CDrawView::OnDraw(CDC* dc)
     CBrush face(RGB(255, 255, 255));
     dc->FillRect(&client, &background);
 
-    const float* size = GetDocument()->GetLabelSize();
+    const std::array<float, 2> size = GetDocument()->GetShownLabelSize();
     const float labelW = size[0] / 2.54f * 1536.0f / 100.0f;
     const float labelH = size[1] / 2.54f * 1536.0f / 100.0f;
     const int lw = SaturateInt(std::lround(double(labelW))), lh = SaturateInt(std::lround(double(labelH)));
@@ -171,7 +172,7 @@ void CDrawView::DrawGrid(CDC* dc)
     const double pxPerCm = double(float(dc->GetViewportExt().cx) / 2.54f);
     dc->SetMapMode(MM_TEXT);
     dc->DPtoLP(&o);
-    const float* size = GetDocument()->GetLabelSize();
+    const std::array<float, 2> size = GetDocument()->GetShownLabelSize();
     const float wCm = size[0] / 100.0f, hCm = size[1] / 100.0f;
     dc->SetBkColor(GetDocument()->GetPaperColor());
 
@@ -181,16 +182,35 @@ void CDrawView::DrawGrid(CDC* dc)
     const int bottom = SaturateInt(o.y + hCm * pxPerCm);
     CPen dot(PS_DOT, 1, m_gridColor);
     CPen* oldPen = dc->SelectObject(&dot);
-    if (drawable) {
-        for (int i = 0; i <= int(wCm); ++i) {
+    if (drawable && pxPerCm > 0) {
+        // Only what the repaint shows is drawn: a large label at a high zoom has lines of
+        // hundreds of thousands of pixels. A cut line starts a whole number of dots from where
+        // the whole one would, so the dots stay where they were.
+        CRect clip;
+        dc->GetClipBox(&clip);
+        constexpr int kDotPeriod = 6;
+        const auto span = [](int from, int to, int lo, int hi) {
+            const std::int64_t start = from + std::max<std::int64_t>(0, (std::int64_t(lo) - kDotPeriod - from) / kDotPeriod) * kDotPeriod;
+            return std::make_pair(SaturateInt(start), std::min(to, SaturateInt(std::int64_t(hi) + kDotPeriod)));
+        };
+        const auto first = [&](int origin, int lo, float count) {
+            return int(std::clamp(std::floor((double(lo) - 1 - origin) / pxPerCm), 0.0, double(count) + 1));
+        };
+        const auto [top, down] = span(o.y, bottom, clip.top, clip.bottom);
+        for (int i = first(o.x, clip.left, wCm); top < down && i <= int(wCm); ++i) {
             const int x = SaturateInt(o.x + i * pxPerCm);
-            dc->MoveTo(x, o.y);
-            dc->LineTo(x, bottom);
+            if (x > clip.right + 1)
+                break;
+            dc->MoveTo(x, top);
+            dc->LineTo(x, down);
         }
-        for (int i = 0; i <= int(hCm); ++i) {
+        const auto [left, across] = span(o.x, right, clip.left, clip.right);
+        for (int i = first(o.y, clip.top, hCm); left < across && i <= int(hCm); ++i) {
             const int y = SaturateInt(o.y + i * pxPerCm);
-            dc->MoveTo(o.x, y);
-            dc->LineTo(right, y);
+            if (y > clip.bottom + 1)
+                break;
+            dc->MoveTo(left, y);
+            dc->LineTo(across, y);
         }
     }
     CPen solid(PS_SOLID, 1, m_gridColor);

@@ -214,6 +214,39 @@ TEST_F(Printing, AnUnprintableSheetIsRefused)
     }
 }
 
+// A label whose stored size is beyond any sheet or no number opens, and says so in the words the
+// print command refuses it with.
+TEST_F(Printing, ALabelOfADamagedSizeOpensWithThePrintCommandsWords)
+{
+    const QString label = m_files.filePath("damaged-size.tag");
+    const float sizes[][2] = {{4e30f, 554}, {std::nanf(""), 554}, {950, -std::numeric_limits<float>::infinity()}};
+    for (const auto& size : sizes) {
+        SCOPED_TRACE(size[0]);
+        doc->SetLabelSize(size);
+        ASSERT_TRUE(doc->OnSaveDocument(label));
+        ASSERT_TRUE(m_app->CloseDocument(doc));
+
+        QString said;
+        ClickMessageBox(QMessageBox::Ok, &said);
+        m_app->m_askOpenPath = [label] { return label; };
+        Action(kFileOpen)->trigger();
+        EXPECT_EQ(said, UnprintableSheetText());
+        doc = Active();
+        ASSERT_NE(doc, nullptr);
+        EXPECT_EQ(doc->GetPathName(), label);
+        EXPECT_FALSE(m_app->GetActiveDrawView()->viewport()->grab().isNull());
+    }
+    // A label within the limits opens without a word.
+    const float fine[2] = {950, 554};
+    doc->SetLabelSize(fine);
+    ASSERT_TRUE(doc->OnSaveDocument(label));
+    ASSERT_TRUE(m_app->CloseDocument(doc));
+    MessageBoxWatch watch;
+    Action(kFileOpen)->trigger();
+    EXPECT_NE(Active(), nullptr);
+    EXPECT_EQ(watch.texts, QStringList());
+}
+
 // A click on the up-down's upper (up) or lower (down) arrow.
 void Step(QScrollBar* upDown, bool up)
 {

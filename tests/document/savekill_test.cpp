@@ -1,11 +1,12 @@
 // A save killed at any moment (kill -9 of the saving process) leaves a label that opens whole:
-// the old one or the new one.
+// the old one or the new one; the next save clears away what the killed ones left.
 
 #include "document/drawdoc.h"
 #include "objects/drawobj.h"
 
 #include "support/testoutput.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
@@ -61,6 +62,13 @@ TEST(SaveKilled, TheLabelOpensWholeAsTheOldOrTheNewOne)
         EXPECT_TRUE(count == 1 || count == kObjects) << "round " << round << ": " << count << " objects";
         (count == 1 ? oldSeen : newSeen)++;
     }
-    std::printf("kill -9 during a save of %zu objects (%lld us): %d times the old label, %d times the new\n", kObjects,
-                static_cast<long long>(saveMicroseconds), oldSeen, newSeen);
+    // What the killed saves left beside the label goes with the next save of it.
+    const QStringList leftovers = QDir(dir.path()).entryList({".label.tag.*"}, QDir::Files | QDir::Hidden);
+    std::printf("kill -9 during a save of %zu objects (%lld us): %d times the old label, %d times the new, %lld "
+                "temporary files left\n",
+                kObjects, static_cast<long long>(saveMicroseconds), oldSeen, newSeen,
+                static_cast<long long>(leftovers.size()));
+    ASSERT_TRUE(old.OnSaveDocument(path));
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name),
+              (QStringList{"label.tag", "probe.tag"}));
 }

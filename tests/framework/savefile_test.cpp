@@ -1,4 +1,5 @@
 #include "framework/savefile.h"
+#include "support/pipereader.h"
 
 #include <QDir>
 #include <QFile>
@@ -7,6 +8,10 @@
 
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -22,6 +27,12 @@ int g_failingErrno = 0;
 QStringList Entries(const QString& dir)
 {
     return QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+mode_t TypeOf(const QString& path)
+{
+    struct stat st{};
+    return ::lstat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_mode & S_IFMT : 0;
 }
 
 }  // namespace
@@ -86,4 +97,74 @@ TEST(SaveFile, ReplacesTheFileALinkPointsToAndKeepsItsPermissions)
     ASSERT_TRUE(QFile::setPermissions(real, QFileDevice::ReadOwner));
     EXPECT_FALSE(WriteFileAtomically(real, "x", error));
     EXPECT_EQ(Bytes(real), "new");
+}
+
+// Pipes as scripts hand them over (the roads of the program onto pipes, devices and sockets are
+// the full-disk tests'): a link to the program's own output, and a reader that goes away.
+TEST(SaveFile, WritesIntoPipesAndSaysWhenTheReaderHasGone)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    QString error;
+
+    // A link to an output that no path names (as /dev/stdout is when it is a pipe).
+    int ends[2];
+    ASSERT_EQ(::pipe(ends), 0);
+    const QString toOutput = dir.filePath("stdout.pdf");
+    ASSERT_TRUE(QFile::link(QStringLiteral("/proc/self/fd/%1").arg(ends[1]), toOutput));
+    EXPECT_TRUE(WriteFileAtomically(toOutput, "%PDF- to the output", error)) << error.toStdString();
+    ::close(ends[1]);
+    char got[64] = {};
+    EXPECT_EQ(::read(ends[0], got, sizeof got), 19);
+    EXPECT_STREQ(got, "%PDF- to the output");
+    ::close(ends[0]);
+    EXPECT_EQ(TypeOf(toOutput), mode_t(S_IFLNK));
+
+    // The reader goes away part of the way: the write fails and says so (no signal ends the
+    // program), and the pipe stays.
+    const QString fifo = dir.filePath("pipe.pdf");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0644), 0);
+    PipeReader reader(fifo, 10);
+    EXPECT_FALSE(WriteFileAtomically(fifo, QByteArray(4 << 20, 'p'), error));
+    EXPECT_EQ(error, QString::fromLocal8Bit(std::strerror(EPIPE)));
+    EXPECT_EQ(reader.Stop().size(), 10);
+    EXPECT_EQ(TypeOf(fifo), mode_t(S_IFIFO));
+    EXPECT_EQ(Entries(dir.path()).join(' ').toStdString(), "pipe.pdf stdout.pdf");
+}
+
+TEST(SaveFile, RemovesWhatKilledWritersOfTheSameFileLeftBehind)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString target = dir.filePath("label.tag");
+    const auto make = [&](const QString& name) {
+        QFile f(dir.filePath(name));
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly) && f.write("left") == 4);
+    };
+    // Two killed writers of label.tag, one of them from before the file had a lock.
+    make(".label.tag.0k3x9az81mq2p");
+    make(".label.tag.3w5e11264sgsf");
+    // A writer at work in another program holds a lock on its file.
+    make(".label.tag.00000000000aa");
+    const int working = ::open(QFile::encodeName(dir.filePath(".label.tag.00000000000aa")).constData(), O_RDONLY | O_CLOEXEC);
+    ASSERT_EQ(::flock(working, LOCK_EX | LOCK_NB), 0);
+    // Files of the user and leftovers of another label stay.
+    const QStringList others{".label.tag.backup", ".label.tag.0k3x9az81mq2p.bak", ".label.tag.0K3X9AZ81MQ2P",
+                             ".label.tag.0k3x9az81mq2", ".other.tag.0k3x9az81mq2p", "label.tag.0k3x9az81mq2p"};
+    for (const QString& name : others)
+        make(name);
+
+    QString error;
+    ASSERT_TRUE(WriteFileAtomically(target, "new", error)) << error.toStdString();
+    QStringList expected = others;
+    expected << ".label.tag.00000000000aa" << "label.tag";
+    expected.sort();
+    EXPECT_EQ(Entries(dir.path()).join(' ').toStdString(), expected.join(' ').toStdString());
+
+    // Once that writer is gone too, the next save takes its file away as well.
+    ::close(working);
+    ASSERT_TRUE(WriteFileAtomically(target, "newer", error)) << error.toStdString();
+    expected.removeAll(".label.tag.00000000000aa");
+    EXPECT_EQ(Entries(dir.path()).join(' ').toStdString(), expected.join(' ').toStdString());
+    EXPECT_EQ(Bytes(target), "newer");
 }

@@ -1,4 +1,5 @@
 #include "document/drawdoc.h"
+#include "document/sheetlimits.h"
 #include "framework/resourcemodule.h"
 #include "objects/drawobj.h"
 #include "objects/drawpoly.h"
@@ -21,6 +22,7 @@
 #include <QTreeWidget>
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <memory>
 
 namespace {
@@ -152,6 +154,40 @@ TEST_F(ViewTest, TheLabelStaysCentredThroughResizesUntilTheUserScrolls)
     fresh.resize(900, 700);
     QApplication::processEvents();
     EXPECT_EQ(fresh.GetScrollPosition(), scrolled);
+}
+
+// A damaged file's label size: one beyond any sheet is shown as the largest label, one that is no
+// number as a label without a size, centred and drawn without overflowing the mapping.
+TEST_F(ViewTest, ADamagedLabelSizeIsShownWithinTheSheetsLimits)
+{
+    constexpr UINT kCentre = 32828;
+    // Where the label was centred, and what the window showed.
+    struct Shown {
+        CPoint scroll;
+        QImage picture;
+    };
+    const auto shown = [this](float width, float height) {
+        const float size[2] = {width, height};
+        doc.SetLabelSize(size);
+        view->OnCmdMsg(kCentre, CN_COMMAND, nullptr);
+        return Shown{view->GetScrollPosition(), view->viewport()->grab().toImage()};
+    };
+    const auto expectSame = [](const Shown& a, const Shown& b) {
+        EXPECT_EQ(a.scroll.x, b.scroll.x);
+        EXPECT_EQ(a.scroll.y, b.scroll.y);
+        EXPECT_TRUE(a.picture == b.picture);
+    };
+    const float inf = std::numeric_limits<float>::infinity(), nan = std::numeric_limits<float>::quiet_NaN();
+    const float most = float(kMaxSheetLength);
+    for (const int zoom : {100, CDrawDoc::kMaxZoom}) {
+        SCOPED_TRACE(zoom);
+        doc.SetZoom(zoom);
+        const Shown largest = shown(most, most), none = shown(0, 0), smallest = shown(-most, -most);
+        EXPECT_NE(largest.scroll, none.scroll);
+        expectSame(shown(4e30f, inf), largest);
+        expectSame(shown(nan, nan), none);
+        expectSame(shown(-inf, -1e30f), smallest);
+    }
 }
 
 TEST_F(ViewTest, RectangleToolDrawsTheDraggedSizeAtEveryZoom)
