@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QDialog>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QTextEdit>
@@ -48,7 +49,70 @@ private:
     bool m_top = true;
 };
 
+// The nearest widget before the control in its window's focus chain that takes the focus and
+// is not a part of the control. The chain is a ring: for the first control of a window that is
+// the last one, after which comes the first again.
+QWidget* FocusableBefore(QWidget* control)
+{
+    for (QWidget* w = control->previousInFocusChain(); w && w != control; w = w->previousInFocusChain())
+        if (w->focusPolicy() != Qt::NoFocus && !control->isAncestorOf(w))
+            return w;
+    return nullptr;
+}
+
+// The widget and those of its parts that take the focus, in the order of the focus chain.
+QList<QWidget*> FocusBlock(QWidget* widget)
+{
+    QList<QWidget*> block;
+    if (widget->focusPolicy() != Qt::NoFocus)
+        block << widget;
+    for (QWidget* w = widget->nextInFocusChain(); w && w != widget; w = w->nextInFocusChain())
+        if (widget->isAncestorOf(w) && w->focusPolicy() != Qt::NoFocus)
+            block << w;
+    return block;
+}
+
 }  // namespace
+
+QWidget* ReplaceDlgControl(QWidget* control, QWidget* widget)
+{
+    if (!control || !widget || control == widget)
+        return widget;
+    QWidget* parent = control->parentWidget();
+    QWidget* before = FocusableBefore(control);
+    QList<QLabel*> labels;
+    for (QLabel* label : control->window()->findChildren<QLabel*>())
+        if (label->buddy() == control)
+            labels << label;
+
+    widget->setParent(parent);
+    widget->setObjectName(control->objectName());
+    control->setObjectName({});
+    if (widget->minimumSize().isNull())
+        widget->setMinimumSize(control->minimumSize());
+    QLayoutItem* cell = parent && parent->layout() ? parent->layout()->replaceWidget(control, widget) : nullptr;
+    if (cell)
+        delete cell;
+    else
+        widget->setGeometry(control->geometry());
+    if (control->isHidden() && control->testAttribute(Qt::WA_WState_ExplicitShowHide))
+        widget->hide();
+    else if (parent && parent->isVisible())
+        widget->show();
+
+    // A widget joins its window's focus chain at the end: it goes back to where the control was.
+    if (before) {
+        QWidget* previous = before;
+        for (QWidget* w : FocusBlock(widget)) {
+            QWidget::setTabOrder(previous, w);
+            previous = w;
+        }
+    }
+    for (QLabel* label : labels)
+        label->setBuddy(widget);
+    delete control;
+    return widget;
+}
 
 bool RegisterDialogControl(const QString& className, std::function<QWidget*(QWidget* parent)> make)
 {
