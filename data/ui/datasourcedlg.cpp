@@ -185,6 +185,7 @@ BOOL CDataSourceDlg::OnInitDialog()
 
     m_upDown = GetDlgItem<QScrollBar>(this, IDC_UPDOWN);
     if (m_upDown) {
+        AttachUpDown(m_upDown, GetDlgItem(this, IDC_WIDTH));
         m_upDown->setRange(-32767, 32767);
         m_upDown->setSingleStep(1);
         m_upDown->setPageStep(1);

@@ -3,7 +3,9 @@
 #include <QAbstractButton>
 #include <QBuffer>
 #include <QCoreApplication>
+#include <QBoxLayout>
 #include <QDialog>
+#include <QGridLayout>
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
@@ -72,7 +74,68 @@ QList<QWidget*> FocusBlock(QWidget* widget)
     return block;
 }
 
+// The layout, among layout and those nested in it, that holds the widget itself.
+QLayout* LayoutHolding(QLayout* layout, QWidget* widget)
+{
+    if (!layout)
+        return nullptr;
+    if (layout->indexOf(widget) >= 0)
+        return layout;
+    for (int i = 0; i < layout->count(); ++i)
+        if (QLayout* found = LayoutHolding(layout->itemAt(i)->layout(), widget))
+            return found;
+    return nullptr;
+}
+
 }  // namespace
+
+void AttachUpDown(QWidget* upDown, QWidget* box)
+{
+    if (!upDown || !box || upDown->parentWidget() != box->parentWidget())
+        return;
+    // As tall as the row of the pair, which the box decides.
+    upDown->setMinimumHeight(0);
+    upDown->setMaximumHeight(QWIDGETSIZE_MAX);
+    upDown->setSizePolicy(upDown->sizePolicy().horizontalPolicy(), QSizePolicy::Ignored);
+    QWidget* parent = box->parentWidget();
+    QLayout* around = parent ? LayoutHolding(parent->layout(), box) : nullptr;
+    auto* pair = new QHBoxLayout;
+    pair->setSpacing(0);
+    pair->setContentsMargins(0, 0, 0, 0);
+    if (auto* grid = qobject_cast<QGridLayout*>(around)) {
+        int row = 0, column = 0, rows = 1, columns = 1;
+        grid->getItemPosition(grid->indexOf(box), &row, &column, &rows, &columns);
+        // The up-down's own cell just right of the box joins the box's.
+        if (const int own = grid->indexOf(upDown); own >= 0) {
+            int r = 0, c = 0, rs = 1, cs = 1;
+            grid->getItemPosition(own, &r, &c, &rs, &cs);
+            if (r == row && c == column + columns)
+                columns += cs;
+            grid->removeWidget(upDown);
+        }
+        grid->removeWidget(box);
+        pair->addWidget(box);
+        pair->addWidget(upDown);
+        // A box narrower than its cell keeps the up-down beside it, the rest of the cell empty.
+        if (box->maximumWidth() < QWIDGETSIZE_MAX)
+            pair->addStretch();
+        grid->addLayout(pair, row, column, rows, columns);
+    } else if (auto* line = qobject_cast<QBoxLayout*>(around)) {
+        line->removeWidget(upDown);
+        const int at = line->indexOf(box);
+        line->removeWidget(box);
+        pair->addWidget(box);
+        pair->addWidget(upDown);
+        line->insertLayout(at, pair);
+    } else {
+        delete pair;
+        upDown->move(box->geometry().right() + 1, box->y());
+        return;
+    }
+    // A page laid out already shows the pair at once.
+    if (parent->isVisible())
+        parent->layout()->activate();
+}
 
 QWidget* ReplaceDlgControl(QWidget* control, QWidget* widget)
 {

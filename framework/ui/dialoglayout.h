@@ -30,6 +30,11 @@ bool RegisterDialogControl(const QString& className, std::function<QWidget*(QWid
 // its place in the Tab order and the labels whose mnemonic leads to it. Returns the widget.
 QWidget* ReplaceDlgControl(QWidget* control, QWidget* widget);
 
+// Sets an up-down against the right side of the box it steps, as tall as the box: the two then
+// share the box's cell of the layout, the up-down leaving a cell of its own beside it. The
+// controls keep their parent and their place in the Tab order.
+void AttachUpDown(QWidget* upDown, QWidget* box);
+
 // The control of a dialog with the given id, or null.
 template <typename T = QWidget>
 T* GetDlgItem(QWidget* dialog, int id)
