@@ -129,7 +129,7 @@ void AttachUpDown(QWidget* upDown, QWidget* box)
         line->insertLayout(at, pair);
     } else {
         delete pair;
-        upDown->move(box->geometry().right() + 1, box->y());
+        upDown->setGeometry(box->geometry().right() + 1, box->y(), upDown->width(), box->height());
         return;
     }
     // A page laid out already shows the pair at once.

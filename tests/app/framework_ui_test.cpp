@@ -190,9 +190,8 @@ TEST(PropertySheet, WizardSkipsRefusingPagesAndFinishes)
     EXPECT_EQ(wizard.result(), ID_WIZFINISH);
 }
 
-// Controls that a dialog puts in place of its layout's: the first control of the window and one
-// in the middle keep their labels' mnemonics and their places in the Tab order; in a form placed
-// by coordinates the new control takes the old one's place.
+// Controls that a dialog puts in place of its layout's, the first control of the window and one
+// in the middle, keep their labels' mnemonics and their places in the Tab order.
 TEST(DialogLayout, ReplacedControlsKeepMnemonicsAndTabPlaces)
 {
     const QByteArray ui = R"(<ui version="4.0"><widget class="QDialog" name="9"><layout class="QGridLayout" name="g">
@@ -230,14 +229,4 @@ TEST(DialogLayout, ReplacedControlsKeepMnemonicsAndTabPlaces)
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_F, Qt::AltModifier);
     EXPECT_EQ(QApplication::focusWidget(), first);
     EXPECT_TRUE(first->text().isEmpty() && second->text().isEmpty());
-
-    const QByteArray placed = R"(<ui version="4.0"><widget class="QWidget" name="8">
-        <widget class="QFrame" name="20"><property name="geometry"><rect><x>10</x><y>20</y><width>200</width><height>100</height></rect></property></widget>
-      </widget></ui>)";
-    std::unique_ptr<QWidget> form(LoadDialogForm(placed, nullptr));
-    ASSERT_NE(form, nullptr);
-    auto* table = new QWidget;
-    ReplaceDlgControl(GetDlgItem(form.get(), 20), table);
-    EXPECT_EQ(table->parentWidget(), form.get());
-    EXPECT_EQ(table->geometry(), QRect(10, 20, 200, 100));
 }
