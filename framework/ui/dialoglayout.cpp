@@ -99,6 +99,8 @@ void AttachUpDown(QWidget* upDown, QWidget* box)
     upDown->setSizePolicy(upDown->sizePolicy().horizontalPolicy(), QSizePolicy::Ignored);
     QWidget* parent = box->parentWidget();
     QLayout* around = parent ? LayoutHolding(parent->layout(), box) : nullptr;
+    if (around && around->indexOf(upDown) == around->indexOf(box) + 1 && around->spacing() == 0)
+        return;  // paired already
     auto* pair = new QHBoxLayout;
     pair->setSpacing(0);
     pair->setContentsMargins(0, 0, 0, 0);
