@@ -1,13 +1,12 @@
 #include "framework/ui/dialoglayout.h"
 
 #include <QAbstractButton>
+#include <QBoxLayout>
 #include <QBuffer>
 #include <QCoreApplication>
-#include <QBoxLayout>
 #include <QDialog>
 #include <QGridLayout>
 #include <QLabel>
-#include <QLayout>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QTextEdit>
@@ -101,6 +100,7 @@ void AttachUpDown(QWidget* upDown, QWidget* box)
     QLayout* around = parent ? LayoutHolding(parent->layout(), box) : nullptr;
     if (around && around->indexOf(upDown) == around->indexOf(box) + 1 && around->spacing() == 0)
         return;  // paired already
+    QLayout* own = parent ? LayoutHolding(parent->layout(), upDown) : nullptr;
     auto* pair = new QHBoxLayout;
     pair->setSpacing(0);
     pair->setContentsMargins(0, 0, 0, 0);
@@ -108,13 +108,14 @@ void AttachUpDown(QWidget* upDown, QWidget* box)
         int row = 0, column = 0, rows = 1, columns = 1;
         grid->getItemPosition(grid->indexOf(box), &row, &column, &rows, &columns);
         // The up-down's own cell just right of the box joins the box's.
-        if (const int own = grid->indexOf(upDown); own >= 0) {
+        if (own == grid) {
             int r = 0, c = 0, rs = 1, cs = 1;
-            grid->getItemPosition(own, &r, &c, &rs, &cs);
+            grid->getItemPosition(grid->indexOf(upDown), &r, &c, &rs, &cs);
             if (r == row && c == column + columns)
                 columns += cs;
-            grid->removeWidget(upDown);
         }
+        if (own)
+            own->removeWidget(upDown);
         grid->removeWidget(box);
         pair->addWidget(box);
         pair->addWidget(upDown);
@@ -123,7 +124,8 @@ void AttachUpDown(QWidget* upDown, QWidget* box)
             pair->addStretch();
         grid->addLayout(pair, row, column, rows, columns);
     } else if (auto* line = qobject_cast<QBoxLayout*>(around)) {
-        line->removeWidget(upDown);
+        if (own)
+            own->removeWidget(upDown);
         const int at = line->indexOf(box);
         line->removeWidget(box);
         pair->addWidget(box);
