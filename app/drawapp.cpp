@@ -38,9 +38,11 @@
 #include <QPainter>
 #include <QPrinter>
 #include <QPrinterInfo>
+#include <QPointer>
 #include <QTimer>
 #include <QUrl>
 
+#include <algorithm>
 
 using namespace ShellCmd;
 using namespace LabelFiles;
@@ -601,6 +603,15 @@ void CDrawApp::DiscardEntry(CDrawDoc* doc)
         if ((*it)->doc.get() == doc) {
             std::unique_ptr<DocEntry> entry = std::move(*it);
             m_docs.erase(it);
+            // The label that was active before this window came is active again, not the
+            // neighbour the tab bar would pick when the window's tab goes.
+            QPointer<QMdiSubWindow> back;
+            if (m_mainFrame) {
+                const QList<QMdiSubWindow*> history = m_mainFrame->MdiArea()->subWindowList(QMdiArea::ActivationHistoryOrder);
+                for (auto h = history.rbegin(); h != history.rend() && !back; ++h)
+                    if (std::none_of(entry->windows.begin(), entry->windows.end(), [h](const DocWindow& w) { return w.sub == *h; }))
+                        back = *h;
+            }
             // The windows go first: their views refer to the document.
             for (const DocWindow& w : entry->windows) {
                 if (QMdiSubWindow* sub = w.sub) {
@@ -610,6 +621,8 @@ void CDrawApp::DiscardEntry(CDrawDoc* doc)
                     delete w.frame.data();
                 }
             }
+            if (back)
+                m_mainFrame->ActivateChild(back);
             break;
         }
     WindowsChanged();

@@ -24,7 +24,7 @@ struct CMenuTemplateItem
     Kind kind = Command;
     UINT id = 0;       // command id (commands only)
     CString caption;   // with '&' mnemonics (commands and popups)
-    CString shortcut;  // portable key sequence such as "Ctrl+N"; may be empty
+    CString shortcut;  // portable key sequences such as "Ctrl+N", several separated by "; "; may be empty
     std::vector<CMenuTemplateItem> items;  // popups only
 };
 

@@ -1,5 +1,6 @@
 #include "printing/labelcount.h"
 
+#include "framework/ui/dialoglayout.h"
 #include "printing/sheettext.h"
 
 #include <QLineEdit>
@@ -32,6 +33,7 @@ CLabelCountBox::CLabelCountBox(QLineEdit* box, QScrollBar* upDown, QObject* pare
     : QObject(parent), m_box(box), m_upDown(upDown)
 {
     if (m_upDown) {
+        AttachUpDown(m_upDown, m_box);
         m_upDown->setOrientation(Qt::Vertical);
         m_upDown->setRange(0, kMaxLabelCount);
         m_upDown->setSingleStep(1);

@@ -35,22 +35,13 @@ CPrnDataSelDlg::CPrnDataSelDlg(CPrintDataGrid* grid, QWidget* parent) : QDialog(
         new QVBoxLayout(this);
 
     // The table takes the placeholder's place.
-    m_table = new QTableView(this);
-    QWidget* placeholder = GetDlgItem(this, kPlaceholder);
-    if (placeholder)
-        m_table->setMinimumSize(placeholder->minimumSize());
-    QLayout* around = placeholder && placeholder->parentWidget() ? placeholder->parentWidget()->layout() : nullptr;
-    if (QLayoutItem* replaced = around ? around->replaceWidget(placeholder, m_table) : nullptr) {
-        delete replaced;
-        delete placeholder;
+    m_table = new QTableView;
+    if (QWidget* placeholder = GetDlgItem(this, kPlaceholder)) {
+        ReplaceDlgControl(placeholder, m_table);
     } else {
-        if (placeholder) {
-            m_table->setParent(placeholder->parentWidget());
-            m_table->setGeometry(placeholder->geometry());
-            delete placeholder;
-        } else if (layout()) {
+        m_table->setParent(this);
+        if (layout())
             layout()->addWidget(m_table);
-        }
     }
     m_table->setObjectName(QString::number(kPlaceholder));
     m_table->setSelectionMode(QAbstractItemView::SingleSelection);

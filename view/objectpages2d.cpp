@@ -100,6 +100,7 @@ CListUpDown::CListUpDown(QComboBox* list, QScrollBar* upDown, std::function<void
     });
     if (!m_upDown)
         return;
+    AttachUpDown(m_upDown, m_list);
     m_upDown->setOrientation(Qt::Vertical);
     m_upDown->setSingleStep(1);
     m_upDown->setPageStep(1);

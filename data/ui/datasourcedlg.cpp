@@ -40,18 +40,6 @@ CString Str(UINT id)
     return CResourceModule::Get().LoadString(id);
 }
 
-// Puts the widget in the control's place in its layout, under the control's id.
-void ReplaceControl(QWidget* control, QWidget* widget)
-{
-    QWidget* parent = control->parentWidget();
-    widget->setParent(parent);
-    widget->setObjectName(control->objectName());
-    control->setObjectName({});
-    if (parent && parent->layout())
-        delete parent->layout()->replaceWidget(control, widget);
-    delete control;
-}
-
 int CurrentData(QComboBox* combo)
 {
     return combo && combo->currentIndex() >= 0 ? combo->currentData().toInt() : -1;
@@ -161,7 +149,7 @@ BOOL CDataSourceDlg::OnInitDialog()
     // where Enter confirms the sheet.
     if (!m_data->multiLine)
         if (auto* multi = GetDlgItem<QPlainTextEdit>(this, IDC_TEXT))
-            ReplaceControl(multi, new QLineEdit);
+            ReplaceDlgControl(multi, new QLineEdit);
     SetText(m_data->text);
     SetDlgItemText(this, IDC_NAME, m_data->name);
     if (auto* e = GetDlgItem<QPlainTextEdit>(this, IDC_TEXT))
@@ -192,15 +180,12 @@ BOOL CDataSourceDlg::OnInitDialog()
     // The grid in place of its placeholder.
     if (QWidget* placeholder = GetDlgItem(this, IDC_GRID)) {
         m_grid = new CFieldSelGridCtrl;
-        m_grid->setMinimumSize(placeholder->minimumSize());
-        ReplaceControl(placeholder, m_grid);
-        // In the tab order where it stands: after the field's Remove button.
-        if (QWidget* remove = GetDlgItem(this, IDC_REMOVE))
-            QWidget::setTabOrder(remove, m_grid);
+        ReplaceDlgControl(placeholder, m_grid);
     }
 
     m_upDown = GetDlgItem<QScrollBar>(this, IDC_UPDOWN);
     if (m_upDown) {
+        AttachUpDown(m_upDown, GetDlgItem(this, IDC_WIDTH));
         m_upDown->setRange(-32767, 32767);
         m_upDown->setSingleStep(1);
         m_upDown->setPageStep(1);

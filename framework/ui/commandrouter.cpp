@@ -196,11 +196,12 @@ void CCommandRouter::FillMenu(QMenu* menu, const std::vector<CMenuTemplateItem>&
         case CMenuTemplateItem::Command: {
             QAction* action = Action(item.id);
             DescribeCommand(action, item.id);
-            // The menu's caption wins over a toolbar's empty one; the first shortcut stays.
+            // The menu's caption wins over a toolbar's empty one; the first shortcuts stay. A
+            // command may have several keys, such as Ctrl++ and Ctrl+= where + needs Shift.
             if (!item.caption.isEmpty())
                 action->setText(item.caption);
             if (action->shortcut().isEmpty() && !item.shortcut.isEmpty())
-                action->setShortcut(QKeySequence(item.shortcut, QKeySequence::PortableText));
+                action->setShortcuts(QKeySequence::listFromString(item.shortcut, QKeySequence::PortableText));
             menu->addAction(action);
             break;
         }

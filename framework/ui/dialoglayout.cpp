@@ -1,9 +1,11 @@
 #include "framework/ui/dialoglayout.h"
 
 #include <QAbstractButton>
+#include <QBoxLayout>
 #include <QBuffer>
 #include <QCoreApplication>
 #include <QDialog>
+#include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -48,7 +50,136 @@ private:
     bool m_top = true;
 };
 
+// The nearest widget before the control in its window's focus chain that takes the focus and
+// is not a part of the control. The chain is a ring: for the first control of a window that is
+// the last one, after which comes the first again.
+QWidget* FocusableBefore(QWidget* control)
+{
+    for (QWidget* w = control->previousInFocusChain(); w && w != control; w = w->previousInFocusChain())
+        if (w->focusPolicy() != Qt::NoFocus && !control->isAncestorOf(w))
+            return w;
+    return nullptr;
+}
+
+// The widget and those of its parts that take the focus, in the order of the focus chain.
+QList<QWidget*> FocusBlock(QWidget* widget)
+{
+    QList<QWidget*> block;
+    if (widget->focusPolicy() != Qt::NoFocus)
+        block << widget;
+    for (QWidget* w = widget->nextInFocusChain(); w && w != widget; w = w->nextInFocusChain())
+        if (widget->isAncestorOf(w) && w->focusPolicy() != Qt::NoFocus)
+            block << w;
+    return block;
+}
+
+// The layout, among layout and those nested in it, that holds the widget itself.
+QLayout* LayoutHolding(QLayout* layout, QWidget* widget)
+{
+    if (!layout)
+        return nullptr;
+    if (layout->indexOf(widget) >= 0)
+        return layout;
+    for (int i = 0; i < layout->count(); ++i)
+        if (QLayout* found = LayoutHolding(layout->itemAt(i)->layout(), widget))
+            return found;
+    return nullptr;
+}
+
 }  // namespace
+
+void AttachUpDown(QWidget* upDown, QWidget* box)
+{
+    if (!upDown || !box || upDown->parentWidget() != box->parentWidget())
+        return;
+    // As tall as the row of the pair, which the box decides.
+    upDown->setMinimumHeight(0);
+    upDown->setMaximumHeight(QWIDGETSIZE_MAX);
+    upDown->setSizePolicy(upDown->sizePolicy().horizontalPolicy(), QSizePolicy::Ignored);
+    QWidget* parent = box->parentWidget();
+    QLayout* around = parent ? LayoutHolding(parent->layout(), box) : nullptr;
+    if (around && around->indexOf(upDown) == around->indexOf(box) + 1 && around->spacing() == 0)
+        return;  // paired already
+    QLayout* own = parent ? LayoutHolding(parent->layout(), upDown) : nullptr;
+    auto* pair = new QHBoxLayout;
+    pair->setSpacing(0);
+    pair->setContentsMargins(0, 0, 0, 0);
+    if (auto* grid = qobject_cast<QGridLayout*>(around)) {
+        int row = 0, column = 0, rows = 1, columns = 1;
+        grid->getItemPosition(grid->indexOf(box), &row, &column, &rows, &columns);
+        // The up-down's own cell just right of the box joins the box's.
+        if (own == grid) {
+            int r = 0, c = 0, rs = 1, cs = 1;
+            grid->getItemPosition(grid->indexOf(upDown), &r, &c, &rs, &cs);
+            if (r == row && c == column + columns)
+                columns += cs;
+        }
+        if (own)
+            own->removeWidget(upDown);
+        grid->removeWidget(box);
+        pair->addWidget(box);
+        pair->addWidget(upDown);
+        // A box narrower than its cell keeps the up-down beside it, the rest of the cell empty.
+        if (box->maximumWidth() < QWIDGETSIZE_MAX)
+            pair->addStretch();
+        grid->addLayout(pair, row, column, rows, columns);
+    } else if (auto* line = qobject_cast<QBoxLayout*>(around)) {
+        if (own)
+            own->removeWidget(upDown);
+        const int at = line->indexOf(box);
+        line->removeWidget(box);
+        pair->addWidget(box);
+        pair->addWidget(upDown);
+        line->insertLayout(at, pair);
+    } else {
+        delete pair;
+        upDown->setGeometry(box->geometry().right() + 1, box->y(), upDown->width(), box->height());
+        return;
+    }
+    // A page laid out already shows the pair at once.
+    if (parent->isVisible())
+        parent->layout()->activate();
+}
+
+QWidget* ReplaceDlgControl(QWidget* control, QWidget* widget)
+{
+    if (!control || !widget || control == widget)
+        return widget;
+    QWidget* parent = control->parentWidget();
+    QWidget* before = FocusableBefore(control);
+    QList<QLabel*> labels;
+    for (QLabel* label : control->window()->findChildren<QLabel*>())
+        if (label->buddy() == control)
+            labels << label;
+
+    widget->setParent(parent);
+    widget->setObjectName(control->objectName());
+    control->setObjectName({});
+    if (widget->minimumSize().isNull())
+        widget->setMinimumSize(control->minimumSize());
+    QLayoutItem* cell = parent && parent->layout() ? parent->layout()->replaceWidget(control, widget) : nullptr;
+    if (cell)
+        delete cell;
+    else
+        widget->setGeometry(control->geometry());
+    if (control->isHidden() && control->testAttribute(Qt::WA_WState_ExplicitShowHide))
+        widget->hide();
+    else if (parent && parent->isVisible())
+        widget->show();
+
+    // A widget joins its window's focus chain at the end: it goes back to where the control was.
+    if (before) {
+        QWidget* previous = before;
+        for (QWidget* w : FocusBlock(widget)) {
+            QWidget::setTabOrder(previous, w);
+            previous = w;
+        }
+    }
+    for (QLabel* label : labels)
+        label->setBuddy(widget);
+    delete control;
+    return widget;
+}
 
 bool RegisterDialogControl(const QString& className, std::function<QWidget*(QWidget* parent)> make)
 {

@@ -25,6 +25,16 @@ QWidget* LoadDialogForm(const QByteArray& uiText, QWidget* parent);
 // static object of the control's own file can register it.
 bool RegisterDialogControl(const QString& className, std::function<QWidget*(QWidget* parent)> make);
 
+// Puts widget in the place of a layout's control and deletes the control: the widget takes its
+// id, its cell in the layout (or its geometry in a form placed by coordinates), its visibility,
+// its place in the Tab order and the labels whose mnemonic leads to it. Returns the widget.
+QWidget* ReplaceDlgControl(QWidget* control, QWidget* widget);
+
+// Sets an up-down against the right side of the box it steps, as tall as the box: the two then
+// share the box's cell of the layout, the up-down leaving a cell of its own beside it. The
+// controls keep their parent and their place in the Tab order.
+void AttachUpDown(QWidget* upDown, QWidget* box);
+
 // The control of a dialog with the given id, or null.
 template <typename T = QWidget>
 T* GetDlgItem(QWidget* dialog, int id)

@@ -2,6 +2,7 @@
 
 #include <QEvent>
 #include <QHeaderView>
+#include <QResizeEvent>
 #include <QTableView>
 
 #include <algorithm>
@@ -13,14 +14,27 @@ constexpr int kMeasuredRows = 64;
 class CColumnFitter : public QObject
 {
 public:
-    explicit CColumnFitter(QTableView* view) : QObject(view) { view->installEventFilter(this); }
+    explicit CColumnFitter(QTableView* view) : QObject(view), m_view(view)
+    {
+        view->installEventFilter(this);
+        view->viewport()->installEventFilter(this);
+    }
 
+    // A grid is laid out after it is filled and often after it is shown (a wizard's page, a
+    // dialog's layout), and a user makes its window wider or narrower: the third it may give a
+    // column is known only once the grid and its viewport have their width.
     bool eventFilter(QObject* watched, QEvent* event) override
     {
-        if (event->type() == QEvent::Show)
-            FitColumnsToContents(static_cast<QTableView*>(watched));
+        if (watched == m_view && event->type() == QEvent::Show)
+            FitColumnsToContents(m_view);
+        else if (watched == m_view->viewport() && event->type() == QEvent::Resize
+                 && static_cast<QResizeEvent*>(event)->size().width() != static_cast<QResizeEvent*>(event)->oldSize().width())
+            FitColumnsToContents(m_view);
         return false;
     }
+
+private:
+    QTableView* m_view;
 };
 
 }  // namespace
@@ -34,11 +48,13 @@ void FitColumnsToContents(QTableView* view)
     const int first = std::clamp(view->rowAt(0), 0, std::max(rows - 1, 0));
     const int last = std::min(rows, first + kMeasuredRows);
     const int widest = std::max(view->viewport()->width(), view->width()) / 3;
+    // A cell's text has its section less the grid line that the table draws at its right.
+    const int gridLine = view->showGrid() ? 1 : 0;
     QHeaderView* header = view->horizontalHeader();
     for (int c = 0; c < model->columnCount(); ++c) {
         int width = header->isHidden() ? 0 : header->sectionSizeHint(c);
         for (int r = first; r < last; ++r)
-            width = std::max(width, view->sizeHintForIndex(model->index(r, c)).width());
+            width = std::max(width, view->sizeHintForIndex(model->index(r, c)).width() + gridLine);
         if (widest > 0)
             width = std::min(width, widest);
         header->resizeSection(c, std::max(width, header->minimumSectionSize()));

@@ -7,6 +7,6 @@ class QTableView;
 // Sizes the columns of the view now, from its header and its first 64 rows from the top one in
 // sight (a grid of a million records reads no more than those).
 void FitColumnsToContents(QTableView* view);
-// Fits the columns now and again whenever the view is shown or its model takes new rows or
-// columns (the model must be set).
+// Fits the columns now and again whenever the view is shown, becomes wider or narrower, or its
+// model takes new rows or columns (the model must be set).
 void KeepColumnsFitted(QTableView* view);

@@ -1,9 +1,11 @@
 // The Simplified and Traditional Chinese interfaces: every dialog a user opens speaks the language,
 // Qt's own dialogs included, and no translated text is cut off. The windows are saved as pictures.
 
+#include "gridcells.h"
 #include "shellfixture.h"
 
 #include "data/barcodedb.h"
+#include "data/ui/dbgrid.h"
 #include "data/ui/dbsetupwizard.h"
 #include "framework/ui/dialogids.h"
 #include "objects/drawtext.h"
@@ -159,11 +161,11 @@ TEST_P(Chinese, DialogsSpeakTheLanguageAndShowTheirWholeTexts)
 
 TEST_P(Chinese, DataDialogsSpeakTheLanguageAndShowTheirWholeTexts)
 {
-    // A label on a small CSV file.
+    // A label on a small CSV file of short values, which the grids show whole.
     const QString csv = m_files.filePath("list.csv");
     QFile file(csv);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("Code,Name\n1,A\n2,B\n");
+    file.write("Code,Number,Part\nA100,12345678,P-001\nA2,7,P-002\n");
     file.close();
     CBarcodeDB db;
     CString connection;
@@ -185,6 +187,10 @@ TEST_P(Chinese, DataDialogsSpeakTheLanguageAndShowTheirWholeTexts)
                 wizard->Button(ID_WIZNEXT)->click();
             }
             Examine(wizard, Picture("database-") + QString::number(page));
+            if (wizard->GetActivePage() == &wizard->PreviewPage()) {
+                EXPECT_EQ(wizard->PreviewPage().Grid()->model()->rowCount(), 2);
+                EXPECT_EQ(CutShortCells(wizard->PreviewPage().Grid()), std::vector<std::string>());
+            }
             if (page == 0)
                 TypeInto(wizard->GetActivePage()->findChild<QLineEdit*>(), csv);
             ++pages;
@@ -206,6 +212,9 @@ TEST_P(Chinese, DataDialogsSpeakTheLanguageAndShowTheirWholeTexts)
             ASSERT_TRUE(QTest::qWaitForWindowExposed(d));
             listed = true;
             Examine(d, Picture("print-data"));
+            QTableView* table = qobject_cast<CPrnDataSelDlg*>(d)->Table();
+            EXPECT_EQ(table->model()->rowCount(), 2);
+            EXPECT_EQ(CutShortCells(table), std::vector<std::string>());
             qobject_cast<QDialog*>(d)->reject();
         }, IsA<CPrnDataSelDlg>);
         dialog->findChild<QPushButton*>("4")->click();

@@ -8,6 +8,9 @@
 #include "framework/ui/dialoglayout.h"
 #include "objects/drawtext.h"
 #include "symbology/drawbarcode.h"
+#include "symbology/drawdatamatrix.h"
+#include "symbology/drawpdf417.h"
+#include "symbology/drawqrcode.h"
 #include "symbology/zxing_read.h"
 #include "data/ui/datasourcedlg.h"
 #include "support/testoutput.h"
@@ -405,4 +408,64 @@ TEST_F(DataSourcePage, BoundObjectsKeepShowingAndSavingTheirStoredText)
         EXPECT_EQ(GetDlgItemText(page, 128), "12345678");
         Click(sheet->Button(IDCANCEL));
     });
+}
+
+// The text's mnemonic (Alt+T) leads from the name to the text, and Tab reaches the text between
+// the alignment and the size, before the sheet's buttons: on the page of a text, of a barcode
+// and of each 2-D symbol. What is typed there is the object's text and its symbol's data.
+TEST_F(DataSourcePage, TextIsReachedByItsMnemonicAndInTabOrder)
+{
+    struct Kind {
+        const char* name;
+        CDrawText* object;
+        ZXing::BarcodeFormat format;
+    };
+    const auto at = [](int i) { return CRect(300, 300 + 1150 * i, 300, 300 + 1150 * i); };
+    const Kind kinds[] = {
+        {"text", new CDrawText(CRect(300, 300, 4000, 800), view, "Label"), ZXing::BarcodeFormat::None},
+        {"barcode", new CDrawBarcode(at(1), view, "Label", BARCODE_ID_CODE128_AUTO), ZXing::BarcodeFormat::Code128},
+        {"qrcode", new CDrawQRCode(at(2), view, "Label"), ZXing::BarcodeFormat::QRCode},
+        {"pdf417", new CDrawPDF417(at(3), view, "Label"), ZXing::BarcodeFormat::PDF417},
+        {"datamatrix", new CDrawDataMatrix(at(4), view, "Label"), ZXing::BarcodeFormat::DataMatrix},
+    };
+    for (const Kind& kind : kinds) {
+        SCOPED_TRACE(kind.name);
+        CDrawText* object = AddSelected(kind.object);
+        const CString name = object->GetName();
+        Properties([&](CPropertySheet* sheet, CPropertyPage* page) {
+            QWidget* text = GetDlgItem(page, 128);
+            ASSERT_NE(text, nullptr);
+            QTest::mouseClick(GetDlgItem(page, 130), Qt::LeftButton);
+            ASSERT_EQ(FocusIn(sheet), GetDlgItem(page, 130));
+
+            // Tab from the name round the sheet.
+            QList<QWidget*> order;
+            for (int i = 0; i < 60; ++i) {
+                QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+                if (QApplication::focusWidget() == GetDlgItem(page, 130))
+                    break;
+                order << QApplication::focusWidget();
+            }
+            ASSERT_TRUE(order.contains(text));
+            EXPECT_EQ(order.indexOf(text), order.indexOf(GetDlgItem(page, 192)) + 1);
+            EXPECT_LT(order.indexOf(text), order.indexOf(GetDlgItem(page, 125)));
+            EXPECT_LT(order.indexOf(text), order.indexOf(sheet->Button(IDOK)));
+
+            QTest::mouseClick(GetDlgItem(page, 130), Qt::LeftButton);
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_T, Qt::AltModifier);
+            ASSERT_EQ(QApplication::focusWidget(), text);
+            QTest::keyClick(text, Qt::Key_A, Qt::ControlModifier);
+            QTest::keyClicks(text, "12345678");
+            Click(sheet->Button(IDOK));
+        });
+        EXPECT_EQ(object->m_text, "12345678");
+        EXPECT_EQ(object->GetName(), name);
+        if (kind.format != ZXing::BarcodeFormat::None) {
+            const QImage page = RenderObjects();
+            const CRect& r = object->m_position;
+            const QRect around(MulDiv(r.left, 300, 1536) - 30, MulDiv(r.top, 300, 1536) - 30,
+                               MulDiv(r.Width(), 300, 1536) + 60, MulDiv(r.Height(), 300, 1536) + 60);
+            EXPECT_EQ(zxread::Decode(page.copy(around), kind.format).text, "12345678");
+        }
+    }
 }

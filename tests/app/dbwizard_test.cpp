@@ -1,12 +1,14 @@
 // The database set-up wizard, its preview grid and the database bar as the user meets them: the
 // command's action, clicks on the pages and keys typed into them, and the tree of the bar.
 
+#include "gridcells.h"
 #include "shellfixture.h"
 
 #include "data/barcodedb.h"
 #include "data/ui/dbgrid.h"
 #include "data/ui/dbsetupwizard.h"
 #include "framework/ui/dialogids.h"
+#include "printing/biffworkbook.h"
 #include "support/testoutput.h"
 #include "view/workspacebars.h"
 
@@ -225,8 +227,9 @@ TEST_F(DatabaseSetup, DataFileRunFillsTheDocumentTheTreeAndTheSchemaMap)
                 cells << model->index(r, c).data().toString();
             preview << cells.join(u'|');
         }
-        // A date shows whole in its column.
+        // Every value shows whole in its column.
         EXPECT_GT(grid->columnWidth(3), grid->fontMetrics().horizontalAdvance("2024-01-16"));
+        EXPECT_EQ(CutShortCells(grid), std::vector<std::string>());
         const QRect second = grid->visualRect(model->index(1, 1));
         QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, second.center());
         marked = !model->headerData(1, Qt::Vertical, Qt::DecorationRole).value<QIcon>().isNull()
@@ -281,6 +284,33 @@ TEST_F(DatabaseSetup, DataFileRunFillsTheDocumentTheTreeAndTheSchemaMap)
     EXPECT_EQ(sortShown, (QStringList{"Price", "Code"}));
     EXPECT_TRUE(doc->GetDBSetupState().sortList.empty());
     EXPECT_EQ(doc->GetQuery(), "SELECT * FROM `list.csv`  ORDER BY `Price` DESC, `Code` ASC");
+}
+
+// The preview of a workbook shows its short values whole, at the size of the page.
+TEST_F(DatabaseSetup, WorkbookPreviewShowsShortValuesWhole)
+{
+    const QString path = m_files.filePath("parts.xls");
+    const char* const cells[3][3] = {{"Code", "Number", "Part"}, {"A100", "12345678", "P-001"}, {"A2", "7", "P-002"}};
+    CString error;
+    ASSERT_TRUE(CTextSheet("Parts", 3, 3, [&](int r, int c) { return CString(cells[r][c]); }).Save(path, &error))
+        << error.toStdString();
+    int rows = 0;
+    std::vector<std::string> cut;
+    OnWizard([&](CWizDBSetupSheet* wizard) {
+        FocusIn(wizard);
+        ChooseFile(wizard, path);
+        Press(wizard, ID_WIZNEXT);
+        Press(wizard, ID_WIZNEXT);
+        CExBCGPODBCGridCtrl* grid = wizard->PreviewPage().Grid();
+        ASSERT_TRUE(grid->isVisible());
+        rows = grid->model()->rowCount();
+        cut = CutShortCells(grid);
+        Shot(wizard, "workbook");
+        Press(wizard, IDCANCEL);
+    });
+    Action(kCmdDatabaseSetup)->trigger();
+    EXPECT_EQ(rows, 2);
+    EXPECT_EQ(cut, std::vector<std::string>());
 }
 
 TEST_F(DatabaseSetup, FailedFieldListingKeepsTheSortListAndFinishFromTheTablePageKeepsItToo)

@@ -1,14 +1,21 @@
 // The widget services of the framework: routing of commands and their update handlers, property
 // sheets and wizards. The button captions are checked with the real string table by the shell.
 
+#include "app/testmodal.h"
 #include "framework/ui/commandrouter.h"
 #include "framework/ui/dialogids.h"
+#include "framework/ui/dialoglayout.h"
 #include "framework/ui/propertysheet.h"
 
 #include <QAbstractButton>
 #include <QAction>
 #include <QActionGroup>
 #include <QApplication>
+#include <QComboBox>
+#include <QDialog>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTest>
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -181,4 +188,45 @@ TEST(PropertySheet, WizardSkipsRefusingPagesAndFinishes)
     wizard.SetWizardButtons(PSWIZB_BACK | PSWIZB_FINISH);
     EXPECT_TRUE(wizard.PressButton(PSBTN_FINISH));
     EXPECT_EQ(wizard.result(), ID_WIZFINISH);
+}
+
+// Controls that a dialog puts in place of its layout's, the first control of the window and one
+// in the middle, keep their labels' mnemonics and their places in the Tab order.
+TEST(DialogLayout, ReplacedControlsKeepMnemonicsAndTabPlaces)
+{
+    const QByteArray ui = R"(<ui version="4.0"><widget class="QDialog" name="9"><layout class="QGridLayout" name="g">
+        <item row="0" column="0"><widget class="QLabel" name="l1"><property name="text"><string>&amp;First:</string></property>
+          <property name="buddy"><cstring>10</cstring></property></widget></item>
+        <item row="0" column="1"><widget class="QLineEdit" name="10"/></item>
+        <item row="1" column="0"><widget class="QLabel" name="l2"><property name="text"><string>&amp;Second:</string></property>
+          <property name="buddy"><cstring>11</cstring></property></widget></item>
+        <item row="1" column="1"><widget class="QPlainTextEdit" name="11"/></item>
+        <item row="2" column="1"><widget class="QComboBox" name="12"><property name="editable"><bool>true</bool></property></widget></item>
+        <item row="3" column="1"><widget class="QPushButton" name="1"><property name="text"><string>OK</string></property></widget></item>
+      </layout></widget></ui>)";
+    QDialog dialog;
+    ASSERT_TRUE(ApplyDialogLayout(&dialog, ui));
+    auto* first = new QLineEdit;
+    auto* second = new QLineEdit;
+    EXPECT_EQ(ReplaceDlgControl(GetDlgItem(&dialog, 10), first), first);
+    EXPECT_EQ(ReplaceDlgControl(GetDlgItem(&dialog, 11), second), second);
+    EXPECT_EQ(GetDlgItem(&dialog, 11), second);
+    dialog.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+    EXPECT_TRUE(second->isVisible());
+
+    first->setFocus();
+    ASSERT_EQ(FocusIn(&dialog), first);
+    QList<QWidget*> order;
+    for (int i = 0; i < 4; ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        order << QApplication::focusWidget();
+    }
+    QWidget* list = GetDlgItem(&dialog, 12);
+    EXPECT_EQ(order, (QList<QWidget*>{second, list, GetDlgItem(&dialog, 1), first}));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_S, Qt::AltModifier);
+    EXPECT_EQ(QApplication::focusWidget(), second);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_F, Qt::AltModifier);
+    EXPECT_EQ(QApplication::focusWidget(), first);
+    EXPECT_TRUE(first->text().isEmpty() && second->text().isEmpty());
 }

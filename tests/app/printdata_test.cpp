@@ -2,6 +2,7 @@
 // dialogs, the print-data dialog, and sheets whose bound objects show one record per label, read
 // back from PDF files with poppler and zxing-cpp. The command line prints stored texts.
 
+#include "app/gridcells.h"
 #include "app/pdfpages.h"
 #include "app/programrun.h"
 #include "app/shellfixture.h"
@@ -91,6 +92,7 @@ protected:
         EXPECT_GT(table->horizontalHeader()->sectionSize(1), metrics.horizontalAdvance(RowValue(25)));
         EXPECT_GT(table->horizontalHeader()->sectionSize(2), metrics.horizontalAdvance("Name 25"));
         EXPECT_LE(table->horizontalHeader()->sectionSize(2), table->width() / 3);
+        EXPECT_EQ(CutShortCells(table), std::vector<std::string>());
         for (std::size_t i = 0; i < untick.size(); ++i) {
             const int row = untick[i];
             if (i == 0) {
@@ -268,6 +270,36 @@ bool IsCompoundFile(const QString& path)
 {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) && f.read(8) == QByteArray::fromHex("D0CF11E0A1B11AE1");
+}
+
+// The grid shows whole every value that a third of its width holds, at the size the dialog
+// opens with and after it is made wider and narrower again.
+TEST_F(PrintData, TheGridShowsShortValuesWholeAtEverySize)
+{
+    ASSERT_TRUE(LoadPrintData(doc, TRUE, nullptr));
+    CPrnDataSelDlg dialog(doc->GetPrintDataGrid(), m_frame);
+    dialog.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+    QTableView* table = dialog.Table();
+    const QSize opened = dialog.size();
+    EXPECT_EQ(CutShortCells(table), std::vector<std::string>());
+    // The end of the long name, cut at a third of the grid as it opens.
+    const QModelIndex orchard = table->model()->index(1, 4);
+    const int needed = QFontMetrics(table->font()).horizontalAdvance(orchard.data().toString());
+    ASSERT_GT(needed, table->width() / 3);
+    EXPECT_LE(table->columnWidth(4), table->width() / 3);
+
+    dialog.resize(opened.width() * 3, opened.height());
+    QTRY_VERIFY_WITH_TIMEOUT(table->width() > 3 * needed, ModalWaitMs());
+    EXPECT_EQ(CutShortCells(table), std::vector<std::string>());
+    EXPECT_GT(table->columnWidth(4), needed);
+    dialog.grab().save(TestOutputDir() + "/printdata-wide.png");
+
+    dialog.resize(opened);
+    QTRY_VERIFY_WITH_TIMEOUT(table->width() < 3 * needed, ModalWaitMs());
+    EXPECT_EQ(CutShortCells(table), std::vector<std::string>());
+    EXPECT_LE(table->columnWidth(4), table->width() / 3);
+    dialog.close();
 }
 
 TEST_F(PrintData, ThePrintDataDialogExportsTheTickedRecords)

@@ -109,6 +109,27 @@ TEST_F(Shell, ZoomBoxTypingClampsAndReachesDocumentAndView)
     EXPECT_EQ(box->GetText(), "400%");
 }
 
+// The keys of Zoom In are those of other programs: Ctrl and the key that carries + and =,
+// with or without Shift; the menu shows Ctrl++.
+TEST_F(Shell, ZoomKeysStepInAndOutWithOrWithoutShift)
+{
+    ShowFrame();
+    CDrawView* view = m_app->GetActiveDrawView();
+    view->setFocus();
+    ASSERT_EQ(FocusIn(m_frame), view);
+    Update();
+    const std::pair<QKeyCombination, int> keys[] = {{Qt::ControlModifier | Qt::Key_Equal, 125},
+                                                    {Qt::ControlModifier | Qt::Key_Plus, 150},
+                                                    {Qt::ControlModifier | Qt::KeypadModifier | Qt::Key_Plus, 175},
+                                                    {Qt::ControlModifier | Qt::Key_Minus, 150}};
+    for (const auto& [key, zoom] : keys) {
+        QTest::keyClick(QApplication::focusWidget(), key.key(), key.keyboardModifiers());
+        EXPECT_EQ(Active()->GetZoom(), zoom) << QKeySequence(key).toString().toStdString();
+    }
+    EXPECT_EQ(m_frame->ZoomBox()->GetText(), "150%");
+    EXPECT_EQ(Action(kZoomIn)->shortcut().toString(QKeySequence::PortableText), "Ctrl++");
+}
+
 TEST_F(Shell, EnterIsNotSwallowedOutsideTheZoomBox)
 {
     auto* edit = new QLineEdit(m_frame->statusBar());

@@ -202,6 +202,38 @@ TEST_F(ShellWindows, FailedOpenLeavesNoWindowAndTheOtherLabelInItsTabAsItWas)
     EXPECT_EQ(m_frame->ZoomBox()->GetText(), QString("%1%").arg(fitted));
 }
 
+// A file that does not open leaves the label the user was on active, also while its message is
+// up: not the tab that the failed window's tab bar would pick instead.
+TEST_F(ShellWindows, FailedOpenKeepsTheActiveTab)
+{
+    ShowFrame();
+    Action(kFileNew)->trigger();
+    Action(kFileNew)->trigger();
+    ASSERT_EQ(TabTexts(), (QStringList{"Label1", "Label2", "Label3"}));
+    QTest::mouseClick(Tabs(), Qt::LeftButton, {}, Tabs()->tabRect(1).center());
+    CDrawDoc* second = m_app->Documents()[1];
+    ASSERT_EQ(Active(), second);
+
+    const QString damaged = DamagedFile();
+    AnswerFileDialog(damaged);
+    QString tabUnderMessage;
+    CDrawDoc* activeUnderMessage = nullptr;
+    OnNextModal([&](QWidget* w) {
+        tabUnderMessage = Tabs()->tabText(Tabs()->currentIndex());
+        activeUnderMessage = Active();
+        qobject_cast<QMessageBox*>(w)->button(QMessageBox::Ok)->click();
+    }, IsA<QMessageBox>);
+    Action(kFileOpen)->trigger();
+    QApplication::processEvents();
+    EXPECT_EQ(tabUnderMessage, "Label2");
+    EXPECT_EQ(activeUnderMessage, second);
+    EXPECT_EQ(TabTexts(), (QStringList{"Label1", "Label2", "Label3"}));
+    EXPECT_EQ(Tabs()->currentIndex(), 1);
+    EXPECT_EQ(Active(), second);
+    EXPECT_EQ(m_frame->ActiveChild(), m_app->FrameOf(second));
+    ExpectAllInTabs();
+}
+
 TEST_F(ShellWindows, SaveAsOpensInTheLabelsFolderElseTheLastOneUsed)
 {
     QString shown;
