@@ -19,7 +19,8 @@ using namespace LabelFiles;
 namespace {
 constexpr UINT kAskToSave = 61442;
 constexpr UINT kFailedToSave = 61444;
-const QString kSettingsSection = QStringLiteral("Settings");
+// Beside the window workspace, which start-up and exit clear: the folder outlives a restart.
+const QString kFoldersSection = QStringLiteral("Folders");
 const QString kLastFolderEntry = QStringLiteral("LastFolder");
 }  // namespace
 
@@ -97,12 +98,12 @@ BOOL CDrawApp::SaveModified(CDrawDoc* doc)
 
 CString CDrawApp::LastFolder() const
 {
-    const CString folder = m_settings ? m_settings->GetProfileString(kSettingsSection, kLastFolderEntry) : CString();
+    const CString folder = m_settings ? m_settings->GetProfileString(kFoldersSection, kLastFolderEntry) : CString();
     return !folder.isEmpty() && QFileInfo(folder).isDir() ? folder : QDir::homePath();
 }
 
 void CDrawApp::RememberFolder(const CString& labelPath)
 {
     if (m_settings)
-        m_settings->WriteProfileString(kSettingsSection, kLastFolderEntry, QFileInfo(labelPath).absolutePath());
+        m_settings->WriteProfileString(kFoldersSection, kLastFolderEntry, QFileInfo(labelPath).absolutePath());
 }
