@@ -418,6 +418,9 @@ std::unique_ptr<CDrawApp::DocEntry> CDrawApp::MakeEntry(bool withFrame)
 
 CSplitFrame* CDrawApp::AddWindow(DocEntry& entry)
 {
+    // A label window opens in the main frame as it will stand: shown and maximised.
+    if (m_mainFrame && !m_mainFrame->isVisible())
+        m_mainFrame->showMaximized();
     auto* frame = new CSplitFrame;
     if (CDrawView* view = frame->GetActiveDrawView()) {
         view->AttachDocument(entry.doc.get());
@@ -446,8 +449,11 @@ void CDrawApp::ShowWindow(CDrawDoc* doc, const DocWindow& window)
     }
     UpdateWindowTitles(doc);
     UpdateTitle();
-    if (m_mainFrame)
-        m_router->Execute(kFitLabel);
+    // The label is fitted to its window once the window stands at its size: the fit is posted,
+    // after the frames shown meanwhile (the main frame maximised at start-up) have laid out.
+    if (m_mainFrame && window.frame)
+        if (CDrawView* view = window.frame->GetActiveDrawView())
+            view->PostCommand(kFitLabel);
 }
 
 void CDrawApp::ShowDocument(CDrawDoc* doc)
