@@ -11,6 +11,7 @@
 #include "document/drawdoc.h"
 #include "document/printerhook.h"
 #include "framework/archive.h"
+#include "framework/mailprogram.h"
 #include "framework/printinfo.h"
 #include "framework/printjob.h"
 #include "framework/resourcemodule.h"
@@ -38,6 +39,7 @@
 #include <QPainter>
 #include <QPrinter>
 #include <QPrinterInfo>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QUrl>
 
@@ -84,6 +86,14 @@ public:
         OnCommand(kFileClose, [this] { m_app->CloseDocument(m_doc); });
         OnCommand(kWindowNew, [this] { m_app->NewWindow(m_doc); });
         OnCommand(kFileSummaryInfo, [this] { RunDocumentProperties(m_doc, m_app->MainFrame()); });
+        OnCommand(kFileSendMail, [this] { m_app->SendDocument(m_doc); });
+        OnUpdateCommandUI(kFileSendMail, [](CCmdUI* ui) {
+            // Without a mail program to start, the item leaves the menu.
+            const bool available = !MailProgram::Locate().isEmpty();
+            ui->Enable(available);
+            if (!available)
+                ui->RemoveFromMenu();
+        });
     }
 
 private:
@@ -291,6 +301,8 @@ int CDrawApp::ExitInstance()
     if (AfxGetAppPrinter() == m_printer.get())
         AfxSetAppPrinter(nullptr);
     CDrawDoc::c_showZoom = {};
+    // The copies sent by mail go with the program.
+    m_mailCopies.reset();
     if (m_settings)
         m_settings->CleanState();
     AfxSetStringLoader({});
