@@ -14,6 +14,7 @@ constexpr UINT kFilePrintSetup = 57606;
 constexpr UINT kFilePrint = 57607;
 constexpr UINT kFilePrintDirect = 57608;
 constexpr UINT kFilePrintPreview = 57609;
+constexpr UINT kFileSendMail = 57612;
 constexpr UINT kFileMru1 = 57616;
 constexpr UINT kFileMruLast = 57619;  // four recent files
 constexpr UINT kAppAbout = 57664;

@@ -11,6 +11,7 @@
 #include "document/drawdoc.h"
 #include "document/printerhook.h"
 #include "framework/archive.h"
+#include "framework/mailprogram.h"
 #include "framework/printinfo.h"
 #include "framework/printjob.h"
 #include "framework/resourcemodule.h"
@@ -39,6 +40,7 @@
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QPointer>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QUrl>
 
@@ -86,6 +88,14 @@ public:
         OnCommand(kFileClose, [this] { m_app->CloseDocument(m_doc); });
         OnCommand(kWindowNew, [this] { m_app->NewWindow(m_doc); });
         OnCommand(kFileSummaryInfo, [this] { RunDocumentProperties(m_doc, m_app->MainFrame()); });
+        OnCommand(kFileSendMail, [this] { m_app->SendDocument(m_doc); });
+        OnUpdateCommandUI(kFileSendMail, [](CCmdUI* ui) {
+            // Without a mail program to start, the item leaves the menu.
+            const bool available = !MailProgram::Locate().isEmpty();
+            ui->Enable(available);
+            if (!available)
+                ui->RemoveFromMenu();
+        });
     }
 
 private:
@@ -293,6 +303,8 @@ int CDrawApp::ExitInstance()
     if (AfxGetAppPrinter() == m_printer.get())
         AfxSetAppPrinter(nullptr);
     CDrawDoc::c_showZoom = {};
+    // The copies sent by mail go with the program.
+    m_mailCopies.reset();
     if (m_settings)
         m_settings->CleanState();
     AfxSetStringLoader({});
@@ -420,6 +432,9 @@ std::unique_ptr<CDrawApp::DocEntry> CDrawApp::MakeEntry(bool withFrame)
 
 CSplitFrame* CDrawApp::AddWindow(DocEntry& entry)
 {
+    // A label window opens in the main frame as it will stand: shown and maximised.
+    if (m_mainFrame && !m_mainFrame->isVisible())
+        m_mainFrame->showMaximized();
     auto* frame = new CSplitFrame;
     if (CDrawView* view = frame->GetActiveDrawView()) {
         view->AttachDocument(entry.doc.get());
@@ -448,8 +463,11 @@ void CDrawApp::ShowWindow(CDrawDoc* doc, const DocWindow& window)
     }
     UpdateWindowTitles(doc);
     UpdateTitle();
-    if (m_mainFrame)
-        m_router->Execute(kFitLabel);
+    // The label is fitted to its window once the window stands at its size: the fit is posted,
+    // after the frames shown meanwhile (the main frame maximised at start-up) have laid out.
+    if (m_mainFrame && window.frame)
+        if (CDrawView* view = window.frame->GetActiveDrawView())
+            view->PostCommand(kFitLabel);
 }
 
 void CDrawApp::ShowDocument(CDrawDoc* doc)

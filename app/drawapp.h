@@ -23,6 +23,7 @@ class CSettings;
 class CSplitFrame;
 class QMdiSubWindow;
 class QPrinter;
+class QTemporaryDir;
 
 class CDrawApp : public QObject, public CCmdTarget
 {
@@ -62,6 +63,11 @@ public:
     // A new document with its window; null when its label wizard was not finished.
     CDrawDoc* NewDocument();
     BOOL SaveDocument(CDrawDoc* doc, bool askForName);
+    // Command 57612: a copy of the label as it stands, named after its title, goes to the user's
+    // mail program as the attachment of a new message; the document stays as it is. The copies
+    // live until the program ends. FALSE, after telling the user, when the copy could not be
+    // written or the mail program not started.
+    BOOL SendDocument(CDrawDoc* doc);
     // Asks whether to save a modified document; FALSE when the user cancels or saving fails.
     BOOL SaveModified(CDrawDoc* doc);
     // Closes the document with all its windows, after asking about unsaved changes.
@@ -139,6 +145,9 @@ private:
     CInstanceChannel* m_channel = nullptr;
     CButtonCaptionFilter* m_captionFilter = nullptr;
     std::vector<std::unique_ptr<DocEntry>> m_docs;
+    // The copies sent by mail, one folder each; removed with the program.
+    std::unique_ptr<QTemporaryDir> m_mailCopies;
+    int m_mailCount = 0;
     int m_untitledCount = 0;
     int m_exitCode = 0;
     BOOL m_printOnly = FALSE;

@@ -1,25 +1,33 @@
-// The file commands of the application: open, save, save as and the question before a changed
-// label closes; the file dialogs open where the user last opened or saved a label.
+// The file commands of the application: open, save, save as, send by mail and the question
+// before a changed label closes; the file dialogs open where the user last opened or saved a
+// label.
 
 #include "app/drawapp.h"
 
 #include "app/frames.h"
 #include "app/labelfiles.h"
+#include "app/shellresources.h"
 #include "document/drawdoc.h"
+#include "framework/mailprogram.h"
 #include "framework/settings.h"
 #include "framework/ui/dialogids.h"
 #include "framework/ui/messagebox.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QTemporaryDir>
 
 using namespace LabelFiles;
 
 namespace {
 constexpr UINT kAskToSave = 61442;
 constexpr UINT kFailedToSave = 61444;
-const QString kSettingsSection = QStringLiteral("Settings");
+constexpr UINT kMailNotStarted = 310;
+constexpr UINT kMailCopyFailed = 311;
+// Beside the window workspace, which start-up and exit clear: the folder outlives a restart.
+const QString kFoldersSection = QStringLiteral("Folders");
 const QString kLastFolderEntry = QStringLiteral("LastFolder");
 }  // namespace
 
@@ -83,6 +91,46 @@ CString CDrawApp::AskSavePath(const CString& suggested) const
     return dialog.selectedFiles().value(0);
 }
 
+BOOL CDrawApp::SendDocument(CDrawDoc* doc)
+{
+    if (!doc)
+        return FALSE;
+    if (!m_mailCopies)
+        m_mailCopies = std::make_unique<QTemporaryDir>(QDir(QDir::tempPath()).filePath(QStringLiteral("quillbar-mail-XXXXXX")));
+    // A folder for each message: the mail program may still read the copy of an earlier one.
+    CString reason;
+    CString copy;
+    if (!m_mailCopies->isValid()) {
+        reason = m_mailCopies->errorString();
+    } else {
+        const QString folder = m_mailCopies->filePath(QString::number(++m_mailCount));
+        copy = QDir(folder).filePath(CopyFileName(doc->GetTitle()));
+        if (!QDir().mkdir(folder))
+            reason = QStringLiteral("%1 could not be created.").arg(QDir::toNativeSeparators(folder));
+        else if (!doc->SaveCopy(copy))
+            reason = doc->GetErrorText();
+    }
+    if (!reason.isNull()) {
+        CString message = Format1(kMailCopyFailed, QStringLiteral("A copy of %1 could not be made for the mail."), doc->GetTitle());
+        if (!reason.isEmpty())
+            message += QStringLiteral("\n\n") + reason;
+        AfxMessageBox(message, MB_OK | MB_ICONERROR);
+        return FALSE;
+    }
+    CString error;
+    if (!MailProgram::ComposeWithAttachment(copy, &error)) {
+        QFile::remove(copy);
+        CString message = ShellRes::String(kMailNotStarted);
+        if (message.isEmpty())
+            message = QStringLiteral("The mail program could not be started.");
+        if (!error.isEmpty())
+            message += QStringLiteral("\n\n") + error;
+        AfxMessageBox(message, MB_OK | MB_ICONERROR);
+        return FALSE;
+    }
+    return TRUE;
+}
+
 BOOL CDrawApp::SaveModified(CDrawDoc* doc)
 {
     if (!doc || !doc->IsModified())
@@ -97,12 +145,12 @@ BOOL CDrawApp::SaveModified(CDrawDoc* doc)
 
 CString CDrawApp::LastFolder() const
 {
-    const CString folder = m_settings ? m_settings->GetProfileString(kSettingsSection, kLastFolderEntry) : CString();
+    const CString folder = m_settings ? m_settings->GetProfileString(kFoldersSection, kLastFolderEntry) : CString();
     return !folder.isEmpty() && QFileInfo(folder).isDir() ? folder : QDir::homePath();
 }
 
 void CDrawApp::RememberFolder(const CString& labelPath)
 {
     if (m_settings)
-        m_settings->WriteProfileString(kSettingsSection, kLastFolderEntry, QFileInfo(labelPath).absolutePath());
+        m_settings->WriteProfileString(kFoldersSection, kLastFolderEntry, QFileInfo(labelPath).absolutePath());
 }

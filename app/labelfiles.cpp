@@ -29,6 +29,21 @@ CString FileFilter()
     return name;
 }
 
+CString CopyFileName(const CString& title)
+{
+    // Long enough for any title a window shows, short enough for every file system.
+    constexpr int kMaxBaseLength = 120;
+    const CString suffix = u'.' + FileExtension();
+    CString base = title.endsWith(suffix, Qt::CaseInsensitive) ? title.chopped(suffix.size()) : title;
+    for (QChar& ch : base)
+        if (ch == u'/' || ch == u'\\' || ch.category() == QChar::Other_Control)
+            ch = u'_';
+    base = base.trimmed().left(kMaxBaseLength);
+    if (base.isEmpty() || base == u'.' || base == QStringLiteral(".."))
+        base = TemplatePart(1).isEmpty() ? QStringLiteral("Label") : TemplatePart(1);
+    return base + suffix;
+}
+
 CString Format1(UINT id, const CString& fallback, const CString& arg)
 {
     CString text = ShellRes::String(id);

@@ -11,6 +11,9 @@ CString TemplatePart(int index);
 CString FileExtension();
 // The file dialogs' filter of label files.
 CString FileFilter();
+// A file name for a copy of the label titled so: the title with every character that cannot
+// stand in a file name replaced, and the label extension (added unless it is there).
+CString CopyFileName(const CString& title);
 // The string of the resource module (or the fallback) with its %1 filled in.
 CString Format1(UINT id, const CString& fallback, const CString& arg);
 }

@@ -578,18 +578,24 @@ BOOL CDrawDoc::OnSaveDocument(const CString& path)
     m_pSummInfo->AddCountToEditTime();
     m_pSummInfo->StartEditTimeCount();
 
-    CCompoundFile file;
-    QString error;
-    if (!StoreToStorage(file.GetRoot())) {
+    if (!SaveCopy(path)) {
         *m_pSummInfo = before;
-        return FALSE;
-    }
-    if (!file.Save(path, error)) {
-        *m_pSummInfo = before;
-        SetErrorText(error);
         return FALSE;
     }
     SetModifiedFlag(FALSE);
     SetPathName(path);
+    return TRUE;
+}
+
+BOOL CDrawDoc::SaveCopy(const CString& path)
+{
+    CCompoundFile file;
+    QString error;
+    if (!StoreToStorage(file.GetRoot()))
+        return FALSE;
+    if (!file.Save(path, error)) {
+        SetErrorText(error);
+        return FALSE;
+    }
     return TRUE;
 }

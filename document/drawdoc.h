@@ -70,6 +70,10 @@ public:
     BOOL OnNewDocument() override;
     BOOL OnOpenDocument(const CString& path) override;
     BOOL OnSaveDocument(const CString& path) override;
+    // Writes the document as it stands into a file of its own (a copy sent by mail): the
+    // document's path, modified flag and summary stay as they were. FALSE, with GetErrorText
+    // set, when the file could not be written.
+    BOOL SaveCopy(const CString& path);
     void DeleteContents() override;
 
     // Sheet. None of the setters marks the document modified; their callers do.

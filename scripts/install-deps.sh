@@ -15,6 +15,7 @@ packages=(
   clang libclang-rt-14-dev
   fonts-liberation fonts-arphic-uming poppler-utils locales qt6-translations-l10n
   cups-daemon cups-client
+  xdg-utils
 )
 
 missing=()

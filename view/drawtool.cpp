@@ -352,7 +352,7 @@ void CRectTool::OnLButtonUp(CDrawView* view, UINT flags, const CPoint& point)
             handle.InflateRect(1, 1);
             view->InvalidateClient(handle);
         }
-        view->RemoveFromTree(view->ObjectTree(), obj);
+        view->UnlistFromTrees(obj);
         obj->Remove();
         selectTool.OnLButtonDown(view, flags, point);
     }

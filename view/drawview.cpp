@@ -10,6 +10,7 @@
 #include "view/drawtool.h"
 #include "view/objectpages.h"
 
+#include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QScrollBar>
 #include <QWheelEvent>
@@ -331,7 +332,7 @@ void CDrawView::resizeEvent(QResizeEvent* event)
     // there, fitted when it was, through later resizes until the user scrolls or zooms.
     // A tab is shown at its own size for a moment while another one comes and goes (a label
     // that failed to open): that size is no reason to fit the label again.
-    const bool untouched = m_centredAt && *m_centredAt == GetScrollPosition();
+    const bool untouched = IsUntouched();
     if (!InRestoredTab() && RefitLabel())
         return;
     if ((m_bCentrePending || untouched) && GetDocument() && viewport()->width() > 0) {
@@ -356,6 +357,7 @@ void CDrawView::OnCenterLabel()
     const double origin = std::trunc(v * 10.0);
     ScrollToPosition(CPoint(SaturateInt(origin - dx + 8), SaturateInt(origin - dy + 8)));
     m_centredAt = GetScrollPosition();
+    m_bFitCentreDue = FALSE;
     viewport()->update();
 }
 
@@ -520,17 +522,25 @@ void CDrawView::OnUpdate(CView*, long hint, CObject* hintObject)
 
 BOOL CDrawView::InRestoredTab() const
 {
-    // Tabs fill the area; one shown at its own size is on its way between two others.
+    // Tabs fill the area; one shown at its own size is on its way between two others. While
+    // the area grows with the frame it sizes its tab anew and the tab reports itself restored
+    // for the moment, though it fills the area.
     for (const QWidget* w = parentWidget(); w; w = w->parentWidget())
-        if (const auto* sub = qobject_cast<const QMdiSubWindow*>(w))
-            return !sub->isMaximized();
+        if (const auto* sub = qobject_cast<const QMdiSubWindow*>(w)) {
+            const QMdiArea* area = sub->mdiArea();
+            return !sub->isMaximized() && !(area && sub->geometry() == area->viewport()->rect());
+        }
     return FALSE;
+}
+
+BOOL CDrawView::IsUntouched() const
+{
+    return m_bFitCentreDue || (m_centredAt && *m_centredAt == GetScrollPosition());
 }
 
 BOOL CDrawView::RefitLabel()
 {
-    const bool untouched = m_centredAt && *m_centredAt == GetScrollPosition();
-    if (!untouched || !m_fitZoom || !GetDocument() || GetDocument()->GetZoom() != m_fitZoom || FitZoom() == m_fitZoom)
+    if (!IsUntouched() || !m_fitZoom || !GetDocument() || GetDocument()->GetZoom() != m_fitZoom || FitZoom() == m_fitZoom)
         return FALSE;
     OnFitLabel();
     return TRUE;
@@ -558,6 +568,10 @@ void CDrawView::AddObject(CDrawObj* obj)
         return;
     GetDocument()->Add(obj);
     FillObjectTree(obj);
+    // The label's other windows list it too, without taking their own selection elsewhere.
+    for (CDrawView* other : DocumentViews())
+        if (other != this)
+            other->ListInTree(obj);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -143,11 +143,15 @@ public:
     // object tree afresh and fills the database tree.
     void SetTrees(QTreeWidget* objectTree, QTreeWidget* databaseTree);
     void FillTrees();
+    // Enters a new object in the object tree as its group's current, expanded entry; an object
+    // the tree does not list (a shape, a picture) is selected instead.
     void FillObjectTree(CDrawObj* obj);
-    // A loaded label: the trees are rebuilt, every object enters the object tree, and the view
-    // starts with nothing selected.
+    // A loaded label, or another window on one: the trees are rebuilt, every object enters the
+    // object tree as FillObjectTree enters it, and the view starts with nothing selected.
     void ShowOpenedObjects();
     void RemoveFromTree(QTreeWidget* tree, CDrawObj* obj);
+    // Takes an object that leaves the document out of the trees of all its views.
+    void UnlistFromTrees(CDrawObj* obj);
     void SelectTreeItem(QTreeWidget* tree, CDrawObj* obj);
     QTreeWidget* ObjectTree() const { return m_pObjectTree; }
     QTreeWidgetItem* TextGroup() const { return m_pTextGroup; }
@@ -200,6 +204,9 @@ public:
     void OnRotate();
     // Zooms so that the label fills the window (less 30 pixels), then centres it.
     void OnFitLabel();
+    // Runs a command of this view once control is back in the event loop, when the windows
+    // shown meanwhile have their sizes (the fit of a window that was just opened).
+    void PostCommand(UINT id);
     // The zoom that fits the label into the window, or 0 for a label without a size.
     int FitZoom() const;
     void OnSelectAll();
@@ -280,10 +287,20 @@ private:
     void CreateFromComponent(CPoint logical, CCompItem* item);
     void CentreSelectionOn(CPoint logical);
     static void CentreOn(CDrawObj* obj, CPoint logical);
+    // The names in the object trees of every view of the document.
     void RefreshTreeNames();
+    // Appends the object's entry to its group of this view's tree; null for an object the tree
+    // does not list, or without a tree.
+    QTreeWidgetItem* ListInTree(CDrawObj* obj);
+    // Makes a tree entry current, its group opened.
+    void MakeCurrentInTree(QTreeWidgetItem* item);
+    // The editing views of the view's document, this one included.
+    std::vector<CDrawView*> DocumentViews() const;
     // Fits the label again after a resize while it is still fitted and untouched; TRUE when the
     // zoom changed.
     BOOL RefitLabel();
+    // The scroll bars are where the view last centred the label, or a centring is on its way.
+    BOOL IsUntouched() const;
     // Whether the view's tab is shown at its own size rather than filling the area.
     BOOL InRestoredTab() const;
     // Moves the tree's highlight to the selection's last listed object, or off the tree.
@@ -311,6 +328,8 @@ private:
     BOOL m_bDropping = FALSE;
     BOOL m_bDropWasModified = FALSE;
     BOOL m_bCentrePending = TRUE;
+    // A fit's centring is posted and has not run yet: the label still counts as untouched.
+    BOOL m_bFitCentreDue = FALSE;
     // Where the last centring left the scroll bars: while they stay there, a resize of the
     // window (the frame maximised after start-up) centres the label again.
     std::optional<CPoint> m_centredAt;

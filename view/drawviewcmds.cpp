@@ -241,10 +241,17 @@ void CDrawView::OnFitLabel()
     if (const int zoom = FitZoom()) {
         GetDocument()->SetZoom(zoom);
         m_fitZoom = zoom;
-        // The label is centred once the new zoom has reached every view.
-        QTimer::singleShot(0, this, [this] { OnCmdMsg(kCmdCentre, CN_COMMAND, nullptr); });
+        // The label is centred once the new zoom has reached every view; until then it counts
+        // as untouched, so that a resize meanwhile fits it again.
+        m_bFitCentreDue = TRUE;
+        PostCommand(kCmdCentre);
     }
     SetFocus();
+}
+
+void CDrawView::PostCommand(UINT id)
+{
+    QTimer::singleShot(0, this, [this, id] { OnCmdMsg(id, CN_COMMAND, nullptr); });
 }
 
 void CDrawView::OnSelectAll()
@@ -269,7 +276,7 @@ void CDrawView::OnEditClear()
     InvalidateSelection();
     for (CDrawObj* obj : removed.objects) {
         doc->Remove(obj);
-        RemoveFromTree(m_pObjectTree, obj);
+        UnlistFromTrees(obj);
         obj->Remove();
     }
     m_selection.clear();

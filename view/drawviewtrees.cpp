@@ -105,25 +105,36 @@ void CDrawView::UpdateGroupCaption(QTreeWidgetItem* group)
     group->setText(0, QStringLiteral("%1 (%2)").arg(caption).arg(group->childCount()));
 }
 
+QTreeWidgetItem* CDrawView::ListInTree(CDrawObj* obj)
+{
+    QTreeWidgetItem* group = IsCodeObject(obj) ? m_pBarcodeGroup : IsTextObject(obj) ? m_pTextGroup : nullptr;
+    if (!m_pObjectTree || !group)
+        return nullptr;
+    auto* item = new QTreeWidgetItem(group, QStringList(obj->GetName()));
+    item->setData(0, Qt::UserRole, QVariant::fromValue(reinterpret_cast<quintptr>(obj)));
+    UpdateGroupCaption(group);
+    return item;
+}
+
+void CDrawView::MakeCurrentInTree(QTreeWidgetItem* item)
+{
+    // The tree opens the group of its current entry only while it is shown; a window filled
+    // before it shows opens it here, as every other one.
+    for (QTreeWidgetItem* parent = item->parent(); parent; parent = parent->parent())
+        parent->setExpanded(true);
+    const QSignalBlocker block(m_pObjectTree);
+    m_pObjectTree->setCurrentItem(item);
+}
+
 void CDrawView::FillObjectTree(CDrawObj* obj)
 {
-    QTreeWidgetItem* group = nullptr;
-    if (IsCodeObject(obj)) {
-        group = m_pBarcodeGroup;
-    } else if (IsTextObject(obj)) {
-        group = m_pTextGroup;
-    } else {
+    if (!IsCodeObject(obj) && !IsTextObject(obj)) {
         // Shapes, polygons, pictures and embedded objects are not listed; they are selected.
         Select(obj, TRUE);
         return;
     }
-    if (!m_pObjectTree || !group)
-        return;
-    auto* item = new QTreeWidgetItem(group, QStringList(obj->GetName()));
-    item->setData(0, Qt::UserRole, QVariant::fromValue(reinterpret_cast<quintptr>(obj)));
-    const QSignalBlocker block(m_pObjectTree);
-    m_pObjectTree->setCurrentItem(item);
-    UpdateGroupCaption(group);
+    if (QTreeWidgetItem* item = ListInTree(obj))
+        MakeCurrentInTree(item);
 }
 
 void CDrawView::ShowOpenedObjects()
@@ -133,10 +144,31 @@ void CDrawView::ShowOpenedObjects()
     // The trees start afresh: items of objects that loading replaced would dangle.
     m_selection.clear();
     FillTrees();
+    // Each entry is made current as it comes, so the last one stays current; the label shows
+    // nothing selected (the shapes that filling would select are left out straight away).
     for (CDrawObj* obj : GetDocument()->GetObjects())
-        FillObjectTree(obj);
-    // Filling the tree selects every shape; an opened label shows none of them selected.
-    Select(nullptr, FALSE);
+        if (QTreeWidgetItem* item = ListInTree(obj))
+            MakeCurrentInTree(item);
+    viewport()->update();
+}
+
+std::vector<CDrawView*> CDrawView::DocumentViews() const
+{
+    std::vector<CDrawView*> views;
+    if (CDrawDoc* doc = GetDocument()) {
+        for (CView* v : doc->GetViews())
+            if (auto* view = dynamic_cast<CDrawView*>(v))
+                views.push_back(view);
+    } else {
+        views.push_back(const_cast<CDrawView*>(this));
+    }
+    return views;
+}
+
+void CDrawView::UnlistFromTrees(CDrawObj* obj)
+{
+    for (CDrawView* view : DocumentViews())
+        view->RemoveFromTree(view->m_pObjectTree, obj);
 }
 
 QTreeWidgetItem* CDrawView::FindTreeItem(QTreeWidget* tree, CDrawObj* obj,
@@ -219,14 +251,16 @@ void CDrawView::OnObjectTreeSelChanged(QTreeWidgetItem* item)
 
 void CDrawView::RefreshTreeNames()
 {
-    // Names may have changed in the property sheets.
-    for (QTreeWidgetItem* group : {m_pBarcodeGroup, m_pTextGroup}) {
-        if (!group)
-            continue;
-        for (int i = 0; i < group->childCount(); ++i) {
-            QTreeWidgetItem* item = group->child(i);
-            if (const CDrawObj* obj = ObjectOf(item); obj && item->text(0) != obj->GetName())
-                item->setText(0, obj->GetName());
+    // Names may have changed in the property sheets; every window of the label shows them.
+    for (CDrawView* view : DocumentViews()) {
+        for (QTreeWidgetItem* group : {view->m_pBarcodeGroup, view->m_pTextGroup}) {
+            if (!group)
+                continue;
+            for (int i = 0; i < group->childCount(); ++i) {
+                QTreeWidgetItem* item = group->child(i);
+                if (const CDrawObj* obj = ObjectOf(item); obj && item->text(0) != obj->GetName())
+                    item->setText(0, obj->GetName());
+            }
         }
     }
 }
@@ -380,7 +414,7 @@ void CDrawView::CancelComponentDrop()
             else if (IsTextObject(obj))
                 GetDocument()->DecrementTextNumber();
         }
-        RemoveFromTree(m_pObjectTree, obj);
+        UnlistFromTrees(obj);
         Deselect(obj);
         obj->Remove();
     }

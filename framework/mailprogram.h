@@ -1,0 +1,14 @@
+#pragma once
+// The user's mail program, reached through the desktop's xdg-email (xdg-utils): a new message
+// with files attached, composed and sent by the user there.
+
+#include "framework/types.h"
+
+namespace MailProgram {
+// The program that hands messages to the mail program, as found on PATH; empty when there is
+// none, and mail cannot be sent.
+CString Locate();
+// Opens a new message with the file attached and returns at once; the file must outlive the
+// message. FALSE, with the system's reason in *error, when the program could not be started.
+BOOL ComposeWithAttachment(const CString& file, CString* error);
+}
