@@ -246,7 +246,9 @@ void CDrawView::OnFitLabel()
         m_bFitCentreDue = TRUE;
         PostCommand(kCmdCentre);
     }
-    SetFocus();
+    // A fit posted for a window that the user has left meanwhile leaves the focus where it is.
+    if (m_bActive)
+        SetFocus();
 }
 
 void CDrawView::PostCommand(UINT id)
