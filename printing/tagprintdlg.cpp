@@ -17,6 +17,8 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QDialogButtonBox>
+#include <QDoubleSpinBox>
+#include <QPageLayout>
 #include <QPrinter>
 #include <QPushButton>
 #include <QTabWidget>
@@ -30,6 +32,45 @@ constexpr int kSelectLabels = 3;
 constexpr int kPrintData = 4;
 constexpr int kPrintDataText = 200;
 constexpr int kMaxPage = 65535;
+
+// The paper list of a printer's properties window set to the paper the printer holds: the
+// queue's paper of the same name, or of the same size, or else its custom size with the page's
+// measures.
+void ShowPrinterPaper(QWidget* window, QComboBox* sizes, const QPrinter* printer)
+{
+    if (!printer)
+        return;
+    const QPageLayout layout = printer->pageLayout();
+    const QPageSize paper = layout.pageSize();
+    int same = -1, custom = -1;
+    for (int i = 0; i < sizes->count(); ++i) {
+        const QVariant data = sizes->itemData(i);
+        if (!data.canConvert<QPageSize>()) {
+            custom = i;
+            continue;
+        }
+        const QPageSize offered = data.value<QPageSize>();
+        if (!paper.key().isEmpty() && offered.key() == paper.key()) {
+            same = i;
+            break;
+        }
+        if (same < 0 && offered.isEquivalentTo(paper))
+            same = i;
+    }
+    if (same >= 0) {
+        sizes->setCurrentIndex(same);
+        return;
+    }
+    auto* width = window->findChild<QDoubleSpinBox*>(QStringLiteral("pageWidth"));
+    auto* height = window->findChild<QDoubleSpinBox*>(QStringLiteral("pageHeight"));
+    auto* units = window->findChild<QComboBox*>(QStringLiteral("unitCombo"));
+    if (custom < 0 || !width || !height || !units || !units->currentData().canConvert<QPageLayout::Unit>())
+        return;
+    sizes->setCurrentIndex(custom);
+    const QRectF page = layout.fullRect(units->currentData().value<QPageLayout::Unit>());
+    width->setValue(page.width());
+    height->setValue(page.height());
+}
 
 CLabelCountBox* BindCount(QWidget* form, QObject* owner)
 {
@@ -206,6 +247,8 @@ void CTagPrintDlg::WatchPaperControls(QWidget* window)
         if (sizes->property(kWatched).toBool())
             continue;
         sizes->setProperty(kWatched, true);
+        // A new properties window opens on the queue's default paper: it shows the job's.
+        ShowPrinterPaper(window, sizes, printer());
         connect(sizes, &QComboBox::activated, this, chosen);
     }
     for (QAbstractButton* button : window->findChildren<QAbstractButton*>()) {
