@@ -10,6 +10,7 @@
 #include "framework/waitcursor.h"
 #include "printing/labelcount.h"
 #include "printing/prndataseldlg.h"
+#include "printing/sheetlayout.h"
 #include "printing/tagselectdlg.h"
 
 #include <QAbstractButton>
@@ -24,6 +25,8 @@
 #include <QTabWidget>
 #include <QScrollBar>
 #include <QShowEvent>
+
+#include <limits>
 
 namespace {
 constexpr int kCountBox = 158;
@@ -78,6 +81,7 @@ CLabelCountBox* BindCount(QWidget* form, QObject* owner)
 }
 
 constexpr UINT IDS_SOURCE_UNREACHABLE = 94;
+constexpr UINT IDS_NO_PAGE_IN_RANGE = 320;
 
 // The print-data button and its text are shown, and the button enabled, only for a document
 // with a data source.
@@ -157,12 +161,23 @@ CTagPrintDlg::CTagPrintDlg(CDrawDoc* doc, QPrinter* printer, QWidget* parent)
     if (auto* data = GetDlgItem<QAbstractButton>(m_tab, kPrintData))
         connect(data, &QAbstractButton::clicked, this, [this] { RunPrintData(m_doc, m_count, this); });
     setOptionTabs({m_tab});
-    // The count is what is asked most: the options open on the labels tab.
-    for (auto* button : findChildren<QPushButton*>())
-        if (button->text().startsWith(QStringLiteral("&Options")) && button->text().contains(u'>'))
-            button->click();
+    // The count is what is asked most: the options open on the labels tab. Qt's button that shows
+    // them is known by its role in the dialog's own button box; its caption is translated.
     if (auto* tabs = qobject_cast<QTabWidget*>(m_tab->parentWidget() ? m_tab->parentWidget()->parentWidget() : nullptr))
         tabs->setCurrentWidget(m_tab);
+    for (auto* box : findChildren<QDialogButtonBox*>()) {
+        if (m_tab->isAncestorOf(box))
+            continue;
+        for (QAbstractButton* button : box->buttons())
+            if (box->buttonRole(button) == QDialogButtonBox::ResetRole && !m_tab->isVisibleTo(this))
+                button->click();
+    }
+    // Each job asks for its own pages: a range left on the printer by an earlier job is not
+    // offered again.
+    if (printer) {
+        printer->setPrintRange(QPrinter::AllPages);
+        printer->setPageRanges(QPageRanges());
+    }
     InitCount();
     // The printer's properties are a window of their own, made anew for each printer chosen:
     // its paper controls are watched when it shows.
@@ -189,22 +204,48 @@ void CTagPrintDlg::InitCount()
 
 void CTagPrintDlg::accept()
 {
-    if (m_bChoosingCells) {
-        m_bChoosingCells = false;
-        QPrintDialog::accept();
-        KeepDocumentPaper();
+    const bool cells = m_bChoosingCells;
+    m_bChoosingCells = false;
+    // Chosen cells print on one sheet; otherwise the count in the box makes the pages.
+    if (!cells)
+        m_count->Settle();
+    m_jobPages = cells ? 1 : JobPages(m_count->Count());
+    m_ended = false;
+    QPrintDialog::accept();
+    if (!m_ended)
+        return;  // the dialog stays open
+    KeepDocumentPaper();
+    if (cells) {
         CTagSelectDlg select(parentWidget());
         if (select.DoModal(m_doc) != IDOK)
             setResult(QDialog::Rejected);
         return;
     }
-    m_count->Settle();
     if (m_doc) {
         m_doc->SetLabelsToPrint(m_count->Count());
         m_doc->GetSelectTags().clear();
     }
-    QPrintDialog::accept();
-    KeepDocumentPaper();
+}
+
+void CTagPrintDlg::done(int result)
+{
+    // Qt's OK has written the pages asked for to the printer by now.
+    QPrinter* p = printer();
+    if (result == QDialog::Accepted && p && p->printRange() == QPrinter::PageRange &&
+        p->fromPage() > m_jobPages) {
+        AfxMessageBox(AfxLoadString(IDS_NO_PAGE_IN_RANGE).arg(m_jobPages), MB_OK | MB_ICONWARNING, this);
+        return;
+    }
+    m_ended = result == QDialog::Accepted;
+    QPrintDialog::done(result);
+}
+
+std::int64_t CTagPrintDlg::JobPages(int count) const
+{
+    if (!m_doc)
+        return std::numeric_limits<std::int64_t>::max();
+    const int* grid = m_doc->GetLabelGrid();
+    return SheetPageCount(count, grid[0], grid[1], false);
 }
 
 void CTagPrintDlg::OnSelectLabels()

@@ -19,6 +19,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QToolButton>
 
 namespace {
@@ -214,5 +215,56 @@ TEST_P(Chinese, DataDialogsSpeakTheLanguageAndShowTheirWholeTexts)
     EXPECT_TRUE(counted);
     EXPECT_TRUE(listed);
 }
+
+// The print dialog in every language of the program.
+using PrintDialogLanguages = Chinese;
+
+TEST_P(PrintDialogLanguages, ThePrintDialogOpensOnTheLabelCountAndPrintData)
+{
+    // A label on a small CSV file, so that Print Data is offered.
+    const QString csv = m_files.filePath("list.csv");
+    QFile file(csv);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("Code,Name\n1,A\n2,B\n");
+    file.close();
+    CBarcodeDB db;
+    CString connection;
+    ASSERT_TRUE(db.OpenFile(csv, connection)) << db.GetLastError().toStdString();
+    CDrawDoc* doc = Active();
+    doc->SetConnectionString(connection);
+    doc->SetTableName(db.GetTextFileTable());
+    doc->SetQuery("SELECT * FROM " + db.QuoteName(db.GetTextFileTable()));
+
+    bool shown = false, listed = false;
+    OnNextModal([&](QWidget* w) {
+        auto* dialog = qobject_cast<CTagPrintDlg*>(w);
+        auto closed = qScopeGuard([dialog] { dialog->reject(); });
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog));
+        dialog->grab().save(TestOutputDir(QStringLiteral("chinese")) + u'/' + Picture("print-opened.png"));
+        // As it opens, with no click: the count and Print Data, whose access key opens it.
+        auto* count = dialog->LabelsTab()->findChild<QLineEdit*>("158");
+        auto* data = dialog->LabelsTab()->findChild<QPushButton*>("4");
+        ASSERT_TRUE(count && data);
+        EXPECT_TRUE(count->isVisible());
+        EXPECT_TRUE(data->isVisible());
+        shown = count->isVisible() && data->isVisible();
+        OnNextModal([&](QWidget* d) {
+            listed = true;
+            qobject_cast<QDialog*>(d)->reject();
+        }, IsA<CPrnDataSelDlg>);
+        QWidget* focus = FocusIn(dialog);
+        ASSERT_NE(focus, nullptr);
+        QTest::keyClick(focus, Qt::Key_D, Qt::AltModifier);
+        // The access key clicks the button a moment later.
+        for (int wait = 0; wait < 100 && !listed; ++wait)
+            QTest::qWait(20);
+    }, IsA<CTagPrintDlg>);
+    Update();
+    Action(57607)->trigger();
+    EXPECT_TRUE(shown);
+    EXPECT_TRUE(listed);
+}
+
+INSTANTIATE_TEST_SUITE_P(Languages, PrintDialogLanguages, ::testing::Values("ENU", "CHS", "CHT"));
 
 INSTANTIATE_TEST_SUITE_P(Languages, Chinese, ::testing::Values("CHS", "CHT"));

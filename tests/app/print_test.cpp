@@ -23,6 +23,9 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QPushButton>
+#include <QRadioButton>
+#include <QScopeGuard>
+#include <QSpinBox>
 #include <QScrollBar>
 #include <QTabWidget>
 #include <QPrintPreviewWidget>
@@ -343,6 +346,74 @@ TEST_F(Printing, ChoosingCellsFromThePrintDialogPrintsThemOnOneSheet)
     EXPECT_TRUE(question.contains("cells.pdf")) << question.toStdString();
     EXPECT_TRUE(stayed);
     EXPECT_EQ(QFileInfo(pdf).lastModified(), written);
+}
+
+TEST_F(Printing, EachPrintDialogOpensOnAllPagesAndRefusesPagesItsJobHasNot)
+{
+    // Label A: 20 labels, pages 2 to 2 of its two sheets.
+    PrinterToPdf("a.pdf");
+    QString printedTo;
+    OnNextModal([&](QWidget* w) {
+        auto* dialog = qobject_cast<CTagPrintDlg*>(w);
+        auto closed = qScopeGuard([dialog] { dialog->reject(); });
+        TypeInto(dialog->LabelsTab()->findChild<QLineEdit*>("158"), "20");
+        ClickMark(dialog->findChild<QRadioButton*>("printRange"));
+        TypeInto(dialog->findChild<QSpinBox*>("from"), "2");
+        printedTo = dialog->findChild<QLineEdit*>("filename")->text();
+        closed.dismiss();
+        ClickAccept(dialog);
+    }, IsA<CTagPrintDlg>);
+    Action(kFilePrint)->trigger();
+    QList<QImage> pages = RenderPdf(printedTo);
+    ASSERT_EQ(pages.size(), 1);
+    EXPECT_EQ(CellText(pages[0], 0, 0), Serial(11));
+
+    // Label B, one sheet: its dialog asks for all pages; pages 2 to 2 are refused with a message,
+    // by OK and by the cells button alike, and the dialog stays.
+    Action(kFileNew)->trigger();
+    CDrawDoc* b = Active();
+    ASSERT_NE(b, doc);
+    UseTwoByFiveSheet(b);
+    auto* bView = m_app->GetActiveDrawView();
+    bView->AddObject(new CDrawBarcode(CRect(300, 300, 310, 310), bView, "LABEL-B", BARCODE_ID_CODE128_AUTO));
+    PrinterToPdf("b.pdf");
+    QStringList opened, refusals;
+    std::vector<bool> stayed;
+    OnNextModal([&](QWidget* w) {
+        auto* dialog = qobject_cast<CTagPrintDlg*>(w);
+        auto closed = qScopeGuard([dialog] { dialog->reject(); });
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog));
+        auto* all = dialog->findChild<QRadioButton*>("printAll");
+        auto* from = dialog->findChild<QSpinBox*>("from");
+        ASSERT_TRUE(all && from);
+        opened << QString::number(all->isChecked()) << from->text();
+        ClickMark(dialog->findChild<QRadioButton*>("printRange"));
+        TypeInto(from, "2");
+        for (QAbstractButton* press : {static_cast<QAbstractButton*>(dialog->LabelsTab()->findChild<QPushButton*>("3")),
+                                       static_cast<QAbstractButton*>(nullptr)}) {
+            QString text;
+            ClickMessageBox(QMessageBox::Ok, &text);
+            if (press)
+                QTest::mouseClick(press, Qt::LeftButton);
+            else
+                ClickAccept(dialog);
+            refusals << text;
+            stayed.push_back(dialog->isVisible());
+        }
+        ClickMark(all);
+        printedTo = dialog->findChild<QLineEdit*>("filename")->text();
+        closed.dismiss();
+        ClickAccept(dialog);
+    }, IsA<CTagPrintDlg>);
+    Action(kFilePrint)->trigger();
+    EXPECT_EQ(opened, QStringList({"1", "1"}));
+    ASSERT_EQ(refusals.size(), 2);
+    for (const QString& text : refusals)
+        EXPECT_TRUE(text.contains("1 page")) << text.toStdString();
+    EXPECT_EQ(stayed, std::vector<bool>({true, true}));
+    pages = RenderPdf(printedTo);
+    ASSERT_EQ(pages.size(), 1);
+    EXPECT_EQ(CellText(pages[0], 0, 0), "LABEL-B");
 }
 
 TEST_F(Printing, APreviewOfALabelWiderThanItsPaperSaysSoOnThePage)
