@@ -18,7 +18,9 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QDoubleSpinBox>
+#include <QFileInfo>
 #include <QPageLayout>
 #include <QPrinter>
 #include <QPushButton>
@@ -73,6 +75,22 @@ void ShowPrinterPaper(QWidget* window, QComboBox* sizes, const QPrinter* printer
     const QRectF page = layout.fullRect(units->currentData().value<QPageLayout::Unit>());
     width->setValue(page.width());
     height->setValue(page.height());
+}
+
+// The file the print dialog last sent a job to, and the label of that job: its path, or its
+// title while it has none.
+struct PrintFileOwner {
+    QString file, label;
+};
+PrintFileOwner& LastPrintFile()
+{
+    static PrintFileOwner owner;
+    return owner;
+}
+
+QString LabelIdentity(const CDrawDoc* doc)
+{
+    return doc->GetPathName().isEmpty() ? QStringLiteral("untitled:") + doc->GetTitle() : doc->GetPathName();
 }
 
 CLabelCountBox* BindCount(QWidget* form, QObject* owner)
@@ -172,6 +190,7 @@ CTagPrintDlg::CTagPrintDlg(CDrawDoc* doc, QPrinter* printer, QWidget* parent)
             if (box->buttonRole(button) == QDialogButtonBox::ResetRole && !m_tab->isVisibleTo(this))
                 button->click();
     }
+    ProposePrintFile();
     // Each job asks for its own pages: a range left on the printer by an earlier job is not
     // offered again.
     if (printer) {
@@ -184,6 +203,21 @@ CTagPrintDlg::CTagPrintDlg(CDrawDoc* doc, QPrinter* printer, QWidget* parent)
     qApp->installEventFilter(this);
     ShowPrintData(m_tab, m_doc);
     LoadPrintData(m_doc, FALSE, parent);
+}
+
+void CTagPrintDlg::ProposePrintFile()
+{
+    // Qt's dialog offers the file the printer wrote last. That file belongs to the label it was
+    // printed for: another label is offered a file of its own name in the same folder.
+    auto* name = findChild<QLineEdit*>(QStringLiteral("filename"));
+    const QString last = printer() ? printer()->outputFileName() : QString();
+    if (!name || !m_doc || last.isEmpty() || last != LastPrintFile().file || LastPrintFile().label == LabelIdentity(m_doc))
+        return;
+    QString base = QFileInfo(m_doc->GetTitle()).completeBaseName();
+    base.replace(u'/', u'_');
+    if (base.isEmpty())
+        return;
+    name->setText(QFileInfo(last).dir().filePath(base + QStringLiteral(".pdf")));
 }
 
 void CTagPrintDlg::SetLabelCount(int count)
@@ -217,14 +251,17 @@ void CTagPrintDlg::accept()
     KeepDocumentPaper();
     if (cells) {
         CTagSelectDlg select(parentWidget());
-        if (select.DoModal(m_doc) != IDOK)
+        if (select.DoModal(m_doc) != IDOK) {
             setResult(QDialog::Rejected);
-        return;
-    }
-    if (m_doc) {
+            return;
+        }
+    } else if (m_doc) {
         m_doc->SetLabelsToPrint(m_count->Count());
         m_doc->GetSelectTags().clear();
     }
+    // The file of this job is this label's from now on.
+    if (m_doc && printer() && printer()->outputFormat() == QPrinter::PdfFormat && !printer()->outputFileName().isEmpty())
+        LastPrintFile() = {printer()->outputFileName(), LabelIdentity(m_doc)};
 }
 
 void CTagPrintDlg::done(int result)

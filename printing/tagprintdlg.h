@@ -63,6 +63,8 @@ private:
     void WatchPaperControls(QWidget* window);
     void KeepDocumentPaper();
 
+    // Print to File offers a file named after the label being printed.
+    void ProposePrintFile();
     // The pages of a job of `count` labels on whole sheets.
     std::int64_t JobPages(int count) const;
 

@@ -416,6 +416,51 @@ TEST_F(Printing, EachPrintDialogOpensOnAllPagesAndRefusesPagesItsJobHasNot)
     EXPECT_EQ(CellText(pages[0], 0, 0), "LABEL-B");
 }
 
+TEST_F(Printing, PrintToFileOffersAFileNamedAfterTheLabelBeingPrinted)
+{
+    // A job through the dialog, with the file the dialog offered; Yes when it asks to replace it.
+    auto print = [this](QString* offered, bool replace = false) {
+        OnNextModal([offered, replace](QWidget* w) {
+            auto* dialog = qobject_cast<CTagPrintDlg*>(w);
+            auto closed = qScopeGuard([dialog] { dialog->reject(); });
+            auto* name = dialog->findChild<QLineEdit*>("filename");
+            ASSERT_NE(name, nullptr);
+            *offered = name->text();
+            if (replace)
+                ClickMessageBox(QMessageBox::Yes);
+            closed.dismiss();
+            ClickAccept(dialog);
+        }, IsA<CTagPrintDlg>);
+        Action(kFilePrint)->trigger();
+    };
+    // Label A to the file the printer holds.
+    const QString first = PrinterToPdf("first.pdf");
+    QString offered;
+    print(&offered);
+    EXPECT_EQ(offered.toStdString(), first.toStdString());
+    ASSERT_TRUE(QFile::exists(first));
+
+    // Label B, saved as bins.tag: its own name in the same folder, kept for its next job.
+    Action(kFileNew)->trigger();
+    CDrawDoc* b = Active();
+    ASSERT_NE(b, doc);
+    UseTwoByFiveSheet(b);
+    auto* bView = m_app->GetActiveDrawView();
+    bView->AddObject(new CDrawBarcode(CRect(300, 300, 310, 310), bView, "LABEL-B", BARCODE_ID_CODE128_AUTO));
+    const QString saved = m_files.filePath("bins.tag");
+    m_app->m_askSavePath = [saved](const CString&) { return saved; };
+    ASSERT_TRUE(m_app->SaveDocument(b, false));
+    const QString own = m_files.filePath("bins.pdf");
+    for (int job = 0; job < 2; ++job) {
+        SCOPED_TRACE(job);
+        print(&offered, job > 0);
+        EXPECT_EQ(offered.toStdString(), own.toStdString());
+    }
+    const QList<QImage> pages = RenderPdf(own);
+    ASSERT_EQ(pages.size(), 1);
+    EXPECT_EQ(CellText(pages[0], 0, 0), "LABEL-B");
+}
+
 TEST_F(Printing, APreviewOfALabelWiderThanItsPaperSaysSoOnThePage)
 {
     const float wide[2] = {2500, 554};
