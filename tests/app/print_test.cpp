@@ -461,31 +461,71 @@ TEST_F(Printing, PrintToFileOffersAFileNamedAfterTheLabelBeingPrinted)
     EXPECT_EQ(CellText(pages[0], 0, 0), "LABEL-B");
 }
 
-TEST_F(Printing, APreviewOfALabelWiderThanItsPaperSaysSoOnThePage)
+TEST_F(Printing, APreviewOfALabelWiderThanItsPaperSaysSoWithinThePage)
 {
-    const float wide[2] = {2500, 554};
+    struct Case {
+        const char* what;
+        int code;
+        float width, height;
+    } cases[] = {{"A4", 9, 2100, 2970}, {"100 x 50 mm", 256, 1000, 500}};
+    const int grid[2] = {1, 1};
+    doc->SetLabelGrid(grid);
     doc->SetAutoLabelSize(FALSE);
-    doc->SetLabelSize(wide);
-    OnNextModal([](QWidget* w) { QTest::mouseClick(w->findChild<QPushButton*>("1"), Qt::LeftButton); },
-                IsA<CTagPreviewDlg>);
-    int red = -1;
-    OnNextModal([&](QWidget* w) {
-        auto* window = qobject_cast<CPrintPreviewWindow*>(w);
-        ASSERT_NE(window, nullptr);
-        QApplication::processEvents();
-        const QImage shot = window->Preview()->grab().toImage();
-        shot.save(TestOutputDir() + "/print-preview-too-wide.png");
-        red = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const float paper[2] = {c.width, c.height}, wide[2] = {c.width + 400, c.height / 4};
+        doc->SetPaperCode(c.code);
+        doc->SetPaperSize(paper);
+        doc->SetOrientation(c.width > c.height ? 2 : 1);
+        doc->SetLabelSize(wide);
+        OnNextModal([](QWidget* w) { QTest::mouseClick(w->findChild<QPushButton*>("1"), Qt::LeftButton); },
+                    IsA<CTagPreviewDlg>);
+        QImage shot;
+        OnNextModal([&](QWidget* w) {
+            auto* window = qobject_cast<CPrintPreviewWindow*>(w);
+            ASSERT_NE(window, nullptr);
+            QApplication::processEvents();
+            shot = window->Preview()->grab().toImage();
+            window->reject();
+        }, IsA<CPrintPreviewWindow>);
+        Action(kFilePrintPreview)->trigger();
+        ASSERT_FALSE(shot.isNull());
+        shot.save(TestOutputDir() + "/print-preview-too-wide-" + QString::number(c.code) + ".png");
+
+        // The page is the white of the picture; the sheet preview's red words stand on it.
+        QRect page, red;
+        std::vector<bool> redRows(size_t(shot.height()), false);
         for (int y = 0; y < shot.height(); ++y)
             for (int x = 0; x < shot.width(); ++x) {
-                const QColor c = shot.pixelColor(x, y);
-                red += c.red() > 150 && c.green() < 90 && c.blue() < 90;
+                const QColor px = shot.pixelColor(x, y);
+                if (px == Qt::white)
+                    page |= QRect(x, y, 1, 1);
+                else if (px.red() > 150 && px.green() < 90 && px.blue() < 90) {
+                    red |= QRect(x, y, 1, 1);
+                    redRows[size_t(y)] = true;
+                }
             }
-        window->reject();
-    }, IsA<CPrintPreviewWindow>);
-    Action(kFilePrintPreview)->trigger();
-    // The sheet preview's three red lines stand on the page.
-    EXPECT_GT(red, 100);
+        ASSERT_FALSE(red.isEmpty());
+        // The words keep to the page, short of its right edge by at least half their indent:
+        // none is cut off there.
+        EXPECT_TRUE(page.contains(red));
+        EXPECT_GE(page.right() - red.right(), (red.left() - page.left()) / 2)
+            << "page " << page.left() << " to " << page.right() << ", words " << red.left() << " to " << red.right();
+        // Lines of text follow each other with no empty line between them: no gap between rows of
+        // text is as tall as a line.
+        std::vector<int> runs, gaps;
+        for (int y = red.top(); y <= red.bottom(); ++y) {
+            const bool text = redRows[size_t(y)];
+            std::vector<int>& v = text ? runs : gaps;
+            if (y == red.top() || text != redRows[size_t(y - 1)])
+                v.push_back(0);
+            ++v.back();
+        }
+        ASSERT_GE(runs.size(), 3u);
+        const int line = *std::max_element(runs.begin(), runs.end());
+        for (int gap : gaps)
+            EXPECT_LT(gap, line);
+    }
 }
 
 TEST_F(Printing, APreviewShowsWholeSheetsAndLeavesLastPrintedAlone)
