@@ -97,6 +97,24 @@ protected:
     }
     QString Language() const override { return QString::fromLatin1(GetParam()); }
     QString Picture(const QString& name) const { return Language() + u'-' + name; }
+
+    // The active label's data source becomes a small CSV file, whose path is the answer.
+    QString UseSmallCsvFile()
+    {
+        const QString csv = m_files.filePath("list.csv");
+        QFile file(csv);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("Code,Name\n1,A\n2,B\n");
+        file.close();
+        CBarcodeDB db;
+        CString connection;
+        EXPECT_TRUE(db.OpenFile(csv, connection)) << db.GetLastError().toStdString();
+        CDrawDoc* doc = Active();
+        doc->SetConnectionString(connection);
+        doc->SetTableName(db.GetTextFileTable());
+        doc->SetQuery("SELECT * FROM " + db.QuoteName(db.GetTextFileTable()));
+        return csv;
+    }
 };
 
 }  // namespace
@@ -159,18 +177,7 @@ TEST_P(Chinese, DialogsSpeakTheLanguageAndShowTheirWholeTexts)
 TEST_P(Chinese, DataDialogsSpeakTheLanguageAndShowTheirWholeTexts)
 {
     // A label on a small CSV file.
-    const QString csv = m_files.filePath("list.csv");
-    QFile file(csv);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("Code,Name\n1,A\n2,B\n");
-    file.close();
-    CBarcodeDB db;
-    CString connection;
-    ASSERT_TRUE(db.OpenFile(csv, connection)) << db.GetLastError().toStdString();
-    CDrawDoc* doc = Active();
-    doc->SetConnectionString(connection);
-    doc->SetTableName(db.GetTextFileTable());
-    doc->SetQuery("SELECT * FROM " + db.QuoteName(db.GetTextFileTable()));
+    const QString csv = UseSmallCsvFile();
 
     // The database set-up wizard, page after page.
     int pages = 0;
@@ -222,18 +229,7 @@ using PrintDialogLanguages = Chinese;
 TEST_P(PrintDialogLanguages, ThePrintDialogOpensOnTheLabelCountAndPrintData)
 {
     // A label on a small CSV file, so that Print Data is offered.
-    const QString csv = m_files.filePath("list.csv");
-    QFile file(csv);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("Code,Name\n1,A\n2,B\n");
-    file.close();
-    CBarcodeDB db;
-    CString connection;
-    ASSERT_TRUE(db.OpenFile(csv, connection)) << db.GetLastError().toStdString();
-    CDrawDoc* doc = Active();
-    doc->SetConnectionString(connection);
-    doc->SetTableName(db.GetTextFileTable());
-    doc->SetQuery("SELECT * FROM " + db.QuoteName(db.GetTextFileTable()));
+    UseSmallCsvFile();
 
     bool shown = false, listed = false;
     OnNextModal([&](QWidget* w) {
