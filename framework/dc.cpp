@@ -3,6 +3,7 @@
 #include <vector>
 
 #include <QStringList>
+#include <QTextBoundaryFinder>
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
@@ -288,6 +289,39 @@ BOOL CDC::ExtTextOut(int x, int y, UINT options, const CRect* rect, const CStrin
     return TRUE;
 }
 
+QStringList CDC::WrapLine(const QString& text, std::int64_t width)
+{
+    // Breaks fall where the text may break: after a space, between Han characters and the like.
+    QTextBoundaryFinder breaks(QTextBoundaryFinder::Line, text);
+    const auto fits = [&](qsizetype from, qsizetype to) {
+        return MeasureText(text.mid(from, to - from).trimmed()).cx <= width;
+    };
+    QStringList lines;
+    qsizetype start = 0, fitting = -1;  // the longest piece from start that fits ends at fitting
+    for (qsizetype at = breaks.toNextBoundary(); at > 0; at = breaks.toNextBoundary()) {
+        if (fits(start, at)) {
+            fitting = at;
+            continue;
+        }
+        if (fitting > start) {
+            lines << text.mid(start, fitting - start).trimmed();
+            start = fitting;
+            fitting = -1;
+            if (fits(start, at)) {
+                fitting = at;
+                continue;
+            }
+        }
+        // A word wider than the line stands alone.
+        lines << text.mid(start, at - start).trimmed();
+        start = at;
+        fitting = -1;
+    }
+    if (start < text.size() || lines.isEmpty())
+        lines << text.mid(start).trimmed();
+    return lines;
+}
+
 int CDC::DrawText(const CString& text, CRect* rect, UINT format)
 {
     if (!rect)
@@ -303,6 +337,13 @@ int CDC::DrawText(const CString& text, CRect* rect, UINT format)
         all.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
         all.replace(QLatin1Char('\r'), QLatin1Char('\n'));
         lines = all.split(QLatin1Char('\n'));
+        if (format & DT_WORDBREAK) {
+            const std::int64_t width = std::int64_t(rect->right) - rect->left;
+            QStringList wrapped;
+            for (const QString& line : lines)
+                wrapped << WrapLine(line, width);
+            lines = wrapped;
+        }
     }
     const TEXTMETRICW tm = MeasureFont();
     const int lineHeight = tm.tmHeight;

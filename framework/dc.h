@@ -8,7 +8,9 @@
 
 #include <QImage>
 #include <QRegion>
+#include <QStringList>
 #include <cstddef>
+#include <cstdint>
 #include <vector>
 
 // Mapping modes
@@ -29,6 +31,7 @@ constexpr UINT DT_LEFT = 0;
 constexpr UINT DT_CENTER = 1;
 constexpr UINT DT_RIGHT = 2;
 constexpr UINT DT_VCENTER = 4;
+constexpr UINT DT_WORDBREAK = 0x10;
 constexpr UINT DT_SINGLELINE = 0x20;
 constexpr UINT DT_NOCLIP = 0x100;
 constexpr UINT DT_CALCRECT = 0x400;
@@ -110,7 +113,9 @@ public:
     BOOL ExtTextOut(int x, int y, UINT options, const CRect* rect, const CString& text,
                     const int* dx = nullptr);
     BOOL TextOut(int x, int y, const CString& text) { return ExtTextOut(x, y, 0, nullptr, text); }
-    // Lines break at line feeds unless DT_SINGLELINE; the answer is the height of the text.
+    // Lines break at line feeds unless DT_SINGLELINE, and with DT_WORDBREAK also where the next
+    // word would pass the rectangle's right edge (a word wider than the rectangle stands alone
+    // on its line); the answer is the height of the text.
     int DrawText(const CString& text, CRect* rect, UINT format);
 
     // Clipping rectangles are logical; the answer is the kind of the resulting region.
@@ -195,6 +200,8 @@ protected:
     unsigned ClipGeneration() const { return m_clipGeneration; }
     // A logical rectangle in device pixels, normalised.
     QRect ToDeviceRect(const CRect& logical) const;
+    // One line of text cut into lines no wider than `width` logical units at its break chances.
+    QStringList WrapLine(const QString& text, std::int64_t width);
 
     // Back end: the size in pixels of the drawing surface and the device capabilities.
     virtual CSize SurfaceSize() const = 0;

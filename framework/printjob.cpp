@@ -13,6 +13,7 @@
 #include <QPrinterInfo>
 
 #include <algorithm>
+#include <cmath>
 #include <cerrno>
 #include <optional>
 #include <fcntl.h>
@@ -107,6 +108,50 @@ private:
     int m_readError = 0;
     std::thread m_reader;
 };
+// One of a printer's papers and the orientation that makes its page the size asked for.
+struct CPrinterPaper {
+    QPageSize size;
+    QPageLayout::Orientation orientation = QPageLayout::Portrait;
+};
+
+// The paper among a queue's own for a paper code, stored size and orientation as
+// AfxSetPrinterPaper takes them; nothing when the queue has no such paper.
+std::optional<CPrinterPaper> FindPrinterPaper(const QList<QPageSize>& papers, int paperCode, int width, int height,
+                                              int orientation)
+{
+    const bool landscape = orientation == 2;
+    const QPageSize::PageSizeId id = QPageSize::id(paperCode);
+    QSizeF wanted;  // millimetres, as the page should measure
+    if (id != QPageSize::Custom) {
+        for (const QPageSize& paper : papers)
+            if (paper.isValid() && paper.id() == id)
+                return CPrinterPaper {paper, landscape ? QPageLayout::Landscape : QPageLayout::Portrait};
+        wanted = QPageSize(id).size(QPageSize::Millimeter);
+        if (landscape)
+            wanted.transpose();
+    } else {
+        if (width <= 0 || height <= 0)
+            return std::nullopt;
+        wanted = QSizeF(width / 10.0, height / 10.0);
+    }
+    constexpr double kTolerance = 1.0;
+    const auto near = [](const QSizeF& a, const QSizeF& b) {
+        return std::abs(a.width() - b.width()) <= kTolerance && std::abs(a.height() - b.height()) <= kTolerance;
+    };
+    // A paper upright as asked is taken before one that has to be turned.
+    for (const QPageLayout::Orientation turn : {QPageLayout::Portrait, QPageLayout::Landscape}) {
+        for (const QPageSize& paper : papers) {
+            if (!paper.isValid())
+                continue;
+            QSizeF size = paper.size(QPageSize::Millimeter);
+            if (turn == QPageLayout::Landscape)
+                size.transpose();
+            if (near(size, wanted))
+                return CPrinterPaper {paper, turn};
+        }
+    }
+    return std::nullopt;
+}
 }  // namespace
 
 QPrinter* AfxGetAppPrinter()
@@ -123,6 +168,15 @@ void AfxSetPrinterPaper(QPrinter* printer, int paperCode, int width, int height,
 {
     if (!printer)
         return;
+    // A queue's own paper, when it has one of that size.
+    if (printer->outputFormat() == QPrinter::NativeFormat) {
+        const QList<QPageSize> papers = QPrinterInfo(*printer).supportedPageSizes();
+        if (const auto paper = FindPrinterPaper(papers, paperCode, width, height, orientation)) {
+            printer->setPageSize(paper->size);
+            printer->setPageOrientation(paper->orientation);
+            return;
+        }
+    }
     const bool landscape = orientation == 2;
     const QPageSize::PageSizeId id = QPageSize::id(paperCode);
     if (id != QPageSize::Custom) {

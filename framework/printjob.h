@@ -25,6 +25,10 @@ CString AfxGetAppPrinterName();
 // other code gives a page of exactly the stored width × height: the stored size of a custom
 // paper is already turned, so it is not turned again. A custom paper without a size keeps the
 // printer's page size.
+// The page is the print queue's own paper when the queue has one of that size, so that the job
+// names a paper the driver knows: for a code that Qt knows, the queue's paper of that kind (or of
+// its size); for any other code, one whose size is the stored width × height within a
+// millimetre, upright or turned. Only a size the queue does not offer goes out as a custom size.
 void AfxSetPrinterPaper(QPrinter* printer, int paperCode, int width, int height, int orientation);
 
 // The whole road: OnPreparePrinting, then AfxPrintPages. FALSE when the view ended the job or

@@ -190,13 +190,14 @@ void PaintSheetWarning(CDC& dc, const CRect& area, int unit)
     CFont* oldFont = dc.SelectObject(&font);
     dc.SetTextColor(RGB(200, 0, 0));
     dc.SetBkMode(TRANSPARENT);
-    // Three lines above and at the middle of the area's height.
+    // Three sentences from 48 units above the middle of the area's height, line under line,
+    // wrapped to the area with 20 units to spare on either side.
     const int middle = SaturateInt((std::int64_t(area.top) + area.bottom) / 2);
-    const int x = SaturateInt(std::int64_t(area.left) + 20 * unit);
-    CResourceModule& res = CResourceModule::Get();
-    dc.TextOut(x, middle - 48 * unit, res.LoadString(21));
-    dc.TextOut(x, middle - 32 * unit, res.LoadString(22));
-    dc.TextOut(x, middle, res.LoadString(23));
+    CRect box(SaturateInt(std::int64_t(area.left) + 20 * unit), SaturateInt(std::int64_t(middle) - 48 * unit),
+              SaturateInt(std::int64_t(area.right) - 20 * unit), area.bottom);
+    if (box.right <= box.left)
+        box.right = box.left + 1;
+    dc.DrawText(UnprintableSheetText(), &box, DT_LEFT | DT_WORDBREAK | DT_NOCLIP);
     dc.SelectObject(oldFont);
 }
 

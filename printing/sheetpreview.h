@@ -30,7 +30,8 @@ enum SheetHighlight {
 };
 
 // The warning of a sheet whose labels do not fit on its paper (strings 21 to 23), in red on the
-// middle of the area; `unit` scales the sheet preview's sizes (a 14-pixel font) for other devices.
+// middle of the area, wrapped to its width; `unit` scales the sheet preview's sizes (a 14-pixel
+// font) for other devices.
 void PaintSheetWarning(CDC& dc, const CRect& area, int unit = 1);
 
 class CDesignPreview : public QFrame {

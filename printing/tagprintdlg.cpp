@@ -10,6 +10,7 @@
 #include "framework/waitcursor.h"
 #include "printing/labelcount.h"
 #include "printing/prndataseldlg.h"
+#include "printing/sheetlayout.h"
 #include "printing/tagselectdlg.h"
 
 #include <QAbstractButton>
@@ -17,11 +18,17 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QDialogButtonBox>
+#include <QDir>
+#include <QDoubleSpinBox>
+#include <QFileInfo>
+#include <QPageLayout>
 #include <QPrinter>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QScrollBar>
 #include <QShowEvent>
+
+#include <limits>
 
 namespace {
 constexpr int kCountBox = 158;
@@ -31,12 +38,68 @@ constexpr int kPrintData = 4;
 constexpr int kPrintDataText = 200;
 constexpr int kMaxPage = 65535;
 
+// The paper list of a printer's properties window set to the paper the printer holds: the
+// queue's paper of the same name, or of the same size, or else its custom size with the page's
+// measures.
+void ShowPrinterPaper(QWidget* window, QComboBox* sizes, const QPrinter* printer)
+{
+    if (!printer)
+        return;
+    const QPageLayout layout = printer->pageLayout();
+    const QPageSize paper = layout.pageSize();
+    int same = -1, custom = -1;
+    for (int i = 0; i < sizes->count(); ++i) {
+        const QVariant data = sizes->itemData(i);
+        if (!data.canConvert<QPageSize>()) {
+            custom = i;
+            continue;
+        }
+        const QPageSize offered = data.value<QPageSize>();
+        if (!paper.key().isEmpty() && offered.key() == paper.key()) {
+            same = i;
+            break;
+        }
+        if (same < 0 && offered.isEquivalentTo(paper))
+            same = i;
+    }
+    if (same >= 0) {
+        sizes->setCurrentIndex(same);
+        return;
+    }
+    auto* width = window->findChild<QDoubleSpinBox*>(QStringLiteral("pageWidth"));
+    auto* height = window->findChild<QDoubleSpinBox*>(QStringLiteral("pageHeight"));
+    auto* units = window->findChild<QComboBox*>(QStringLiteral("unitCombo"));
+    if (custom < 0 || !width || !height || !units || !units->currentData().canConvert<QPageLayout::Unit>())
+        return;
+    sizes->setCurrentIndex(custom);
+    const QRectF page = layout.fullRect(units->currentData().value<QPageLayout::Unit>());
+    width->setValue(page.width());
+    height->setValue(page.height());
+}
+
+// The file the print dialog last sent a job to, and the label of that job: its path, or its
+// title while it has none.
+struct PrintFileOwner {
+    QString file, label;
+};
+PrintFileOwner& LastPrintFile()
+{
+    static PrintFileOwner owner;
+    return owner;
+}
+
+QString LabelIdentity(const CDrawDoc* doc)
+{
+    return doc->GetPathName().isEmpty() ? QStringLiteral("untitled:") + doc->GetTitle() : doc->GetPathName();
+}
+
 CLabelCountBox* BindCount(QWidget* form, QObject* owner)
 {
     return new CLabelCountBox(GetDlgItem<QLineEdit>(form, kCountBox), GetDlgItem<QScrollBar>(form, kCountUpDown), owner);
 }
 
 constexpr UINT IDS_SOURCE_UNREACHABLE = 94;
+constexpr UINT IDS_NO_PAGE_IN_RANGE = 320;
 
 // The print-data button and its text are shown, and the button enabled, only for a document
 // with a data source.
@@ -116,18 +179,45 @@ CTagPrintDlg::CTagPrintDlg(CDrawDoc* doc, QPrinter* printer, QWidget* parent)
     if (auto* data = GetDlgItem<QAbstractButton>(m_tab, kPrintData))
         connect(data, &QAbstractButton::clicked, this, [this] { RunPrintData(m_doc, m_count, this); });
     setOptionTabs({m_tab});
-    // The count is what is asked most: the options open on the labels tab.
-    for (auto* button : findChildren<QPushButton*>())
-        if (button->text().startsWith(QStringLiteral("&Options")) && button->text().contains(u'>'))
-            button->click();
+    // The count is what is asked most: the options open on the labels tab. Qt's button that shows
+    // them is known by its role in the dialog's own button box; its caption is translated.
     if (auto* tabs = qobject_cast<QTabWidget*>(m_tab->parentWidget() ? m_tab->parentWidget()->parentWidget() : nullptr))
         tabs->setCurrentWidget(m_tab);
+    for (auto* box : findChildren<QDialogButtonBox*>()) {
+        if (m_tab->isAncestorOf(box))
+            continue;
+        for (QAbstractButton* button : box->buttons())
+            if (box->buttonRole(button) == QDialogButtonBox::ResetRole && !m_tab->isVisibleTo(this))
+                button->click();
+    }
+    ProposePrintFile();
+    // Each job asks for its own pages: a range left on the printer by an earlier job is not
+    // offered again.
+    if (printer) {
+        printer->setPrintRange(QPrinter::AllPages);
+        printer->setPageRanges(QPageRanges());
+    }
     InitCount();
     // The printer's properties are a window of their own, made anew for each printer chosen:
     // its paper controls are watched when it shows.
     qApp->installEventFilter(this);
     ShowPrintData(m_tab, m_doc);
     LoadPrintData(m_doc, FALSE, parent);
+}
+
+void CTagPrintDlg::ProposePrintFile()
+{
+    // Qt's dialog offers the file the printer wrote last. That file belongs to the label it was
+    // printed for: another label is offered a file of its own name in the same folder.
+    auto* name = findChild<QLineEdit*>(QStringLiteral("filename"));
+    const QString last = printer() ? printer()->outputFileName() : QString();
+    if (!name || !m_doc || last.isEmpty() || last != LastPrintFile().file || LastPrintFile().label == LabelIdentity(m_doc))
+        return;
+    QString base = QFileInfo(m_doc->GetTitle()).completeBaseName();
+    base.replace(u'/', u'_');
+    if (base.isEmpty())
+        return;
+    name->setText(QFileInfo(last).dir().filePath(base + QStringLiteral(".pdf")));
 }
 
 void CTagPrintDlg::SetLabelCount(int count)
@@ -148,22 +238,51 @@ void CTagPrintDlg::InitCount()
 
 void CTagPrintDlg::accept()
 {
-    if (m_bChoosingCells) {
-        m_bChoosingCells = false;
-        QPrintDialog::accept();
-        KeepDocumentPaper();
+    const bool cells = m_bChoosingCells;
+    m_bChoosingCells = false;
+    // Chosen cells print on one sheet; otherwise the count in the box makes the pages.
+    if (!cells)
+        m_count->Settle();
+    m_jobPages = cells ? 1 : JobPages(m_count->Count());
+    m_ended = false;
+    QPrintDialog::accept();
+    if (!m_ended)
+        return;  // the dialog stays open
+    KeepDocumentPaper();
+    if (cells) {
         CTagSelectDlg select(parentWidget());
-        if (select.DoModal(m_doc) != IDOK)
+        if (select.DoModal(m_doc) != IDOK) {
             setResult(QDialog::Rejected);
-        return;
-    }
-    m_count->Settle();
-    if (m_doc) {
+            return;
+        }
+    } else if (m_doc) {
         m_doc->SetLabelsToPrint(m_count->Count());
         m_doc->GetSelectTags().clear();
     }
-    QPrintDialog::accept();
-    KeepDocumentPaper();
+    // The file of this job is this label's from now on.
+    if (m_doc && printer() && printer()->outputFormat() == QPrinter::PdfFormat && !printer()->outputFileName().isEmpty())
+        LastPrintFile() = {printer()->outputFileName(), LabelIdentity(m_doc)};
+}
+
+void CTagPrintDlg::done(int result)
+{
+    // Qt's OK has written the pages asked for to the printer by now.
+    QPrinter* p = printer();
+    if (result == QDialog::Accepted && p && p->printRange() == QPrinter::PageRange &&
+        p->fromPage() > m_jobPages) {
+        AfxMessageBox(AfxLoadString(IDS_NO_PAGE_IN_RANGE).arg(m_jobPages), MB_OK | MB_ICONWARNING, this);
+        return;
+    }
+    m_ended = result == QDialog::Accepted;
+    QPrintDialog::done(result);
+}
+
+std::int64_t CTagPrintDlg::JobPages(int count) const
+{
+    if (!m_doc)
+        return std::numeric_limits<std::int64_t>::max();
+    const int* grid = m_doc->GetLabelGrid();
+    return SheetPageCount(count, grid[0], grid[1], false);
 }
 
 void CTagPrintDlg::OnSelectLabels()
@@ -206,6 +325,8 @@ void CTagPrintDlg::WatchPaperControls(QWidget* window)
         if (sizes->property(kWatched).toBool())
             continue;
         sizes->setProperty(kWatched, true);
+        // A new properties window opens on the queue's default paper: it shows the job's.
+        ShowPrinterPaper(window, sizes, printer());
         connect(sizes, &QComboBox::activated, this, chosen);
     }
     for (QAbstractButton* button : window->findChildren<QAbstractButton*>()) {

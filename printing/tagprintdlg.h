@@ -12,6 +12,8 @@
 #include <QDialog>
 #include <QPrintDialog>
 
+#include <cstdint>
+
 class CDrawDoc;
 class CLabelCountBox;
 class QPrinter;
@@ -50,6 +52,8 @@ public:
     // The job keeps the document's paper and orientation, whatever paper the dialog's printer
     // offered, unless the user chose a paper or an orientation in the dialog.
     void accept() override;
+    // OK is refused, with a message, when the pages asked for hold no page of the job.
+    void done(int result) override;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -58,6 +62,11 @@ private:
     // Notes a user's choice among the paper sizes and orientations of a page of the dialog.
     void WatchPaperControls(QWidget* window);
     void KeepDocumentPaper();
+
+    // Print to File offers a file named after the label being printed.
+    void ProposePrintFile();
+    // The pages of a job of `count` labels on whole sheets.
+    std::int64_t JobPages(int count) const;
 
     void InitCount();
     // Button 3: the dialog ends with OK, then the cells to print are chosen on one sheet; a
@@ -70,6 +79,8 @@ private:
     QWidget* m_tab = nullptr;
     CLabelCountBox* m_count = nullptr;
     bool m_paperChosen = false;
+    std::int64_t m_jobPages = 0;  // of the job OK was pressed for
+    bool m_ended = false;         // OK ended the dialog
 };
 
 class CTagPreviewDlg : public QDialog

@@ -23,6 +23,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QToolButton>
 
 namespace {
@@ -100,6 +101,24 @@ protected:
     }
     QString Language() const override { return QString::fromLatin1(GetParam()); }
     QString Picture(const QString& name) const { return Language() + u'-' + name; }
+
+    // The active label's data source becomes a small CSV file, whose path is the answer.
+    QString UseSmallCsvFile()
+    {
+        const QString csv = m_files.filePath("list.csv");
+        QFile file(csv);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("Code,Number,Part\nA100,12345678,P-001\nA2,7,P-002\n");
+        file.close();
+        CBarcodeDB db;
+        CString connection;
+        EXPECT_TRUE(db.OpenFile(csv, connection)) << db.GetLastError().toStdString();
+        CDrawDoc* doc = Active();
+        doc->SetConnectionString(connection);
+        doc->SetTableName(db.GetTextFileTable());
+        doc->SetQuery("SELECT * FROM " + db.QuoteName(db.GetTextFileTable()));
+        return csv;
+    }
 };
 
 }  // namespace
@@ -162,18 +181,7 @@ TEST_P(Chinese, DialogsSpeakTheLanguageAndShowTheirWholeTexts)
 TEST_P(Chinese, DataDialogsSpeakTheLanguageAndShowTheirWholeTexts)
 {
     // A label on a small CSV file of short values, which the grids show whole.
-    const QString csv = m_files.filePath("list.csv");
-    QFile file(csv);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("Code,Number,Part\nA100,12345678,P-001\nA2,7,P-002\n");
-    file.close();
-    CBarcodeDB db;
-    CString connection;
-    ASSERT_TRUE(db.OpenFile(csv, connection)) << db.GetLastError().toStdString();
-    CDrawDoc* doc = Active();
-    doc->SetConnectionString(connection);
-    doc->SetTableName(db.GetTextFileTable());
-    doc->SetQuery("SELECT * FROM " + db.QuoteName(db.GetTextFileTable()));
+    const QString csv = UseSmallCsvFile();
 
     // The database set-up wizard, page after page.
     int pages = 0;
@@ -264,5 +272,45 @@ TEST_P(Chinese, FileTypesOfTheLabelAndExportDialogsSpeakTheLanguage)
         EXPECT_EQ(exportTypes, QStringList{"Microsoft Office Excel 工作簿 (*.xls)"});
     }
 }
+
+// The print dialog in every language of the program.
+using PrintDialogLanguages = Chinese;
+
+TEST_P(PrintDialogLanguages, ThePrintDialogOpensOnTheLabelCountAndPrintData)
+{
+    // A label on a small CSV file, so that Print Data is offered.
+    UseSmallCsvFile();
+
+    bool shown = false, listed = false;
+    OnNextModal([&](QWidget* w) {
+        auto* dialog = qobject_cast<CTagPrintDlg*>(w);
+        auto closed = qScopeGuard([dialog] { dialog->reject(); });
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog));
+        dialog->grab().save(TestOutputDir(QStringLiteral("chinese")) + u'/' + Picture("print-opened.png"));
+        // As it opens, with no click: the count and Print Data, whose access key opens it.
+        auto* count = dialog->LabelsTab()->findChild<QLineEdit*>("158");
+        auto* data = dialog->LabelsTab()->findChild<QPushButton*>("4");
+        ASSERT_TRUE(count && data);
+        EXPECT_TRUE(count->isVisible());
+        EXPECT_TRUE(data->isVisible());
+        shown = count->isVisible() && data->isVisible();
+        OnNextModal([&](QWidget* d) {
+            listed = true;
+            qobject_cast<QDialog*>(d)->reject();
+        }, IsA<CPrnDataSelDlg>);
+        QWidget* focus = FocusIn(dialog);
+        ASSERT_NE(focus, nullptr);
+        QTest::keyClick(focus, Qt::Key_D, Qt::AltModifier);
+        // The access key clicks the button a moment later.
+        for (int wait = 0; wait < 100 && !listed; ++wait)
+            QTest::qWait(20);
+    }, IsA<CTagPrintDlg>);
+    Update();
+    Action(57607)->trigger();
+    EXPECT_TRUE(shown);
+    EXPECT_TRUE(listed);
+}
+
+INSTANTIATE_TEST_SUITE_P(Languages, PrintDialogLanguages, ::testing::Values("ENU", "CHS", "CHT"));
 
 INSTANTIATE_TEST_SUITE_P(Languages, Chinese, ::testing::Values("CHS", "CHT"));

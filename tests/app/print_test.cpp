@@ -23,6 +23,9 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QPushButton>
+#include <QRadioButton>
+#include <QScopeGuard>
+#include <QSpinBox>
 #include <QScrollBar>
 #include <QTabWidget>
 #include <QPrintPreviewWidget>
@@ -378,31 +381,184 @@ TEST_F(Printing, ChoosingCellsFromThePrintDialogPrintsThemOnOneSheet)
     EXPECT_EQ(QFileInfo(pdf).lastModified(), written);
 }
 
-TEST_F(Printing, APreviewOfALabelWiderThanItsPaperSaysSoOnThePage)
+TEST_F(Printing, EachPrintDialogOpensOnAllPagesAndRefusesPagesItsJobHasNot)
 {
-    const float wide[2] = {2500, 554};
-    doc->SetAutoLabelSize(FALSE);
-    doc->SetLabelSize(wide);
-    OnNextModal([](QWidget* w) { QTest::mouseClick(w->findChild<QPushButton*>("1"), Qt::LeftButton); },
-                IsA<CTagPreviewDlg>);
-    int red = -1;
+    // Label A: 20 labels, pages 2 to 2 of its two sheets.
+    PrinterToPdf("a.pdf");
+    QString printedTo;
     OnNextModal([&](QWidget* w) {
-        auto* window = qobject_cast<CPrintPreviewWindow*>(w);
-        ASSERT_NE(window, nullptr);
-        QApplication::processEvents();
-        const QImage shot = window->Preview()->grab().toImage();
-        shot.save(TestOutputDir() + "/print-preview-too-wide.png");
-        red = 0;
+        auto* dialog = qobject_cast<CTagPrintDlg*>(w);
+        auto closed = qScopeGuard([dialog] { dialog->reject(); });
+        TypeInto(dialog->LabelsTab()->findChild<QLineEdit*>("158"), "20");
+        ClickMark(dialog->findChild<QRadioButton*>("printRange"));
+        TypeInto(dialog->findChild<QSpinBox*>("from"), "2");
+        printedTo = dialog->findChild<QLineEdit*>("filename")->text();
+        closed.dismiss();
+        ClickAccept(dialog);
+    }, IsA<CTagPrintDlg>);
+    Action(kFilePrint)->trigger();
+    QList<QImage> pages = RenderPdf(printedTo);
+    ASSERT_EQ(pages.size(), 1);
+    EXPECT_EQ(CellText(pages[0], 0, 0), Serial(11));
+
+    // Label B, one sheet: its dialog asks for all pages; pages 2 to 2 are refused with a message,
+    // by OK and by the cells button alike, and the dialog stays.
+    Action(kFileNew)->trigger();
+    CDrawDoc* b = Active();
+    ASSERT_NE(b, doc);
+    UseTwoByFiveSheet(b);
+    auto* bView = m_app->GetActiveDrawView();
+    bView->AddObject(new CDrawBarcode(CRect(300, 300, 310, 310), bView, "LABEL-B", BARCODE_ID_CODE128_AUTO));
+    PrinterToPdf("b.pdf");
+    QStringList opened, refusals;
+    std::vector<bool> stayed;
+    OnNextModal([&](QWidget* w) {
+        auto* dialog = qobject_cast<CTagPrintDlg*>(w);
+        auto closed = qScopeGuard([dialog] { dialog->reject(); });
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog));
+        auto* all = dialog->findChild<QRadioButton*>("printAll");
+        auto* from = dialog->findChild<QSpinBox*>("from");
+        ASSERT_TRUE(all && from);
+        opened << QString::number(all->isChecked()) << from->text();
+        ClickMark(dialog->findChild<QRadioButton*>("printRange"));
+        TypeInto(from, "2");
+        for (QAbstractButton* press : {static_cast<QAbstractButton*>(dialog->LabelsTab()->findChild<QPushButton*>("3")),
+                                       static_cast<QAbstractButton*>(nullptr)}) {
+            QString text;
+            ClickMessageBox(QMessageBox::Ok, &text);
+            if (press)
+                QTest::mouseClick(press, Qt::LeftButton);
+            else
+                ClickAccept(dialog);
+            refusals << text;
+            stayed.push_back(dialog->isVisible());
+        }
+        ClickMark(all);
+        printedTo = dialog->findChild<QLineEdit*>("filename")->text();
+        closed.dismiss();
+        ClickAccept(dialog);
+    }, IsA<CTagPrintDlg>);
+    Action(kFilePrint)->trigger();
+    EXPECT_EQ(opened, QStringList({"1", "1"}));
+    ASSERT_EQ(refusals.size(), 2);
+    for (const QString& text : refusals)
+        EXPECT_TRUE(text.contains("1 page")) << text.toStdString();
+    EXPECT_EQ(stayed, std::vector<bool>({true, true}));
+    pages = RenderPdf(printedTo);
+    ASSERT_EQ(pages.size(), 1);
+    EXPECT_EQ(CellText(pages[0], 0, 0), "LABEL-B");
+}
+
+TEST_F(Printing, PrintToFileOffersAFileNamedAfterTheLabelBeingPrinted)
+{
+    // A job through the dialog, with the file the dialog offered; Yes when it asks to replace it.
+    auto print = [this](QString* offered, bool replace = false) {
+        OnNextModal([offered, replace](QWidget* w) {
+            auto* dialog = qobject_cast<CTagPrintDlg*>(w);
+            auto closed = qScopeGuard([dialog] { dialog->reject(); });
+            auto* name = dialog->findChild<QLineEdit*>("filename");
+            ASSERT_NE(name, nullptr);
+            *offered = name->text();
+            if (replace)
+                ClickMessageBox(QMessageBox::Yes);
+            closed.dismiss();
+            ClickAccept(dialog);
+        }, IsA<CTagPrintDlg>);
+        Action(kFilePrint)->trigger();
+    };
+    // Label A to the file the printer holds.
+    const QString first = PrinterToPdf("first.pdf");
+    QString offered;
+    print(&offered);
+    EXPECT_EQ(offered.toStdString(), first.toStdString());
+    ASSERT_TRUE(QFile::exists(first));
+
+    // Label B, saved as bins.tag: its own name in the same folder, kept for its next job.
+    Action(kFileNew)->trigger();
+    CDrawDoc* b = Active();
+    ASSERT_NE(b, doc);
+    UseTwoByFiveSheet(b);
+    auto* bView = m_app->GetActiveDrawView();
+    bView->AddObject(new CDrawBarcode(CRect(300, 300, 310, 310), bView, "LABEL-B", BARCODE_ID_CODE128_AUTO));
+    const QString saved = m_files.filePath("bins.tag");
+    m_app->m_askSavePath = [saved](const CString&) { return saved; };
+    ASSERT_TRUE(m_app->SaveDocument(b, false));
+    const QString own = m_files.filePath("bins.pdf");
+    for (int job = 0; job < 2; ++job) {
+        SCOPED_TRACE(job);
+        print(&offered, job > 0);
+        EXPECT_EQ(offered.toStdString(), own.toStdString());
+    }
+    const QList<QImage> pages = RenderPdf(own);
+    ASSERT_EQ(pages.size(), 1);
+    EXPECT_EQ(CellText(pages[0], 0, 0), "LABEL-B");
+}
+
+TEST_F(Printing, APreviewOfALabelWiderThanItsPaperSaysSoWithinThePage)
+{
+    struct Case {
+        const char* what;
+        int code;
+        float width, height;
+    } cases[] = {{"A4", 9, 2100, 2970}, {"100 x 50 mm", 256, 1000, 500}};
+    const int grid[2] = {1, 1};
+    doc->SetLabelGrid(grid);
+    doc->SetAutoLabelSize(FALSE);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const float paper[2] = {c.width, c.height}, wide[2] = {c.width + 400, c.height / 4};
+        doc->SetPaperCode(c.code);
+        doc->SetPaperSize(paper);
+        doc->SetOrientation(c.width > c.height ? 2 : 1);
+        doc->SetLabelSize(wide);
+        OnNextModal([](QWidget* w) { QTest::mouseClick(w->findChild<QPushButton*>("1"), Qt::LeftButton); },
+                    IsA<CTagPreviewDlg>);
+        QImage shot;
+        OnNextModal([&](QWidget* w) {
+            auto* window = qobject_cast<CPrintPreviewWindow*>(w);
+            ASSERT_NE(window, nullptr);
+            QApplication::processEvents();
+            shot = window->Preview()->grab().toImage();
+            window->reject();
+        }, IsA<CPrintPreviewWindow>);
+        Action(kFilePrintPreview)->trigger();
+        ASSERT_FALSE(shot.isNull());
+        shot.save(TestOutputDir() + "/print-preview-too-wide-" + QString::number(c.code) + ".png");
+
+        // The page is the white of the picture; the sheet preview's red words stand on it.
+        QRect page, red;
+        std::vector<bool> redRows(size_t(shot.height()), false);
         for (int y = 0; y < shot.height(); ++y)
             for (int x = 0; x < shot.width(); ++x) {
-                const QColor c = shot.pixelColor(x, y);
-                red += c.red() > 150 && c.green() < 90 && c.blue() < 90;
+                const QColor px = shot.pixelColor(x, y);
+                if (px == Qt::white)
+                    page |= QRect(x, y, 1, 1);
+                else if (px.red() > 150 && px.green() < 90 && px.blue() < 90) {
+                    red |= QRect(x, y, 1, 1);
+                    redRows[size_t(y)] = true;
+                }
             }
-        window->reject();
-    }, IsA<CPrintPreviewWindow>);
-    Action(kFilePrintPreview)->trigger();
-    // The sheet preview's three red lines stand on the page.
-    EXPECT_GT(red, 100);
+        ASSERT_FALSE(red.isEmpty());
+        // The words keep to the page, short of its right edge by at least half their indent:
+        // none is cut off there.
+        EXPECT_TRUE(page.contains(red));
+        EXPECT_GE(page.right() - red.right(), (red.left() - page.left()) / 2)
+            << "page " << page.left() << " to " << page.right() << ", words " << red.left() << " to " << red.right();
+        // Lines of text follow each other with no empty line between them: no gap between rows of
+        // text is as tall as a line.
+        std::vector<int> runs, gaps;
+        for (int y = red.top(); y <= red.bottom(); ++y) {
+            const bool text = redRows[size_t(y)];
+            std::vector<int>& v = text ? runs : gaps;
+            if (y == red.top() || text != redRows[size_t(y - 1)])
+                v.push_back(0);
+            ++v.back();
+        }
+        ASSERT_GE(runs.size(), 3u);
+        const int line = *std::max_element(runs.begin(), runs.end());
+        for (int gap : gaps)
+            EXPECT_LT(gap, line);
+    }
 }
 
 TEST_F(Printing, APreviewShowsWholeSheetsAndLeavesLastPrintedAlone)

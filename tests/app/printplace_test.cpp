@@ -84,20 +84,21 @@ QImage PreviewPage(CPrintPreviewWindow* window, QSize size, int printerDpi)
     return page;
 }
 
-// The value of a job's "media" attribute in the server's record of the job (IPP encoding: value
-// tag, name length and name, value length and value).
-QString JobMedia(const QString& control)
+// The value of a job's attribute in the server's record of the job (IPP encoding: value tag,
+// name length and name, value length and value); empty when the job has none.
+QString JobAttribute(const QString& control, const QByteArray& attribute)
 {
     QFile f(control);
     if (!f.open(QIODevice::ReadOnly))
         return "<no record>";
     const QByteArray bytes = f.readAll();
-    const QByteArray name("\x00\x05media", 7);
+    const QByteArray name = QByteArray(1, '\0') + char(attribute.size()) + attribute;
     const qsizetype at = bytes.indexOf(name);
-    if (at < 0 || at + 9 > bytes.size())
-        return "<no media>";
-    const int length = (quint8(bytes[at + 7]) << 8) | quint8(bytes[at + 8]);
-    return QString::fromLatin1(bytes.mid(at + 9, length));
+    const qsizetype value = at + name.size() + 2;
+    if (at < 0 || value > bytes.size())
+        return {};
+    const int length = (quint8(bytes[value - 2]) << 8) | quint8(bytes[value - 1]);
+    return QString::fromLatin1(bytes.mid(value, length));
 }
 
 // A 3 x 7 sheet in the main window, and, when cupsd is installed, a print server of the test's
@@ -136,7 +137,8 @@ protected:
         }
     }
 
-    // The file and the media of the server's job `job`, once the server has it (10 s at most).
+    // The file and the media of the server's job `job`, once the server has it (10 s at most);
+    // the media with the job's PageSize when it has one.
     std::pair<QString, QString> Job(int job)
     {
         const QString name = QString("%1").arg(job, 5, 10, QChar('0'));
@@ -146,7 +148,10 @@ protected:
         while (!(QFile::exists(data) && QFile::exists(control)) && waited.elapsed() < 10000)
             QTest::qWait(50);
         EXPECT_TRUE(QFile::exists(data)) << "the server has no job " << job << " after 10 s";
-        return {data, JobMedia(control)};
+        QString media = JobAttribute(control, "media");
+        if (const QString pageSize = JobAttribute(control, "PageSize"); !pageSize.isEmpty())
+            media += " PageSize=" + pageSize;
+        return {data, media};
     }
 
     // A press and release where a logical point of the label shows, delivered to the window.
@@ -272,7 +277,7 @@ TEST_F(PrintPlace, SerialNumbersCountOnPastTheIntRange)
     EXPECT_EQ(zxread::Decode(pages[0].copy(CellPx(12)), ZXing::BarcodeFormat::Code128).text, "3000000000");
 }
 
-TEST_F(PrintPlace, JobsThroughThePrintDialogCarryTheDocumentsPaper)
+TEST_F(PrintPlace, JobsThroughThePrintDialogCarryTheQueuesOwnPaperAndItsPropertiesShowIt)
 {
     if (!queue)
         GTEST_SKIP() << "cupsd and lpadmin are not installed (scripts/install-deps.sh)";
@@ -287,14 +292,18 @@ TEST_F(PrintPlace, JobsThroughThePrintDialogCarryTheDocumentsPaper)
         int code, width, height, orientation;
         const char* page;  // in points
         const char* media;
-        bool userChooses4x6;
+        const char* shown;  // the paper of Print > Properties; empty: the user picks 4 x 6 in there
     } cases[] = {
-        {"Letter", 1, 2159, 2794, 1, "612 x 792", "Letter", false},
-        {"4 x 6 in", 256, 1016, 1524, 1, "288 x 432", "w288h432", false},
-        {"100 x 50 mm", 256, 1000, 500, 2, "283 x 142", "Custom.50x100mm", false},
-        {"landscape A4", 9, 2100, 2970, 2, "842 x 595", "A4", false},
+        {"Letter", 1, 2159, 2794, 1, "612 x 792", "Letter", "US Letter"},
+        {"4 x 6 in", 256, 1016, 1524, 1, "288 x 432", "w288h432", "4 x 6 in"},
+        {"100 x 50 mm", 256, 1000, 500, 2, "283 x 142", "w283h142", "100 x 50 mm"},
+        {"50 x 100 mm, the queue's paper turned", 256, 500, 1000, 1, "142 x 283", "w283h142", "100 x 50 mm"},
+        {"landscape A4", 9, 2100, 2970, 2, "842 x 595", "A4", "A4"},
+        {"A5 of a custom code", 256, 1480, 2100, 1, "420 x 595", "A5", "A5"},
+        // Only a size the queue lacks is a custom one.
+        {"80 x 40 mm", 256, 800, 400, 2, "227 x 113", "Custom.40x80mm", "Custom"},
         // A paper the user picks in the printer's properties is the job's.
-        {"Letter, 4 x 6 in chosen", 1, 2159, 2794, 1, "288 x 432", "w288h432", true},
+        {"Letter, 4 x 6 in chosen", 1, 2159, 2794, 1, "288 x 432", "w288h432", ""},
     };
     int job = 0;
     for (const Case& c : cases) {
@@ -304,38 +313,45 @@ TEST_F(PrintPlace, JobsThroughThePrintDialogCarryTheDocumentsPaper)
         doc->SetPaperSize(paper);
         doc->SetOrientation(c.orientation);
         bool accepted = false;
+        QString shown;
         OnNextModal([&](QWidget* w) {
             auto* dialog = qobject_cast<CTagPrintDlg*>(w);
             // A step that fails closes the dialog, so that the command returns.
             auto closed = qScopeGuard([dialog] { dialog->reject(); });
-            if (c.userChooses4x6) {
-                OnNextModal([](QWidget* properties) {
-                    auto closedToo = qScopeGuard([properties] { qobject_cast<QDialog*>(properties)->reject(); });
-                    auto* sizes = properties->findChild<QComboBox*>("pageSizeCombo");
-                    ASSERT_NE(sizes, nullptr);
-                    const int wanted = sizes->findText("4 x 6 in");
-                    ASSERT_GE(wanted, 0);
-                    ASSERT_NE(sizes->currentIndex(), wanted);
-                    // Stepped to with the keys, as a user picks it.
-                    sizes->setFocus();
-                    while (sizes->currentIndex() != wanted)
-                        QTest::keyClick(sizes, sizes->currentIndex() < wanted ? Qt::Key_Down : Qt::Key_Up);
-                    closedToo.dismiss();
-                    ClickAccept(properties);
-                }, [dialog](QWidget* m) { return m != dialog; });
-                auto* properties = dialog->findChild<QPushButton*>("properties");
-                ASSERT_NE(properties, nullptr);
-                QTest::mouseClick(properties, Qt::LeftButton);
-            }
+            // Print > Properties, where the user may also pick a paper.
+            const bool choose = !*c.shown;
+            OnNextModal([&](QWidget* properties) {
+                auto closedToo = qScopeGuard([properties] { qobject_cast<QDialog*>(properties)->reject(); });
+                auto* sizes = properties->findChild<QComboBox*>("pageSizeCombo");
+                ASSERT_NE(sizes, nullptr);
+                shown = sizes->currentText();
+                if (!choose)
+                    return;
+                const int wanted = sizes->findText("4 x 6 in");
+                ASSERT_GE(wanted, 0);
+                ASSERT_NE(sizes->currentIndex(), wanted);
+                // Stepped to with the keys, as a user picks it.
+                sizes->setFocus();
+                while (sizes->currentIndex() != wanted)
+                    QTest::keyClick(sizes, sizes->currentIndex() < wanted ? Qt::Key_Down : Qt::Key_Up);
+                closedToo.dismiss();
+                ClickAccept(properties);
+            }, [dialog](QWidget* m) { return m != dialog; });
+            auto* properties = dialog->findChild<QPushButton*>("properties");
+            ASSERT_NE(properties, nullptr);
+            QTest::mouseClick(properties, Qt::LeftButton);
             accepted = true;
             closed.dismiss();
             ClickAccept(dialog);
         }, IsA<CTagPrintDlg>);
         Action(kFilePrint)->trigger();
         ASSERT_TRUE(accepted);
+        if (*c.shown) {
+            EXPECT_EQ(shown.toStdString(), c.shown);
+        }
         const auto [file, media] = Job(++job);
         EXPECT_EQ(PageSize(file), c.page);
-        EXPECT_EQ(media, c.media);
+        EXPECT_EQ(media.toStdString(), c.media);
     }
 }
 

@@ -209,6 +209,23 @@ TEST(DeviceContext, RecordedTextMeasuresAndDrawTextLayout)
     EXPECT_EQ(dc.records[3].text, QStringLiteral("yy"));
     EXPECT_EQ(dc.records[3].points[0], CPoint(0, 256));
 
+    // Word breaks: at spaces and between Han characters; a word wider than the box stands alone;
+    // an empty line stays; each line under the last.
+    dc.records.clear();
+    const CRect narrow(0, 0, 1000, 600);
+    for (const QString& text : {QStringLiteral("abc abc abc"), QStringLiteral("bb bbbbbbbbbb bb"),
+                                QStringLiteral("标签标签标签标签\n\nx")}) {
+        CRect box = narrow;
+        dc.DrawText(text, &box, DT_LEFT | DT_WORDBREAK);
+    }
+    QStringList lines;
+    for (const CRecordedPrimitive& r : dc.records)
+        lines << r.text + u'@' + QString::number(r.points[0].y);
+    EXPECT_EQ(lines, QStringList({"abc abc@0", "abc@256", "bb@0", "bbbbbbbbbb@256", "bb@512", "标签标@0", "签标签@256",
+                                  "标签@512", "x@1024"}));
+    CRect wrapped = narrow;
+    EXPECT_EQ(dc.DrawText(QStringLiteral("abc abc abc"), &wrapped, DT_WORDBREAK | DT_CALCRECT), 512);
+
     const int spacing[2] = {300, 400};
     dc.ExtTextOut(5, 6, ETO_IGNORELANGUAGE, nullptr, QStringLiteral("ab"), spacing);
     EXPECT_EQ(dc.records.back().dx, (std::vector<int>{300, 400}));

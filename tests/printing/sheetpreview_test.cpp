@@ -7,6 +7,7 @@
 #include "printing/tagselectdlg.h"
 #include "support/testoutput.h"
 
+#include <algorithm>
 #include <QImage>
 #include <QMessageBox>
 #include <QPushButton>
@@ -58,6 +59,31 @@ std::pair<int, int> RedRows(const QImage& image)
     return {first, last};
 }
 
+// The tallest run of rows holding red text, and the tallest gap between two such runs.
+std::pair<int, int> TallestLineAndGap(const QImage& image)
+{
+    int line = 0, gap = 0, run = 0, blank = 0;
+    bool seen = false;
+    for (int y = 0; y < image.height(); ++y) {
+        bool red = false;
+        for (int x = 0; x < image.width() && !red; ++x) {
+            const QRgb c = image.pixel(x, y);
+            red = qRed(c) > 150 && qGreen(c) < 80 && qBlue(c) < 80;
+        }
+        if (red) {
+            if (seen)
+                gap = std::max(gap, blank);
+            seen = true;
+            blank = 0;
+            line = std::max(line, ++run);
+        } else {
+            run = 0;
+            ++blank;
+        }
+    }
+    return {line, gap};
+}
+
 }  // namespace
 
 TEST(SheetPreview, DrawsThePaperAndPlacesUnchosenCellsToScale)
@@ -105,11 +131,20 @@ TEST(SheetPreview, WarnsAtMidHeightInsteadOfDrawingALayoutThatDoesNotFit)
     QImage image = p.grab().toImage();
     image.save(TestOutputDir() + QStringLiteral("/sheet-design-warning.png"));
     const auto [first, last] = RedRows(image);
-    // Three lines from 48 pixels above the middle of the height down to the middle line.
+    // Lines from 48 pixels above the middle of the height, one under the other with no empty
+    // line between them, the sentences wrapped to the width.
     EXPECT_GE(first, 250 - 48);
     EXPECT_LE(first, 250 - 40);
-    EXPECT_GT(last, 250);
+    const auto [line, gap] = TallestLineAndGap(image);
+    EXPECT_GE(last - first + 1, 3 * line);
     EXPECT_LE(last, 250 + 16);
+    EXPECT_LT(gap, line);
+    int right = 0;
+    for (int y = first; y <= last; ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (qRed(image.pixel(x, y)) > 150 && qGreen(image.pixel(x, y)) < 80)
+                right = std::max(right, x);
+    EXPECT_LE(right, 300 - 20);
     EXPECT_EQ(image.pixel(150, 150), qRgb(150, 150, 150));  // no paper
     EXPECT_TRUE(p.GetCells().empty());
 
