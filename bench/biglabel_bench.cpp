@@ -1,9 +1,15 @@
-// A label of 10,000 text and barcode objects, as the command line meets it: the file opened
-// into a document without a window, then one label printed to a PDF file through the print
-// road. Every fourth object is bound to a database field. Reports the heap the open document
-// holds per object and the process's peak resident memory.
+// A label of many text and barcode objects, as the command line meets it: the file opened into
+// a document without a window, then one label printed to a PDF file through the print road; and
+// as a user meets it, opened into a window of the program. Every fourth object is bound to a
+// database field. Opening runs at 10,000 and 100,000 objects: its time should grow with the
+// objects alone. Reports the heap the open document holds per object and the process's peak
+// resident memory.
 
 #include "benchlabel.h"
+#include "app/commandline.h"
+#include "app/drawapp.h"
+#include "app/frames.h"
+#include "framework/resourcemodule.h"
 #include "framework/printinfo.h"
 #include "framework/printjob.h"
 #include "objects/drawtext.h"
@@ -11,21 +17,27 @@
 #include "symbology/drawbarcode.h"
 
 #include <QPrinter>
+#include <QSettings>
+#include <QTest>
 #include <QTemporaryDir>
 
 #include <malloc.h>
+#include <map>
+#include <memory>
 #include <sys/resource.h>
 
 namespace {
 
 constexpr int kObjects = 10000;
 
-// Writes the label once for every benchmark of the run.
-const QString& LabelFile()
+// Writes the label of a count of objects once for every benchmark of the run.
+const QString& LabelFile(int objects = kObjects)
 {
     static QTemporaryDir dir;
-    static const QString path = [] {
-        const QString file = dir.filePath("big.tag");
+    static std::map<int, QString> paths;
+    QString& path = paths[objects];
+    if (path.isEmpty()) {
+        const QString file = dir.filePath(QStringLiteral("big-%1.tag").arg(objects));
         BenchLabel label;
         const float paper[2] = {2100, 2970}, size[2] = {2000, 2800}, gap[2] = {0, 0};
         const int grid[2] = {1, 1};
@@ -35,8 +47,8 @@ const QString& LabelFile()
         label.doc.SetLabelGap(gap);
         label.doc.SetLabelGrid(grid);
         label.doc.SetMargins(50, 50, 50, 50);
-        for (int i = 0; i < kObjects; ++i) {
-            // 100 columns of 100 rows, a text and a symbol in turn.
+        for (int i = 0; i < objects; ++i) {
+            // 100 columns of rows, a text and a symbol in turn.
             const int x = (i % 100) * 110, y = (i / 100) * 160;
             const CRect r(x, y, x + 100, y + 150);
             CDrawText* obj = i % 2 == 0
@@ -51,8 +63,8 @@ const QString& LabelFile()
         label.doc.SetLabelsToPrint(1);
         if (!label.doc.OnSaveDocument(file))
             qFatal("the label could not be written");
-        return file;
-    }();
+        path = file;
+    }
     return path;
 }
 
@@ -61,29 +73,72 @@ size_t HeapInUse()
     return mallinfo2().uordblks;
 }
 
-void Report(benchmark::State& state, size_t heapPerObject)
+void Report(benchmark::State& state, size_t heapPerObject, int objects = kObjects)
 {
     rusage usage {};
     getrusage(RUSAGE_SELF, &usage);
-    state.counters["objects"] = kObjects;
+    state.counters["objects"] = objects;
     state.counters["heap_B_per_object"] = double(heapPerObject);
     state.counters["max_rss_MB"] = double(usage.ru_maxrss) / 1024.0;
 }
 
 void BM_OpenBigLabel(benchmark::State& state)
 {
-    const QString& path = LabelFile();
+    const int objects = int(state.range(0));
+    const QString& path = LabelFile(objects);
     size_t perObject = 0;
     for (auto _ : state) {
+        state.PauseTiming();
         const size_t before = HeapInUse();
-        CDrawDoc doc;
-        if (!doc.OnOpenDocument(path) || doc.GetObjects().size() != size_t(kObjects))
+        auto doc = std::make_unique<CDrawDoc>();
+        state.ResumeTiming();
+        if (!doc->OnOpenDocument(path) || doc->GetObjects().size() != size_t(objects))
             state.SkipWithError("the label did not open");
-        perObject = (HeapInUse() - before) / kObjects;
+        state.PauseTiming();
+        perObject = (HeapInUse() - before) / size_t(objects);
+        doc.reset();
+        state.ResumeTiming();
     }
-    Report(state, perObject);
+    Report(state, perObject, objects);
 }
-BENCHMARK(BM_OpenBigLabel)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_OpenBigLabel)->Arg(kObjects)->Arg(10 * kObjects)->Unit(benchmark::kMillisecond);
+
+// As a user opens it: the program's main window shown, the file opened in a window of its own,
+// its objects listed in the objects bar, and painted.
+void BM_OpenBigLabelInProgram(benchmark::State& state)
+{
+    const int objects = int(state.range(0));
+    const QString& path = LabelFile(objects);
+    QTemporaryDir settings;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
+    QApplication::setOrganizationName("Brellinwick");
+    QApplication::setApplicationName("Quillbar");
+    CResourceModule::Get().Load(QStringLiteral(QB_RESOURCE_MODULE), QStringLiteral("ENU"));
+    CDrawApp app;
+    CDrawApp::StartOptions options;
+    options.allowWelcome = false;
+    if (!app.InitInstance(CCommandLineInfo::Parse({}), options) || !app.MainFrame()) {
+        state.SkipWithError("the program did not start");
+        return;
+    }
+    app.MainFrame()->resize(1024, 700);
+    app.MainFrame()->show();
+    QTest::qWaitForWindowExposed(app.MainFrame());
+    for (auto _ : state) {
+        CDrawDoc* doc = app.OpenDocumentFile(path);
+        if (!doc || doc->GetObjects().size() != size_t(objects))
+            state.SkipWithError("the label did not open");
+        QApplication::processEvents();
+        state.PauseTiming();
+        if (doc)
+            app.CloseDocument(doc);
+        QApplication::processEvents();
+        state.ResumeTiming();
+    }
+    app.ExitInstance();
+    state.counters["objects"] = objects;
+}
+BENCHMARK(BM_OpenBigLabelInProgram)->Arg(kObjects)->Arg(10 * kObjects)->Unit(benchmark::kMillisecond);
 
 void BM_OpenAndPrintBigLabel(benchmark::State& state)
 {

@@ -307,6 +307,9 @@ private:
     void ShowSelectionInTree();
     // "Caption (count)" for the text or the barcode group.
     void UpdateGroupCaption(QTreeWidgetItem* group);
+    // Lists the text and code objects among `objects` in their groups of the object tree, after
+    // the items there; returns the last item listed (null when none).
+    QTreeWidgetItem* ListInObjectTree(const std::vector<CDrawObj*>& objects);
     static UINT FlagsOf(const QMouseEvent* event);
     // The polygon tool ends a polygon drawn in this view.
     void EndPolygon();

@@ -105,15 +105,38 @@ void CDrawView::UpdateGroupCaption(QTreeWidgetItem* group)
     group->setText(0, QStringLiteral("%1 (%2)").arg(caption).arg(group->childCount()));
 }
 
+QTreeWidgetItem* CDrawView::ListInObjectTree(const std::vector<CDrawObj*>& objects)
+{
+    if (!m_pObjectTree || !m_pTextGroup || !m_pBarcodeGroup)
+        return nullptr;
+    // The items go in by group, in one insertion each, and each caption is set once: an item
+    // inserted, a caption changed or an item made current costs the tree a pass over every
+    // item it lists, so doing it per object makes a large label take the square of its size.
+    QList<QTreeWidgetItem*> texts, codes;
+    QTreeWidgetItem* last = nullptr;
+    for (CDrawObj* obj : objects) {
+        const bool code = IsCodeObject(obj);
+        if (!code && !IsTextObject(obj))
+            continue;
+        last = new QTreeWidgetItem(QStringList(obj->GetName()));
+        last->setData(0, Qt::UserRole, QVariant::fromValue(reinterpret_cast<quintptr>(obj)));
+        (code ? codes : texts).append(last);
+    }
+    const QSignalBlocker block(m_pObjectTree);
+    for (auto [group, items] : {std::pair {m_pTextGroup, &texts}, std::pair {m_pBarcodeGroup, &codes}}) {
+        if (items->isEmpty())
+            continue;
+        group->addChildren(*items);
+        // A group that gets an item opens, so that the item shows.
+        group->setExpanded(true);
+        UpdateGroupCaption(group);
+    }
+    return last;
+}
+
 QTreeWidgetItem* CDrawView::ListInTree(CDrawObj* obj)
 {
-    QTreeWidgetItem* group = IsCodeObject(obj) ? m_pBarcodeGroup : IsTextObject(obj) ? m_pTextGroup : nullptr;
-    if (!m_pObjectTree || !group)
-        return nullptr;
-    auto* item = new QTreeWidgetItem(group, QStringList(obj->GetName()));
-    item->setData(0, Qt::UserRole, QVariant::fromValue(reinterpret_cast<quintptr>(obj)));
-    UpdateGroupCaption(group);
-    return item;
+    return ListInObjectTree({obj});
 }
 
 void CDrawView::MakeCurrentInTree(QTreeWidgetItem* item)
@@ -141,14 +164,13 @@ void CDrawView::ShowOpenedObjects()
 {
     if (!GetDocument())
         return;
-    // The trees start afresh: items of objects that loading replaced would dangle.
+    // The trees start afresh: items of objects that loading replaced would dangle. An opened
+    // label shows nothing selected, so its shapes are not selected on the way.
     m_selection.clear();
     FillTrees();
-    // Each entry is made current as it comes, so the last one stays current; the label shows
-    // nothing selected (the shapes that filling would select are left out straight away).
-    for (CDrawObj* obj : GetDocument()->GetObjects())
-        if (QTreeWidgetItem* item = ListInTree(obj))
-            MakeCurrentInTree(item);
+    // The last entry is current, as if each had been listed in turn.
+    if (QTreeWidgetItem* last = ListInObjectTree(GetDocument()->GetObjects()))
+        MakeCurrentInTree(last);
     viewport()->update();
 }
 

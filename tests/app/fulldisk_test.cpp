@@ -296,7 +296,7 @@ TEST_F(FullDisk, FilledTmpfsLosesNothing)
                             "mount --make-rprivate / && mount -t tmpfs -o size=512k tmpfs \"$QB_FULL_DISK_DIR\" && "
                             "exec \"$0\" --gtest_filter=FullDisk.FilledTmpfsLosesNothing",
                             QCoreApplication::applicationFilePath()});
-    ASSERT_TRUE(child.waitForFinished(60000)) << "the run on a full tmpfs did not end within 60 s";
+    ASSERT_TRUE(child.waitForFinished(HangBoundMs(60000))) << "the run on a full tmpfs did not end";
     const QString output = QString::fromLocal8Bit(child.readAll());
     if (!output.contains("[ RUN      ]"))
         GTEST_SKIP() << "no tmpfs could be mounted here: " << output.trimmed().toStdString();

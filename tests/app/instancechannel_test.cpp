@@ -53,10 +53,10 @@ bool MakeStaleSocket(const QString& path)
 CInstanceChannel::Handover HandOver(const QString& name, const QStringList& files)
 {
     std::atomic<int> result{-1};
-    std::thread second([&] { result = int(CInstanceChannel::SendFiles(name, files, 10000)); });
+    std::thread second([&] { result = int(CInstanceChannel::SendFiles(name, files, HangBoundMs(10000))); });
     QElapsedTimer t;
     t.start();
-    while (result < 0 && t.elapsed() < 15000)
+    while (result < 0 && t.elapsed() < HangBoundMs(15000))
         QApplication::processEvents(QEventLoop::AllEvents, 20);
     second.join();
     return CInstanceChannel::Handover(int(result));
@@ -186,7 +186,7 @@ protected:
         m_programs << p;
         p->setProcessEnvironment(Environment(display));
         p->start(QStringLiteral(QB_EXECUTABLE), {file});
-        EXPECT_TRUE(p->waitForStarted(5000)) << "the program did not start within 5 s";
+        EXPECT_TRUE(p->waitForStarted(HangBoundMs(5000))) << "the program did not start";
         return p;
     }
 
@@ -195,14 +195,14 @@ protected:
     {
         QElapsedTimer t;
         t.start();
-        while (t.elapsed() < 20000 && program->state() != QProcess::NotRunning) {
+        while (t.elapsed() < HangBoundMs(20000) && program->state() != QProcess::NotRunning) {
             QLocalSocket probe;
             probe.connectToServer(ChannelOf(display));
             if (probe.waitForConnected(200))
                 return true;
             QThread::msleep(100);
         }
-        ADD_FAILURE() << "no program answered on display " << display << " within 20 s";
+        ADD_FAILURE() << "no program answered on display " << display << " within " << HangBoundMs(20000) / 1000 << " s";
         return false;
     }
 
@@ -229,18 +229,18 @@ TEST_F(SessionPrograms, TwoDisplaysServeTheirOwnFilesAndAKilledProgramsSocketIsR
 
     // A start on the first display hands its file to the first program and ends.
     QProcess* third = Start(":91", label);
-    ASSERT_TRUE(third->waitForFinished(20000)) << "the start handing over did not end within 20 s";
+    ASSERT_TRUE(third->waitForFinished(HangBoundMs(20000))) << "the start handing over did not end";
     EXPECT_EQ(third->exitCode(), 0) << third->readAllStandardError().constData();
     EXPECT_EQ(second->state(), QProcess::Running);
 
     // The first program killed, its socket stays behind; the next start serves the display.
     first->kill();
-    ASSERT_TRUE(first->waitForFinished(5000));
+    ASSERT_TRUE(first->waitForFinished(HangBoundMs(5000)));
     ASSERT_TRUE(QFileInfo::exists(ChannelOf(":91")));
     QProcess* fourth = Start(":91", label);
     ASSERT_TRUE(Serving(":91", fourth));
     QProcess* fifth = Start(":91", label);
-    ASSERT_TRUE(fifth->waitForFinished(20000)) << "the start handing over did not end within 20 s";
+    ASSERT_TRUE(fifth->waitForFinished(HangBoundMs(20000))) << "the start handing over did not end";
     EXPECT_EQ(fifth->exitCode(), 0) << fifth->readAllStandardError().constData();
     EXPECT_EQ(fourth->state(), QProcess::Running);
 }

@@ -120,9 +120,8 @@ TEST_F(LabelWizard, EveryNewPageTakesTheFocusWithItsFirstField)
             else
                 QTest::keyClick(QApplication::focusWidget(), Qt::Key_N, Qt::AltModifier);
             // The button's access letter clicks it a moment later.
-            for (int wait = 0; wait < 100 && wizard->GetActiveIndex() != page; ++wait)
-                QTest::qWait(20);
-            ASSERT_EQ(wizard->GetActiveIndex(), page);
+            ASSERT_TRUE(QTest::qWaitFor([&] { return wizard->GetActiveIndex() == page; }, HangBoundMs(10000)))
+                << "page " << page << " did not open; the wizard shows page " << wizard->GetActiveIndex();
             QWidget* focus = QApplication::focusWidget();
             ASSERT_NE(focus, nullptr) << "no focus on page " << page;
             EXPECT_TRUE(wizard->GetActivePage()->isAncestorOf(focus) && focus->isVisible())

@@ -137,17 +137,17 @@ protected:
         }
     }
 
-    // The file and the media of the server's job `job`, once the server has it (10 s at most);
-    // the media with the job's PageSize when it has one.
+    // The file and the media of the server's job `job`, once the server has it; the media with
+    // the job's PageSize when it has one.
     std::pair<QString, QString> Job(int job)
     {
         const QString name = QString("%1").arg(job, 5, 10, QChar('0'));
         const QString data = server.SpoolDir() + "/d" + name + "-001", control = server.SpoolDir() + "/c" + name;
         QElapsedTimer waited;
         waited.start();
-        while (!(QFile::exists(data) && QFile::exists(control)) && waited.elapsed() < 10000)
+        while (!(QFile::exists(data) && QFile::exists(control)) && waited.elapsed() < HangBoundMs(30000))
             QTest::qWait(50);
-        EXPECT_TRUE(QFile::exists(data)) << "the server has no job " << job << " after 10 s";
+        EXPECT_TRUE(QFile::exists(data)) << "the server has no job " << job << " after " << waited.elapsed() / 1000 << " s";
         QString media = JobAttribute(control, "media");
         if (const QString pageSize = JobAttribute(control, "PageSize"); !pageSize.isEmpty())
             media += " PageSize=" + pageSize;

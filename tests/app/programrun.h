@@ -1,6 +1,8 @@
 // Runs the built program as a user's shell would, with its settings in a folder of their own.
 #pragma once
 
+#include "support/waitbound.h"
+
 #include <QProcess>
 #include <QString>
 #include <QStringList>
@@ -26,10 +28,11 @@ inline ProgramRun RunProgram(const QStringList& arguments, const QString& home, 
     process.setProcessEnvironment(env);
     process.start(QStringLiteral(QB_EXECUTABLE), arguments);
     ProgramRun run;
-    if (!process.waitForFinished(60000)) {
+    if (!process.waitForFinished(HangBoundMs(60000))) {
         process.kill();
         process.waitForFinished(5000);
-        ADD_FAILURE() << "the program did not finish within 60 s: " << arguments.join(' ').toStdString();
+        ADD_FAILURE() << "the program did not finish within " << HangBoundMs(60000) / 1000
+                      << " s: " << arguments.join(' ').toStdString();
         return run;
     }
     if (process.exitStatus() != QProcess::NormalExit)

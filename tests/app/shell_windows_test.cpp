@@ -269,7 +269,7 @@ TEST_F(ShellWindows, SecondStartIsAnsweredBeforeTheFailureIsShown)
         // The second start may take a moment to read its answer, but never needs this box.
         QElapsedTimer t;
         t.start();
-        while (result < 0 && t.elapsed() < 3000)
+        while (result < 0 && t.elapsed() < HangBoundMs(5000))
             QThread::msleep(10);
         resultWhenShown = result;
         auto* box = qobject_cast<QMessageBox*>(w);
@@ -277,10 +277,10 @@ TEST_F(ShellWindows, SecondStartIsAnsweredBeforeTheFailureIsShown)
         message = box->text();
         box->button(QMessageBox::Ok)->click();
     });
-    std::thread second([&] { result = int(CInstanceChannel::SendFiles(InstanceName(), {damaged}, 10000)); });
+    std::thread second([&] { result = int(CInstanceChannel::SendFiles(InstanceName(), {damaged}, HangBoundMs(10000))); });
     QElapsedTimer t;
     t.start();
-    while ((result < 0 || message.isEmpty()) && t.elapsed() < 15000)
+    while ((result < 0 || message.isEmpty()) && t.elapsed() < HangBoundMs(15000))
         QApplication::processEvents(QEventLoop::AllEvents, 20);
     second.join();
     EXPECT_EQ(CInstanceChannel::Handover(int(result)), CInstanceChannel::Handover::Failed);

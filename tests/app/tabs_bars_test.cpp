@@ -127,7 +127,7 @@ TEST_F(TabsAndBars, TheToolbarsMenuNamesEveryEntry)
     QToolBar* bar = m_frame->MainToolBar();
     QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(4, 4), bar->mapToGlobal(QPoint(4, 4)));
     QApplication::sendEvent(bar, &event);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return unnamed >= 0; }, 3000)) << "no context menu opened";
+    EXPECT_TRUE(QTest::qWaitFor([&] { return unnamed >= 0; }, HangBoundMs(10000))) << "no context menu opened";
     EXPECT_EQ(unnamed, 0) << entries.join(", ").toStdString();
     EXPECT_TRUE(entries.contains("Toolbar")) << entries.join(", ").toStdString();
 }

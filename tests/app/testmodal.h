@@ -6,6 +6,8 @@
 // test ends instead of hanging.
 #pragma once
 
+#include "support/waitbound.h"
+
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QCompleter>
@@ -22,14 +24,10 @@
 #include <functional>
 #include <memory>
 
-// How long a test waits for a modal window: ten seconds, times QB_TEST_TIME_SCALE where the
-// build runs slower (tests/CMakeLists.txt).
-#ifndef QB_TEST_TIME_SCALE
-#define QB_TEST_TIME_SCALE 1
-#endif
+// How long a test waits for a modal window: ten seconds, scaled to the build.
 inline int ModalWaitMs()
 {
-    return 10000 * QB_TEST_TIME_SCALE;
+    return HangBoundMs(10000);
 }
 
 // Which modal window a test waits for, and how a failure names it.
@@ -55,31 +53,37 @@ inline std::string Describe(QWidget* w)
              : std::string("none");
 }
 
+// The waits count the turns of their timers, not the clock: a stretch in which the program is
+// busy (waiting out a reader program, say) and no timer runs counts as one turn, however long a
+// busy machine makes it. A wait ends as hung only after ModalWaitMs() of turns in which the
+// program was free to answer and nothing came.
+
 // Closes any modal window that has been the active one for ModalWaitMs(), once it is watched.
 inline void WatchModalWindows()
 {
     static QTimer* timer = nullptr;
     if (timer)
         return;
+    constexpr int kTurnMs = 100;
     timer = new QTimer(qApp);
     auto shown = std::make_shared<QPointer<QWidget>>();
-    auto since = std::make_shared<QElapsedTimer>();
-    QObject::connect(timer, &QTimer::timeout, [shown, since] {
+    auto turns = std::make_shared<int>(0);
+    QObject::connect(timer, &QTimer::timeout, [shown, turns] {
         QWidget* w = QApplication::activeModalWidget();
         if (w != shown->data()) {
             *shown = w;
-            since->start();
-        } else if (w && since->elapsed() > ModalWaitMs()) {
+            *turns = 0;
+        } else if (w && ++*turns * kTurnMs > ModalWaitMs()) {
             ADD_FAILURE() << Describe(w) << " stayed open " << ModalWaitMs() / 1000
                           << " s with nothing answering it; closing it";
             if (auto* dialog = qobject_cast<QDialog*>(w))
                 dialog->reject();
             else
                 w->close();
-            since->start();
+            *turns = 0;
         }
     });
-    timer->start(100);
+    timer->start(kTurnMs);
 }
 
 }  // namespace testmodal
@@ -87,17 +91,17 @@ inline void WatchModalWindows()
 inline void OnNextModal(std::function<void(QWidget*)> f, ModalWanted wanted = {})
 {
     testmodal::WatchModalWindows();
+    constexpr int kTurnMs = 10;
     auto* timer = new QTimer;
     const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
-    auto clock = std::make_shared<QElapsedTimer>();
-    clock->start();
-    timer->setInterval(10);
-    QObject::connect(timer, &QTimer::timeout, [timer, f, wanted, test, clock] {
+    auto turns = std::make_shared<int>(0);
+    timer->setInterval(kTurnMs);
+    QObject::connect(timer, &QTimer::timeout, [timer, f, wanted, test, turns] {
         QWidget* w = QApplication::activeModalWidget();
         const bool found = w && (!wanted.accepts || wanted.accepts(w));
         // A wait outlives neither its bound nor its test: the next test's windows are not its
         // business.
-        const bool late = !found && clock->elapsed() > ModalWaitMs();
+        const bool late = !found && ++*turns * kTurnMs > ModalWaitMs();
         if (found || late || ::testing::UnitTest::GetInstance()->current_test_info() != test) {
             timer->stop();
             timer->deleteLater();
@@ -117,7 +121,7 @@ inline QWidget* FocusIn(QWidget* window)
 {
     QElapsedTimer t;
     t.start();
-    while (t.elapsed() < 5000) {
+    while (t.elapsed() < HangBoundMs(5000)) {
         QWidget* focus = QApplication::focusWidget();
         if (focus && focus->window() == window)
             return focus;

@@ -1,5 +1,5 @@
 // Code 39, Code 39 Full ASCII, Code 93, Codabar and Interleaved 2 of 5: widths measured without a
-// device context. The decode test proves the character sets and their patterns.
+// device context. The decode and libzint tests prove the character sets and their patterns.
 
 #include "symbology/barcode2of5.h"
 #include "symbology/barcode39.h"

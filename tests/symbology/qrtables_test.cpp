@@ -1,6 +1,5 @@
 // The generated QR Code tables against the construction rules of the symbology, computed here
-// independently of the generator. Wrong error-correction generators show in the read-back of every
-// version and level (qrcode_test.cpp).
+// independently of the generator.
 
 #include "qrhelpers.h"
 
@@ -14,6 +13,19 @@ class QRTables : public ::testing::Test {
 protected:
     void SetUp() override { LoadTables(); }
 };
+
+int Log(int value)  // discrete logarithm in GF(256) with the field polynomial 0x11D
+{
+    int x = 1;
+    for (int i = 0; i < 255; ++i) {
+        if (x == value)
+            return i;
+        x <<= 1;
+        if (x & 0x100)
+            x ^= 0x11D;
+    }
+    return -1;
+}
 
 int Bch(int value, int generator)
 {
@@ -41,6 +53,28 @@ int RegionModules(int v)
 }
 
 } // namespace
+
+TEST_F(QRTables, GeneratorPolynomialsHaveTheStandardsExponents)
+{
+    auto exponents = [](int degree) {
+        const auto rows = Table(QStringLiteral("IDR_RSC%1").arg(degree));
+        std::vector<int> logs{0};  // the leading term
+        if (rows.size() != 256u * degree)
+            return logs;
+        for (int k = 0; k < degree; ++k)
+            logs.push_back(Log(rows[degree + k]));  // row 1 is the generator itself
+        return logs;
+    };
+    EXPECT_EQ(exponents(7), (std::vector<int>{0, 87, 229, 146, 149, 238, 102, 21}));
+    EXPECT_EQ(exponents(10), (std::vector<int>{0, 251, 67, 46, 61, 118, 70, 64, 94, 32, 45}));
+    for (int degree : {7, 10, 13, 15, 16, 17, 18, 20, 22, 24, 26, 28, 30}) {
+        const auto rows = Table(QStringLiteral("IDR_RSC%1").arg(degree));
+        ASSERT_EQ(rows.size(), 256u * degree) << degree;
+        // Row v is v times row 1: multiplying by alpha shifts every logarithm by one.
+        for (int k = 0; k < degree; ++k)
+            EXPECT_EQ(Log(rows[2 * degree + k]), (Log(rows[degree + k]) + 1) % 255) << degree;
+    }
+}
 
 TEST_F(QRTables, VersionInformationAndFormatStrings)
 {

@@ -5,6 +5,8 @@
 #include "support/testoutput.h"
 
 #include <QPainter>
+#include <QSignalSpy>
+#include <QTemporaryDir>
 
 #include <algorithm>
 #include <cstdlib>
@@ -210,6 +212,65 @@ TEST_F(ObjectsBarTest, TheHighlightFollowsClicksInTheView)
     click(CPoint(2800, 1700));
     EXPECT_TRUE(view->GetSelection().empty());
     EXPECT_EQ(objects->Tree()->currentItem(), nullptr);
+}
+
+
+// A label opened under a view whose objects bar shows: its text and code objects listed in their
+// groups in the label's order, counted in the captions, its shapes not listed and nothing
+// selected. The tree hears of the label as a whole: told of each object on its own, it went over
+// every item it already listed, and a large label took the square of its objects to open.
+TEST_F(ObjectsBarTest, AnOpenedLabelIsListedAtOnce)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    QTreeWidget* tree = objects->Tree();
+    // Opens a label of `count` objects of each kind; returns how often the tree heard of a change.
+    auto open = [&](int count) {
+        const QString path = dir.filePath(QStringLiteral("label-%1.tag").arg(count));
+        {
+            CDrawDoc written;
+            for (int i = 0; i < count; ++i) {
+                const CRect r(10 * i, 0, 10 * i + 100, 100);
+                written.Add(new CDrawText(r, nullptr, QStringLiteral("T%1").arg(i)));
+                written.Add(new CDrawRect(r));
+                written.Add(new CDrawBarcode(r, nullptr, QStringLiteral("%1").arg(i), 0));
+                written.GetObjects()[3 * i]->SetName(QStringLiteral("text %1").arg(i));
+                written.GetObjects()[3 * i + 2]->SetName(QStringLiteral("code %1").arg(i));
+            }
+            EXPECT_TRUE(written.OnSaveDocument(path));
+        }
+        QAbstractItemModel* model = tree->model();
+        QSignalSpy changed(model, &QAbstractItemModel::dataChanged), inserted(model, &QAbstractItemModel::rowsInserted),
+            layout(model, &QAbstractItemModel::layoutChanged),
+            current(tree->selectionModel(), &QItemSelectionModel::currentChanged);
+        EXPECT_TRUE(doc.OnOpenDocument(path));
+        view->ShowOpenedObjects();
+        QApplication::processEvents();
+        const int told = int(changed.count() + inserted.count() + layout.count() + current.count());
+
+        EXPECT_EQ(view->TextGroup()->text(0), QStringLiteral("Text Objects (%1)").arg(count));
+        EXPECT_EQ(view->BarcodeGroup()->text(0), QStringLiteral("Barcode Objects (%1)").arg(count));
+        EXPECT_EQ(view->TextGroup()->childCount(), count);
+        EXPECT_EQ(view->BarcodeGroup()->childCount(), count);
+        for (int i : {0, count / 2, count - 1}) {
+            EXPECT_EQ(view->TextGroup()->child(i)->text(0), QStringLiteral("text %1").arg(i));
+            EXPECT_EQ(view->BarcodeGroup()->child(i)->text(0), QStringLiteral("code %1").arg(i));
+        }
+        EXPECT_TRUE(view->TextGroup()->isExpanded());
+        EXPECT_TRUE(view->BarcodeGroup()->isExpanded());
+        EXPECT_TRUE(view->GetSelection().empty());
+        EXPECT_EQ(tree->currentItem(), nullptr);
+        // A click on a listed object selects it in the view.
+        QTreeWidgetItem* item = view->BarcodeGroup()->child(count - 1);
+        tree->scrollToItem(item);
+        ClickItem(item);
+        EXPECT_EQ(view->GetSelection(), (std::vector<CDrawObj*> {doc.GetObjects()[3 * count - 1]}));
+        return told;
+    };
+    // Each open after one whose item was clicked, so that each starts from the same tree.
+    open(1);
+    const int few = open(3);
+    EXPECT_EQ(open(300), few);
 }
 
 }  // namespace
