@@ -84,7 +84,8 @@ struct CDataItem
 // no object keeps a parser or a document of its own. Changes go through one parser that every
 // object shares. The text written back is the XML library's own writing of the document, except
 // for a document read from a text that the library cannot write so that it reads back the same:
-// that one is written back as it was read until it is changed.
+// that one is written back as it was read until it is changed. A changed document is always one
+// the library can write: what it could not write of the rest of the document becomes spaces.
 class CBinding
 {
 public:
