@@ -115,7 +115,7 @@ public:
     bool LeftInNewerXml() const { return getScanner()->getXMLVersion() != XMLReader::XMLV1_0; }
 };
 
-CXmlHelper::CXmlHelper()
+CXmlHelper::CXmlHelper(Entities entities) : m_entities(entities)
 {
     EnsureXmlPlatform();
     m_errors = std::make_unique<ErrorRecorder>();
@@ -138,6 +138,7 @@ void CXmlHelper::MakeParser()
     m_parser->setLoadExternalDTD(false);
     m_parser->setDisableDefaultEntityResolution(true);
     m_parser->setSecurityManager(m_security.get());
+    m_parser->setCreateEntityReferenceNodes(m_entities == EntityReferences);
 }
 
 void CXmlHelper::Reset()
@@ -242,7 +243,7 @@ public:
         CBinding read;
         bool parsed = false;
         {
-            const Session session;
+            const Session session(Session::AsWritten);
             if (DOMDocument* doc = session.Parse(xml)) {
                 read = Read(doc);
                 read.m_xml = CXmlHelper::ToString(doc);
@@ -263,31 +264,40 @@ public:
     }
 
     // Parses the binding's own text, lets `edit` change its database element and takes the
-    // changed document back. What the library cannot write so that it reads back the same is made
-    // spaces first, anywhere in the document: a changed document is always written as the library
-    // writes it. FALSE, changing nothing, when it has no database element.
+    // changed document back, written as the library writes it. When the edit reaches into an
+    // entity reference, whose nodes cannot be changed, or the changed document cannot be written
+    // so that it reads back the same, the edit is made again on the document with its references
+    // expanded, and what the library cannot write of that one becomes spaces. FALSE, changing
+    // nothing, when it has no database element.
     template <typename Edit>
     static bool Change(CBinding& binding, Edit edit)
     {
         if (!binding.m_hasDatabase)
             return false;
-        const Session session;
-        DOMDocument* doc = session.Parse(binding.m_xml);
-        DOMElement* database = doc ? Database(doc) : nullptr;
-        if (!database)
-            return false;
-        edit(doc, database);
-        CBinding changed = Read(doc);
-        changed.m_xml = CXmlHelper::ToString(doc);
-        if (!ReadsBack(session, changed)) {
-            MakeWritable(doc);
-            changed = Read(doc);
-            changed.m_xml = CXmlHelper::ToString(doc);
-            if (!ReadsBack(session, changed))
+        for (const Session::Use use : {Session::AsWritten, Session::Expanded}) {
+            const Session session(use);
+            DOMDocument* doc = session.Parse(binding.m_xml);
+            DOMElement* database = doc ? Database(doc) : nullptr;
+            if (!database)
                 return false;
+            try {
+                edit(doc, database);
+            } catch (const DOMException&) {
+                continue;
+            }
+            CBinding changed = Read(doc);
+            changed.m_xml = CXmlHelper::ToString(doc);
+            if (use == Session::Expanded && !ReadsBack(session, changed)) {
+                MakeWritable(doc);
+                changed = Read(doc);
+                changed.m_xml = CXmlHelper::ToString(doc);
+            }
+            if (ReadsBack(session, changed)) {
+                binding = std::move(changed);
+                return true;
+            }
         }
-        binding = std::move(changed);
-        return true;
+        return false;
     }
 
 private:
@@ -311,21 +321,24 @@ private:
         return cache;
     }
 
-    // The shared parser for the time of one parse, its documents freed afterwards.
+    // A shared parser for the time of one load or change, its documents freed afterwards; one
+    // keeps entity references as the text has them, the other puts their text in their place.
     class Session
     {
     public:
-        Session() : m_parser(Parser()) {}
+        enum Use { AsWritten, Expanded };
+        explicit Session(Use use) : m_parser(Parser(use)) {}
         ~Session() { m_parser.Reset(); }
         Session(const Session&) = delete;
         Session& operator=(const Session&) = delete;
         DOMDocument* Parse(const CString& xml) const { return m_parser.Parse(xml); }
 
     private:
-        static CXmlHelper& Parser()
+        static CXmlHelper& Parser(Use use)
         {
-            static CXmlHelper parser;
-            return parser;
+            static CXmlHelper asWritten;
+            static CXmlHelper expanded(CXmlHelper::EntitiesExpanded);
+            return use == AsWritten ? asWritten : expanded;
         }
         CXmlHelper& m_parser;
     };
@@ -371,8 +384,8 @@ private:
     }
 
     // Turns what the document's version cannot hold into spaces, in every attribute and every
-    // character data; an entity reference holding such characters becomes plain text. The walk
-    // is a loop, not a recursion: a hostile document may nest deeply.
+    // character data of a document without entity references. The walk is a loop, not a
+    // recursion: a hostile document may nest deeply.
     static void MakeWritable(DOMDocument* doc)
     {
         const bool xml11 = IsXml11(doc);
@@ -410,14 +423,6 @@ private:
                     pi->setData(X(text));
                 break;
             }
-            case DOMNode::ENTITY_REFERENCE_NODE:
-                // Its nodes cannot be changed: the reference gives way to their text.
-                if (mended(node->getTextContent(), &text)) {
-                    DOMNode* plain = doc->createTextNode(X(text));
-                    node->getParentNode()->replaceChild(plain, node);
-                    node = plain;
-                }
-                break;
             default:
                 break;
             }

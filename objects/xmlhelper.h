@@ -27,7 +27,11 @@ void EnsureXmlPlatform();
 class CXmlHelper
 {
 public:
-    CXmlHelper();
+    enum Entities {
+        EntityReferences,  // references stay nodes of their own, as the text has them
+        EntitiesExpanded,  // their text stands in their place, as changeable nodes
+    };
+    explicit CXmlHelper(Entities entities = EntityReferences);
     ~CXmlHelper();
     CXmlHelper(const CXmlHelper&) = delete;
     CXmlHelper& operator=(const CXmlHelper&) = delete;
@@ -49,6 +53,7 @@ private:
     xercesc::DOMDocument* ParseOnce(const CString& xml);
     void MakeParser();
 
+    Entities m_entities;
     std::unique_ptr<ErrorRecorder> m_errors;
     std::unique_ptr<xercesc::SecurityManager> m_security;
     std::unique_ptr<DomParser> m_parser;  // refers to the two above
@@ -85,7 +90,9 @@ struct CDataItem
 // object shares. The text written back is the XML library's own writing of the document, except
 // for a document read from a text that the library cannot write so that it reads back the same:
 // that one is written back as it was read until it is changed. A changed document is always one
-// the library can write: what it could not write of the rest of the document becomes spaces.
+// the library can write: what it could not write of the rest of the document becomes spaces, and
+// then, as when an edit reaches into an entity reference, its references are written as the text
+// they stand for.
 class CBinding
 {
 public:

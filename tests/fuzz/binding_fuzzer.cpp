@@ -86,12 +86,13 @@ DOMElement* DatabaseOf(DOMDocument* doc)
 }
 
 // The reference: a document parsed by a parser that has read nothing before, edited directly.
+// Its entity references are expanded, so that every node of it can be changed.
 struct Reference {
     std::unique_ptr<CXmlHelper> parser;
     DOMDocument* doc = nullptr;
     bool xml11 = false;
 
-    explicit Reference(const CString& xml) : parser(std::make_unique<CXmlHelper>())
+    explicit Reference(const CString& xml) : parser(std::make_unique<CXmlHelper>(CXmlHelper::EntitiesExpanded))
     {
         doc = parser->Parse(xml);
         xml11 = doc && XMLString::equals(doc->getXmlVersion(), u"1.1");

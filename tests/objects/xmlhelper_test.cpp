@@ -328,3 +328,27 @@ TEST(BindingDocument, UnwritableDocumentsKeepTheirTextAndEditsStartFromTheEdited
     EXPECT_TRUE(block.binding.Xml().contains("<Database Note=\" \">")) << qPrintable(block.binding.Xml());
     EXPECT_EQ(LoadedItems(block.binding.Xml()), xy);
 }
+
+// Items, and the database element itself, may come from entity references, whose nodes the XML
+// library does not let anyone change: an edit writes their text in their place.
+TEST(BindingDocument, ItemsFromEntityReferencesAreRemovedAndAddedTo)
+{
+    const QString xml[] = {
+        "<!DOCTYPE DataSource [<!ENTITY e \"<DataItem TableName='T' FieldName='A'/>\">]>"
+        "<DataSource><Database>&e;<DataItem TableName=\"T\" FieldName=\"B\"/></Database></DataSource>",
+        "<!DOCTYPE DataSource [<!ENTITY d \"<Database><DataItem TableName='T' FieldName='A'/>"
+        "<DataItem TableName='T' FieldName='B'/></Database>\">]><DataSource>&d;</DataSource>",
+    };
+    for (const QString& text : xml) {
+        CContentBlock block;
+        ASSERT_TRUE(LoadBindingDocument(block, text));
+        EXPECT_EQ(ItemsOf(block), (QStringList {"T|A||", "T|B||"}));
+        ASSERT_TRUE(AddDataItem(block, "T", "C", "", ""));
+        EXPECT_EQ(ItemsOf(block), (QStringList {"T|A||", "T|B||", "T|C||"}));
+        RemoveAllDataItems(block);
+        EXPECT_EQ(ItemsOf(block), QStringList {});
+        ASSERT_TRUE(AddDataItem(block, "T", "D", "", ""));
+        EXPECT_EQ(ItemsOf(block), QStringList {"T|D||"});
+        EXPECT_EQ(LoadedItems(block.binding.Xml()), QStringList {"T|D||"}) << qPrintable(block.binding.Xml());
+    }
+}
