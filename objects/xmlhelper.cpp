@@ -287,8 +287,13 @@ public:
             }
             CBinding changed = Read(doc);
             changed.m_xml = CXmlHelper::ToString(doc);
-            if (use == Session::Expanded && !ReadsBack(session, changed)) {
-                MakeWritable(doc);
+            // Mended step by step until it reads back: first the characters, then the document
+            // type, which the library writes from what it understood of it, not as it was read.
+            for (int step = 0; use == Session::Expanded && step < 2 && !ReadsBack(session, changed); ++step) {
+                if (step == 0)
+                    MakeWritable(doc);
+                else
+                    WithoutDocumentType(doc);
                 changed = Read(doc);
                 changed.m_xml = CXmlHelper::ToString(doc);
             }
@@ -381,6 +386,25 @@ private:
         const CBinding again = Read(doc);
         return again.m_hasDatabase == b.m_hasDatabase && again.m_hasElement == b.m_hasElement &&
                again.m_firstTable == b.m_firstTable && again.m_items == b.m_items;
+    }
+
+    // Removes the document type, its default attributes written out: without entity references
+    // nothing else of it has a bearing on the items.
+    static void WithoutDocumentType(DOMDocument* doc)
+    {
+        DOMDocumentType* type = doc->getDoctype();
+        if (!type)
+            return;
+        DOMNodeList* elements = doc->getElementsByTagName(u"*");
+        for (XMLSize_t i = 0; i < elements->getLength(); ++i) {
+            DOMNamedNodeMap* attributes = elements->item(i)->getAttributes();
+            for (XMLSize_t k = 0; attributes && k < attributes->getLength(); ++k) {
+                auto* a = static_cast<DOMAttr*>(attributes->item(k));
+                if (!a->getSpecified())
+                    a->setValue(X(FromX(a->getValue())));
+            }
+        }
+        doc->removeChild(type);
     }
 
     // Turns what the document's version cannot hold into spaces, in every attribute and every

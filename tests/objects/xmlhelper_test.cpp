@@ -327,6 +327,17 @@ TEST(BindingDocument, UnwritableDocumentsKeepTheirTextAndEditsStartFromTheEdited
     EXPECT_EQ(ItemsOf(block), xy);
     EXPECT_TRUE(block.binding.Xml().contains("<Database Note=\" \">")) << qPrintable(block.binding.Xml());
     EXPECT_EQ(LoadedItems(block.binding.Xml()), xy);
+
+    // The library writes a document type from what it understood of it, here as a text that does
+    // not parse; an edited document goes without it, its default attributes written out.
+    const QString typed = "<!DOCTYPE DataSource [<!ENTITY e \"&#37;\"><!ATTLIST DataItem Prefix CDATA \"dp\">]>"
+                          "<DataSource><Database><DataItem TableName=\"A\"/></Database></DataSource>";
+    ASSERT_TRUE(LoadBindingDocument(block, typed));
+    EXPECT_EQ(block.binding.Xml(), typed);
+    ASSERT_TRUE(AddDataItem(block, "T", "X", "", ""));
+    const QStringList both {"A||dp|", "T|X||"};
+    EXPECT_EQ(ItemsOf(block), both);
+    EXPECT_EQ(LoadedItems(block.binding.Xml()), both) << qPrintable(block.binding.Xml());
 }
 
 // Items, and the database element itself, may come from entity references, whose nodes the XML
