@@ -2,6 +2,7 @@
 
 #include <xercesc/dom/DOM.hpp>
 #include <xercesc/framework/MemBufInputSource.hpp>
+#include <xercesc/internal/XMLScanner.hpp>
 #include <xercesc/parsers/XercesDOMParser.hpp>
 #include <xercesc/sax/ErrorHandler.hpp>
 #include <xercesc/sax/SAXParseException.hpp>
@@ -39,14 +40,37 @@ bool IsDisallowedXmlChar(char16_t c)
     return (c < 0x20 && c != 0x09 && c != 0x0A && c != 0x0D) || c == 0xFFFE || c == 0xFFFF;
 }
 
-// The same clean-up Parse applies, for text going into a document: a character XML does not
-// allow would make the whole document unwritable.
+// The same clean-up Parse applies, before a text is parsed again.
 CString WithoutDisallowedXmlChars(const CString& text)
 {
     CString out = text;
     for (QChar& c : out) {
         if (IsDisallowedXmlChar(c.unicode()))
             c = QLatin1Char(' ');
+    }
+    return out;
+}
+
+bool IsXml11(const DOMDocument* doc)
+{
+    return XMLString::equals(doc->getXmlVersion(), u"1.1");
+}
+
+// The text with every character that a document of the version cannot hold as it is turned into
+// a space: those XML does not allow, lone surrogates (the library writes nothing at all then),
+// and in XML 1.1 the controls U+007F to U+009F, which it does not write either, and the line
+// separator, which it writes as it is and a reader turns into a line end.
+CString WritableIn(const CString& text, bool xml11)
+{
+    CString out = text;
+    for (qsizetype i = 0; i < out.size(); ++i) {
+        const char16_t c = out[i].unicode();
+        if (QChar::isHighSurrogate(c) && i + 1 < out.size() && QChar::isLowSurrogate(out[i + 1].unicode())) {
+            ++i;
+            continue;
+        }
+        if (QChar::isSurrogate(c) || IsDisallowedXmlChar(c) || (xml11 && ((c >= 0x7F && c <= 0x9F) || c == 0x2028)))
+            out[i] = QLatin1Char(' ');
     }
     return out;
 }
@@ -82,18 +106,22 @@ private:
     }
 };
 
-CXmlHelper::CXmlHelper()
+// The library's parser, which says whether its last text left it reading a newer XML than 1.0.
+// Its scanner keeps the version a declaration gave for every later text without one.
+class CXmlHelper::DomParser : public XercesDOMParser
+{
+public:
+    DomParser() : XercesDOMParser(nullptr, XMLPlatformUtils::fgMemoryManager) {}
+    bool LeftInNewerXml() const { return getScanner()->getXMLVersion() != XMLReader::XMLV1_0; }
+};
+
+CXmlHelper::CXmlHelper(Entities entities) : m_entities(entities)
 {
     EnsureXmlPlatform();
     m_errors = std::make_unique<ErrorRecorder>();
     m_security = std::make_unique<SecurityManager>();
     m_security->setEntityExpansionLimit(kEntityExpansionLimit);
-    m_parser = std::make_unique<XercesDOMParser>(nullptr, XMLPlatformUtils::fgMemoryManager);
-    m_parser->setErrorHandler(m_errors.get());
-    // Stored labels must not make the parser read files or the network.
-    m_parser->setLoadExternalDTD(false);
-    m_parser->setDisableDefaultEntityResolution(true);
-    m_parser->setSecurityManager(m_security.get());
+    MakeParser();
 }
 
 CXmlHelper::~CXmlHelper()
@@ -101,8 +129,23 @@ CXmlHelper::~CXmlHelper()
     Reset();
 }
 
+void CXmlHelper::MakeParser()
+{
+    m_parser.reset();
+    m_parser = std::make_unique<DomParser>();
+    m_parser->setErrorHandler(m_errors.get());
+    // Stored labels must not make the parser read files or the network.
+    m_parser->setLoadExternalDTD(false);
+    m_parser->setDisableDefaultEntityResolution(true);
+    m_parser->setSecurityManager(m_security.get());
+    m_parser->setCreateEntityReferenceNodes(m_entities == EntityReferences);
+}
+
 void CXmlHelper::Reset()
 {
+    for (DOMDocument* doc : m_documents)
+        doc->release();
+    m_documents.clear();
     m_parser->resetDocumentPool();
 }
 
@@ -129,9 +172,14 @@ DOMDocument* CXmlHelper::ParseOnce(const CString& xml)
     } catch (const SAXException& e) {
         m_errors->messages.append(FromX(e.getMessage()));
     }
-    if (!m_errors->messages.isEmpty() || m_parser->getErrorCount() != 0)
-        return nullptr;
-    return m_parser->getDocument();
+    const bool failed = !m_errors->messages.isEmpty() || m_parser->getErrorCount() != 0;
+    DOMDocument* doc = failed ? nullptr : m_parser->adoptDocument();
+    if (doc)
+        m_documents.push_back(doc);
+    // A parser that read a newer version is not used again: the next text starts from scratch.
+    if (m_parser->LeftInNewerXml())
+        MakeParser();
+    return doc;
 }
 
 DOMDocument* CXmlHelper::Parse(const CString& xml)
@@ -195,9 +243,14 @@ public:
         CBinding read;
         bool parsed = false;
         {
-            const Session session;
+            const Session session(Session::AsWritten);
             if (DOMDocument* doc = session.Parse(xml)) {
-                read = Read(doc, xml);
+                read = Read(doc);
+                read.m_xml = CXmlHelper::ToString(doc);
+                // Written as the library writes it only when that gives the same items again;
+                // otherwise as it was read, which does.
+                if (!ReadsBack(session, read))
+                    read.m_xml = xml;
                 parsed = true;
             }
         }
@@ -211,21 +264,45 @@ public:
     }
 
     // Parses the binding's own text, lets `edit` change its database element and takes the
-    // changed document back. FALSE, changing nothing, when it has no database element.
+    // changed document back, written as the library writes it. When the edit reaches into an
+    // entity reference, whose nodes cannot be changed, or the changed document cannot be written
+    // so that it reads back the same, the edit is made again on the document with its references
+    // expanded, and what the library cannot write of that one becomes spaces. FALSE, changing
+    // nothing, when it has no database element.
     template <typename Edit>
     static bool Change(CBinding& binding, Edit edit)
     {
         if (!binding.m_hasDatabase)
             return false;
-        const Session session;
-        const CString source = binding.m_xml.isEmpty() ? binding.m_unwritten : binding.m_xml;
-        DOMDocument* doc = session.Parse(source);
-        DOMElement* database = doc ? Database(doc) : nullptr;
-        if (!database)
-            return false;
-        edit(doc, database);
-        binding = Read(doc, source);
-        return true;
+        for (const Session::Use use : {Session::AsWritten, Session::Expanded}) {
+            const Session session(use);
+            DOMDocument* doc = session.Parse(binding.m_xml);
+            DOMElement* database = doc ? Database(doc) : nullptr;
+            if (!database)
+                return false;
+            try {
+                edit(doc, database);
+            } catch (const DOMException&) {
+                continue;
+            }
+            CBinding changed = Read(doc);
+            changed.m_xml = CXmlHelper::ToString(doc);
+            // Mended step by step until it reads back: first the characters, then the document
+            // type, which the library writes from what it understood of it, not as it was read.
+            for (int step = 0; use == Session::Expanded && step < 2 && !ReadsBack(session, changed); ++step) {
+                if (step == 0)
+                    MakeWritable(doc);
+                else
+                    WithoutDocumentType(doc);
+                changed = Read(doc);
+                changed.m_xml = CXmlHelper::ToString(doc);
+            }
+            if (ReadsBack(session, changed)) {
+                binding = std::move(changed);
+                return true;
+            }
+        }
+        return false;
     }
 
 private:
@@ -249,21 +326,24 @@ private:
         return cache;
     }
 
-    // The shared parser for the time of one parse, its documents freed afterwards.
+    // A shared parser for the time of one load or change, its documents freed afterwards; one
+    // keeps entity references as the text has them, the other puts their text in their place.
     class Session
     {
     public:
-        Session() : m_parser(Parser()) {}
+        enum Use { AsWritten, Expanded };
+        explicit Session(Use use) : m_parser(Parser(use)) {}
         ~Session() { m_parser.Reset(); }
         Session(const Session&) = delete;
         Session& operator=(const Session&) = delete;
         DOMDocument* Parse(const CString& xml) const { return m_parser.Parse(xml); }
 
     private:
-        static CXmlHelper& Parser()
+        static CXmlHelper& Parser(Use use)
         {
-            static CXmlHelper parser;
-            return parser;
+            static CXmlHelper asWritten;
+            static CXmlHelper expanded(CXmlHelper::EntitiesExpanded);
+            return use == AsWritten ? asWritten : expanded;
         }
         CXmlHelper& m_parser;
     };
@@ -274,15 +354,10 @@ private:
         return databases ? static_cast<DOMElement*>(databases->item(0)) : nullptr;
     }
 
-    // The parsed document, read from `source`.
-    static CBinding Read(DOMDocument* doc, const CString& source)
+    // The items and marker table of a parsed document; its text is the caller's.
+    static CBinding Read(DOMDocument* doc)
     {
         CBinding b;
-        b.m_xml = CXmlHelper::ToString(doc);
-        // A document the library cannot write (an XML 1.1 control character, say) is written
-        // back empty, as it always was; a change starts again from the text it was read from.
-        if (b.m_xml.isEmpty())
-            b.m_unwritten = source;
         const DOMElement* database = Database(doc);
         if (!database)
             return b;
@@ -299,6 +374,90 @@ private:
         }
         return b;
     }
+
+    // Whether the binding's text parses to the binding again.
+    static bool ReadsBack(const Session& session, const CBinding& b)
+    {
+        if (b.m_xml.isEmpty())
+            return false;
+        DOMDocument* doc = session.Parse(b.m_xml);
+        if (!doc)
+            return false;
+        const CBinding again = Read(doc);
+        return again.m_hasDatabase == b.m_hasDatabase && again.m_hasElement == b.m_hasElement &&
+               again.m_firstTable == b.m_firstTable && again.m_items == b.m_items;
+    }
+
+    // Removes the document type, its default attributes written out: without entity references
+    // nothing else of it has a bearing on the items.
+    static void WithoutDocumentType(DOMDocument* doc)
+    {
+        DOMDocumentType* type = doc->getDoctype();
+        if (!type)
+            return;
+        DOMNodeList* elements = doc->getElementsByTagName(u"*");
+        for (XMLSize_t i = 0; i < elements->getLength(); ++i) {
+            DOMNamedNodeMap* attributes = elements->item(i)->getAttributes();
+            for (XMLSize_t k = 0; attributes && k < attributes->getLength(); ++k) {
+                auto* a = static_cast<DOMAttr*>(attributes->item(k));
+                if (!a->getSpecified())
+                    a->setValue(X(FromX(a->getValue())));
+            }
+        }
+        doc->removeChild(type);
+    }
+
+    // Turns what the document's version cannot hold into spaces, in every attribute and every
+    // character data of a document without entity references. The walk is a loop, not a
+    // recursion: a hostile document may nest deeply.
+    static void MakeWritable(DOMDocument* doc)
+    {
+        const bool xml11 = IsXml11(doc);
+        const auto mended = [xml11](const XMLCh* value, CString* out) {
+            const CString text = FromX(value);
+            *out = WritableIn(text, xml11);
+            return *out != text;
+        };
+        CString text;
+        DOMNode* node = doc->getFirstChild();
+        while (node) {
+            DOMNode* next = nullptr;
+            switch (node->getNodeType()) {
+            case DOMNode::ELEMENT_NODE:
+                if (DOMNamedNodeMap* attributes = node->getAttributes()) {
+                    for (XMLSize_t i = 0; i < attributes->getLength(); ++i) {
+                        auto* a = static_cast<DOMAttr*>(attributes->item(i));
+                        if (mended(a->getValue(), &text))
+                            a->setValue(X(text));
+                    }
+                }
+                next = node->getFirstChild();
+                break;
+            case DOMNode::TEXT_NODE:
+            case DOMNode::CDATA_SECTION_NODE:
+            case DOMNode::COMMENT_NODE: {
+                auto* data = static_cast<DOMCharacterData*>(node);
+                if (mended(data->getData(), &text))
+                    data->setData(X(text));
+                break;
+            }
+            case DOMNode::PROCESSING_INSTRUCTION_NODE: {
+                auto* pi = static_cast<DOMProcessingInstruction*>(node);
+                if (mended(pi->getData(), &text))
+                    pi->setData(X(text));
+                break;
+            }
+            default:
+                break;
+            }
+            if (!next) {
+                while (node != doc && !node->getNextSibling())
+                    node = node->getParentNode();
+                next = node == doc ? nullptr : node->getNextSibling();
+            }
+            node = next;
+        }
+    }
 };
 
 BOOL LoadBindingDocument(CContentBlock& block, const CString& xml)
@@ -310,12 +469,13 @@ BOOL AddDataItem(CContentBlock& block, const CString& table, const CString& fiel
                  const CString& prefix, const CString& suffix)
 {
     return CBindingReader::Change(block.binding, [&](DOMDocument* doc, DOMElement* database) {
+        const bool xml11 = IsXml11(doc);
         DOMElement* item = doc->createElement(u"DataItem");
         database->appendChild(item);
-        item->setAttribute(u"TableName", X(WithoutDisallowedXmlChars(table)));
-        item->setAttribute(u"FieldName", X(WithoutDisallowedXmlChars(field)));
-        item->setAttribute(u"Prefix", X(WithoutDisallowedXmlChars(prefix)));
-        item->setAttribute(u"Suffix", X(WithoutDisallowedXmlChars(suffix)));
+        item->setAttribute(u"TableName", X(WritableIn(table, xml11)));
+        item->setAttribute(u"FieldName", X(WritableIn(field, xml11)));
+        item->setAttribute(u"Prefix", X(WritableIn(prefix, xml11)));
+        item->setAttribute(u"Suffix", X(WritableIn(suffix, xml11)));
     }) ? TRUE : FALSE;
 }
 

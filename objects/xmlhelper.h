@@ -21,12 +21,17 @@ XERCES_CPP_NAMESPACE_END
 // after every object that called this first.
 void EnsureXmlPlatform();
 
-// Owns one DOM parser and every document it has made. Documents stay valid until Reset or
-// destruction, also across later calls to Parse.
+// Parses binding texts and owns every document it has made. Documents stay valid until Reset or
+// destruction, also across later calls to Parse. Each parse starts afresh: what one text
+// declared (its XML version above all) says nothing about the next.
 class CXmlHelper
 {
 public:
-    CXmlHelper();
+    enum Entities {
+        EntityReferences,  // references stay nodes of their own, as the text has them
+        EntitiesExpanded,  // their text stands in their place, as changeable nodes
+    };
+    explicit CXmlHelper(Entities entities = EntityReferences);
     ~CXmlHelper();
     CXmlHelper(const CXmlHelper&) = delete;
     CXmlHelper& operator=(const CXmlHelper&) = delete;
@@ -44,11 +49,15 @@ public:
 
 private:
     class ErrorRecorder;
+    class DomParser;
     xercesc::DOMDocument* ParseOnce(const CString& xml);
+    void MakeParser();
 
+    Entities m_entities;
     std::unique_ptr<ErrorRecorder> m_errors;
     std::unique_ptr<xercesc::SecurityManager> m_security;
-    std::unique_ptr<xercesc::XercesDOMParser> m_parser;  // last: it refers to the two above
+    std::unique_ptr<DomParser> m_parser;  // refers to the two above
+    std::vector<xercesc::DOMDocument*> m_documents;  // taken over from the parser
 };
 
 // What a text object shows.
@@ -72,16 +81,23 @@ struct CDataItem
     CString field;
     CString prefix;
     CString suffix;
+
+    bool operator==(const CDataItem&) const = default;
 };
 
 // The data-source binding document of a text object, read into plain values when it is loaded:
 // no object keeps a parser or a document of its own. Changes go through one parser that every
-// object shares, so the text written back is always the XML library's own writing of the
-// document.
+// object shares. The text written back is the XML library's own writing of the document, except
+// for a document read from a text that the library cannot write so that it reads back the same:
+// that one is written back as it was read until it is changed. A changed document is always one
+// the library can write: what it could not write of the rest of the document becomes spaces, and
+// then, as when an edit reaches into an entity reference, its references are written as the text
+// they stand for.
 class CBinding
 {
 public:
-    // The document as it is written back (a declaration, then the document); empty without one.
+    // The document as it is written back (a declaration, then the document, or the text as it
+    // was read); empty without one.
     const CString& Xml() const { return m_xml; }
     // Whether the document has a "Database" element to hold data items.
     bool HasDatabase() const { return m_hasDatabase; }
@@ -93,7 +109,6 @@ public:
 private:
     friend class CBindingReader;
     CString m_xml;
-    CString m_unwritten;  // the text read, kept only when the library cannot write its document
     std::vector<CDataItem> m_items;
     CString m_firstTable;
     bool m_hasDatabase = false;
@@ -123,9 +138,11 @@ CString BindingTemplate();
 // document, when the text does not parse.
 BOOL LoadBindingDocument(CContentBlock& block, const CString& xml);
 
-// Appends a "DataItem" with the four attributes to the database element. Characters XML does
-// not allow become spaces, as they would on loading, so that the document can still be written.
-// FALSE when the block has no database element.
+// Appends a "DataItem" with the four attributes to the database element. Characters that the
+// document's XML version cannot hold as they are become spaces (those XML does not allow, lone
+// surrogates, and in XML 1.1 the C1 controls and the line separator, which a reader would change),
+// so that the document can still be written and reads back with the same items. FALSE when the
+// block has no database element.
 BOOL AddDataItem(CContentBlock& block, const CString& table, const CString& field,
                  const CString& prefix, const CString& suffix);
 

@@ -63,6 +63,8 @@ run_fuzzer() {
   fuzz storedsource_fuzzer tests/fuzz/data-corpus/storedsource "Stored data-source" 20
   fuzz readerstream_fuzzer tests/fuzz/data-corpus/readerstream "Reader-stream" 20
   fuzz workbookcells_fuzzer tests/fuzz/data-corpus/workbookcells "Workbook-cells" 20
+  # Binding documents of text objects loaded, edited and written back.
+  fuzz binding_fuzzer tests/fuzz/data-corpus/binding "Binding-document" 20
 }
 
 # The main tree builds with Ninja and the sanitizer tree with Make, CMake's default generator, so

@@ -104,6 +104,59 @@ TEST(DataSourcePage, BindingSurvivesTheGridAndASavedLabelFile)
     EXPECT_EQ(Items(block), (std::vector<CString> {"T|A|<|>", "T|B||<TAB>", "T|C|#|"}));
 }
 
+// Apply replaces the items by the grid's rows, each edit starting from the document the one
+// before left; the saved label gives the same items back, also when its binding is one the XML
+// library cannot write.
+TEST(DataSourcePage, AppliedAndStoredBindingsKeepEveryRow)
+{
+    const CString lone = QString("A") + QChar(0xD800);
+    const struct {
+        QString binding;  // the object's binding before Apply; empty for the template
+        std::vector<CDataItem> rows;
+        std::vector<CString> items;  // after Apply, and after saving and opening again
+    } cases[] = {
+        {{}, {{"T", lone, "", ""}, {"T", "B", "", ""}}, {"T|A ||", "T|B||"}},
+        {"<?xml version=\"1.1\"?><DataSource><Database Note=\"&#x1;\"><DataItem TableName=\"T\" "
+         "FieldName=\"A\"/></Database></DataSource>",
+         {{"T", "X", "", ""}, {"T", "Y", "", ""}},
+         {"T|X||", "T|Y||"}},
+        {"<?xml version=\"1.1\"?><DataSource><Database/></DataSource>",
+         {{"T", QStringLiteral("C\u0080"), QStringLiteral("\u009F"), ""}, {"T", "D", "", ""}},
+         {"T|C | |", "T|D||"}},
+        // Not applied: written back as it was read.
+        {"<?xml version=\"1.1\"?><DataSource><Database><DataItem TableName=\"T\" FieldName=\"&#x1;\"/>"
+         "</Database></DataSource>",
+         {},
+         {QStringLiteral("T|\u0001||")}},
+    };
+    for (const auto& c : cases) {
+        Label<CDrawText> label(QStringLiteral("x"));
+        CContentBlock& block = label.obj->Content();
+        block.mode = CONTENT_DATA;
+        if (!c.binding.isEmpty()) {
+            ASSERT_TRUE(LoadBindingDocument(block, c.binding));
+        }
+        if (!c.rows.empty()) {
+            const CDataSourceEdit edit(&label.doc.GetSchemaMap());
+            CDataSourceInput in = Input(CONTENT_DATA);
+            for (const CDataItem& row : c.rows)
+                in.rows.push_back({row, -1});
+            ASSERT_FALSE(edit.Apply(in, block));
+        }
+        EXPECT_EQ(Items(block), c.items) << qPrintable(c.binding);
+
+        QTemporaryDir dir;
+        const CString path = dir.filePath("bound.tag");
+        ASSERT_TRUE(label.doc.OnSaveDocument(path));
+        CDrawDoc back;
+        ASSERT_TRUE(back.OnOpenDocument(path));
+        ASSERT_EQ(back.GetObjects().size(), 1u);
+        const auto* reloaded = dynamic_cast<CDrawText*>(back.GetObjects().front());
+        ASSERT_NE(reloaded, nullptr);
+        EXPECT_EQ(Items(reloaded->Content()), c.items) << qPrintable(c.binding);
+    }
+}
+
 TEST(DataSourcePage, ApplyChecksEverythingBeforeItStoresAnything)
 {
     Label<CDrawText> label(QStringLiteral("x"));

@@ -1,0 +1,246 @@
+// The binding road of text objects: binding texts loaded as a label loads them, and items removed
+// and added as the data-source page does. The input is a list of steps separated by NUL bytes:
+// "R" removes every item, "A" adds one (table, field, prefix and suffix separated by the byte
+// 0xFD), anything else loads the text after its first byte. In every text the bytes 0xFE and 0xFF
+// stand for a lone high and a lone low surrogate; the rest is UTF-8.
+//
+// Checked after every step:
+// - the binding has the items of a document that the harness parses with a parser of its own and
+//   edits in step; only a character that the document's XML version cannot hold may have become
+//   a space;
+// - the text the binding writes back loads again with the same items;
+// - a text loads the same whatever was loaded before it (each text of a step is checked against
+//   a fresh parser, and every text loaded is loaded again at the end).
+
+#include "objects/xmlhelper.h"
+
+#include <xercesc/dom/DOM.hpp>
+#include <xercesc/util/XMLString.hpp>
+
+#include <QString>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <map>
+#include <memory>
+#include <vector>
+
+using namespace xercesc;
+
+namespace {
+
+CString FromX(const XMLCh* s)
+{
+    return s ? QString::fromUtf16(s) : CString();
+}
+
+const XMLCh* X(const CString& s)
+{
+    return reinterpret_cast<const XMLCh*>(s.utf16());
+}
+
+QString Decode(const std::uint8_t* data, std::size_t size)
+{
+    QString out;
+    std::size_t run = 0;
+    for (std::size_t i = 0; i <= size; ++i) {
+        if (i < size && data[i] != 0xFE && data[i] != 0xFF)
+            continue;
+        out += QString::fromUtf8(reinterpret_cast<const char*>(data + run), qsizetype(i - run));
+        if (i < size)
+            out += QChar(data[i] == 0xFE ? 0xD800 : 0xDC00);
+        run = i + 1;
+    }
+    return out;
+}
+
+// The items, each as its four attributes, and the table of the first element (null: none).
+struct Seen {
+    bool parsed = false;
+    std::vector<CDataItem> items;
+    bool hasElement = false;
+    CString firstTable;
+};
+
+Seen SeenIn(const CContentBlock& block, bool parsed)
+{
+    Seen s;
+    s.parsed = parsed;
+    s.items = GetDataItems(block);
+    if (const CString* table = block.binding.FirstElementTable()) {
+        s.hasElement = true;
+        s.firstTable = *table;
+    }
+    return s;
+}
+
+bool operator==(const Seen& a, const Seen& b)
+{
+    return a.parsed == b.parsed && a.items == b.items && a.hasElement == b.hasElement && a.firstTable == b.firstTable;
+}
+
+DOMElement* DatabaseOf(DOMDocument* doc)
+{
+    return doc ? static_cast<DOMElement*>(doc->getElementsByTagName(u"Database")->item(0)) : nullptr;
+}
+
+// The reference: a document parsed by a parser that has read nothing before, edited directly.
+// Its entity references are expanded, so that every node of it can be changed.
+struct Reference {
+    std::unique_ptr<CXmlHelper> parser;
+    DOMDocument* doc = nullptr;
+    bool xml11 = false;
+
+    explicit Reference(const CString& xml) : parser(std::make_unique<CXmlHelper>(CXmlHelper::EntitiesExpanded))
+    {
+        doc = parser->Parse(xml);
+        xml11 = doc && XMLString::equals(doc->getXmlVersion(), u"1.1");
+    }
+
+    Seen Read() const
+    {
+        Seen s;
+        s.parsed = doc != nullptr;
+        DOMElement* database = DatabaseOf(doc);
+        if (!database)
+            return s;
+        if (const DOMElement* first = database->getFirstElementChild()) {
+            s.hasElement = true;
+            s.firstTable = FromX(first->getAttribute(u"TableName"));
+        }
+        DOMNodeList* list = database->getElementsByTagName(u"DataItem");
+        for (XMLSize_t i = 0; i < list->getLength(); ++i) {
+            const auto* e = static_cast<const DOMElement*>(list->item(i));
+            s.items.push_back({FromX(e->getAttribute(u"TableName")), FromX(e->getAttribute(u"FieldName")),
+                               FromX(e->getAttribute(u"Prefix")), FromX(e->getAttribute(u"Suffix"))});
+        }
+        return s;
+    }
+
+    // Whether the library could fail to write the character in this document, or write it so
+    // that it reads back as another.
+    bool MayBecomeSpace(char16_t c) const
+    {
+        return QChar::isSurrogate(c) || (c < 0x20 && c != 0x09 && c != 0x0A && c != 0x0D) || c == 0xFFFE ||
+               c == 0xFFFF || (xml11 && ((c >= 0x7F && c <= 0x9F) || c == 0x2028));
+    }
+
+    bool SameValue(const CString& expected, const CString& got) const
+    {
+        if (expected.size() != got.size())
+            return false;
+        for (qsizetype i = 0; i < expected.size(); ++i) {
+            const char16_t e = expected[i].unicode(), g = got[i].unicode();
+            if (e != g && !(g == u' ' && MayBecomeSpace(e)))
+                return false;
+        }
+        return true;
+    }
+
+    bool Matches(const Seen& got) const
+    {
+        const Seen expected = Read();
+        if (expected.items.size() != got.items.size() || expected.hasElement != got.hasElement ||
+            !SameValue(expected.firstTable, got.firstTable))
+            return false;
+        for (std::size_t i = 0; i < got.items.size(); ++i) {
+            const CDataItem &e = expected.items[i], &g = got.items[i];
+            if (!SameValue(e.table, g.table) || !SameValue(e.field, g.field) || !SameValue(e.prefix, g.prefix) ||
+                !SameValue(e.suffix, g.suffix))
+                return false;
+        }
+        return true;
+    }
+};
+
+Seen Load(CContentBlock& block, const CString& xml)
+{
+    const bool parsed = LoadBindingDocument(block, xml);
+    if (!parsed && block.binding.HasDatabase())
+        std::abort();
+    return SeenIn(block, parsed);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    CContentBlock block;
+    std::unique_ptr<Reference> reference;
+    std::map<CString, Seen> loaded;  // every text of the input, with what it loaded as first
+
+    std::size_t start = 0;
+    for (std::size_t end = 0; end <= size; ++end) {
+        if (end < size && data[end] != 0)
+            continue;
+        const std::uint8_t* step = data + start;
+        const std::size_t length = end - start;
+        start = end + 1;
+        if (length == 0)
+            continue;
+
+        if (step[0] == 'R') {
+            RemoveAllDataItems(block);
+            if (DOMElement* database = DatabaseOf(reference ? reference->doc : nullptr)) {
+                DOMNodeList* below = database->getElementsByTagName(u"*");
+                while (below->getLength() > 0) {
+                    DOMNode* last = below->item(below->getLength() - 1);
+                    last->getParentNode()->removeChild(last);
+                }
+            }
+        } else if (step[0] == 'A') {
+            CString values[4];
+            std::size_t from = 1, n = 0;
+            for (std::size_t i = 1; i <= length && n < 4; ++i) {
+                if (i == length || step[i] == 0xFD) {
+                    values[n++] = Decode(step + from, i - from);
+                    from = i + 1;
+                }
+            }
+            const bool added = AddDataItem(block, values[0], values[1], values[2], values[3]);
+            if (added != block.binding.HasDatabase())
+                std::abort();
+            if (DOMElement* database = DatabaseOf(reference ? reference->doc : nullptr)) {
+                DOMElement* item = reference->doc->createElement(u"DataItem");
+                database->appendChild(item);
+                item->setAttribute(u"TableName", X(values[0]));
+                item->setAttribute(u"FieldName", X(values[1]));
+                item->setAttribute(u"Prefix", X(values[2]));
+                item->setAttribute(u"Suffix", X(values[3]));
+            }
+        } else {
+            // A text loaded gives what a parser that has read nothing before gives.
+            const CString xml = Decode(step + 1, length - 1);
+            reference = std::make_unique<Reference>(xml);
+            const Seen seen = Load(block, xml);
+            if (!(reference->Read() == seen))
+                std::abort();
+            loaded.emplace(xml, seen);
+            // The same text with trailing blanks: other texts, so that recent texts are
+            // forgotten in turn; they too must load the same again at the end.
+            for (int k = 1; k <= 4; ++k) {
+                CContentBlock other;
+                const CString variant = xml + QString(k, u' ');
+                loaded.emplace(variant, Load(other, variant));
+            }
+        }
+
+        if (!reference || !block.binding.HasDatabase())
+            continue;
+        // The kept document and the binding agree, and what the binding writes loads the same.
+        const Seen now = SeenIn(block, true);
+        if (!reference->Matches(now))
+            std::abort();
+        CContentBlock again;
+        if (!(Load(again, block.binding.Xml()) == now))
+            std::abort();
+    }
+
+    for (const auto& [xml, first] : loaded) {
+        CContentBlock again;
+        if (!(Load(again, xml) == first))
+            std::abort();
+    }
+    return 0;
+}
