@@ -306,8 +306,8 @@ std::unique_ptr<CRecordSet> CSqliteSource::Run(const CString& query, bool fields
         }
     }
     if (rc == SQLITE_INTERRUPT)
-        throw CBarcodeDBException(QStringLiteral("The query ran longer than %1 seconds and was stopped.")
-                                      .arg(std::chrono::duration_cast<std::chrono::seconds>(m_timeLimit).count()));
+        throw CBarcodeDBException(
+            QueryTimeLimitMessage(int(std::chrono::duration_cast<std::chrono::seconds>(m_timeLimit).count())));
     if (rc == SQLITE_NOMEM || rc == SQLITE_TOOBIG)
         throw CBarcodeDBException(QStringLiteral("The query needs more memory than the data engine may use (%1 MiB): %2")
                                       .arg(kHeapLimit >> 20)
