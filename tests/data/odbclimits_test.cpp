@@ -27,6 +27,7 @@ protected:
         if (!QFileInfo::exists(kDriver))
             GTEST_SKIP() << "libsqliteodbc is not installed";
         // The data source names the driver's file itself, so no driver list is needed.
+        OdbcSystemFolder();
         ASSERT_EQ(sqlite3_open(db.toUtf8().constData(), &h), SQLITE_OK);
         ASSERT_EQ(sqlite3_exec(h, "CREATE TABLE Short (N INTEGER); INSERT INTO Short VALUES (1), (2), (3)", nullptr,
                                nullptr, nullptr),
