@@ -45,6 +45,8 @@ public:
 
     // Appends the text of bytes to out.
     void Feed(std::string_view bytes, std::string& out);
+    // The text is the bytes themselves: callers may take them as they are instead of Feed.
+    bool PassesThrough() const { return m_encoding == CTextEncoding::Utf8; }
     // The end of the stream: a character left unfinished is an error in a code page.
     void Finish(std::string& out);
 

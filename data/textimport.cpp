@@ -115,6 +115,17 @@ std::int64_t Pass(CByteSource& bytes, Each&& each)
     return total;
 }
 
+// The text of a chunk: the chunk itself when the decoder would copy it unchanged, else its
+// decoded form in text.
+std::string_view Decode(CTextDecoder& decoder, std::string_view chunk, std::string& text)
+{
+    if (decoder.PassesThrough())
+        return chunk;
+    text.clear();
+    decoder.Feed(chunk, text);
+    return text;
+}
+
 }  // namespace
 
 std::unique_ptr<CByteSource> OpenByteFile(const QString& path)
@@ -215,9 +226,7 @@ void ImportDelimitedText(CSqliteSource& source, CByteSource& bytes, const QStrin
         const std::int64_t read = Pass(bytes, [&](std::string_view chunk, std::int64_t done) {
             if (marked == CTextEncoding::Utf8)
                 utf8.Feed(chunk);
-            text.clear();
-            decoder.Feed(chunk, text);
-            scan.Feed(text);
+            scan.Feed(Decode(decoder, chunk, text));
             step(done);
             return true;
         });
@@ -256,9 +265,7 @@ void ImportDelimitedText(CSqliteSource& source, CByteSource& bytes, const QStrin
         std::size_t(CSqliteSource::kValueLimit), tooLong);
     CTextDecoder decoder(encoding, codePage, fileName);
     const std::int64_t read = Pass(bytes, [&](std::string_view chunk, std::int64_t done) {
-        text.clear();
-        decoder.Feed(chunk, text);
-        split.Feed(text);
+        split.Feed(Decode(decoder, chunk, text));
         step(size + done);
         return true;
     });
