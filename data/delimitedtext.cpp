@@ -84,7 +84,9 @@ void AppendUtf16(std::string_view bytes, bool bigEndian, std::string& out)
         const auto a = static_cast<unsigned char>(bytes[2 * i]), b = static_cast<unsigned char>(bytes[2 * i + 1]);
         units[i] = char16_t(bigEndian ? (a << 8 | b) : (b << 8 | a));
     }
-    const QByteArray utf8 = QString::fromUtf16(units.data(), qsizetype(units.size())).toUtf8();
+    // Not through QString::fromUtf16, which takes a U+FEFF or U+FFFE at the start of a chunk for a
+    // byte-order mark.
+    const QByteArray utf8 = QStringView(units.data(), qsizetype(units.size())).toUtf8();
     out.append(utf8.constData(), std::size_t(utf8.size()));
 }
 
@@ -334,41 +336,11 @@ void CDelimitedParser::Finish()
     EndRecord();
 }
 
-std::string DecodeText(std::string_view bytes, UINT codePage, const QString& fileName)
-{
-    auto [encoding, mark] = EncodingOfMark(bytes);
-    bytes.remove_prefix(mark);
-    if (encoding == CTextEncoding::Utf8 && !IsValidUtf8(bytes))
-        encoding = mark ? CTextEncoding::Utf8Lossy : CTextEncoding::CodePage;
-    CTextDecoder decoder(encoding, codePage, fileName);
-    std::string text;
-    decoder.Feed(bytes, text);
-    decoder.Finish(text);
-    return text;
-}
-
 char GuessDelimiter(std::string_view utf8)
 {
     CDelimiterGuess guess;
     guess.Feed(utf8);
     return guess.Delimiter();
-}
-
-void ParseDelimited(std::string_view utf8, char delimiter, CImportTable& table)
-{
-    bool header = true;
-    CDelimitedParser parser(delimiter, [&](const std::vector<std::string_view>& fields) {
-        if (header) {
-            table.header.assign(fields.begin(), fields.end());
-            header = false;
-            return;
-        }
-        table.BeginRow();
-        for (const std::string_view field : fields)
-            table.Add(CImportCell::Text, field);
-    });
-    parser.Feed(utf8);
-    parser.Finish();
 }
 
 void CheckRegularFile(const QString& path)

@@ -6,7 +6,6 @@
 //
 // Every piece works on a stream of chunks, so that a file is never held whole.
 
-#include "data/importtable.h"
 #include "framework/types.h"
 
 #include <QString>
@@ -105,12 +104,7 @@ private:
     std::vector<std::string_view> m_views;
 };
 
-// The whole-text forms of the above, for text already in memory.
-// The text as UTF-8; throws CBarcodeDBException naming the file and the line of a byte
-// sequence the code page lacks.
-std::string DecodeText(std::string_view bytes, UINT codePage, const QString& fileName);
-// Splits UTF-8 text into the header and the rows of table.
-void ParseDelimited(std::string_view utf8, char delimiter, CImportTable& table);
+// The delimiter of text already in memory.
 char GuessDelimiter(std::string_view utf8);
 
 // Throws CBarcodeDBException naming the file and the cause (missing, a folder, a FIFO or

@@ -207,7 +207,8 @@ CSqliteSource::CTableWriter::CTableWriter(CSqliteSource& source, const QString& 
     std::vector<std::string> names(columns);
     std::vector<QString> seen;
     for (std::size_t c = 0; c < columns; ++c) {
-        QString name = c < header.size() ? QString::fromStdString(header[c]).trimmed() : QString();
+        // A NUL would end the statement that names the column.
+        QString name = c < header.size() ? QString::fromStdString(header[c]).remove(QChar(0)).trimmed() : QString();
         bool repeated = false;
         for (const QString& s : seen)
             repeated = repeated || s.compare(name, Qt::CaseInsensitive) == 0;

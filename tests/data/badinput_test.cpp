@@ -150,6 +150,9 @@ TEST_F(BadInput, HeadersAndRaggedRowsOfText)
     WriteFile(dir, "n.csv", "k,v\nb,00123\nA,12.50\nc,7\n");
     EXPECT_EQ(Rows(db, "SELECT k FROM `n.csv` ORDER BY k"), (QStringList{"A", "b", "c"}));
     EXPECT_EQ(Rows(db, "SELECT v FROM `n.csv` ORDER BY v"), (QStringList{"00123", "12.50", "7"}));
+    // A NUL in a name is dropped rather than ending the statement that names the column.
+    WriteFile(dir, "z.csv", QByteArray("a\0b,c\n1,2\n", 10));
+    EXPECT_EQ(Fields(db, "z.csv"), (Names{"ab", "c"}));
 }
 
 }  // namespace
