@@ -236,32 +236,43 @@ bool CDelimiterGuess::Feed(std::string_view utf8)
     return m_done;
 }
 
-CDelimitedParser::CDelimitedParser(char delimiter, RecordSink sink, std::size_t longestRecord, CString tooLong)
-    : m_delimiter(delimiter), m_sink(std::move(sink)), m_longest(longestRecord), m_tooLong(std::move(tooLong))
+CDelimitedParser::CDelimitedParser(char delimiter, RecordSink sink, std::size_t longestRecord, CString tooLong,
+                                   std::size_t keep)
+    : m_delimiter(delimiter), m_sink(std::move(sink)), m_longest(longestRecord), m_tooLong(std::move(tooLong)),
+      m_keep(keep)
 {
 }
 
 void CDelimitedParser::Append(std::string_view text)
 {
-    if (m_text.size() + text.size() > m_longest)
+    m_recordLength += text.size();
+    if (m_recordLength > m_longest)
         throw CBarcodeDBException(m_tooLong);
-    m_text.append(text);
+    if (m_fieldLength < m_keep)
+        m_text.append(text.substr(0, m_keep - m_fieldLength));
+    m_fieldLength += text.size();
 }
 
 void CDelimitedParser::EndField()
 {
-    m_fields.emplace_back(m_fieldStart, m_text.size() - m_fieldStart);
+    m_offsets.push_back(m_fieldStart);
+    m_lengths.push_back(m_fieldLength);
     m_fieldStart = m_text.size();
+    m_fieldLength = 0;
 }
 
 void CDelimitedParser::EndRecord()
 {
     m_views.clear();
-    for (const auto& [offset, length] : m_fields)
-        m_views.emplace_back(m_text.data() + offset, length);
+    for (std::size_t f = 0; f < m_offsets.size(); ++f) {
+        const std::size_t end = f + 1 < m_offsets.size() ? m_offsets[f + 1] : m_text.size();
+        m_views.emplace_back(m_text.data() + m_offsets[f], end - m_offsets[f]);
+    }
     m_sink(m_views);
     m_text.clear();
-    m_fields.clear();
+    m_offsets.clear();
+    m_lengths.clear();
+    m_recordLength = 0;
     m_fieldStart = 0;
     m_state = State::LineStart;
 }

@@ -80,11 +80,14 @@ class CDelimitedParser {
 public:
     using RecordSink = std::function<void(const std::vector<std::string_view>& fields)>;
 
-    // A record longer than longestRecord bytes throws CBarcodeDBException with tooLong.
+    // A record longer than longestRecord bytes throws CBarcodeDBException with tooLong. Of each
+    // field at most keep bytes are kept and handed to the sink; Lengths tells the whole lengths.
     CDelimitedParser(char delimiter, RecordSink sink, std::size_t longestRecord = std::string::npos,
-                     CString tooLong = {});
+                     CString tooLong = {}, std::size_t keep = std::string::npos);
     void Feed(std::string_view utf8);
     void Finish();
+    // The whole length of each field of the record being handed to the sink.
+    const std::vector<std::size_t>& Lengths() const { return m_lengths; }
 
 private:
     // Unquoted also holds the text after a quoted field's closing quote, which is kept.
@@ -97,10 +100,14 @@ private:
     RecordSink m_sink;
     std::size_t m_longest;
     CString m_tooLong;
+    std::size_t m_keep;
     State m_state = State::LineStart;
-    std::string m_text;                                   // the fields of the record so far
-    std::vector<std::pair<std::size_t, std::size_t>> m_fields;  // offset and length in m_text
-    std::size_t m_fieldStart = 0;
+    std::string m_text;             // the kept text of the record's fields so far
+    std::size_t m_recordLength = 0; // the record's whole length so far
+    std::size_t m_fieldStart = 0;   // where the field being read starts in m_text
+    std::size_t m_fieldLength = 0;  // and its whole length so far
+    std::vector<std::size_t> m_offsets;  // of each field in m_text
+    std::vector<std::size_t> m_lengths;
     std::vector<std::string_view> m_views;
 };
 

@@ -19,6 +19,8 @@
 namespace {
 
 constexpr std::size_t kChunk = 1 << 20;
+// The first pass keeps no more of a field than a number in its canonical form can take.
+constexpr std::size_t kNumberLength = 32;
 
 [[noreturn]] void Fail(const QString& fileName, const QString& cause)
 {
@@ -197,7 +199,9 @@ void ImportDelimitedText(CSqliteSource& source, CByteSource& bytes, const QStrin
     std::vector<char> numeric;
     bool header = true;
     CUtf8Check utf8;
-    CDelimitedParser scan(
+    std::int64_t longest = 0;
+    std::unique_ptr<CDelimitedParser> scan;
+    scan = std::make_unique<CDelimitedParser>(
         delimiter,
         [&](const std::vector<std::string_view>& fields) {
             if (fields.size() > columns) {
@@ -213,32 +217,36 @@ void ImportDelimitedText(CSqliteSource& source, CByteSource& bytes, const QStrin
             }
             ++rows;
             // A row takes its values, a byte of type for each, and about ten bytes of its own.
-            room += std::int64_t(fields.size()) + 10;
+            std::int64_t row = std::int64_t(fields.size()) + 10;
             for (std::size_t c = 0; c < fields.size(); ++c) {
-                room += std::int64_t(fields[c].size());
-                if (numeric[c] && !fields[c].empty() && !CanonicalNumber(fields[c]))
+                const std::size_t length = scan->Lengths()[c];
+                row += std::int64_t(length);
+                if (numeric[c] && length != 0 && (length != fields[c].size() || !CanonicalNumber(fields[c])))
                     numeric[c] = 0;
             }
+            room += row;
+            longest = std::max(longest, row);
         },
-        std::size_t(CSqliteSource::kValueLimit), tooLong);
+        std::size_t(CSqliteSource::kValueLimit), tooLong, kNumberLength);
     {
         CTextDecoder decoder(marked, codePage, fileName);
         const std::int64_t read = Pass(bytes, [&](std::string_view chunk, std::int64_t done) {
             if (marked == CTextEncoding::Utf8)
                 utf8.Feed(chunk);
-            scan.Feed(Decode(decoder, chunk, text));
+            scan->Feed(Decode(decoder, chunk, text));
             step(done);
             return true;
         });
         text.clear();
         decoder.Finish(text);
-        scan.Feed(text);
-        scan.Finish();
+        scan->Feed(text);
+        scan->Finish();
         if (read != size)
             throw CBarcodeDBException(strings.LoadString(346).arg(fileName));
     }
-    // Pages of the engine hold a little more than their rows.
-    const long long needed = room + room / 20;
+    // Pages of the engine hold a little more than their rows; the longest row is held once more
+    // while it is written.
+    const long long needed = room + room / 20 + longest;
     if (needed > CSqliteSource::HeapFree())
         throw refuse(needed);
 
