@@ -117,11 +117,13 @@ bool GetWideText(const Statement& st, SQLUSMALLINT column, QString& out, const D
             out.resize(have + remaining);
             return true;
         }
-        have += piece;
-        if (rc == SQL_SUCCESS) {  // a driver that says neither the length nor that more is left
-            out.resize(have);
+        if (rc == SQL_SUCCESS) {  // all of it came, and the driver did not say how long it is
+            const QStringView got(out.constData() + have, piece);
+            const qsizetype end = got.indexOf(QChar(0));
+            out.resize(have + (end < 0 ? piece : end));
             return true;
         }
+        have += piece;
         piece = known ? remaining - piece : piece * 2;
         if (have + piece > kLongest)
             throw CBarcodeDBException(ValueTooLongMessage(CSqliteSource::kValueLimit));
