@@ -75,7 +75,8 @@ public:
     std::size_t Read(char* buffer, std::size_t max) override
     {
         const std::size_t n = std::min({max, m_chunk, m_bytes.size() - m_at});
-        std::memcpy(buffer, m_bytes.data() + m_at, n);
+        if (n)
+            std::memcpy(buffer, m_bytes.data() + m_at, n);
         m_at += n;
         return n;
     }
