@@ -3,6 +3,9 @@
 // rows. The memory counter is how much the resident size grew while the source and the query's
 // result were held.
 //
+// Long values over ODBC, from an SQLite file through the SQLite ODBC driver: a value of 1, 10
+// and 100 MB read whole.
+//
 // Large delimited text: files of 400 MB, which the engine holds, and of 1.1 GB, which it cannot
 // hold and refuses; the peak counter is the highest resident size during the import above the
 // size before it, the engine counter the most the engine itself held.
@@ -171,6 +174,52 @@ void BM_ImportLargeCsv(benchmark::State& state)
     state.counters["refused"] = refused;
 }
 BENCHMARK(BM_ImportLargeCsv)->Arg(400)->Arg(1100)->Unit(benchmark::kSecond)->Iterations(1);
+
+void BM_OdbcLongValue(benchmark::State& state)
+{
+    const char* driver = "/usr/lib/x86_64-linux-gnu/odbc/libsqlite3odbc.so";
+    if (!QFile::exists(QString::fromLatin1(driver))) {
+        state.SkipWithError("libsqliteodbc is not installed");
+        return;
+    }
+    const std::size_t bytes = std::size_t(state.range(0)) << 20;
+    const QString db = Folder().filePath(QStringLiteral("long%1.db").arg(state.range(0)));
+    QFile::remove(db);
+    sqlite3* h = nullptr;
+    sqlite3_open(db.toUtf8().constData(), &h);
+    sqlite3_exec(h, "CREATE TABLE Long (Value TEXT)", nullptr, nullptr, nullptr);
+    sqlite3_stmt* insert = nullptr;
+    sqlite3_prepare_v2(h, "INSERT INTO Long VALUES (?)", -1, &insert, nullptr);
+    const std::string value(bytes, 'x');
+    sqlite3_bind_text(insert, 1, value.data(), int(value.size()), SQLITE_STATIC);
+    sqlite3_step(insert);
+    sqlite3_finalize(insert);
+    sqlite3_close(h);
+    const QString ini = Folder().filePath(QStringLiteral("odbc%1.ini").arg(state.range(0)));
+    QFile f(ini);
+    f.open(QIODevice::WriteOnly);
+    f.write(QStringLiteral("[Long]\nDriver=%1\nDatabase=%2\n").arg(QLatin1String(driver), db).toUtf8());
+    f.close();
+    qputenv("ODBCINI", ini.toUtf8());
+    for (auto _ : state) {
+        CBarcodeDB source;
+        if (!source.OpenDSN(QStringLiteral("Long"))) {
+            state.SkipWithError(source.GetLastError().toStdString().c_str());
+            break;
+        }
+        source.SetTimeLimit(CBarcodeDB::kPrintSeconds);
+        try {
+            const auto set = source.OpenQuery(QStringLiteral("SELECT Value FROM Long"));
+            benchmark::DoNotOptimize(set->GetRecordCount());
+        } catch (const CBarcodeDBException& e) {
+            state.SkipWithError(e.what());
+            break;
+        }
+    }
+    qunsetenv("ODBCINI");
+    state.counters["value_MB"] = double(state.range(0));
+}
+BENCHMARK(BM_OdbcLongValue)->Arg(1)->Arg(10)->Arg(100)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 void Import(benchmark::State& state, const QString& path, const QString& table)
 {
