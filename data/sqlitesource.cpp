@@ -117,6 +117,7 @@ CSqliteSource::CSqliteSource()
         throw CBarcodeDBException(QStringLiteral("SQLite could not open a database in memory."));
     sqlite3_limit(m_db, SQLITE_LIMIT_ATTACHED, 0);
     sqlite3_limit(m_db, SQLITE_LIMIT_LENGTH, kValueLimit);
+    sqlite3_limit(m_db, SQLITE_LIMIT_COLUMN, kColumnLimit);
     sqlite3_db_config(m_db, SQLITE_DBCONFIG_ENABLE_LOAD_EXTENSION, 0, nullptr);
     sqlite3_db_config(m_db, SQLITE_DBCONFIG_ENABLE_FTS3_TOKENIZER, 0, nullptr);
     sqlite3_db_config(m_db, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
@@ -171,11 +172,6 @@ void CSqliteSource::Import(CImportTable& table, const QString& file)
     writer.Commit();
 }
 
-int CSqliteSource::ColumnLimit() const
-{
-    return sqlite3_limit(m_db, SQLITE_LIMIT_COLUMN, -1);
-}
-
 CString CSqliteSource::TooManyColumns(const QString& file, const std::string& table, std::size_t columns, int limit)
 {
     // Worksheets are tables named with a "$" at the end.
@@ -201,8 +197,8 @@ CSqliteSource::CTableWriter::CTableWriter(CSqliteSource& source, const QString& 
     : m_db(source.m_db), m_file(file), m_numeric(numeric)
 {
     const std::size_t columns = numeric.size();
-    if (columns > std::size_t(source.ColumnLimit()))
-        throw CBarcodeDBException(TooManyColumns(file, table, columns, source.ColumnLimit()));
+    if (columns > std::size_t(kColumnLimit))
+        throw CBarcodeDBException(TooManyColumns(file, table, columns, kColumnLimit));
     // Column names: an empty name, or one met before (case-blind), becomes F and its number.
     std::vector<std::string> names(columns);
     std::vector<QString> seen;

@@ -62,7 +62,7 @@ public:
     };
 
     // The most columns a table may have.
-    int ColumnLimit() const;
+    static constexpr int kColumnLimit = 2000;
     // A message for the table of name, read from file, that has too many columns.
     static CString TooManyColumns(const QString& file, const std::string& table, std::size_t columns, int limit);
     // The engine's bound and what of it is free now, in bytes.

@@ -183,7 +183,7 @@ private:
     // the engine, and whether text without a mark is UTF-8. Refuses what the engine cannot hold.
     void Scan()
     {
-        const std::size_t columnLimit = std::size_t(m_source.ColumnLimit());
+        const std::size_t columnLimit = std::size_t(CSqliteSource::kColumnLimit);
         std::int64_t room = 0, longest = 0;
         bool header = true;
         CUtf8Check utf8;

@@ -117,6 +117,19 @@ TEST_F(BadInput, FilesThatCannotBeRead)
     for (int c = 0; c < 2100; ++c)
         wide += "c" + QByteArray::number(c) + ",";
     ExpectRefused(WriteFile(dir, "wide.csv", wide + "\n"), "the table \"wide.csv\" has 2101 columns, and a table can have at most 2000.");
+    // A worksheet with a value in column 2101, and one with values in its last column on many
+    // rows, refused without filling the columns between.
+    for (const auto& [name, last, rows] : {std::tuple{"wide.xlsx", 2100, 1}, std::tuple{"widest.xlsx", 16383, 20000}}) {
+        const QString sheet = dir.filePath(name);
+        lxw_workbook* book = workbook_new(sheet.toUtf8().constData());
+        lxw_worksheet* far = workbook_add_worksheet(book, "Wide");
+        worksheet_write_string(far, 0, 0, "Code", nullptr);
+        for (int row = 1; row <= rows; ++row)
+            worksheet_write_number(far, lxw_row_t(row), lxw_col_t(last), row, nullptr);
+        ASSERT_EQ(workbook_close(book), LXW_NO_ERROR);
+        ExpectRefused(sheet, QStringLiteral("the worksheet \"Wide\" has %1 columns, and a table can have at most 2000.")
+                                 .arg(last + 1));
+    }
 
     // An undecodable line in the language's code page is named.
     UseLanguage("CHT");
