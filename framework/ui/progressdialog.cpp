@@ -19,7 +19,12 @@ public:
     {
         m_clock.start();
     }
-    ~DialogProgress() override { delete m_dialog.data(); }
+    ~DialogProgress() override
+    {
+        delete m_dialog.data();
+        if (m_shown)
+            QGuiApplication::restoreOverrideCursor();
+    }
 
     bool Step(std::int64_t done, std::int64_t total) override
     {
@@ -42,6 +47,8 @@ private:
     void Show()
     {
         m_shown = true;
+        // The work's wait cursor would stand over the Cancel button too.
+        QGuiApplication::setOverrideCursor(Qt::ArrowCursor);
         auto* dialog = new QProgressDialog(QApplication::activeWindow());
         dialog->setObjectName(QLatin1String(kProgressDialogName));
         dialog->setWindowTitle(AfxGetAppName());
