@@ -14,12 +14,14 @@
 #include "framework/mailprogram.h"
 #include "framework/printinfo.h"
 #include "framework/printjob.h"
+#include "framework/progress.h"
 #include "framework/resourcemodule.h"
 #include "framework/settings.h"
 #include "framework/ui/buttoncaptions.h"
 #include "framework/ui/commandrouter.h"
 #include "framework/ui/dialogids.h"
 #include "framework/ui/messagebox.h"
+#include "framework/ui/progressdialog.h"
 #include "framework/ui/uistrings.h"
 #include "objects/drawobj.h"
 #include "objects/xmlhelper.h"
@@ -242,6 +244,9 @@ BOOL CDrawApp::InitInstance(const CCommandLineInfo& info, const StartOptions& op
         return ProcessShellCommand(info);
     }
 
+    // Long imports of data files show their progress and can be cancelled.
+    InstallProgressDialogs();
+
     m_mainFrame = new CMainFrame(m_router);
     if (!m_mainFrame->Create()) {
         m_exitCode = 1;
@@ -300,6 +305,7 @@ int CDrawApp::ExitInstance()
         m_channel->Close();
     SetPrinterOrientationHook({});
     SetPrintDataGridMaker({});
+    SetProgressMaker({});
     if (AfxGetAppPrinter() == m_printer.get())
         AfxSetAppPrinter(nullptr);
     CDrawDoc::c_showZoom = {};

@@ -2,16 +2,26 @@
 // delimited text and as an .xlsx workbook, then a sorted query over it and a window of its last
 // rows. The memory counter is how much the resident size grew while the source and the query's
 // result were held.
+//
+// Long values over ODBC, from an SQLite file through the SQLite ODBC driver: a value of 1, 10
+// and 100 MB read whole.
+//
+// Large delimited text: files of 400 MB, which the engine holds, and of 1.1 GB, which it cannot
+// hold and refuses; the peak counter is the highest resident size during the import above the
+// size before it, the engine counter the most the engine itself held.
 
 #include "data/barcodedb.h"
 #include "data/recordset.h"
 #include "framework/resourcemodule.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 #include <fstream>
+#include <sqlite3.h>
+#include <string>
 #include <unistd.h>
 #include <xlsxwriter.h>
 
@@ -102,6 +112,115 @@ const QString& XlsxPath()
     return path;
 }
 
+// The highest resident size since the last ResetPeak, in MB.
+double PeakMB()
+{
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("VmHWM:", 0) == 0)
+            return std::stod(line.substr(6)) / 1024.0;
+    return 0;
+}
+
+void ResetPeak()
+{
+    std::ofstream("/proc/self/clear_refs") << "5";
+}
+
+// A file of about megabytes MB made of the rows above, each written once per process.
+QString LargeCsvPath(int megabytes)
+{
+    const QString p = Folder().filePath(QStringLiteral("large%1.csv").arg(megabytes));
+    if (QFile::exists(p))
+        return p;
+    std::ofstream out(p.toStdString(), std::ios::binary);
+    out << "Code,Name,City,Price,Quantity,Date,Note,Flag\r\n";
+    const long long bytes = (long long)megabytes * 1000000;
+    for (int i = 0; out.tellp() < bytes; ++i) {
+        const Row r = MakeRow(i);
+        out << r.code << ",\"" << r.name << "\"," << r.city << ',' << r.price << ',' << r.quantity << ',' << r.date
+            << ',' << r.note << ',' << (r.flag ? "True" : "False") << "\r\n";
+    }
+    return p;
+}
+
+void BM_ImportLargeCsv(benchmark::State& state)
+{
+    const QString path = LargeCsvPath(int(state.range(0)));
+    double peak = 0, engine = 0;
+    bool refused = false;
+    for (auto _ : state) {
+        const double before = ResidentMB();
+        ResetPeak();
+        sqlite3_memory_highwater(1);
+        {
+            CBarcodeDB db;
+            CString connection;
+            refused = !db.OpenFile(path, connection);
+            if (refused && !db.GetLastError().contains(QStringLiteral("data engine"))) {
+                state.SkipWithError(db.GetLastError().toStdString().c_str());
+                break;
+            }
+            state.PauseTiming();
+            peak = std::max(peak, PeakMB() - before);
+            engine = std::max(engine, double(sqlite3_memory_highwater(0)) / (1024.0 * 1024.0));
+        }
+        state.ResumeTiming();
+    }
+    state.counters["file_MB"] = double(QFile(path).size()) / 1e6;
+    state.counters["peak_growth_MB"] = peak;
+    state.counters["engine_MB"] = engine;
+    state.counters["refused"] = refused;
+}
+BENCHMARK(BM_ImportLargeCsv)->Arg(400)->Arg(1100)->Unit(benchmark::kSecond)->Iterations(1);
+
+void BM_OdbcLongValue(benchmark::State& state)
+{
+    const char* driver = "/usr/lib/x86_64-linux-gnu/odbc/libsqlite3odbc.so";
+    if (!QFile::exists(QString::fromLatin1(driver))) {
+        state.SkipWithError("libsqliteodbc is not installed");
+        return;
+    }
+    const std::size_t bytes = std::size_t(state.range(0)) << 20;
+    const QString db = Folder().filePath(QStringLiteral("long%1.db").arg(state.range(0)));
+    QFile::remove(db);
+    sqlite3* h = nullptr;
+    sqlite3_open(db.toUtf8().constData(), &h);
+    sqlite3_exec(h, "CREATE TABLE Long (Value TEXT)", nullptr, nullptr, nullptr);
+    sqlite3_stmt* insert = nullptr;
+    sqlite3_prepare_v2(h, "INSERT INTO Long VALUES (?)", -1, &insert, nullptr);
+    const std::string value(bytes, 'x');
+    sqlite3_bind_text(insert, 1, value.data(), int(value.size()), SQLITE_STATIC);
+    sqlite3_step(insert);
+    sqlite3_finalize(insert);
+    sqlite3_close(h);
+    const QString ini = Folder().filePath(QStringLiteral("odbc%1.ini").arg(state.range(0)));
+    QFile f(ini);
+    f.open(QIODevice::WriteOnly);
+    f.write(QStringLiteral("[Long]\nDriver=%1\nDatabase=%2\n").arg(QLatin1String(driver), db).toUtf8());
+    f.close();
+    qputenv("ODBCINI", ini.toUtf8());
+    for (auto _ : state) {
+        CBarcodeDB source;
+        if (!source.OpenDSN(QStringLiteral("Long"))) {
+            state.SkipWithError(source.GetLastError().toStdString().c_str());
+            break;
+        }
+        source.SetTimeLimit(CBarcodeDB::kPrintSeconds);
+        try {
+            const auto set = source.OpenQuery(QStringLiteral("SELECT Value FROM Long"));
+            benchmark::DoNotOptimize(set->GetRecordCount());
+        } catch (const CBarcodeDBException& e) {
+            state.SkipWithError(e.what());
+            break;
+        }
+    }
+    qunsetenv("ODBCINI");
+    state.counters["value_MB"] = double(state.range(0));
+}
+BENCHMARK(BM_OdbcLongValue)->Arg(1)->Arg(10)->Arg(100)->Unit(benchmark::kMillisecond)->Iterations(3);
+
 void Import(benchmark::State& state, const QString& path, const QString& table)
 {
     double growth = 0;
@@ -182,7 +301,7 @@ BENCHMARK(BM_FetchLastWindow)->Unit(benchmark::kMicrosecond);
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    CResourceModule::Get().Load({}, QStringLiteral("ENU"));
+    CResourceModule::Get().Load(QStringLiteral(QB_RESOURCE_MODULE), QStringLiteral("ENU"));
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

@@ -28,6 +28,16 @@ auto Guarded(F&& f)
 
 }  // namespace
 
+CString QueryTimeLimitMessage(int seconds)
+{
+    return CResourceModule::Get().LoadString(344).arg(seconds);
+}
+
+CString ValueTooLongMessage(long long bytes)
+{
+    return CResourceModule::Get().LoadString(345).arg(bytes >> 20);
+}
+
 CBarcodeDBException::CBarcodeDBException(const CString& message)
     : m_message(message), m_utf8(message.toStdString())
 {

@@ -21,3 +21,7 @@ public:
     // How long each later query may run; a query stopped at the limit throws with a message.
     virtual void SetTimeLimit(int seconds) = 0;
 };
+
+// Messages that every kind of source gives alike.
+CString QueryTimeLimitMessage(int seconds);
+CString ValueTooLongMessage(long long bytes);

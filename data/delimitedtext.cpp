@@ -3,11 +3,9 @@
 #include "data/barcodedb.h"
 
 #include <QFile>
-#include <QFileInfo>
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
 #include <iconv.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -24,6 +22,16 @@ bool IsValidUtf8(std::string_view s)
     const auto* p = reinterpret_cast<const unsigned char*>(s.data());
     const auto* end = p + s.size();
     while (p < end) {
+        // Runs of ASCII, eight bytes at a time.
+        while (end - p >= 8) {
+            std::uint64_t word;
+            std::memcpy(&word, p, 8);
+            if (word & 0x8080808080808080ULL)
+                break;
+            p += 8;
+        }
+        if (p == end)
+            break;
         const unsigned char c = *p;
         if (c < 0x80) {
             ++p;
@@ -50,139 +58,300 @@ bool IsValidUtf8(std::string_view s)
     return true;
 }
 
-std::string FromUtf16(std::string_view bytes, bool bigEndian)
+// The bytes a UTF-8 character takes by its first byte; 1 for a byte that starts none.
+std::size_t SequenceLength(unsigned char lead)
+{
+    return lead >= 0xc0 && lead < 0xe0 ? 2 : lead >= 0xe0 && lead < 0xf0 ? 3 : lead >= 0xf0 && lead < 0xf8 ? 4 : 1;
+}
+
+// Where the UTF-8 character that the end of bytes cuts begins; bytes.size() when none is cut.
+std::size_t Utf8Cut(std::string_view bytes)
+{
+    for (std::size_t k = 1; k <= 3 && k <= bytes.size(); ++k) {
+        const auto b = static_cast<unsigned char>(bytes[bytes.size() - k]);
+        if (b < 0x80)
+            break;
+        if (b >= 0xc0)
+            return SequenceLength(b) > k ? bytes.size() - k : bytes.size();
+    }
+    return bytes.size();
+}
+
+void AppendUtf16(std::string_view bytes, bool bigEndian, std::string& out)
 {
     std::u16string units(bytes.size() / 2, u'\0');
     for (std::size_t i = 0; i < units.size(); ++i) {
         const auto a = static_cast<unsigned char>(bytes[2 * i]), b = static_cast<unsigned char>(bytes[2 * i + 1]);
         units[i] = char16_t(bigEndian ? (a << 8 | b) : (b << 8 | a));
     }
-    return QString::fromUtf16(units.data(), qsizetype(units.size())).toStdString();
+    // Not through QString::fromUtf16, which takes a U+FEFF or U+FFFE at the start of a chunk for a
+    // byte-order mark.
+    const QByteArray utf8 = QStringView(units.data(), qsizetype(units.size())).toUtf8();
+    out.append(utf8.constData(), std::size_t(utf8.size()));
 }
 
 }  // namespace
 
-std::string DecodeText(std::string_view bytes, UINT codePage, const QString& fileName)
+std::pair<CTextEncoding, std::size_t> EncodingOfMark(std::string_view head)
 {
-    if (bytes.substr(0, 3) == "\xEF\xBB\xBF") {
-        bytes.remove_prefix(3);
-        if (!IsValidUtf8(bytes))
-            return QString::fromUtf8(bytes.data(), qsizetype(bytes.size())).toStdString();
-        return std::string(bytes);
-    }
-    if (bytes.substr(0, 2) == "\xFF\xFE")
-        return FromUtf16(bytes.substr(2), false);
-    if (bytes.substr(0, 2) == "\xFE\xFF")
-        return FromUtf16(bytes.substr(2), true);
-    if (IsValidUtf8(bytes))
-        return std::string(bytes);
+    if (head.substr(0, 3) == "\xEF\xBB\xBF")
+        return {CTextEncoding::Utf8, 3};
+    if (head.substr(0, 2) == "\xFF\xFE")
+        return {CTextEncoding::Utf16LE, 2};
+    if (head.substr(0, 2) == "\xFE\xFF")
+        return {CTextEncoding::Utf16BE, 2};
+    return {CTextEncoding::Utf8, 0};
+}
 
+void CUtf8Check::Feed(std::string_view bytes)
+{
+    if (!m_valid)
+        return;
+    if (!m_pending.empty()) {
+        const std::size_t need = SequenceLength(static_cast<unsigned char>(m_pending[0]));
+        const std::size_t take = std::min(need - m_pending.size(), bytes.size());
+        m_pending.append(bytes.substr(0, take));
+        bytes.remove_prefix(take);
+        if (m_pending.size() < need)
+            return;
+        m_valid = IsValidUtf8(m_pending);
+        m_pending.clear();
+        if (!m_valid)
+            return;
+    }
+    const std::size_t cut = Utf8Cut(bytes);
+    m_valid = IsValidUtf8(bytes.substr(0, cut));
+    m_pending.assign(bytes.substr(cut));
+}
+
+CTextDecoder::CTextDecoder(CTextEncoding encoding, UINT codePage, const QString& fileName)
+    : m_encoding(encoding), m_fileName(fileName)
+{
+    if (encoding != CTextEncoding::CodePage)
+        return;
     const char* from = codePage == 936 ? "CP936" : codePage == 950 ? "CP950" : "CP1252";
     iconv_t cd = iconv_open("UTF-8", from);
     if (cd == iconv_t(-1))
         Fail(fileName, QStringLiteral("the code page %1 is not available").arg(codePage));
-    std::string out(bytes.size() * 3 + 16, '\0');
-    char* in = const_cast<char*>(bytes.data());
-    std::size_t inLeft = bytes.size();
-    char* o = out.data();
-    std::size_t outLeft = out.size();
-    const std::size_t rc = iconv(cd, &in, &inLeft, &o, &outLeft);
-    iconv_close(cd);
-    if (rc == std::size_t(-1)) {
-        const std::size_t at = std::size_t(in - bytes.data());
-        const auto line = 1 + std::count(bytes.begin(), bytes.begin() + std::ptrdiff_t(at), '\n');
-        Fail(fileName, QStringLiteral("line %1 is not text in code page %2").arg(line).arg(codePage));
+    m_iconv = cd;
+    m_codePage = codePage;
+}
+
+CTextDecoder::~CTextDecoder()
+{
+    if (m_iconv)
+        iconv_close(iconv_t(m_iconv));
+}
+
+void CTextDecoder::FailAt(std::string_view consumed)
+{
+    const auto line = 1 + m_lines + std::size_t(std::count(consumed.begin(), consumed.end(), '\n'));
+    Fail(m_fileName, QStringLiteral("line %1 is not text in code page %2").arg(line).arg(m_codePage));
+}
+
+void CTextDecoder::Feed(std::string_view bytes, std::string& out)
+{
+    switch (m_encoding) {
+    case CTextEncoding::Utf8:
+        out.append(bytes);
+        return;
+    case CTextEncoding::Utf8Lossy: {
+        m_pending.append(bytes);
+        const std::size_t cut = Utf8Cut(m_pending);
+        out.append(QString::fromUtf8(m_pending.data(), qsizetype(cut)).toStdString());
+        m_pending.erase(0, cut);
+        return;
     }
-    out.resize(out.size() - outLeft);
-    return out;
+    case CTextEncoding::Utf16LE:
+    case CTextEncoding::Utf16BE: {
+        const bool big = m_encoding == CTextEncoding::Utf16BE;
+        m_pending.append(bytes);
+        std::size_t whole = m_pending.size() & ~std::size_t(1);
+        // A leading surrogate at the end waits for its partner.
+        if (whole >= 2) {
+            const auto hi = static_cast<unsigned char>(m_pending[whole - (big ? 2 : 1)]);
+            if (hi >= 0xd8 && hi <= 0xdb)
+                whole -= 2;
+        }
+        AppendUtf16(std::string_view(m_pending).substr(0, whole), big, out);
+        m_pending.erase(0, whole);
+        return;
+    }
+    case CTextEncoding::CodePage: {
+        m_pending.append(bytes);
+        const std::size_t before = out.size();
+        out.resize(before + m_pending.size() * 3 + 16);
+        char* in = m_pending.data();
+        std::size_t inLeft = m_pending.size();
+        char* o = out.data() + before;
+        std::size_t outLeft = out.size() - before;
+        const std::size_t rc = iconv(iconv_t(m_iconv), &in, &inLeft, &o, &outLeft);
+        const std::size_t consumed = std::size_t(in - m_pending.data());
+        out.resize(out.size() - outLeft);
+        if (rc == std::size_t(-1) && errno != EINVAL)  // EINVAL: a character the chunk cuts
+            FailAt(std::string_view(m_pending).substr(0, consumed));
+        m_lines += std::size_t(std::count(m_pending.begin(), m_pending.begin() + std::ptrdiff_t(consumed), '\n'));
+        m_pending.erase(0, consumed);
+        return;
+    }
+    }
+}
+
+void CTextDecoder::Finish(std::string& out)
+{
+    if (m_pending.empty())
+        return;
+    switch (m_encoding) {
+    case CTextEncoding::Utf8:
+        break;
+    case CTextEncoding::Utf8Lossy:
+        out.append(QString::fromUtf8(m_pending.data(), qsizetype(m_pending.size())).toStdString());
+        break;
+    case CTextEncoding::Utf16LE:
+    case CTextEncoding::Utf16BE:
+        AppendUtf16(m_pending, m_encoding == CTextEncoding::Utf16BE, out);
+        break;
+    case CTextEncoding::CodePage:
+        FailAt({});
+    }
+    m_pending.clear();
+}
+
+bool CDelimiterGuess::Feed(std::string_view utf8)
+{
+    // The first separator of the first line outside quoted fields (a doubled quote inside one
+    // closes and opens it again).
+    for (const char c : utf8) {
+        if (m_done)
+            break;
+        if (c == '"')
+            m_quoted = !m_quoted;
+        else if (m_quoted)
+            continue;
+        else if (c == ',' || c == ';' || c == '\t')
+            m_found = c, m_done = true;
+        else if (c == '\n' || c == '\r')
+            m_done = true;
+    }
+    return m_done;
+}
+
+CDelimitedParser::CDelimitedParser(char delimiter, RecordSink sink, std::size_t longestRecord, CString tooLong,
+                                   std::size_t keep)
+    : m_delimiter(delimiter), m_sink(std::move(sink)), m_longest(longestRecord), m_tooLong(std::move(tooLong)),
+      m_keep(keep)
+{
+}
+
+void CDelimitedParser::Append(std::string_view text)
+{
+    m_recordLength += text.size();
+    if (m_recordLength > m_longest)
+        throw CBarcodeDBException(m_tooLong);
+    if (m_fieldLength < m_keep)
+        m_text.append(text.substr(0, m_keep - m_fieldLength));
+    m_fieldLength += text.size();
+}
+
+void CDelimitedParser::EndField()
+{
+    m_offsets.push_back(m_fieldStart);
+    m_lengths.push_back(m_fieldLength);
+    m_fieldStart = m_text.size();
+    m_fieldLength = 0;
+}
+
+void CDelimitedParser::EndRecord()
+{
+    m_views.clear();
+    for (std::size_t f = 0; f < m_offsets.size(); ++f) {
+        const std::size_t end = f + 1 < m_offsets.size() ? m_offsets[f + 1] : m_text.size();
+        m_views.emplace_back(m_text.data() + m_offsets[f], end - m_offsets[f]);
+    }
+    m_sink(m_views);
+    m_text.clear();
+    m_offsets.clear();
+    m_lengths.clear();
+    m_recordLength = 0;
+    m_fieldStart = 0;
+    m_state = State::LineStart;
+}
+
+void CDelimitedParser::Feed(std::string_view s)
+{
+    const char d = m_delimiter;
+    const std::size_t n = s.size();
+    std::size_t i = 0;
+    while (i < n) {
+        switch (m_state) {
+        case State::LineStart:
+            if (s[i] == '\n' || s[i] == '\r') {  // an empty line, or the LF of a CRLF
+                ++i;
+                break;
+            }
+            m_state = State::FieldStart;
+            [[fallthrough]];
+        case State::FieldStart:
+            if (s[i] == '"') {
+                m_state = State::Quoted;
+                ++i;
+                break;
+            }
+            m_state = State::Unquoted;
+            [[fallthrough]];
+        case State::Unquoted: {
+            std::size_t j = i;
+            while (j < n && s[j] != d && s[j] != '\n' && s[j] != '\r')
+                ++j;
+            Append(s.substr(i, j - i));
+            i = j;
+            if (i < n) {
+                const char c = s[i++];
+                EndField();
+                if (c == d)
+                    m_state = State::FieldStart;
+                else
+                    EndRecord();
+            }
+            break;
+        }
+        case State::Quoted: {
+            const std::size_t q = s.find('"', i);
+            const std::size_t j = q == std::string_view::npos ? n : q;
+            Append(s.substr(i, j - i));
+            i = j;
+            if (i < n) {
+                ++i;
+                m_state = State::QuoteSeen;
+            }
+            break;
+        }
+        case State::QuoteSeen:
+            if (s[i] == '"') {  // a doubled quote
+                Append("\"");
+                ++i;
+                m_state = State::Quoted;
+            } else {
+                m_state = State::Unquoted;
+            }
+            break;
+        }
+    }
+}
+
+void CDelimitedParser::Finish()
+{
+    if (m_state == State::LineStart)
+        return;
+    EndField();
+    EndRecord();
 }
 
 char GuessDelimiter(std::string_view utf8)
 {
-    // The first separator of the first line outside quoted fields (a doubled quote inside one
-    // closes and opens it again).
-    bool quoted = false;
-    for (char c : utf8) {
-        if (c == '"')
-            quoted = !quoted;
-        else if (quoted)
-            continue;
-        else if (c == ',' || c == ';' || c == '\t')
-            return c;
-        else if (c == '\n' || c == '\r')
-            break;
-    }
-    return ',';
-}
-
-void ParseDelimited(std::string_view s, char delimiter, CImportTable& table)
-{
-    const std::size_t n = s.size();
-    std::size_t i = 0;
-    std::string field;
-    std::vector<std::string> header;
-    bool inHeader = true;
-    while (i < n) {
-        // One record.
-        if (s[i] == '\n' || s[i] == '\r') {  // an empty line
-            i += (s[i] == '\r' && i + 1 < n && s[i + 1] == '\n') ? 2 : 1;
-            continue;
-        }
-        if (!inHeader)
-            table.BeginRow();
-        for (;;) {
-            bool quoted = false;
-            std::string_view value;
-            if (i < n && s[i] == '"') {
-                quoted = true;
-                field.clear();
-                ++i;
-                for (;;) {
-                    const std::size_t q = s.find('"', i);
-                    if (q == std::string_view::npos) {  // no closing quote: the rest is the field
-                        field.append(s.substr(i));
-                        i = n;
-                        break;
-                    }
-                    field.append(s.substr(i, q - i));
-                    i = q + 1;
-                    if (i < n && s[i] == '"') {
-                        field.push_back('"');
-                        ++i;
-                        continue;
-                    }
-                    break;
-                }
-                // Text between the closing quote and the delimiter is kept.
-                const std::size_t start = i;
-                while (i < n && s[i] != delimiter && s[i] != '\n' && s[i] != '\r')
-                    ++i;
-                field.append(s.substr(start, i - start));
-                value = field;
-            } else {
-                const std::size_t start = i;
-                while (i < n && s[i] != delimiter && s[i] != '\n' && s[i] != '\r')
-                    ++i;
-                value = s.substr(start, i - start);
-            }
-            (void)quoted;
-            if (inHeader)
-                header.emplace_back(value);
-            else
-                table.Add(CImportCell::Text, value);
-            if (i < n && s[i] == delimiter) {
-                ++i;
-                continue;
-            }
-            break;
-        }
-        if (i < n)
-            i += (s[i] == '\r' && i + 1 < n && s[i + 1] == '\n') ? 2 : 1;
-        if (inHeader) {
-            table.header = std::move(header);
-            inHeader = false;
-        }
-    }
+    CDelimiterGuess guess;
+    guess.Feed(utf8);
+    return guess.Delimiter();
 }
 
 void CheckRegularFile(const QString& path)
@@ -196,48 +365,4 @@ void CheckRegularFile(const QString& path)
         Fail(path, QStringLiteral("it is not a regular file"));
     if (::access(QFile::encodeName(path).constData(), R_OK) != 0)
         Fail(path, QString::fromLocal8Bit(std::strerror(errno)));
-}
-
-std::string ReadWholeFile(const QString& path)
-{
-    const QByteArray native = QFile::encodeName(path);
-    CheckRegularFile(path);
-    // O_NONBLOCK: should the name have become a FIFO since, opening does not wait for a writer.
-    const int fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0)
-        Fail(path, QString::fromLocal8Bit(std::strerror(errno)));
-    struct stat opened;
-    if (::fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode)) {
-        ::close(fd);
-        Fail(path, QStringLiteral("it is not a regular file"));
-    }
-    std::string bytes;
-    bytes.resize(std::size_t(opened.st_size));
-    std::size_t got = 0;
-    for (;;) {
-        if (got == bytes.size())
-            bytes.resize(bytes.size() + 65536);
-        const ssize_t r = ::read(fd, bytes.data() + got, bytes.size() - got);
-        if (r < 0) {
-            if (errno == EINTR)
-                continue;
-            const int e = errno;
-            ::close(fd);
-            Fail(path, QString::fromLocal8Bit(std::strerror(e)));
-        }
-        if (r == 0)
-            break;
-        got += std::size_t(r);
-    }
-    ::close(fd);
-    bytes.resize(got);
-    return bytes;
-}
-
-void ReadDelimitedFile(const QString& path, UINT codePage, CImportTable& table)
-{
-    const std::string bytes = ReadWholeFile(path);
-    const std::string text = DecodeText(bytes, codePage, path);
-    const bool tab = path.endsWith(QStringLiteral(".tab"), Qt::CaseInsensitive);
-    ParseDelimited(text, tab ? '\t' : GuessDelimiter(text), table);
 }

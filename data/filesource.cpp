@@ -3,6 +3,7 @@
 #include "data/barcodedb.h"
 #include "data/delimitedtext.h"
 #include "data/sqlitesource.h"
+#include "data/textimport.h"
 #include "framework/resourcemodule.h"
 
 #include <QDir>
@@ -17,16 +18,6 @@ const QStringList kTextExtensions = {QStringLiteral("txt"), QStringLiteral("csv"
 bool IsTextFileName(const QString& name)
 {
     return kTextExtensions.contains(QFileInfo(name).suffix(), Qt::CaseInsensitive);
-}
-
-// Imports a table read from the file, naming the file when the database refuses it.
-void ImportFrom(CSqliteSource& source, CImportTable& table, const QString& path)
-{
-    try {
-        source.Import(table);
-    } catch (const CBarcodeDBException& e) {
-        throw CBarcodeDBException(QStringLiteral("\"%1\" cannot be read: %2").arg(path, e.GetErrorMessage()));
-    }
 }
 
 QString FirstBytes(const QString& path, int n)
@@ -92,10 +83,7 @@ std::unique_ptr<CDataConnection> OpenFileSource(const CConnectionString& connect
                 const QString entry = find(name);
                 if (entry.isEmpty())
                     return false;
-                CImportTable table;
-                ReadDelimitedFile(QDir(folder).filePath(entry), codePage, table);
-                table.name = entry.toStdString();
-                ImportFrom(*database, table, QDir(folder).filePath(entry));
+                ImportDelimitedFile(*database, QDir(folder).filePath(entry), entry.toStdString(), codePage);
                 return true;
             },
             [folder] {
@@ -105,12 +93,8 @@ std::unique_ptr<CDataConnection> OpenFileSource(const CConnectionString& connect
                         names.push_back(entry);
                 return names;
             });
-        if (!textFile.isEmpty()) {
-            CImportTable table;
-            ReadDelimitedFile(QDir(folder).filePath(textFile), codePage, table);
-            table.name = textFile.toStdString();
-            ImportFrom(*source, table, QDir(folder).filePath(textFile));
-        }
+        if (!textFile.isEmpty())
+            ImportDelimitedFile(*source, QDir(folder).filePath(textFile), textFile.toStdString(), codePage);
         return source;
     }
 
@@ -130,6 +114,6 @@ std::unique_ptr<CDataConnection> OpenFileSource(const CConnectionString& connect
         throw CBarcodeDBException(QStringLiteral("The extended properties \"%1\" are not supported.").arg(kind));
     }
     for (CImportTable& table : tables)
-        ImportFrom(*source, table, path);
+        source->Import(table, path);
     return source;
 }

@@ -9,6 +9,8 @@
 #include <sqlucode.h>
 
 #include <QDate>
+#include <algorithm>
+#include <chrono>
 #include <cstring>
 
 static_assert(sizeof(SQLWCHAR) == sizeof(char16_t), "the driver manager's wide characters are UTF-16");
@@ -65,24 +67,66 @@ private:
     SQLHSTMT m_stmt = SQL_NULL_HSTMT;
 };
 
-// Reads a whole text column value in pieces; false for NULL.
-bool GetWideText(const Statement& st, SQLUSMALLINT column, QString& out)
+// The time a query may take, checked between rows and between the pieces of a long value: a
+// driver's own query timeout covers only the statement's execution, if the driver has one.
+class Deadline {
+public:
+    explicit Deadline(int seconds)
+        : m_seconds(seconds), m_at(std::chrono::steady_clock::now() + std::chrono::seconds(seconds))
+    {
+    }
+    void Check() const
+    {
+        if (std::chrono::steady_clock::now() >= m_at)
+            throw CBarcodeDBException(QueryTimeLimitMessage(m_seconds));
+    }
+
+private:
+    int m_seconds;
+    std::chrono::steady_clock::time_point m_at;
+};
+
+// Reads a whole text value; false for NULL. The first piece tells the value's length, and the
+// rest comes in one more call: drivers convert the whole value again for every piece asked for,
+// so pieces of a fixed size take time in the square of the length. A driver that cannot tell the
+// length gets pieces that double each time.
+bool GetWideText(const Statement& st, SQLUSMALLINT column, QString& out, const Deadline& deadline)
 {
+    constexpr qsizetype kLongest = CSqliteSource::kValueLimit / 2;  // UTF-16 units
     out.clear();
-    char16_t buffer[4096];
+    qsizetype have = 0;
+    qsizetype piece = 4096;
     for (;;) {
+        deadline.Check();
+        out.resize(have + piece + 1);  // and the driver's terminating zero
         SQLLEN indicator = 0;
-        const SQLRETURN rc = SQLGetData(st.get(), column, SQL_C_WCHAR, buffer, sizeof buffer, &indicator);
-        if (rc == SQL_NO_DATA)
+        const SQLRETURN rc = SQLGetData(st.get(), column, SQL_C_WCHAR, out.data() + have,
+                                        SQLLEN(piece + 1) * SQLLEN(sizeof(char16_t)), &indicator);
+        if (rc == SQL_NO_DATA) {
+            out.resize(have);
             return true;
+        }
         st.Check(rc, "SQLGetData");
-        if (indicator == SQL_NULL_DATA)
+        if (indicator == SQL_NULL_DATA) {
+            out.clear();
             return false;
-        const qsizetype capacity = qsizetype(std::size(buffer)) - 1;
-        const qsizetype units = (indicator == SQL_NO_TOTAL || indicator / 2 > capacity) ? capacity : indicator / 2;
-        out.append(QStringView(buffer, units));
-        if (rc == SQL_SUCCESS)
+        }
+        const bool known = indicator != SQL_NO_TOTAL && indicator >= 0;
+        const qsizetype remaining = known ? qsizetype(indicator / SQLLEN(sizeof(char16_t))) : -1;
+        if (known && remaining <= piece) {
+            out.resize(have + remaining);
             return true;
+        }
+        if (rc == SQL_SUCCESS) {  // all of it came, and the driver did not say how long it is
+            const QStringView got(out.constData() + have, piece);
+            const qsizetype end = got.indexOf(QChar(0));
+            out.resize(have + (end < 0 ? piece : end));
+            return true;
+        }
+        have += piece;
+        piece = known ? remaining - piece : piece * 2;
+        if (have + piece > kLongest)
+            throw CBarcodeDBException(ValueTooLongMessage(CSqliteSource::kValueLimit));
     }
 }
 
@@ -125,12 +169,14 @@ public:
                  "SQLTables");
         std::vector<CString> names;
         QString name;
+        const Deadline deadline(m_timeLimit);
         while (true) {
+            deadline.Check();
             const SQLRETURN rc = SQLFetch(st.get());
             if (rc == SQL_NO_DATA)
                 break;
             st.Check(rc, "SQLFetch");
-            names.push_back(GetWideText(st, 3, name) ? name : QString());
+            names.push_back(GetWideText(st, 3, name, deadline) ? name : QString());
         }
         return names;
     }
@@ -164,8 +210,10 @@ private:
         if (!refused.isEmpty())
             throw CBarcodeDBException(refused);
         Statement st(m_dbc);
-        // A driver that has no time limit says so with a warning, which is not a failure.
-        SQLSetStmtAttrW(st.get(), SQL_ATTR_QUERY_TIMEOUT, reinterpret_cast<SQLPOINTER>(SQLULEN(m_timeLimit)), 0);
+        const Deadline deadline(m_timeLimit);
+        // A driver that has no time limit says so with a warning, which is not a failure. Zero
+        // would mean no limit to the driver.
+        SQLSetStmtAttrW(st.get(), SQL_ATTR_QUERY_TIMEOUT, reinterpret_cast<SQLPOINTER>(SQLULEN(std::max(m_timeLimit, 1))), 0);
         st.Check(SQLExecDirectW(st.get(), const_cast<SQLWCHAR*>(W(query)), SQL_NTS), "SQLExecDirect");
         SQLSMALLINT columns = 0;
         st.Check(SQLNumResultCols(st.get(), &columns), "SQLNumResultCols");
@@ -188,19 +236,20 @@ private:
         QString text;
         QByteArray utf8;
         for (;;) {
+            deadline.Check();
             const SQLRETURN rc = SQLFetch(st.get());
             if (rc == SQL_NO_DATA)
                 break;
             st.Check(rc, "SQLFetch");
             set->BeginRow();
             for (SQLUSMALLINT c = 1; c <= SQLUSMALLINT(columns); ++c)
-                AddCell(st, c, types[c - 1], *set, text, utf8);
+                AddCell(st, c, types[c - 1], *set, text, utf8, deadline);
         }
         return set;
     }
 
     static void AddCell(const Statement& st, SQLUSMALLINT c, SQLSMALLINT type, CRecordSet& set, QString& text,
-                        QByteArray& utf8)
+                        QByteArray& utf8, const Deadline& deadline)
     {
         SQLLEN indicator = 0;
         switch (type) {
@@ -241,7 +290,7 @@ private:
             return;
         }
         default:
-            if (!GetWideText(st, c, text)) {
+            if (!GetWideText(st, c, text, deadline)) {
                 set.AddNull();
                 return;
             }

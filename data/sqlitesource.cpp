@@ -2,6 +2,7 @@
 
 #include "data/barcodedb.h"
 #include "data/values.h"
+#include "framework/resourcemodule.h"
 
 #include <sqlite3.h>
 
@@ -116,6 +117,7 @@ CSqliteSource::CSqliteSource()
         throw CBarcodeDBException(QStringLiteral("SQLite could not open a database in memory."));
     sqlite3_limit(m_db, SQLITE_LIMIT_ATTACHED, 0);
     sqlite3_limit(m_db, SQLITE_LIMIT_LENGTH, kValueLimit);
+    sqlite3_limit(m_db, SQLITE_LIMIT_COLUMN, kColumnLimit);
     sqlite3_db_config(m_db, SQLITE_DBCONFIG_ENABLE_LOAD_EXTENSION, 0, nullptr);
     sqlite3_db_config(m_db, SQLITE_DBCONFIG_ENABLE_FTS3_TOKENIZER, 0, nullptr);
     sqlite3_db_config(m_db, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
@@ -140,28 +142,14 @@ void CSqliteSource::SetTableLoader(TableLoader loader, std::function<std::vector
     m_lister = std::move(lister);
 }
 
-void CSqliteSource::Import(CImportTable& table)
+void CSqliteSource::Import(CImportTable& table, const QString& file)
 {
-    // Column names: an empty name, or one met before (case-blind), becomes F and its number.
     std::size_t columns = table.header.size();
     for (std::size_t r = 0; r < table.RowCount(); ++r) {
         const std::size_t end = r + 1 < table.RowCount() ? table.rowStart[r + 1] : table.cells.size();
         columns = std::max<std::size_t>(columns, end - table.rowStart[r]);
     }
-    if (columns == 0)
-        columns = 1;
-    std::vector<std::string> names(columns);
-    std::vector<QString> seen;
-    for (std::size_t c = 0; c < columns; ++c) {
-        QString name = c < table.header.size() ? QString::fromStdString(table.header[c]).trimmed() : QString();
-        bool repeated = false;
-        for (const QString& s : seen)
-            repeated = repeated || s.compare(name, Qt::CaseInsensitive) == 0;
-        if (name.isEmpty() || repeated)
-            name = QStringLiteral("F%1").arg(c + 1);
-        seen.push_back(name);
-        names[c] = name.toStdString();
-    }
+    columns = std::max<std::size_t>(columns, 1);
 
     // A column is numeric when each of its values is a number.
     std::vector<char> numeric(columns, 1);
@@ -178,49 +166,146 @@ void CSqliteSource::Import(CImportTable& table)
         }
     }
 
-    std::string create = "CREATE TABLE " + QuoteUtf8(table.name) + " (";
-    std::string insert = "INSERT INTO " + QuoteUtf8(table.name) + " VALUES (";
+    CTableWriter writer(*this, file, table.name, table.header, numeric);
+    for (std::size_t r = 0; r < table.RowCount(); ++r)
+        writer.RowOf(table, r);
+    writer.Commit();
+}
+
+CString CSqliteSource::TooManyColumns(const QString& file, const std::string& table, std::size_t columns, int limit)
+{
+    // Worksheets are tables named with a "$" at the end.
+    const QString name = QString::fromStdString(table);
+    const CString what = name.endsWith(u'$') ? CResourceModule::Get().LoadString(347).arg(name.chopped(1))
+                                             : CResourceModule::Get().LoadString(348).arg(name);
+    return CResourceModule::Get().LoadString(343).arg(file, what).arg(columns).arg(limit);
+}
+
+long long CSqliteSource::HeapLimit()
+{
+    const long long limit = sqlite3_hard_heap_limit64(-1);
+    return limit > 0 ? limit : kHeapLimit;
+}
+
+long long CSqliteSource::HeapFree()
+{
+    return std::max<long long>(0, HeapLimit() - sqlite3_memory_used());
+}
+
+CSqliteSource::CTableWriter::CTableWriter(CSqliteSource& source, const QString& file, const std::string& table,
+                                          const std::vector<std::string>& header, const std::vector<char>& numeric)
+    : m_db(source.m_db), m_file(file), m_numeric(numeric)
+{
+    const std::size_t columns = numeric.size();
+    if (columns > std::size_t(kColumnLimit))
+        throw CBarcodeDBException(TooManyColumns(file, table, columns, kColumnLimit));
+    // Column names: an empty name, or one met before (case-blind), becomes F and its number.
+    std::vector<std::string> names(columns);
+    std::vector<QString> seen;
+    for (std::size_t c = 0; c < columns; ++c) {
+        // A NUL would end the statement that names the column.
+        QString name = c < header.size() ? QString::fromStdString(header[c]).remove(QChar(0)).trimmed() : QString();
+        bool repeated = false;
+        for (const QString& s : seen)
+            repeated = repeated || s.compare(name, Qt::CaseInsensitive) == 0;
+        if (name.isEmpty() || repeated)
+            name = QStringLiteral("F%1").arg(c + 1);
+        seen.push_back(name);
+        names[c] = name.toStdString();
+    }
+
+    std::string create = "CREATE TABLE " + QuoteUtf8(table) + " (";
+    std::string insert = "INSERT INTO " + QuoteUtf8(table) + " VALUES (";
     for (std::size_t c = 0; c < columns; ++c) {
         create += (c ? ", " : "") + QuoteUtf8(names[c]) + (numeric[c] ? " NUMERIC" : " TEXT COLLATE NOCASE");
         insert += c ? ",?" : "?";
     }
     create += ")";
     insert += ")";
-    Exec(m_db, create.c_str());
-
-    Exec(m_db, "BEGIN");
-    Statement st;
-    if (sqlite3_prepare_v2(m_db, insert.c_str(), int(insert.size()), &st.stmt, nullptr) != SQLITE_OK)
-        throw CBarcodeDBException(Message(m_db));
-    for (std::size_t r = 0; r < table.RowCount(); ++r) {
-        const std::size_t begin = table.rowStart[r];
-        const std::size_t end = r + 1 < table.RowCount() ? table.rowStart[r + 1] : table.cells.size();
-        for (std::size_t c = 0; c < columns; ++c) {
-            const int p = int(c + 1);
-            if (begin + c >= end || table.cells[begin + c].kind == CImportCell::Null) {
-                sqlite3_bind_null(st.stmt, p);
-                continue;
-            }
-            const CImportCell& cell = table.cells[begin + c];
-            const std::string_view text = table.TextOf(cell);
-            if (numeric[c]) {
-                const double v = CanonicalNumber(text).value_or(0.0);
-                if (v == std::trunc(v) && std::fabs(v) < 9.007199254740992e15)
-                    sqlite3_bind_int64(st.stmt, p, static_cast<sqlite3_int64>(v));
-                else
-                    sqlite3_bind_double(st.stmt, p, v);
-            } else {
-                sqlite3_bind_text(st.stmt, p, text.data(), int(text.size()), SQLITE_STATIC);
-            }
-        }
-        if (sqlite3_step(st.stmt) != SQLITE_DONE) {
-            const CString message = Message(m_db);
-            sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
-            throw CBarcodeDBException(message);
-        }
-        sqlite3_reset(st.stmt);
+    try {
+        Exec(m_db, "BEGIN");
+        m_open = true;
+        Exec(m_db, create.c_str());
+    } catch (const CBarcodeDBException& e) {
+        Fail(e.GetErrorMessage());
     }
-    Exec(m_db, "COMMIT");
+    if (sqlite3_prepare_v2(m_db, insert.c_str(), int(insert.size()), &m_insert, nullptr) != SQLITE_OK)
+        Fail(Message(m_db));
+}
+
+void CSqliteSource::CTableWriter::Fail(const CString& message) const
+{
+    throw CBarcodeDBException(QStringLiteral("\"%1\" cannot be read: %2").arg(m_file, message));
+}
+
+CSqliteSource::CTableWriter::~CTableWriter()
+{
+    sqlite3_finalize(m_insert);
+    if (m_open)
+        sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+}
+
+void CSqliteSource::CTableWriter::Bind(std::size_t c, std::string_view text)
+{
+    const int p = int(c + 1);
+    if (text.empty()) {
+        sqlite3_bind_null(m_insert, p);
+        return;
+    }
+    if (m_numeric[c]) {
+        if (const auto number = CanonicalNumber(text)) {
+            const double v = *number;
+            if (v == std::trunc(v) && std::fabs(v) < 9.007199254740992e15)
+                sqlite3_bind_int64(m_insert, p, static_cast<sqlite3_int64>(v));
+            else
+                sqlite3_bind_double(m_insert, p, v);
+            return;
+        }
+    }
+    sqlite3_bind_text(m_insert, p, text.data(), int(text.size()), SQLITE_STATIC);
+}
+
+void CSqliteSource::CTableWriter::Step()
+{
+    const int rc = sqlite3_step(m_insert);
+    if (rc == SQLITE_NOMEM || rc == SQLITE_FULL)
+        throw CBarcodeDBException(CResourceModule::Get().LoadString(349).arg(m_file).arg(HeapLimit() >> 20));
+    if (rc != SQLITE_DONE)
+        Fail(Message(m_db));
+    sqlite3_reset(m_insert);
+}
+
+void CSqliteSource::CTableWriter::Row(const std::vector<std::string_view>& cells)
+{
+    const std::size_t columns = m_numeric.size();
+    for (std::size_t c = 0; c < columns; ++c)
+        Bind(c, c < cells.size() ? cells[c] : std::string_view());
+    Step();
+}
+
+void CSqliteSource::CTableWriter::RowOf(const CImportTable& table, std::size_t r)
+{
+    const std::size_t begin = table.rowStart[r];
+    const std::size_t end = r + 1 < table.RowCount() ? table.rowStart[r + 1] : table.cells.size();
+    for (std::size_t c = 0; c < m_numeric.size(); ++c) {
+        if (begin + c >= end || table.cells[begin + c].kind == CImportCell::Null)
+            Bind(c, {});
+        else
+            Bind(c, table.TextOf(table.cells[begin + c]));
+    }
+    Step();
+}
+
+void CSqliteSource::CTableWriter::Commit()
+{
+    sqlite3_finalize(m_insert);
+    m_insert = nullptr;
+    try {
+        Exec(m_db, "COMMIT");
+    } catch (const CBarcodeDBException& e) {
+        Fail(e.GetErrorMessage());
+    }
+    m_open = false;
 }
 
 std::vector<CString> CSqliteSource::Tables()
@@ -306,8 +391,8 @@ std::unique_ptr<CRecordSet> CSqliteSource::Run(const CString& query, bool fields
         }
     }
     if (rc == SQLITE_INTERRUPT)
-        throw CBarcodeDBException(QStringLiteral("The query ran longer than %1 seconds and was stopped.")
-                                      .arg(std::chrono::duration_cast<std::chrono::seconds>(m_timeLimit).count()));
+        throw CBarcodeDBException(
+            QueryTimeLimitMessage(int(std::chrono::duration_cast<std::chrono::seconds>(m_timeLimit).count())));
     if (rc == SQLITE_NOMEM || rc == SQLITE_TOOBIG)
         throw CBarcodeDBException(QStringLiteral("The query needs more memory than the data engine may use (%1 MiB): %2")
                                       .arg(kHeapLimit >> 20)

@@ -7,8 +7,12 @@
 #include <QString>
 #include <chrono>
 #include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
 
 struct sqlite3;
+struct sqlite3_stmt;
 
 class CSqliteSource : public CDataConnection {
 public:
@@ -20,8 +24,50 @@ public:
     ~CSqliteSource() override;
 
     void SetTableLoader(TableLoader loader, std::function<std::vector<CString>()> lister);
-    // Creates the table and inserts its rows; throws CBarcodeDBException.
-    void Import(CImportTable& table);
+    // Creates the table and inserts its rows; throws CBarcodeDBException with a message that
+    // names file, the file the table was read from.
+    void Import(CImportTable& table, const QString& file);
+
+    // Writes one table row by row in a transaction of its own; unless Commit is reached the
+    // table is gone again, and so is the memory it took. Throws CBarcodeDBException.
+    class CTableWriter {
+    public:
+        // The header as read (empty or repeated names are renamed), and which columns hold only
+        // numbers; there are as many columns as numeric has entries.
+        // Messages name file, the file the table comes from.
+        CTableWriter(CSqliteSource& source, const QString& file, const std::string& table,
+                     const std::vector<std::string>& header, const std::vector<char>& numeric);
+        ~CTableWriter();
+        CTableWriter(const CTableWriter&) = delete;
+        CTableWriter& operator=(const CTableWriter&) = delete;
+
+        // One row: its cells from the first column on; the texts must live until the call ends.
+        // Missing cells are NULL, and so is an empty text. A text in a numeric column that is
+        // not a number is kept as text.
+        void Row(const std::vector<std::string_view>& cells);
+        void RowOf(const CImportTable& table, std::size_t row);
+        void Commit();
+
+    private:
+        void Bind(std::size_t column, std::string_view text);
+        void Step();
+
+        [[noreturn]] void Fail(const CString& message) const;
+
+        sqlite3* m_db;
+        QString m_file;
+        std::vector<char> m_numeric;
+        sqlite3_stmt* m_insert = nullptr;
+        bool m_open = false;
+    };
+
+    // The most columns a table may have.
+    static constexpr int kColumnLimit = 2000;
+    // A message for the table of name, read from file, that has too many columns.
+    static CString TooManyColumns(const QString& file, const std::string& table, std::size_t columns, int limit);
+    // The engine's bound and what of it is free now, in bytes.
+    static long long HeapLimit();
+    static long long HeapFree();
 
     std::vector<CString> Tables() override;
     CString Quote() override { return QStringLiteral("`"); }

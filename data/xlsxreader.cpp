@@ -3,6 +3,7 @@
 
 #include "data/barcodedb.h"
 #include "data/filesource.h"
+#include "data/sqlitesource.h"
 #include "data/importtable.h"
 #include "data/values.h"
 
@@ -38,6 +39,13 @@ constexpr int kMaxColumns = 16384;
 struct XlsxError
 {
     QString message;
+};
+
+// A sheet with values in more columns than a table of the engine can have.
+struct TooWide
+{
+    std::string table;
+    int columns;
 };
 
 [[noreturn]] void Fail(const QString& message)
@@ -403,6 +411,9 @@ public:
         }
     }
 
+    // The columns of the sheet when some lie beyond those the engine takes, else 0.
+    int Width() const { return m_width; }
+
 private:
     int ColumnOf(const XMLCh* reference)
     {
@@ -454,7 +465,12 @@ private:
                 text = FormatNumber(v).toStdString();
             }
         }
-        if (!text.empty())
+        if (text.empty())
+            return;
+        // Beyond the columns the engine takes only the width is kept, for the message.
+        if (m_column >= CSqliteSource::kColumnLimit)
+            m_width = std::max(m_width, m_column + 1);
+        else
             m_cells.push_back({m_column, kind, std::move(text)});
     }
 
@@ -507,6 +523,7 @@ private:
     std::string m_value;
     int m_column = 0;
     int m_nextColumn = 0;
+    int m_width = 0;  // the last column with a value beyond the engine's columns
     int m_phonetic = 0;
     bool m_date = false;
     bool m_inCell = false;
@@ -568,6 +585,8 @@ void ReadZip(zip_t* zip, std::vector<CImportTable>& tables)
         table.typed = true;
         SheetHandler handler(table, shared.strings, styles.dateStyle, workbook.date1904);
         book.Parse(part, handler);
+        if (handler.Width() > 0)
+            throw TooWide{table.name, handler.Width()};
         tables.push_back(std::move(table));
     }
 }
@@ -589,6 +608,10 @@ void Read(zip_source_t* source, std::vector<CImportTable>& tables, const CString
     } catch (const XlsxError& e) {
         zip_discard(zip);
         throw CBarcodeDBException(QStringLiteral("\"%1\" cannot be read: %2").arg(fileName, e.message));
+    } catch (const TooWide& e) {
+        zip_discard(zip);
+        throw CBarcodeDBException(
+            CSqliteSource::TooManyColumns(fileName, e.table, std::size_t(e.columns), CSqliteSource::kColumnLimit));
     } catch (const XMLException& e) {
         zip_discard(zip);
         throw CBarcodeDBException(QStringLiteral("\"%1\" cannot be read: %2")

@@ -7,13 +7,16 @@
 #include "data/barcodedb.h"
 #include "data/ui/dbgrid.h"
 #include "data/ui/dbsetupwizard.h"
+#include "framework/progress.h"
 #include "framework/ui/dialogids.h"
+#include "framework/ui/progressdialog.h"
 #include "printing/biffworkbook.h"
 #include "support/testoutput.h"
 #include "view/workspacebars.h"
 
 #include <QComboBox>
 #include <QHeaderView>
+#include <QProgressDialog>
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
@@ -636,4 +639,64 @@ TEST(DatabaseGrid, EmptyTablesShowColumnsAndNullCellsShowNothing)
     grid.CloseSource();
     EXPECT_EQ(grid.Model()->columnCount(), 0);
     EXPECT_FALSE(grid.CanSortColumn(0));
+}
+
+TEST_F(DatabaseSetup, ALongImportShowsItsProgressKeepsTheWindowsPaintingAndCancels)
+{
+    // The dialog comes at once instead of after a second, so that a small file shows it.
+    InstallProgressDialogs(0);
+    const QString path = m_files.filePath("long.csv");
+    {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("Code,Name\r\n");
+        for (int i = 0; f.size() < 6000000; ++i)
+            f.write(QByteArray::number(100000 + i) + ",Item number " + QByteArray::number(i) + "\r\n");
+    }
+
+    // Once the dialog is up the label's window is asked to repaint; when it has painted under
+    // the dialog, Cancel is clicked.
+    struct Watch : QObject {
+        QWidget* view = nullptr;
+        QPointer<QProgressDialog> dialog;
+        bool painted = false;
+        QString label;
+        bool eventFilter(QObject* watched, QEvent* event) override
+        {
+            if (event->type() == QEvent::Show && watched->objectName() == QLatin1String(kProgressDialogName)) {
+                dialog = qobject_cast<QProgressDialog*>(watched);
+                view->update();
+            } else if (event->type() == QEvent::Paint && watched == view && dialog && dialog->isVisible() && !painted) {
+                painted = true;
+                label = dialog->labelText();
+                QTimer::singleShot(0, dialog, [this] {
+                    Shot(dialog, "progress");
+                    auto* cancel = dialog->findChild<QPushButton*>(QString::number(IDCANCEL));
+                    ASSERT_NE(cancel, nullptr);
+                    QTest::mouseClick(cancel, Qt::LeftButton);
+                });
+            }
+            return false;
+        }
+    } watch;
+    watch.view = m_view->viewport();
+    qApp->installEventFilter(&watch);
+
+    MessageBoxWatch boxes;
+    int tablesShown = -1;
+    OnWizard([&](CWizDBSetupSheet* wizard) {
+        FocusIn(wizard);
+        ChooseFile(wizard, path);
+        tablesShown = Control<QListWidget>(wizard, 181)->count();
+        Press(wizard, IDCANCEL);
+    });
+    Action(kCmdDatabaseSetup)->trigger();
+    qApp->removeEventFilter(&watch);
+    SetProgressMaker({});
+
+    EXPECT_TRUE(watch.painted);
+    EXPECT_EQ(watch.label, "Reading long.csv");
+    EXPECT_TRUE(watch.dialog.isNull()) << "the dialog stayed";
+    EXPECT_EQ(boxes.titled, QStringList{"Quillbar: Reading \"long.csv\" was cancelled."});
+    EXPECT_EQ(tablesShown, 0);
 }

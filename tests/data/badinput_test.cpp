@@ -8,6 +8,7 @@
 #include <QProcess>
 #include <QStringEncoder>
 #include <sys/stat.h>
+#include <xlsxwriter.h>
 #include <unistd.h>
 
 namespace {
@@ -113,11 +114,24 @@ TEST_F(BadInput, FilesThatCannotBeRead)
     ExpectRefused(fifo, "not a regular file");
     ExpectRefused(WriteFile(dir, "zip.xlsx", "PK\x03\x04 not really"), "zip.xlsx");
     ExpectRefused(WriteFile(dir, "text.xls", "not a workbook"), "text.xls");
-    // More columns than the database holds.
+    // More columns than the database holds: what the file has and what the program takes.
     QByteArray wide;
     for (int c = 0; c < 2100; ++c)
         wide += "c" + QByteArray::number(c) + ",";
-    ExpectRefused(WriteFile(dir, "wide.csv", wide + "\n"), "too many columns");
+    ExpectRefused(WriteFile(dir, "wide.csv", wide + "\n"), "the table \"wide.csv\" has 2101 columns, and a table can have at most 2000.");
+    // A worksheet with a value in column 2101, and one with values in its last column on many
+    // rows, refused without filling the columns between.
+    for (const auto& [name, last, rows] : {std::tuple{"wide.xlsx", 2100, 1}, std::tuple{"widest.xlsx", 16383, 20000}}) {
+        const QString sheet = dir.filePath(name);
+        lxw_workbook* book = workbook_new(sheet.toUtf8().constData());
+        lxw_worksheet* far = workbook_add_worksheet(book, "Wide");
+        worksheet_write_string(far, 0, 0, "Code", nullptr);
+        for (int row = 1; row <= rows; ++row)
+            worksheet_write_number(far, lxw_row_t(row), lxw_col_t(last), row, nullptr);
+        ASSERT_EQ(workbook_close(book), LXW_NO_ERROR);
+        ExpectRefused(sheet, QStringLiteral("the worksheet \"Wide\" has %1 columns, and a table can have at most 2000.")
+                                 .arg(last + 1));
+    }
 
     // An undecodable line in the language's code page is named.
     UseLanguage("CHT");
@@ -151,6 +165,9 @@ TEST_F(BadInput, HeadersAndRaggedRowsOfText)
     WriteFile(dir, "n.csv", "k,v\nb,00123\nA,12.50\nc,7\n");
     EXPECT_EQ(Rows(db, "SELECT k FROM `n.csv` ORDER BY k"), (QStringList{"A", "b", "c"}));
     EXPECT_EQ(Rows(db, "SELECT v FROM `n.csv` ORDER BY v"), (QStringList{"00123", "12.50", "7"}));
+    // A NUL in a name is dropped rather than ending the statement that names the column.
+    WriteFile(dir, "z.csv", QByteArray("a\0b,c\n1,2\n", 10));
+    EXPECT_EQ(Fields(db, "z.csv"), (Names{"ab", "c"}));
 }
 
 }  // namespace

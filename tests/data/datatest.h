@@ -18,6 +18,16 @@ inline void UseLanguage(const char* language)
     CResourceModule::Get().Load(QStringLiteral(QB_RESOURCE_MODULE), QString::fromLatin1(language));
 }
 
+// The ODBC driver manager reads where its system files are once per process: the ODBC tests of
+// one process share this folder, named before their first call to the driver manager.
+inline QString OdbcSystemFolder()
+{
+    static const QTemporaryDir dir;
+    static const bool named = [] { return qputenv("ODBCSYSINI", dir.path().toLocal8Bit()); }();
+    (void)named;
+    return dir.path();
+}
+
 inline QString WriteFile(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes)
 {
     const QString path = dir.filePath(name);

@@ -291,11 +291,15 @@ TEST_F(Sources, OdbcDataSourceNamesAndSqliteDsn)
                            nullptr, nullptr, nullptr),
               SQLITE_OK);
     sqlite3_close(sql);
-    QDir(dir.path()).mkdir("sys");
-    WriteFile(dir, "sys/odbcinst.ini", ("[SQLite3]\nDriver=" + driver + "\n").toUtf8());
-    WriteFile(dir, "sys/odbc.ini", ("[Both]\nDriver=SQLite3\nDatabase=" + db + "\n\n[SystemOnly]\nDriver=SQLite3\nDatabase="
+    const QDir sys(OdbcSystemFolder());
+    auto write = [](const QString& path, const QByteArray& bytes) {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+    };
+    write(sys.filePath("odbcinst.ini"), ("[SQLite3]\nDriver=" + driver + "\n").toUtf8());
+    write(sys.filePath("odbc.ini"), ("[Both]\nDriver=SQLite3\nDatabase=" + db + "\n\n[SystemOnly]\nDriver=SQLite3\nDatabase="
                                     + db + "\n").toUtf8());
-    qputenv("ODBCSYSINI", dir.filePath("sys").toUtf8());
     qputenv("ODBCINI", dir.filePath("missing.ini").toUtf8());
     // System names come even when the user has no file.
     EXPECT_EQ(GetOdbcDataSourceNames(), (Names{"Both", "SystemOnly"}));
@@ -317,7 +321,8 @@ TEST_F(Sources, OdbcDataSourceNamesAndSqliteDsn)
     // A driver's message comes back whole.
     EXPECT_FALSE(source.OpenDSN("NoSuchName"));
     EXPECT_FALSE(source.GetLastError().isEmpty());
-    qunsetenv("ODBCSYSINI");
+    QFile::remove(sys.filePath("odbc.ini"));
+    QFile::remove(sys.filePath("odbcinst.ini"));
     qunsetenv("ODBCINI");
 }
 

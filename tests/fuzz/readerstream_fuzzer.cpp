@@ -25,7 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         CSqliteSource source;
         for (CImportTable& table : tables)
-            source.Import(table);
+            source.Import(table, QStringLiteral("t.mdb"));
     } catch (const std::runtime_error&) {
     } catch (const CBarcodeDBException&) {
     }

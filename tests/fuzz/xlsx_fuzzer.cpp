@@ -14,7 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         ReadXlsxBytes(std::string(reinterpret_cast<const char*>(data), size), tables, QStringLiteral("fuzz.xlsx"));
         CSqliteSource source;
         for (CImportTable& table : tables)
-            source.Import(table);
+            source.Import(table, QStringLiteral("t.xlsx"));
     } catch (const CBarcodeDBException&) {
     }
     return 0;
