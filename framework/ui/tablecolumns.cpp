@@ -14,10 +14,10 @@ constexpr int kMeasuredRows = 64;
 class CColumnFitter : public QObject
 {
 public:
-    explicit CColumnFitter(QTableView* view) : QObject(view), m_view(view)
+    explicit CColumnFitter(QTableView* view) : QObject(view), m_view(view), m_viewport(view->viewport())
     {
         view->installEventFilter(this);
-        view->viewport()->installEventFilter(this);
+        m_viewport->installEventFilter(this);
     }
 
     // A grid is laid out after it is filled and often after it is shown (a wizard's page, a
@@ -25,9 +25,11 @@ public:
     // column is known only once the grid and its viewport have their width.
     bool eventFilter(QObject* watched, QEvent* event) override
     {
-        if (watched == m_view && event->type() == QEvent::Show)
+        // The grid's own members are called only for these two events: others also come while
+        // the grid is being destroyed, when it is a table no longer.
+        if (event->type() == QEvent::Show && watched == m_view)
             FitColumnsToContents(m_view);
-        else if (watched == m_view->viewport() && event->type() == QEvent::Resize
+        else if (event->type() == QEvent::Resize && watched == m_viewport
                  && static_cast<QResizeEvent*>(event)->size().width() != static_cast<QResizeEvent*>(event)->oldSize().width())
             FitColumnsToContents(m_view);
         return false;
@@ -35,6 +37,7 @@ public:
 
 private:
     QTableView* m_view;
+    QWidget* m_viewport;
 };
 
 }  // namespace
