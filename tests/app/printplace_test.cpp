@@ -1,7 +1,7 @@
 // Where printed labels land on the paper, with a print server of the test's own whose queue cannot
 // print the outer 6.35 mm of the paper: a polygon drawn with the polygon tool on a 3 x 7 sheet,
 // printed through the print dialog and shown in the print preview; the paper of jobs sent through
-// the print dialog; and serial numbers far down a long job.
+// the print dialog and the pages chosen there; and serial numbers far down a long job.
 
 #include "app/pdfpages.h"
 #include "app/shellfixture.h"
@@ -391,6 +391,7 @@ TEST_F(PrintPlace, PagesChosenInThePrintDialogReachTheQueueOnce)
             ASSERT_GE(pagesTab, 0);
             QTest::mouseClick(tabs->tabBar(), Qt::LeftButton, {}, tabs->tabBar()->tabRect(pagesTab).center());
             ASSERT_EQ(tabs->currentIndex(), pagesTab);
+            dialog->grab().save(TestOutputDir() + "/print-pages-tab.png");
             // Every control that chooses pages and that the user sees.
             auto* range = dialog->findChild<QWidget*>("gbPrintRange");
             ASSERT_NE(range, nullptr);
@@ -414,7 +415,7 @@ TEST_F(PrintPlace, PagesChosenInThePrintDialogReachTheQueueOnce)
         }, IsA<CTagPrintDlg>);
         Action(kFilePrint)->trigger();
     };
-    // The sheets the server got and the pages it is told to keep of them.
+    // The sheets the server got for a job, by the serials of their first cells.
     auto sheets = [this](int job) {
         std::string first;
         for (const QImage& page : RenderPdf(Job(job).first))
