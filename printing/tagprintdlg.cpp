@@ -191,6 +191,7 @@ CTagPrintDlg::CTagPrintDlg(CDrawDoc* doc, QPrinter* printer, QWidget* parent)
                 button->click();
     }
     ProposePrintFile();
+    HideServerPageList();
     // Each job asks for its own pages: a range left on the printer by an earlier job is not
     // offered again.
     if (printer) {
@@ -218,6 +219,17 @@ void CTagPrintDlg::ProposePrintFile()
     if (base.isEmpty())
         return;
     name->setText(QFileInfo(last).dir().filePath(base + QStringLiteral(".pdf")));
+}
+
+void CTagPrintDlg::HideServerPageList()
+{
+    // Qt's list of pages ("2,4") is handed to the print server as the job's page ranges, on top
+    // of the range our page loop prints, so the server would cut the pages a second time from
+    // the sheets already chosen; print to file cannot take it at all. The pages from-to choice
+    // stays: the page loop alone applies it, to printer, file and preview alike.
+    for (const char* name : {"pagesRadioButton", "pagesLineEdit"})
+        if (auto* control = findChild<QWidget*>(QLatin1String(name)))
+            control->hide();
 }
 
 void CTagPrintDlg::SetLabelCount(int count)

@@ -65,6 +65,9 @@ private:
 
     // Print to File offers a file named after the label being printed.
     void ProposePrintFile();
+    // Pages are chosen from-to only: the list of pages that the print server would apply is not
+    // offered.
+    void HideServerPageList();
     // The pages of a job of `count` labels on whole sheets.
     std::int64_t JobPages(int count) const;
 

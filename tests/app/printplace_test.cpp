@@ -1,7 +1,7 @@
 // Where printed labels land on the paper, with a print server of the test's own whose queue cannot
 // print the outer 6.35 mm of the paper: a polygon drawn with the polygon tool on a 3 x 7 sheet,
 // printed through the print dialog and shown in the print preview; the paper of jobs sent through
-// the print dialog; and serial numbers far down a long job.
+// the print dialog and the pages chosen there; and serial numbers far down a long job.
 
 #include "app/pdfpages.h"
 #include "app/shellfixture.h"
@@ -26,7 +26,10 @@
 #include <QPainter>
 #include <QPrintPreviewWidget>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QScopeGuard>
+#include <QSpinBox>
+#include <QTabWidget>
 
 using namespace ShellCmd;
 
@@ -141,8 +144,7 @@ protected:
     // the job's PageSize when it has one.
     std::pair<QString, QString> Job(int job)
     {
-        const QString name = QString("%1").arg(job, 5, 10, QChar('0'));
-        const QString data = server.SpoolDir() + "/d" + name + "-001", control = server.SpoolDir() + "/c" + name;
+        const QString data = JobFile(job, "d", "-001"), control = JobFile(job, "c");
         QElapsedTimer waited;
         waited.start();
         while (!(QFile::exists(data) && QFile::exists(control)) && waited.elapsed() < HangBoundMs(30000))
@@ -152,6 +154,12 @@ protected:
         if (const QString pageSize = JobAttribute(control, "PageSize"); !pageSize.isEmpty())
             media += " PageSize=" + pageSize;
         return {data, media};
+    }
+
+    // The server's file of a job: its record ("c") or its document ("d", "-001").
+    QString JobFile(int job, const char* kind, const char* suffix = "") const
+    {
+        return server.SpoolDir() + "/" + kind + QString("%1").arg(job, 5, 10, QChar('0')) + suffix;
     }
 
     // A press and release where a logical point of the label shows, delivered to the window.
@@ -353,6 +361,78 @@ TEST_F(PrintPlace, JobsThroughThePrintDialogCarryTheQueuesOwnPaperAndItsProperti
         EXPECT_EQ(PageSize(file), c.page);
         EXPECT_EQ(media.toStdString(), c.media);
     }
+}
+
+TEST_F(PrintPlace, PagesChosenInThePrintDialogReachTheQueueOnce)
+{
+    if (!queue)
+        GTEST_SKIP() << "cupsd and lpadmin are not installed (scripts/install-deps.sh)";
+    // 105 serial labels fill five sheets; a sheet is known by the serial of its first cell.
+    auto* code = new CDrawBarcode(CRect(300, 300, 310, 310), view, "000001", BARCODE_ID_CODE128_AUTO);
+    code->Content().mode = CONTENT_SERIAL;
+    code->Content().step = 1;
+    code->MoveTo(CRect(300, 300, 310, 310));
+    view->AddObject(code);
+
+    // File > Print, 105 labels, the pages from and to typed on the dialog's page of copies and
+    // pages; a range with no page of the job first, when given, which is refused.
+    QStringList offered;
+    QString refusal;
+    auto print = [&](const char* from, const char* to, const char* refused = nullptr) {
+        offered.clear();
+        OnNextModal([&, from, to, refused](QWidget* w) {
+            auto* dialog = qobject_cast<CTagPrintDlg*>(w);
+            auto closed = qScopeGuard([dialog] { dialog->reject(); });
+            ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog));
+            TypeInto(dialog->LabelsTab()->findChild<QLineEdit*>("158"), "105");
+            auto* tabs = dialog->findChild<QTabWidget*>("tabs");
+            ASSERT_NE(tabs, nullptr);
+            const int pagesTab = tabs->indexOf(dialog->findChild<QWidget*>("copiesTab"));
+            ASSERT_GE(pagesTab, 0);
+            QTest::mouseClick(tabs->tabBar(), Qt::LeftButton, {}, tabs->tabBar()->tabRect(pagesTab).center());
+            ASSERT_EQ(tabs->currentIndex(), pagesTab);
+            dialog->grab().save(TestOutputDir() + "/print-pages-tab.png");
+            // Every control that chooses pages and that the user sees.
+            auto* range = dialog->findChild<QWidget*>("gbPrintRange");
+            ASSERT_NE(range, nullptr);
+            for (QWidget* c : range->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+                if (c->isVisibleTo(dialog) && (qobject_cast<QRadioButton*>(c) || qobject_cast<QLineEdit*>(c)))
+                    offered << c->objectName();
+            ClickMark(dialog->findChild<QRadioButton*>("printRange"));
+            auto* first = dialog->findChild<QSpinBox*>("from");
+            auto* last = dialog->findChild<QSpinBox*>("to");
+            if (refused) {
+                TypeInto(first, refused);
+                TypeInto(last, refused);
+                ClickMessageBox(QMessageBox::Ok, &refusal);
+                ClickAccept(dialog);
+                ASSERT_TRUE(dialog->isVisible());
+            }
+            TypeInto(first, from);
+            TypeInto(last, to);
+            closed.dismiss();
+            ClickAccept(dialog);
+        }, IsA<CTagPrintDlg>);
+        Action(kFilePrint)->trigger();
+    };
+    // The sheets the server got for a job, by the serials of their first cells.
+    auto sheets = [this](int job) {
+        std::string first;
+        for (const QImage& page : RenderPdf(Job(job).first))
+            first += zxread::Decode(page.copy(CellPx(0)), ZXing::BarcodeFormat::Code128).text + ' ';
+        return first;
+    };
+
+    print("2", "3");
+    // Pages are chosen from-to only; a list of pages would be cut again by the server.
+    EXPECT_EQ(offered.join(' ').toStdString(), "printAll printRange");
+    EXPECT_EQ(sheets(1), "000022 000043 ");
+    EXPECT_TRUE(JobAttribute(JobFile(1, "c"), "page-ranges").isEmpty());
+
+    print("4", "5", "9");
+    EXPECT_TRUE(refusal.contains("5 page")) << refusal.toStdString();
+    EXPECT_EQ(sheets(2), "000064 000085 ");
+    EXPECT_TRUE(JobAttribute(JobFile(2, "c"), "page-ranges").isEmpty());
 }
 
 }  // namespace
