@@ -571,7 +571,7 @@ void CDrawView::AddObject(CDrawObj* obj)
     // The label's other windows list it too, without taking their own selection elsewhere.
     for (CDrawView* other : DocumentViews())
         if (other != this)
-            other->ListInTree(obj);
+            other->ListInObjectTree({obj});
 }
 
 // ---------------------------------------------------------------------------------------------

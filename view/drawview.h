@@ -289,10 +289,7 @@ private:
     static void CentreOn(CDrawObj* obj, CPoint logical);
     // The names in the object trees of every view of the document.
     void RefreshTreeNames();
-    // Appends the object's entry to its group of this view's tree; null for an object the tree
-    // does not list, or without a tree.
-    QTreeWidgetItem* ListInTree(CDrawObj* obj);
-    // Makes a tree entry current, its group opened.
+    // Makes an entry of the object tree current (its group is open once it has entries).
     void MakeCurrentInTree(QTreeWidgetItem* item);
     // The editing views of the view's document, this one included.
     std::vector<CDrawView*> DocumentViews() const;

@@ -134,17 +134,8 @@ QTreeWidgetItem* CDrawView::ListInObjectTree(const std::vector<CDrawObj*>& objec
     return last;
 }
 
-QTreeWidgetItem* CDrawView::ListInTree(CDrawObj* obj)
-{
-    return ListInObjectTree({obj});
-}
-
 void CDrawView::MakeCurrentInTree(QTreeWidgetItem* item)
 {
-    // The tree opens the group of its current entry only while it is shown; a window filled
-    // before it shows opens it here, as every other one.
-    for (QTreeWidgetItem* parent = item->parent(); parent; parent = parent->parent())
-        parent->setExpanded(true);
     const QSignalBlocker block(m_pObjectTree);
     m_pObjectTree->setCurrentItem(item);
 }
@@ -156,7 +147,7 @@ void CDrawView::FillObjectTree(CDrawObj* obj)
         Select(obj, TRUE);
         return;
     }
-    if (QTreeWidgetItem* item = ListInTree(obj))
+    if (QTreeWidgetItem* item = ListInObjectTree({obj}))
         MakeCurrentInTree(item);
 }
 
