@@ -245,8 +245,7 @@ public:
         {
             const Session session(Session::AsWritten);
             if (DOMDocument* doc = session.Parse(xml)) {
-                read = Read(doc);
-                read.m_xml = CXmlHelper::ToString(doc);
+                read = Written(doc);
                 // Written as the library writes it only when that gives the same items again;
                 // otherwise as it was read, which does.
                 if (!ReadsBack(session, read))
@@ -285,19 +284,19 @@ public:
             } catch (const DOMException&) {
                 continue;
             }
-            CBinding changed = Read(doc);
-            changed.m_xml = CXmlHelper::ToString(doc);
+            CBinding changed = Written(doc);
+            bool readsBack = ReadsBack(session, changed);
             // Mended step by step until it reads back: first the characters, then the document
             // type, which the library writes from what it understood of it, not as it was read.
-            for (int step = 0; use == Session::Expanded && step < 2 && !ReadsBack(session, changed); ++step) {
+            for (int step = 0; use == Session::Expanded && step < 2 && !readsBack; ++step) {
                 if (step == 0)
                     MakeWritable(doc);
                 else
                     WithoutDocumentType(doc);
-                changed = Read(doc);
-                changed.m_xml = CXmlHelper::ToString(doc);
+                changed = Written(doc);
+                readsBack = ReadsBack(session, changed);
             }
-            if (ReadsBack(session, changed)) {
+            if (readsBack) {
                 binding = std::move(changed);
                 return true;
             }
@@ -372,6 +371,14 @@ private:
             b.m_items.push_back({FromX(e->getAttribute(u"TableName")), FromX(e->getAttribute(u"FieldName")),
                                  FromX(e->getAttribute(u"Prefix")), FromX(e->getAttribute(u"Suffix"))});
         }
+        return b;
+    }
+
+    // The document read, with the library's writing of it as its text.
+    static CBinding Written(DOMDocument* doc)
+    {
+        CBinding b = Read(doc);
+        b.m_xml = CXmlHelper::ToString(doc);
         return b;
     }
 

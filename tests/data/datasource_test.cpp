@@ -58,6 +58,18 @@ std::vector<CString> Items(const CContentBlock& block)
     return out;
 }
 
+// Saves the label to a file and opens that into `back`, whose one object is the text `reloaded`.
+void SaveAndOpen(CDrawDoc& doc, CDrawDoc& back, const CDrawText*& reloaded)
+{
+    QTemporaryDir dir;
+    const CString path = dir.filePath("bound.tag");
+    ASSERT_TRUE(doc.OnSaveDocument(path));
+    ASSERT_TRUE(back.OnOpenDocument(path));
+    ASSERT_EQ(back.GetObjects().size(), 1u);
+    reloaded = dynamic_cast<CDrawText*>(back.GetObjects().front());
+    ASSERT_NE(reloaded, nullptr);
+}
+
 }  // namespace
 
 TEST(DataSourcePage, BindingSurvivesTheGridAndASavedLabelFile)
@@ -87,14 +99,9 @@ TEST(DataSourcePage, BindingSurvivesTheGridAndASavedLabelFile)
     // Written as "DataItem" elements; the parser's DOM keeps attributes sorted by name.
     EXPECT_TRUE(block.binding.Xml().contains(R"(<DataItem FieldName="C" Prefix="#" Suffix="" TableName="T"/></Database>)"));
 
-    QTemporaryDir dir;
-    const CString path = dir.filePath("bound.tag");
-    ASSERT_TRUE(label.doc.OnSaveDocument(path));
     CDrawDoc back;
-    ASSERT_TRUE(back.OnOpenDocument(path));
-    ASSERT_EQ(back.GetObjects().size(), 1u);
-    const auto* reloaded = dynamic_cast<CDrawText*>(back.GetObjects().front());
-    ASSERT_NE(reloaded, nullptr);
+    const CDrawText* reloaded = nullptr;
+    ASSERT_NO_FATAL_FAILURE(SaveAndOpen(label.doc, back, reloaded));
     EXPECT_EQ(Items(reloaded->Content()), applied);
     EXPECT_EQ(reloaded->Content().mode, CONTENT_DATA);
 
@@ -145,14 +152,9 @@ TEST(DataSourcePage, AppliedAndStoredBindingsKeepEveryRow)
         }
         EXPECT_EQ(Items(block), c.items) << qPrintable(c.binding);
 
-        QTemporaryDir dir;
-        const CString path = dir.filePath("bound.tag");
-        ASSERT_TRUE(label.doc.OnSaveDocument(path));
         CDrawDoc back;
-        ASSERT_TRUE(back.OnOpenDocument(path));
-        ASSERT_EQ(back.GetObjects().size(), 1u);
-        const auto* reloaded = dynamic_cast<CDrawText*>(back.GetObjects().front());
-        ASSERT_NE(reloaded, nullptr);
+        const CDrawText* reloaded = nullptr;
+        ASSERT_NO_FATAL_FAILURE(SaveAndOpen(label.doc, back, reloaded));
         EXPECT_EQ(Items(reloaded->Content()), c.items) << qPrintable(c.binding);
     }
 }

@@ -212,24 +212,22 @@ TEST(XmlHelper, HostileDocumentTypesReadNoFilesAndExpandNoEntityBombs)
 
 namespace {
 
-// The block's items as "table|field|prefix|suffix", or "no binding" when the text did not parse.
-QStringList LoadedItems(const CString& xml)
-{
-    CContentBlock block;
-    if (!LoadBindingDocument(block, xml))
-        return {"no binding"};
-    QStringList out;
-    for (const CDataItem& i : GetDataItems(block))
-        out.append(QStringList {i.table, i.field, i.prefix, i.suffix}.join(u'|'));
-    return out;
-}
-
+// The block's items as "table|field|prefix|suffix".
 QStringList ItemsOf(const CContentBlock& block)
 {
     QStringList out;
     for (const CDataItem& i : GetDataItems(block))
         out.append(QStringList {i.table, i.field, i.prefix, i.suffix}.join(u'|'));
     return out;
+}
+
+// The items the text loads as, or "no binding" when it does not parse.
+QStringList LoadedItems(const CString& xml)
+{
+    CContentBlock block;
+    if (!LoadBindingDocument(block, xml))
+        return {"no binding"};
+    return ItemsOf(block);
 }
 
 }  // namespace
