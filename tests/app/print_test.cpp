@@ -75,6 +75,17 @@ protected:
 
     static std::string Serial(int n) { return QString("%1").arg(n, 6, 10, QChar('0')).toStdString(); }
 
+    // A second label, made by File > New, on the same sheet with one Code 128 symbol of "LABEL-B".
+    CDrawDoc* NewSecondLabel()
+    {
+        Action(kFileNew)->trigger();
+        CDrawDoc* b = Active();
+        UseTwoByFiveSheet(b);
+        auto* bView = m_app->GetActiveDrawView();
+        bView->AddObject(new CDrawBarcode(CRect(300, 300, 310, 310), bView, "LABEL-B", BARCODE_ID_CODE128_AUTO));
+        return b;
+    }
+
     CDrawDoc* doc = nullptr;
     CDrawView* view = nullptr;
 };
@@ -403,12 +414,8 @@ TEST_F(Printing, EachPrintDialogOpensOnAllPagesAndRefusesPagesItsJobHasNot)
 
     // Label B, one sheet: its dialog asks for all pages; pages 2 to 2 are refused with a message,
     // by OK and by the cells button alike, and the dialog stays.
-    Action(kFileNew)->trigger();
-    CDrawDoc* b = Active();
+    CDrawDoc* b = NewSecondLabel();
     ASSERT_NE(b, doc);
-    UseTwoByFiveSheet(b);
-    auto* bView = m_app->GetActiveDrawView();
-    bView->AddObject(new CDrawBarcode(CRect(300, 300, 310, 310), bView, "LABEL-B", BARCODE_ID_CODE128_AUTO));
     PrinterToPdf("b.pdf");
     QStringList opened, refusals;
     std::vector<bool> stayed;
@@ -474,12 +481,8 @@ TEST_F(Printing, PrintToFileOffersAFileNamedAfterTheLabelBeingPrinted)
     ASSERT_TRUE(QFile::exists(first));
 
     // Label B, saved as bins.tag: its own name in the same folder, kept for its next job.
-    Action(kFileNew)->trigger();
-    CDrawDoc* b = Active();
+    CDrawDoc* b = NewSecondLabel();
     ASSERT_NE(b, doc);
-    UseTwoByFiveSheet(b);
-    auto* bView = m_app->GetActiveDrawView();
-    bView->AddObject(new CDrawBarcode(CRect(300, 300, 310, 310), bView, "LABEL-B", BARCODE_ID_CODE128_AUTO));
     const QString saved = m_files.filePath("bins.tag");
     m_app->m_askSavePath = [saved](const CString&) { return saved; };
     ASSERT_TRUE(m_app->SaveDocument(b, false));
