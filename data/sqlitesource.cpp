@@ -172,13 +172,13 @@ void CSqliteSource::Import(CImportTable& table, const QString& file)
     writer.Commit();
 }
 
-CString CSqliteSource::TooManyColumns(const QString& file, const std::string& table, std::size_t columns, int limit)
+CString CSqliteSource::TooManyColumns(const QString& file, const std::string& table, std::size_t columns)
 {
     // Worksheets are tables named with a "$" at the end.
     const QString name = QString::fromStdString(table);
     const CString what = name.endsWith(u'$') ? CResourceModule::Get().LoadString(347).arg(name.chopped(1))
                                              : CResourceModule::Get().LoadString(348).arg(name);
-    return CResourceModule::Get().LoadString(343).arg(file, what).arg(columns).arg(limit);
+    return CResourceModule::Get().LoadString(343).arg(file, what).arg(columns).arg(kColumnLimit);
 }
 
 long long CSqliteSource::HeapLimit()
@@ -198,7 +198,7 @@ CSqliteSource::CTableWriter::CTableWriter(CSqliteSource& source, const QString& 
 {
     const std::size_t columns = numeric.size();
     if (columns > std::size_t(kColumnLimit))
-        throw CBarcodeDBException(TooManyColumns(file, table, columns, kColumnLimit));
+        throw CBarcodeDBException(TooManyColumns(file, table, columns));
     // Column names: an empty name, or one met before (case-blind), becomes F and its number.
     std::vector<std::string> names(columns);
     std::vector<QString> seen;

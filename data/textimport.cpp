@@ -194,7 +194,7 @@ private:
                 if (fields.size() > m_numeric.size()) {
                     if (fields.size() > columnLimit)
                         throw CBarcodeDBException(
-                            CSqliteSource::TooManyColumns(m_fileName, m_table, fields.size(), int(columnLimit)));
+                            CSqliteSource::TooManyColumns(m_fileName, m_table, fields.size()));
                     m_numeric.resize(fields.size(), 1);
                 }
                 if (header) {
