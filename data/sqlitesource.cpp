@@ -395,7 +395,7 @@ std::unique_ptr<CRecordSet> CSqliteSource::Run(const CString& query, bool fields
             QueryTimeLimitMessage(int(std::chrono::duration_cast<std::chrono::seconds>(m_timeLimit).count())));
     if (rc == SQLITE_NOMEM || rc == SQLITE_TOOBIG)
         throw CBarcodeDBException(QStringLiteral("The query needs more memory than the data engine may use (%1 MiB): %2")
-                                      .arg(kHeapLimit >> 20)
+                                      .arg(HeapLimit() >> 20)
                                       .arg(Message(m_db)));
     if (rc != SQLITE_DONE)
         throw CBarcodeDBException(Message(m_db));
