@@ -15,7 +15,6 @@
 #include "framework/resourcemodule.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>

@@ -172,13 +172,13 @@ void CSqliteSource::Import(CImportTable& table, const QString& file)
     writer.Commit();
 }
 
-CString CSqliteSource::TooManyColumns(const QString& file, const std::string& table, std::size_t columns, int limit)
+CString CSqliteSource::TooManyColumns(const QString& file, const std::string& table, std::size_t columns)
 {
     // Worksheets are tables named with a "$" at the end.
     const QString name = QString::fromStdString(table);
     const CString what = name.endsWith(u'$') ? CResourceModule::Get().LoadString(347).arg(name.chopped(1))
                                              : CResourceModule::Get().LoadString(348).arg(name);
-    return CResourceModule::Get().LoadString(343).arg(file, what).arg(columns).arg(limit);
+    return CResourceModule::Get().LoadString(343).arg(file, what).arg(columns).arg(kColumnLimit);
 }
 
 long long CSqliteSource::HeapLimit()
@@ -198,7 +198,7 @@ CSqliteSource::CTableWriter::CTableWriter(CSqliteSource& source, const QString& 
 {
     const std::size_t columns = numeric.size();
     if (columns > std::size_t(kColumnLimit))
-        throw CBarcodeDBException(TooManyColumns(file, table, columns, kColumnLimit));
+        throw CBarcodeDBException(TooManyColumns(file, table, columns));
     // Column names: an empty name, or one met before (case-blind), becomes F and its number.
     std::vector<std::string> names(columns);
     std::vector<QString> seen;
@@ -395,7 +395,7 @@ std::unique_ptr<CRecordSet> CSqliteSource::Run(const CString& query, bool fields
             QueryTimeLimitMessage(int(std::chrono::duration_cast<std::chrono::seconds>(m_timeLimit).count())));
     if (rc == SQLITE_NOMEM || rc == SQLITE_TOOBIG)
         throw CBarcodeDBException(QStringLiteral("The query needs more memory than the data engine may use (%1 MiB): %2")
-                                      .arg(kHeapLimit >> 20)
+                                      .arg(HeapLimit() >> 20)
                                       .arg(Message(m_db)));
     if (rc != SQLITE_DONE)
         throw CBarcodeDBException(Message(m_db));

@@ -63,8 +63,8 @@ public:
 
     // The most columns a table may have.
     static constexpr int kColumnLimit = 2000;
-    // A message for the table of name, read from file, that has too many columns.
-    static CString TooManyColumns(const QString& file, const std::string& table, std::size_t columns, int limit);
+    // A message for the table of name, read from file, that has more than kColumnLimit columns.
+    static CString TooManyColumns(const QString& file, const std::string& table, std::size_t columns);
     // The engine's bound and what of it is free now, in bytes.
     static long long HeapLimit();
     static long long HeapFree();

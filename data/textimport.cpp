@@ -187,14 +187,13 @@ private:
         std::int64_t room = 0, longest = 0;
         bool header = true;
         CUtf8Check utf8;
-        std::unique_ptr<CDelimitedParser> scan;
-        scan = std::make_unique<CDelimitedParser>(
+        CDelimitedParser scan(
             m_delimiter,
             [&](const std::vector<std::string_view>& fields) {
                 if (fields.size() > m_numeric.size()) {
                     if (fields.size() > columnLimit)
                         throw CBarcodeDBException(
-                            CSqliteSource::TooManyColumns(m_fileName, m_table, fields.size(), int(columnLimit)));
+                            CSqliteSource::TooManyColumns(m_fileName, m_table, fields.size()));
                     m_numeric.resize(fields.size(), 1);
                 }
                 if (header) {
@@ -204,7 +203,7 @@ private:
                 // A row takes its values, a byte of type for each, and about ten bytes of its own.
                 std::int64_t row = std::int64_t(fields.size()) + 10;
                 for (std::size_t c = 0; c < fields.size(); ++c) {
-                    const std::size_t length = scan->Lengths()[c];
+                    const std::size_t length = scan.Lengths()[c];
                     row += std::int64_t(length);
                     if (m_numeric[c] && length != 0 && (length != fields[c].size() || !CanonicalNumber(fields[c])))
                         m_numeric[c] = 0;
@@ -217,11 +216,11 @@ private:
         const std::int64_t read = Pass(m_bytes, [&](std::string_view chunk, std::int64_t done) {
             if (m_encoding == CTextEncoding::Utf8)
                 utf8.Feed(chunk);
-            scan->Feed(Decode(decoder, chunk, m_text));
+            scan.Feed(Decode(decoder, chunk, m_text));
             Step(done);
             return true;
         });
-        Finish(decoder, *scan, read);
+        Finish(decoder, scan, read);
 
         // Pages of the engine hold a little more than their rows; the longest row is held once
         // more while it is written.

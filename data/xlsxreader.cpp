@@ -611,7 +611,7 @@ void Read(zip_source_t* source, std::vector<CImportTable>& tables, const CString
     } catch (const TooWide& e) {
         zip_discard(zip);
         throw CBarcodeDBException(
-            CSqliteSource::TooManyColumns(fileName, e.table, std::size_t(e.columns), CSqliteSource::kColumnLimit));
+            CSqliteSource::TooManyColumns(fileName, e.table, std::size_t(e.columns)));
     } catch (const XMLException& e) {
         zip_discard(zip);
         throw CBarcodeDBException(QStringLiteral("\"%1\" cannot be read: %2")
