@@ -9,11 +9,11 @@
 #include "objects/xmlhelper.h"
 #include "symbology/drawbarcode.h"
 
+#include <QFile>
 #include <QPrinter>
 #include <QTemporaryDir>
 
-#include <QFile>
-
+#include <optional>
 #include <sys/resource.h>
 
 namespace {
@@ -39,30 +39,48 @@ void MakeSheet(CDrawDoc& doc, CDrawView& view)
     view.AddObject(text);
 }
 
+// A sheet of labels set up to print into a PDF file of its own, through the program's printer.
+struct PdfSheetJob {
+    QTemporaryDir dir;
+    QPrinter printer{QPrinter::HighResolution};
+    std::optional<BenchLabel> label;  // made once the printer is the program's
+
+    explicit PdfSheetJob(int labels)
+    {
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(dir.filePath("labels.pdf"));
+        AfxSetAppPrinter(&printer);
+        label.emplace();
+        MakeSheet(label->doc, label->view);
+        label->doc.SetLabelsToPrint(labels);
+    }
+    ~PdfSheetJob() { AfxSetAppPrinter(nullptr); }
+    PdfSheetJob(const PdfSheetJob&) = delete;
+    PdfSheetJob& operator=(const PdfSheetJob&) = delete;
+
+    bool Print()
+    {
+        CPrintInfo info;
+        info.m_bDirect = TRUE;
+        return AfxPrintJob(&label->view, &printer, &info);
+    }
+    double PdfMegabytes() const { return double(QFileInfo(dir.filePath("labels.pdf")).size()) / 1e6; }
+};
+
 void BM_PrintSheetsToPdf(benchmark::State& state)
 {
     const int labels = int(state.range(0));
-    QTemporaryDir dir;
-    QPrinter printer(QPrinter::HighResolution);
-    printer.setOutputFormat(QPrinter::PdfFormat);
-    printer.setOutputFileName(dir.filePath("labels.pdf"));
-    AfxSetAppPrinter(&printer);
-    BenchLabel label;
-    MakeSheet(label.doc, label.view);
-    label.doc.SetLabelsToPrint(labels);
+    PdfSheetJob job(labels);
     for (auto _ : state) {
-        CPrintInfo info;
-        info.m_bDirect = TRUE;
-        if (!AfxPrintJob(&label.view, &printer, &info))
+        if (!job.Print())
             state.SkipWithError("the job failed");
     }
-    AfxSetAppPrinter(nullptr);
     rusage usage {};
     getrusage(RUSAGE_SELF, &usage);
     state.counters["labels"] = labels;
     state.counters["per_label"] = benchmark::Counter(double(labels), benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
     state.counters["max_rss_MB"] = double(usage.ru_maxrss) / 1024.0;
-    state.counters["pdf_MB"] = double(QFileInfo(dir.filePath("labels.pdf")).size()) / 1e6;
+    state.counters["pdf_MB"] = job.PdfMegabytes();
 }
 BENCHMARK(BM_PrintSheetsToPdf)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
@@ -91,14 +109,7 @@ bool ResetPeakMemory()
 void BM_PrintToFilePeakMemory(benchmark::State& state)
 {
     const int labels = int(state.range(0));
-    QTemporaryDir dir;
-    QPrinter printer(QPrinter::HighResolution);
-    printer.setOutputFormat(QPrinter::PdfFormat);
-    printer.setOutputFileName(dir.filePath("labels.pdf"));
-    AfxSetAppPrinter(&printer);
-    BenchLabel label;
-    MakeSheet(label.doc, label.view);
-    label.doc.SetLabelsToPrint(labels);
+    PdfSheetJob job(labels);
     double before = 0, peak = 0;
     for (auto _ : state) {
         if (!ResetPeakMemory()) {
@@ -106,17 +117,14 @@ void BM_PrintToFilePeakMemory(benchmark::State& state)
             break;
         }
         before = StatusMegabytes("VmRSS");
-        CPrintInfo info;
-        info.m_bDirect = TRUE;
-        if (!AfxPrintJob(&label.view, &printer, &info))
+        if (!job.Print())
             state.SkipWithError("the job failed");
         peak = StatusMegabytes("VmHWM");
     }
-    AfxSetAppPrinter(nullptr);
     state.counters["labels"] = labels;
     state.counters["peak_MB"] = peak;
     state.counters["rise_MB"] = peak - before;
-    state.counters["pdf_MB"] = double(QFileInfo(dir.filePath("labels.pdf")).size()) / 1e6;
+    state.counters["pdf_MB"] = job.PdfMegabytes();
 }
 BENCHMARK(BM_PrintToFilePeakMemory)->Arg(1000)->Arg(100000)->Iterations(1)->Unit(benchmark::kMillisecond);
 

@@ -6,6 +6,7 @@
 #include <QString>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -26,7 +27,7 @@ public:
         m_thread = std::thread([this] {
             char buffer[4096];
             for (;;) {
-                const size_t want = m_keep < 0 ? sizeof buffer : size_t(m_keep - m_bytes.size());
+                const size_t want = m_keep < 0 ? sizeof buffer : std::min(sizeof buffer, size_t(m_keep - m_bytes.size()));
                 // A writer that never comes ends the wait after a minute.
                 pollfd ready{m_fd, POLLIN, 0};
                 if (want == 0 || ::poll(&ready, 1, 60000) != 1)
@@ -47,8 +48,9 @@ public:
     // Everything that came through the pipe.
     QByteArray Stop()
     {
-        if (m_keep < 0)
+        if (m_keep < 0) {
             EXPECT_EQ(::write(m_fd, End().constData(), size_t(End().size())), End().size());
+        }
         m_thread.join();
         if (m_fd >= 0)
             ::close(m_fd);
