@@ -1,5 +1,7 @@
 #include "framework/savefile.h"
 
+#include "framework/resourcemodule.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -13,6 +15,7 @@
 #include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
+#include <poll.h>
 #include <pthread.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -27,9 +30,13 @@ constexpr int kSuffixLength = 13;
 // How much of the target's name goes into a temporary name, so that a name near the system's
 // length limit leaves room.
 constexpr int kNameLength = 64;
-// How long a pipe without a reader is waited for.
+// How long a pipe without a reader, or with a reader that takes nothing, is waited for.
 constexpr int kPipeWaitMs = 5000;
 constexpr int kPipeWaitStepMs = 20;
+// Failures of a pipe that have no errno of their own: nobody opened it to read, or nobody read
+// from it for kPipeWaitMs.
+constexpr int kNoReader = -1;
+constexpr int kReaderStalled = -2;
 
 // errno of a step the test seam makes fail, 0 otherwise.
 int Injected(WriteStep step)
@@ -58,7 +65,39 @@ int WriteAll(int fd, const char* data, qsizetype left)
     return 0;
 }
 
-// As WriteAll, into a pipe or socket whose reader may have gone: that is a failed write
+// Every byte into a pipe, socket or device opened without blocking: a write that would block
+// waits until the other end takes something, but no longer than kPipeWaitMs without progress.
+int WriteAllWaiting(int fd, const char* data, qsizetype left)
+{
+    while (left > 0) {
+        if (const int err = Injected(WriteStep::Write))
+            return err;
+        const ssize_t n = ::write(fd, data, size_t(std::min<qsizetype>(left, 1 << 20)));
+        if (n > 0) {
+            data += n;
+            left -= n;
+            continue;
+        }
+        if (n == 0)
+            return EIO;
+        if (errno == EINTR)
+            continue;
+        if (errno != EAGAIN && errno != EWOULDBLOCK)
+            return errno;
+        pollfd ready{fd, POLLOUT, 0};
+        int polled;
+        while ((polled = ::poll(&ready, 1, kPipeWaitMs)) < 0 && errno == EINTR) {
+        }
+        if (polled < 0)
+            return errno;
+        if (polled == 0)
+            return kReaderStalled;
+        // POLLERR or POLLHUP: the next write says why (EPIPE).
+    }
+    return 0;
+}
+
+// As WriteAllWaiting, into a pipe or socket whose reader may have gone: that is a failed write
 // (EPIPE), not the end of the program by SIGPIPE.
 int WriteAllToSpecial(int fd, const char* data, qsizetype size)
 {
@@ -68,7 +107,7 @@ int WriteAllToSpecial(int fd, const char* data, qsizetype size)
     sigpending(&pending);
     const bool wasPending = sigismember(&pending, SIGPIPE) == 1;
     pthread_sigmask(SIG_BLOCK, &pipeSignal, &oldMask);
-    const int err = WriteAll(fd, data, size);
+    const int err = WriteAllWaiting(fd, data, size);
     if (err == EPIPE && !wasPending) {
         const timespec now{};
         while (sigtimedwait(&pipeSignal, nullptr, &now) < 0 && errno == EINTR) {
@@ -243,6 +282,8 @@ int OverwriteFromSpool(const QByteArray& target, int spool, qint64 size)
 
 QString SystemErrorText(int err)
 {
+    if (err == kNoReader || err == kReaderStalled)
+        return CResourceModule::Get().LoadString(err == kNoReader ? 740 : 741).arg(kPipeWaitMs / 1000);
     return QString::fromLocal8Bit(std::strerror(err));
 }
 
@@ -337,31 +378,29 @@ bool CSaveFile::Open(QString& error)
 bool CSaveFile::OpenSpecial(const QByteArray& target, QString& error)
 {
     // Opened without waiting, so that a pipe with no reader is not waited on for ever; a pipe
-    // gets a little while for its reader to come.
+    // gets a little while for its reader to come, and each write as long to make progress.
     constexpr int flags = O_WRONLY | O_NOCTTY | O_CLOEXEC | O_NONBLOCK;
     int fd = ::open(target.constData(), flags);
+    bool waitedForReader = false;
     for (int waited = 0; fd < 0 && errno == ENXIO && waited < kPipeWaitMs; waited += kPipeWaitStepMs) {
         struct stat st{};
         if (::stat(target.constData(), &st) != 0 || !S_ISFIFO(st.st_mode))
             break;
+        waitedForReader = true;
         const timespec step{0, kPipeWaitStepMs * 1000000L};
         ::nanosleep(&step, nullptr);
         fd = ::open(target.constData(), flags);
     }
     if (fd < 0)
-        return Fail(errno, error);
+        return Fail(errno == ENXIO && waitedForReader ? kNoReader : errno, error);
     struct stat opened{};
     if (::fstat(fd, &opened) != 0 || S_ISREG(opened.st_mode) || S_ISDIR(opened.st_mode)) {
         // Something else took the name's place meanwhile: better refused than written into.
         ::close(fd);
         return Fail(EBUSY, error);
     }
-    const int fileFlags = ::fcntl(fd, F_GETFL);
-    if (fileFlags == -1 || ::fcntl(fd, F_SETFL, fileFlags & ~O_NONBLOCK) == -1) {
-        const int err = errno;
-        ::close(fd);
-        return Fail(err, error);
-    }
+    // The descriptor stays non-blocking: a reader that stops taking bytes must not hold the
+    // writer for ever (WriteAllWaiting).
     m_fd = fd;
     m_mode = Mode::Direct;
     return true;

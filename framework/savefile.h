@@ -16,7 +16,8 @@
 // - A target that is a symbolic link replaces the file it points to.
 // - A target that exists and is not a regular file (a pipe, a device, a socket) is never
 //   replaced: the bytes are written into it directly, every write checked. A pipe nobody reads
-//   is waited for a little while, then refused.
+//   is waited for a little while, then refused; so is a write that its reader leaves untaken
+//   for that while.
 // - Where the folder refuses new files (a shared folder where only the file is the user's), the
 //   existing target is overwritten in place once every byte is there, which can leave it partly
 //   written.

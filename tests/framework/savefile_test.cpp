@@ -1,3 +1,4 @@
+#include "framework/resourcemodule.h"
 #include "framework/savefile.h"
 #include "support/pipereader.h"
 
@@ -8,6 +9,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <future>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -130,6 +132,55 @@ TEST(SaveFile, WritesIntoPipesAndSaysWhenTheReaderHasGone)
     EXPECT_EQ(reader.Stop().size(), 10);
     EXPECT_EQ(TypeOf(fifo), mode_t(S_IFIFO));
     EXPECT_EQ(Entries(dir.path()).join(' ').toStdString(), "pipe.pdf stdout.pdf");
+}
+
+// A pipe that nobody opens to read, or whose reader opens it and then takes nothing, holds the
+// writer a few seconds, not for ever; the refusal says which, and the pipe stays a pipe.
+TEST(SaveFile, APipeWhoseReaderNeverComesOrStopsIsRefused)
+{
+    ASSERT_TRUE(CResourceModule::Get().Load(QStringLiteral(QB_RESOURCE_MODULE), QStringLiteral("ENU")));
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const auto fifo = [&](const QString& name) {
+        const QString path = dir.filePath(name);
+        EXPECT_EQ(::mkfifo(QFile::encodeName(path).constData(), 0644), 0) << std::strerror(errno);
+        return path;
+    };
+    const QString unread = fifo("unread.pdf"), stalled = fifo("stalled.tag"), linked = dir.filePath("link.png");
+    ASSERT_TRUE(QFile::link(unread, linked));
+    // Opens the pipe to read, reads nothing, and closes it only when the test ends.
+    const int stalledReader = ::open(QFile::encodeName(stalled).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    ASSERT_GE(stalledReader, 0) << std::strerror(errno);
+
+    const struct {
+        QString path;
+        qsizetype bytes;
+        QString said;
+    } cases[] = {
+        {unread, 100, "nothing opened the pipe to read from it within 5 seconds"},
+        {linked, 100, "nothing opened the pipe to read from it within 5 seconds"},
+        // More than the pipe holds, so that the writer must wait for the reader.
+        {stalled, 4 << 20, "nothing read from the pipe for 5 seconds"},
+    };
+    std::vector<std::future<std::pair<bool, QString>>> runs;
+    for (const auto& c : cases)
+        runs.push_back(std::async(std::launch::async, [&c] {
+            QString error;
+            const bool written = WriteFileAtomically(c.path, QByteArray(c.bytes, 'p'), error);
+            return std::pair{written, error};
+        }));
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        SCOPED_TRACE(cases[i].path.toStdString());
+        ASSERT_EQ(runs[i].wait_for(std::chrono::seconds(60)), std::future_status::ready) << "the write never ended";
+        const auto [written, error] = runs[i].get();
+        EXPECT_FALSE(written);
+        EXPECT_EQ(error, cases[i].said);
+    }
+    ::close(stalledReader);
+    EXPECT_EQ(TypeOf(unread), mode_t(S_IFIFO));
+    EXPECT_EQ(TypeOf(stalled), mode_t(S_IFIFO));
+    EXPECT_EQ(TypeOf(linked), mode_t(S_IFLNK));
+    EXPECT_EQ(Entries(dir.path()).join(' ').toStdString(), "link.png stalled.tag unread.pdf");
 }
 
 TEST(SaveFile, RemovesWhatKilledWritersOfTheSameFileLeftBehind)
