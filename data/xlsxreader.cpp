@@ -6,6 +6,7 @@
 #include "data/sqlitesource.h"
 #include "data/importtable.h"
 #include "data/values.h"
+#include "framework/resourcemodule.h"
 
 #include <xercesc/framework/XMLPScanToken.hpp>
 #include <xercesc/sax/InputSource.hpp>
@@ -35,6 +36,10 @@ namespace {
 constexpr std::uint64_t kPartCap = 256ull << 20;  // bytes of one part, as inflated
 constexpr std::uint64_t kBookCap = 512ull << 20;  // bytes of all parts of a workbook together
 constexpr int kMaxColumns = 16384;
+// Elements of a part inside one another: real parts nest a dozen deep at most. The parser's cost
+// per start tag grows with the depth, so a part nested hundreds of thousands deep would take
+// minutes; it is refused at this depth instead.
+constexpr int kMaxDepth = 256;
 
 struct XlsxError
 {
@@ -162,8 +167,28 @@ private:
 };
 
 // Parses with everything a document type could bring turned off: a DOCTYPE ends the parse.
+// Counts how deep the elements nest and hands them on to StartElement and EndElement.
 class Handler : public DefaultHandler {
 public:
+    void SetPart(const std::string& part)
+    {
+        m_part = part;
+        m_depth = 0;
+    }
+    void startElement(const XMLCh* const uri, const XMLCh* const localname, const XMLCh* const qname,
+                      const Attributes& attributes) final
+    {
+        if (++m_depth > kMaxDepth)
+            Fail(CResourceModule::Get().LoadString(742).arg(QString::fromStdString(m_part)).arg(kMaxDepth));
+        StartElement(uri, localname, qname, attributes);
+    }
+    void endElement(const XMLCh* const uri, const XMLCh* const localname, const XMLCh* const qname) final
+    {
+        --m_depth;
+        EndElement(uri, localname, qname);
+    }
+    virtual void StartElement(const XMLCh* const, const XMLCh* const, const XMLCh* const, const Attributes&) {}
+    virtual void EndElement(const XMLCh* const, const XMLCh* const, const XMLCh* const) {}
     void startDTD(const XMLCh* const, const XMLCh* const, const XMLCh* const) override
     {
         Fail(QStringLiteral("a part declares a document type"));
@@ -174,6 +199,10 @@ public:
                  .arg(e.getLineNumber())
                  .arg(QString::fromStdString(Utf8(e.getMessage()))));
     }
+
+private:
+    std::string m_part;
+    int m_depth = 0;
 };
 
 class Workbook {
@@ -194,6 +223,7 @@ public:
         reader->setFeature(XMLUni::fgSAX2CoreValidation, false);
         reader->setFeature(XMLUni::fgXercesLoadExternalDTD, false);
         reader->setFeature(XMLUni::fgXercesDisableDefaultEntityResolution, true);
+        handler.SetPart(name);
         reader->setContentHandler(&handler);
         reader->setLexicalHandler(&handler);
         reader->setErrorHandler(&handler);
@@ -216,7 +246,7 @@ class WorkbookHandler : public Handler {
 public:
     std::vector<SheetRef> sheets;
     bool date1904 = false;
-    void startElement(const XMLCh* const, const XMLCh* const localname, const XMLCh* const,
+    void StartElement(const XMLCh* const, const XMLCh* const localname, const XMLCh* const,
                       const Attributes& attributes) override
     {
         if (Is(localname, "sheet")) {
@@ -231,7 +261,7 @@ public:
 class RelationshipsHandler : public Handler {
 public:
     std::map<std::string, std::string> targets;
-    void startElement(const XMLCh* const, const XMLCh* const localname, const XMLCh* const,
+    void StartElement(const XMLCh* const, const XMLCh* const localname, const XMLCh* const,
                       const Attributes& attributes) override
     {
         if (Is(localname, "Relationship"))
@@ -243,7 +273,7 @@ class SharedStringsHandler : public Handler {
 public:
     std::vector<std::string> strings;
     std::uint64_t bytes = 0;
-    void startElement(const XMLCh* const, const XMLCh* const localname, const XMLCh* const, const Attributes&) override
+    void StartElement(const XMLCh* const, const XMLCh* const localname, const XMLCh* const, const Attributes&) override
     {
         if (Is(localname, "si"))
             strings.emplace_back();
@@ -252,7 +282,7 @@ public:
         else if (Is(localname, "rPh"))
             ++m_phonetic;
     }
-    void endElement(const XMLCh* const, const XMLCh* const localname, const XMLCh* const) override
+    void EndElement(const XMLCh* const, const XMLCh* const localname, const XMLCh* const) override
     {
         if (Is(localname, "t"))
             m_inText = false;
@@ -324,7 +354,7 @@ bool IsBuiltInDateFormat(int id)
 class StylesHandler : public Handler {
 public:
     std::vector<bool> dateStyle;  // by cell style index
-    void startElement(const XMLCh* const, const XMLCh* const localname, const XMLCh* const,
+    void StartElement(const XMLCh* const, const XMLCh* const localname, const XMLCh* const,
                       const Attributes& attributes) override
     {
         if (Is(localname, "numFmt")) {
@@ -340,7 +370,7 @@ public:
                 Fail(QStringLiteral("the styles are too many"));
         }
     }
-    void endElement(const XMLCh* const, const XMLCh* const localname, const XMLCh* const) override
+    void EndElement(const XMLCh* const, const XMLCh* const localname, const XMLCh* const) override
     {
         if (Is(localname, "cellXfs"))
             m_inCellXfs = false;
@@ -359,7 +389,7 @@ public:
     {
     }
 
-    void startElement(const XMLCh* const, const XMLCh* const localname, const XMLCh* const,
+    void StartElement(const XMLCh* const, const XMLCh* const localname, const XMLCh* const,
                       const Attributes& attributes) override
     {
         if (Is(localname, "row")) {
@@ -388,7 +418,7 @@ public:
         }
     }
 
-    void endElement(const XMLCh* const, const XMLCh* const localname, const XMLCh* const) override
+    void EndElement(const XMLCh* const, const XMLCh* const localname, const XMLCh* const) override
     {
         if (Is(localname, "v") || Is(localname, "t")) {
             m_inValue = false;

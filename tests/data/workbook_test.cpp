@@ -181,3 +181,45 @@ TEST(Workbook, APartIsReadOnceAndAllPartsTogetherAreBounded)
         EXPECT_TRUE(e.GetErrorMessage().contains("together are larger than 512 MiB")) << e.GetErrorMessage().toStdString();
     }
 }
+
+// A part nested far deeper than any workbook's (the parser's cost grows with the depth, so this
+// one would take minutes) is refused at once, naming the file and the part.
+TEST(Workbook, APartNestedTooDeepIsRefusedNamingTheFile)
+{
+    UseLanguage("ENU");
+    QTemporaryDir dir;
+    const auto deep = [](const std::string& root, const std::string& inner) {
+        std::string xml = "<?xml version=\"1.0\"?><" + root + " xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\">";
+        constexpr int kLevels = 200000;
+        for (int i = 0; i < kLevels; ++i)
+            xml += "<" + inner + ">";
+        for (int i = 0; i < kLevels; ++i)
+            xml += "</" + inner + ">";
+        return xml + "</" + root + ">";
+    };
+    const Parts book{{"xl/workbook.xml", Workbook("")},
+                     {"xl/_rels/workbook.xml.rels", kWorkbookRels},
+                     {"xl/styles.xml", kStyles},
+                     {"xl/sharedStrings.xml", R"(<?xml version="1.0"?><sst><si><t>a</t></si></sst>)"},
+                     {"xl/worksheets/sheet1.xml", Sheet("<row><c><v>1</v></c></row>")}};
+    const std::pair<std::string, std::string> parts[] = {{"xl/worksheets/sheet1.xml", deep("worksheet", "sheetData")},
+                                                         {"xl/sharedStrings.xml", deep("sst", "si")},
+                                                         {"xl/workbook.xml", deep("workbook", "sheets")},
+                                                         {"xl/styles.xml", deep("styleSheet", "cellXfs")}};
+    for (const auto& [part, xml] : parts) {
+        SCOPED_TRACE(part);
+        Parts damaged = book;
+        damaged[part] = xml;
+        const QString path = WriteFile(dir, "deep.xlsx", QByteArray::fromStdString(Zip(damaged)));
+        CBarcodeDB db;
+        CString connection;
+        EXPECT_FALSE(db.OpenFile(path, connection));
+        EXPECT_EQ(db.GetLastError().toStdString(),
+                  "\"" + path.toStdString() + "\" cannot be read: the part " + part + " nests its elements more than 256 levels deep");
+    }
+    // The same workbook as it was is read.
+    CBarcodeDB db;
+    CString connection;
+    EXPECT_TRUE(db.OpenFile(WriteFile(dir, "plain.xlsx", QByteArray::fromStdString(Zip(book))), connection))
+        << db.GetLastError().toStdString();
+}
