@@ -10,8 +10,12 @@
 
 #include <QDate>
 #include <algorithm>
+#include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstring>
+#include <mutex>
+#include <thread>
 
 static_assert(sizeof(SQLWCHAR) == sizeof(char16_t), "the driver manager's wide characters are UTF-16");
 
@@ -78,13 +82,66 @@ public:
     void Check() const
     {
         if (std::chrono::steady_clock::now() >= m_at)
-            throw CBarcodeDBException(QueryTimeLimitMessage(m_seconds));
+            Expired();
     }
+    [[noreturn]] void Expired() const { throw CBarcodeDBException(QueryTimeLimitMessage(m_seconds)); }
+    std::chrono::steady_clock::time_point At() const { return m_at; }
 
 private:
     int m_seconds;
     std::chrono::steady_clock::time_point m_at;
 };
+
+// Cancels the statement's call in progress when the deadline passes: a driver may work on one
+// call (the execution of a query, which some drivers run to its last row) far longer than the
+// query may take. The driver manager lets another thread cancel a call.
+class Watchdog {
+public:
+    Watchdog(const Statement& st, const Deadline& deadline)
+        : m_thread([this, stmt = st.get(), at = deadline.At()] {
+              std::unique_lock lock(m_mutex);
+              if (!m_wake.wait_until(lock, at, [this] { return m_done; })) {
+                  m_fired = true;
+                  SQLCancel(stmt);
+              }
+          })
+    {
+    }
+    ~Watchdog()
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_done = true;
+        }
+        m_wake.notify_all();
+        m_thread.join();
+    }
+    Watchdog(const Watchdog&) = delete;
+    Watchdog& operator=(const Watchdog&) = delete;
+    bool Fired() const { return m_fired; }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    bool m_done = false;
+    std::atomic<bool> m_fired{false};
+    std::thread m_thread;  // last: it starts once the rest is there
+};
+
+// Runs the statement's calls under the watchdog: when it has cancelled a call, the call's failure
+// is the deadline's message.
+template <typename F>
+auto Watched(const Statement& st, const Deadline& deadline, F&& calls)
+{
+    Watchdog watchdog(st, deadline);
+    try {
+        return calls();
+    } catch (const CBarcodeDBException&) {
+        if (watchdog.Fired())
+            deadline.Expired();
+        throw;
+    }
+}
 
 // Reads a whole text value; false for NULL. The first piece tells the value's length, and the
 // rest comes in one more call: drivers convert the whole value again for every piece asked for,
@@ -164,21 +221,23 @@ public:
     std::vector<CString> Tables() override
     {
         Statement st(m_dbc);
-        const QString types = QStringLiteral("TABLE,VIEW");
-        st.Check(SQLTablesW(st.get(), nullptr, 0, nullptr, 0, nullptr, 0, const_cast<SQLWCHAR*>(W(types)), SQL_NTS),
-                 "SQLTables");
-        std::vector<CString> names;
-        QString name;
         const Deadline deadline(m_timeLimit);
-        while (true) {
-            deadline.Check();
-            const SQLRETURN rc = SQLFetch(st.get());
-            if (rc == SQL_NO_DATA)
-                break;
-            st.Check(rc, "SQLFetch");
-            names.push_back(GetWideText(st, 3, name, deadline) ? name : QString());
-        }
-        return names;
+        return Watched(st, deadline, [&] {
+            const QString types = QStringLiteral("TABLE,VIEW");
+            st.Check(SQLTablesW(st.get(), nullptr, 0, nullptr, 0, nullptr, 0, const_cast<SQLWCHAR*>(W(types)), SQL_NTS),
+                     "SQLTables");
+            std::vector<CString> names;
+            QString name;
+            while (true) {
+                deadline.Check();
+                const SQLRETURN rc = SQLFetch(st.get());
+                if (rc == SQL_NO_DATA)
+                    break;
+                st.Check(rc, "SQLFetch");
+                names.push_back(GetWideText(st, 3, name, deadline) ? name : QString());
+            }
+            return names;
+        });
     }
 
     CString Quote() override
@@ -195,15 +254,96 @@ public:
     std::unique_ptr<CRecordSet> Select(const CString& query) override { return Run(query, false); }
     void SetTimeLimit(int seconds) override { m_timeLimit = seconds; }
 
+    // Asks the driver's catalog for the columns; a driver whose catalog does not list the table
+    // describes the query without running it. No row is read either way.
     std::vector<CString> Fields(const CString& table) override
     {
         const CString quote = Quote();
         if (quote.isEmpty() && !IsPlainIdentifier(table))
             throw CBarcodeDBException(QStringLiteral("\"%1\" is not a plain name, and the data source has no quote for names.").arg(table));
+        const Deadline deadline(m_timeLimit);
+        std::vector<CString> names = CatalogColumns(table, deadline);
+        if (!names.empty())
+            return names;
+        deadline.Check();
         return Run(QStringLiteral("SELECT * FROM ") + QuoteIdentifier(table, quote), true)->GetFieldNames();
     }
 
 private:
+    // The table name as a catalog pattern: "_" and "%" escaped with the driver's escape; empty
+    // when the name has them and the driver has no escape.
+    QString CatalogPattern(const CString& table) const
+    {
+        if (!table.contains(u'_') && !table.contains(u'%'))
+            return table;
+        SQLWCHAR escape[8] = {};
+        SQLSMALLINT length = 0;
+        if (!SQL_SUCCEEDED(SQLGetInfoW(m_dbc, SQL_SEARCH_PATTERN_ESCAPE, escape, sizeof escape, &length)) || length <= 0)
+            return {};
+        const QString e = QString::fromUtf16(reinterpret_cast<const char16_t*>(escape), std::min<qsizetype>(length / 2, 7));
+        QString pattern;
+        for (QChar c : table) {
+            if (c == u'_' || c == u'%' || QStringView(e) == QStringView(&c, 1))
+                pattern += e;
+            pattern += c;
+        }
+        return pattern;
+    }
+
+    // The columns of the table as the catalog lists them, in column order: those of the first
+    // catalog and schema that hold a table of exactly that name. Empty when none does.
+    std::vector<CString> CatalogColumns(const CString& table, const Deadline& deadline)
+    {
+        const QString pattern = CatalogPattern(table);
+        if (pattern.isEmpty())
+            return {};
+        Statement st(m_dbc);
+        return Watched(st, deadline, [&] { return CatalogColumns(st, table, pattern, deadline); });
+    }
+
+    std::vector<CString> CatalogColumns(const Statement& st, const CString& table, const QString& pattern,
+                                        const Deadline& deadline)
+    {
+        SQLSetStmtAttrW(st.get(), SQL_ATTR_QUERY_TIMEOUT, reinterpret_cast<SQLPOINTER>(SQLULEN(std::max(m_timeLimit, 1))), 0);
+        if (!SQL_SUCCEEDED(SQLColumnsW(st.get(), nullptr, 0, nullptr, 0, const_cast<SQLWCHAR*>(W(pattern)), SQL_NTS,
+                                       nullptr, 0))) {
+            deadline.Check();
+            return {};
+        }
+        std::vector<std::pair<int, CString>> columns;
+        QString catalog, schema, name, column, firstCatalog, firstSchema;
+        bool first = true;
+        for (;;) {
+            deadline.Check();
+            const SQLRETURN rc = SQLFetch(st.get());
+            if (rc == SQL_NO_DATA)
+                break;
+            st.Check(rc, "SQLFetch");
+            GetWideText(st, 1, catalog, deadline);
+            GetWideText(st, 2, schema, deadline);
+            GetWideText(st, 3, name, deadline);
+            if (name != table)
+                continue;
+            if (first) {
+                firstCatalog = catalog;
+                firstSchema = schema;
+                first = false;
+            } else if (catalog != firstCatalog || schema != firstSchema) {
+                continue;
+            }
+            SQLINTEGER position = 0;
+            SQLLEN indicator = 0;
+            st.Check(SQLGetData(st.get(), 17, SQL_C_SLONG, &position, sizeof position, &indicator), "SQLGetData");
+            GetWideText(st, 4, column, deadline);
+            columns.emplace_back(indicator == SQL_NULL_DATA ? int(columns.size()) : int(position), column);
+        }
+        std::stable_sort(columns.begin(), columns.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+        std::vector<CString> names;
+        for (auto& [position, column] : columns)
+            names.push_back(std::move(column));
+        return names;
+    }
+
     std::unique_ptr<CRecordSet> Run(const CString& query, bool fieldsOnly)
     {
         const CString refused = CheckSingleSelect(query);
@@ -211,10 +351,19 @@ private:
             throw CBarcodeDBException(refused);
         Statement st(m_dbc);
         const Deadline deadline(m_timeLimit);
+        return Watched(st, deadline, [&] { return Run(st, query, fieldsOnly, deadline); });
+    }
+
+    std::unique_ptr<CRecordSet> Run(const Statement& st, const CString& query, bool fieldsOnly, const Deadline& deadline)
+    {
         // A driver that has no time limit says so with a warning, which is not a failure. Zero
         // would mean no limit to the driver.
         SQLSetStmtAttrW(st.get(), SQL_ATTR_QUERY_TIMEOUT, reinterpret_cast<SQLPOINTER>(SQLULEN(std::max(m_timeLimit, 1))), 0);
-        st.Check(SQLExecDirectW(st.get(), const_cast<SQLWCHAR*>(W(query)), SQL_NTS), "SQLExecDirect");
+        // Only the names are wanted: the query is prepared and described, not run.
+        if (fieldsOnly)
+            st.Check(SQLPrepareW(st.get(), const_cast<SQLWCHAR*>(W(query)), SQL_NTS), "SQLPrepare");
+        else
+            st.Check(SQLExecDirectW(st.get(), const_cast<SQLWCHAR*>(W(query)), SQL_NTS), "SQLExecDirect");
         SQLSMALLINT columns = 0;
         st.Check(SQLNumResultCols(st.get(), &columns), "SQLNumResultCols");
         std::vector<CString> names;

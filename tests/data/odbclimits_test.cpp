@@ -91,3 +91,53 @@ TEST_F(OdbcLimits, TheDeadlineHoldsBetweenRows)
 }
 
 }  // namespace
+
+namespace {
+
+// Listing fields reads no row: a view whose every row fails (an integer overflow) lists its
+// fields, and so does a table whose name is a catalog pattern beside tables it would match.
+// A query that runs longer than its limit inside the driver's one call is stopped there.
+TEST_F(OdbcLimits, FieldsComeWithoutRowsAndEveryStepKeepsTheDeadline)
+{
+    ASSERT_EQ(sqlite3_exec(h,
+                           "CREATE TABLE T (N INTEGER); INSERT INTO T VALUES (1);"
+                           "CREATE VIEW Broken AS SELECT N AS Id, abs(-9223372036854775807 - N) AS Bad FROM T;"
+                           "CREATE TABLE \"A_%\" (First TEXT, Second TEXT); CREATE TABLE \"AB%x\" (Other TEXT);"
+                           "CREATE TABLE \"AxB%\" (Wrong TEXT);"
+                           "CREATE VIEW Slow AS WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c "
+                           "WHERE x < 100000000000) SELECT count(*) AS Total FROM c;",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    CBarcodeDB source;
+    ASSERT_TRUE(source.OpenDSN("Long")) << source.GetLastError().toStdString();
+    const struct {
+        const char* table;
+        std::vector<CString> fields;
+    } cases[] = {{"Broken", {"Id", "Bad"}}, {"A_%", {"First", "Second"}}, {"Slow", {"Total"}}, {"Short", {"N"}}};
+    for (const auto& c : cases) {
+        std::vector<CString> fields;
+        try {
+            source.GetFields(c.table, fields);
+        } catch (const CBarcodeDBException& e) {
+            ADD_FAILURE() << c.table << ": " << e.GetErrorMessage().toStdString();
+        }
+        EXPECT_EQ(fields, c.fields) << c.table;
+    }
+    std::vector<CString> fields;
+    EXPECT_THROW(source.GetFields("Missing", fields), CBarcodeDBException);
+    // The rows themselves still fail as the engine says.
+    EXPECT_THROW(source.OpenStoredQuery("SELECT * FROM \"Broken\""), CBarcodeDBException);
+
+    // The count would take the driver minutes in its one call: it stops at the limit.
+    source.SetTimeLimit(1);
+    for (const bool stored : {true, false}) {
+        try {
+            stored ? source.OpenStoredQuery("SELECT * FROM \"Slow\"") : source.OpenQuery("SELECT Total FROM Slow");
+            ADD_FAILURE() << "the query ran past its deadline";
+        } catch (const CBarcodeDBException& e) {
+            EXPECT_EQ(e.GetErrorMessage().toStdString(), "The query ran longer than 1 seconds and was stopped.") << stored;
+        }
+    }
+}
+
+}  // namespace
