@@ -7,10 +7,13 @@
 #include "data/importtable.h"
 #include "data/readerstream.h"
 #include "data/values.h"
+#include "framework/resourcemodule.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QProcess>
+#include <algorithm>
+#include <charconv>
 #include <stdexcept>
 
 #include <sys/resource.h>
@@ -89,6 +92,17 @@ bool TakeReaderRecords(readerstream::Decoder& decoder, std::vector<CImportTable>
         case rs::Error:
             throw CBarcodeDBException(
                 QStringLiteral("\"%1\" cannot be read: %2").arg(path, QString::fromStdString(record.payload)));
+        case rs::Message: {
+            const std::size_t tab = record.payload.find('\t');
+            unsigned id = 0;
+            const auto parsed = std::from_chars(record.payload.data(), record.payload.data() + std::min(tab, record.payload.size()), id);
+            if (tab == std::string::npos || parsed.ec != std::errc() || parsed.ptr != record.payload.data() + tab
+                || !CResourceModule::Get().HasString(id))
+                throw std::runtime_error("a message the program does not know");
+            throw CBarcodeDBException(QStringLiteral("\"%1\" cannot be read: %2")
+                                          .arg(path, CResourceModule::Get().LoadString(id).arg(
+                                                         QString::fromStdString(record.payload.substr(tab + 1)))));
+        }
         case rs::End:
             return true;
         }

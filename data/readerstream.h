@@ -20,6 +20,7 @@ enum Kind : std::uint8_t {
     Boolean = 'B',   // "1" or "0"
     Date = 'D',      // days since 1899-12-30, as Number
     Error = 'E',     // the reader's message (UTF-8); ends the stream
+    Message = 'M',   // "<id>\t<argument>": a message of the program's string table; ends the stream
     End = 'Z',       // empty: everything was read
 };
 

@@ -12,6 +12,8 @@ constexpr std::uint16_t kFilePass = 0x002F;
 constexpr std::uint16_t kBoundSheet = 0x0085;
 constexpr std::uint16_t kBoolErr = 0x0205;
 constexpr std::uint16_t kBiff8 = 0x0600;
+constexpr std::uint16_t kSst = 0x00FC;
+constexpr std::uint16_t kContinue = 0x003C;
 
 struct Record
 {
@@ -128,7 +130,107 @@ void ScanSheet(std::string_view stream, std::size_t pos, Cells& cells)
     }
 }
 
+// Reads the shared strings from the SST record and the CONTINUE records after it, across their
+// boundaries: inside a string's characters each further record starts with a byte of flags.
+class SharedStrings {
+public:
+    explicit SharedStrings(std::vector<std::string_view> records) : m_records(std::move(records)) {}
+
+    // The length of the first string that runs over more than one further record; 0 when none
+    // does or the records end.
+    std::size_t FirstOverTwoRecords()
+    {
+        if (!Skip(8))  // the total and unique counts
+            return 0;
+        for (;;) {
+            std::uint32_t count = 0, flags = 0, runs = 0, extra = 0;
+            if (!Read(2, count) || !Read(1, flags))
+                return 0;
+            if ((flags & 0x08) && !Read(2, runs))
+                return 0;
+            if ((flags & 0x04) && !Read(4, extra))
+                return 0;
+            const std::size_t first = m_record;
+            if (!Characters(count, flags & 1) || !Skip(std::size_t(runs) * 4 + extra))
+                return 0;
+            if (m_record > first + 1)
+                return count;
+        }
+    }
+
+private:
+    bool Next()
+    {
+        if (m_record + 1 >= m_records.size())
+            return false;
+        ++m_record;
+        m_at = 0;
+        return true;
+    }
+    bool Skip(std::size_t bytes)
+    {
+        while (bytes > 0) {
+            if (m_at == m_records[m_record].size() && !Next())
+                return false;
+            const std::size_t step = std::min(bytes, m_records[m_record].size() - m_at);
+            m_at += step;
+            bytes -= step;
+        }
+        return true;
+    }
+    bool Read(int bytes, std::uint32_t& value)
+    {
+        value = 0;
+        for (int i = 0; i < bytes; ++i) {
+            if (m_at == m_records[m_record].size() && !Next())
+                return false;
+            value |= std::uint32_t(U8(m_records[m_record], m_at++)) << (8 * i);
+        }
+        return true;
+    }
+    bool Characters(std::size_t count, bool wide)
+    {
+        while (count > 0) {
+            if (m_at == m_records[m_record].size()) {
+                if (!Next() || m_records[m_record].empty())
+                    return false;
+                wide = U8(m_records[m_record], m_at++) & 1;
+            }
+            const std::size_t fit = (m_records[m_record].size() - m_at) / (wide ? 2 : 1);
+            if (fit == 0)
+                return false;
+            const std::size_t step = std::min(count, fit);
+            m_at += step * (wide ? 2 : 1);
+            count -= step;
+        }
+        return true;
+    }
+
+    std::vector<std::string_view> m_records;
+    std::size_t m_record = 0;
+    std::size_t m_at = 0;
+};
+
 }  // namespace
+
+std::size_t StringOverTwoContinues(std::string_view stream)
+{
+    std::size_t pos = 0;
+    Record r;
+    if (!Next(stream, pos, r) || r.type != kBof || r.data.size() < 2 || U16(r.data, 0) != kBiff8)
+        return 0;
+    while (Next(stream, pos, r) && r.type != kEof) {
+        if (r.type == kFilePass)
+            return 0;
+        if (r.type != kSst)
+            continue;
+        std::vector<std::string_view> records{r.data};
+        while (Next(stream, pos, r) && r.type == kContinue)
+            records.push_back(r.data);
+        return SharedStrings(std::move(records)).FirstOverTwoRecords();
+    }
+    return 0;
+}
 
 std::vector<Sheet> Scan(std::string_view stream)
 {
@@ -144,7 +246,7 @@ std::vector<Sheet> Scan(std::string_view stream)
             return {};
         if (r.type == kBoundSheet && r.data.size() >= 6) {
             positions.push_back(U32(r.data, 0));
-            sheets.push_back({SheetName(r.data, biff8), {}});
+            sheets.push_back({SheetName(r.data, biff8), U8(r.data, 5) == 0, {}});
         }
     }
     std::map<std::uint32_t, std::shared_ptr<const Cells>> read;

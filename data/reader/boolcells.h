@@ -20,6 +20,7 @@ using Cells = std::map<std::pair<std::uint32_t, std::uint32_t>, Cell>;  // by (r
 struct Sheet
 {
     std::string name;  // UTF-8; a BIFF5 name only when it is plain ASCII, else empty
+    bool worksheet = true;  // not a chart, dialog or macro sheet
     // Shared by sheet records that point at the same place, which is read once.
     std::shared_ptr<const Cells> cells;
 };
@@ -28,6 +29,10 @@ struct Sheet
 // its Boolean and error cells. A damaged record ends the walk with what was found before it; an
 // encrypted workbook gives nothing.
 std::vector<Sheet> Scan(std::string_view stream);
+
+// The length in characters of the first shared string of a BIFF8 workbook stream that runs on
+// over more than one CONTINUE record (freexl reads no sheet of such a workbook); 0 when none does.
+std::size_t StringOverTwoContinues(std::string_view stream);
 
 // The workbook stream ("Workbook", else "Book") of the compound file at path; empty when the
 // file has none or cannot be read.

@@ -10,6 +10,7 @@
 #include <freexl.h>
 #include <mdbtools.h>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -47,6 +48,17 @@ int Error(const std::string& message)
     return 1;
 }
 
+// Messages of the program's string table.
+constexpr unsigned kLongTextMessage = 743;
+constexpr unsigned kNoSheetMessage = 744;
+
+int Message(unsigned id, const std::string& argument = {})
+{
+    Put(rs::Message, std::to_string(id) + '\t' + argument);
+    Flush();
+    return 1;
+}
+
 std::string Number(double v)
 {
     char buffer[32];
@@ -78,7 +90,15 @@ int ReadXls(const char* path)
         return Error("freexl could not open the workbook (error " + std::to_string(rc) + ")");
     unsigned int sheets = 0;
     freexl_get_info(handle, FREEXL_BIFF_SHEET_COUNT, &sheets);
-    const std::vector<boolcells::Sheet> flagged = boolcells::Scan(boolcells::ReadWorkbookStream(path));
+    const std::string stream = boolcells::ReadWorkbookStream(path);
+    const std::vector<boolcells::Sheet> flagged = boolcells::Scan(stream);
+    // freexl gives up on some workbooks without saying so, and then lists no sheet at all: that
+    // is no empty workbook when the workbook's records name worksheets.
+    if (sheets == 0 && std::any_of(flagged.begin(), flagged.end(), [](const auto& s) { return s.worksheet; })) {
+        freexl_close(handle);
+        const std::size_t length = boolcells::StringOverTwoContinues(stream);
+        return length ? Message(kLongTextMessage, std::to_string(length)) : Message(kNoSheetMessage);
+    }
     for (unsigned int s = 0; s < sheets && s < 65535; ++s) {
         const char* name = nullptr;
         if (freexl_get_worksheet_name(handle, (unsigned short)s, &name) != FREEXL_OK

@@ -103,6 +103,33 @@ book.save(sys.argv[1])
     ExpectRefused(xls, "damaged");
 }
 
+// A text running over more than two of the workbook's records makes the .xls library read no
+// sheet: that is said, not shown as an empty workbook. One over two records is read whole.
+TEST_F(BadInput, AnXlsCellTooLongForTheLibraryIsRefusedNotEmpty)
+{
+    const QString tooLong = dir.filePath("long.xls"), longest = dir.filePath("longest.xls");
+    QProcess python;
+    python.start("/usr/bin/python3", {"-c", R"(
+import sys, xlwt
+for path, length in ((sys.argv[1], 20000), (sys.argv[2], 16000)):
+    book = xlwt.Workbook(encoding='utf-8')
+    sheet = book.add_sheet('T')
+    sheet.write(0, 0, 'Text'); sheet.write(0, 1, 'After')
+    sheet.write(1, 0, ''.join(chr(ord('a') + i % 26) for i in range(length))); sheet.write(1, 1, 'end')
+    book.save(path)
+)", tooLong, longest});
+    ASSERT_TRUE(python.waitForFinished(30000)) << "python3 writing a workbook did not finish within 30 s";
+    if (python.exitCode() != 0)
+        GTEST_SKIP() << "python3-xlwt is not installed";
+    ExpectRefused(tooLong, "a cell holds a text of 20000 characters, longer than the reader of .xls workbooks can take");
+
+    CBarcodeDB db;
+    CString connection;
+    ASSERT_TRUE(db.OpenFile(longest, connection)) << db.GetLastError().toStdString();
+    const QStringList rows = Rows(db, "SELECT length(Text), substr(Text, 15990), After FROM `T$`");
+    EXPECT_EQ(rows.join(u'\n').toStdString(), "16000|zabcdefghij|end");
+}
+
 TEST_F(BadInput, FilesThatCannotBeRead)
 {
     ExpectRefused(dir.filePath("missing.csv"), "No such file");
