@@ -720,8 +720,10 @@ bool CDrawApp::OpenHandedOverFiles(const QStringList& files)
     // message box here.
     if (!messages.isEmpty())
         QTimer::singleShot(0, this, [messages] {
-            for (const QString& message : messages)
-                AfxMessageBox(message, MB_OK | MB_ICONERROR);
+            RunOutsideProgress([messages] {
+                for (const QString& message : messages)
+                    AfxMessageBox(message, MB_OK | MB_ICONERROR);
+            });
         });
     return ok;
 }

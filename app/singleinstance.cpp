@@ -1,5 +1,7 @@
 #include "app/singleinstance.h"
 
+#include "framework/progress.h"
+
 #include <QByteArray>
 #include <QDir>
 #include <QElapsedTimer>
@@ -184,10 +186,14 @@ void CInstanceChannel::OnReadyRead(QLocalSocket* socket)
             return;
         }
     }
-    QPointer<QLocalSocket> guard(socket);
-    const bool ok = m_handler ? m_handler(files) : false;
-    if (guard)
-        finish(ok);
+    // Files come while the program may be in the middle of long work that lets events through
+    // (an import's progress): they are opened, and answered, once it has ended.
+    socket->setProperty("qbDone", true);
+    RunOutsideProgress([self = QPointer<CInstanceChannel>(this), guard = QPointer<QLocalSocket>(socket), finish, files] {
+        const bool ok = self && self->m_handler ? self->m_handler(files) : false;
+        if (guard)
+            finish(ok);
+    });
 }
 
 CInstanceChannel::Handover CInstanceChannel::SendFiles(const QString& name, const QStringList& files,

@@ -5,6 +5,7 @@
 #include "view/drawview.h"
 
 #include "document/drawdoc.h"
+#include "framework/progress.h"
 #include "framework/resourcemodule.h"
 #include "framework/ui/commandrouter.h"
 #include "framework/ui/commondialogs.h"
@@ -253,7 +254,13 @@ void CDrawView::OnFitLabel()
 
 void CDrawView::PostCommand(UINT id)
 {
-    QTimer::singleShot(0, this, [this, id] { OnCmdMsg(id, CN_COMMAND, nullptr); });
+    // Not in the middle of long work that lets events through.
+    QTimer::singleShot(0, this, [view = QPointer<CDrawView>(this), id] {
+        RunOutsideProgress([view, id] {
+            if (view)
+                view->OnCmdMsg(id, CN_COMMAND, nullptr);
+        });
+    });
 }
 
 void CDrawView::OnSelectAll()

@@ -12,9 +12,12 @@
 #include "framework/ui/progressdialog.h"
 #include "printing/biffworkbook.h"
 #include "support/testoutput.h"
+#include "support/waitbound.h"
 #include "view/workspacebars.h"
 
 #include <QComboBox>
+#include <QLocalSocket>
+#include <QElapsedTimer>
 #include <QHeaderView>
 #include <QProgressDialog>
 #include <QListWidget>
@@ -23,6 +26,8 @@
 #include <QTreeWidget>
 
 #include <sqlite3.h>
+#include <atomic>
+#include <thread>
 #include <xlsxwriter.h>
 
 namespace {
@@ -699,4 +704,87 @@ TEST_F(DatabaseSetup, ALongImportShowsItsProgressKeepsTheWindowsPaintingAndCance
     EXPECT_TRUE(watch.dialog.isNull()) << "the dialog stayed";
     EXPECT_EQ(boxes.titled, QStringList{"Quillbar: Reading \"long.csv\" was cancelled."});
     EXPECT_EQ(tablesShown, 0);
+}
+
+// A second start hands a label over while an import shows its progress: the label is opened, and
+// the second start answered, only once the import has ended.
+TEST_F(DatabaseSetup, ALabelHandedOverDuringAnImportOpensAfterIt)
+{
+    InstallProgressDialogs(0);
+    const QString path = m_files.filePath("long.csv");
+    {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("Code,Name\r\n");
+        for (int i = 0; f.size() < 3000000; ++i)
+            f.write(QByteArray::number(100000 + i) + ",Item number " + QByteArray::number(i) + "\r\n");
+    }
+    const QString handed = m_files.filePath("handed.tag");
+    ASSERT_TRUE(QFile::copy(SavedLabel(), handed));
+    const std::size_t before = m_app->Documents().size();
+
+    // The second start, as the program's own sends it: the request, then the wait for the answer.
+    std::atomic<bool> sent{false};
+    std::atomic<bool> answered{false};
+    QByteArray answer;
+    std::thread second;
+    struct Watch : QObject {
+        std::function<void()> onShow;
+        bool eventFilter(QObject* watched, QEvent* event) override
+        {
+            if (event->type() == QEvent::Show && watched->objectName() == QLatin1String(kProgressDialogName))
+                std::exchange(onShow, nullptr)();
+            return false;
+        }
+    } watch;
+    std::size_t openDuring = 0;
+    bool answeredDuring = true;
+    watch.onShow = [&] {
+        second = std::thread([&] {
+            QLocalSocket socket;
+            socket.connectToServer(InstanceName());
+            if (socket.waitForConnected(HangBoundMs(5000))) {
+                socket.write("OPEN " + handed.toUtf8() + "\nEND\n");
+                socket.waitForBytesWritten(HangBoundMs(5000));
+                sent = true;
+                while (!answer.contains('\n') && socket.waitForReadyRead(HangBoundMs(20000)))
+                    answer += socket.readAll();
+            }
+            sent = true;
+            answered = true;
+        });
+        // The import waits here, under its dialog, while the request comes in.
+        QElapsedTimer t;
+        t.start();
+        while (!sent && t.elapsed() < HangBoundMs(5000))
+            QApplication::processEvents(QEventLoop::AllEvents, 10);
+        for (t.restart(); t.elapsed() < 200;)
+            QApplication::processEvents(QEventLoop::AllEvents, 10);
+        openDuring = m_app->Documents().size();
+        answeredDuring = answered;
+    };
+    qApp->installEventFilter(&watch);
+    int tablesShown = -1;
+    OnWizard([&](CWizDBSetupSheet* wizard) {
+        FocusIn(wizard);
+        ChooseFile(wizard, path);
+        tablesShown = Control<QListWidget>(wizard, 181)->count();
+        Press(wizard, IDCANCEL);
+    });
+    Action(kCmdDatabaseSetup)->trigger();
+    qApp->removeEventFilter(&watch);
+    SetProgressMaker({});
+    QElapsedTimer t;
+    t.start();
+    while (!answered && t.elapsed() < HangBoundMs(20000))
+        QApplication::processEvents(QEventLoop::AllEvents, 10);
+    if (second.joinable())
+        second.join();
+
+    ASSERT_FALSE(watch.onShow) << "the import showed no progress";
+    EXPECT_EQ(openDuring, before) << "the label opened in the middle of the import";
+    EXPECT_FALSE(answeredDuring);
+    EXPECT_EQ(answer, "OK\n");
+    EXPECT_EQ(m_app->Documents().size(), before + 1);
+    EXPECT_EQ(tablesShown, 1);
 }
