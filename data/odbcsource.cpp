@@ -143,6 +143,17 @@ auto Watched(const Statement& st, const Deadline& deadline, F&& calls)
     }
 }
 
+// Moves to the next row; false after the last.
+bool FetchRow(const Statement& st, const Deadline& deadline)
+{
+    deadline.Check();
+    const SQLRETURN rc = SQLFetch(st.get());
+    if (rc == SQL_NO_DATA)
+        return false;
+    st.Check(rc, "SQLFetch");
+    return true;
+}
+
 // Reads a whole text value; false for NULL. The first piece tells the value's length, and the
 // rest comes in one more call: drivers convert the whole value again for every piece asked for,
 // so pieces of a fixed size take time in the square of the length. A driver that cannot tell the
@@ -228,12 +239,7 @@ public:
                      "SQLTables");
             std::vector<CString> names;
             QString name;
-            while (true) {
-                deadline.Check();
-                const SQLRETURN rc = SQLFetch(st.get());
-                if (rc == SQL_NO_DATA)
-                    break;
-                st.Check(rc, "SQLFetch");
+            while (FetchRow(st, deadline)) {
                 names.push_back(GetWideText(st, 3, name, deadline) ? name : QString());
             }
             return names;
@@ -270,6 +276,13 @@ public:
     }
 
 private:
+    // The driver's own limit of the statement's execution. A driver that has none says so with a
+    // warning, which is not a failure. Zero would mean no limit to the driver.
+    void LimitTime(const Statement& st) const
+    {
+        SQLSetStmtAttrW(st.get(), SQL_ATTR_QUERY_TIMEOUT, reinterpret_cast<SQLPOINTER>(SQLULEN(std::max(m_timeLimit, 1))), 0);
+    }
+
     // The table name as a catalog pattern: "_" and "%" escaped with the driver's escape; empty
     // when the name has them and the driver has no escape.
     QString CatalogPattern(const CString& table) const
@@ -304,7 +317,7 @@ private:
     std::vector<CString> CatalogColumns(const Statement& st, const CString& table, const QString& pattern,
                                         const Deadline& deadline)
     {
-        SQLSetStmtAttrW(st.get(), SQL_ATTR_QUERY_TIMEOUT, reinterpret_cast<SQLPOINTER>(SQLULEN(std::max(m_timeLimit, 1))), 0);
+        LimitTime(st);
         if (!SQL_SUCCEEDED(SQLColumnsW(st.get(), nullptr, 0, nullptr, 0, const_cast<SQLWCHAR*>(W(pattern)), SQL_NTS,
                                        nullptr, 0))) {
             deadline.Check();
@@ -313,12 +326,7 @@ private:
         std::vector<std::pair<int, CString>> columns;
         QString catalog, schema, name, column, firstCatalog, firstSchema;
         bool first = true;
-        for (;;) {
-            deadline.Check();
-            const SQLRETURN rc = SQLFetch(st.get());
-            if (rc == SQL_NO_DATA)
-                break;
-            st.Check(rc, "SQLFetch");
+        while (FetchRow(st, deadline)) {
             GetWideText(st, 1, catalog, deadline);
             GetWideText(st, 2, schema, deadline);
             GetWideText(st, 3, name, deadline);
@@ -331,11 +339,15 @@ private:
             } else if (catalog != firstCatalog || schema != firstSchema) {
                 continue;
             }
+            GetWideText(st, 4, column, deadline);
+            // The column's place; a driver of the older interface has no such column, and lists
+            // the columns in their order.
             SQLINTEGER position = 0;
             SQLLEN indicator = 0;
-            st.Check(SQLGetData(st.get(), 17, SQL_C_SLONG, &position, sizeof position, &indicator), "SQLGetData");
-            GetWideText(st, 4, column, deadline);
-            columns.emplace_back(indicator == SQL_NULL_DATA ? int(columns.size()) : int(position), column);
+            if (!SQL_SUCCEEDED(SQLGetData(st.get(), 17, SQL_C_SLONG, &position, sizeof position, &indicator))
+                || indicator == SQL_NULL_DATA)
+                position = SQLINTEGER(columns.size());
+            columns.emplace_back(int(position), column);
         }
         std::stable_sort(columns.begin(), columns.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
         std::vector<CString> names;
@@ -356,9 +368,7 @@ private:
 
     std::unique_ptr<CRecordSet> Run(const Statement& st, const CString& query, bool fieldsOnly, const Deadline& deadline)
     {
-        // A driver that has no time limit says so with a warning, which is not a failure. Zero
-        // would mean no limit to the driver.
-        SQLSetStmtAttrW(st.get(), SQL_ATTR_QUERY_TIMEOUT, reinterpret_cast<SQLPOINTER>(SQLULEN(std::max(m_timeLimit, 1))), 0);
+        LimitTime(st);
         // Only the names are wanted: the query is prepared and described, not run.
         if (fieldsOnly)
             st.Check(SQLPrepareW(st.get(), const_cast<SQLWCHAR*>(W(query)), SQL_NTS), "SQLPrepare");
@@ -384,12 +394,7 @@ private:
             return set;
         QString text;
         QByteArray utf8;
-        for (;;) {
-            deadline.Check();
-            const SQLRETURN rc = SQLFetch(st.get());
-            if (rc == SQL_NO_DATA)
-                break;
-            st.Check(rc, "SQLFetch");
+        while (FetchRow(st, deadline)) {
             set->BeginRow();
             for (SQLUSMALLINT c = 1; c <= SQLUSMALLINT(columns); ++c)
                 AddCell(st, c, types[c - 1], *set, text, utf8, deadline);

@@ -31,7 +31,8 @@ struct Sheet
 std::vector<Sheet> Scan(std::string_view stream);
 
 // The length in characters of the first shared string of a BIFF8 workbook stream that runs on
-// over more than one CONTINUE record (freexl reads no sheet of such a workbook); 0 when none does.
+// over more than one CONTINUE record (freexl cuts such a text short, or reads no sheet of the
+// workbook); 0 when none does.
 std::size_t StringOverTwoContinues(std::string_view stream);
 
 // The workbook stream ("Workbook", else "Book") of the compound file at path; empty when the

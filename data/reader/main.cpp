@@ -92,12 +92,16 @@ int ReadXls(const char* path)
     freexl_get_info(handle, FREEXL_BIFF_SHEET_COUNT, &sheets);
     const std::string stream = boolcells::ReadWorkbookStream(path);
     const std::vector<boolcells::Sheet> flagged = boolcells::Scan(stream);
-    // freexl gives up on some workbooks without saying so, and then lists no sheet at all: that
-    // is no empty workbook when the workbook's records name worksheets.
+    // freexl reads a text over more than two records without saying that it could not: one of
+    // single-byte characters leaves the workbook without sheets, one of two-byte characters is
+    // cut short. And a workbook whose records name worksheets is not empty when freexl lists none.
+    if (const std::size_t length = boolcells::StringOverTwoContinues(stream)) {
+        freexl_close(handle);
+        return Message(kLongTextMessage, std::to_string(length));
+    }
     if (sheets == 0 && std::any_of(flagged.begin(), flagged.end(), [](const auto& s) { return s.worksheet; })) {
         freexl_close(handle);
-        const std::size_t length = boolcells::StringOverTwoContinues(stream);
-        return length ? Message(kLongTextMessage, std::to_string(length)) : Message(kNoSheetMessage);
+        return Message(kNoSheetMessage);
     }
     for (unsigned int s = 0; s < sheets && s < 65535; ++s) {
         const char* name = nullptr;

@@ -17,7 +17,6 @@
 
 #include <QComboBox>
 #include <QLocalSocket>
-#include <QElapsedTimer>
 #include <QHeaderView>
 #include <QProgressDialog>
 #include <QListWidget>
@@ -123,6 +122,18 @@ protected:
         m_child = m_frame->ActiveChild();
         m_view = m_child->GetActiveDrawView();
         m_child->DatabaseBar()->show();
+    }
+
+    // long.csv of numbered items, about the bytes given.
+    QString WriteLongCsv(qint64 bytes)
+    {
+        const QString path = m_files.filePath("long.csv");
+        QFile f(path);
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("Code,Name\r\n");
+        for (int i = 0; f.size() < bytes; ++i)
+            f.write(QByteArray::number(100000 + i) + ",Item number " + QByteArray::number(i) + "\r\n");
+        return path;
     }
 
     QString WriteList()
@@ -650,14 +661,7 @@ TEST_F(DatabaseSetup, ALongImportShowsItsProgressKeepsTheWindowsPaintingAndCance
 {
     // The dialog comes at once instead of after a second, so that a small file shows it.
     InstallProgressDialogs(0);
-    const QString path = m_files.filePath("long.csv");
-    {
-        QFile f(path);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("Code,Name\r\n");
-        for (int i = 0; f.size() < 6000000; ++i)
-            f.write(QByteArray::number(100000 + i) + ",Item number " + QByteArray::number(i) + "\r\n");
-    }
+    const QString path = WriteLongCsv(6000000);
 
     // Once the dialog is up the label's window is asked to repaint; when it has painted under
     // the dialog, Cancel is clicked.
@@ -711,34 +715,26 @@ TEST_F(DatabaseSetup, ALongImportShowsItsProgressKeepsTheWindowsPaintingAndCance
 TEST_F(DatabaseSetup, ALabelHandedOverDuringAnImportOpensAfterIt)
 {
     InstallProgressDialogs(0);
-    const QString path = m_files.filePath("long.csv");
-    {
-        QFile f(path);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("Code,Name\r\n");
-        for (int i = 0; f.size() < 3000000; ++i)
-            f.write(QByteArray::number(100000 + i) + ",Item number " + QByteArray::number(i) + "\r\n");
-    }
+    const QString path = WriteLongCsv(3000000);
     const QString handed = m_files.filePath("handed.tag");
     ASSERT_TRUE(QFile::copy(SavedLabel(), handed));
     const std::size_t before = m_app->Documents().size();
 
     // The second start, as the program's own sends it: the request, then the wait for the answer.
-    std::atomic<bool> sent{false};
-    std::atomic<bool> answered{false};
+    std::atomic<bool> sent{false}, answered{false};
     QByteArray answer;
     std::thread second;
+    std::size_t openDuring = 0;
+    bool answeredDuring = true;
     struct Watch : QObject {
         std::function<void()> onShow;
         bool eventFilter(QObject* watched, QEvent* event) override
         {
-            if (event->type() == QEvent::Show && watched->objectName() == QLatin1String(kProgressDialogName))
+            if (event->type() == QEvent::Show && watched->objectName() == QLatin1String(kProgressDialogName) && onShow)
                 std::exchange(onShow, nullptr)();
             return false;
         }
     } watch;
-    std::size_t openDuring = 0;
-    bool answeredDuring = true;
     watch.onShow = [&] {
         second = std::thread([&] {
             QLocalSocket socket;
@@ -750,16 +746,11 @@ TEST_F(DatabaseSetup, ALabelHandedOverDuringAnImportOpensAfterIt)
                 while (!answer.contains('\n') && socket.waitForReadyRead(HangBoundMs(20000)))
                     answer += socket.readAll();
             }
-            sent = true;
-            answered = true;
+            sent = answered = true;
         });
-        // The import waits here, under its dialog, while the request comes in.
-        QElapsedTimer t;
-        t.start();
-        while (!sent && t.elapsed() < HangBoundMs(5000))
-            QApplication::processEvents(QEventLoop::AllEvents, 10);
-        for (t.restart(); t.elapsed() < 200;)
-            QApplication::processEvents(QEventLoop::AllEvents, 10);
+        // The import waits here, under its dialog, while the request comes in and is read.
+        EXPECT_TRUE(QTest::qWaitFor([&] { return sent.load(); }, HangBoundMs(5000))) << "the request was never sent";
+        QTest::qWait(200);
         openDuring = m_app->Documents().size();
         answeredDuring = answered;
     };
@@ -774,10 +765,7 @@ TEST_F(DatabaseSetup, ALabelHandedOverDuringAnImportOpensAfterIt)
     Action(kCmdDatabaseSetup)->trigger();
     qApp->removeEventFilter(&watch);
     SetProgressMaker({});
-    QElapsedTimer t;
-    t.start();
-    while (!answered && t.elapsed() < HangBoundMs(20000))
-        QApplication::processEvents(QEventLoop::AllEvents, 10);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return answered.load(); }, HangBoundMs(20000))) << "no answer came";
     if (second.joinable())
         second.join();
 

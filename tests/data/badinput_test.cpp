@@ -104,24 +104,27 @@ book.save(sys.argv[1])
 }
 
 // A text running over more than two of the workbook's records makes the .xls library read no
-// sheet: that is said, not shown as an empty workbook. One over two records is read whole.
+// sheet, or cut a text of two-byte characters short: that is said, not shown as an empty
+// workbook or a shorter text. One over two records is read whole.
 TEST_F(BadInput, AnXlsCellTooLongForTheLibraryIsRefusedNotEmpty)
 {
-    const QString tooLong = dir.filePath("long.xls"), longest = dir.filePath("longest.xls");
+    const QString tooLong = dir.filePath("long.xls"), longest = dir.filePath("longest.xls"),
+                  wide = dir.filePath("wide.xls");
     QProcess python;
     python.start("/usr/bin/python3", {"-c", R"(
 import sys, xlwt
-for path, length in ((sys.argv[1], 20000), (sys.argv[2], 16000)):
+for path, length, first in ((sys.argv[1], 20000, 'a'), (sys.argv[2], 16000, 'a'), (sys.argv[3], 9000, '\u4e00')):
     book = xlwt.Workbook(encoding='utf-8')
     sheet = book.add_sheet('T')
     sheet.write(0, 0, 'Text'); sheet.write(0, 1, 'After')
-    sheet.write(1, 0, ''.join(chr(ord('a') + i % 26) for i in range(length))); sheet.write(1, 1, 'end')
+    sheet.write(1, 0, ''.join(chr(ord(first) + i % 26) for i in range(length))); sheet.write(1, 1, 'end')
     book.save(path)
-)", tooLong, longest});
+)", tooLong, longest, wide});
     ASSERT_TRUE(python.waitForFinished(30000)) << "python3 writing a workbook did not finish within 30 s";
     if (python.exitCode() != 0)
         GTEST_SKIP() << "python3-xlwt is not installed";
     ExpectRefused(tooLong, "a cell holds a text of 20000 characters, longer than the reader of .xls workbooks can take");
+    ExpectRefused(wide, "a cell holds a text of 9000 characters, longer than the reader of .xls workbooks can take");
 
     CBarcodeDB db;
     CString connection;
