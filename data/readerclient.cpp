@@ -99,9 +99,10 @@ bool TakeReaderRecords(readerstream::Decoder& decoder, std::vector<CImportTable>
             if (tab == std::string::npos || parsed.ec != std::errc() || parsed.ptr != record.payload.data() + tab
                 || !CResourceModule::Get().HasString(id))
                 throw std::runtime_error("a message the program does not know");
-            throw CBarcodeDBException(QStringLiteral("\"%1\" cannot be read: %2")
-                                          .arg(path, CResourceModule::Get().LoadString(id).arg(
-                                                         QString::fromStdString(record.payload.substr(tab + 1)))));
+            QString message = CResourceModule::Get().LoadString(id);
+            if (tab + 1 < record.payload.size())
+                message = message.arg(QString::fromStdString(record.payload.substr(tab + 1)));
+            throw CBarcodeDBException(QStringLiteral("\"%1\" cannot be read: %2").arg(path, message));
         }
         case rs::End:
             return true;

@@ -71,11 +71,6 @@ std::unique_ptr<CProgress> BeginProgress(const QString& text)
     return std::make_unique<CountedProgress>(std::move(progress));
 }
 
-bool IsProgressRunning()
-{
-    return g_running > 0;
-}
-
 void RunOutsideProgress(std::function<void()> work)
 {
     if (g_running == 0 && Waiting().empty()) {

@@ -24,9 +24,8 @@ ProgressMaker SetProgressMaker(ProgressMaker maker);
 // The installed maker's progress, or one that reports nowhere; never null.
 std::unique_ptr<CProgress> BeginProgress(const QString& text);
 
-// Whether some work's progress is alive (between BeginProgress and the end of what it returned).
-bool IsProgressRunning();
 // Work that must not run in the middle of long work whose progress lets events through (a file
 // handed over by a second start, a command a window posts to itself): run at once when no
-// progress is alive, else from the event loop once the last one has ended, in the order given.
+// progress is alive (between BeginProgress and the end of what it returned), else from the
+// event loop once the last one has ended, in the order given.
 void RunOutsideProgress(std::function<void()> work);
