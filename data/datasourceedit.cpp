@@ -11,7 +11,8 @@ namespace {
 
 constexpr UINT IDS_NOT_DIGITS = 17;
 constexpr UINT IDS_BAD_REPEAT = 20;
-constexpr int IDC_TEXT = 128, IDC_FIELDS = 135, IDC_REPEAT = 1154;
+constexpr UINT IDS_BINDING_UNCHANGED = 640;
+constexpr int IDC_TEXT = 128, IDC_FIELDS = 135, IDC_REPEAT = 1154, IDC_GRID = 202;
 
 bool OnlyDigits(const CString& text)
 {
@@ -67,20 +68,24 @@ CDataSourceRefusal CDataSourceEdit::Apply(const CDataSourceInput& input, CConten
 {
     if (const CDataSourceRefusal refused = Check(input, block))
         return refused;
-    if (input.mode >= 0)
-        block.mode = input.mode;
-    if (block.mode == CONTENT_DATA) {
-        RemoveAllDataItems(block);
+    // The items go first: a binding that cannot take them refuses the whole Apply.
+    if ((input.mode >= 0 ? input.mode : block.mode) == CONTENT_DATA) {
+        std::vector<CDataItem> items;
+        items.reserve(input.rows.size());
         for (const CDataItemRow& row : input.rows) {
             // A field the list offers is bound to the offered table; any other item goes back
             // exactly as it was stored.
             const CDataItem& i = row.item;
             if (row.Known())
-                AddDataItem(block, m_table, m_fields[size_t(row.fieldIndex)], i.prefix, i.suffix);
+                items.push_back({m_table, m_fields[size_t(row.fieldIndex)], i.prefix, i.suffix});
             else
-                AddDataItem(block, i.table, i.field, i.prefix, i.suffix);
+                items.push_back(i);
         }
+        if (!ReplaceDataItems(block, items))
+            return {IDS_BINDING_UNCHANGED, IDC_GRID};
     }
+    if (input.mode >= 0)
+        block.mode = input.mode;
     if (input.alignment >= 0)
         block.alignment = input.alignment;
     block.repeat = Wtoi(input.repeat);

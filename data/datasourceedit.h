@@ -70,7 +70,8 @@ public:
     CDataSourceRefusal Check(const CDataSourceInput& input, const CContentBlock& block) const;
     // Checks, and only when nothing is refused stores the input in the block: the mode (the
     // block's own when none is chosen), the alignment (likewise), the serial settings, and in
-    // mode 2 the data items of the rows.
+    // mode 2 the data items of the rows (the binding gets a database element when it has none).
+    // A binding that cannot take the items refuses with string 640, the grid focused.
     CDataSourceRefusal Apply(const CDataSourceInput& input, CContentBlock& block) const;
 
 private:
