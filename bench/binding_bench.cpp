@@ -1,6 +1,7 @@
 // Data-source bindings of text objects: loading a binding of 2,000 and 32,000 data items as a
-// label's text record does, and Apply of the data-source page with 1,000 rows in its grid, both
-// through the page's own Apply (what CDataSourceEdit decides) and through the page itself.
+// label's text record does, Apply of the data-source page with 1,000 rows in its grid, both
+// through the page's own Apply (what CDataSourceEdit decides) and through the page itself, and
+// the page opened on bindings of 2,000 and 32,000 items.
 
 #include "data/datasourceedit.h"
 #include "data/ui/datasourcedlg.h"
@@ -97,6 +98,27 @@ void BM_PageApply(benchmark::State& state)
     state.counters["items"] = double(items);
 }
 BENCHMARK(BM_PageApply)->Arg(1000)->Unit(benchmark::kMillisecond);
+
+// The page opened on an object bound to n items, every one a field of the list: its grid filled.
+void BM_PageOpen(benchmark::State& state)
+{
+    const int n = int(state.range(0));
+    CDrawText text(CRect(0, 0, 1000, 300), nullptr, QStringLiteral("x"));
+    LoadBindingDocument(text.Content(), BindingOf(n));
+    text.Content().mode = CONTENT_DATA;
+    CContentPageData data;
+    data.object = &text;
+    data.tables = &TablesOf(n);
+    data.multiLine = 1;
+    int rows = 0;
+    for (auto _ : state) {
+        CDataSourceDlg page(&data);
+        page.OnInitDialog();
+        rows = page.Grid()->rowCount();
+    }
+    state.counters["rows"] = double(rows);
+}
+BENCHMARK(BM_PageOpen)->Arg(2000)->Arg(32000)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -14,6 +14,27 @@ constexpr UINT IDS_BAD_REPEAT = 20;
 constexpr UINT IDS_BINDING_UNCHANGED = 640;
 constexpr int IDC_TEXT = 128, IDC_FIELDS = 135, IDC_REPEAT = 1154, IDC_GRID = 202;
 
+// The text with every character case-folded as a case-blind comparison folds it: two texts
+// compare equal without regard to case when their folded forms are equal.
+CString Folded(const CString& text)
+{
+    CString out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        char32_t c = text[i].unicode();
+        if (QChar::isHighSurrogate(c) && i + 1 < text.size() && text[i + 1].isLowSurrogate())
+            c = QChar::surrogateToUcs4(char16_t(c), text[++i].unicode());
+        c = QChar::toCaseFolded(c);
+        if (QChar::requiresSurrogates(c)) {
+            out += QChar(QChar::highSurrogate(c));
+            out += QChar(QChar::lowSurrogate(c));
+        } else {
+            out += QChar(char16_t(c));
+        }
+    }
+    return out;
+}
+
 bool OnlyDigits(const CString& text)
 {
     return std::all_of(text.begin(), text.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
@@ -27,14 +48,14 @@ CDataSourceEdit::CDataSourceEdit(const Tables* tables)
         m_table = tables->begin()->first;
         m_fields = tables->begin()->second;
     }
+    for (size_t i = 0; i < m_fields.size(); ++i)
+        if (const CString key = Folded(m_fields[i]); !m_index.contains(key))
+            m_index.insert(key, int(i));
 }
 
 int CDataSourceEdit::FindField(const CString& field) const
 {
-    for (size_t i = 0; i < m_fields.size(); ++i)
-        if (m_fields[i].compare(field, Qt::CaseInsensitive) == 0)
-            return int(i);
-    return -1;
+    return m_index.value(Folded(field), -1);
 }
 
 std::vector<CDataItemRow> CDataSourceEdit::Rows(const CContentBlock& block) const

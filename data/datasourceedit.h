@@ -7,6 +7,7 @@
 #include "framework/types.h"
 #include "objects/xmlhelper.h"
 
+#include <QHash>
 #include <functional>
 #include <map>
 #include <vector>
@@ -77,6 +78,8 @@ public:
 private:
     CString m_table;
     std::vector<CString> m_fields;
+    // Each field's case-folded name to the index of its first field in the list.
+    QHash<CString, int> m_index;
 };
 
 // The module-width steps of a barcode's up-down control. Position p stands for the module width

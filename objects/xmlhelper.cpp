@@ -143,13 +143,11 @@ public:
         m_depth = 0;
         XercesDOMParser::startDocument();
     }
-    // An empty element has no end event: it only counts while it is checked.
+    // The library ends an empty element itself, from its start.
     void startElement(const XMLElementDecl& decl, unsigned int urlId, const XMLCh* prefix,
                       const RefVectorOf<XMLAttr>& attributes, XMLSize_t count, bool isEmpty, bool isRoot) override
     {
         Enter();
-        if (isEmpty)
-            --m_depth;
         XercesDOMParser::startElement(decl, urlId, prefix, attributes, count, isEmpty, isRoot);
     }
     void endElement(const XMLElementDecl& decl, unsigned int urlId, bool isRoot, const XMLCh* prefix) override

@@ -282,6 +282,8 @@ TEST(BindingDocument, AddedItemsAreWrittenAndReadBackTheSame)
         {BindingTemplate(), QStringLiteral("\U0001F600\u0085\u2028\u0080\u009F"), QStringLiteral("\U0001F600\u0085\u2028\u0080\u009F")},
         {v11, QStringLiteral("C\u0080\u0085\u009F\u007F\u2028"), "C     "},
         {v11, QStringLiteral("\u0001\t\r\n\u00A0\U0001F600") + lone[0], QStringLiteral(" \t\r\n\u00A0\U0001F600 ")},
+        // A leading zero-width no-break space is a character of the value, not a byte-order mark.
+        {BindingTemplate(), QStringLiteral("\uFEFF\uFEFFA\uFEFF"), QStringLiteral("\uFEFF\uFEFFA\uFEFF")},
     };
     for (const auto& c : cases) {
         CContentBlock block;
@@ -360,4 +362,99 @@ TEST(BindingDocument, ItemsFromEntityReferencesAreRemovedAndAddedTo)
         EXPECT_EQ(ItemsOf(block), QStringList {"T|D||"});
         EXPECT_EQ(LoadedItems(block.binding.Xml()), QStringList {"T|D||"}) << qPrintable(block.binding.Xml());
     }
+}
+
+namespace {
+
+// A binding whose one item sits `levels` elements deep (the document element is level 1), each
+// level between the database element and the item with an empty element before it. With an
+// entity, the innermost level is a reference to it and the item one level deeper still.
+QString Nested(int levels, bool throughEntity = false)
+{
+    QString xml = throughEntity ? "<!DOCTYPE DataSource [<!ENTITY e \"<DataItem TableName='T'/>\">]>" : "";
+    xml += "<DataSource><Database>";
+    for (int level = 3; level < levels; ++level)
+        xml += "<Note><Empty/>";
+    xml += throughEntity ? "&e;" : "<DataItem TableName=\"T\"/>";
+    for (int level = 3; level < levels; ++level)
+        xml += "</Note>";
+    return xml + "</Database></DataSource>";
+}
+
+}  // namespace
+
+// A text that nests deeper than the bound is one that does not parse, whether elements or entity
+// references do the nesting; one at the bound loads, changes and is written like any other.
+TEST(XmlHelper, NestingDeeperThanTheBoundDoesNotParse)
+{
+    const int bound = CXmlHelper::kMaxDepth;
+    QString deep;
+    for (int i = 0; i < 66000; ++i)
+        deep += "<a>";
+    deep = "<DataSource><Database>" + deep;
+    for (int i = 0; i < 66000; ++i)
+        deep += "</a>";
+    deep += "</Database></DataSource>";
+    const struct {
+        QString xml;
+        bool parses;
+    } cases[] = {
+        {Nested(bound), true},
+        {Nested(bound + 1), false},
+        {Nested(bound - 1, true), true},
+        {Nested(bound, true), false},
+        {deep, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.xml.size());
+        CXmlHelper helper;
+        EXPECT_EQ(helper.Parse(c.xml) != nullptr, c.parses);
+        EXPECT_EQ(helper.LastErrors().isEmpty(), c.parses);
+        EXPECT_EQ(LoadedItems(c.xml), c.parses ? QStringList {"T|||"} : QStringList {"no binding"});
+        if (!c.parses)
+            continue;
+        CContentBlock block;
+        ASSERT_TRUE(LoadBindingDocument(block, c.xml));
+        ASSERT_TRUE(AddDataItem(block, "T", "B", "", ""));
+        EXPECT_EQ(LoadedItems(block.binding.Xml()), (QStringList {"T|||", "T|B||"}));
+        RemoveAllDataItems(block);
+        EXPECT_EQ(ItemsOf(block), QStringList {});
+        EXPECT_EQ(block.binding.Xml().count("<Database/>"), 1);
+    }
+    // The parser is used again after it stopped a text.
+    CXmlHelper helper;
+    EXPECT_EQ(helper.Parse(deep), nullptr);
+    EXPECT_NE(helper.Parse(Nested(bound)), nullptr);
+}
+
+// All the items replaced in one edit; a document without a database element gets one as the last
+// child of its document element; a binding without a document takes no items.
+TEST(BindingDocument, ReplacedItemsGoIntoTheDatabaseElementMadeWhenMissing)
+{
+    const std::vector<CDataItem> items {{"T", "A", "<", ""}, {"T", QStringLiteral("\uFEFFB"), "", "\u0001"}};
+    const QStringList stored {"T|A|<|", QStringLiteral("T|\uFEFFB|| ")};
+    const struct {
+        QString binding;
+        QString written;  // a part of the text written afterwards
+    } cases[] = {
+        {BindingTemplate(), "\t\t\t\t\t\t\t<DataItem FieldName=\"A\" Prefix=\"&lt;\" Suffix=\"\" TableName=\"T\"/>"},
+        {"<DataSource><Database><DataItem FieldName=\"X\"><DataItem/></DataItem><Note/></Database></DataSource>",
+         "<DataSource><Database><DataItem FieldName=\"A\""},
+        {"<DataSource/>", "<DataSource><Database><DataItem FieldName=\"A\""},
+        {"<Labels a=\"1\"><Other/>x</Labels>", "<Labels a=\"1\"><Other/>x<Database><DataItem FieldName=\"A\""},
+    };
+    for (const auto& c : cases) {
+        CContentBlock block;
+        ASSERT_TRUE(LoadBindingDocument(block, c.binding));
+        ASSERT_TRUE(ReplaceDataItems(block, items));
+        EXPECT_EQ(ItemsOf(block), stored) << qPrintable(c.binding);
+        EXPECT_TRUE(block.binding.Xml().contains(c.written)) << qPrintable(block.binding.Xml());
+        EXPECT_EQ(LoadedItems(block.binding.Xml()), stored);
+    }
+
+    CContentBlock none;
+    EXPECT_FALSE(LoadBindingDocument(none, "<DataSource>"));
+    EXPECT_FALSE(ReplaceDataItems(none, items));
+    EXPECT_TRUE(none.binding.Xml().isEmpty());
+    EXPECT_FALSE(none.binding.HasDatabase());
 }
