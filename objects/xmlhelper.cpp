@@ -506,7 +506,6 @@ private:
         doc->removeChild(type);
     }
 
-
     // Turns what the document's version cannot hold into spaces, in every attribute and every
     // character data of a document without entity references. The walk is a loop, not a
     // recursion: a hostile document may nest deeply.

@@ -484,26 +484,20 @@ QByteArray Stored(const CString& xml)
 
 }  // namespace
 
-// A label whose binding nests 66,000 elements deep (0.93 MB) opens with File > Open, is printed
-// by the command line and saved again: its object falls back to the binding of a new object, as
-// one whose binding does not parse does, and keeps its place and its text.
-TEST_F(DataSourcePage, ADeeplyNestedBindingOpensPrintsAndSavesLikeOneThatDoesNotParse)
+// A label whose binding nests 66,000 elements deep (0.93 MB) is printed by the command line and
+// opens with File > Open: its object falls back to the binding of a new object, as one whose
+// binding does not parse does, and keeps its place and its text.
+TEST_F(DataSourcePage, ADeeplyNestedBindingPrintsAndOpensLikeOneThatDoesNotParse)
 {
     auto* text = AddSelected(new CDrawText(CRect(300, 300, 300, 300), view, "Deep"));
     text->Content().mode = CONTENT_DATA;
-    const QString marker = "<DataSource><Database><DataItem TableName=\"Marker\"/></Database></DataSource>";
-    ASSERT_TRUE(LoadBindingDocument(text->Content(), marker));
     const CRect box = text->m_position;
     const QByteArray old = Stored(text->Content().binding.Xml());
     const QString path = SavedLabel();
     ASSERT_TRUE(m_app->Router()->Execute(ShellCmd::kFileClose));
 
-    QString deep = "<DataSource><Database>";
-    for (int i = 0; i < 66000; ++i)
-        deep += "<a>";
-    for (int i = 0; i < 66000; ++i)
-        deep += "</a>";
-    deep += "<DataItem TableName=\"T\" FieldName=\"A\"/></Database></DataSource>";
+    const QString deep = "<DataSource><Database>" + QString("<a>").repeated(66000) + QString("</a>").repeated(66000) +
+                         "<DataItem TableName=\"T\" FieldName=\"A\"/></Database></DataSource>";
     CCompoundFile file;
     QString error;
     ASSERT_TRUE(file.Load(path, error)) << error.toStdString();
@@ -534,14 +528,6 @@ TEST_F(DataSourcePage, ADeeplyNestedBindingOpensPrintsAndSavesLikeOneThatDoesNot
     CContentBlock fresh;
     ASSERT_TRUE(LoadBindingDocument(fresh, BindingTemplate()));
     EXPECT_EQ(opened->Content().binding.Xml(), fresh.binding.Xml());
-
-    // Saved again, it holds the binding it fell back to.
-    const QString again = SavedLabel();
-    m_app->CloseDocument(doc);
-    doc = m_app->OpenDocumentFile(again);
-    ASSERT_NE(doc, nullptr);
-    ASSERT_EQ(doc->GetObjects().size(), 1u);
-    EXPECT_EQ(dynamic_cast<CDrawText*>(doc->GetObjects().front())->Content().binding.Xml(), fresh.binding.Xml());
 }
 
 // Items whose values begin with U+FEFF keep it through a saved label and an unchanged Apply; a
@@ -590,12 +576,4 @@ TEST_F(DataSourcePage, ApplyKeepsEveryCharacterAndStoresItsRows)
     });
     EXPECT_EQ(Items(bare->Content()), std::vector<CString> {"T|C||"});
     EXPECT_TRUE(bare->Content().binding.Xml().contains("<DataSource><Database><DataItem"));
-
-    const QString again = SavedLabel();
-    m_app->CloseDocument(doc);
-    doc = m_app->OpenDocumentFile(again);
-    ASSERT_NE(doc, nullptr);
-    ASSERT_EQ(doc->GetObjects().size(), 2u);
-    EXPECT_EQ(Items(dynamic_cast<CDrawText*>(doc->GetObjects()[0])->Content()), markedItems);
-    EXPECT_EQ(Items(dynamic_cast<CDrawText*>(doc->GetObjects()[1])->Content()), std::vector<CString> {"T|C||"});
 }
