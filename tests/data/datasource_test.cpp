@@ -201,6 +201,14 @@ TEST(DataSourcePage, ApplyChecksEverythingBeforeItStoresAnything)
     EXPECT_FALSE(edit.Apply(none, block));
     EXPECT_EQ(block.mode, CONTENT_DATA);
     EXPECT_EQ(block.alignment, ALIGN_RIGHT);
+
+    // Rows that the binding cannot take (its text did not parse): string 640, nothing stored.
+    ASSERT_FALSE(LoadBindingDocument(block, "<DataSource>"));
+    none.alignment = ALIGN_LEFT;
+    const CDataSourceRefusal refused = edit.Apply(none, block);
+    EXPECT_EQ(refused.message, 640u);
+    EXPECT_EQ(refused.control, 202);
+    EXPECT_EQ(block.alignment, ALIGN_RIGHT);
 }
 
 // A stored field is found as a case-blind comparison finds it, in any script: the first of fields
@@ -216,25 +224,6 @@ TEST(DataSourcePage, StoredFieldsAreFoundWithoutRegardToCase)
     };
     for (const auto& [field, index] : cases)
         EXPECT_EQ(edit.FindField(field), index) << qPrintable(field);
-}
-
-// A binding that cannot take the rows (its text did not parse) refuses the whole Apply.
-TEST(DataSourcePage, ApplyRefusesABindingThatCannotTakeTheRows)
-{
-    Label<CDrawText> label(QStringLiteral("x"));
-    CContentBlock& block = label.obj->Content();
-    const CDataSourceEdit edit(&label.doc.GetSchemaMap());
-    CDataSourceInput in = Input(CONTENT_DATA);
-    in.alignment = ALIGN_RIGHT;
-    in.prefix = "No. ";
-    in.rows = {edit.NewRow(1, "<", "")};
-    EXPECT_FALSE(LoadBindingDocument(block, "<DataSource>"));
-    const CDataSourceRefusal refused = edit.Apply(in, block);
-    EXPECT_EQ(refused.message, 640u);
-    EXPECT_EQ(refused.control, 202);
-    EXPECT_EQ(block.mode, CONTENT_FIXED);
-    EXPECT_EQ(block.alignment, ALIGN_LEFT);
-    EXPECT_EQ(block.prefix, "");
 }
 
 TEST(DataSourcePage, SizesShowRoundedAndTheBarHeightFollowsOnlyATypedHeight)
