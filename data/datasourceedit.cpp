@@ -11,7 +11,29 @@ namespace {
 
 constexpr UINT IDS_NOT_DIGITS = 17;
 constexpr UINT IDS_BAD_REPEAT = 20;
-constexpr int IDC_TEXT = 128, IDC_FIELDS = 135, IDC_REPEAT = 1154;
+constexpr UINT IDS_BINDING_UNCHANGED = 640;
+constexpr int IDC_TEXT = 128, IDC_FIELDS = 135, IDC_REPEAT = 1154, IDC_GRID = 202;
+
+// The text with every character case-folded as a case-blind comparison folds it: two texts
+// compare equal without regard to case when their folded forms are equal.
+CString Folded(const CString& text)
+{
+    CString out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        char32_t c = text[i].unicode();
+        if (QChar::isHighSurrogate(c) && i + 1 < text.size() && text[i + 1].isLowSurrogate())
+            c = QChar::surrogateToUcs4(char16_t(c), text[++i].unicode());
+        c = QChar::toCaseFolded(c);
+        if (QChar::requiresSurrogates(c)) {
+            out += QChar(QChar::highSurrogate(c));
+            out += QChar(QChar::lowSurrogate(c));
+        } else {
+            out += QChar(char16_t(c));
+        }
+    }
+    return out;
+}
 
 bool OnlyDigits(const CString& text)
 {
@@ -26,14 +48,14 @@ CDataSourceEdit::CDataSourceEdit(const Tables* tables)
         m_table = tables->begin()->first;
         m_fields = tables->begin()->second;
     }
+    for (size_t i = 0; i < m_fields.size(); ++i)
+        if (const CString key = Folded(m_fields[i]); !m_index.contains(key))
+            m_index.insert(key, int(i));
 }
 
 int CDataSourceEdit::FindField(const CString& field) const
 {
-    for (size_t i = 0; i < m_fields.size(); ++i)
-        if (m_fields[i].compare(field, Qt::CaseInsensitive) == 0)
-            return int(i);
-    return -1;
+    return m_index.value(Folded(field), -1);
 }
 
 std::vector<CDataItemRow> CDataSourceEdit::Rows(const CContentBlock& block) const
@@ -67,20 +89,24 @@ CDataSourceRefusal CDataSourceEdit::Apply(const CDataSourceInput& input, CConten
 {
     if (const CDataSourceRefusal refused = Check(input, block))
         return refused;
-    if (input.mode >= 0)
-        block.mode = input.mode;
-    if (block.mode == CONTENT_DATA) {
-        RemoveAllDataItems(block);
+    // The items go first: a binding that cannot take them refuses the whole Apply.
+    if ((input.mode >= 0 ? input.mode : block.mode) == CONTENT_DATA) {
+        std::vector<CDataItem> items;
+        items.reserve(input.rows.size());
         for (const CDataItemRow& row : input.rows) {
             // A field the list offers is bound to the offered table; any other item goes back
             // exactly as it was stored.
             const CDataItem& i = row.item;
             if (row.Known())
-                AddDataItem(block, m_table, m_fields[size_t(row.fieldIndex)], i.prefix, i.suffix);
+                items.push_back({m_table, m_fields[size_t(row.fieldIndex)], i.prefix, i.suffix});
             else
-                AddDataItem(block, i.table, i.field, i.prefix, i.suffix);
+                items.push_back(i);
         }
+        if (!ReplaceDataItems(block, items))
+            return {IDS_BINDING_UNCHANGED, IDC_GRID};
     }
+    if (input.mode >= 0)
+        block.mode = input.mode;
     if (input.alignment >= 0)
         block.alignment = input.alignment;
     block.repeat = Wtoi(input.repeat);

@@ -7,6 +7,7 @@
 #include "framework/types.h"
 #include "objects/xmlhelper.h"
 
+#include <QHash>
 #include <functional>
 #include <map>
 #include <vector>
@@ -70,12 +71,15 @@ public:
     CDataSourceRefusal Check(const CDataSourceInput& input, const CContentBlock& block) const;
     // Checks, and only when nothing is refused stores the input in the block: the mode (the
     // block's own when none is chosen), the alignment (likewise), the serial settings, and in
-    // mode 2 the data items of the rows.
+    // mode 2 the data items of the rows (the binding gets a database element when it has none).
+    // A binding that cannot take the items refuses with string 640, the grid focused.
     CDataSourceRefusal Apply(const CDataSourceInput& input, CContentBlock& block) const;
 
 private:
     CString m_table;
     std::vector<CString> m_fields;
+    // Each field's case-folded name to the index of its first field in the list.
+    QHash<CString, int> m_index;
 };
 
 // The module-width steps of a barcode's up-down control. Position p stands for the module width

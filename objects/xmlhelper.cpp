@@ -22,9 +22,11 @@ const XMLCh* X(const CString& s)
     return reinterpret_cast<const XMLCh*>(s.utf16());
 }
 
+// The characters exactly as the library has them: a leading U+FEFF is a character of the value
+// here, not a byte-order mark.
 CString FromX(const XMLCh* s)
 {
-    return s ? QString::fromUtf16(s) : CString();
+    return s ? QStringView(s).toString() : CString();
 }
 
 struct XmlPlatform
@@ -78,6 +80,24 @@ CString WritableIn(const CString& text, bool xml11)
 // Binding XML never needs entities of its own; this bounds what a hostile file can expand.
 constexpr XMLSize_t kEntityExpansionLimit = 1000;
 
+// Calls f for every element below root in document order, the contents of entity references
+// included. A loop, not a recursion; f must leave the tree as it is.
+template <typename F>
+void ForEachElementBelow(DOMNode* root, F f)
+{
+    DOMNode* node = root->getFirstChild();
+    while (node) {
+        if (node->getNodeType() == DOMNode::ELEMENT_NODE)
+            f(static_cast<DOMElement*>(node));
+        DOMNode* next = node->getFirstChild();
+        while (!next && node != root) {
+            next = node->getNextSibling();
+            node = node->getParentNode();
+        }
+        node = next;
+    }
+}
+
 }  // namespace
 
 void EnsureXmlPlatform()
@@ -106,13 +126,54 @@ private:
     }
 };
 
-// The library's parser, which says whether its last text left it reading a newer XML than 1.0.
-// Its scanner keeps the version a declaration gave for every later text without one.
+// The library's parser, which says whether its last text left it reading a newer XML than 1.0
+// (its scanner keeps the version a declaration gave for every later text without one), and which
+// stops a text that nests elements and entity references deeper than kMaxDepth.
 class CXmlHelper::DomParser : public XercesDOMParser
 {
 public:
+    // Thrown out of the parse when the text nests too deeply.
+    struct TooDeep {};
+
     DomParser() : XercesDOMParser(nullptr, XMLPlatformUtils::fgMemoryManager) {}
     bool LeftInNewerXml() const { return getScanner()->getXMLVersion() != XMLReader::XMLV1_0; }
+
+    void startDocument() override
+    {
+        m_depth = 0;
+        XercesDOMParser::startDocument();
+    }
+    // The library ends an empty element itself, from its start.
+    void startElement(const XMLElementDecl& decl, unsigned int urlId, const XMLCh* prefix,
+                      const RefVectorOf<XMLAttr>& attributes, XMLSize_t count, bool isEmpty, bool isRoot) override
+    {
+        Enter();
+        XercesDOMParser::startElement(decl, urlId, prefix, attributes, count, isEmpty, isRoot);
+    }
+    void endElement(const XMLElementDecl& decl, unsigned int urlId, bool isRoot, const XMLCh* prefix) override
+    {
+        XercesDOMParser::endElement(decl, urlId, isRoot, prefix);
+        --m_depth;
+    }
+    void startEntityReference(const XMLEntityDecl& entity) override
+    {
+        Enter();
+        XercesDOMParser::startEntityReference(entity);
+    }
+    void endEntityReference(const XMLEntityDecl& entity) override
+    {
+        XercesDOMParser::endEntityReference(entity);
+        --m_depth;
+    }
+
+private:
+    void Enter()
+    {
+        if (++m_depth > CXmlHelper::kMaxDepth)
+            throw TooDeep {};
+    }
+
+    int m_depth = 0;
 };
 
 CXmlHelper::CXmlHelper(Entities entities) : m_entities(entities)
@@ -171,6 +232,8 @@ DOMDocument* CXmlHelper::ParseOnce(const CString& xml)
         m_errors->messages.append(QStringLiteral("out of memory"));
     } catch (const SAXException& e) {
         m_errors->messages.append(FromX(e.getMessage()));
+    } catch (const DomParser::TooDeep&) {
+        m_errors->messages.append(QStringLiteral("elements nested deeper than %1 levels").arg(kMaxDepth));
     }
     const bool failed = !m_errors->messages.isEmpty() || m_parser->getErrorCount() != 0;
     DOMDocument* doc = failed ? nullptr : m_parser->adoptDocument();
@@ -267,19 +330,24 @@ public:
     // entity reference, whose nodes cannot be changed, or the changed document cannot be written
     // so that it reads back the same, the edit is made again on the document with its references
     // expanded, and what the library cannot write of that one becomes spaces. FALSE, changing
-    // nothing, when it has no database element.
+    // nothing, when it has no database element, unless `makeDatabase` lets a document without one
+    // get one as the last child of its document element.
     template <typename Edit>
-    static bool Change(CBinding& binding, Edit edit)
+    static bool Change(CBinding& binding, Edit edit, bool makeDatabase = false)
     {
-        if (!binding.m_hasDatabase)
+        // A binding that parsed has a text; one that did not has none.
+        if (!binding.m_hasDatabase && (!makeDatabase || binding.m_xml.isEmpty()))
             return false;
         for (const Session::Use use : {Session::AsWritten, Session::Expanded}) {
             const Session session(use);
             DOMDocument* doc = session.Parse(binding.m_xml);
             DOMElement* database = doc ? Database(doc) : nullptr;
-            if (!database)
+            DOMElement* root = doc ? doc->getDocumentElement() : nullptr;
+            if (!database && (binding.m_hasDatabase || !root))
                 return false;
             try {
+                if (!database)
+                    database = static_cast<DOMElement*>(root->appendChild(doc->createElement(u"Database")));
                 edit(doc, database);
             } catch (const DOMException&) {
                 continue;
@@ -302,6 +370,32 @@ public:
             }
         }
         return false;
+    }
+
+    // Removes every element below the database element, the last in document order first, so
+    // that each one goes without elements of its own. One may sit deeper than a direct child
+    // (hand-edited XML), hence its own parent does the removal; one inside an entity reference
+    // cannot be removed, and the library says so with a DOMException.
+    static void RemoveElementsBelow(DOMElement* database)
+    {
+        std::vector<DOMElement*> below;
+        ForEachElementBelow(database, [&below](DOMElement* e) { below.push_back(e); });
+        for (auto it = below.rbegin(); it != below.rend(); ++it) {
+            (*it)->getParentNode()->removeChild(*it);
+            (*it)->release();
+        }
+    }
+
+    // Appends a "DataItem" with the four values, each made writable in the document's version.
+    static void AppendItem(DOMDocument* doc, DOMElement* database, const CDataItem& values)
+    {
+        const bool xml11 = IsXml11(doc);
+        DOMElement* item = doc->createElement(u"DataItem");
+        database->appendChild(item);
+        item->setAttribute(u"TableName", X(WritableIn(values.table, xml11)));
+        item->setAttribute(u"FieldName", X(WritableIn(values.field, xml11)));
+        item->setAttribute(u"Prefix", X(WritableIn(values.prefix, xml11)));
+        item->setAttribute(u"Suffix", X(WritableIn(values.suffix, xml11)));
     }
 
 private:
@@ -365,12 +459,11 @@ private:
             b.m_hasElement = true;
             b.m_firstTable = FromX(first->getAttribute(u"TableName"));
         }
-        DOMNodeList* list = database->getElementsByTagName(u"DataItem");
-        for (XMLSize_t i = 0; i < list->getLength(); ++i) {
-            const auto* e = static_cast<const DOMElement*>(list->item(i));
-            b.m_items.push_back({FromX(e->getAttribute(u"TableName")), FromX(e->getAttribute(u"FieldName")),
-                                 FromX(e->getAttribute(u"Prefix")), FromX(e->getAttribute(u"Suffix"))});
-        }
+        ForEachElementBelow(const_cast<DOMElement*>(database), [&b](const DOMElement* e) {
+            if (XMLString::equals(e->getTagName(), u"DataItem"))
+                b.m_items.push_back({FromX(e->getAttribute(u"TableName")), FromX(e->getAttribute(u"FieldName")),
+                                     FromX(e->getAttribute(u"Prefix")), FromX(e->getAttribute(u"Suffix"))});
+        });
         return b;
     }
 
@@ -402,15 +495,14 @@ private:
         DOMDocumentType* type = doc->getDoctype();
         if (!type)
             return;
-        DOMNodeList* elements = doc->getElementsByTagName(u"*");
-        for (XMLSize_t i = 0; i < elements->getLength(); ++i) {
-            DOMNamedNodeMap* attributes = elements->item(i)->getAttributes();
+        ForEachElementBelow(doc, [](DOMElement* e) {
+            DOMNamedNodeMap* attributes = e->getAttributes();
             for (XMLSize_t k = 0; attributes && k < attributes->getLength(); ++k) {
                 auto* a = static_cast<DOMAttr*>(attributes->item(k));
                 if (!a->getSpecified())
                     a->setValue(X(FromX(a->getValue())));
             }
-        }
+        });
         doc->removeChild(type);
     }
 
@@ -476,14 +568,22 @@ BOOL AddDataItem(CContentBlock& block, const CString& table, const CString& fiel
                  const CString& prefix, const CString& suffix)
 {
     return CBindingReader::Change(block.binding, [&](DOMDocument* doc, DOMElement* database) {
-        const bool xml11 = IsXml11(doc);
-        DOMElement* item = doc->createElement(u"DataItem");
-        database->appendChild(item);
-        item->setAttribute(u"TableName", X(WritableIn(table, xml11)));
-        item->setAttribute(u"FieldName", X(WritableIn(field, xml11)));
-        item->setAttribute(u"Prefix", X(WritableIn(prefix, xml11)));
-        item->setAttribute(u"Suffix", X(WritableIn(suffix, xml11)));
+        CBindingReader::AppendItem(doc, database, {table, field, prefix, suffix});
     }) ? TRUE : FALSE;
+}
+
+BOOL ReplaceDataItems(CContentBlock& block, const std::vector<CDataItem>& items)
+{
+    return CBindingReader::Change(
+               block.binding,
+               [&](DOMDocument* doc, DOMElement* database) {
+                   CBindingReader::RemoveElementsBelow(database);
+                   for (const CDataItem& item : items)
+                       CBindingReader::AppendItem(doc, database, item);
+               },
+               true)
+               ? TRUE
+               : FALSE;
 }
 
 const std::vector<CDataItem>& GetDataItems(const CContentBlock& block)
@@ -497,15 +597,6 @@ void RemoveAllDataItems(CContentBlock& block)
     // stays exactly as it is.
     if (!block.binding.FirstElementTable())
         return;
-    CBindingReader::Change(block.binding, [](DOMDocument*, DOMElement* database) {
-        DOMNodeList* items = database->getElementsByTagName(u"*");
-        // The list is live and in document order, so the last entry is never an ancestor of
-        // another entry. It may sit deeper than a direct child (hand-edited XML), hence its own
-        // parent does the removal.
-        while (items->getLength() > 0) {
-            DOMNode* last = items->item(items->getLength() - 1);
-            last->getParentNode()->removeChild(last);
-            last->release();
-        }
-    });
+    CBindingReader::Change(block.binding,
+                           [](DOMDocument*, DOMElement* database) { CBindingReader::RemoveElementsBelow(database); });
 }

@@ -36,6 +36,11 @@ public:
     CXmlHelper(const CXmlHelper&) = delete;
     CXmlHelper& operator=(const CXmlHelper&) = delete;
 
+    // Elements and entity references nested deeper than this make a text one that does not
+    // parse. A binding needs three levels; the bound keeps every later walk of a document, the
+    // library's writer above all, from recursing deeply.
+    static constexpr int kMaxDepth = 256;
+
     // Parses UTF-16 XML text. When it does not parse, characters XML does not allow are turned
     // into spaces and the text is parsed again; NULL when that does not help either.
     xercesc::DOMDocument* Parse(const CString& xml);
@@ -145,6 +150,12 @@ BOOL LoadBindingDocument(CContentBlock& block, const CString& xml);
 // block has no database element.
 BOOL AddDataItem(CContentBlock& block, const CString& table, const CString& field,
                  const CString& prefix, const CString& suffix);
+
+// Replaces every element below the database element by one "DataItem" per item, in order, its
+// values made writable as AddDataItem makes them. A document without a database element gets
+// one, as the last child of its document element. FALSE, changing nothing, when the block has no
+// document or the changed document cannot be written so that it reads back with these items.
+BOOL ReplaceDataItems(CContentBlock& block, const std::vector<CDataItem>& items);
 
 // The block's data items in document order; none without a database element.
 const std::vector<CDataItem>& GetDataItems(const CContentBlock& block);

@@ -201,6 +201,29 @@ TEST(DataSourcePage, ApplyChecksEverythingBeforeItStoresAnything)
     EXPECT_FALSE(edit.Apply(none, block));
     EXPECT_EQ(block.mode, CONTENT_DATA);
     EXPECT_EQ(block.alignment, ALIGN_RIGHT);
+
+    // Rows that the binding cannot take (its text did not parse): string 640, nothing stored.
+    ASSERT_FALSE(LoadBindingDocument(block, "<DataSource>"));
+    none.alignment = ALIGN_LEFT;
+    const CDataSourceRefusal refused = edit.Apply(none, block);
+    EXPECT_EQ(refused.message, 640u);
+    EXPECT_EQ(refused.control, 202);
+    EXPECT_EQ(block.alignment, ALIGN_RIGHT);
+}
+
+// A stored field is found as a case-blind comparison finds it, in any script: the first of fields
+// that differ in case only; a leading U+FEFF is part of the name.
+TEST(DataSourcePage, StoredFieldsAreFoundWithoutRegardToCase)
+{
+    const CDataSourceEdit::Tables tables {{"T", {"Code", "code", QStringLiteral("Gr\u00F6\u00DFe"), QStringLiteral("\u03A3\u03A6"),
+                                                 QStringLiteral("\U00010400x"), QStringLiteral("\uFEFFB")}}};
+    const CDataSourceEdit edit(&tables);
+    const std::pair<QString, int> cases[] = {
+        {"CODE", 0}, {QStringLiteral("GR\u00D6\u00DFE"), 2}, {"GR\u00D6SSE", -1}, {QStringLiteral("\u03C2\u03C6"), 3},
+        {QStringLiteral("\U00010428X"), 4}, {QStringLiteral("\uFEFFb"), 5}, {"B", -1},
+    };
+    for (const auto& [field, index] : cases)
+        EXPECT_EQ(edit.FindField(field), index) << qPrintable(field);
 }
 
 TEST(DataSourcePage, SizesShowRoundedAndTheBarHeightFollowsOnlyATypedHeight)

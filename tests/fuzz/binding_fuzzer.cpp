@@ -1,8 +1,9 @@
-// The binding road of text objects: binding texts loaded as a label loads them, and items removed
-// and added as the data-source page does. The input is a list of steps separated by NUL bytes:
-// "R" removes every item, "A" adds one (table, field, prefix and suffix separated by the byte
-// 0xFD), anything else loads the text after its first byte. In every text the bytes 0xFE and 0xFF
-// stand for a lone high and a lone low surrogate; the rest is UTF-8.
+// The binding road of text objects: binding texts loaded as a label loads them, and items removed,
+// added and replaced as the data-source page does. The input is a list of steps separated by NUL
+// bytes: "R" removes every item, "A" adds one (table, field, prefix and suffix separated by the
+// byte 0xFD), "S" replaces every item by those that follow, each as with "A" and separated by the
+// byte 0xFC, anything else loads the text after its first byte. In every text the bytes 0xFE and
+// 0xFF stand for a lone high and a lone low surrogate; the rest is UTF-8.
 //
 // Checked after every step:
 // - the binding has the items of a document that the harness parses with a parser of its own and
@@ -32,7 +33,7 @@ namespace {
 
 CString FromX(const XMLCh* s)
 {
-    return s ? QString::fromUtf16(s) : CString();
+    return s ? QStringView(s).toString() : CString();
 }
 
 const XMLCh* X(const CString& s)
@@ -83,6 +84,39 @@ bool operator==(const Seen& a, const Seen& b)
 DOMElement* DatabaseOf(DOMDocument* doc)
 {
     return doc ? static_cast<DOMElement*>(doc->getElementsByTagName(u"Database")->item(0)) : nullptr;
+}
+
+// The four values of an item: table, field, prefix and suffix separated by 0xFD.
+CDataItem ItemOf(const std::uint8_t* data, std::size_t length)
+{
+    CString values[4];
+    std::size_t from = 0, n = 0;
+    for (std::size_t i = 0; i <= length && n < 4; ++i) {
+        if (i == length || data[i] == 0xFD) {
+            values[n++] = Decode(data + from, i - from);
+            from = i + 1;
+        }
+    }
+    return {values[0], values[1], values[2], values[3]};
+}
+
+void RemoveAllBelow(DOMElement* database)
+{
+    DOMNodeList* below = database->getElementsByTagName(u"*");
+    while (below->getLength() > 0) {
+        DOMNode* last = below->item(below->getLength() - 1);
+        last->getParentNode()->removeChild(last);
+    }
+}
+
+void Append(DOMDocument* doc, DOMElement* database, const CDataItem& values)
+{
+    DOMElement* item = doc->createElement(u"DataItem");
+    database->appendChild(item);
+    item->setAttribute(u"TableName", X(values.table));
+    item->setAttribute(u"FieldName", X(values.field));
+    item->setAttribute(u"Prefix", X(values.prefix));
+    item->setAttribute(u"Suffix", X(values.suffix));
 }
 
 // The reference: a document parsed by a parser that has read nothing before, edited directly.
@@ -182,32 +216,37 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
         if (step[0] == 'R') {
             RemoveAllDataItems(block);
-            if (DOMElement* database = DatabaseOf(reference ? reference->doc : nullptr)) {
-                DOMNodeList* below = database->getElementsByTagName(u"*");
-                while (below->getLength() > 0) {
-                    DOMNode* last = below->item(below->getLength() - 1);
-                    last->getParentNode()->removeChild(last);
-                }
-            }
+            if (DOMElement* database = DatabaseOf(reference ? reference->doc : nullptr))
+                RemoveAllBelow(database);
         } else if (step[0] == 'A') {
-            CString values[4];
-            std::size_t from = 1, n = 0;
-            for (std::size_t i = 1; i <= length && n < 4; ++i) {
-                if (i == length || step[i] == 0xFD) {
-                    values[n++] = Decode(step + from, i - from);
+            const CDataItem values = ItemOf(step + 1, length - 1);
+            const bool added = AddDataItem(block, values.table, values.field, values.prefix, values.suffix);
+            if (added != block.binding.HasDatabase())
+                std::abort();
+            if (DOMElement* database = DatabaseOf(reference ? reference->doc : nullptr))
+                Append(reference->doc, database, values);
+        } else if (step[0] == 'S') {
+            std::vector<CDataItem> items;
+            for (std::size_t from = 1, i = 1; i <= length; ++i) {
+                if (i == length || step[i] == 0xFC) {
+                    items.push_back(ItemOf(step + from, i - from));
                     from = i + 1;
                 }
             }
-            const bool added = AddDataItem(block, values[0], values[1], values[2], values[3]);
-            if (added != block.binding.HasDatabase())
+            // Every binding with a document takes them, a database element made when it has none.
+            DOMDocument* doc = reference ? reference->doc : nullptr;
+            const bool replaced = ReplaceDataItems(block, items);
+            if (replaced != (doc != nullptr) || replaced != block.binding.HasDatabase())
                 std::abort();
-            if (DOMElement* database = DatabaseOf(reference ? reference->doc : nullptr)) {
-                DOMElement* item = reference->doc->createElement(u"DataItem");
-                database->appendChild(item);
-                item->setAttribute(u"TableName", X(values[0]));
-                item->setAttribute(u"FieldName", X(values[1]));
-                item->setAttribute(u"Prefix", X(values[2]));
-                item->setAttribute(u"Suffix", X(values[3]));
+            if (doc) {
+                DOMElement* database = DatabaseOf(doc);
+                if (database)
+                    RemoveAllBelow(database);
+                else
+                    database = static_cast<DOMElement*>(
+                        doc->getDocumentElement()->appendChild(doc->createElement(u"Database")));
+                for (const CDataItem& item : items)
+                    Append(doc, database, item);
             }
         } else {
             // A text loaded gives what a parser that has read nothing before gives.

@@ -282,6 +282,8 @@ TEST(BindingDocument, AddedItemsAreWrittenAndReadBackTheSame)
         {BindingTemplate(), QStringLiteral("\U0001F600\u0085\u2028\u0080\u009F"), QStringLiteral("\U0001F600\u0085\u2028\u0080\u009F")},
         {v11, QStringLiteral("C\u0080\u0085\u009F\u007F\u2028"), "C     "},
         {v11, QStringLiteral("\u0001\t\r\n\u00A0\U0001F600") + lone[0], QStringLiteral(" \t\r\n\u00A0\U0001F600 ")},
+        // A leading zero-width no-break space is a character of the value, not a byte-order mark.
+        {BindingTemplate(), QStringLiteral("\uFEFF\uFEFFA\uFEFF"), QStringLiteral("\uFEFF\uFEFFA\uFEFF")},
     };
     for (const auto& c : cases) {
         CContentBlock block;
@@ -359,5 +361,48 @@ TEST(BindingDocument, ItemsFromEntityReferencesAreRemovedAndAddedTo)
         ASSERT_TRUE(AddDataItem(block, "T", "D", "", ""));
         EXPECT_EQ(ItemsOf(block), QStringList {"T|D||"});
         EXPECT_EQ(LoadedItems(block.binding.Xml()), QStringList {"T|D||"}) << qPrintable(block.binding.Xml());
+    }
+}
+
+namespace {
+
+// A binding whose one item sits `levels` elements deep (the document element is level 1), each
+// level between the database element and the item with an empty element before it. With an
+// entity, the innermost level is a reference to it and the item one level deeper still.
+QString Nested(int levels, bool throughEntity = false)
+{
+    QString xml = throughEntity ? "<!DOCTYPE DataSource [<!ENTITY e \"<DataItem TableName='T'/>\">]>" : "";
+    xml += "<DataSource><Database>" + QString("<Note><Empty/>").repeated(levels - 3);
+    xml += throughEntity ? "&e;" : "<DataItem TableName=\"T\"/>";
+    return xml + QString("</Note>").repeated(levels - 3) + "</Database></DataSource>";
+}
+
+}  // namespace
+
+// A text that nests deeper than the bound is one that does not parse, whether elements or entity
+// references do the nesting; one at the bound loads, changes and is written like any other, also
+// by the parser that refused a text before.
+TEST(XmlHelper, NestingDeeperThanTheBoundDoesNotParse)
+{
+    const int bound = CXmlHelper::kMaxDepth;
+    const QString deep = "<DataSource><Database>" + QString("<a>").repeated(66000) + QString("</a>").repeated(66000) +
+                         "</Database></DataSource>";
+    const std::pair<QString, bool> cases[] = {
+        {deep, false}, {Nested(bound + 1), false}, {Nested(bound), true}, {Nested(bound, true), false},
+        {Nested(bound - 1, true), true},
+    };
+    for (const auto& [xml, parses] : cases) {
+        SCOPED_TRACE(xml.size());
+        CXmlHelper helper;
+        EXPECT_EQ(helper.Parse(xml) != nullptr, parses);
+        EXPECT_EQ(helper.LastErrors().isEmpty(), parses);
+        CContentBlock block;
+        ASSERT_EQ(bool(LoadBindingDocument(block, xml)), parses);
+        if (!parses)
+            continue;
+        ASSERT_TRUE(AddDataItem(block, "T", "B", "", ""));
+        EXPECT_EQ(LoadedItems(block.binding.Xml()), (QStringList {"T|||", "T|B||"}));
+        RemoveAllDataItems(block);
+        EXPECT_EQ(block.binding.Xml().count("<Database/>"), 1);
     }
 }
