@@ -151,7 +151,7 @@ public:
                UINT codePage)
         : m_source(source), m_bytes(bytes), m_fileName(fileName), m_table(table), m_codePage(codePage),
           m_size(bytes.Size()),
-          m_tooLong(QStringLiteral("\"%1\": %2").arg(fileName, ValueTooLongMessage(CSqliteSource::kValueLimit)))
+          m_tooLong(LoadMessage(479, "\"%1\": %2").arg(fileName, ValueTooLongMessage(CSqliteSource::kValueLimit)))
     {
     }
 
