@@ -61,9 +61,9 @@ void TypeToCombo(QComboBox* combo, const QString& text)
 {
     FocusIn(combo->window());
     combo->setFocus();
-    QTRY_COMPARE(QApplication::focusWidget(), combo);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::focusWidget() == combo; }));
     QTest::keyClicks(combo, text);
-    QTRY_COMPARE(combo->currentText(), text);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return combo->currentText() == text; })) << combo->currentText().toStdString();
 }
 
 QStringList Texts(const QListWidget* list)
@@ -464,9 +464,9 @@ TEST_F(DatabaseSetup, OdbcSourcesPickTheExactTableAndReportSourcesThatFail)
         // Next without a choice is refused with string 13 and opens the list.
         Press(wizard, ID_WIZNEXT);
         EXPECT_EQ(wizard->GetActiveIndex(), 0);
-        QTRY_VERIFY(sources->view()->isVisible());
+        EXPECT_TRUE(QTest::qWaitFor([&] { return sources->view()->isVisible(); }));
         QTest::keyClick(sources->view(), Qt::Key_Escape);
-        QTRY_VERIFY(!sources->view()->isVisible());
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !sources->view()->isVisible(); }));
         TypeToCombo(sources, "shop");
         Press(wizard, ID_WIZNEXT);
         ASSERT_EQ(wizard->GetActiveIndex(), 1);
