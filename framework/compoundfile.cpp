@@ -359,11 +359,10 @@ bool LoadFromInput(GsfInput* input, const QString& what, CStorage& root, QString
         QString detail = TakeGError(gerror);
         if (detail.isEmpty() && complaints.Any())
             detail = complaints.First();
-        error = Tr(508, "%1 is not a label file or is damaged: it is not a readable compound file")
-                    .arg(what);
-        if (!detail.isEmpty())
-            error += QStringLiteral(" (%1)").arg(detail);
-        error += u'.';
+        error = detail.isEmpty()
+                    ? Tr(508, "%1 is not a label file or is damaged: it is not a readable compound file.").arg(what)
+                    : Tr(525, "%1 is not a label file or is damaged: it is not a readable compound file (%2).")
+                          .arg(what, detail);
         return false;
     }
 
