@@ -1,6 +1,7 @@
 // File > Send as the user meets it: a copy of the label, as it stands, handed to the mail program
 // (a stand-in xdg-email first on PATH that records what it was given), the item gone from the
-// menu where no mail program can be started, and a mail program that fails to start.
+// menu where no mail program can be started, and a mail program that fails to start or fails
+// later, when it has run a while.
 
 #include "app/shellfixture.h"
 #include "objects/drawtext.h"
