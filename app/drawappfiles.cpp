@@ -9,6 +9,7 @@
 #include "app/shellresources.h"
 #include "document/drawdoc.h"
 #include "framework/mailprogram.h"
+#include "framework/resourcemodule.h"
 #include "framework/settings.h"
 #include "framework/ui/dialogids.h"
 #include "framework/ui/messagebox.h"
@@ -106,7 +107,7 @@ BOOL CDrawApp::SendDocument(CDrawDoc* doc)
         const QString folder = m_mailCopies->filePath(QString::number(++m_mailCount));
         copy = QDir(folder).filePath(CopyFileName(doc->GetTitle()));
         if (!QDir().mkdir(folder))
-            reason = QStringLiteral("%1 could not be created.").arg(QDir::toNativeSeparators(folder));
+            reason = LoadMessage(403, "%1 could not be created.").arg(QDir::toNativeSeparators(folder));
         else if (!doc->SaveCopy(copy))
             reason = doc->GetErrorText();
     }
@@ -118,7 +119,15 @@ BOOL CDrawApp::SendDocument(CDrawDoc* doc)
         return FALSE;
     }
     CString error;
-    if (!MailProgram::ComposeWithAttachment(copy, &error)) {
+    // The program's failure is told when it ends; the window goes on meanwhile.
+    auto failed = [](int status, const CString& output) {
+        CString message = status < 0 ? LoadMessage(402, "The mail program stopped unexpectedly, and the label was not sent.")
+                                     : LoadMessage(401, "The mail program failed (exit status %1), and the label was not sent.").arg(status);
+        if (!output.isEmpty())
+            message += QStringLiteral("\n\n") + output;
+        AfxMessageBox(message, MB_OK | MB_ICONERROR);
+    };
+    if (!MailProgram::ComposeWithAttachment(copy, &error, failed)) {
         QFile::remove(copy);
         CString message = ShellRes::String(kMailNotStarted);
         if (message.isEmpty())

@@ -22,7 +22,7 @@ auto Guarded(F&& f)
     try {
         return f();
     } catch (const std::bad_alloc&) {
-        throw CBarcodeDBException(QStringLiteral("There is not enough memory for the data source."));
+        throw CBarcodeDBException(LoadMessage(410, "There is not enough memory for the data source."));
     }
 }
 
@@ -79,7 +79,7 @@ BOOL CBarcodeDB::OpenFile(const CString& path, CString& connectionString)
                    .arg(folder);
         textFile = true;
     } else {
-        m_strLastError = QStringLiteral("\"%1\" is not a kind of data file that can be opened.").arg(path);
+        m_strLastError = LoadMessage(411, "\"%1\" is not a kind of data file that can be opened.").arg(path);
         return FALSE;
     }
     if (!Open(text, textFile ? GetTextFileTable() : CString()))
@@ -108,9 +108,9 @@ bool CBarcodeDB::Open(const CString& connectionString, const CString& textFile)
         // a library of its choosing, nor a driver write files.
         const CString refused = CheckStoredConnection(connectionString);
         if (!refused.isEmpty()) {
-            const CString source = m_strLabelFile.isEmpty() ? QStringLiteral("The data source")
-                                                            : QStringLiteral("The data source of \"%1\"").arg(m_strLabelFile);
-            throw CBarcodeDBException(QStringLiteral("%1 is not opened: %2.").arg(source, refused));
+            const CString source = m_strLabelFile.isEmpty() ? LoadMessage(412, "The data source")
+                                                            : LoadMessage(413, "The data source of \"%1\"").arg(m_strLabelFile);
+            throw CBarcodeDBException(LoadMessage(414, "%1 is not opened: %2.").arg(source, refused));
         }
         const auto parsed = CConnectionString::Parse(connectionString);
         Guarded([&] {
@@ -150,7 +150,7 @@ bool CBarcodeDB::IsOpen() const
 void CBarcodeDB::GetTables(std::vector<CString>& names)
 {
     if (!m_pConnection)
-        throw CBarcodeDBException(QStringLiteral("The data source is not open."));
+        throw CBarcodeDBException(LoadMessage(415, "The data source is not open."));
     for (CString& name : Guarded([&] { return m_pConnection->Tables(); }))
         names.push_back(std::move(name));
 }
@@ -161,6 +161,8 @@ void CBarcodeDB::GetFields(const CString& table, std::vector<CString>& names)
         if (!m_pConnection)
             throw CBarcodeDBException({});
         names = Guarded([&] { return m_pConnection->Fields(table); });
+    } catch (const CDataFileRefused&) {
+        throw;
     } catch (const CBarcodeDBException&) {
         throw CBarcodeDBException(QStringLiteral("%1 %2").arg(table, CResourceModule::Get().LoadString(95)));
     }
@@ -188,25 +190,25 @@ void CBarcodeDB::Close()
 
 void CBarcodeDB::ThrowDBException(int returnCode)
 {
-    throw CBarcodeDBException(QStringLiteral("The data source reported the error %1.").arg(returnCode));
+    throw CBarcodeDBException(LoadMessage(416, "The data source reported the error %1.").arg(returnCode));
 }
 
 std::unique_ptr<CRecordSet> CBarcodeDB::OpenQuery(const CString& select)
 {
     if (!m_pConnection)
-        throw CBarcodeDBException(m_strLastError.isEmpty() ? QStringLiteral("The data source is not open.") : m_strLastError);
+        throw CBarcodeDBException(m_strLastError.isEmpty() ? LoadMessage(415, "The data source is not open.") : m_strLastError);
     return Guarded([&] { return m_pConnection->Select(select); });
 }
 
 std::unique_ptr<CRecordSet> CBarcodeDB::OpenStoredQuery(const CString& select)
 {
     if (!m_pConnection)
-        throw CBarcodeDBException(m_strLastError.isEmpty() ? QStringLiteral("The data source is not open.") : m_strLastError);
-    const CString file = m_strLabelFile.isEmpty() ? QString() : QStringLiteral(" of \"%1\"").arg(m_strLabelFile);
+        throw CBarcodeDBException(m_strLastError.isEmpty() ? LoadMessage(415, "The data source is not open.") : m_strLastError);
+    const CString file = m_strLabelFile.isEmpty() ? QString() : LoadMessage(418, " of \"%1\"").arg(m_strLabelFile);
     CString why;
     const auto parsed = ParseStoredQuery(select, m_pConnection->Quote(), &why);
     if (!parsed)
-        throw CBarcodeDBException(QStringLiteral("The stored query%1 is not run: %2.").arg(file, why));
+        throw CBarcodeDBException(LoadMessage(417, "The stored query%1 is not run: %2.").arg(file, why));
     auto has = [](const std::vector<CString>& names, const CString& name) {
         return std::any_of(names.begin(), names.end(),
                            [&](const CString& n) { return n.compare(name, Qt::CaseInsensitive) == 0; });
@@ -214,11 +216,11 @@ std::unique_ptr<CRecordSet> CBarcodeDB::OpenStoredQuery(const CString& select)
     return Guarded([&] {
         if (!has(m_pConnection->Tables(), parsed->table))
             throw CBarcodeDBException(
-                QStringLiteral("The stored query%1 is not run: the source has no table \"%2\".").arg(file, parsed->table));
+                LoadMessage(419, "The stored query%1 is not run: the source has no table \"%2\".").arg(file, parsed->table));
         const std::vector<CString> fields = m_pConnection->Fields(parsed->table);
         for (const auto& [field, descending] : parsed->order)
             if (!has(fields, field))
-                throw CBarcodeDBException(QStringLiteral("The stored query%1 is not run: the table \"%2\" has no field \"%3\".")
+                throw CBarcodeDBException(LoadMessage(420, "The stored query%1 is not run: the table \"%2\" has no field \"%3\".")
                                               .arg(file, parsed->table, field));
         return m_pConnection->Select(select);
     });
@@ -229,7 +231,7 @@ CString CBarcodeDB::QuoteName(const CString& name)
     const CString quote = m_pConnection ? m_pConnection->Quote() : QStringLiteral("`");
     if (quote.isEmpty() && !IsPlainIdentifier(name))
         throw CBarcodeDBException(
-            QStringLiteral("\"%1\" is not a plain name, and the data source has no quote for names.").arg(name));
+            LoadMessage(421, "\"%1\" is not a plain name, and the data source has no quote for names.").arg(name));
     return QuoteIdentifier(name, quote);
 }
 

@@ -30,6 +30,13 @@ private:
     std::string m_utf8;
 };
 
+// A data file that is there but was not taken in (too large, too wide, damaged): its message says
+// why, where a failed query names the table only.
+class CDataFileRefused : public CBarcodeDBException {
+public:
+    using CBarcodeDBException::CBarcodeDBException;
+};
+
 class CBarcodeDB {
 public:
     CBarcodeDB();

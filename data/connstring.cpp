@@ -1,4 +1,5 @@
 #include "data/connstring.h"
+#include "framework/resourcemodule.h"
 
 static bool IsBlank(QChar c)
 {
@@ -25,7 +26,7 @@ std::optional<CConnectionString> CConnectionString::Parse(const CString& text, C
             ++i;
         const CString key = text.mid(keyStart, i - keyStart).trimmed();
         if (i >= n || text[i] != u'=' || key.isEmpty())
-            return fail(QStringLiteral("\"%1\" is not of the form key=value").arg(text.mid(keyStart, i - keyStart).trimmed()));
+            return fail(LoadMessage(441, "\"%1\" is not of the form key=value").arg(text.mid(keyStart, i - keyStart).trimmed()));
         ++i;
         while (i < n && IsBlank(text[i]))
             ++i;
@@ -48,11 +49,11 @@ std::optional<CConnectionString> CConnectionString::Parse(const CString& text, C
                 value += text[i++];
             }
             if (!closed)
-                return fail(QStringLiteral("the value of \"%1\" has no closing quote").arg(key));
+                return fail(LoadMessage(442, "the value of \"%1\" has no closing quote").arg(key));
             while (i < n && IsBlank(text[i]))
                 ++i;
             if (i < n && text[i] != u';')
-                return fail(QStringLiteral("text follows the quoted value of \"%1\"").arg(key));
+                return fail(LoadMessage(443, "text follows the quoted value of \"%1\"").arg(key));
         } else {
             const qsizetype valueStart = i;
             while (i < n && text[i] != u';')

@@ -1,6 +1,7 @@
 #include "data/delimitedtext.h"
 
 #include "data/barcodedb.h"
+#include "framework/resourcemodule.h"
 
 #include <QFile>
 #include <algorithm>
@@ -14,7 +15,7 @@ namespace {
 
 [[noreturn]] void Fail(const QString& fileName, const QString& cause)
 {
-    throw CBarcodeDBException(QStringLiteral("\"%1\" cannot be read: %2").arg(fileName, cause));
+    throw CBarcodeDBException(LoadMessage(425, "\"%1\" cannot be read: %2").arg(fileName, cause));
 }
 
 bool IsValidUtf8(std::string_view s)
@@ -132,7 +133,7 @@ CTextDecoder::CTextDecoder(CTextEncoding encoding, UINT codePage, const QString&
     const char* from = codePage == 936 ? "CP936" : codePage == 950 ? "CP950" : "CP1252";
     iconv_t cd = iconv_open("UTF-8", from);
     if (cd == iconv_t(-1))
-        Fail(fileName, QStringLiteral("the code page %1 is not available").arg(codePage));
+        Fail(fileName, LoadMessage(475, "the code page %1 is not available").arg(codePage));
     m_iconv = cd;
     m_codePage = codePage;
 }
@@ -146,7 +147,7 @@ CTextDecoder::~CTextDecoder()
 void CTextDecoder::FailAt(std::string_view consumed)
 {
     const auto line = 1 + m_lines + std::size_t(std::count(consumed.begin(), consumed.end(), '\n'));
-    Fail(m_fileName, QStringLiteral("line %1 is not text in code page %2").arg(line).arg(m_codePage));
+    Fail(m_fileName, LoadMessage(476, "line %1 is not text in code page %2").arg(line).arg(m_codePage));
 }
 
 void CTextDecoder::Feed(std::string_view bytes, std::string& out)
@@ -360,9 +361,9 @@ void CheckRegularFile(const QString& path)
     if (::stat(QFile::encodeName(path).constData(), &st) != 0)
         Fail(path, QString::fromLocal8Bit(std::strerror(errno)));
     if (S_ISDIR(st.st_mode))
-        Fail(path, QStringLiteral("it is a folder"));
+        Fail(path, LoadMessage(477, "it is a folder"));
     if (!S_ISREG(st.st_mode))
-        Fail(path, QStringLiteral("it is not a regular file"));
+        Fail(path, LoadMessage(478, "it is not a regular file"));
     if (::access(QFile::encodeName(path).constData(), R_OK) != 0)
         Fail(path, QString::fromLocal8Bit(std::strerror(errno)));
 }

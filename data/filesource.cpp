@@ -58,7 +58,7 @@ std::unique_ptr<CDataConnection> OpenFileSource(const CConnectionString& connect
     const CString kind = properties.section(u';', 0, 0).trimmed();
     const CString stored = connection.Value(QStringLiteral("Data Source"));
     if (stored.isEmpty())
-        throw CBarcodeDBException(QStringLiteral("The connection names no data source."));
+        throw CBarcodeDBException(LoadMessage(438, "The connection names no data source."));
     CString path = ResolveStoredPath(stored, documentFolder);
     const UINT codePage = CResourceModule::Get().CodePage();
     auto source = std::make_unique<CSqliteSource>();
@@ -68,7 +68,7 @@ std::unique_ptr<CDataConnection> OpenFileSource(const CConnectionString& connect
         if (!QFileInfo(path).isDir() && !documentFolder.isEmpty())
             path = documentFolder;
         if (!QFileInfo(path).isDir())
-            throw CBarcodeDBException(QStringLiteral("The folder \"%1\" does not exist.").arg(path));
+            throw CBarcodeDBException(LoadMessage(439, "The folder \"%1\" does not exist.").arg(path));
         const QString folder = path;
         // A file becomes a table when a query first names it.
         auto find = [folder](const CString& name) -> QString {
@@ -111,7 +111,7 @@ std::unique_ptr<CDataConnection> OpenFileSource(const CConnectionString& connect
     } else if (kind.isEmpty()) {
         ReadWithReaderProgram(path, true, codePage, tables);
     } else {
-        throw CBarcodeDBException(QStringLiteral("The extended properties \"%1\" are not supported.").arg(kind));
+        throw CBarcodeDBException(LoadMessage(440, "The extended properties \"%1\" are not supported.").arg(kind));
     }
     for (CImportTable& table : tables)
         source->Import(table, path);

@@ -3,6 +3,7 @@
 #include "data/barcodedb.h"
 #include "data/sqlitesource.h"
 #include "data/values.h"
+#include "framework/resourcemodule.h"
 
 #include <sql.h>
 #include <sqlext.h>
@@ -53,7 +54,7 @@ void Check(SQLRETURN rc, SQLSMALLINT type, SQLHANDLE handle, const char* what)
         return;
     CString message = Diagnostics(type, handle);
     if (message.isEmpty())
-        message = QStringLiteral("The ODBC call %1 failed (%2).").arg(QLatin1String(what)).arg(rc);
+        message = LoadMessage(459, "The ODBC call %1 failed (%2).").arg(QLatin1String(what)).arg(rc);
     throw CBarcodeDBException(message);
 }
 
@@ -204,7 +205,7 @@ public:
     {
         SQLRETURN rc = SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &m_env);
         if (!SQL_SUCCEEDED(rc))
-            throw CBarcodeDBException(QStringLiteral("The ODBC driver manager could not start."));
+            throw CBarcodeDBException(LoadMessage(458, "The ODBC driver manager could not start."));
         SQLSetEnvAttr(m_env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
         Check(SQLAllocHandle(SQL_HANDLE_DBC, m_env, &m_dbc), SQL_HANDLE_ENV, m_env, "SQLAllocHandle");
         // Queries come from label files: the connection only reads.
@@ -266,7 +267,7 @@ public:
     {
         const CString quote = Quote();
         if (quote.isEmpty() && !IsPlainIdentifier(table))
-            throw CBarcodeDBException(QStringLiteral("\"%1\" is not a plain name, and the data source has no quote for names.").arg(table));
+            throw CBarcodeDBException(LoadMessage(421, "\"%1\" is not a plain name, and the data source has no quote for names.").arg(table));
         const Deadline deadline(m_timeLimit);
         std::vector<CString> names = CatalogColumns(table, deadline);
         if (!names.empty())

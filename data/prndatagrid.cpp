@@ -42,7 +42,7 @@ BOOL CPrnDataSelDBGrid::Fill(const CString& sql, CString* error)
     ForgetChanges();
     if (!m_db) {
         if (error)
-            *error = QStringLiteral("The data source is not open.");
+            *error = LoadMessage(415, "The data source is not open.");
         return FALSE;
     }
     std::unique_ptr<CRecordSet> records;
@@ -70,7 +70,7 @@ BOOL CPrnDataSelDBGrid::Fill(const CString& sql, CString* error)
     } catch (const std::bad_alloc&) {
         m_bFilled = false;
         if (error)
-            *error = QStringLiteral("There is not enough memory for the records of the data source.");
+            *error = LoadMessage(460, "There is not enough memory for the records of the data source.");
         return FALSE;
     }
     Reset(records->GetFieldNames(), std::move(rows));

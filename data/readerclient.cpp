@@ -13,7 +13,6 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <algorithm>
-#include <charconv>
 #include <stdexcept>
 
 #include <sys/resource.h>
@@ -48,6 +47,24 @@ const char* Charset(UINT codePage)
     return codePage == 936 ? "CP936" : codePage == 950 ? "CP950" : "CP1252";
 }
 
+// The reader's message in the user's language; a text it does not number is shown as it came.
+QString ReaderMessage(const std::string& payload)
+{
+    const QString text = QString::fromStdString(payload);
+    const QString argument = text.section(u'\t', 1);
+    switch (text.section(u'\t', 0, 0).toInt()) {
+    case readerstream::WorkbookNotOpened: return LoadMessage(470, "freexl could not open the workbook (error %1)").arg(argument);
+    case readerstream::DatabaseNotOpened: return LoadMessage(471, "libmdb could not open the database");
+    case readerstream::TablesNotRead: return LoadMessage(472, "libmdb could not read the list of tables");
+    case readerstream::BadUsage: return LoadMessage(473, "usage: quillbar-datareader xls|mdb FILE");
+    case readerstream::UnknownFileKind: return LoadMessage(474, "unknown kind of file");
+    case readerstream::TextTooLong:
+        return LoadMessage(743, "a cell holds a text of %1 characters, longer than the reader of .xls workbooks can take").arg(argument);
+    case readerstream::NoSheetFound: return LoadMessage(744, "the reader of .xls workbooks finds none of its worksheets");
+    default: return text;
+    }
+}
+
 }  // namespace
 
 // Adds what the records say to tables; true at the end record. Throws std::runtime_error for a
@@ -65,20 +82,20 @@ bool TakeReaderRecords(readerstream::Decoder& decoder, std::vector<CImportTable>
             break;
         case rs::Column:
             if (tables.empty() || !tables.back().cells.empty())
-                throw std::runtime_error("a column outside a table's head");
+                throw std::runtime_error(LoadMessage(461, "a column outside a table's head").toStdString());
             tables.back().header.push_back(record.payload);
             break;
         case rs::Row:
             if (tables.empty())
-                throw std::runtime_error("a row outside a table");
+                throw std::runtime_error(LoadMessage(462, "a row outside a table").toStdString());
             tables.back().BeginRow();
             break;
         case rs::Null: case rs::Text: case rs::Number: case rs::Boolean: case rs::Date: {
             if (tables.empty() || tables.back().rowStart.empty())
-                throw std::runtime_error("a value outside a row");
+                throw std::runtime_error(LoadMessage(463, "a value outside a row").toStdString());
             CImportTable& table = tables.back();
             if (table.cells.size() - table.rowStart.back() >= std::max<std::size_t>(table.header.size(), 1))
-                throw std::runtime_error("a row with more values than columns");
+                throw std::runtime_error(LoadMessage(464, "a row with more values than columns").toStdString());
             if (record.kind == rs::Boolean)
                 table.Add(CImportCell::Text, FormatBool(record.payload == "1").toStdString());
             else if (record.kind == rs::Number)
@@ -91,19 +108,7 @@ bool TakeReaderRecords(readerstream::Decoder& decoder, std::vector<CImportTable>
         }
         case rs::Error:
             throw CBarcodeDBException(
-                QStringLiteral("\"%1\" cannot be read: %2").arg(path, QString::fromStdString(record.payload)));
-        case rs::Message: {
-            const std::size_t tab = record.payload.find('\t');
-            unsigned id = 0;
-            const auto parsed = std::from_chars(record.payload.data(), record.payload.data() + std::min(tab, record.payload.size()), id);
-            if (tab == std::string::npos || parsed.ec != std::errc() || parsed.ptr != record.payload.data() + tab
-                || !CResourceModule::Get().HasString(id))
-                throw std::runtime_error("a message the program does not know");
-            QString message = CResourceModule::Get().LoadString(id);
-            if (tab + 1 < record.payload.size())
-                message = message.arg(QString::fromStdString(record.payload.substr(tab + 1)));
-            throw CBarcodeDBException(QStringLiteral("\"%1\" cannot be read: %2").arg(path, message));
-        }
+                LoadMessage(425, "\"%1\" cannot be read: %2").arg(path, ReaderMessage(record.payload)));
         case rs::End:
             return true;
         }
@@ -114,7 +119,7 @@ bool TakeReaderRecords(readerstream::Decoder& decoder, std::vector<CImportTable>
 void ReadWithReaderProgram(const CString& path, bool access, UINT codePage, std::vector<CImportTable>& tables)
 {
     auto damaged = [&path](const QString& why) {
-        return CBarcodeDBException(QStringLiteral("\"%1\" cannot be read: the file is damaged (%2).").arg(path, why));
+        return CBarcodeDBException(LoadMessage(465, "\"%1\" cannot be read: the file is damaged (%2).").arg(path, why));
     };
     QProcess process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -132,7 +137,7 @@ void ReadWithReaderProgram(const CString& path, bool access, UINT codePage, std:
     process.start(ReaderProgram(), {access ? QStringLiteral("mdb") : QStringLiteral("xls"), path});
     if (!process.waitForStarted())
         throw CBarcodeDBException(
-            QStringLiteral("\"%1\" cannot be read: the reader program did not start (%2).").arg(path, process.errorString()));
+            LoadMessage(466, "\"%1\" cannot be read: the reader program did not start (%2).").arg(path, process.errorString()));
 
     readerstream::Decoder decoder;
     bool ended = false;
@@ -149,17 +154,17 @@ void ReadWithReaderProgram(const CString& path, bool access, UINT codePage, std:
             if (!process.waitForReadyRead(kSilenceMs) && process.state() != QProcess::NotRunning) {
                 process.kill();
                 process.waitForFinished();
-                throw damaged(QStringLiteral("reading it stopped making progress"));
+                throw damaged(LoadMessage(467, "reading it stopped making progress"));
             }
         }
     } catch (const std::runtime_error& e) {
         process.kill();
         process.waitForFinished();
-        throw damaged(QString::fromLatin1(e.what()));
+        throw damaged(QString::fromUtf8(e.what()));
     }
     process.waitForFinished();
     if (process.exitStatus() == QProcess::CrashExit || (!ended && process.exitCode() != 0))
-        throw damaged(QStringLiteral("reading it failed or went beyond the memory or time a file may take"));
+        throw damaged(LoadMessage(468, "reading it failed or went beyond the memory or time a file may take"));
     if (!ended)
-        throw damaged(QStringLiteral("its data ended early"));
+        throw damaged(LoadMessage(469, "its data ended early"));
 }

@@ -17,7 +17,7 @@ static bool KnownKind(unsigned char k)
 {
     switch (k) {
     case Table: case Column: case Row: case Null: case Text: case Number: case Boolean:
-    case Date: case Error: case Message: case End:
+    case Date: case Error: case End:
         return true;
     default:
         return false;

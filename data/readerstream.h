@@ -19,9 +19,19 @@ enum Kind : std::uint8_t {
     Number = 'F',    // the shortest decimal text of a double
     Boolean = 'B',   // "1" or "0"
     Date = 'D',      // days since 1899-12-30, as Number
-    Error = 'E',     // the reader's message (UTF-8); ends the stream
-    Message = 'M',   // "<id>\t<argument>": a message of the program's string table; ends the stream
+    Error = 'E',     // the reader's message: its number, a tab and its argument (UTF-8); ends the stream
     End = 'Z',       // empty: everything was read
+};
+
+// The messages of the reader, by number; the program shows them in the user's language.
+enum Message : int {
+    WorkbookNotOpened = 1,  // argument: the library's error code
+    DatabaseNotOpened = 2,
+    TablesNotRead = 3,
+    BadUsage = 4,
+    UnknownFileKind = 5,
+    TextTooLong = 6,        // argument: the text's length in characters
+    NoSheetFound = 7,
 };
 
 inline constexpr std::uint32_t kMaxPayload = 64u << 20;

@@ -87,7 +87,7 @@ CString CheckSingleSelect(const CString& query)
     const bool select = query.mid(i, 6).compare(QStringLiteral("select"), Qt::CaseInsensitive) == 0
         && (i + 6 >= n || !(query[i + 6].isLetterOrNumber() || query[i + 6] == u'_'));
     if (!select)
-        return QStringLiteral("Only a SELECT query can be run.");
+        return LoadMessage(422, "Only a SELECT query can be run.");
     while (i < n) {
         const QChar c = query[i];
         if (c == u'\'' || c == u'"' || c == u'`' || c == u'[') {
@@ -102,7 +102,7 @@ CString CheckSingleSelect(const CString& query)
             ++i;
             skipBlanksAndComments();
             if (i < n)
-                return QStringLiteral("Only one SELECT query can be run; text follows the \";\".");
+                return LoadMessage(423, "Only one SELECT query can be run; text follows the \";\".");
         } else {
             ++i;
         }
@@ -114,7 +114,7 @@ CSqliteSource::CSqliteSource()
 {
     if (sqlite3_open_v2(":memory:", &m_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr)
         != SQLITE_OK)
-        throw CBarcodeDBException(QStringLiteral("SQLite could not open a database in memory."));
+        throw CBarcodeDBException(LoadMessage(424, "SQLite could not open a database in memory."));
     sqlite3_limit(m_db, SQLITE_LIMIT_ATTACHED, 0);
     sqlite3_limit(m_db, SQLITE_LIMIT_LENGTH, kValueLimit);
     sqlite3_limit(m_db, SQLITE_LIMIT_COLUMN, kColumnLimit);
@@ -235,7 +235,7 @@ CSqliteSource::CTableWriter::CTableWriter(CSqliteSource& source, const QString& 
 
 void CSqliteSource::CTableWriter::Fail(const CString& message) const
 {
-    throw CBarcodeDBException(QStringLiteral("\"%1\" cannot be read: %2").arg(m_file, message));
+    throw CBarcodeDBException(LoadMessage(425, "\"%1\" cannot be read: %2").arg(m_file, message));
 }
 
 CSqliteSource::CTableWriter::~CTableWriter()
@@ -320,7 +320,8 @@ std::vector<CString> CSqliteSource::Tables()
     return names;
 }
 
-// After "no such table: NAME", imports NAME when the loader knows it; true when it did.
+// After "no such table: NAME", imports NAME when the loader knows it; true when it did. A file
+// the loader finds but cannot take in throws CDataFileRefused.
 bool CSqliteSource::LoadMissing(const CString& message)
 {
     static const QRegularExpression noTable(QStringLiteral("^no such table: (?:main\\.)?(.+)$"));
@@ -329,7 +330,12 @@ bool CSqliteSource::LoadMissing(const CString& message)
         return false;
     // Reading a file is bounded by its readers; the query's time starts once it is in.
     m_deadline = std::chrono::steady_clock::time_point::max();
-    const bool loaded = m_loader(match.captured(1));
+    bool loaded = false;
+    try {
+        loaded = m_loader(match.captured(1));
+    } catch (const CBarcodeDBException& e) {
+        throw CDataFileRefused(e.GetErrorMessage());
+    }
     m_deadline = std::chrono::steady_clock::now() + m_timeLimit;
     return loaded;
 }
@@ -357,9 +363,9 @@ std::unique_ptr<CRecordSet> CSqliteSource::Run(const CString& query, bool fields
             throw CBarcodeDBException(message);
     }
     if (!st.stmt)
-        throw CBarcodeDBException(QStringLiteral("The query is empty."));
+        throw CBarcodeDBException(LoadMessage(426, "The query is empty."));
     if (!sqlite3_stmt_readonly(st.stmt))
-        throw CBarcodeDBException(QStringLiteral("Only a query that reads can be run."));
+        throw CBarcodeDBException(LoadMessage(427, "Only a query that reads can be run."));
     const int columns = sqlite3_column_count(st.stmt);
     std::vector<CString> names;
     for (int c = 0; c < columns; ++c)
@@ -394,7 +400,7 @@ std::unique_ptr<CRecordSet> CSqliteSource::Run(const CString& query, bool fields
         throw CBarcodeDBException(
             QueryTimeLimitMessage(int(std::chrono::duration_cast<std::chrono::seconds>(m_timeLimit).count())));
     if (rc == SQLITE_NOMEM || rc == SQLITE_TOOBIG)
-        throw CBarcodeDBException(QStringLiteral("The query needs more memory than the data engine may use (%1 MiB): %2")
+        throw CBarcodeDBException(LoadMessage(428, "The query needs more memory than the data engine may use (%1 MiB): %2")
                                       .arg(HeapLimit() >> 20)
                                       .arg(Message(m_db)));
     if (rc != SQLITE_DONE)

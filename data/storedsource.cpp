@@ -3,25 +3,26 @@
 #include "data/barcodedb.h"
 #include "data/connstring.h"
 #include "data/filesource.h"
+#include "framework/resourcemodule.h"
 
 CString CheckStoredConnection(const CString& connection)
 {
     CString why;
     const auto parsed = CConnectionString::Parse(connection, &why);
     if (!parsed)
-        return QStringLiteral("the connection string cannot be read: %1").arg(why);
+        return LoadMessage(430, "the connection string cannot be read: %1").arg(why);
     const auto& pairs = parsed->Pairs();
     if (pairs.empty())
-        return QStringLiteral("the connection string is empty");
+        return LoadMessage(431, "the connection string is empty");
     auto refuse = [](const CString& key) {
-        return QStringLiteral("the connection string holds the key %1, which this program does not write")
+        return LoadMessage(432, "the connection string holds the key %1, which this program does not write")
             .arg(key.toUpper());
     };
     // Each key once: of a repeated key one reader takes the first value, another the last.
     for (std::size_t i = 0; i < pairs.size(); ++i)
         for (std::size_t j = 0; j < i; ++j)
             if (pairs[i].first.compare(pairs[j].first, Qt::CaseInsensitive) == 0)
-                return QStringLiteral("the connection string holds the key %1 twice").arg(pairs[i].first.toUpper());
+                return LoadMessage(433, "the connection string holds the key %1 twice").arg(pairs[i].first.toUpper());
 
     if (parsed->Has(QStringLiteral("Provider"))) {
         for (const auto& [key, value] : pairs) {
@@ -33,20 +34,20 @@ CString CheckStoredConnection(const CString& connection)
         }
         const CString provider = parsed->Value(QStringLiteral("Provider"));
         if (!IsFileProvider(provider))
-            return QStringLiteral("the provider \"%1\" is not supported").arg(provider);
+            return LoadMessage(434, "the provider \"%1\" is not supported").arg(provider);
         if (!parsed->Has(QStringLiteral("Data Source")))
-            return QStringLiteral("the connection names no data source");
+            return LoadMessage(435, "the connection names no data source");
         return {};
     }
     if (pairs.size() == 1 && pairs.front().first.compare(QStringLiteral("DSN"), Qt::CaseInsensitive) == 0) {
         if (pairs.front().second.isEmpty())
-            return QStringLiteral("the connection names no data source");
+            return LoadMessage(435, "the connection names no data source");
         return {};
     }
     for (const auto& [key, value] : pairs)
         if (key.compare(QStringLiteral("DSN"), Qt::CaseInsensitive) != 0)
             return refuse(key);
-    return QStringLiteral("the connection names no provider or data source");
+    return LoadMessage(436, "the connection names no provider or data source");
 }
 
 namespace {
@@ -99,8 +100,8 @@ std::optional<CStoredQuery> ParseStoredQuery(const CString& query, const CString
             *why = reason;
         return std::nullopt;
     };
-    const QString shape = QStringLiteral("the query is not of the form the database set-up writes "
-                                         "(SELECT * FROM a table, optionally sorted by its fields)");
+    const QString shape = LoadMessage(437, "the query is not of the form the database set-up writes "
+                                           "(SELECT * FROM a table, optionally sorted by its fields)");
     CStoredQuery result;
     qsizetype i = 0;
     if (!Take(query, i, QLatin1StringView("SELECT * FROM ")))

@@ -24,7 +24,7 @@ constexpr std::size_t kNumberLength = 32;
 
 [[noreturn]] void Fail(const QString& fileName, const QString& cause)
 {
-    throw CBarcodeDBException(QStringLiteral("\"%1\" cannot be read: %2").arg(fileName, cause));
+    throw CBarcodeDBException(LoadMessage(425, "\"%1\" cannot be read: %2").arg(fileName, cause));
 }
 
 class FileBytes : public CByteSource {
@@ -39,7 +39,7 @@ public:
         struct stat opened;
         if (::fstat(m_fd, &opened) != 0 || !S_ISREG(opened.st_mode)) {
             ::close(m_fd);
-            Fail(path, QStringLiteral("it is not a regular file"));
+            Fail(path, LoadMessage(478, "it is not a regular file"));
         }
         m_size = opened.st_size;
     }
@@ -151,7 +151,7 @@ public:
                UINT codePage)
         : m_source(source), m_bytes(bytes), m_fileName(fileName), m_table(table), m_codePage(codePage),
           m_size(bytes.Size()),
-          m_tooLong(QStringLiteral("\"%1\": %2").arg(fileName, ValueTooLongMessage(CSqliteSource::kValueLimit)))
+          m_tooLong(LoadMessage(479, "\"%1\": %2").arg(fileName, ValueTooLongMessage(CSqliteSource::kValueLimit)))
     {
     }
 

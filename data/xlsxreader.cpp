@@ -123,14 +123,14 @@ public:
     {
         const zip_int64_t n = zip_fread(m_file, toFill, maxToRead);
         if (n < 0)
-            Fail(QStringLiteral("the part %1 is damaged (%2)")
+            Fail(LoadMessage(445, "the part %1 is damaged (%2)")
                      .arg(QString::fromStdString(m_name), QString::fromUtf8(zip_file_strerror(m_file))));
         m_read += std::uint64_t(n);
         m_bookRead += std::uint64_t(n);
         if (m_read > kPartCap)
-            Fail(QStringLiteral("the part %1 is larger than 256 MiB").arg(QString::fromStdString(m_name)));
+            Fail(LoadMessage(446, "the part %1 is larger than 256 MiB").arg(QString::fromStdString(m_name)));
         if (m_bookRead > kBookCap)
-            Fail(QStringLiteral("its parts together are larger than 512 MiB"));
+            Fail(LoadMessage(447, "its parts together are larger than 512 MiB"));
         return XMLSize_t(n);
     }
     const XMLCh* getContentType() const override { return nullptr; }
@@ -191,11 +191,11 @@ public:
     virtual void EndElement(const XMLCh* const, const XMLCh* const, const XMLCh* const) {}
     void startDTD(const XMLCh* const, const XMLCh* const, const XMLCh* const) override
     {
-        Fail(QStringLiteral("a part declares a document type"));
+        Fail(LoadMessage(448, "a part declares a document type"));
     }
     void fatalError(const SAXParseException& e) override
     {
-        Fail(QStringLiteral("a part is not well-formed XML (line %1: %2)")
+        Fail(LoadMessage(449, "a part is not well-formed XML (line %1: %2)")
                  .arg(e.getLineNumber())
                  .arg(QString::fromStdString(Utf8(e.getMessage()))));
     }
@@ -215,7 +215,7 @@ public:
     {
         zip_file_t* file = zip_fopen(m_zip, name.c_str(), 0);
         if (!file)
-            Fail(QStringLiteral("the part %1 cannot be read (%2)")
+            Fail(LoadMessage(450, "the part %1 cannot be read (%2)")
                      .arg(QString::fromStdString(name), QString::fromUtf8(zip_strerror(m_zip))));
         ZipPartSource source(file, name, m_read);
         std::unique_ptr<SAX2XMLReader> reader(XMLReaderFactory::createXMLReader());
@@ -296,7 +296,7 @@ public:
         AppendUtf8(strings.back(), chars, length);
         bytes += length;
         if (bytes > kPartCap)
-            Fail(QStringLiteral("the shared strings are larger than 256 MiB"));
+            Fail(LoadMessage(451, "the shared strings are larger than 256 MiB"));
     }
 
 private:
@@ -367,7 +367,7 @@ public:
             const auto found = m_formats.find(id);
             dateStyle.push_back(found != m_formats.end() ? found->second : IsBuiltInDateFormat(id));
             if (dateStyle.size() > 1u << 20)
-                Fail(QStringLiteral("the styles are too many"));
+                Fail(LoadMessage(452, "the styles are too many"));
         }
     }
     void EndElement(const XMLCh* const, const XMLCh* const localname, const XMLCh* const) override
@@ -399,7 +399,7 @@ public:
             const std::string r = Utf8(Attribute(attributes, "r"));
             const long number = r.empty() ? m_lastRow + 1 : std::atol(r.c_str());
             if (number < 1 || number > 1048576)
-                Fail(QStringLiteral("a row lies beyond the last row"));
+                Fail(LoadMessage(453, "a row lies beyond the last row"));
             if (m_headerDone && number > m_lastRow + 1)
                 m_emptyRows += std::size_t(number - m_lastRow - 1);
             m_lastRow = std::max(m_lastRow, number);
@@ -437,7 +437,7 @@ public:
         if (m_inValue) {
             AppendUtf8(m_value, chars, length);
             if (m_value.size() > kPartCap)
-                Fail(QStringLiteral("a cell is larger than 256 MiB"));
+                Fail(LoadMessage(454, "a cell is larger than 256 MiB"));
         }
     }
 
@@ -455,7 +455,7 @@ private:
             column = column * 26 + (*reference - 'A' + 1);
             letters = true;
             if (column > kMaxColumns)
-                Fail(QStringLiteral("a cell lies beyond the last column"));
+                Fail(LoadMessage(455, "a cell lies beyond the last column"));
         }
         return letters ? column - 1 : m_nextColumn;
     }
@@ -587,7 +587,7 @@ void ReadZip(zip_t* zip, std::vector<CImportTable>& tables)
     InitXerces();
     Workbook book(zip);
     if (!book.Has("xl/workbook.xml"))
-        Fail(QStringLiteral("it holds no workbook"));
+        Fail(LoadMessage(456, "it holds no workbook"));
     WorkbookHandler workbook;
     book.Parse("xl/workbook.xml", workbook);
     RelationshipsHandler relationships;
@@ -630,25 +630,25 @@ void Read(zip_source_t* source, std::vector<CImportTable>& tables, const CString
         const QString why = QString::fromUtf8(zip_error_strerror(&error));
         zip_error_fini(&error);
         zip_source_free(source);
-        throw CBarcodeDBException(QStringLiteral("\"%1\" cannot be read: %2").arg(fileName, why));
+        throw CBarcodeDBException(LoadMessage(425, "\"%1\" cannot be read: %2").arg(fileName, why));
     }
     zip_error_fini(&error);
     try {
         ReadZip(zip, tables);
     } catch (const XlsxError& e) {
         zip_discard(zip);
-        throw CBarcodeDBException(QStringLiteral("\"%1\" cannot be read: %2").arg(fileName, e.message));
+        throw CBarcodeDBException(LoadMessage(425, "\"%1\" cannot be read: %2").arg(fileName, e.message));
     } catch (const TooWide& e) {
         zip_discard(zip);
         throw CBarcodeDBException(
             CSqliteSource::TooManyColumns(fileName, e.table, std::size_t(e.columns)));
     } catch (const XMLException& e) {
         zip_discard(zip);
-        throw CBarcodeDBException(QStringLiteral("\"%1\" cannot be read: %2")
+        throw CBarcodeDBException(LoadMessage(425, "\"%1\" cannot be read: %2")
                                       .arg(fileName, QString::fromStdString(Utf8(e.getMessage()))));
     } catch (const SAXException& e) {
         zip_discard(zip);
-        throw CBarcodeDBException(QStringLiteral("\"%1\" cannot be read: %2")
+        throw CBarcodeDBException(LoadMessage(425, "\"%1\" cannot be read: %2")
                                       .arg(fileName, QString::fromStdString(Utf8(e.getMessage()))));
     }
     zip_discard(zip);
@@ -664,7 +664,7 @@ void ReadXlsx(const CString& path, std::vector<CImportTable>& tables)
     if (!source) {
         const QString why = QString::fromUtf8(zip_error_strerror(&error));
         zip_error_fini(&error);
-        throw CBarcodeDBException(QStringLiteral("\"%1\" cannot be read: %2").arg(path, why));
+        throw CBarcodeDBException(LoadMessage(425, "\"%1\" cannot be read: %2").arg(path, why));
     }
     zip_error_fini(&error);
     Read(source, tables, path);
@@ -677,6 +677,6 @@ void ReadXlsxBytes(const std::string& bytes, std::vector<CImportTable>& tables, 
     zip_source_t* source = zip_source_buffer_create(bytes.data(), bytes.size(), 0, &error);
     zip_error_fini(&error);
     if (!source)
-        throw CBarcodeDBException(QStringLiteral("\"%1\" cannot be read").arg(fileName));
+        throw CBarcodeDBException(LoadMessage(457, "\"%1\" cannot be read").arg(fileName));
     Read(source, tables, fileName);
 }

@@ -8,6 +8,7 @@
 #include "objects/drawobj.h"
 #include "objects/drawole.h"
 #include "objects/drawviewbase.h"
+#include "framework/resourcemodule.h"
 
 #include <algorithm>
 #include <cmath>
@@ -483,7 +484,7 @@ BOOL CDrawDoc::LoadFromStorage(const CStorage& root)
     const QByteArray* contents = root.OpenStream(ContentsStreamName());
     if (!contents) {
         DeleteContents();
-        SetErrorText(QStringLiteral("The file is not a label document: it has no Contents stream."));
+        SetErrorText(LoadMessage(480, "The file is not a label document: it has no Contents stream."));
         return FALSE;
     }
     m_pLoadRoot = &root;
@@ -493,7 +494,7 @@ BOOL CDrawDoc::LoadFromStorage(const CStorage& root)
         m_pLoadRoot = nullptr;
         DeleteContents();
         ResetFields();
-        SetErrorText(QStringLiteral("The label document is damaged: %1").arg(QString::fromUtf8(e.what())));
+        SetErrorText(LoadMessage(481, "The label document is damaged: %1").arg(QString::fromUtf8(e.what())));
         return FALSE;
     }
     m_pLoadRoot = nullptr;
@@ -507,12 +508,12 @@ BOOL CDrawDoc::StoreToStorage(CStorage& root)
         const QByteArray contents = StoreContents();
         m_pStoreRoot = nullptr;
         if (!root.WriteStream(ContentsStreamName(), contents)) {
-            SetErrorText(QStringLiteral("The document could not be written."));
+            SetErrorText(LoadMessage(482, "The document could not be written."));
             return FALSE;
         }
     } catch (const std::exception& e) {
         m_pStoreRoot = nullptr;
-        SetErrorText(QStringLiteral("The document could not be written: %1").arg(QString::fromUtf8(e.what())));
+        SetErrorText(LoadMessage(483, "The document could not be written: %1").arg(QString::fromUtf8(e.what())));
         return FALSE;
     }
     return TRUE;

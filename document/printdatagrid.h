@@ -11,6 +11,7 @@
 // Everything here is inline, so that the data layer's grid needs no link to the document.
 
 #include "framework/types.h"
+#include "framework/resourcemodule.h"
 
 #include <algorithm>
 #include <functional>
@@ -122,7 +123,7 @@ inline CPrintDataGrid::~CPrintDataGrid() = default;
 inline BOOL CPrintDataGrid::Open(const CString&, const CString&, const CString&, int, CString* error)
 {
     if (error)
-        *error = QStringLiteral("No data engine is available.");
+        *error = LoadMessage(484, "No data engine is available.");
     return FALSE;
 }
 
@@ -136,7 +137,7 @@ inline BOOL CPrintDataGrid::Fill(const CString&, CString* error)
 {
     ForgetChanges();
     if (error)
-        *error = QStringLiteral("No data engine is available.");
+        *error = LoadMessage(484, "No data engine is available.");
     return FALSE;
 }
 

@@ -12,6 +12,7 @@
 #include "framework/compoundfile.h"
 
 #include "framework/savefile.h"
+#include "framework/resourcemodule.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -24,9 +25,9 @@
 
 namespace {
 
-QString Tr(const char* text)
+QString Tr(UINT id, const char* text)
 {
-    return QCoreApplication::translate("CCompoundFile", text);
+    return LoadMessage(id, text);
 }
 
 // libgsf reads past much of what is wrong with a file: it logs a warning and leaves out the
@@ -303,25 +304,25 @@ bool CCompoundFileReader::ReadStorage(GsfInfile* dir, CStorage& into, int depth)
 
     const int count = gsf_infile_num_children(dir);
     if (count < 0)
-        return Fail(Tr("a storage cannot be listed"));
+        return Fail(Tr(500, "a storage cannot be listed"));
 
     for (int i = 0; i < count; ++i) {
         const char* rawName = gsf_infile_name_by_index(dir, i);
         const QString name = rawName ? QString::fromUtf8(rawName) : QString();
         if (!IsUsableStoredName(name))
-            return Fail(Tr("an entry of the directory has no usable name"));
+            return Fail(Tr(501, "an entry of the directory has no usable name"));
         if (into.FindStream(name) || into.HasStorage(name))
-            return Fail(Tr("the name “%1” appears twice in one storage").arg(name));
+            return Fail(Tr(502, "the name “%1” appears twice in one storage").arg(name));
 
         GsfPtr<GsfInput> child(gsf_infile_child_by_index(dir, i));
         if (!child)
-            return Fail(Tr("the entry “%1” cannot be opened").arg(name));
+            return Fail(Tr(503, "the entry “%1” cannot be opened").arg(name));
 
         const bool isStorage = GSF_IS_INFILE(child.get())
             && gsf_infile_num_children(GSF_INFILE(child.get())) >= 0;
         if (isStorage) {
             if (depth + 1 > CCompoundFile::MaxDepth)
-                return Fail(Tr("storages are nested too deeply"));
+                return Fail(Tr(504, "storages are nested too deeply"));
             CStorage sub;
             sub.m_name = name;
             if (!ReadStorage(GSF_INFILE(child.get()), sub, depth + 1))
@@ -332,15 +333,15 @@ bool CCompoundFileReader::ReadStorage(GsfInfile* dir, CStorage& into, int depth)
 
         const gsf_off_t size = gsf_input_size(child.get());
         if (size < 0 || size > m_fileSize)
-            return Fail(Tr("the stream “%1” claims to be larger than the file").arg(name));
+            return Fail(Tr(505, "the stream “%1” claims to be larger than the file").arg(name));
         if (size > m_budget)
-            return Fail(Tr("the streams claim more data than the file holds"));
+            return Fail(Tr(506, "the streams claim more data than the file holds"));
         m_budget -= size;
 
         QByteArray data(qsizetype(size), Qt::Uninitialized);
         if (size > 0
             && !gsf_input_read(child.get(), size_t(size), reinterpret_cast<guint8*>(data.data())))
-            return Fail(Tr("the stream “%1” cannot be read").arg(name));
+            return Fail(Tr(507, "the stream “%1” cannot be read").arg(name));
         into.m_streams.emplace_back(name, std::move(data));
     }
     return true;
@@ -358,22 +359,21 @@ bool LoadFromInput(GsfInput* input, const QString& what, CStorage& root, QString
         QString detail = TakeGError(gerror);
         if (detail.isEmpty() && complaints.Any())
             detail = complaints.First();
-        error = Tr("%1 is not a label file or is damaged: it is not a readable compound file")
-                    .arg(what);
-        if (!detail.isEmpty())
-            error += QStringLiteral(" (%1)").arg(detail);
-        error += u'.';
+        error = detail.isEmpty()
+                    ? Tr(508, "%1 is not a label file or is damaged: it is not a readable compound file.").arg(what)
+                    : Tr(525, "%1 is not a label file or is damaged: it is not a readable compound file (%2).")
+                          .arg(what, detail);
         return false;
     }
 
     CCompoundFileReader reader(fileSize);
     CStorage tree;
     if (!reader.ReadStorage(infile.get(), tree, 0)) {
-        error = Tr("%1 is damaged: %2.").arg(what, reader.m_reason);
+        error = Tr(509, "%1 is damaged: %2.").arg(what, reader.m_reason);
         return false;
     }
     if (complaints.Any()) {
-        error = Tr("%1 is damaged: its structure is inconsistent (%2).")
+        error = Tr(510, "%1 is damaged: its structure is inconsistent (%2).")
                     .arg(what, complaints.First());
         return false;
     }
@@ -395,7 +395,7 @@ bool CCompoundFile::Load(const QString& path, QString& error)
     GsfPtr<GsfInput> input(gsf_input_stdio_new(QFile::encodeName(path).constData(), &gerror));
     if (!input) {
         const QString detail = TakeGError(gerror);
-        error = Tr("%1 cannot be opened").arg(Quoted(path));
+        error = Tr(511, "%1 cannot be opened").arg(Quoted(path));
         if (!detail.isEmpty())
             error += QStringLiteral(": %1").arg(detail);
         error += u'.';
@@ -411,10 +411,10 @@ bool CCompoundFile::LoadFromMemory(const QByteArray& bytes, QString& error)
     GsfPtr<GsfInput> input(gsf_input_memory_new(reinterpret_cast<const guint8*>(bytes.constData()),
                                                 gsf_off_t(bytes.size()), FALSE));
     if (!input) {
-        error = Tr("The data cannot be read.");
+        error = Tr(512, "The data cannot be read.");
         return false;
     }
-    return LoadFromInput(input.get(), Tr("The data"), m_root, error);
+    return LoadFromInput(input.get(), Tr(513, "The data"), m_root, error);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -425,30 +425,30 @@ namespace {
 bool WriteStorage(GsfOutfile* dir, const CStorage& storage, QString& reason)
 {
     if (!gsf_outfile_msole_set_class_id(GSF_OUTFILE_MSOLE(dir), storage.GetClassId().data()))
-        return reason = Tr("a class id cannot be stored"), false;
+        return reason = Tr(514, "a class id cannot be stored"), false;
 
     for (const QString& name : storage.GetStreamNames()) {
         const QByteArray& data = *storage.OpenStream(name);
         if (data.size() > MaxStreamSize)
-            return reason = Tr("the stream “%1” is too large").arg(name), false;
+            return reason = Tr(515, "the stream “%1” is too large").arg(name), false;
         GsfPtr<GsfOutput> child(gsf_outfile_new_child(dir, name.toUtf8().constData(), FALSE));
         if (!child)
-            return reason = Tr("the stream “%1” cannot be created").arg(name), false;
+            return reason = Tr(516, "the stream “%1” cannot be created").arg(name), false;
         const bool written = data.isEmpty()
             || gsf_output_write(child.get(), size_t(data.size()),
                                 reinterpret_cast<const guint8*>(data.constData()));
         if (!gsf_output_close(child.get()) || !written)
-            return reason = Tr("the stream “%1” cannot be written").arg(name), false;
+            return reason = Tr(517, "the stream “%1” cannot be written").arg(name), false;
     }
 
     for (const QString& name : storage.GetStorageNames()) {
         GsfPtr<GsfOutput> child(gsf_outfile_new_child(dir, name.toUtf8().constData(), TRUE));
         if (!child)
-            return reason = Tr("the storage “%1” cannot be created").arg(name), false;
+            return reason = Tr(518, "the storage “%1” cannot be created").arg(name), false;
         const bool written = WriteStorage(GSF_OUTFILE(child.get()), *storage.OpenStorage(name),
                                           reason);
         if (!gsf_output_close(child.get()) && written)
-            return reason = Tr("the storage “%1” cannot be written").arg(name), false;
+            return reason = Tr(519, "the storage “%1” cannot be written").arg(name), false;
         if (!written)
             return false;
     }
@@ -461,10 +461,10 @@ std::optional<QByteArray> Serialize(const CStorage& root, QString& reason)
     CGsfComplaints complaints;
     GsfPtr<GsfOutput> sink(gsf_output_memory_new());
     if (!sink)
-        return reason = Tr("out of memory"), std::nullopt;
+        return reason = Tr(520, "out of memory"), std::nullopt;
     GsfPtr<GsfOutfile> outfile(gsf_outfile_msole_new(sink.get()));
     if (!outfile)
-        return reason = Tr("the compound file cannot be started"), std::nullopt;
+        return reason = Tr(521, "the compound file cannot be started"), std::nullopt;
 
     const bool written = WriteStorage(outfile.get(), root, reason);
     // Closing the root writes the directory and the allocation tables into the sink.
@@ -472,14 +472,14 @@ std::optional<QByteArray> Serialize(const CStorage& root, QString& reason)
     if (!written)
         return std::nullopt;
     if (!closed)
-        return reason = Tr("the compound file cannot be completed"), std::nullopt;
+        return reason = Tr(522, "the compound file cannot be completed"), std::nullopt;
     if (complaints.Any())
         return reason = complaints.First(), std::nullopt;
 
     const gsf_off_t size = gsf_output_size(sink.get());
     const guint8* bytes = gsf_output_memory_get_bytes(GSF_OUTPUT_MEMORY(sink.get()));
     if (size <= 0 || !bytes)
-        return reason = Tr("the compound file came out empty"), std::nullopt;
+        return reason = Tr(523, "the compound file came out empty"), std::nullopt;
     return QByteArray(reinterpret_cast<const char*>(bytes), qsizetype(size));
 }
 
@@ -500,7 +500,7 @@ bool CCompoundFile::Save(const QString& path, QString& error) const
     EnsureGsf();
     const QString what = Quoted(path);
     auto fail = [&](const QString& reason) {
-        error = Tr("%1 cannot be saved: %2.").arg(what, reason);
+        error = Tr(524, "%1 cannot be saved: %2.").arg(what, reason);
         return false;
     };
 

@@ -4,6 +4,7 @@
 #include "framework/painterdc.h"
 #include "framework/printinfo.h"
 #include "framework/savefile.h"
+#include "framework/resourcemodule.h"
 
 #include <QCoreApplication>
 #include <QPageLayout>
@@ -62,7 +63,7 @@ public:
         if (m_readError != 0)
             return error = SystemErrorText(m_readError), false;
         if (m_file.Size() == 0 && !m_file.HasFailed())
-            return error = QCoreApplication::translate("Print", "no page was made"), false;
+            return error = LoadMessage(488, "no page was made"), false;
         return m_file.Commit(error);
     }
 
@@ -234,7 +235,7 @@ BOOL AfxPrintPages(CView* view, QPrinter* printer, CPrintInfo* info)
 
     CPainterDC dc(printer, true);
     if (!dc.Painter() || !dc.Painter()->isActive()) {
-        info->m_strError = QCoreApplication::translate("Print", "the printer could not be started");
+        info->m_strError = LoadMessage(489, "the printer could not be started");
         return FALSE;
     }
     if (toFile)
@@ -260,7 +261,7 @@ BOOL AfxPrintPages(CView* view, QPrinter* printer, CPrintInfo* info)
     }
     view->OnEndPrinting(&dc, info);
     if (!dc.Painter()->end()) {
-        info->m_strError = QCoreApplication::translate("Print", "the printer could not finish the job");
+        info->m_strError = LoadMessage(490, "the printer could not finish the job");
         return FALSE;
     }
     if (toFile && !toFile->Commit(info->m_strError))

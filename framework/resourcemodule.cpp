@@ -664,3 +664,9 @@ QLocale CResourceModule::UiLocale() const
         return QLocale(QLocale::Chinese, QLocale::TraditionalChineseScript, QLocale::Taiwan);
     return QLocale(QLocale::English, QLocale::UnitedStates);
 }
+
+CString LoadMessage(UINT id, const char* english)
+{
+    const CResourceModule& module = CResourceModule::Get();
+    return module.HasString(id) ? module.LoadString(id) : QString::fromUtf8(english);
+}

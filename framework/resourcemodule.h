@@ -129,3 +129,8 @@ private:
     std::unordered_map<UINT, CString> m_strings;
     QHash<QString, QString> m_dialogTexts;  // English text -> text of the language
 };
+
+// A message of the program's string table in the loaded module's language; the English text
+// given here when the table has no such string (the module could not be loaded and the small
+// built-in table stands in, or none was loaded yet).
+CString LoadMessage(UINT id, const char* english);

@@ -1,4 +1,5 @@
 #include "framework/savefile.h"
+#include "framework/resourcemodule.h"
 
 #include "framework/resourcemodule.h"
 
@@ -318,7 +319,7 @@ bool CSaveFile::Open(QString& error)
     struct stat old{};
     if (::stat(asked.constData(), &old) == 0 && !S_ISREG(old.st_mode) && !S_ISDIR(old.st_mode)) {
         if (::access(asked.constData(), W_OK) != 0 || !(old.st_mode & 0222)) {
-            error = QCoreApplication::translate("SaveFile", "the file is read-only");
+            error = LoadMessage(491, "the file is read-only");
             return false;
         }
         m_target = asked;
@@ -331,14 +332,14 @@ bool CSaveFile::Open(QString& error)
     m_target = QFile::encodeName(target.absoluteFilePath());
     if (exists) {
         if (target.isDir()) {
-            error = QCoreApplication::translate("SaveFile", "it is a folder");
+            error = LoadMessage(477, "it is a folder");
             return false;
         }
         // WriteUser is left out: for root it reflects access(), not the file's mode.
         constexpr auto anyWrite =
             QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther;
         if (!target.isWritable() || !(target.permissions() & anyWrite)) {
-            error = QCoreApplication::translate("SaveFile", "the file is read-only");
+            error = LoadMessage(491, "the file is read-only");
             return false;
         }
         if (::stat(m_target.constData(), &old) != 0)

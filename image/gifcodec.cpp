@@ -2,6 +2,7 @@
 // frame, quantising true-colour pictures.
 
 #include "image/codecs.h"
+#include "framework/resourcemodule.h"
 
 #include <gif_lib.h>
 
@@ -167,7 +168,7 @@ QByteArray WriteGif(CRasterImage& image)
         indexed = image.ToQImage().convertToFormat(QImage::Format_Indexed8, Qt::ThresholdDither);
     }
     if (indexed.isNull()) {
-        image.SetError(QStringLiteral("Can't allocate memory for the GIF file"));
+        image.SetError(LoadMessage(537, "Can't allocate memory for the GIF file"));
         return {};
     }
     const QList<QRgb> table = indexed.colorTable();
@@ -180,7 +181,7 @@ QByteArray WriteGif(CRasterImage& image)
                                           GifByteType(qBlue(table[i]))};
     ColorMapObject* map = GifMakeMapObject(1 << bits, colours.data());
     if (!map) {
-        image.SetError(QStringLiteral("Can't allocate memory for the GIF file"));
+        image.SetError(LoadMessage(537, "Can't allocate memory for the GIF file"));
         return {};
     }
 
@@ -209,7 +210,7 @@ QByteArray WriteGif(CRasterImage& image)
         file.gif = nullptr;
     }
     if (!ok) {
-        image.SetError(QStringLiteral("Can't write the GIF file"));
+        image.SetError(LoadMessage(538, "Can't write the GIF file"));
         return {};
     }
     return out;

@@ -2,6 +2,7 @@
 // resolution comes from and goes to the JFIF header.
 
 #include "image/codecs.h"
+#include "framework/resourcemodule.h"
 
 #include <algorithm>
 #include <csetjmp>
@@ -173,7 +174,7 @@ QByteArray WriteJpeg(CRasterImage& image)
     if (setjmp(err.jump)) {
         jpeg_destroy_compress(&cinfo);
         std::free(buffer);
-        image.SetError(QStringLiteral("Can't write the JPEG file: ") + QString::fromLatin1(err.message));
+        image.SetError(LoadMessage(540, "Can't write the JPEG file: %1").arg(QString::fromLatin1(err.message)));
         return {};
     }
     jpeg_create_compress(&cinfo);

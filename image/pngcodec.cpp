@@ -3,6 +3,7 @@
 // colour as 32-bit; 16-bit samples are reduced to 8. The resolution travels in pHYs.
 
 #include "image/codecs.h"
+#include "framework/resourcemodule.h"
 
 #include <png.h>
 
@@ -143,7 +144,7 @@ QByteArray WritePng(CRasterImage& image)
     png_infop info = png ? png_create_info_struct(png) : nullptr;
     if (!info) {
         png_destroy_write_struct(&png, nullptr);
-        image.SetError(QStringLiteral("Can't allocate memory for the PNG writer"));
+        image.SetError(LoadMessage(541, "Can't allocate memory for the PNG writer"));
         return {};
     }
     QByteArray out;
@@ -152,7 +153,7 @@ QByteArray WritePng(CRasterImage& image)
     std::vector<png_byte> alpha;
     if (setjmp(png_jmpbuf(png))) {
         png_destroy_write_struct(&png, &info);
-        image.SetError(QStringLiteral("Can't write the PNG file: ") + QString::fromLatin1(err.text));
+        image.SetError(LoadMessage(542, "Can't write the PNG file: %1").arg(QString::fromLatin1(err.text)));
         return {};
     }
     png_set_write_fn(png, &out, WriteToArray, Flush);

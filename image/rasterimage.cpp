@@ -3,6 +3,7 @@
 #include "framework/dc.h"
 #include "framework/savefile.h"
 #include "image/codecs.h"
+#include "framework/resourcemodule.h"
 
 #include <QFile>
 #include <algorithm>
@@ -18,11 +19,11 @@ BYTE* CRasterImage::Create(DWORD width, DWORD height, DWORD bpp, int format)
 {
     Destroy();
     if (width == 0 || height == 0 || width > 0x7FFFFFFF || height > 0x7FFFFFFF) {
-        m_error = QStringLiteral("CRasterImage::Create: invalid width or height");
+        m_error = LoadMessage(530, "CRasterImage::Create: invalid width or height");
         return nullptr;
     }
     if (bpp != 1 && bpp != 4 && bpp != 8 && bpp != 24 && bpp != 32) {
-        m_error = QStringLiteral("CRasterImage::Create: invalid bits per pixel");
+        m_error = LoadMessage(531, "CRasterImage::Create: invalid bits per pixel");
         return nullptr;
     }
     const long long stride = RowBytes(width, int(bpp));
@@ -37,7 +38,7 @@ BYTE* CRasterImage::Create(DWORD width, DWORD height, DWORD bpp, int format)
     } catch (const std::bad_alloc&) {
         m_bits.clear();
         m_palette.clear();
-        m_error = QStringLiteral("CRasterImage::Create can't allocate memory");
+        m_error = LoadMessage(532, "CRasterImage::Create can't allocate memory");
         return nullptr;
     }
     const int colours = int(m_palette.size());
@@ -203,7 +204,7 @@ bool CRasterImage::Decode(const BYTE* data, size_t size, int format)
                   RASTER_FORMAT_TIF, RASTER_FORMAT_WMF, RASTER_FORMAT_TGA, RASTER_FORMAT_WBMP})
         if (attempt(f))
             return true;
-    m_error = firstError.isEmpty() ? QStringLiteral("Unknown picture format") : firstError;
+    m_error = firstError.isEmpty() ? LoadMessage(534, "Unknown picture format") : firstError;
     return false;
 }
 
@@ -221,7 +222,7 @@ bool CRasterImage::DecodeAs(int format, const BYTE* data, size_t size)
     case RASTER_FORMAT_TGA: ok = ReadTga(decoded, data, size); break;
     case RASTER_FORMAT_WBMP: ok = ReadWbmp(decoded, data, size); break;
     case RASTER_FORMAT_WMF: ok = ReadWmf(decoded, data, size); break;
-    default: decoded.SetError(QStringLiteral("Unknown picture format")); break;
+    default: decoded.SetError(LoadMessage(534, "Unknown picture format")); break;
     }
     if (ok && decoded.IsValid()) {
         decoded.m_type = format;
@@ -237,7 +238,7 @@ bool CRasterImage::DecodeAs(int format, const BYTE* data, size_t size)
 QByteArray CRasterImage::Encode(int format)
 {
     if (!IsValid()) {
-        m_error = QStringLiteral("The image is empty");
+        m_error = LoadMessage(533, "The image is empty");
         return {};
     }
     m_error.clear();
@@ -250,7 +251,7 @@ QByteArray CRasterImage::Encode(int format)
     case RASTER_FORMAT_TGA: return WriteTga(*this);
     case RASTER_FORMAT_WBMP: return WriteWbmp(*this);
     case RASTER_FORMAT_WMF: return WriteWmf(*this);
-    default: m_error = QStringLiteral("Unknown picture format"); return {};
+    default: m_error = LoadMessage(534, "Unknown picture format"); return {};
     }
 }
 
@@ -300,7 +301,7 @@ bool CRasterImage::FromQImage(const QImage& source)
 {
     Destroy();
     if (source.isNull()) {
-        m_error = QStringLiteral("The image is empty");
+        m_error = LoadMessage(533, "The image is empty");
         return false;
     }
     const int w = source.width();

@@ -2,6 +2,7 @@
 // encoded, 8, 15, 16, 24 and 32 bits, any of the four origins.
 
 #include "image/codecs.h"
+#include "framework/resourcemodule.h"
 
 namespace raster {
 namespace {
@@ -135,7 +136,7 @@ QByteArray WriteTga(CRasterImage& image)
     const int w = image.GetWidth();
     const int h = image.GetHeight();
     if (w > 0xFFFF || h > 0xFFFF) {
-        image.SetError(QStringLiteral("The picture is too large for a TGA file"));
+        image.SetError(LoadMessage(535, "The picture is too large for a TGA file"));
         return {};
     }
     const bool mapped = image.GetBpp() <= 8;

@@ -2,6 +2,7 @@
 // makes one LZW-compressed RGB or RGBA page with its resolution. BigTIFF is refused.
 
 #include "image/codecs.h"
+#include "framework/resourcemodule.h"
 
 #include <tiffio.h>
 
@@ -163,7 +164,7 @@ bool ReadTiff(CRasterImage& image, const BYTE* data, size_t size)
     try {
         raster.resize(size_t(width) * height);
     } catch (const std::bad_alloc&) {
-        return fail(QStringLiteral("CRasterImage::Create can't allocate memory"));
+        return fail(LoadMessage(532, "CRasterImage::Create can't allocate memory"));
     }
     if (!TIFFReadRGBAImageOriented(tif, width, height, raster.data(), ORIENTATION_BOTLEFT, 1))
         return fail(QStringLiteral("Damaged TIFF file"));
@@ -206,7 +207,7 @@ QByteArray WriteTiff(CRasterImage& image)
     stream.out = &out;
     TIFF* tif = Open(stream, "w");
     if (!tif) {
-        image.SetError(QStringLiteral("Can't write the TIFF file"));
+        image.SetError(LoadMessage(539, "Can't write the TIFF file"));
         return {};
     }
     const bool alpha = image.GetBpp() == 32;
@@ -247,7 +248,7 @@ QByteArray WriteTiff(CRasterImage& image)
         ok = TIFFFlush(tif) != 0;
     TIFFClose(tif);
     if (!ok) {
-        image.SetError(QStringLiteral("Can't write the TIFF file"));
+        image.SetError(LoadMessage(539, "Can't write the TIFF file"));
         return {};
     }
     out.resize(qsizetype(stream.size));

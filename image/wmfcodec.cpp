@@ -4,6 +4,7 @@
 // placeable metafile holding the picture as one StretchDIBits record.
 
 #include "image/codecs.h"
+#include "framework/resourcemodule.h"
 
 #include <QPainter>
 #include <QPainterPath>
@@ -435,7 +436,7 @@ bool ReadWmf(CRasterImage& image, const BYTE* data, size_t size)
 
     QImage canvas(pixels, QImage::Format_RGB32);
     if (canvas.isNull()) {
-        image.SetError(QStringLiteral("CRasterImage::Create can't allocate memory"));
+        image.SetError(LoadMessage(532, "CRasterImage::Create can't allocate memory"));
         return false;
     }
     canvas.fill(Qt::white);
@@ -469,13 +470,13 @@ QByteArray WriteWmf(CRasterImage& image)
     const int w = image.GetWidth();
     const int h = image.GetHeight();
     if (w > 0x7FFF || h > 0x7FFF) {
-        image.SetError(QStringLiteral("The picture is too large for a WMF file"));
+        image.SetError(LoadMessage(536, "The picture is too large for a WMF file"));
         return {};
     }
     const QByteArray dib = WriteDib(image);
     const long long stretchWords = 3 + (4 + 2 + 16) / 2 + (dib.size() + 1) / 2;
     if (stretchWords > 0x7FFFFFFF) {
-        image.SetError(QStringLiteral("The picture is too large for a WMF file"));
+        image.SetError(LoadMessage(536, "The picture is too large for a WMF file"));
         return {};
     }
     QByteArray out;

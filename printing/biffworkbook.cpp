@@ -1,6 +1,7 @@
 #include "printing/biffworkbook.h"
 
 #include "framework/compoundfile.h"
+#include "framework/resourcemodule.h"
 
 #include <QHash>
 
@@ -226,17 +227,17 @@ BOOL CTextSheet::Check(CString* error) const
         return FALSE;
     };
     if (m_rows > kMaxRows)
-        return fail(QStringLiteral("The worksheet would have %1 rows; an Excel 97-2003 worksheet holds at most %2.")
+        return fail(LoadMessage(485, "The worksheet would have %1 rows; an Excel 97-2003 worksheet holds at most %2.")
                         .arg(m_rows)
                         .arg(kMaxRows));
     if (m_columns > kMaxColumns)
-        return fail(QStringLiteral("The worksheet would have %1 columns; an Excel 97-2003 worksheet holds at most %2.")
+        return fail(LoadMessage(486, "The worksheet would have %1 columns; an Excel 97-2003 worksheet holds at most %2.")
                         .arg(m_columns)
                         .arg(kMaxColumns));
     for (int r = 0; r < m_rows; ++r)
         for (int c = 0; c < m_columns; ++c)
             if (m_cell(r, c).size() > kMaxCellChars)
-                return fail(QStringLiteral("The value in row %1, column %2 has more than %3 characters.")
+                return fail(LoadMessage(487, "The value in row %1, column %2 has more than %3 characters.")
                                 .arg(r + 1)
                                 .arg(c + 1)
                                 .arg(kMaxCellChars));

@@ -41,23 +41,13 @@ void Put(rs::Kind kind, std::string_view payload = {})
         Flush();
 }
 
-int Error(const std::string& message)
+int Error(rs::Message message, const std::string& argument = {})
 {
-    Put(rs::Error, message);
+    Put(rs::Error, std::to_string(int(message)) + '\t' + argument);
     Flush();
     return 1;
 }
 
-// Messages of the program's string table.
-constexpr unsigned kLongTextMessage = 743;
-constexpr unsigned kNoSheetMessage = 744;
-
-int Message(unsigned id, const std::string& argument = {})
-{
-    Put(rs::Message, std::to_string(id) + '\t' + argument);
-    Flush();
-    return 1;
-}
 
 std::string Number(double v)
 {
@@ -87,7 +77,7 @@ int ReadXls(const char* path)
     const void* handle = nullptr;
     int rc = freexl_open(path, &handle);
     if (rc != FREEXL_OK)
-        return Error("freexl could not open the workbook (error " + std::to_string(rc) + ")");
+        return Error(rs::WorkbookNotOpened, std::to_string(rc));
     unsigned int sheets = 0;
     freexl_get_info(handle, FREEXL_BIFF_SHEET_COUNT, &sheets);
     const std::string stream = boolcells::ReadWorkbookStream(path);
@@ -97,11 +87,11 @@ int ReadXls(const char* path)
     // cut short. And a workbook whose records name worksheets is not empty when freexl lists none.
     if (const std::size_t length = boolcells::StringOverTwoContinues(stream)) {
         freexl_close(handle);
-        return Message(kLongTextMessage, std::to_string(length));
+        return Error(rs::TextTooLong, std::to_string(length));
     }
     if (sheets == 0 && std::any_of(flagged.begin(), flagged.end(), [](const auto& s) { return s.worksheet; })) {
         freexl_close(handle);
-        return Message(kNoSheetMessage);
+        return Error(rs::NoSheetFound);
     }
     for (unsigned int s = 0; s < sheets && s < 65535; ++s) {
         const char* name = nullptr;
@@ -178,13 +168,13 @@ int ReadMdb(const char* path)
 {
     MdbHandle* mdb = mdb_open(path, MDB_NOFLAGS);
     if (!mdb)
-        return Error("libmdb could not open the database");
+        return Error(rs::DatabaseNotOpened);
     mdb_set_date_fmt(mdb, "%Y-%m-%d %H:%M:%S");
     mdb_set_shortdate_fmt(mdb, "%Y-%m-%d");
     mdb_set_boolean_fmt_numbers(mdb);
     if (!mdb_read_catalog(mdb, MDB_TABLE)) {
         mdb_close(mdb);
-        return Error("libmdb could not read the list of tables");
+        return Error(rs::TablesNotRead);
     }
     for (unsigned int i = 0; i < mdb->num_catalog; ++i) {
         auto* entry = static_cast<MdbCatalogEntry*>(g_ptr_array_index(mdb->catalog, i));
@@ -254,10 +244,10 @@ int ReadMdb(const char* path)
 int main(int argc, char** argv)
 {
     if (argc != 3)
-        return Error("usage: quillbar-datareader xls|mdb FILE");
+        return Error(rs::BadUsage);
     if (std::strcmp(argv[1], "xls") == 0)
         return ReadXls(argv[2]);
     if (std::strcmp(argv[1], "mdb") == 0)
         return ReadMdb(argv[2]);
-    return Error("unknown kind of file");
+    return Error(rs::UnknownFileKind);
 }

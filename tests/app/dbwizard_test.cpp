@@ -65,9 +65,9 @@ void TypeToCombo(QComboBox* combo, const QString& text)
 {
     FocusIn(combo->window());
     combo->setFocus();
-    QTRY_COMPARE(QApplication::focusWidget(), combo);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::focusWidget() == combo; }));
     QTest::keyClicks(combo, text);
-    QTRY_COMPARE(combo->currentText(), text);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return combo->currentText() == text; })) << combo->currentText().toStdString();
 }
 
 QStringList Texts(const QListWidget* list)
@@ -480,9 +480,9 @@ TEST_F(DatabaseSetup, OdbcSourcesPickTheExactTableAndReportSourcesThatFail)
         // Next without a choice is refused with string 13 and opens the list.
         Press(wizard, ID_WIZNEXT);
         EXPECT_EQ(wizard->GetActiveIndex(), 0);
-        QTRY_VERIFY(sources->view()->isVisible());
+        EXPECT_TRUE(QTest::qWaitFor([&] { return sources->view()->isVisible(); }));
         QTest::keyClick(sources->view(), Qt::Key_Escape);
-        QTRY_VERIFY(!sources->view()->isVisible());
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !sources->view()->isVisible(); }));
         TypeToCombo(sources, "shop");
         Press(wizard, ID_WIZNEXT);
         ASSERT_EQ(wizard->GetActiveIndex(), 1);
@@ -775,4 +775,47 @@ TEST_F(DatabaseSetup, ALabelHandedOverDuringAnImportOpensAfterIt)
     EXPECT_EQ(answer, "OK\n");
     EXPECT_EQ(m_app->Documents().size(), before + 1);
     EXPECT_EQ(tablesShown, 1);
+}
+
+TEST_F(DatabaseSetup, AFileTooWideForTheEngineIsReportedAsSuchOnTheFieldPageAndTheTree)
+{
+    const QString path = WriteList();
+    CDBSetupState& state = Active()->GetDBSetupState();
+    state.dataFilePath = path;
+    OnWizard([&](CWizDBSetupSheet* wizard) {
+        FocusIn(wizard);
+        Press(wizard, ID_WIZNEXT);
+        Press(wizard, ID_WIZFINISH);
+    });
+    Action(kCmdDatabaseSetup)->trigger();
+    ASSERT_EQ(state.table, "list.csv");
+
+    // The file grows more columns than a table of the engine can have.
+    QByteArray wide;
+    for (int c = 0; c < 2001; ++c)
+        wide += (c ? ",c" : "c") + QByteArray::number(c);
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(wide + "\r\n" + QByteArray(2000, ',') + "1\r\n");
+    file.close();
+
+    MessageBoxWatch boxes;
+    int fieldsShown = -1;
+    OnWizard([&](CWizDBSetupSheet* wizard) {
+        FocusIn(wizard);
+        Press(wizard, ID_WIZNEXT);
+        Press(wizard, ID_WIZNEXT);
+        fieldsShown = Control<QListWidget>(wizard, 185)->count();
+        Press(wizard, ID_WIZFINISH);
+    });
+    Action(kCmdDatabaseSetup)->trigger();
+    const QString why = "the table \"list.csv\" has 2001 columns, and a table can have at most 2000.";
+    ASSERT_GE(boxes.titled.size(), 3);
+    EXPECT_EQ(fieldsShown, 0);
+    // The page of the fields and the tree, which list the fields, say why.
+    EXPECT_TRUE(boxes.texts[1].contains(why)) << boxes.texts[1].toStdString();
+    EXPECT_TRUE(boxes.texts.back().contains(why)) << boxes.texts.back().toStdString();
+    for (const QString& said : boxes.texts)
+        EXPECT_FALSE(said.contains("no such table")) << said.toStdString();
+    EXPECT_EQ(TreeTexts(), QStringList{"Data File(" + path + ")"});
 }

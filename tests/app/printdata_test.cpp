@@ -290,13 +290,13 @@ TEST_F(PrintData, TheGridShowsShortValuesWholeAtEverySize)
     EXPECT_LE(table->columnWidth(4), table->width() / 3);
 
     dialog.resize(opened.width() * 3, opened.height());
-    QTRY_VERIFY_WITH_TIMEOUT(table->width() > 3 * needed, ModalWaitMs());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return table->width() > 3 * needed; }, ModalWaitMs()));
     EXPECT_EQ(CutShortCells(table), std::vector<std::string>());
     EXPECT_GT(table->columnWidth(4), needed);
     dialog.grab().save(TestOutputDir() + "/printdata-wide.png");
 
     dialog.resize(opened);
-    QTRY_VERIFY_WITH_TIMEOUT(table->width() < 3 * needed, ModalWaitMs());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return table->width() < 3 * needed; }, ModalWaitMs()));
     EXPECT_EQ(CutShortCells(table), std::vector<std::string>());
     EXPECT_LE(table->columnWidth(4), table->width() / 3);
     dialog.close();

@@ -1,6 +1,7 @@
 // File > Send as the user meets it: a copy of the label, as it stands, handed to the mail program
 // (a stand-in xdg-email first on PATH that records what it was given), the item gone from the
-// menu where no mail program can be started, and a mail program that fails to start.
+// menu where no mail program can be started, and a mail program that fails to start or fails
+// later, when it has run a while.
 
 #include "app/shellfixture.h"
 #include "objects/drawtext.h"
@@ -170,4 +171,47 @@ TEST_F(SendMail, AMailProgramThatDoesNotStartIsReportedAndWithoutOneTheItemLeave
     EXPECT_EQ(SendItemOfFileMenu(), nullptr);
     Update();
     EXPECT_FALSE(Action(kFileSendMail)->isEnabled());
+}
+
+TEST_F(SendMail, AMailProgramThatFailsLaterIsReportedInItsOwnWordsWithoutHoldingTheWindow)
+{
+    // Each stand-in waits for the test to let it end (ten seconds at most).
+    const QByteArray wait = "#!/bin/sh\nn=0\nwhile [ ! -e '" + m_bin.path().toLocal8Bit() + "/go' ] && [ $n -lt 200 ]; do\n"
+                            "  sleep 0.05; n=$((n+1))\ndone\n";
+    struct Case {
+        const char* what;
+        QByteArray end;
+        QStringList said;  // the parts of the one message expected; none: no message
+    };
+    const Case cases[] = {
+        {"no mail client configured", "echo \"xdg-email: no method available for opening 'mailto:'\" >&2\nexit 3\n",
+         {"The mail program failed (exit status 3), and the label was not sent.",
+          "xdg-email: no method available for opening 'mailto:'"}},
+        {"killed", "kill -KILL $$\n", {"The mail program stopped unexpectedly, and the label was not sent."}},
+        {"chatty but content", "echo 'a warning of no importance' >&2\ntouch \"$0.done\"\nexit 0\n", {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        QFile::remove(m_bin.filePath("go"));
+        InstallMailProgram(wait + c.end);
+        MessageBoxWatch boxes;
+        SendItemOfFileMenu()->trigger();
+        // The window goes on while the program runs, and nothing is said yet.
+        QTest::qWait(100);
+        EXPECT_TRUE(boxes.texts.isEmpty());
+        QFile go(m_bin.filePath("go"));
+        ASSERT_TRUE(go.open(QIODevice::WriteOnly));
+        go.close();
+        if (c.said.isEmpty()) {
+            ASSERT_TRUE(QTest::qWaitFor([&] { return QFileInfo::exists(m_bin.filePath("xdg-email.done")); }, ModalWaitMs()));
+            QTest::qWait(300);
+            EXPECT_TRUE(boxes.texts.isEmpty()) << boxes.texts.join('|').toStdString();
+            continue;
+        }
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !boxes.texts.isEmpty(); }, ModalWaitMs()));
+        QTest::qWait(100);
+        ASSERT_EQ(boxes.texts.size(), 1);
+        for (const QString& part : c.said)
+            EXPECT_TRUE(boxes.texts[0].contains(part)) << boxes.texts[0].toStdString();
+    }
 }

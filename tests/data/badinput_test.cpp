@@ -168,7 +168,7 @@ TEST_F(BadInput, FilesThatCannotBeRead)
     QStringEncoder big5("Big5");
     QByteArray text = big5(QStringLiteral("名稱,價格\n蘋果,1\n"));
     text += "\x81\x30,2\n";
-    ExpectRefused(WriteFile(dir, "bad950.csv", text), "line 3");
+    ExpectRefused(WriteFile(dir, "bad950.csv", text), QStringLiteral("第 3 行"));
 }
 
 TEST_F(BadInput, UnreadableFile)
