@@ -8,6 +8,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QTextLayout>
+#include <QRawFont>
 #include <QPagedPaintDevice>
 #include <algorithm>
 #include <cmath>
@@ -677,7 +678,56 @@ void CPainterDC::DrawTextRun(int x, int y, UINT options, const CRect* rect, cons
                 rule(f.ascent - fm.strikeOutPos());
         }
     };
-    if (dx) {
+    if (dx && !f.font.underline() && !f.font.strikeOut()) {
+        // Each character where its cell begins, as if drawn one by one, but gathered into one
+        // glyph run per real font: a long text is a few calls, not one a character.
+        QTransform t = QTransform::fromScale(f.stretch, 1.0);
+        t *= at0;
+        m_painter->setWorldTransform(t);
+        struct Piece {
+            int batch;
+            quint32 index;
+            QPointF at;  // from the cell's start, baseline offset included
+        };
+        QList<QGlyphRun> batches;
+        std::vector<QList<quint32>> indexes;
+        std::vector<QList<QPointF>> positions;
+        QHash<char16_t, std::vector<Piece>> pieces;
+        for (int i = 0; i < int(text.size()); ++i) {
+            const char16_t c = text[i].unicode();
+            auto known = pieces.find(c);
+            if (known == pieces.end()) {
+                // The shape is copied out at once: shaping more characters may empty the cache.
+                const ShapedRun& shaped = Shape(f.font, text.mid(i, 1));
+                std::vector<Piece> glyphs;
+                for (const QGlyphRun& run : shaped.glyphs) {
+                    qsizetype b = 0;
+                    while (b < batches.size() && !(batches[b].rawFont() == run.rawFont() && batches[b].flags() == run.flags()))
+                        ++b;
+                    if (b == batches.size()) {
+                        batches.append(run);
+                        indexes.emplace_back();
+                        positions.emplace_back();
+                    }
+                    const QList<quint32> runIndexes = run.glyphIndexes();
+                    const QList<QPointF> runPositions = run.positions();
+                    for (qsizetype g = 0; g < runIndexes.size() && g < runPositions.size(); ++g)
+                        glyphs.push_back({int(b), runIndexes[g], runPositions[g] + QPointF(0, f.ascent - shaped.ascent)});
+                }
+                known = pieces.insert(c, std::move(glyphs));
+            }
+            const double x = at[size_t(i)] / f.stretch;
+            for (const Piece& piece : *known) {
+                indexes[size_t(piece.batch)].append(piece.index);
+                positions[size_t(piece.batch)].append(piece.at + QPointF(x, 0));
+            }
+        }
+        for (qsizetype b = 0; b < batches.size(); ++b) {
+            batches[b].setGlyphIndexes(indexes[size_t(b)]);
+            batches[b].setPositions(positions[size_t(b)]);
+            m_painter->drawGlyphRun(QPointF(0, 0), batches[b]);
+        }
+    } else if (dx) {
         for (int i = 0; i < int(text.size()); ++i)
             draw(text.mid(i, 1), at[size_t(i)]);
     } else {
