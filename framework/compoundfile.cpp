@@ -458,21 +458,32 @@ bool CDirectoryCheck::ReadHeader()
     if (m_shift != 9 && m_shift != 12)
         return false;
     const quint32 sectors = SectorCount();
-    const quint32 fatCount = std::min(Dword(header + 0x2C), sectors);
     m_firstDirectory = Dword(header + 0x30);
 
-    for (int i = 0; i < 109 && m_fatSectors.size() < fatCount; ++i)
-        m_fatSectors.push_back(Dword(header + 0x4C + 4 * i));
+    // The sectors of the allocation table, up to the first unused number. The count the header
+    // gives is not trusted: the longest table a reader might take is the one to check.
+    auto take = [&](quint32 fatSector) {
+        if (fatSector >= kLastSector || m_fatSectors.size() > sectors)
+            return false;
+        m_fatSectors.push_back(fatSector);
+        return true;
+    };
+    for (int i = 0; i < 109; ++i) {
+        if (!take(Dword(header + 0x4C + 4 * i)))
+            return true;
+    }
     // The rest of the table's sector numbers lie in a chain of their own, each sector's last
     // number pointing to the next; no sound chain is longer than the file has sectors.
     const size_t perSector = (size_t(1) << m_shift) / 4;
     std::vector<guint8> sector(size_t(1) << m_shift);
     quint32 next = Dword(header + 0x44);
-    for (quint32 steps = 0; m_fatSectors.size() < fatCount && next < kLastSector; ++steps) {
-        if (steps > sectors || !Read(SectorOffset(next), sector.size(), sector.data()))
+    for (quint32 steps = 0; next < kLastSector && steps <= sectors; ++steps) {
+        if (!Read(SectorOffset(next), sector.size(), sector.data()))
             break;
-        for (size_t i = 0; i + 1 < perSector && m_fatSectors.size() < fatCount; ++i)
-            m_fatSectors.push_back(Dword(sector.data() + 4 * i));
+        for (size_t i = 0; i + 1 < perSector; ++i) {
+            if (!take(Dword(sector.data() + 4 * i)))
+                return true;
+        }
         next = Dword(sector.data() + 4 * (perSector - 1));
     }
     return true;
@@ -529,7 +540,7 @@ CDirectoryCheck::Verdict CDirectoryCheck::WalkTrees() const
             pending.emplace_back(entry.left, depth);
             pending.emplace_back(entry.right, depth);
         }
-        if (entry.type == 1 || index == 0) {
+        if (entry.type == 1 || entry.type == 5 || index == 0) {
             if (depth > CCompoundFile::MaxDepth)
                 return TooDeep;
             pending.emplace_back(entry.child, depth + 1);
