@@ -7,8 +7,8 @@
 #include <QPaintEngine>
 #include <QPainter>
 #include <QPainterPath>
-#include <QTextLayout>
 #include <QRawFont>
+#include <QTextLayout>
 #include <QPagedPaintDevice>
 #include <algorithm>
 #include <cmath>
@@ -658,7 +658,7 @@ void CPainterDC::DrawTextRun(int x, int y, UINT options, const CRect* rect, cons
         m_painter->fillRect(QRectF(0, 0, width, f.height), Colour(s.bkColor));
     m_painter->setFont(f.font);
     m_painter->setPen(Colour(s.textColor));
-    // The lines under and through text from x to x + length, in the run's coordinates.
+    // The lines under and through text over `length` from `from`, in the run's coordinates.
     auto drawRules = [&](double from, double length) {
         if (!f.font.underline() && !f.font.strikeOut())
             return;

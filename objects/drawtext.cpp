@@ -1,7 +1,5 @@
 #include "objects/drawtext.h"
 
-#include <QHash>
-
 #include "document/drawdoc.h"
 #include "framework/archive.h"
 #include "framework/dc.h"
@@ -9,6 +7,8 @@
 #include "objects/bigdecimal.h"
 #include "objects/drawviewbase.h"
 #include "framework/resourcemanager.h"
+
+#include <QHash>
 
 #include <algorithm>
 #include <cmath>
