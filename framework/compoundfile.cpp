@@ -567,14 +567,22 @@ QString DirectoryMessage(CDirectoryCheck::Verdict verdict, const QString& what)
     constexpr UINT IDS_TOO_MANY_ENTRIES = 700, IDS_NESTED_TOO_DEEPLY = 701,
                    IDS_ENTRIES_IN_A_LOOP = 702;
     const CResourceModule& strings = CResourceModule::Get();
+    QString message;
     switch (verdict) {
     case CDirectoryCheck::TooManyEntries:
-        return strings.LoadString(IDS_TOO_MANY_ENTRIES).arg(what).arg(CCompoundFile::MaxEntries);
+        message = strings.LoadString(IDS_TOO_MANY_ENTRIES).arg(what, QString::number(CCompoundFile::MaxEntries));
+        break;
     case CDirectoryCheck::TooDeep:
-        return strings.LoadString(IDS_NESTED_TOO_DEEPLY).arg(what).arg(CCompoundFile::MaxDepth);
+        message = strings.LoadString(IDS_NESTED_TOO_DEEPLY).arg(what, QString::number(CCompoundFile::MaxDepth));
+        break;
     default:
-        return strings.LoadString(IDS_ENTRIES_IN_A_LOOP).arg(what);
+        message = strings.LoadString(IDS_ENTRIES_IN_A_LOOP).arg(what);
+        break;
     }
+    // Without a string table the refusal is still said, in the words of the other damage.
+    if (message.isEmpty())
+        message = Tr("%1 is damaged: %2.").arg(what, Tr("its directory is not one of a label file"));
+    return message;
 }
 
 bool LoadFromInput(GsfInput* input, const QString& what, CStorage& root, QString& error)
