@@ -143,17 +143,11 @@ QByteArray RawCompoundFile(std::vector<RawEntry> entries)
 
     QByteArray bytes(qsizetype(512) * (1 + dirSectors + fatSectors), '\0');
     bytes.replace(0, 8, QByteArray::fromHex("D0CF11E0A1B11AE1"));
-    bytes[0x18] = 0x3E;
-    bytes[0x1A] = 3;
-    bytes[0x1C] = char(0xFE);
-    bytes[0x1D] = char(0xFF);
-    bytes[0x1E] = 9;
-    bytes[0x20] = 6;
-    PutDword(bytes, 0x2C, fatSectors);
-    PutDword(bytes, 0x30, 0);  // the directory starts at sector 0
-    PutDword(bytes, 0x38, 4096);
-    PutDword(bytes, 0x3C, 0xFFFFFFFE);
-    PutDword(bytes, 0x44, 0xFFFFFFFE);
+    // Version 3, little-endian, 512-byte sectors, 64-byte mini sectors, the directory at sector
+    // 0, no mini stream, no further allocation-table list.
+    for (auto [at, value] : {std::pair<int, quint32>{0x18, 0x0003003E}, {0x1C, 0x0009FFFE}, {0x20, 6},
+                             {0x2C, fatSectors}, {0x38, 4096}, {0x3C, 0xFFFFFFFE}, {0x44, 0xFFFFFFFE}})
+        PutDword(bytes, at, value);
     for (quint32 i = 0; i < 109; ++i)
         PutDword(bytes, 0x4C + 4 * i, i < fatSectors ? dirSectors + i : 0xFFFFFFFF);
 

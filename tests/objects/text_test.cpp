@@ -47,13 +47,11 @@ std::unique_ptr<CDrawText> MakeText(CFakeDrawView& view, const QString& text, in
     return obj;
 }
 
-std::vector<DrawnChar> Draw(CFakeDrawView& view, CDrawText& obj, int labelIndex = 0)
+// The characters a context recorded, runs taken apart, each where its spacing entry puts it.
+std::vector<DrawnChar> DrawnChars(const CRecordingDC& dc)
 {
-    auto dc = view.MakeDC();
-    obj.Draw(dc.get(), labelIndex);
-    // Runs of characters are taken apart, each character where its spacing entry puts it.
     std::vector<DrawnChar> out;
-    for (const CRecordedPrimitive& r : dc->records) {
+    for (const CRecordedPrimitive& r : dc.records) {
         if (r.kind != Kind::Text)
             continue;
         CPoint at = r.points.at(0);
@@ -63,6 +61,13 @@ std::vector<DrawnChar> Draw(CFakeDrawView& view, CDrawText& obj, int labelIndex 
         }
     }
     return out;
+}
+
+std::vector<DrawnChar> Draw(CFakeDrawView& view, CDrawText& obj, int labelIndex = 0)
+{
+    auto dc = view.MakeDC();
+    obj.Draw(dc.get(), labelIndex);
+    return DrawnChars(*dc);
 }
 
 // The object's data items, each as "table|field|prefix|suffix".
@@ -533,28 +538,18 @@ TEST(TextObject, OnlyCharactersTheVisibleAreaCanShowAreDrawn)
     auto dc = view.MakeDC();
     dc->IntersectClipRect(5000, 0, 6000, 100000);
     obj->Draw(dc.get(), 0);
-    std::vector<CPoint> drawn;
-    for (const CRecordedPrimitive& r : dc->records) {
-        if (r.kind != Kind::Text)
-            continue;
-        CPoint at = r.points.at(0);
-        for (size_t i = 0; i < size_t(r.text.size()); ++i, at.x += r.dx.at(i - 1))
-            drawn.push_back(at);
-    }
+    const std::vector<DrawnChar> drawn = DrawnChars(*dc);
     ASSERT_FALSE(drawn.empty());
     for (const DrawnChar& c : all) {
         const bool reaches = c.at.x + 128 > 5000 && c.at.x < 6000;
         const bool near = c.at.x + 128 + 257 > 5000 && c.at.x - 257 < 6000;
-        const bool isDrawn = std::find(drawn.begin(), drawn.end(), c.at) != drawn.end();
-        if (reaches)
-            EXPECT_TRUE(isDrawn) << c.at.x;
-        if (!near)
-            EXPECT_FALSE(isDrawn) << c.at.x;
+        const bool isDrawn = std::any_of(drawn.begin(), drawn.end(), [&](const DrawnChar& d) { return d.at == c.at; });
+        EXPECT_TRUE(isDrawn || !reaches) << c.at.x;
+        EXPECT_TRUE(!isDrawn || near) << c.at.x;
     }
     // A clip beside the line leaves nothing to draw.
     auto below = view.MakeDC();
     below->IntersectClipRect(0, 5000, 20000, 6000);
     obj->Draw(below.get(), 0);
-    for (const CRecordedPrimitive& r : below->records)
-        EXPECT_NE(r.kind, Kind::Text);
+    EXPECT_TRUE(DrawnChars(*below).empty());
 }
