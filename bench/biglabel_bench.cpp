@@ -169,6 +169,56 @@ void BM_OpenAndPrintBigLabel(benchmark::State& state)
 }
 BENCHMARK(BM_OpenAndPrintBigLabel)->Unit(benchmark::kMillisecond);
 
+// A label whose one text object holds a long text (lines of 80 characters), opened and printed
+// as the command line prints it: a sheet of 2 x 5 labels, each label drawing the whole text
+// squeezed into its box. Reports the peak resident memory of the process.
+void BM_OpenAndPrintLongText(benchmark::State& state)
+{
+    const qsizetype chars = qsizetype(state.range(0));
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("long-text.tag"));
+    {
+        BenchLabel label;
+        const float size[2] = {900, 500}, gap[2] = {20, 20};
+        const int grid[2] = {2, 5};
+        label.doc.SetLabelSize(size);
+        label.doc.SetLabelGap(gap);
+        label.doc.SetLabelGrid(grid);
+        QString text(chars, Qt::Uninitialized);
+        for (qsizetype i = 0; i < chars; ++i)
+            text[i] = i % 81 == 80 ? QChar(u'\n') : QChar(char16_t(u'A' + (i * 7) % 26));
+        auto* obj = new CDrawText(CRect(100, 100, 2000, 1000), &label.view, QString());
+        obj->m_text = text;
+        obj->m_position = CRect(100, 100, 2000, 1000);
+        label.view.AddObject(obj);
+        label.doc.SetLabelsToPrint(10);
+        if (!label.doc.OnSaveDocument(file))
+            qFatal("the label could not be written");
+    }
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(dir.filePath("long-text.pdf"));
+    AfxSetAppPrinter(&printer);
+    for (auto _ : state) {
+        CDrawDoc doc;
+        if (!doc.OnOpenDocument(file))
+            state.SkipWithError("the label did not open");
+        CDrawView view;
+        view.AttachDocument(&doc);
+        CPrintInfo info;
+        info.m_bDirect = TRUE;
+        if (!AfxPrintJob(&view, &printer, &info))
+            state.SkipWithError("the job failed");
+    }
+    AfxSetAppPrinter(nullptr);
+    rusage usage {};
+    getrusage(RUSAGE_SELF, &usage);
+    state.counters["chars"] = double(chars);
+    state.counters["max_rss_MB"] = double(usage.ru_maxrss) / 1024.0;
+    state.counters["pdf_MB"] = double(QFileInfo(dir.filePath("long-text.pdf")).size()) / 1e6;
+}
+BENCHMARK(BM_OpenAndPrintLongText)->Arg(1 << 20)->Arg(10 << 20)->Iterations(1)->Unit(benchmark::kMillisecond);
+
 }  // namespace
 
 int main(int argc, char** argv)

@@ -120,6 +120,24 @@ void BM_DrawSerialLabel(benchmark::State& state)
 }
 BENCHMARK(BM_DrawSerialLabel)->Arg(1000)->Unit(benchmark::kMillisecond);
 
+// Code 128 Auto of a long run of digits, the text of a label that a user or a data source gives:
+// the whole run goes into set C, with its choice of code set made once per character.
+void BM_Code128AutoDigits(benchmark::State& state)
+{
+    std::unique_ptr<CBarcode> code(CreateBarcode(BARCODE_ID_CODE128_AUTO, 0.01f, 0.4f));
+    CString text(int(state.range(0)), QChar(u'0'));
+    for (int i = 0; i < text.size(); ++i)
+        text[i] = QChar(u'0' + i * 7 % 10);
+    for (auto _ : state) {
+        CRect rect;
+        code->SetText(nullptr, text, &rect, 3.0);
+        benchmark::DoNotOptimize(code->GetElements());
+        benchmark::DoNotOptimize(rect);
+    }
+    state.counters["digits"] = double(state.range(0));
+}
+BENCHMARK(BM_Code128AutoDigits)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
+
 const bool kRegistered = [] {
     for (const Case& c : kCases) {
         benchmark::RegisterBenchmark((std::string(c.name) + "/ours").c_str(), Ours, c);

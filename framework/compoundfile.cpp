@@ -11,6 +11,7 @@
 
 #include "framework/compoundfile.h"
 
+#include "framework/resourcemodule.h"
 #include "framework/savefile.h"
 #include "framework/resourcemodule.h"
 
@@ -22,6 +23,7 @@
 #include <algorithm>
 #include <memory>
 #include <mutex>
+#include <unordered_set>
 
 namespace {
 
@@ -99,11 +101,6 @@ bool IsUsableStoredName(const QString& name)
         && !name.contains(QChar(0));
 }
 
-bool SameName(const QString& a, const QString& b)
-{
-    return a.compare(b, Qt::CaseInsensitive) == 0;
-}
-
 // The largest stream we hand to the writer; the format's 32-bit sizes must not wrap.
 constexpr qsizetype MaxStreamSize = 0x7FFFFFFF;
 
@@ -112,11 +109,58 @@ constexpr qsizetype MaxStreamSize = 0x7FFFFFFF;
 // ---------------------------------------------------------------------------------------------
 // CStorage
 
+CStorage::CStorage(const CStorage& other)
+    : m_name(other.m_name), m_classId(other.m_classId), m_streams(other.m_streams),
+      m_storages(other.m_storages)
+{
+    RebuildIndex();
+}
+
+CStorage& CStorage::operator=(const CStorage& other)
+{
+    if (this != &other) {
+        CStorage copy(other);
+        *this = std::move(copy);
+    }
+    return *this;
+}
+
+QString CStorage::IndexKey(const QString& name)
+{
+    QString key;
+    key.reserve(name.size());
+    for (char32_t c : name.toUcs4()) {
+        const char32_t folded = QChar::toCaseFolded(c);
+        if (QChar::requiresSurrogates(folded)) {
+            key.append(QChar(QChar::highSurrogate(folded)));
+            key.append(QChar(QChar::lowSurrogate(folded)));
+        } else {
+            key.append(QChar(char16_t(folded)));
+        }
+    }
+    return key;
+}
+
+void CStorage::RebuildIndex()
+{
+    m_index.clear();
+    m_index.reserve(qsizetype(m_streams.size() + m_storages.size()));
+    for (auto it = m_streams.begin(); it != m_streams.end(); ++it)
+        m_index.insert(IndexKey(it->first), Slot{it, {}, false});
+    for (auto it = m_storages.begin(); it != m_storages.end(); ++it)
+        m_index.insert(IndexKey(it->m_name), Slot{{}, it, true});
+}
+
+const CStorage::Slot* CStorage::Find(const QString& name) const
+{
+    auto it = m_index.constFind(IndexKey(name));
+    return it == m_index.cend() ? nullptr : &*it;
+}
+
 CStorage::Stream* CStorage::FindStream(const QString& name)
 {
-    auto it = std::find_if(m_streams.begin(), m_streams.end(),
-                           [&](const Stream& s) { return SameName(s.first, name); });
-    return it == m_streams.end() ? nullptr : &*it;
+    const Slot* slot = Find(name);
+    return slot && !slot->isStorage ? &*slot->stream : nullptr;
 }
 
 const CStorage::Stream* CStorage::FindStream(const QString& name) const
@@ -124,16 +168,19 @@ const CStorage::Stream* CStorage::FindStream(const QString& name) const
     return const_cast<CStorage*>(this)->FindStream(name);
 }
 
-std::list<CStorage>::iterator CStorage::FindStorage(const QString& name)
+CStorage::Stream& CStorage::AddStream(const QString& name, QByteArray data)
 {
-    return std::find_if(m_storages.begin(), m_storages.end(),
-                        [&](const CStorage& s) { return SameName(s.m_name, name); });
+    auto it = m_streams.emplace(m_streams.end(), name, std::move(data));
+    m_index.insert(IndexKey(name), Slot{it, {}, false});
+    return *it;
 }
 
-std::list<CStorage>::const_iterator CStorage::FindStorage(const QString& name) const
+CStorage& CStorage::AddStorage(CStorage storage)
 {
-    return std::find_if(m_storages.begin(), m_storages.end(),
-                        [&](const CStorage& s) { return SameName(s.m_name, name); });
+    const QString key = IndexKey(storage.m_name);
+    auto it = m_storages.emplace(m_storages.end(), std::move(storage));
+    m_index.insert(key, Slot{{}, it, true});
+    return *it;
 }
 
 bool CStorage::IsValidName(const QString& name)
@@ -173,22 +220,24 @@ bool CStorage::WriteStream(const QString& name, const QByteArray& data)
     }
     if (!IsValidName(name) || HasStorage(name))
         return false;
-    m_streams.emplace_back(name, data);
+    AddStream(name, data);
     return true;
 }
 
 bool CStorage::RemoveStream(const QString& name)
 {
-    Stream* stream = FindStream(name);
-    if (!stream)
+    auto slot = m_index.find(IndexKey(name));
+    if (slot == m_index.end() || slot->isStorage)
         return false;
-    m_streams.erase(m_streams.begin() + (stream - m_streams.data()));
+    m_streams.erase(slot->stream);
+    m_index.erase(slot);
     return true;
 }
 
 QStringList CStorage::GetStreamNames() const
 {
     QStringList names;
+    names.reserve(qsizetype(m_streams.size()));
     for (const Stream& stream : m_streams)
         names.append(stream.first);
     return names;
@@ -196,19 +245,18 @@ QStringList CStorage::GetStreamNames() const
 
 bool CStorage::HasStorage(const QString& name) const
 {
-    return FindStorage(name) != m_storages.end();
+    return OpenStorage(name) != nullptr;
 }
 
 CStorage* CStorage::OpenStorage(const QString& name)
 {
-    auto it = FindStorage(name);
-    return it == m_storages.end() ? nullptr : &*it;
+    const Slot* slot = Find(name);
+    return slot && slot->isStorage ? &*slot->storage : nullptr;
 }
 
 const CStorage* CStorage::OpenStorage(const QString& name) const
 {
-    auto it = FindStorage(name);
-    return it == m_storages.end() ? nullptr : &*it;
+    return const_cast<CStorage*>(this)->OpenStorage(name);
 }
 
 CStorage* CStorage::CreateStorage(const QString& name)
@@ -225,26 +273,27 @@ CStorage* CStorage::CopyStorage(const CStorage& source)
         return nullptr;
     // Copy first: `source` may be this storage or lie inside the storage being replaced.
     CStorage copy = source;
-    auto it = FindStorage(name);
-    if (it != m_storages.end()) {
-        *it = std::move(copy);
-        return &*it;
+    if (CStorage* existing = OpenStorage(name)) {
+        *existing = std::move(copy);
+        return existing;
     }
-    return &m_storages.emplace_back(std::move(copy));
+    return &AddStorage(std::move(copy));
 }
 
 bool CStorage::RemoveStorage(const QString& name)
 {
-    auto it = FindStorage(name);
-    if (it == m_storages.end())
+    auto slot = m_index.find(IndexKey(name));
+    if (slot == m_index.end() || !slot->isStorage)
         return false;
-    m_storages.erase(it);
+    m_storages.erase(slot->storage);
+    m_index.erase(slot);
     return true;
 }
 
 QStringList CStorage::GetStorageNames() const
 {
     QStringList names;
+    names.reserve(qsizetype(m_storages.size()));
     for (const CStorage& storage : m_storages)
         names.append(storage.m_name);
     return names;
@@ -327,7 +376,7 @@ bool CCompoundFileReader::ReadStorage(GsfInfile* dir, CStorage& into, int depth)
             sub.m_name = name;
             if (!ReadStorage(GSF_INFILE(child.get()), sub, depth + 1))
                 return false;
-            into.m_storages.push_back(std::move(sub));
+            into.AddStorage(std::move(sub));
             continue;
         }
 
@@ -342,15 +391,200 @@ bool CCompoundFileReader::ReadStorage(GsfInfile* dir, CStorage& into, int depth)
         if (size > 0
             && !gsf_input_read(child.get(), size_t(size), reinterpret_cast<guint8*>(data.data())))
             return Fail(Tr(507, "the stream “%1” cannot be read").arg(name));
-        into.m_streams.emplace_back(name, std::move(data));
+        into.AddStream(name, std::move(data));
     }
     return true;
 }
 
 namespace {
 
+// The directory of a compound file, looked at before libgsf builds its tree of it. libgsf walks
+// the directory by recursion, one level for each sibling link and each nested storage, and sorts
+// each storage's children as it inserts them: tens of thousands of entries exhaust the stack or
+// take minutes. The header, the allocation table and the directory sectors are read here with
+// every offset checked and every chain guarded, and the trees are walked without recursion.
+// A header this check cannot make sense of is left to libgsf, which refuses it with its own
+// reason; the check only bounds what libgsf would go on to read.
+class CDirectoryCheck
+{
+public:
+    enum Verdict { Sound, TooManyEntries, TooDeep, Loop };
+
+    explicit CDirectoryCheck(GsfInput* input) : m_input(input), m_size(gsf_input_size(input)) {}
+
+    Verdict Run();
+
+private:
+    static constexpr quint32 kLastSector = 0xFFFFFFFA;  // higher numbers mark chain ends and kinds
+    static constexpr quint32 kNoEntry = 0xFFFFFFFF;
+    static constexpr int kEntrySize = 128;
+
+    struct Entry {
+        BYTE type = 0;  // 0 unused, 1 storage, 2 stream, 5 root
+        quint32 left = kNoEntry, right = kNoEntry, child = kNoEntry;
+    };
+
+    bool Read(gsf_off_t at, size_t size, guint8* out) const
+    {
+        return at >= 0 && gsf_off_t(size) <= m_size && at <= m_size - gsf_off_t(size)
+            && !gsf_input_seek(m_input, at, G_SEEK_SET) && gsf_input_read(m_input, size, out);
+    }
+    static quint32 Dword(const guint8* p)
+    {
+        return quint32(p[0]) | quint32(p[1]) << 8 | quint32(p[2]) << 16 | quint32(p[3]) << 24;
+    }
+    gsf_off_t SectorOffset(quint32 sector) const { return (gsf_off_t(sector) + 1) << m_shift; }
+    quint32 SectorCount() const { return quint32(std::min<gsf_off_t>(m_size >> m_shift, kLastSector)); }
+    // The sector after `sector` in its chain; kNoEntry when the table does not say.
+    quint32 Next(quint32 sector) const;
+    bool ReadHeader();
+    Verdict ReadDirectory();
+    Verdict WalkTrees() const;
+
+    GsfInput* m_input;
+    gsf_off_t m_size;
+    int m_shift = 9;
+    quint32 m_firstDirectory = kNoEntry;
+    std::vector<quint32> m_fatSectors;  // the sectors of the allocation table, in order
+    std::vector<Entry> m_entries;
+};
+
+bool CDirectoryCheck::ReadHeader()
+{
+    guint8 header[512];
+    static constexpr guint8 kSignature[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
+    if (!Read(0, sizeof header, header) || !std::equal(kSignature, kSignature + 8, header))
+        return false;
+    m_shift = header[0x1E] | header[0x1F] << 8;
+    if (m_shift != 9 && m_shift != 12)
+        return false;
+    const quint32 sectors = SectorCount();
+    m_firstDirectory = Dword(header + 0x30);
+
+    // The sectors of the allocation table, up to the first unused number. The count the header
+    // gives is not trusted: the longest table a reader might take is the one to check.
+    auto take = [&](quint32 fatSector) {
+        if (fatSector >= kLastSector || m_fatSectors.size() > sectors)
+            return false;
+        m_fatSectors.push_back(fatSector);
+        return true;
+    };
+    for (int i = 0; i < 109; ++i) {
+        if (!take(Dword(header + 0x4C + 4 * i)))
+            return true;
+    }
+    // The rest of the table's sector numbers lie in a chain of their own, each sector's last
+    // number pointing to the next; no sound chain is longer than the file has sectors.
+    const size_t perSector = (size_t(1) << m_shift) / 4;
+    std::vector<guint8> sector(size_t(1) << m_shift);
+    quint32 next = Dword(header + 0x44);
+    for (quint32 steps = 0; next < kLastSector && steps <= sectors; ++steps) {
+        if (!Read(SectorOffset(next), sector.size(), sector.data()))
+            break;
+        for (size_t i = 0; i + 1 < perSector; ++i) {
+            if (!take(Dword(sector.data() + 4 * i)))
+                return true;
+        }
+        next = Dword(sector.data() + 4 * (perSector - 1));
+    }
+    return true;
+}
+
+quint32 CDirectoryCheck::Next(quint32 sector) const
+{
+    const quint32 perSector = (quint32(1) << m_shift) / 4;
+    const size_t index = sector / perSector;
+    guint8 bytes[4];
+    if (index >= m_fatSectors.size() || m_fatSectors[index] >= kLastSector
+        || !Read(SectorOffset(m_fatSectors[index]) + gsf_off_t(sector % perSector) * 4, 4, bytes))
+        return kNoEntry;
+    return Dword(bytes);
+}
+
+CDirectoryCheck::Verdict CDirectoryCheck::ReadDirectory()
+{
+    std::vector<guint8> sector(size_t(1) << m_shift);
+    std::unordered_set<quint32> seen;
+    for (quint32 at = m_firstDirectory; at < kLastSector; at = Next(at)) {
+        if (!seen.insert(at).second)
+            return Loop;
+        if (!Read(SectorOffset(at), sector.size(), sector.data()))
+            break;  // libgsf reports the short directory
+        for (size_t offset = 0; offset < sector.size(); offset += kEntrySize) {
+            if (m_entries.size() >= size_t(CCompoundFile::MaxEntries))
+                return TooManyEntries;
+            const guint8* raw = sector.data() + offset;
+            m_entries.push_back({raw[0x42], Dword(raw + 0x44), Dword(raw + 0x48), Dword(raw + 0x4C)});
+        }
+    }
+    return Sound;
+}
+
+CDirectoryCheck::Verdict CDirectoryCheck::WalkTrees() const
+{
+    if (m_entries.empty())
+        return Sound;
+    // Entry 0 is the root storage; each storage's children hang from its child link as a tree
+    // of left and right siblings. A link past the directory is left for libgsf to report.
+    std::vector<bool> reached(m_entries.size());
+    std::vector<std::pair<quint32, int>> pending{{0, 0}};  // entry, depth of its storage
+    while (!pending.empty()) {
+        const auto [index, depth] = pending.back();
+        pending.pop_back();
+        if (index >= m_entries.size())
+            continue;
+        if (reached[index])
+            return Loop;
+        reached[index] = true;
+        const Entry& entry = m_entries[index];
+        if (index != 0) {
+            pending.emplace_back(entry.left, depth);
+            pending.emplace_back(entry.right, depth);
+        }
+        if (entry.type == 1 || entry.type == 5 || index == 0) {
+            if (depth > CCompoundFile::MaxDepth)
+                return TooDeep;
+            pending.emplace_back(entry.child, depth + 1);
+        }
+    }
+    return Sound;
+}
+
+CDirectoryCheck::Verdict CDirectoryCheck::Run()
+{
+    Verdict verdict = Sound;
+    if (ReadHeader()) {
+        verdict = ReadDirectory();
+        if (verdict == Sound)
+            verdict = WalkTrees();
+    }
+    gsf_input_seek(m_input, 0, G_SEEK_SET);
+    return verdict;
+}
+
+// The message for a directory the check refuses.
+QString DirectoryMessage(CDirectoryCheck::Verdict verdict, const QString& what)
+{
+    switch (verdict) {
+    case CDirectoryCheck::TooManyEntries:
+        return Tr(700, "%1 cannot be opened: its directory has more than %2 entries, far more than a label file needs.")
+            .arg(what, QString::number(CCompoundFile::MaxEntries));
+    case CDirectoryCheck::TooDeep:
+        return Tr(701, "%1 cannot be opened: its storages are nested more than %2 levels deep.")
+            .arg(what, QString::number(CCompoundFile::MaxDepth));
+    default:
+        return Tr(702, "%1 is damaged: the entries of its directory are linked in a loop.").arg(what);
+    }
+}
+
 bool LoadFromInput(GsfInput* input, const QString& what, CStorage& root, QString& error)
 {
+    const CDirectoryCheck::Verdict verdict = CDirectoryCheck(input).Run();
+    if (verdict != CDirectoryCheck::Sound) {
+        error = DirectoryMessage(verdict, what);
+        return false;
+    }
+
     CGsfComplaints complaints;
     const gsf_off_t fileSize = gsf_input_size(input);
     GError* gerror = nullptr;

@@ -17,6 +17,7 @@
 #include "framework/types.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QString>
 #include <QStringList>
 
@@ -36,6 +37,11 @@ public:
     static constexpr int MaxNameLength = 31;
 
     CStorage() = default;
+    // Copies rebuild the name index; moves keep it, since list nodes move with their lists.
+    CStorage(const CStorage& other);
+    CStorage& operator=(const CStorage& other);
+    CStorage(CStorage&&) noexcept = default;
+    CStorage& operator=(CStorage&&) noexcept = default;
 
     const QString& GetName() const { return m_name; }
     const ClassId& GetClassId() const { return m_classId; }
@@ -74,16 +80,29 @@ private:
     friend class CCompoundFileReader;
 
     using Stream = std::pair<QString, QByteArray>;
+    // Where a name is: one of the two lists, found through the index in constant time.
+    struct Slot {
+        std::list<Stream>::iterator stream;
+        std::list<CStorage>::iterator storage;
+        bool isStorage = false;
+    };
 
+    // The key of a name in the index: its code points case-folded one by one, the comparison
+    // QString makes without regard to case.
+    static QString IndexKey(const QString& name);
+    void RebuildIndex();
+    const Slot* Find(const QString& name) const;
     Stream* FindStream(const QString& name);
     const Stream* FindStream(const QString& name) const;
-    std::list<CStorage>::iterator FindStorage(const QString& name);
-    std::list<CStorage>::const_iterator FindStorage(const QString& name) const;
+    // Appends a child whose name is known to be free.
+    Stream& AddStream(const QString& name, QByteArray data);
+    CStorage& AddStorage(CStorage storage);
 
     QString m_name;
     ClassId m_classId{};
-    std::vector<Stream> m_streams;   // in the order created or read
-    std::list<CStorage> m_storages;  // a list, so that pointers to children stay valid
+    std::list<Stream> m_streams;     // in the order created or read
+    std::list<CStorage> m_storages;  // lists, so that pointers to children stay valid
+    QHash<QString, Slot> m_index;    // both kinds of child by IndexKey of their names
 };
 
 class CCompoundFile
@@ -94,7 +113,8 @@ public:
 
     // Reads every stream of every storage, with the class ids. A stream larger than the file
     // itself, streams adding up to more than the file, a damaged allocation table or directory,
-    // duplicate or empty names, or nesting deeper than MaxDepth make the file refused.
+    // duplicate or empty names, a directory of more than MaxEntries entries or with entries
+    // linked in a loop, or nesting deeper than MaxDepth make the file refused.
     [[nodiscard]] bool Load(const QString& path, QString& error);
     [[nodiscard]] bool LoadFromMemory(const QByteArray& bytes, QString& error);
 
@@ -107,6 +127,9 @@ public:
 
     // Deepest nesting of storages accepted when reading (the root is depth 0).
     static constexpr int MaxDepth = 64;
+    // Most directory entries accepted when reading, used or free. A label holds a few streams
+    // and a few for each embedded item; the directory is checked before it is read into a tree.
+    static constexpr int MaxEntries = 4096;
 
 private:
     CStorage m_root;

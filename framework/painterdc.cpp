@@ -7,6 +7,7 @@
 #include <QPaintEngine>
 #include <QPainter>
 #include <QPainterPath>
+#include <QRawFont>
 #include <QTextLayout>
 #include <QPagedPaintDevice>
 #include <algorithm>
@@ -657,6 +658,18 @@ void CPainterDC::DrawTextRun(int x, int y, UINT options, const CRect* rect, cons
         m_painter->fillRect(QRectF(0, 0, width, f.height), Colour(s.bkColor));
     m_painter->setFont(f.font);
     m_painter->setPen(Colour(s.textColor));
+    // The lines under and through text over `length` from `from`, in the run's coordinates.
+    auto drawRules = [&](double from, double length) {
+        if (!f.font.underline() && !f.font.strikeOut())
+            return;
+        const QFontMetricsF fm(f.font, m_device);
+        const double thickness = std::max(1.0, fm.lineWidth());
+        auto rule = [&](double y) { m_painter->fillRect(QRectF(from, y - thickness / 2, length, thickness), m_painter->pen().color()); };
+        if (f.font.underline())
+            rule(f.ascent + fm.underlinePos());
+        if (f.font.strikeOut())
+            rule(f.ascent - fm.strikeOutPos());
+    };
     // Each run is drawn from its shaped glyphs, with its baseline at the font's ascent.
     auto draw = [&](const QString& run, double x) {
         const ShapedRun& shaped = Shape(f.font, run);
@@ -667,19 +680,73 @@ void CPainterDC::DrawTextRun(int x, int y, UINT options, const CRect* rect, cons
         const QPointF baseline(0, f.ascent - shaped.ascent);
         for (const QGlyphRun& glyphs : shaped.glyphs)
             m_painter->drawGlyphRun(baseline, glyphs);
-        if (f.font.underline() || f.font.strikeOut()) {
-            const QFontMetricsF fm(f.font, m_device);
-            const double thickness = std::max(1.0, fm.lineWidth());
-            auto rule = [&](double y) { m_painter->fillRect(QRectF(0, y - thickness / 2, shaped.advance, thickness), m_painter->pen().color()); };
-            if (f.font.underline())
-                rule(f.ascent + fm.underlinePos());
-            if (f.font.strikeOut())
-                rule(f.ascent - fm.strikeOutPos());
-        }
+        drawRules(0, shaped.advance);
     };
     if (dx) {
-        for (int i = 0; i < int(text.size()); ++i)
-            draw(text.mid(i, 1), at[size_t(i)]);
+        // Each character where its cell begins, as if drawn one by one, but gathered into one
+        // glyph run per real font: a long text is a few calls, not one a character.
+        QTransform t = QTransform::fromScale(f.stretch, 1.0);
+        t *= at0;
+        m_painter->setWorldTransform(t);
+        struct Piece {
+            int batch;
+            quint32 index;
+            QPointF at;  // from the cell's start, baseline offset included
+        };
+        struct Character {
+            std::vector<Piece> glyphs;
+            double advance = 0;
+        };
+        QList<QGlyphRun> batches;
+        std::vector<QList<quint32>> indexes;
+        std::vector<QList<QPointF>> positions;
+        QHash<char16_t, Character> characters;
+        // Lines under and through each character, those that overlap or touch joined into one.
+        const bool ruled = f.font.underline() || f.font.strikeOut();
+        std::vector<std::pair<double, double>> rules;
+        for (int i = 0; i < int(text.size()); ++i) {
+            const char16_t c = text[i].unicode();
+            auto known = characters.find(c);
+            if (known == characters.end()) {
+                // The shape is copied out at once: shaping more characters may empty the cache.
+                const ShapedRun& shaped = Shape(f.font, text.mid(i, 1));
+                Character character;
+                character.advance = shaped.advance;
+                for (const QGlyphRun& run : shaped.glyphs) {
+                    qsizetype b = 0;
+                    while (b < batches.size() && !(batches[b].rawFont() == run.rawFont() && batches[b].flags() == run.flags()))
+                        ++b;
+                    if (b == batches.size()) {
+                        batches.append(run);
+                        indexes.emplace_back();
+                        positions.emplace_back();
+                    }
+                    const QList<quint32> runIndexes = run.glyphIndexes();
+                    const QList<QPointF> runPositions = run.positions();
+                    for (qsizetype g = 0; g < runIndexes.size() && g < runPositions.size(); ++g)
+                        character.glyphs.push_back({int(b), runIndexes[g], runPositions[g] + QPointF(0, f.ascent - shaped.ascent)});
+                }
+                known = characters.insert(c, std::move(character));
+            }
+            const double x = at[size_t(i)] / f.stretch;
+            for (const Piece& piece : known->glyphs) {
+                indexes[size_t(piece.batch)].append(piece.index);
+                positions[size_t(piece.batch)].append(piece.at + QPointF(x, 0));
+            }
+            if (ruled) {
+                if (!rules.empty() && x >= rules.back().first && x <= rules.back().second)
+                    rules.back().second = std::max(rules.back().second, x + known->advance);
+                else
+                    rules.emplace_back(x, x + known->advance);
+            }
+        }
+        for (qsizetype b = 0; b < batches.size(); ++b) {
+            batches[b].setGlyphIndexes(indexes[size_t(b)]);
+            batches[b].setPositions(positions[size_t(b)]);
+            m_painter->drawGlyphRun(QPointF(0, 0), batches[b]);
+        }
+        for (const auto& [from, to] : rules)
+            drawRules(from, to - from);
     } else {
         draw(text, 0);
     }

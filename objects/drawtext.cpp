@@ -8,6 +8,8 @@
 #include "objects/drawviewbase.h"
 #include "framework/resourcemanager.h"
 
+#include <QHash>
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -210,6 +212,7 @@ CTextLayout CDrawText::LayoutText(CDC* dc, const LOGFONTW& description, const CS
         qint64 width = 0;
         qint64 height = lineHeight;
         int line = 0;
+        QHash<char16_t, int> widths;
         layout.chars.reserve(size_t(text.size()));
         for (QChar c : text) {
             if (c == u'\r') {
@@ -222,9 +225,14 @@ CTextLayout CDrawText::LayoutText(CDC* dc, const LOGFONTW& description, const CS
                 height += lineHeight;
                 layout.chars.emplace_back(0, SaturateInt(y), 0, line);
             } else {
-                CSize extent;
-                dc->GetTextExtentPoint32W(CString(c), 1, &extent);
-                const int w = SaturateInt(extent.cx * sx);
+                // Each character is measured alone, so each distinct one needs measuring once.
+                auto known = widths.constFind(c.unicode());
+                if (known == widths.cend()) {
+                    CSize extent;
+                    dc->GetTextExtentPoint32W(CString(c), 1, &extent);
+                    known = widths.insert(c.unicode(), SaturateInt(extent.cx * sx));
+                }
+                const int w = *known;
                 layout.chars.emplace_back(SaturateInt(x), SaturateInt(y), w, line);
                 x += w + kCharSpacing;
             }
@@ -409,18 +417,53 @@ void CDrawText::Draw(CDC* dc, int labelIndex)
     {
         CDrawFontScope font(dc, drawFont);
         const COLORREF oldColour = dc->SetTextColor(m_textColor);
-        for (qsizetype i = 0; i < text.size(); ++i) {
-            const QChar c = text[i];
-            if (c == u'\r' || c == u'\n')
-                continue;
-            const CTextCharPoint& at = layout.chars[size_t(i)];
-            dc->ExtTextOut(SaturateInt(qint64(m_position.left) + at.x), SaturateInt(qint64(m_position.top) + at.y),
-                           ETO_IGNORELANGUAGE, nullptr, CString(c));
-        }
+        DrawRuns(dc, text, layout, std::max(SaturateInt(std::abs(qint64(drawFont.lfHeight))), kReferenceHeight));
         dc->SetTextColor(oldColour);
     }
 
     DrawBindingMarker(dc);
+}
+
+void CDrawText::DrawRuns(CDC* dc, const CString& text, const CTextLayout& layout, int cellHeight) const
+{
+    // Characters that the visible area cannot show are left out: those whose cell, widened on
+    // every side by a cell height for glyphs reaching past it, lies outside. Turned drawing
+    // keeps them all, as the clip box is not turned with it.
+    CRect visible;
+    const bool clipping = dc->GetRotation() == 0 && dc->GetClipBox(&visible) != 0;
+    const qint64 reach = qint64(cellHeight) + 1;
+    auto shown = [&](const CTextCharPoint& at) {
+        if (!clipping)
+            return true;
+        const qint64 x = qint64(m_position.left) + at.x, y = qint64(m_position.top) + at.y;
+        return x + at.m_width + reach > visible.left && x - reach < visible.right && y + 2 * reach > visible.top
+            && y - reach < visible.bottom;
+    };
+
+    // Neighbours on one line go out as one run, each placed by its spacing entry exactly where
+    // it would have been drawn alone; runs are bounded so that no call holds a whole long text.
+    constexpr qsizetype kMaxRun = 512;
+    std::vector<int> dx;
+    dx.reserve(size_t(std::min(text.size(), kMaxRun)));
+    for (qsizetype i = 0; i < text.size();) {
+        const QChar c = text[i];
+        if (c == u'\r' || c == u'\n' || !shown(layout.chars[size_t(i)])) {
+            ++i;
+            continue;
+        }
+        const CTextCharPoint& first = layout.chars[size_t(i)];
+        qsizetype end = i + 1;
+        while (end < text.size() && end - i < kMaxRun && text[end] != u'\r' && text[end] != u'\n'
+               && layout.chars[size_t(end)].y == first.y && shown(layout.chars[size_t(end)]))
+            ++end;
+        dx.clear();
+        for (qsizetype k = i; k + 1 < end; ++k)
+            dx.push_back(SaturateInt(qint64(layout.chars[size_t(k + 1)].x) - layout.chars[size_t(k)].x));
+        dx.push_back(layout.chars[size_t(end - 1)].m_width);
+        dc->ExtTextOut(SaturateInt(qint64(m_position.left) + first.x), SaturateInt(qint64(m_position.top) + first.y),
+                       ETO_IGNORELANGUAGE, nullptr, text.mid(i, end - i), dx.data());
+        i = end;
+    }
 }
 
 void CDrawText::DrawBindingMarker(CDC* dc)

@@ -112,6 +112,9 @@ protected:
     // The binding marker of a data-bound object in the design view, at the rectangle's
     // bottom-right corner.
     void DrawBindingMarker(CDC* dc);
+    // The characters of a laid-out text that the visible area can show, in runs along their
+    // lines; cellHeight is the drawing font's cell height in logical units.
+    void DrawRuns(CDC* dc, const CString& text, const CTextLayout& layout, int cellHeight) const;
     // A dotted frame round the position.
     void DrawDottedFrame(CDC* dc, COLORREF colour);
     void ResetBindingToTemplate();

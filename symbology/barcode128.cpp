@@ -126,20 +126,45 @@ namespace {
 
 using Values = QVarLengthArray<std::uint8_t, 128>;
 
-// The code set for the character at position i of s (n characters) when current is in force.
+// The lengths of the set-C run (digits and FNC1) and of the digit run that start at a position.
+// Positions are asked for in increasing order, so each run end is found once and reused until the
+// position passes it: a whole text costs one pass, however long its digit runs.
 template <class Unit>
-int ChooseSet(const Unit* s, int n, int i, int current)
+class RunScanner {
+public:
+    RunScanner(const Unit* s, int n) : m_s(s), m_n(n) {}
+
+    void At(int i, int& run, int& digits)
+    {
+        if (i >= m_runEnd) {
+            m_runEnd = i;
+            while (m_runEnd < m_n && IsSetCChar(m_s[m_runEnd]))
+                ++m_runEnd;
+        }
+        if (i >= m_digitEnd) {
+            m_digitEnd = i;
+            while (m_digitEnd < m_n && IsDigit(m_s[m_digitEnd]))
+                ++m_digitEnd;
+        }
+        run = m_runEnd - i;
+        digits = m_digitEnd - i;
+    }
+
+private:
+    const Unit* m_s;
+    int m_n;
+    int m_runEnd = 0;
+    int m_digitEnd = 0;
+};
+
+// The code set for the character at position i of s (n characters) when current is in force;
+// run and digits are the runs that start there (RunScanner).
+template <class Unit>
+int ChooseSet(const Unit* s, int n, int i, int current, int run, int digits)
 {
     using B = CBarcode128;
     if (i < 0 || i >= n)
         return current == B::SetA || current == B::SetC ? current : B::SetB;
-
-    int run = 0;
-    while (i + run < n && IsSetCChar(s[i + run]))
-        ++run;
-    int digits = 0;
-    while (i + digits < n && IsDigit(s[i + digits]))
-        ++digits;
 
     // Set C carries digits in pairs only. A digit that would have to pair with a following FNC1
     // is encoded in set A or B instead: a lone digit is never taken into set C, and an odd group
@@ -156,6 +181,17 @@ int ChooseSet(const Unit* s, int n, int i, int current)
     if (current == B::SetA)
         return c <= 95 ? B::SetA : B::SetB;
     return c >= 32 && c <= 127 ? B::SetB : B::SetA;
+}
+
+template <class Unit>
+int ChooseSet(const Unit* s, int n, int i, int current)
+{
+    if (i < 0 || i >= n)
+        return ChooseSet(s, n, i, current, 0, 0);
+    RunScanner<Unit> runs(s, n);
+    int run = 0, digits = 0;
+    runs.At(i, run, digits);
+    return ChooseSet(s, n, i, current, run, digits);
 }
 
 // One place of set C: FNC1, or a pair of digits. A character without a partner pairs as if a '0'
@@ -205,10 +241,15 @@ void EncodeValues(const Unit* s, int n, int codeSet, Values& out)
                 out.push_back(value(s[i], codeSet));
         }
     } else {
-        int current = ChooseSet(s, n, 0, B::SetB);
+        RunScanner<Unit> runs(s, n);
+        int run = 0, digits = 0;
+        if (n > 0)
+            runs.At(0, run, digits);
+        int current = ChooseSet(s, n, 0, B::SetB, run, digits);
         out.push_back(value(current + (B::StartA - B::SetA), current));
         for (int i = 0; i < n;) {
-            const int set = ChooseSet(s, n, i, current);
+            runs.At(i, run, digits);
+            const int set = ChooseSet(s, n, i, current, run, digits);
             if (set != current) {
                 out.push_back(value(set, current));
                 current = set;

@@ -2,6 +2,7 @@
 #include "document/printerhook.h"
 #include "framework/archive.h"
 #include "framework/compoundfile.h"
+#include "framework/resourcemodule.h"
 #include "objects/drawobj.h"
 #include "objects/drawole.h"
 #include "objects/drawpoly.h"
@@ -257,6 +258,33 @@ TEST(DrawDoc, FailedSaveAndOpenChangeNothing)
     EXPECT_TRUE(other.GetObjects().empty());
     EXPECT_FALSE(other.OnOpenDocument(dir.filePath("missing.tag")));
     EXPECT_TRUE(other.GetPathName().isEmpty());
+}
+
+TEST(DrawDoc, ALabelWithADirectoryNoLabelNeedsIsRefusedOnOpening)
+{
+    if (!CResourceModule::Get().IsLoaded() || CResourceModule::Get().IsFallback())
+        CResourceModule::Get().Load(QStringLiteral(QB_RESOURCE_MODULE), QStringLiteral("ENU"));
+    QTemporaryDir dir(TestOutputDir() + "/drawdoc-XXXXXX");
+    const QString path = dir.filePath("crowded.tag");
+    CDrawDoc source;
+    FillDocument(source);
+    ASSERT_TRUE(source.OnSaveDocument(path)) << source.GetErrorText().toStdString();
+
+    // The same label with thousands of streams added beside its own.
+    CCompoundFile file;
+    QString error;
+    ASSERT_TRUE(file.Load(path, error)) << error.toStdString();
+    for (int i = 0; i < CCompoundFile::MaxEntries; ++i)
+        ASSERT_TRUE(file.GetRoot().WriteStream(QStringLiteral("Extra %1").arg(i), QByteArray(1, char(i))));
+    ASSERT_TRUE(file.Save(path, error)) << error.toStdString();
+
+    CDrawDoc doc;
+    doc.Add(new CDrawRect(CRect(1, 1, 2, 2)));
+    EXPECT_FALSE(doc.OnOpenDocument(path));
+    EXPECT_TRUE(doc.GetErrorText().contains(QStringLiteral("crowded.tag"))) << doc.GetErrorText().toStdString();
+    EXPECT_TRUE(doc.GetErrorText().contains(QString::number(CCompoundFile::MaxEntries)));
+    EXPECT_TRUE(doc.GetObjects().empty());
+    EXPECT_TRUE(doc.GetPathName().isEmpty());
 }
 
 TEST(DrawDoc, MalformedArchivesAreRefused)

@@ -1,4 +1,5 @@
 #include "framework/compoundfile.h"
+#include "framework/resourcemodule.h"
 
 #include <QDir>
 #include <QFile>
@@ -120,6 +121,76 @@ quint32 GetDword(const QByteArray& bytes, qsizetype at)
 constexpr int kEntryStart = 0x74;
 constexpr int kEntrySize = 0x78;
 
+// A directory entry of a compound file written by hand: empty streams and storages only.
+struct RawEntry {
+    static constexpr quint32 None = 0xFFFFFFFF;
+    QString name;
+    BYTE type;  // 1 storage, 2 stream, 5 root
+    quint32 left = None, right = None, child = None;
+};
+
+// A compound file of 512-byte sectors holding nothing but the directory of `entries` (the
+// first being the root) and the allocation table after it.
+QByteArray RawCompoundFile(std::vector<RawEntry> entries)
+{
+    while (entries.size() % 4)
+        entries.push_back({QString(), 0});
+    const quint32 dirSectors = quint32(entries.size() / 4);
+    quint32 fatSectors = 1;
+    while (fatSectors * 128 < dirSectors + fatSectors)
+        ++fatSectors;
+    EXPECT_LE(fatSectors, 109u);
+
+    QByteArray bytes(qsizetype(512) * (1 + dirSectors + fatSectors), '\0');
+    bytes.replace(0, 8, QByteArray::fromHex("D0CF11E0A1B11AE1"));
+    // Version 3, little-endian, 512-byte sectors, 64-byte mini sectors, the directory at sector
+    // 0, no mini stream, no further allocation-table list.
+    for (auto [at, value] : {std::pair<int, quint32>{0x18, 0x0003003E}, {0x1C, 0x0009FFFE}, {0x20, 6},
+                             {0x2C, fatSectors}, {0x38, 4096}, {0x3C, 0xFFFFFFFE}, {0x44, 0xFFFFFFFE}})
+        PutDword(bytes, at, value);
+    for (quint32 i = 0; i < 109; ++i)
+        PutDword(bytes, 0x4C + 4 * i, i < fatSectors ? dirSectors + i : 0xFFFFFFFF);
+
+    for (size_t i = 0; i < entries.size(); ++i) {
+        const RawEntry& e = entries[i];
+        const qsizetype at = 512 + qsizetype(i) * 128;
+        for (qsizetype c = 0; c < e.name.size(); ++c) {
+            bytes[at + 2 * c] = char(e.name[c].unicode() & 0xFF);
+            bytes[at + 2 * c + 1] = char(e.name[c].unicode() >> 8);
+        }
+        bytes[at + 0x40] = char(e.name.isEmpty() ? 0 : 2 * (e.name.size() + 1));
+        bytes[at + 0x42] = char(e.type);
+        bytes[at + 0x43] = 1;
+        PutDword(bytes, at + 0x44, e.left);
+        PutDword(bytes, at + 0x48, e.right);
+        PutDword(bytes, at + 0x4C, e.child);
+        PutDword(bytes, at + kEntryStart, e.type ? 0xFFFFFFFE : 0);
+    }
+    const qsizetype fat = 512 * qsizetype(1 + dirSectors);
+    for (quint32 i = 0; i < fatSectors * 128; ++i) {
+        quint32 next = 0xFFFFFFFF;
+        if (i < dirSectors)
+            next = i + 1 < dirSectors ? i + 1 : 0xFFFFFFFE;
+        else if (i < dirSectors + fatSectors)
+            next = 0xFFFFFFFD;
+        PutDword(bytes, fat + 4 * qsizetype(i), next);
+    }
+    return bytes;
+}
+
+// A root holding n streams linked one after the other as right siblings, or n storages each
+// nested in the one before.
+QByteArray ChainFile(int n, bool nested)
+{
+    std::vector<RawEntry> entries{{QStringLiteral("Root Entry"), 5, RawEntry::None, RawEntry::None, 1}};
+    for (int i = 1; i <= n; ++i) {
+        const quint32 next = i < n ? quint32(i + 1) : RawEntry::None;
+        entries.push_back({QStringLiteral("E%1").arg(i), BYTE(nested ? 1 : 2), RawEntry::None,
+                           nested ? RawEntry::None : next, nested ? next : RawEntry::None});
+    }
+    return RawCompoundFile(std::move(entries));
+}
+
 } // namespace
 
 TEST(CompoundFile, StorageEditing)
@@ -175,6 +246,24 @@ TEST(CompoundFile, StorageEditing)
 
     EXPECT_TRUE(root.RemoveStorage(QStringLiteral("ITEM")));
     EXPECT_FALSE(root.HasStorage(QStringLiteral("Item")));
+
+    // A copied storage finds its own children, not those of the storage it was copied from.
+    CStorage copy = root;
+    ASSERT_TRUE(copy.WriteStream(QStringLiteral("contents"), "three"));
+    copy.OpenStorage(QStringLiteral("SIBLING 3"))->WriteStream(QStringLiteral("New"), "x");
+    EXPECT_EQ(root.ReadStream(QStringLiteral("Contents")), QByteArray("two"));
+    EXPECT_FALSE(root.OpenStorage(QStringLiteral("Sibling 3"))->HasStream(QStringLiteral("New")));
+    root = copy;
+    EXPECT_EQ(root.ReadStream(QStringLiteral("Contents")), QByteArray("three"));
+
+    // Case beyond ASCII; a removed name is free for either kind again.
+    ASSERT_TRUE(root.WriteStream(QStringLiteral("Ärger Σ"), "x"));
+    EXPECT_TRUE(root.HasStream(QStringLiteral("äRGER σ")));
+    EXPECT_TRUE(root.RemoveStream(QStringLiteral("ÄRGER Σ")));
+    EXPECT_FALSE(root.RemoveStream(QStringLiteral("Ärger Σ")));
+    EXPECT_NE(root.CreateStorage(QStringLiteral("ärger σ")), nullptr);
+    EXPECT_FALSE(root.WriteStream(QStringLiteral("Ärger Σ"), "x"));
+    EXPECT_FALSE(root.RemoveStream(QStringLiteral("Ärger Σ")));
 }
 
 TEST(CompoundFile, DamagedFilesAreRefused)
@@ -289,4 +378,61 @@ TEST(CompoundFile, SavedTreeReadsBackAndReplacesTheTargetOnlyWhenComplete)
     // No temporary file is left behind by any of this.
     EXPECT_EQ(QDir(dir).entryList(QDir::Files | QDir::Hidden | QDir::System),
               QStringList{QStringLiteral("doc.tag")});
+}
+
+TEST(CompoundFile, DirectoriesNoLabelHasAreRefusedBeforeTheyAreRead)
+{
+    if (!CResourceModule::Get().IsLoaded() || CResourceModule::Get().IsFallback())
+        CResourceModule::Get().Load(QStringLiteral(QB_RESOURCE_MODULE), QStringLiteral("ENU"));
+    const QString manyEntries = QString::number(CCompoundFile::MaxEntries);
+    const QString deepNesting = QString::number(CCompoundFile::MaxDepth);
+
+    std::vector<RawEntry> siblingLoop{{QStringLiteral("Root Entry"), 5, RawEntry::None, RawEntry::None, 1},
+                                      {QStringLiteral("A"), 2, RawEntry::None, 2},
+                                      {QStringLiteral("B"), 2, 1}};
+    std::vector<RawEntry> childLoop{{QStringLiteral("Root Entry"), 5, RawEntry::None, RawEntry::None, 1},
+                                    {QStringLiteral("S"), 1, RawEntry::None, RawEntry::None, 2},
+                                    {QStringLiteral("T"), 1, RawEntry::None, RawEntry::None, 1}};
+    QByteArray chainLoop = ChainFile(20, false);  // the directory's last sector leads back to its first
+    PutDword(chainLoop, 512 * 7 + 4 * 5, 0);
+
+    struct Case {
+        const char* what;
+        QByteArray bytes;
+        QString mentioned;  // a number the message names
+    };
+    const Case refused[] = {
+        // Both used to exhaust the stack while the tree was being built.
+        {"40,000 streams in one chain of siblings", ChainFile(40000, false), manyEntries},
+        {"40,000 nested storages", ChainFile(40000, true), manyEntries},
+        {"too many entries, just", ChainFile(CCompoundFile::MaxEntries, false), manyEntries},
+        {"nested one level too deep", ChainFile(CCompoundFile::MaxDepth + 1, true), deepNesting},
+        {"siblings linked in a loop", RawCompoundFile(siblingLoop), QString()},
+        {"a storage inside itself", RawCompoundFile(childLoop), QString()},
+        {"directory sectors in a loop", chainLoop, QString()},
+    };
+    for (const Case& c : refused) {
+        CCompoundFile file;
+        file.GetRoot().WriteStream(QStringLiteral("Before"), "kept");
+        QString error;
+        EXPECT_FALSE(file.LoadFromMemory(c.bytes, error)) << c.what;
+        EXPECT_FALSE(error.isEmpty()) << c.what;
+        EXPECT_TRUE(error.contains(c.mentioned)) << c.what << ": " << error.toStdString();
+        EXPECT_EQ(file.GetRoot().ReadStream(QStringLiteral("Before")), QByteArray("kept")) << c.what;
+    }
+
+    // At the limits the files load, and every stream is found by its name in any case.
+    CCompoundFile deep;
+    QString error;
+    ASSERT_TRUE(deep.LoadFromMemory(ChainFile(CCompoundFile::MaxDepth, true), error)) << error.toStdString();
+    const CStorage* storage = &deep.GetRoot();
+    for (int i = 1; i <= CCompoundFile::MaxDepth; ++i)
+        ASSERT_NE(storage = storage->OpenStorage(QStringLiteral("e%1").arg(i)), nullptr) << i;
+
+    CCompoundFile wide;
+    const int streams = CCompoundFile::MaxEntries - 4;
+    ASSERT_TRUE(wide.LoadFromMemory(ChainFile(streams, false), error)) << error.toStdString();
+    EXPECT_EQ(wide.GetRoot().GetStreamNames().size(), streams);
+    for (int i = 1; i <= streams; ++i)
+        ASSERT_TRUE(wide.GetRoot().HasStream(QStringLiteral("e%1").arg(i))) << i;
 }

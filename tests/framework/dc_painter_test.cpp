@@ -401,3 +401,40 @@ TEST(PainterDeviceContext, ARunDrawnAgainLooksTheSameAndKeepsItsUnderline)
     }
     EXPECT_GE(longest, ink.width() * 8 / 10);
 }
+
+TEST(PainterDeviceContext, ASpacedRunPlacesEachCharacterAsIfDrawnAlone)
+{
+    // Plain, stretched and underlined fonts; the spacing moves back (overprinting) and
+    // forward, and lets the characters touch so that their underlines join.
+    const QString text = QStringLiteral("Wg\tfi\u4E2DxH");
+    const int dx[] = {700, 300, 420, -600, 900, 356, 400};
+    LOGFONTW plain = Font(512), stretched = Font(512, 300), underlined = Font(512);
+    underlined.lfUnderline = 1;
+    underlined.lfStrikeOut = 1;
+    for (const LOGFONTW& lf : {plain, stretched, underlined}) {
+        QImage run = WhiteImage(), alone = WhiteImage();
+        for (QImage* img : {&run, &alone}) {
+            CPainterDC dc(img);
+            SetInchMapping(dc);
+            dc.SetBkMode(TRANSPARENT);
+            CFont font;
+            font.CreateFontIndirect(&lf);
+            dc.SelectObject(&font);
+            if (img == &run) {
+                dc.ExtTextOut(160, 800, 0, nullptr, text, dx);
+                continue;
+            }
+            int x = 160;
+            for (qsizetype i = 0; i < text.size(); x += dx[i++])
+                dc.ExtTextOut(x, 800, 0, nullptr, text.mid(i, 1));
+        }
+        // Where characters overlap, the anti-aliased edges may differ by a shade.
+        ASSERT_FALSE(InkBox(run).isEmpty());
+        EXPECT_EQ(InkBox(run), InkBox(alone)) << lf.lfWidth << " " << int(lf.lfUnderline);
+        int differ = 0;
+        for (int y = 0; y < run.height(); ++y)
+            for (int x = 0; x < run.width(); ++x)
+                differ += std::abs(qGray(run.pixel(x, y)) - qGray(alone.pixel(x, y))) > 64;
+        EXPECT_LE(differ, 8) << lf.lfWidth << " " << int(lf.lfUnderline);
+    }
+}

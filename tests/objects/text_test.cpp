@@ -9,12 +9,16 @@
 #include "support/fakeview.h"
 #include "support/testoutput.h"
 
+#include "framework/printinfo.h"
+
 #include <QImage>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <xercesc/dom/DOMDocument.hpp>
 
 #include <cstring>
 #include <memory>
+#include <numeric>
 
 namespace {
 
@@ -43,15 +47,27 @@ std::unique_ptr<CDrawText> MakeText(CFakeDrawView& view, const QString& text, in
     return obj;
 }
 
+// The characters a context recorded, runs taken apart, each where its spacing entry puts it.
+std::vector<DrawnChar> DrawnChars(const CRecordingDC& dc)
+{
+    std::vector<DrawnChar> out;
+    for (const CRecordedPrimitive& r : dc.records) {
+        if (r.kind != Kind::Text)
+            continue;
+        CPoint at = r.points.at(0);
+        for (qsizetype i = 0; i < r.text.size(); ++i) {
+            out.push_back({r.text.mid(i, 1), at, r.font, r.rotation, r.rotationCentre});
+            at.x += i < qsizetype(r.dx.size()) ? r.dx[size_t(i)] : 0;
+        }
+    }
+    return out;
+}
+
 std::vector<DrawnChar> Draw(CFakeDrawView& view, CDrawText& obj, int labelIndex = 0)
 {
     auto dc = view.MakeDC();
     obj.Draw(dc.get(), labelIndex);
-    std::vector<DrawnChar> out;
-    for (const CRecordedPrimitive& r : dc->records)
-        if (r.kind == Kind::Text)
-            out.push_back({r.text, r.points.at(0), r.font, r.rotation, r.rotationCentre});
-    return out;
+    return DrawnChars(*dc);
 }
 
 // The object's data items, each as "table|field|prefix|suffix".
@@ -454,4 +470,86 @@ TEST(TextObject, DocumentRoundTripKeepsEveryField)
     ASSERT_NE(back, nullptr);
     EXPECT_EQ(back->m_pDocument, &loaded);
     EXPECT_EQ(back->GetDrawString(nullptr, 4), obj->GetDrawString(nullptr, 4));
+}
+
+TEST(TextObject, ALongTextOpensAndPrintsInRunsAlongItsLines)
+{
+    // 2,000 lines of 80 characters on a sheet of 2 x 5 labels, saved and opened again.
+    QTemporaryDir dir(TestOutputDir() + QStringLiteral("/longtext-XXXXXX"));
+    const QString path = dir.filePath(QStringLiteral("long.tag"));
+    constexpr int kLines = 2000, kPerLine = 80;
+    QString text;
+    for (int line = 0; line < kLines; ++line)
+        text += QString(kPerLine, QChar(u'A' + line % 26)) + u'\n';
+    {
+        CFakeDrawView view;
+        CDrawDoc doc;
+        const float size[2] = {500.0f, 300.0f}, gap[2] = {20.0f, 20.0f};
+        const int grid[2] = {2, 5};
+        doc.SetLabelSize(size);
+        doc.SetLabelGap(gap);
+        doc.SetLabelGrid(grid);
+        auto obj = MakeText(view, text, 2000, 1000);
+        obj->m_position = CRect(10, 20, 2010, 1020);
+        doc.Add(obj.release());
+        ASSERT_TRUE(doc.OnSaveDocument(path)) << doc.GetErrorText().toStdString();
+    }
+    CDrawDoc doc;
+    ASSERT_TRUE(doc.OnOpenDocument(path)) << doc.GetErrorText().toStdString();
+    doc.SetLabelsToPrint(10);
+    CRecordingDC dc(CSize(2480, 3508), 300, true);
+    dc.SetMapMode(MM_ANISOTROPIC);
+    dc.SetWindowExt(1536, 1536);
+    CPrintInfo info;
+    info.m_nCurPage = 1;
+    CRect unprintable;
+    doc.PrintPage(&dc, &info, nullptr, &unprintable, FALSE, &info.m_rectDraw);
+
+    // One run a line and label, every character in it, the lines squeezed into the box.
+    int runs = 0, widest = 0;
+    qsizetype characters = 0;
+    for (const CRecordedPrimitive& r : dc.records) {
+        if (r.kind != Kind::Text)
+            continue;
+        ++runs;
+        characters += r.text.size();
+        ASSERT_EQ(r.text, QString(kPerLine, r.text[0]));
+        ASSERT_EQ(r.dx.size(), size_t(kPerLine));
+        const int span = std::accumulate(r.dx.begin(), r.dx.end(), 0);
+        ASSERT_LE(span, 2000);
+        widest = std::max(widest, span);
+    }
+    EXPECT_GT(widest, 1900);  // the widest line (of M) fills the box
+    EXPECT_EQ(runs, 10 * kLines);
+    EXPECT_EQ(characters, qsizetype(10) * kLines * kPerLine);
+}
+
+TEST(TextObject, OnlyCharactersTheVisibleAreaCanShowAreDrawn)
+{
+    CFakeDrawView view;
+    // One line of 100 characters, 138 units apart from x = 1000, in a box wide enough for all.
+    auto obj = MakeText(view, QString(100, u'A'), 20000, 1000);
+    obj->m_logfont.lfWidth = 0;
+    const std::vector<DrawnChar> all = Draw(view, *obj);
+    ASSERT_EQ(all.size(), 100u);
+
+    // A clip from x = 5000 to 6000: the characters reaching into it, and those within a cell
+    // height (256) of it whose glyphs might, are drawn where they were; no others.
+    auto dc = view.MakeDC();
+    dc->IntersectClipRect(5000, 0, 6000, 100000);
+    obj->Draw(dc.get(), 0);
+    const std::vector<DrawnChar> drawn = DrawnChars(*dc);
+    ASSERT_FALSE(drawn.empty());
+    for (const DrawnChar& c : all) {
+        const bool reaches = c.at.x + 128 > 5000 && c.at.x < 6000;
+        const bool near = c.at.x + 128 + 257 > 5000 && c.at.x - 257 < 6000;
+        const bool isDrawn = std::any_of(drawn.begin(), drawn.end(), [&](const DrawnChar& d) { return d.at == c.at; });
+        EXPECT_TRUE(isDrawn || !reaches) << c.at.x;
+        EXPECT_TRUE(!isDrawn || near) << c.at.x;
+    }
+    // A clip beside the line leaves nothing to draw.
+    auto below = view.MakeDC();
+    below->IntersectClipRect(0, 5000, 20000, 6000);
+    obj->Draw(below.get(), 0);
+    EXPECT_TRUE(DrawnChars(*below).empty());
 }

@@ -4,15 +4,19 @@
 #include "document/drawdoc.h"
 #include "framework/archive.h"
 #include "framework/painterdc.h"
+#include "framework/printinfo.h"
+#include "framework/recordingdc.h"
 #include "framework/resourcemodule.h"
 #include "support/fakeview.h"
 #include "support/testoutput.h"
+#include "symbology/barcode128.h"
 #include "symbology/drawbarcode.h"
 #include "zxing_read.h"
 
 #include <gtest/gtest.h>
 
 #include <QImage>
+#include <QTemporaryDir>
 
 #include <memory>
 #include <vector>
@@ -211,4 +215,36 @@ TEST(BarcodeObject, ALabelPrintsItsSerialInTheBars)
         EXPECT_EQ(zxread::Decode(page, ZXing::BarcodeFormat::Code128).text,
                   QStringLiteral("%1").arg(41 + index, 5, 10, QLatin1Char('0')).toStdString());
     }
+}
+
+TEST(BarcodeObject, ALongRunOfDigitsInCode128AutoOpensAndPrints)
+{
+    // 200,000 digits: one set-C value a pair between start and check.
+    QTemporaryDir dir(TestOutputDir() + QStringLiteral("/longcode-XXXXXX"));
+    const QString path = dir.filePath(QStringLiteral("digits.tag"));
+    {
+        Label label(BARCODE_ID_CODE128_AUTO, QString(200000, u'7'));
+        ASSERT_TRUE(label.doc.OnSaveDocument(path)) << label.doc.GetErrorText().toStdString();
+    }
+    CDrawDoc doc;
+    ASSERT_TRUE(doc.OnOpenDocument(path)) << doc.GetErrorText().toStdString();
+    doc.SetLabelsToPrint(1);
+    CRecordingDC dc(CSize(2480, 3508), 300, true);
+    dc.SetMapMode(MM_ANISOTROPIC);
+    dc.SetWindowExt(1536, 1536);
+    CPrintInfo info;
+    info.m_nCurPage = 1;
+    CRect unprintable;
+    doc.PrintPage(&dc, &info, nullptr, &unprintable, FALSE, &info.m_rectDraw);
+    // Every bar module of the whole symbol is printed.
+    std::vector<BYTE> values;
+    CBarcode128::Encode(QString(200000, u'7'), CBarcode128::SetAuto, values);
+    ASSERT_EQ(values.size(), 1u + 100000u + 2u);
+    qsizetype modules = 0;
+    for (BYTE v : values)
+        modules += QByteArray(CBarcode128::GetPattern(v)).count('1');
+    qsizetype bars = 0;
+    for (const CRecordedPrimitive& r : dc.records)
+        bars += r.kind == CRecordedPrimitive::Kind::Fill;
+    EXPECT_EQ(bars, modules);
 }
