@@ -225,6 +225,7 @@ BOOL AfxPrintPages(CView* view, QPrinter* printer, CPrintInfo* info)
         return FALSE;
 
     info->m_strError.clear();
+    info->m_omitted.clear();
     std::optional<FileOutputStream> toFile;
     if (!info->m_bPreview && !printer->outputFileName().isEmpty()) {
         toFile.emplace(printer);
@@ -259,6 +260,7 @@ BOOL AfxPrintPages(CView* view, QPrinter* printer, CPrintInfo* info)
         }
     }
     view->OnEndPrinting(&dc, info);
+    info->m_omitted = dc.GetOmissions();
     if (!dc.Painter()->end()) {
         info->m_strError = QCoreApplication::translate("Print", "the printer could not finish the job");
         return FALSE;
