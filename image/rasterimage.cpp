@@ -486,7 +486,7 @@ bool PlausibleSize(CRasterImage& image, long long width, long long height, int b
     const long long stride = RowBytes(width, bpp);
     if (stride > RASTER_MAX_MEMORY)
         return image.MayHold(RASTER_MAX_MEMORY + 1);
-    if (!image.MayHold(stride * height))
+    if (!image.MayHold(stride * height + (bpp <= 8 ? 4LL << bpp : 0)))
         return false;
     // What the data holds, before a reader widens it.
     const long long stored = (width * (storedBpp > 0 ? storedBpp : bpp) + 7) / 8 * height;

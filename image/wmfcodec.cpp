@@ -97,13 +97,14 @@ QBrush MakeBrush(WORD style, DWORD colour, WORD hatch)
 }
 
 // The work a metafile's drawing may cost, in units of about one filled pixel: a record costs one,
-// a shape the pixels it covers on the canvas, and each scan line an edge crosses (filled or
-// outlined) kEdgeCrossingWork, since the rasteriser sorts and steps every edge on each of its
-// lines. A metafile that needs more is refused: a few kilobytes of records that each cover the
+// a shape the pixels it covers on the canvas, and a polygon (filled or outlined) the steps of its
+// edges through the scan lines: on each line the rasteriser steps and sorts every edge that
+// crosses it, so a polygon costs the lines its edges cross times the edges a line meets on
+// average. A metafile that needs more is refused: a few kilobytes of records that each cover the
 // whole picture, or polygons of many long edges, would otherwise keep the program busy for
 // minutes while a label loads.
 constexpr double kMaxDrawWork = double(1 << 28);
-constexpr double kEdgeCrossingWork = 64;
+constexpr double kEdgeStepWork = 2;
 
 class Player {
 public:
@@ -306,10 +307,10 @@ private:
         if (m_painter.brush().style() == Qt::NoBrush)
             return 0;
         const QRectF covered = m_painter.transform().mapRect(bounds) & QRectF(QPointF(0, 0), QSizeF(m_pixels));
-        return covered.width() * covered.height() + covered.height() * kEdgeCrossingWork;
+        return covered.width() * covered.height();
     }
 
-    // The scan lines the edges of a polygon cross on the canvas.
+    // The steps of a polygon's edges through the canvas's scan lines.
     double Crossings(const QPolygonF& logical, bool closed) const
     {
         const QPolygonF poly = m_painter.transform().map(logical);
@@ -321,7 +322,8 @@ private:
             const QPointF& b = poly[(i + 1) % poly.size()];
             lines += std::min(std::abs(b.y() - a.y()), canvasHeight) + 1;
         }
-        return lines * kEdgeCrossingWork;
+        const double height = std::clamp(poly.boundingRect().height(), 1.0, canvasHeight);
+        return lines * (1 + lines / height) * kEdgeStepWork;
     }
 
     // An outline drawn with the pen: the canvas pixels it covers, and the edges of the stroke
