@@ -5,14 +5,17 @@
 #include "benchlabel.h"
 #include "framework/printinfo.h"
 #include "framework/printjob.h"
+#include "objects/drawimage.h"
 #include "objects/drawtext.h"
 #include "objects/xmlhelper.h"
 #include "symbology/drawbarcode.h"
+#include "tests/support/madepictures.h"
 
 #include <QFile>
 #include <QPrinter>
 #include <QTemporaryDir>
 
+#include <QtEndian>
 #include <optional>
 #include <sys/resource.h>
 
@@ -127,6 +130,71 @@ void BM_PrintToFilePeakMemory(benchmark::State& state)
     state.counters["pdf_MB"] = job.PdfMegabytes();
 }
 BENCHMARK(BM_PrintToFilePeakMemory)->Arg(1000)->Arg(100000)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// The stored form of one label holding `count` pictures of 16,000 x 16,000 pixels side by side,
+// each a grey PNG file of one colour (243 KB, 244 MiB once decoded), as a label file holds it.
+QByteArray PictureLabelContents(int count)
+{
+    CDrawDoc doc;
+    const float paper[2] = {2100, 2970}, label[2] = {950, 554}, gap[2] = {0, 0};
+    const int grid[2] = {1, 1};
+    doc.SetPaperSize(paper);
+    doc.SetPaperCode(9);
+    doc.SetLabelSize(label);
+    doc.SetLabelGap(gap);
+    doc.SetLabelGrid(grid);
+    doc.SetLabelsToPrint(1);
+    CRasterImage dot;
+    dot.Create(1, 1, 24);
+    for (int i = 0; i < count; ++i) {
+        auto* picture = new CDrawImage(CRect(100 + i * 200, 100, 1636 + i * 200, 1636));
+        picture->GetImage() = dot;
+        doc.Add(picture);
+    }
+    auto record = [](const QByteArray& bytes) {
+        QByteArray length(8, '\0');
+        qToLittleEndian(quint64(bytes.size()), length.data());
+        return length + bytes;
+    };
+    QByteArray contents = doc.StoreContents();
+    contents.replace(record(dot.Encode(RASTER_FORMAT_BMP)), record(made::SolidPng(16000, 16000, 8, 0)));
+    return contents;
+}
+
+// Opening such a label and printing it to PDF: the whole of a command-line print. The label's
+// pictures are bounded together, so of ten only the first two are loaded and the rest reported.
+void BM_PrintPictureLabel(benchmark::State& state)
+{
+    const int count = int(state.range(0));
+    const QByteArray contents = PictureLabelContents(count);
+    QTemporaryDir dir;
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(dir.filePath("pictures.pdf"));
+    AfxSetAppPrinter(&printer);
+    double peak = 0;
+    qsizetype omitted = 0;
+    for (auto _ : state) {
+        if (!ResetPeakMemory()) {
+            state.SkipWithError("the peak memory cannot be reset here");
+            break;
+        }
+        BenchLabel label;
+        label.doc.LoadContents(contents);
+        CPrintInfo info;
+        info.m_bDirect = TRUE;
+        if (!AfxPrintJob(&label.view, &printer, &info))
+            state.SkipWithError("the job failed");
+        omitted = info.m_omitted.size();
+        peak = StatusMegabytes("VmHWM");
+    }
+    AfxSetAppPrinter(nullptr);
+    state.counters["pictures"] = count;
+    state.counters["left_out"] = double(omitted);
+    state.counters["peak_MB"] = peak;
+    state.counters["pdf_MB"] = double(QFileInfo(dir.filePath("pictures.pdf")).size()) / 1e6;
+}
+BENCHMARK(BM_PrintPictureLabel)->Arg(1)->Arg(10)->Iterations(3)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
