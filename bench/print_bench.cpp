@@ -5,17 +5,16 @@
 #include "benchlabel.h"
 #include "framework/printinfo.h"
 #include "framework/printjob.h"
-#include "objects/drawimage.h"
 #include "objects/drawtext.h"
 #include "objects/xmlhelper.h"
 #include "symbology/drawbarcode.h"
 #include "tests/support/madepictures.h"
+#include "tests/support/picturelabel.h"
 
 #include <QFile>
 #include <QPrinter>
 #include <QTemporaryDir>
 
-#include <QtEndian>
 #include <optional>
 #include <sys/resource.h>
 
@@ -50,24 +49,46 @@ struct PdfSheetJob {
 
     explicit PdfSheetJob(int labels)
     {
-        printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(dir.filePath("labels.pdf"));
-        AfxSetAppPrinter(&printer);
+        UsePrinter();
         label.emplace();
         MakeSheet(label->doc, label->view);
         label->doc.SetLabelsToPrint(labels);
+    }
+    // A job of labels read from their stored form, read again with Reopen.
+    explicit PdfSheetJob(const QByteArray& contents)
+    {
+        UsePrinter();
+        Reopen(contents);
     }
     ~PdfSheetJob() { AfxSetAppPrinter(nullptr); }
     PdfSheetJob(const PdfSheetJob&) = delete;
     PdfSheetJob& operator=(const PdfSheetJob&) = delete;
 
-    bool Print()
+    void Reopen(const QByteArray& contents)
+    {
+        label.reset();
+        label.emplace();
+        label->doc.LoadContents(contents);
+    }
+    // What the job left out goes to *omitted.
+    bool Print(QStringList* omitted = nullptr)
     {
         CPrintInfo info;
         info.m_bDirect = TRUE;
-        return AfxPrintJob(&label->view, &printer, &info);
+        const bool ok = AfxPrintJob(&label->view, &printer, &info);
+        if (omitted)
+            *omitted = info.m_omitted;
+        return ok;
     }
     double PdfMegabytes() const { return double(QFileInfo(dir.filePath("labels.pdf")).size()) / 1e6; }
+
+private:
+    void UsePrinter()
+    {
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(dir.filePath("labels.pdf"));
+        AfxSetAppPrinter(&printer);
+    }
 };
 
 void BM_PrintSheetsToPdf(benchmark::State& state)
@@ -131,68 +152,31 @@ void BM_PrintToFilePeakMemory(benchmark::State& state)
 }
 BENCHMARK(BM_PrintToFilePeakMemory)->Arg(1000)->Arg(100000)->Iterations(1)->Unit(benchmark::kMillisecond);
 
-// The stored form of one label holding `count` pictures of 16,000 x 16,000 pixels side by side,
-// each a grey PNG file of one colour (243 KB, 244 MiB once decoded), as a label file holds it.
-QByteArray PictureLabelContents(int count)
-{
-    CDrawDoc doc;
-    const float paper[2] = {2100, 2970}, label[2] = {950, 554}, gap[2] = {0, 0};
-    const int grid[2] = {1, 1};
-    doc.SetPaperSize(paper);
-    doc.SetPaperCode(9);
-    doc.SetLabelSize(label);
-    doc.SetLabelGap(gap);
-    doc.SetLabelGrid(grid);
-    doc.SetLabelsToPrint(1);
-    CRasterImage dot;
-    dot.Create(1, 1, 24);
-    for (int i = 0; i < count; ++i) {
-        auto* picture = new CDrawImage(CRect(100 + i * 200, 100, 1636 + i * 200, 1636));
-        picture->GetImage() = dot;
-        doc.Add(picture);
-    }
-    auto record = [](const QByteArray& bytes) {
-        QByteArray length(8, '\0');
-        qToLittleEndian(quint64(bytes.size()), length.data());
-        return length + bytes;
-    };
-    QByteArray contents = doc.StoreContents();
-    contents.replace(record(dot.Encode(RASTER_FORMAT_BMP)), record(made::SolidPng(16000, 16000, 8, 0)));
-    return contents;
-}
-
-// Opening such a label and printing it to PDF: the whole of a command-line print. The label's
-// pictures are bounded together, so of ten only the first two are loaded and the rest reported.
+// Opening a label of pictures of 16,000 x 16,000 pixels and printing it to PDF: the whole of a
+// command-line print. The label's pictures are bounded together, so of ten only the first two
+// are loaded and the rest reported.
 void BM_PrintPictureLabel(benchmark::State& state)
 {
     const int count = int(state.range(0));
-    const QByteArray contents = PictureLabelContents(count);
-    QTemporaryDir dir;
-    QPrinter printer(QPrinter::HighResolution);
-    printer.setOutputFormat(QPrinter::PdfFormat);
-    printer.setOutputFileName(dir.filePath("pictures.pdf"));
-    AfxSetAppPrinter(&printer);
+    // Grey PNG files of one colour, 243 KB each and 244 MiB once decoded.
+    const QByteArray contents = PictureLabelContents(QList<QByteArray>(count, made::SolidPng(16000, 16000, 8, 0)), 200);
+    PdfSheetJob job(contents);
     double peak = 0;
-    qsizetype omitted = 0;
+    QStringList omitted;
     for (auto _ : state) {
         if (!ResetPeakMemory()) {
             state.SkipWithError("the peak memory cannot be reset here");
             break;
         }
-        BenchLabel label;
-        label.doc.LoadContents(contents);
-        CPrintInfo info;
-        info.m_bDirect = TRUE;
-        if (!AfxPrintJob(&label.view, &printer, &info))
+        job.Reopen(contents);
+        if (!job.Print(&omitted))
             state.SkipWithError("the job failed");
-        omitted = info.m_omitted.size();
         peak = StatusMegabytes("VmHWM");
     }
-    AfxSetAppPrinter(nullptr);
     state.counters["pictures"] = count;
-    state.counters["left_out"] = double(omitted);
+    state.counters["left_out"] = double(omitted.size());
     state.counters["peak_MB"] = peak;
-    state.counters["pdf_MB"] = double(QFileInfo(dir.filePath("pictures.pdf")).size()) / 1e6;
+    state.counters["pdf_MB"] = job.PdfMegabytes();
 }
 BENCHMARK(BM_PrintPictureLabel)->Arg(1)->Arg(10)->Iterations(3)->Unit(benchmark::kMillisecond);
 

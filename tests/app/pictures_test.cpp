@@ -6,48 +6,19 @@
 #include "app/programrun.h"
 #include "app/shellfixture.h"
 #include "framework/compoundfile.h"
-#include "objects/drawimage.h"
 #include "printing/tagprintdlg.h"
 #include "support/madepictures.h"
+#include "support/picturelabel.h"
 
 namespace {
 
 constexpr int kPictureStep = 1836;  // units from one picture's left edge to the next one's
 
-// A label file of one 95 x 55 mm label whose pictures are stored as the given files, an inch
-// square each, in a row.
+// A label file whose pictures are stored as the given files.
 void WritePictureLabel(const QString& path, const QList<QByteArray>& pictures)
 {
-    CDrawDoc doc;
-    const float paper[2] = {2100, 2970}, label[2] = {950, 554}, gap[2] = {0, 0};
-    const int grid[2] = {1, 1};
-    doc.SetPaperSize(paper);
-    doc.SetLabelSize(label);
-    doc.SetLabelGap(gap);
-    doc.SetLabelGrid(grid);
-    doc.SetLabelsToPrint(1);
-    CRasterImage dot;
-    dot.Create(1, 1, 24);
-    const QByteArray placeholder = dot.Encode(RASTER_FORMAT_BMP);
-    for (int i = 0; i < pictures.size(); ++i) {
-        auto* picture = new CDrawImage(CRect(300 + i * kPictureStep, 300, 1836 + i * kPictureStep, 1836));
-        picture->GetImage() = dot;
-        doc.Add(picture);
-    }
-    // Each placeholder's record, its length and its bytes, becomes the picture's.
-    QByteArray contents = doc.StoreContents();
-    auto record = [](const QByteArray& bytes) {
-        QByteArray length(8, '\0');
-        qToLittleEndian(quint64(bytes.size()), length.data());
-        return length + bytes;
-    };
-    qsizetype at = 0;
-    for (const QByteArray& picture : pictures) {
-        at = contents.indexOf(record(placeholder), at);
-        ASSERT_GE(at, 0);
-        contents.replace(at, record(placeholder).size(), record(picture));
-        at += record(picture).size();
-    }
+    const QByteArray contents = PictureLabelContents(pictures, kPictureStep);
+    ASSERT_FALSE(contents.isEmpty());
     CCompoundFile file;
     ASSERT_TRUE(file.GetRoot().WriteStream(CDrawDoc::ContentsStreamName(), contents));
     QString error;
