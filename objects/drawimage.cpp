@@ -108,23 +108,28 @@ CString DecodePicture(CRasterImage& image, const QByteArray& bytes, int format, 
     return {};
 }
 
-// A picture file's bytes; empty, with the reason, when it cannot be read.
-QByteArray ReadFile(const CString& path, CString& why)
+// A picture file's bytes; false when it cannot be read, with the reason when the file is more
+// than a picture may hold.
+bool ReadFile(const CString& path, QByteArray& bytes, CString& why)
 {
     QFile file(path);
-    CRasterImage refusal;
-    if (!file.open(QIODevice::ReadOnly)) {
-        refusal.SetError(file.errorString());
-    } else if (file.size() > RASTER_MAX_MEMORY) {
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    if (file.size() > RASTER_MAX_MEMORY) {
+        CRasterImage refusal;
         refusal.SetError(QStringLiteral("RASTER_MAX_MEMORY exceeded"), RasterFailure::TooLarge);
-    } else {
-        QByteArray bytes = file.readAll();
-        if (!bytes.isEmpty())
-            return bytes;
-        refusal.SetError(QStringLiteral("The picture is empty"));
+        why = RefusalText(refusal, FileName(path), 0);
+        return false;
     }
-    why = RefusalText(refusal, FileName(path), 0);
-    return {};
+    bytes = file.readAll();
+    return !bytes.isEmpty();
+}
+
+// Why a picture file is not taken, told when it meets a bound; a file that is no picture is
+// refused without more words.
+CString BoundText(const CRasterImage& image, const CString& refusal)
+{
+    return image.GetFailure() == RasterFailure::Damaged ? CString() : refusal;
 }
 
 // A picture that cannot be drawn is told to the device context, so that a print job that leaves
@@ -177,11 +182,14 @@ BOOL CDrawImage::LoadFile(const CString& path, CString* why)
     const CString extension = dot >= 0 ? path.mid(dot + 1) : path;
     m_stored.clear();
     m_problem.clear();
+    QByteArray bytes;
     CString refused;
-    const QByteArray bytes = ReadFile(path, refused);
-    if (refused.isEmpty())
-        refused = DecodePicture(*m_pImage, bytes, ExtensionToFormat(extension), m_pDocument, FileName(path));
-    if (!refused.isEmpty()) {
+    bool loaded = ReadFile(path, bytes, refused);
+    if (loaded) {
+        refused = BoundText(*m_pImage, DecodePicture(*m_pImage, bytes, ExtensionToFormat(extension), m_pDocument, FileName(path)));
+        loaded = m_pImage->IsValid();
+    }
+    if (!loaded) {
         m_pImage->Destroy();
         if (why)
             *why = refused;
@@ -268,14 +276,14 @@ BOOL CDrawImg::OnEditProperties(CDrawViewBase* view)
 
 BOOL CDrawImg::LoadFromFile(const CString& path, CString* why)
 {
+    QByteArray bytes;
     CString refused;
-    const QByteArray bytes = ReadFile(path, refused);
     auto refuse = [&] {
         if (why)
             *why = refused;
         return FALSE;
     };
-    if (!refused.isEmpty())
+    if (!ReadFile(path, bytes, refused))
         return refuse();
     const CString picture = FileName(path);
     // The picture replaced gives its memory back.
@@ -283,8 +291,8 @@ BOOL CDrawImg::LoadFromFile(const CString& path, CString* why)
                                    ? GetPictureMemory()
                                    : 0;
     auto bitmap = std::make_unique<CRasterImage>();
-    refused = DecodePicture(*bitmap, bytes, RASTER_FORMAT_UNKNOWN, m_pDocument, picture, replaced);
-    if (!refused.isEmpty())
+    refused = BoundText(*bitmap, DecodePicture(*bitmap, bytes, RASTER_FORMAT_UNKNOWN, m_pDocument, picture, replaced));
+    if (!bitmap->IsValid())
         return refuse();
     QByteArray stored = bytes;
     if (bitmap->GetType() != RASTER_FORMAT_JPG) {
@@ -293,8 +301,8 @@ BOOL CDrawImg::LoadFromFile(const CString& path, CString* why)
         if (stored.isEmpty())
             return refuse();
         bitmap = std::make_unique<CRasterImage>();
-        refused = DecodePicture(*bitmap, stored, RASTER_FORMAT_JPG, m_pDocument, picture, replaced);
-        if (!refused.isEmpty())
+        refused = BoundText(*bitmap, DecodePicture(*bitmap, stored, RASTER_FORMAT_JPG, m_pDocument, picture, replaced));
+        if (!bitmap->IsValid())
             return refuse();
     }
     m_pBitmap = std::move(bitmap);

@@ -34,8 +34,9 @@ public:
     // Loads the picture by the format its extension names (every format is tried when that
     // fails) and sizes the object as pixels x 1536 / resolution; a picture that reports no
     // resolution counts as 96 dpi. FALSE, with an empty picture and the position unchanged,
-    // when the file cannot be read, and why in *why. The document the object is in (or will
-    // be added to, m_pDocument) bounds the picture's memory.
+    // when the file cannot be read, and why in *why when it meets a bound: the memory the
+    // document's pictures may take (the document the object is in or will be added to,
+    // m_pDocument), or the work a drawn picture may cost.
     BOOL LoadFile(const CString& path, CString* why = nullptr);
 
     // Whoever may change the picture makes it a new one: it is encoded again when stored.
@@ -83,7 +84,7 @@ public:
     // with the old picture kept, when the file cannot be read. A JPEG file is kept as it is;
     // any other picture is encoded as JPEG at once (see-through parts laid onto white) and
     // shown as that JPEG, so the screen shows what the label stores. Why a file was refused
-    // goes to *why.
+    // goes to *why when it meets a bound.
     BOOL LoadFromFile(const CString& path, CString* why = nullptr);
 
     // NULL until a picture was loaded.

@@ -311,7 +311,10 @@ BOOL CDrawView::InsertPictureFromFile(const CString& path)
     if (!loaded) {
         obj->m_pDocument = nullptr;
         obj->Remove();
-        AfxMessageBox(AfxLoadString(kStrInsertFailed) + QStringLiteral("\n\n") + why, MB_OK, this);
+        if (why.isEmpty())
+            AfxMessageBox(kStrInsertFailed, MB_OK, this);
+        else
+            AfxMessageBox(AfxLoadString(kStrInsertFailed) + QStringLiteral("\n\n") + why, MB_OK, this);
         return FALSE;
     }
     // The sheet's answer does not stop the insertion.
