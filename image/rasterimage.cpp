@@ -12,8 +12,10 @@
 using namespace raster;
 
 namespace {
-// The largest drawn image a picture keeps for its next drawing.
-constexpr qsizetype kMaxKeptDrawing = 64 << 20;
+// A picture keeps its last drawn image for the next drawing when that image takes at most this
+// much, or a quarter of the picture's own memory: what a label's pictures hold together grows by
+// a quarter at most.
+constexpr qsizetype kKeptDrawing = 4 << 20;
 }  // namespace
 
 CRasterImage::CRasterImage(int format) : m_type(format) {}
@@ -320,7 +322,7 @@ bool CRasterImage::Draw(CDC* dc, const CRect& rect) const
         if (m_drawn.part != part || m_drawn.size != size || m_drawn.image.isNull()) {
             QImage image = Render(part, size);
             // A large picture drawn large is made again for each drawing rather than kept twice.
-            if (image.sizeInBytes() > kMaxKeptDrawing)
+            if (image.sizeInBytes() > std::max<long long>(kKeptDrawing, GetMemorySize() / 4))
                 return image;
             m_drawn = {part, size, std::move(image)};
         }
