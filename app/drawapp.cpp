@@ -618,6 +618,10 @@ CDrawDoc* CDrawApp::OpenDocumentFile(const CString& path, CString* failure)
     // the words printing refuses it with. A caller that reports for itself says it.
     if (m_mainFrame && !failure && !doc->IsLabelSizeInLimits())
         AfxMessageBox(UnprintableSheetText(), MB_OK | MB_ICONERROR);
+    // A picture that did not load is said once, when the label opens; printing says it again.
+    if (m_mainFrame && !failure)
+        if (const QStringList problems = doc->GetLoadProblems(); !problems.isEmpty())
+            AfxMessageBox(OpenedIncompleteText(doc->GetTitle(), problems), MB_OK | MB_ICONWARNING);
     return doc;
 }
 
@@ -708,8 +712,11 @@ bool CDrawApp::OpenHandedOverFiles(const QStringList& files)
         if (CDrawDoc* doc = OpenDocumentFile(file, &failure); !doc) {
             ok = false;
             messages.append(failure);
-        } else if (!doc->IsLabelSizeInLimits()) {
-            messages.append(UnprintableSheetText());
+        } else {
+            if (!doc->IsLabelSizeInLimits())
+                messages.append(UnprintableSheetText());
+            if (const QStringList problems = doc->GetLoadProblems(); !problems.isEmpty())
+                messages.append(OpenedIncompleteText(doc->GetTitle(), problems));
         }
     }
     m_mainFrame->showNormal();
@@ -779,6 +786,11 @@ BOOL CDrawApp::PrintDocument(CDrawDoc* doc, const CString& printerName)
         if (!job.m_strError.isEmpty())
             message += u' ' + job.m_strError;
         qWarning("%s", qPrintable(message));
+    }
+    // What was printed is there, but a job that left something out has not succeeded.
+    if (ok && !job.m_omitted.isEmpty()) {
+        qWarning("%s", qPrintable(PrintedIncompleteText(doc->GetTitle(), job.m_omitted)));
+        return FALSE;
     }
     return ok ? TRUE : FALSE;
 }

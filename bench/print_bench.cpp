@@ -8,6 +8,8 @@
 #include "objects/drawtext.h"
 #include "objects/xmlhelper.h"
 #include "symbology/drawbarcode.h"
+#include "tests/support/madepictures.h"
+#include "tests/support/picturelabel.h"
 
 #include <QFile>
 #include <QPrinter>
@@ -47,24 +49,46 @@ struct PdfSheetJob {
 
     explicit PdfSheetJob(int labels)
     {
-        printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(dir.filePath("labels.pdf"));
-        AfxSetAppPrinter(&printer);
+        UsePrinter();
         label.emplace();
         MakeSheet(label->doc, label->view);
         label->doc.SetLabelsToPrint(labels);
+    }
+    // A job of labels read from their stored form, read again with Reopen.
+    explicit PdfSheetJob(const QByteArray& contents)
+    {
+        UsePrinter();
+        Reopen(contents);
     }
     ~PdfSheetJob() { AfxSetAppPrinter(nullptr); }
     PdfSheetJob(const PdfSheetJob&) = delete;
     PdfSheetJob& operator=(const PdfSheetJob&) = delete;
 
-    bool Print()
+    void Reopen(const QByteArray& contents)
+    {
+        label.reset();
+        label.emplace();
+        label->doc.LoadContents(contents);
+    }
+    // What the job left out goes to *omitted.
+    bool Print(QStringList* omitted = nullptr)
     {
         CPrintInfo info;
         info.m_bDirect = TRUE;
-        return AfxPrintJob(&label->view, &printer, &info);
+        const bool ok = AfxPrintJob(&label->view, &printer, &info);
+        if (omitted)
+            *omitted = info.m_omitted;
+        return ok;
     }
     double PdfMegabytes() const { return double(QFileInfo(dir.filePath("labels.pdf")).size()) / 1e6; }
+
+private:
+    void UsePrinter()
+    {
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(dir.filePath("labels.pdf"));
+        AfxSetAppPrinter(&printer);
+    }
 };
 
 void BM_PrintSheetsToPdf(benchmark::State& state)
@@ -127,6 +151,34 @@ void BM_PrintToFilePeakMemory(benchmark::State& state)
     state.counters["pdf_MB"] = job.PdfMegabytes();
 }
 BENCHMARK(BM_PrintToFilePeakMemory)->Arg(1000)->Arg(100000)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// Opening a label of pictures of 16,000 x 16,000 pixels and printing it to PDF: the whole of a
+// command-line print. The label's pictures are bounded together, so of ten only the first two
+// are loaded and the rest reported.
+void BM_PrintPictureLabel(benchmark::State& state)
+{
+    const int count = int(state.range(0));
+    // Grey PNG files of one colour, 243 KB each and 244 MiB once decoded.
+    const QByteArray contents = PictureLabelContents(QList<QByteArray>(count, made::SolidPng(16000, 16000, 8, 0)), 200);
+    PdfSheetJob job(contents);
+    double peak = 0;
+    QStringList omitted;
+    for (auto _ : state) {
+        if (!ResetPeakMemory()) {
+            state.SkipWithError("the peak memory cannot be reset here");
+            break;
+        }
+        job.Reopen(contents);
+        if (!job.Print(&omitted))
+            state.SkipWithError("the job failed");
+        peak = StatusMegabytes("VmHWM");
+    }
+    state.counters["pictures"] = count;
+    state.counters["left_out"] = double(omitted.size());
+    state.counters["peak_MB"] = peak;
+    state.counters["pdf_MB"] = job.PdfMegabytes();
+}
+BENCHMARK(BM_PrintPictureLabel)->Arg(1)->Arg(10)->Iterations(3)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

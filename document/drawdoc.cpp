@@ -349,8 +349,47 @@ void CDrawDoc::WriteObjectList(CArchive& ar, const std::vector<CDrawObj*>& objec
         ar.WriteObject(obj);
 }
 
+long long CDrawDoc::GetPictureMemoryLeft() const
+{
+    if (m_pictureMemoryLeft >= 0)
+        return m_pictureMemoryLeft;
+    long long used = 0;
+    for (const CDrawObj* obj : m_objects)
+        used += obj->GetPictureMemory();
+    return std::max(0LL, kMaxPictureMemory - used);
+}
+
+void CDrawDoc::UsePictureMemory(long long bytes)
+{
+    if (m_pictureMemoryLeft >= 0)
+        m_pictureMemoryLeft = std::max(0LL, m_pictureMemoryLeft - bytes);
+}
+
+QStringList CDrawDoc::GetLoadProblems() const
+{
+    // A label of many broken pictures is told by its first ones, and that there were more.
+    constexpr qsizetype kMaxTold = 20;
+    QStringList problems;
+    for (const CDrawObj* obj : m_objects)
+        if (const CString problem = obj->GetLoadProblem(); !problem.isEmpty()) {
+            if (problems.size() == kMaxTold) {
+                problems.append(QStringLiteral("\u2026"));
+                break;
+            }
+            problems.append(problem);
+        }
+    return problems;
+}
+
 void CDrawDoc::ReadObjectList(CArchive& ar, std::vector<CDrawObj*>& objects)
 {
+    // The pictures read take their share of what the document's pictures have left.
+    struct Budget {
+        CDrawDoc& doc;
+        explicit Budget(CDrawDoc& d) : doc(d) { doc.m_pictureMemoryLeft = doc.GetPictureMemoryLeft(); }
+        ~Budget() { doc.m_pictureMemoryLeft = -1; }
+    } budget(*this);
+
     // Each reference takes at least two bytes, so a huge count ends at the end of the data.
     const std::uint64_t count = ar.ReadCount();
     std::unordered_set<const CObject*> seen;

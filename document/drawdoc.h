@@ -168,6 +168,17 @@ public:
     // The topmost object under the logical point, or NULL.
     CDrawObj* FindObjectAtPoint(CPoint point) const;
 
+    // Pictures. The pixels of all pictures of a label together may take kMaxPictureMemory; a
+    // picture beyond that is not loaded (its object keeps its stored bytes and says why).
+    // GetPictureMemoryLeft answers what is left; while a list of objects is read, the pictures
+    // read so far count too, as each takes its share with UsePictureMemory.
+    static constexpr long long kMaxPictureMemory = 512LL << 20;
+    long long GetPictureMemoryLeft() const;
+    void UsePictureMemory(long long bytes);
+    // What of the objects could not be loaded (pictures not shown, and why), one line each; the
+    // first 20, and an ellipsis when there are more.
+    QStringList GetLoadProblems() const;
+
     // Embedded items, owned by the document; each belongs to at most one object.
     const std::vector<CDrawItem*>& GetItems() const { return m_items; }
     void AddItem(CDrawItem* item);
@@ -288,6 +299,7 @@ private:
     CDBSetupState m_dbSetup;
     std::unique_ptr<CPrintDataGrid> m_pPrintData;
     const CPrintDataGrid* m_pJobRecords = nullptr;
+    long long m_pictureMemoryLeft = -1;  // while a list is read; -1 otherwise
     int m_nTextCounter = 0;
     int m_nCodeCounter = 0;
     std::vector<CDrawItem*> m_items;

@@ -5,6 +5,7 @@
 #include <QStringList>
 #include <QTextBoundaryFinder>
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <utility>
@@ -584,6 +585,70 @@ BOOL CDC::DrawImage(const CRect& rect, const QImage& image)
         return FALSE;
     DrawPicture(rect, image);
     return TRUE;
+}
+
+BOOL CDC::DrawImage(const CRect& rect, const QSize& pixels, const PictureRenderer& render)
+{
+    if (pixels.isEmpty() || !render)
+        return FALSE;
+    const QRect whole = ToDeviceRect(rect);
+    if (whole.isEmpty())
+        return TRUE;
+    // Never more pixels than the picture has, nor than the device shows it with.
+    auto shown = [](int pixelCount, long long devicePixels) {
+        return int(std::clamp<long long>(devicePixels, 1, pixelCount));
+    };
+    QRect part(QPoint(0, 0), pixels);
+    QSize size(shown(pixels.width(), whole.width()), shown(pixels.height(), whole.height()));
+    CRect target = rect;
+    // A turned context turns the picture but not the clip region: it is drawn whole.
+    if ((long long)size.width() * size.height() > kMaxWholePicturePixels && m_s.rotation == 0) {
+        const QRect box = whole & VisibleRegion().boundingRect();
+        if (box.isEmpty())
+            return TRUE;
+        CRect visible(box.left(), box.top(), box.left() + box.width(), box.top() + box.height());
+        DPtoLP(&visible);
+        visible.NormalizeRect();
+        // The picture's pixels under a visible logical span of an edge from `from` to `to`
+        // (either way round), one more on each side for the rounding.
+        auto span = [](LONG a, LONG b, LONG from, LONG to, int count, int& first, int& last) {
+            const double length = double(to) - double(from);
+            double t0 = (double(a) - from) / length * count;
+            double t1 = (double(b) - from) / length * count;
+            if (t0 > t1)
+                std::swap(t0, t1);
+            first = int(std::clamp(std::floor(t0) - 1, 0.0, double(count)));
+            last = int(std::clamp(std::ceil(t1) + 1, 0.0, double(count)));
+        };
+        int x0, x1, y0, y1;
+        span(visible.left, visible.right, rect.left, rect.right, pixels.width(), x0, x1);
+        span(visible.top, visible.bottom, rect.top, rect.bottom, pixels.height(), y0, y1);
+        if (x0 >= x1 || y0 >= y1)
+            return TRUE;
+        auto at = [](LONG from, LONG to, int index, int count) {
+            return SaturateInt(std::llround(double(from) + (double(to) - from) * index / count));
+        };
+        target = CRect(at(rect.left, rect.right, x0, pixels.width()), at(rect.top, rect.bottom, y0, pixels.height()),
+                       at(rect.left, rect.right, x1, pixels.width()), at(rect.top, rect.bottom, y1, pixels.height()));
+        part = QRect(x0, y0, x1 - x0, y1 - y0);
+        const QRect device = ToDeviceRect(target);
+        size = QSize(shown(part.width(), device.width()), shown(part.height(), device.height()));
+    }
+    const QImage image = render(part, size);
+    if (image.isNull())
+        return FALSE;
+    DrawPicture(target, image);
+    return TRUE;
+}
+
+void CDC::ReportOmission(const CString& what)
+{
+    // A label of many broken pictures is told by its first ones, and that there were more.
+    constexpr qsizetype kMaxTold = 20;
+    static const CString more = QStringLiteral("\u2026");
+    if (what.isEmpty() || m_omissions.contains(what) || m_omissions.contains(more))
+        return;
+    m_omissions.append(m_omissions.size() < kMaxTold ? what : more);
 }
 
 int CDC::GetDeviceCaps(int index) const

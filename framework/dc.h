@@ -11,6 +11,7 @@
 #include <QStringList>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 // Mapping modes
@@ -154,6 +155,19 @@ public:
     // Stretches a picture into a logical rectangle; a rectangle whose device width or height is
     // negative mirrors the picture that way. FALSE for an empty picture.
     BOOL DrawImage(const CRect& rect, const QImage& image);
+    // The same for a picture of `pixels` that is made only as far as the device shows it:
+    // `render` is asked for a part of the picture (in its pixels, rows from the top) at a size
+    // of no more pixels than the part has or the device gives it. The whole picture is asked
+    // for unless that would take more than kMaxWholePicturePixels; then only the part inside
+    // the visible area. FALSE when `render` gives nothing.
+    using PictureRenderer = std::function<QImage(const QRect& part, const QSize& size)>;
+    static constexpr long long kMaxWholePicturePixels = 4096LL * 4096;
+    BOOL DrawImage(const CRect& rect, const QSize& pixels, const PictureRenderer& render);
+
+    // What could not be drawn (a picture that did not load, say), each told once, in the order
+    // told; a print job reports it when it ends.
+    void ReportOmission(const CString& what);
+    const QStringList& GetOmissions() const { return m_omissions; }
 
     int GetDeviceCaps(int index) const;
     BOOL IsPrinting() const { return m_printing; }
@@ -238,4 +252,5 @@ private:
     std::vector<State> m_saved;
     bool m_printing;
     unsigned m_clipGeneration = 0;
+    QStringList m_omissions;
 };

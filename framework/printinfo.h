@@ -5,6 +5,8 @@
 #include "framework/geometry.h"
 #include "framework/types.h"
 
+#include <QStringList>
+
 struct CPrintInfo {
     static constexpr UINT kMaxPages = 0xFFFF;
 
@@ -14,6 +16,7 @@ struct CPrintInfo {
     BOOL m_bContinuePrinting = TRUE; // a view ends the job early by clearing it
     CRect m_rectDraw;                // the printable area of the page, in device pixels
     CString m_strError;              // why a job that was started failed; empty otherwise
+    QStringList m_omitted;           // what the pages printed left out (pictures that did not load)
 
     // The pages the job may have (the count is the last of them) and the range asked for.
     UINT GetMinPage() const { return m_nMinPage; }

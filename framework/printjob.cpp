@@ -226,6 +226,7 @@ BOOL AfxPrintPages(CView* view, QPrinter* printer, CPrintInfo* info)
         return FALSE;
 
     info->m_strError.clear();
+    info->m_omitted.clear();
     std::optional<FileOutputStream> toFile;
     if (!info->m_bPreview && !printer->outputFileName().isEmpty()) {
         toFile.emplace(printer);
@@ -260,6 +261,7 @@ BOOL AfxPrintPages(CView* view, QPrinter* printer, CPrintInfo* info)
         }
     }
     view->OnEndPrinting(&dc, info);
+    info->m_omitted = dc.GetOmissions();
     if (!dc.Painter()->end()) {
         info->m_strError = LoadMessage(490, "the printer could not finish the job");
         return FALSE;

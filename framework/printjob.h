@@ -39,5 +39,6 @@ BOOL AfxPrintJob(CView* view, QPrinter* printer, CPrintInfo* info);
 // on (nothing of the job is then written) or the job's file could not be written, with the
 // cause in info->m_strError. A job printed to a file (not a preview) goes to the program's file
 // writer as it is painted, so a failure leaves an existing file as it was and a long job never
-// waits in memory.
+// waits in memory. What the pages could not show (CDC::ReportOmission) is in info->m_omitted: the
+// job is then printed, and its caller tells the user that it is not complete.
 BOOL AfxPrintPages(CView* view, QPrinter* printer, CPrintInfo* info);

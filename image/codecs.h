@@ -32,9 +32,9 @@ bool ReadWmf(CRasterImage& image, const BYTE* data, size_t size);
 QByteArray WriteWmf(CRasterImage& image);
 
 // Sets the image's error text and returns false, for readers that fail.
-inline bool Fail(CRasterImage& image, const char* text)
+inline bool Fail(CRasterImage& image, const char* text, RasterFailure failure = RasterFailure::Damaged)
 {
-    image.SetError(QString::fromLatin1(text));
+    image.SetError(QString::fromLatin1(text), failure);
     return false;
 }
 
@@ -43,10 +43,11 @@ inline bool Fail(CRasterImage& image, const char* text)
 // is refused before anything is allocated.
 constexpr long long kMaxExpansion = 4096;
 
-// False, with the error text set, when `pixelBytes` is more than the data could encode or more
-// than an image may hold.
+// False, with the error text set, when a picture of the size at `bpp` bits per pixel is more than
+// the image may hold, or when its pixels at the depth the data stores them (`storedBpp`, when a
+// reader widens them; else `bpp`) are more than the data could encode.
 bool PlausibleSize(CRasterImage& image, long long width, long long height, int bpp,
-                   size_t dataSize, long long expansion = kMaxExpansion);
+                   size_t dataSize, long long expansion = kMaxExpansion, int storedBpp = 0);
 
 // Bytes of one stored row of the given width and depth.
 inline long long RowBytes(long long width, int bpp) { return ((width * bpp + 31) / 32) * 4; }

@@ -82,6 +82,8 @@ bool ReadPng(CRasterImage& image, const BYTE* data, size_t size)
     const int colourType = png_get_color_type(png, info);
     const int depth = png_get_bit_depth(png, info);
     const bool transparency = png_get_valid(png, info, PNG_INFO_tRNS) != 0;
+    // The data holds the pixels at this depth; below, they are widened to 8 bits a sample.
+    const int storedBpp = png_get_channels(png, info) * depth;
 
     int bpp;
     if ((colourType & PNG_COLOR_MASK_ALPHA) || transparency) {
@@ -105,7 +107,7 @@ bool ReadPng(CRasterImage& image, const BYTE* data, size_t size)
     (void)passes;
     png_read_update_info(png, info);
     if (png_get_rowbytes(png, info) > size_t(RowBytes(width, bpp)) ||
-        !PlausibleSize(image, width, height, bpp, size) ||
+        !PlausibleSize(image, width, height, bpp, size, kMaxExpansion, storedBpp) ||
         !image.Create(width, height, DWORD(bpp), RASTER_FORMAT_PNG)) {
         png_destroy_read_struct(&png, &info, nullptr);
         if (image.GetLastError().isEmpty())

@@ -7,9 +7,17 @@
 
 #include <QFile>
 #include <algorithm>
+#include <cstring>
 #include <new>
 
 using namespace raster;
+
+namespace {
+// A picture keeps its last drawn image for the next drawing when that image takes at most this
+// much, or a quarter of the picture's own memory: what a label's pictures hold together grows by
+// a quarter at most.
+constexpr qsizetype kKeptDrawing = 4 << 20;
+}  // namespace
 
 CRasterImage::CRasterImage(int format) : m_type(format) {}
 
@@ -19,26 +27,28 @@ BYTE* CRasterImage::Create(DWORD width, DWORD height, DWORD bpp, int format)
 {
     Destroy();
     if (width == 0 || height == 0 || width > 0x7FFFFFFF || height > 0x7FFFFFFF) {
-        m_error = LoadMessage(530, "CRasterImage::Create: invalid width or height");
+        SetError(LoadMessage(530, "CRasterImage::Create: invalid width or height"));
         return nullptr;
     }
     if (bpp != 1 && bpp != 4 && bpp != 8 && bpp != 24 && bpp != 32) {
-        m_error = LoadMessage(531, "CRasterImage::Create: invalid bits per pixel");
+        SetError(LoadMessage(531, "CRasterImage::Create: invalid bits per pixel"));
         return nullptr;
     }
     const long long stride = RowBytes(width, int(bpp));
     const long long paletteBytes = bpp <= 8 ? (4LL << bpp) : 0;
-    if (stride > RASTER_MAX_MEMORY || stride * height + paletteBytes > RASTER_MAX_MEMORY) {
-        m_error = QStringLiteral("RASTER_MAX_MEMORY exceeded");
+    if (stride > RASTER_MAX_MEMORY) {
+        MayHold(RASTER_MAX_MEMORY + 1);
         return nullptr;
     }
+    if (!MayHold(stride * height + paletteBytes))
+        return nullptr;
     try {
         m_bits.assign(size_t(stride * height), 0);
         m_palette.assign(bpp <= 8 ? size_t(1) << bpp : 0, RGBQUAD());
     } catch (const std::bad_alloc&) {
         m_bits.clear();
         m_palette.clear();
-        m_error = LoadMessage(532, "CRasterImage::Create can't allocate memory");
+        SetError(LoadMessage(532, "CRasterImage::Create can't allocate memory"), RasterFailure::TooLarge);
         return nullptr;
     }
     const int colours = int(m_palette.size());
@@ -59,8 +69,34 @@ BYTE* CRasterImage::Create(DWORD width, DWORD height, DWORD bpp, int format)
     return m_bits.data();
 }
 
+bool CRasterImage::MayHold(long long bytes)
+{
+    if (bytes > RASTER_MAX_MEMORY) {
+        m_refusedMemory = bytes;
+        SetError(QStringLiteral("RASTER_MAX_MEMORY exceeded"), RasterFailure::TooLarge);
+        return false;
+    }
+    if (bytes > m_memoryLimit) {
+        m_refusedMemory = bytes;
+        SetError(LoadMessage(550, "The picture needs more memory than is left for it"), RasterFailure::OverLimit);
+        return false;
+    }
+    return true;
+}
+
+void CRasterImage::SetMemoryLimit(long long bytes)
+{
+    m_memoryLimit = std::clamp<long long>(bytes, 0, RASTER_MAX_MEMORY);
+}
+
+long long CRasterImage::GetMemorySize() const
+{
+    return (long long)(m_bits.size()) + (long long)(m_palette.size() * sizeof(RGBQUAD));
+}
+
 void CRasterImage::Destroy()
 {
+    Changed();
     m_bits.clear();
     m_bits.shrink_to_fit();
     m_palette.clear();
@@ -74,12 +110,15 @@ BYTE* CRasterImage::GetBits(DWORD row)
 {
     if (m_bits.empty() || row >= DWORD(m_head.biHeight))
         return nullptr;
+    Changed();
     return m_bits.data() + size_t(row) * size_t(m_stride);
 }
 
 const BYTE* CRasterImage::GetBits(DWORD row) const
 {
-    return const_cast<CRasterImage*>(this)->GetBits(row);
+    if (m_bits.empty() || row >= DWORD(m_head.biHeight))
+        return nullptr;
+    return m_bits.data() + size_t(row) * size_t(m_stride);
 }
 
 RGBQUAD CRasterImage::GetPaletteColor(int index) const
@@ -93,6 +132,7 @@ bool CRasterImage::SetPaletteColor(int index, BYTE r, BYTE g, BYTE b)
 {
     if (index < 0 || index >= GetNumColors())
         return false;
+    Changed();
     m_palette[size_t(index)] = RGBQUAD{b, g, r, 0};
     return true;
 }
@@ -143,29 +183,17 @@ void CRasterImage::SetJpegQuality(int quality)
     m_jpegQuality = std::clamp(quality, 1, 100);
 }
 
-bool CRasterImage::HasAlpha() const
-{
-    if (GetBpp() != 32)
-        return false;
-    for (int y = 0; y < GetHeight(); ++y) {
-        const BYTE* row = GetBits(DWORD(y));
-        for (int x = 0; x < GetWidth(); ++x)
-            if (row[x * 4 + 3] != 255)
-                return true;
-    }
-    return false;
-}
-
 bool CRasterImage::Load(const CString& path, int format)
 {
     Destroy();
+    m_refusedMemory = 0;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        m_error = QStringLiteral("Can't open the file: ") + file.errorString();
+        SetError(LoadMessage(551, "Can't open the file: %1").arg(file.errorString()));
         return false;
     }
     if (file.size() > RASTER_MAX_MEMORY) {
-        m_error = QStringLiteral("RASTER_MAX_MEMORY exceeded");
+        SetError(QStringLiteral("RASTER_MAX_MEMORY exceeded"), RasterFailure::TooLarge);
         return false;
     }
     const QByteArray data = file.readAll();
@@ -180,11 +208,19 @@ bool CRasterImage::Decode(const QByteArray& data, int format)
 bool CRasterImage::Decode(const BYTE* data, size_t size, int format)
 {
     Destroy();
+    m_refusedMemory = 0;
     if (!data || size == 0) {
-        m_error = QStringLiteral("The picture is empty");
+        SetError(LoadMessage(552, "The picture is empty"));
         return false;
     }
-    CString firstError;
+    // The failure told is that of the format the data's signature names, else of the first
+    // format tried.
+    const int signature = FormatFromSignature(data, size);
+    struct Attempt {
+        CString error;
+        RasterFailure failure = RasterFailure::None;
+        long long refused = 0;
+    } told;
     std::vector<int> tried;
     auto attempt = [&](int f) {
         if (f == RASTER_FORMAT_UNKNOWN || std::find(tried.begin(), tried.end(), f) != tried.end())
@@ -192,19 +228,23 @@ bool CRasterImage::Decode(const BYTE* data, size_t size, int format)
         tried.push_back(f);
         if (DecodeAs(f, data, size))
             return true;
-        if (firstError.isEmpty())
-            firstError = m_error;
+        if (told.error.isEmpty() || f == signature)
+            told = {m_error, m_failure, m_refusedMemory};
         return false;
     };
     // The format asked for, then the one the signature names, then the rest; TGA and WBMP have
     // no signature, so they come last.
-    if (attempt(format) || attempt(FormatFromSignature(data, size)))
+    if (attempt(format) || attempt(signature))
         return true;
     for (int f : {RASTER_FORMAT_BMP, RASTER_FORMAT_GIF, RASTER_FORMAT_JPG, RASTER_FORMAT_PNG,
                   RASTER_FORMAT_TIF, RASTER_FORMAT_WMF, RASTER_FORMAT_TGA, RASTER_FORMAT_WBMP})
         if (attempt(f))
             return true;
-    m_error = firstError.isEmpty() ? LoadMessage(534, "Unknown picture format") : firstError;
+    if (told.error.isEmpty())
+        SetError(LoadMessage(534, "Unknown picture format"));
+    else
+        SetError(told.error, told.failure);
+    m_refusedMemory = told.refused;
     return false;
 }
 
@@ -212,6 +252,7 @@ bool CRasterImage::DecodeAs(int format, const BYTE* data, size_t size)
 {
     CRasterImage decoded(format);
     decoded.m_jpegQuality = m_jpegQuality;
+    decoded.m_memoryLimit = m_memoryLimit;
     bool ok = false;
     switch (format) {
     case RASTER_FORMAT_BMP: ok = ReadBmp(decoded, data, size); break;
@@ -227,11 +268,17 @@ bool CRasterImage::DecodeAs(int format, const BYTE* data, size_t size)
     if (ok && decoded.IsValid()) {
         decoded.m_type = format;
         decoded.m_error.clear();
+        decoded.m_failure = RasterFailure::None;
+        decoded.m_refusedMemory = 0;
         *this = std::move(decoded);
         return true;
     }
     Destroy();
-    m_error = decoded.m_error.isEmpty() ? QStringLiteral("Damaged picture") : decoded.m_error;
+    if (decoded.m_error.isEmpty())
+        SetError(LoadMessage(553, "Damaged picture"));
+    else
+        SetError(decoded.m_error, decoded.m_failure == RasterFailure::None ? RasterFailure::Damaged : decoded.m_failure);
+    m_refusedMemory = decoded.m_refusedMemory;
     return false;
 }
 
@@ -272,26 +319,85 @@ bool CRasterImage::Draw(CDC* dc, const CRect& rect) const
 {
     if (!dc || !IsValid())
         return false;
-    return dc->DrawImage(rect, ToQImage());
+    return dc->DrawImage(rect, QSize(GetWidth(), GetHeight()), [this](const QRect& part, const QSize& size) {
+        if (m_drawn.part != part || m_drawn.size != size || m_drawn.image.isNull()) {
+            QImage image = Render(part, size);
+            // A large picture drawn large is made again for each drawing rather than kept twice.
+            if (image.sizeInBytes() > std::max<long long>(kKeptDrawing, GetMemorySize() / 4))
+                return image;
+            m_drawn = {part, size, std::move(image)};
+        }
+        return m_drawn.image;
+    });
+}
+
+QImage CRasterImage::Render(const QRect& part, const QSize& size) const
+{
+    if (!IsValid() || part.isEmpty() || size.isEmpty() || !QRect(0, 0, GetWidth(), GetHeight()).contains(part))
+        return {};
+    const int bpp = GetBpp();
+    const QImage::Format format = bpp <= 8 ? QImage::Format_Indexed8 : bpp == 24 ? QImage::Format_BGR888 : QImage::Format_ARGB32;
+    QImage out(size, format);
+    if (out.isNull())
+        return {};
+    if (bpp <= 8) {
+        QList<QRgb> table;
+        for (int i = 0; i < GetNumColors(); ++i) {
+            const RGBQUAD c = m_palette[size_t(i)];
+            table.append(qRgba(c.rgbRed, c.rgbGreen, c.rgbBlue, i == m_transparentIndex ? 0 : 255));
+        }
+        out.setColorTable(table);
+    }
+    // Output pixel i shows the part's pixel under its centre.
+    auto nearest = [](int i, int outLength, int start, int length) {
+        return start + int((2LL * i + 1) * length / (2LL * outLength));
+    };
+    std::vector<int> columns(size_t(size.width()));
+    for (int i = 0; i < size.width(); ++i)
+        columns[size_t(i)] = nearest(i, size.width(), part.x(), part.width());
+    const bool wholeRows = size.width() == part.width();
+    const int pixelBytes = bpp / 8;
+    int previous = -1;
+    for (int j = 0; j < size.height(); ++j) {
+        const int y = nearest(j, size.height(), part.y(), part.height());
+        uchar* dst = out.scanLine(j);
+        if (y == previous) {
+            std::memcpy(dst, out.constScanLine(j - 1), size_t(out.bytesPerLine()));
+            continue;
+        }
+        previous = y;
+        const BYTE* src = ScanLine(y);
+        if (bpp < 8) {
+            for (int i = 0; i < size.width(); ++i)
+                dst[i] = uchar(PixelIndex(src, columns[size_t(i)], bpp));
+        } else if (wholeRows) {
+            std::memcpy(dst, src + size_t(part.x()) * size_t(pixelBytes), size_t(size.width()) * size_t(pixelBytes));
+        } else {
+            for (int i = 0; i < size.width(); ++i)
+                std::memcpy(dst + size_t(i) * size_t(pixelBytes), src + size_t(columns[size_t(i)]) * size_t(pixelBytes),
+                            size_t(pixelBytes));
+        }
+    }
+    if (bpp == 32) {
+        bool seeThrough = false;
+        for (int j = 0; j < size.height() && !seeThrough; ++j) {
+            const auto* row = reinterpret_cast<const QRgb*>(out.constScanLine(j));
+            for (int i = 0; i < size.width() && !seeThrough; ++i)
+                seeThrough = qAlpha(row[i]) != 255;
+        }
+        if (!seeThrough)
+            out.reinterpretAsFormat(QImage::Format_RGB32);
+    }
+    return out;
 }
 
 QImage CRasterImage::ToQImage() const
 {
-    if (!IsValid())
-        return {};
-    const int w = GetWidth();
-    const int h = GetHeight();
-    const bool alpha = m_transparentIndex >= 0 || HasAlpha();
-    QImage out(w, h, alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+    QImage out = Render(QRect(0, 0, GetWidth(), GetHeight()), QSize(GetWidth(), GetHeight()));
     if (out.isNull())
         return {};
-    for (int y = 0; y < h; ++y) {
-        auto* dst = reinterpret_cast<QRgb*>(out.scanLine(y));
-        for (int x = 0; x < w; ++x) {
-            const RGBQUAD c = GetPixelColor(x, y);
-            dst[x] = qRgba(c.rgbRed, c.rgbGreen, c.rgbBlue, alpha ? c.rgbReserved : 255);
-        }
-    }
+    const bool alpha = m_transparentIndex >= 0 || out.format() == QImage::Format_ARGB32;
+    out = out.convertToFormat(alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
     out.setDotsPerMeterX(m_head.biXPelsPerMeter);
     out.setDotsPerMeterY(m_head.biYPelsPerMeter);
     return out;
@@ -374,19 +480,21 @@ int CRasterImage::FormatFromSignature(const BYTE* d, size_t n)
 namespace raster {
 
 bool PlausibleSize(CRasterImage& image, long long width, long long height, int bpp,
-                   size_t dataSize, long long expansion)
+                   size_t dataSize, long long expansion, int storedBpp)
 {
     if (width <= 0 || height <= 0 || width > 0x7FFFFFFF || height > 0x7FFFFFFF) {
-        image.SetError(QStringLiteral("Invalid picture size"));
+        image.SetError(LoadMessage(554, "Invalid picture size"));
         return false;
     }
     const long long stride = RowBytes(width, bpp);
-    if (stride > RASTER_MAX_MEMORY || stride * height > RASTER_MAX_MEMORY) {
-        image.SetError(QStringLiteral("RASTER_MAX_MEMORY exceeded"));
+    if (stride > RASTER_MAX_MEMORY)
+        return image.MayHold(RASTER_MAX_MEMORY + 1);
+    if (!image.MayHold(stride * height + (bpp <= 8 ? 4LL << bpp : 0)))
         return false;
-    }
-    if (stride * height > (long long)(dataSize) * expansion) {
-        image.SetError(QStringLiteral("The picture's size does not match its data"));
+    // What the data holds, before a reader widens it.
+    const long long stored = (width * (storedBpp > 0 ? storedBpp : bpp) + 7) / 8 * height;
+    if (stored > (long long)(dataSize) * expansion) {
+        image.SetError(LoadMessage(555, "The picture's size does not match its data"));
         return false;
     }
     return true;

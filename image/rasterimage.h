@@ -27,6 +27,15 @@ constexpr int RASTER_FORMAT_WMF = 10;
 // No image may hold more pixel bytes than this.
 constexpr long long RASTER_MAX_MEMORY = 268435456;
 
+// Why the last Create, Load or Decode failed.
+enum class RasterFailure {
+    None,
+    Damaged,      // the data is no picture of a known format, or a damaged one
+    TooLarge,     // more pixel bytes than RASTER_MAX_MEMORY
+    OverLimit,    // more pixel bytes than the limit the caller set (SetMemoryLimit)
+    TooMuchWork,  // a drawn picture (WMF) whose drawing costs more than a picture may
+};
+
 constexpr int RASTER_DEFAULT_DPI = 96;
 
 struct RGBQUAD {
@@ -88,7 +97,11 @@ public:
     bool SetPaletteColor(int index, BYTE r, BYTE g, BYTE b);
     // A palette index drawn as transparent (from a GIF or PNG file); -1 for none.
     int GetTransparentIndex() const { return m_transparentIndex; }
-    void SetTransparentIndex(int index) { m_transparentIndex = index; }
+    void SetTransparentIndex(int index)
+    {
+        m_transparentIndex = index;
+        Changed();
+    }
 
     // The colour at (x, y), y counted from the top of the picture; alpha in rgbReserved (255 for
     // images without alpha).
@@ -104,6 +117,16 @@ public:
     void SetJpegQuality(int quality);
 
     CString GetLastError() const { return m_error; }
+    RasterFailure GetFailure() const { return m_failure; }
+
+    // A bound, below RASTER_MAX_MEMORY, on the pixel bytes that Create, Load and Decode may
+    // allocate; a picture that needs more is refused (RasterFailure::OverLimit) and the bytes it
+    // needed are kept in GetRefusedMemory. Kept through Destroy.
+    void SetMemoryLimit(long long bytes);
+    long long GetMemoryLimit() const { return m_memoryLimit; }
+    long long GetRefusedMemory() const { return m_refusedMemory; }
+    // The pixel and palette bytes the image holds.
+    long long GetMemorySize() const;
 
     // Reading tries the given format first and then every format, those whose signature matches
     // the data before the others; on failure the image is empty and the error text says why.
@@ -115,10 +138,19 @@ public:
     bool Save(const CString& path, int format);
     QByteArray Encode(int format);
 
-    // Stretches the picture into the rectangle, given in the DC's logical coordinates.
+    // Stretches the picture into the rectangle, given in the DC's logical coordinates. Only what
+    // the device shows is made: never more pixels than it has there, and of a large picture only
+    // the visible part.
     bool Draw(CDC* dc, const CRect& rect) const;
 
-    // Conversion for drawing and for tests: ARGB32 when the image has alpha or a transparent
+    // A part of the picture (in pixels, rows counted from the top) at the given size, each pixel
+    // the nearest of the part's: Indexed8 for 1, 4 and 8 bits per pixel (a transparent index
+    // gets alpha 0), BGR888 for 24, ARGB32 for 32 bits (RGB32 when no pixel is see-through).
+    // Rows are copied or picked in bulk; nothing of the picture outside the part is touched.
+    // Null for an empty image, a part outside the picture or no memory.
+    QImage Render(const QRect& part, const QSize& size) const;
+
+    // Conversion for tests and the writers: ARGB32 when the image has alpha or a transparent
     // index, RGB32 otherwise. FromQImage keeps 1- and 8-bit indexed pictures indexed.
     QImage ToQImage() const;
     bool FromQImage(const QImage& image);
@@ -127,15 +159,23 @@ public:
     static int FormatFromSignature(const BYTE* data, size_t size);
 
     // Used by the readers and writers.
-    void SetError(const CString& text) { m_error = text; }
+    void SetError(const CString& text, RasterFailure failure = RasterFailure::Damaged)
+    {
+        m_error = text;
+        m_failure = failure;
+    }
+    // Refuses a picture of `bytes` pixel bytes (with its error text and failure) when it is more
+    // than an image may hold or than the memory limit allows; true when it may be made.
+    bool MayHold(long long bytes);
     // The picture row y counted from the top.
     BYTE* ScanLine(int y) { return GetBits(DWORD(GetHeight() - 1 - y)); }
     const BYTE* ScanLine(int y) const { return GetBits(DWORD(GetHeight() - 1 - y)); }
 
 private:
-    // True when a 32-bit image holds any alpha below 255.
-    bool HasAlpha() const;
     bool DecodeAs(int format, const BYTE* data, size_t size);
+
+    // Pixels may change through every non-const accessor: the drawn image is made again.
+    void Changed() { m_drawn = {}; }
 
     BITMAPINFOHEADER m_head;
     std::vector<BYTE> m_bits;
@@ -147,4 +187,15 @@ private:
     int m_transparentIndex = -1;
     int m_jpegQuality = 90;
     CString m_error;
+    RasterFailure m_failure = RasterFailure::None;
+    long long m_memoryLimit = RASTER_MAX_MEMORY;
+    long long m_refusedMemory = 0;
+    // The image Draw made last, and of what: a sheet draws the same picture into every label
+    // cell at the same size, and a PDF file then holds it once.
+    struct Drawn {
+        QRect part;
+        QSize size;
+        QImage image;
+    };
+    mutable Drawn m_drawn;
 };

@@ -97,6 +97,16 @@ QBrush MakeBrush(WORD style, DWORD colour, WORD hatch)
     return QBrush(Colour(colour));
 }
 
+// The work a metafile's drawing may cost, in units of about one filled pixel: a record costs one,
+// a shape the pixels it covers on the canvas, and a polygon (filled or outlined) the steps of its
+// edges through the scan lines: on each line the rasteriser steps and sorts every edge that
+// crosses it, so a polygon costs the lines its edges cross times the edges a line meets on
+// average. A metafile that needs more is refused: a few kilobytes of records that each cover the
+// whole picture, or polygons of many long edges, would otherwise keep the program busy for
+// minutes while a label loads.
+constexpr double kMaxDrawWork = double(1 << 28);
+constexpr double kEdgeStepWork = 2;
+
 class Player {
 public:
     Player(QPainter& painter, QSize pixels, QRect window)
@@ -107,8 +117,14 @@ public:
         Apply();
     }
 
+    // True once the drawing has cost more than a picture may; nothing more is drawn then.
+    bool OverBudget() const { return m_work > kMaxDrawWork; }
+
     void Play(WORD function, ByteReader& p)
     {
+        m_work += 1;
+        if (OverBudget())
+            return;
         switch (function) {
         case META_SETWINDOWORG: {
             const int y = p.s16();
@@ -171,7 +187,7 @@ public:
         case META_LINETO: {
             const int y = p.s16();
             const QPoint to(p.s16(), y);
-            if (p.ok())
+            if (p.ok() && Afford(Outline(QPolygonF(QPolygon({m_position, to})), false)))
                 m_painter.drawLine(m_position, to);
             m_position = to;
             break;
@@ -191,6 +207,8 @@ public:
             if (!p.ok())
                 break;
             const QRectF r = QRectF(QPointF(left, top), QPointF(right, bottom)).normalized();
+            if (!Afford(Fill(r) + Outline(QPolygonF(r), true)))
+                break;
             if (function == META_RECTANGLE)
                 m_painter.drawRect(r);
             else if (function == META_ELLIPSE)
@@ -205,6 +223,10 @@ public:
             if (count < 2 || size_t(count) * 4 > p.remaining())
                 break;
             QPolygon poly = Points(p, count);
+            const bool closed = function == META_POLYGON;
+            if (!Afford((closed ? Fill(poly.boundingRect()) + Crossings(QPolygonF(poly), true) : 0.0) +
+                        Outline(QPolygonF(poly), closed)))
+                break;
             if (function == META_POLYGON)
                 m_painter.drawPolygon(poly, m_winding ? Qt::WindingFill : Qt::OddEvenFill);
             else
@@ -225,12 +247,16 @@ public:
                 break;
             QPainterPath path;
             path.setFillRule(m_winding ? Qt::WindingFill : Qt::OddEvenFill);
+            double work = 0;
             for (int count : counts) {
                 const QPolygon poly = Points(p, count);
-                if (!poly.isEmpty())
+                if (!poly.isEmpty()) {
                     path.addPolygon(QPolygonF(poly)), path.closeSubpath();
+                    work += Crossings(QPolygonF(poly), true) + Outline(QPolygonF(poly), true);
+                }
             }
-            m_painter.drawPath(path);
+            if (Afford(work + Fill(path.boundingRect())))
+                m_painter.drawPath(path);
             break;
         }
         case META_STRETCHDIB:
@@ -269,6 +295,58 @@ public:
     void SetObjectCount(int n) { m_objects.resize(size_t(n)); }
 
 private:
+    // Adds the work of the next drawing; false, drawing nothing, when the budget is spent.
+    bool Afford(double work)
+    {
+        m_work += work;
+        return !OverBudget();
+    }
+
+    // The canvas pixels a filled shape of these logical bounds covers.
+    double Fill(const QRectF& bounds) const
+    {
+        if (m_painter.brush().style() == Qt::NoBrush)
+            return 0;
+        const QRectF covered = m_painter.transform().mapRect(bounds) & QRectF(QPointF(0, 0), QSizeF(m_pixels));
+        return covered.width() * covered.height();
+    }
+
+    // The steps of a polygon's edges through the canvas's scan lines.
+    double Crossings(const QPolygonF& logical, bool closed) const
+    {
+        const QPolygonF poly = m_painter.transform().map(logical);
+        const double canvasHeight = m_pixels.height();
+        double lines = 0;
+        const qsizetype edges = closed ? poly.size() : poly.size() - 1;
+        for (qsizetype i = 0; i < edges; ++i) {
+            const QPointF& a = poly[i];
+            const QPointF& b = poly[(i + 1) % poly.size()];
+            lines += std::min(std::abs(b.y() - a.y()), canvasHeight) + 1;
+        }
+        const double height = std::clamp(poly.boundingRect().height(), 1.0, canvasHeight);
+        return lines * (1 + lines / height) * kEdgeStepWork;
+    }
+
+    // An outline drawn with the pen: the canvas pixels it covers, and the edges of the stroke
+    // (two for each edge of the shape).
+    double Outline(const QPolygonF& logical, bool closed) const
+    {
+        const QPen& pen = m_painter.pen();
+        if (pen.style() == Qt::NoPen || logical.size() < 2)
+            return 0;
+        const QTransform& t = m_painter.transform();
+        const double width = pen.isCosmetic() ? 1.0 : std::max(1.0, pen.widthF() * std::max(std::abs(t.m11()), std::abs(t.m22())));
+        const QPolygonF poly = t.map(logical);
+        const double diagonal = std::hypot(m_pixels.width(), m_pixels.height());
+        double length = 0;
+        const qsizetype edges = closed ? poly.size() : poly.size() - 1;
+        for (qsizetype i = 0; i < edges; ++i) {
+            const QPointF d = poly[(i + 1) % poly.size()] - poly[i];
+            length += std::min(std::hypot(d.x(), d.y()), diagonal) + 1;
+        }
+        return length * std::min(width, diagonal) + 2 * Crossings(logical, closed);
+    }
+
     void Apply()
     {
         QTransform t;
@@ -307,6 +385,8 @@ private:
         CRasterImage dib;
         if (!ReadDib(dib, data, size))
             return;
+        if (!Afford(double(dib.GetWidth()) * dib.GetHeight()))
+            return;
         QImage picture = dib.ToQImage();
         if (picture.isNull())
             return;
@@ -329,10 +409,12 @@ private:
         const bool mirrorY = target.height() < 0;
         if (mirrorX || mirrorY)
             picture = picture.mirrored(mirrorX, mirrorY);
-        m_painter.drawImage(target.normalized(), picture);
+        if (Afford(Fill(target.normalized())))
+            m_painter.drawImage(target.normalized(), picture);
     }
 
     QPainter& m_painter;
+    double m_work = 0;
     QSize m_pixels;
     QPoint m_org;
     QSize m_ext;
@@ -434,6 +516,9 @@ bool ReadWmf(CRasterImage& image, const BYTE* data, size_t size)
     scale = std::min({scale, kMaxRenderSide / width, kMaxRenderSide / height});
     const QSize pixels(std::max(1, int(std::lround(width * scale))), std::max(1, int(std::lround(height * scale))));
 
+    // The picture is kept at 24 bits a pixel.
+    if (!PlausibleSize(image, pixels.width(), pixels.height(), 24, size, RASTER_MAX_MEMORY))
+        return false;
     QImage canvas(pixels, QImage::Format_RGB32);
     if (canvas.isNull()) {
         image.SetError(LoadMessage(532, "CRasterImage::Create can't allocate memory"));
@@ -452,8 +537,12 @@ bool ReadWmf(CRasterImage& image, const BYTE* data, size_t size)
                 break;
             ByteReader params(data + pos + 6, size_t(words) * 2 - 6);
             player.Play(function, params);
+            if (player.OverBudget())
+                break;
             pos += size_t(words) * 2;
         }
+        if (player.OverBudget())
+            return Fail(image, "The WMF picture's drawing costs more work than a picture may", RasterFailure::TooMuchWork);
     }
     canvas.setDotsPerMeterX(0);
     canvas.setDotsPerMeterY(0);

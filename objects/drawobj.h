@@ -65,6 +65,10 @@ public:
     // Runs the object's property sheet; TRUE for OK. On Cancel the object is unchanged. An
     // object without pages opens nothing and answers FALSE.
     virtual BOOL OnEditProperties(CDrawViewBase* view);
+    // The pixel bytes of the object's picture, which count against the label's bound.
+    virtual long long GetPictureMemory() const { return 0; }
+    // What of the object could not be loaded and why, in the user's words; empty when all was.
+    virtual CString GetLoadProblem() const { return {}; }
 
     CString GetName() const { return m_name; }
     void SetName(const CString& name) { m_name = name; }

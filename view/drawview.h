@@ -43,6 +43,11 @@ public:
     std::vector<CDrawObj*> objects;
 };
 
+// What the user is told when a label was printed without some of what it holds (`omitted`, one
+// line each), and when it was opened with some of its objects not loaded (`problems`).
+CString PrintedIncompleteText(const CString& title, const QStringList& omitted);
+CString OpenedIncompleteText(const CString& title, const QStringList& problems);
+
 class CDrawView : public QAbstractScrollArea, public CCmdTarget, public CDrawViewBase {
     Q_OBJECT
 public:

@@ -309,12 +309,19 @@ BOOL CDrawView::InsertPictureFromFile(const CString& path)
         return FALSE;
     QApplication::setOverrideCursor(Qt::WaitCursor);
     auto* obj = new CDrawImage(CRect(0, 0, 0, 0));
-    const BOOL loaded = obj->LoadFile(path);
+    // The picture takes its share of what the label's pictures may hold.
+    obj->m_pDocument = doc;
+    CString why;
+    const BOOL loaded = obj->LoadFile(path, &why);
     QApplication::restoreOverrideCursor();
     // A file that is no picture adds nothing.
     if (!loaded) {
+        obj->m_pDocument = nullptr;
         obj->Remove();
-        AfxMessageBox(kStrInsertFailed, MB_OK, this);
+        if (why.isEmpty())
+            AfxMessageBox(kStrInsertFailed, MB_OK, this);
+        else
+            AfxMessageBox(AfxLoadString(kStrInsertFailed) + QStringLiteral("\n\n") + why, MB_OK, this);
         return FALSE;
     }
     // The sheet's answer does not stop the insertion.

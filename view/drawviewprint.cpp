@@ -19,6 +19,16 @@
 
 namespace {
 constexpr UINT kFailedToPrint = 61445;
+constexpr UINT kPrintedIncomplete = 686;
+constexpr UINT kOpenedIncomplete = 687;
+
+CString ListText(UINT id, const char* fallback, const CString& title, const QStringList& lines)
+{
+    CString text = AfxLoadString(id);
+    if (text.isEmpty())
+        text = QString::fromLatin1(fallback);
+    return text.arg(title) + QStringLiteral("\n\n") + lines.join(u'\n');
+}
 
 void ReportUnprintable(const CDrawDoc* doc, const CString& cause = {})
 {
@@ -38,6 +48,16 @@ void ReportUnprintableSheet()
 }
 }  // namespace
 
+CString PrintedIncompleteText(const CString& title, const QStringList& omitted)
+{
+    return ListText(kPrintedIncomplete, "%1 was printed without everything it holds:", title, omitted);
+}
+
+CString OpenedIncompleteText(const CString& title, const QStringList& problems)
+{
+    return ListText(kOpenedIncomplete, "Not everything in %1 can be shown:", title, problems);
+}
+
 BOOL CDrawView::CanPrintSheet() const
 {
     CDrawDoc* doc = GetDocument();
@@ -54,9 +74,14 @@ void CDrawView::OnFilePrint()
         return;
     }
     CPrintInfo info;
-    // A job the user called off says nothing; one that was started and failed says why.
-    if (!AfxPrintJob(this, AfxGetAppPrinter(), &info) && !info.m_strError.isEmpty())
-        ReportUnprintable(doc, info.m_strError);
+    // A job the user called off says nothing; one that was started and failed says why, and
+    // one printed without everything says what it left out.
+    if (!AfxPrintJob(this, AfxGetAppPrinter(), &info)) {
+        if (!info.m_strError.isEmpty())
+            ReportUnprintable(doc, info.m_strError);
+    } else if (!info.m_omitted.isEmpty()) {
+        AfxMessageBox(PrintedIncompleteText(doc->GetTitle(), info.m_omitted), MB_OK | MB_ICONWARNING);
+    }
 }
 
 void CDrawView::OnFilePrintPreview()
