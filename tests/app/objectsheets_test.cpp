@@ -20,8 +20,13 @@
 #include <QDialogButtonBox>
 #include <QFile>
 #include <QFileDialog>
+#include <QFontDatabase>
 #include <QFontDialog>
+#include <QListView>
+#include <QStringListModel>
 #include <QMouseEvent>
+
+#include <cstring>
 
 namespace {
 
@@ -207,6 +212,90 @@ TEST_F(ObjectSheets, FontPageShowsPointsAndCancelKeepsTheFont)
     EXPECT_TRUE(doc->IsModified());
     // The bigger font grew the box to the text.
     EXPECT_GT(text->m_position.Height(), 0);
+}
+
+// The font dialog opens on the object's font with the style of its family that the label draws
+// with; OK without a change gives the object's font back to the byte, and a style or size chosen
+// changes that alone.
+TEST_F(ObjectSheets, FontDialogGivesBackWhatTheUserLeftAlone)
+{
+    // The style list of the font dialog: the list that holds the family's styles.
+    auto styleList = [](QWidget* d) -> QListView* {
+        const QStringList styles = QFontDatabase::styles(qobject_cast<CFontDialog*>(d)->FontWidget()->currentFont().family());
+        for (auto* list : d->findChildren<QListView*>())
+            if (auto* model = qobject_cast<QStringListModel*>(list->model()); model && model->stringList() == styles)
+                return list;
+        return nullptr;
+    };
+    auto pickStyle = [&](QWidget* d, const QString& style) {
+        QListView* list = styleList(d);
+        ASSERT_NE(list, nullptr);
+        const QModelIndexList found = list->model()->match(list->model()->index(0, 0), Qt::DisplayRole, style, 1, Qt::MatchExactly);
+        ASSERT_EQ(found.size(), 1) << style.toStdString();
+        list->scrollTo(found[0]);
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(found[0]).center());
+    };
+
+    struct Case {
+        const char16_t* face;
+        LONG weight;
+        BYTE italic;
+        const char* shownStyle;
+        const char* pick;  // a style chosen in the dialog, or none
+        const char* size;  // a size typed, or none
+        LONG wantWeight;
+        BYTE wantItalic;
+        LONG wantHeight;
+    };
+    const Case cases[] = {
+        {u"DejaVu Sans", 400, 0, "Book", nullptr, nullptr, 400, 0, -200},
+        {u"DejaVu Sans", 600, 0, "Bold", nullptr, nullptr, 600, 0, -200},
+        {u"DejaVu Sans", 700, 1, "Bold Oblique", nullptr, nullptr, 700, 1, -200},
+        {u"Liberation Serif", 400, 1, "Italic", nullptr, nullptr, 400, 1, -200},
+        {u"細明體", 400, 0, "Light", nullptr, nullptr, 400, 0, -200},  // shown through its stand-in
+        {u"DejaVu Sans", 600, 0, "Bold", "Book", nullptr, 400, 0, -200},
+        {u"DejaVu Sans", 700, 1, "Bold Oblique", "Bold", nullptr, 700, 0, -200},
+        {u"DejaVu Sans", 600, 1, "Bold Oblique", nullptr, "12", 600, 1, -256},
+    };
+    ASSERT_EQ(CFontDialog::ScreenPixelsPerInch(), 96);
+    auto* text = AddSelected(new CDrawText(CRect(1000, 1000, 1000, 1000), view, "Label"));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(QString::fromUtf16(c.face).toStdString() + " " + std::to_string(c.weight) + (c.italic ? " italic" : "") +
+                     (c.pick ? std::string(" pick ") + c.pick : "") + (c.size ? std::string(" size ") + c.size : ""));
+        LOGFONTW stored = text->m_logfont;
+        SetFaceName(stored, QString::fromUtf16(c.face));
+        stored.lfHeight = -200;  // 9.375 points: shown as 9
+        stored.lfWeight = c.weight;
+        stored.lfItalic = c.italic;
+        text->m_logfont = stored;
+        RunSheet([&](CPropertySheet* sheet) {
+            OnNextModal([&](QWidget* d) {
+                const QFont shown = qobject_cast<CFontDialog*>(d)->FontWidget()->currentFont();
+                EXPECT_EQ(shown.styleName(), c.shownStyle);
+                EXPECT_EQ(SizeBox(d)->text(), "9");
+                QListView* list = styleList(d);
+                ASSERT_NE(list, nullptr);
+                EXPECT_EQ(list->currentIndex().data().toString(), c.shownStyle);
+                if (c.pick)
+                    pickStyle(d, c.pick);
+                if (c.size)
+                    TypeInto(SizeBox(d), c.size);
+                Click(BoxButton(d, QDialogButtonBox::Ok));
+            }, IsA<CFontDialog>);
+            ClickTab(sheet, 1);
+            Click(GetDlgItem<QAbstractButton>(sheet->GetActivePage(), 131));
+            Click(sheet->Button(IDOK));
+        });
+        LOGFONTW want = stored;
+        want.lfWeight = c.wantWeight;
+        want.lfItalic = c.wantItalic;
+        want.lfHeight = c.wantHeight;
+        EXPECT_EQ(FaceNameOf(text->m_logfont), QString::fromUtf16(c.face));
+        EXPECT_EQ(text->m_logfont.lfHeight, want.lfHeight);
+        EXPECT_EQ(text->m_logfont.lfWeight, want.lfWeight);
+        EXPECT_EQ(int(text->m_logfont.lfItalic), int(want.lfItalic));
+        EXPECT_EQ(std::memcmp(&text->m_logfont, &want, sizeof want), 0);
+    }
 }
 
 TEST_F(ObjectSheets, ShapePageTakesLineWidthAndFill)
