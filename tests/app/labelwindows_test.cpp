@@ -12,8 +12,10 @@
 #include "view/compitem.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QMdiArea>
+#include <QPaintEvent>
 #include <QTreeWidget>
 
 using namespace ShellCmd;
@@ -21,6 +23,7 @@ using namespace ShellCmd;
 namespace {
 
 constexpr UINT kEditClear = 57632;
+constexpr UINT kLabelWizardCommand = 32873;
 
 // The shell whose first label comes through the real label wizard, finished on its first page.
 class LabelWindows : public Shell
@@ -156,6 +159,98 @@ TEST_F(LabelWindows, EveryRoadShowsTheLabelFittedToTheWindowAsItFinallyStands)
     Action(kFileMru1)->trigger();
     ASSERT_EQ(m_app->Documents().size(), 1u);
     ExpectFitted("the recent-file list");
+}
+
+// The label's paints: the zoom and scroll position of each paint of a label view that draws more
+// than the rulers.
+struct LabelPaints : QObject {
+    std::vector<std::pair<int, CPoint>> shown;
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        auto* view = event->type() == QEvent::Paint ? qobject_cast<CDrawView*>(watched->parent()) : nullptr;
+        if (!view || watched != view->viewport() || !view->GetDocument())
+            return false;
+        const int strip = CDrawView::kRulerWidth;
+        const QRegion label = QRegion(static_cast<QPaintEvent*>(event)->rect()) - QRegion(0, 0, view->viewport()->width(), strip) -
+                              QRegion(0, 0, strip, view->viewport()->height());
+        if (!label.isEmpty())
+            shown.emplace_back(view->GetDocument()->GetZoom(), view->GetScrollPosition());
+        return false;
+    }
+    // Lets the windows settle: painted, then nothing painted for a while.
+    void Settle()
+    {
+        size_t seen = shown.size();
+        QElapsedTimer quiet;
+        quiet.start();
+        while ((shown.empty() || quiet.elapsed() < 150) && quiet.elapsed() < 5000) {
+            QTest::qWait(10);
+            if (shown.size() != seen) {
+                seen = shown.size();
+                quiet.restart();
+            }
+        }
+    }
+};
+
+TEST_F(LabelWindows, ALabelIsPaintedOnceFittedAndFittedAgainWhenTheWizardChangesItsSize)
+{
+    const QString path = SavedLabelWithObjects();
+    auto fitted = [this](const char* road) {
+        const int zoom = Active()->GetZoom();
+        const CPoint scroll = m_app->GetActiveDrawView()->GetScrollPosition();
+        ExpectFitted(road);
+        EXPECT_EQ(m_app->GetActiveDrawView()->GetScrollPosition(), scroll) << road << ": centred";
+        return std::make_pair(zoom, scroll);
+    };
+    // Started with the file, and opened again through File > Open: the window is fitted before
+    // it is first painted, and painted once.
+    for (const char* road : {"a file on the command line", "File > Open"}) {
+        LabelPaints paints;
+        qApp->installEventFilter(&paints);
+        if (road[0] == 'a') {
+            Restart({path});
+        } else {
+            Action(kFileClose)->trigger();
+            m_app->m_askOpenPath = [path] { return path; };
+            Action(kFileOpen)->trigger();
+        }
+        paints.Settle();
+        qApp->removeEventFilter(&paints);
+        ASSERT_EQ(Active()->GetPathName(), path) << road;
+        ASSERT_EQ(paints.shown.size(), 1u) << road;
+        EXPECT_EQ(paints.shown[0], fitted(road)) << road;
+    }
+
+    // In a frame wide enough for the label at more than the smallest zoom, a zoom of the user's
+    // own stays through a wizard that keeps the size.
+    m_frame->showNormal();
+    m_frame->resize(1600, 1000);
+    TypeIntoZoomBox("400");
+    OnNextModal([](QWidget* w) { QTest::mouseClick(qobject_cast<CPropertySheet*>(w)->Button(IDOK), Qt::LeftButton); },
+                IsA<CPropertySheet>);
+    Action(kLabelWizardCommand)->trigger();
+    EXPECT_EQ(Active()->GetZoom(), 400);
+
+    // One column instead of two: the label, twice as wide, is fitted and centred.
+    const float width = Active()->GetLabelSize()[0];
+    OnNextModal([](QWidget* w) {
+        auto* sheet = qobject_cast<CPropertySheet*>(w);
+        ClickTab(sheet, 3);
+        TypeInto(Control<QLineEdit>(sheet, 149), "1");
+        QTest::mouseClick(sheet->Button(IDOK), Qt::LeftButton);
+    }, IsA<CPropertySheet>);
+    Action(kLabelWizardCommand)->trigger();
+    ASSERT_GT(Active()->GetLabelSize()[0], width);
+    const int zoom = fitted("the wizard's new size").first;
+    EXPECT_GT(zoom, 50);
+    EXPECT_LT(zoom, 400);
+    // The whole label is in the window.
+    CDrawView* view = m_app->GetActiveDrawView();
+    const float* size = Active()->GetLabelSize();
+    const CPoint corner(int(size[0] / 254.0f * 1536.0f), int(size[1] / 254.0f * 1536.0f));
+    for (const CPoint p : {view->DocToClient(CPoint(0, 0)), view->DocToClient(corner)})
+        EXPECT_TRUE(view->viewport()->rect().contains(p.x, p.y)) << p.x << ", " << p.y;
 }
 
 TEST_F(LabelWindows, EveryWindowOfALabelListsItsObjectsWithTheLastOneCurrent)
