@@ -19,6 +19,7 @@
 
 #include <climits>
 #include <cmath>
+#include <utility>
 
 QColor ColorOf(COLORREF c)
 {
@@ -162,11 +163,36 @@ CFontDialog::CFontDialog(const LOGFONTW* font, DWORD flags, QWidget* parent) : Q
     // Qt's dialog picks the style by a name of its own making ("Normal", "Bold Italic") and
     // falls back to the family's first style, so it is handed the name of the family's face
     // that stands nearest the font.
+    m_given = qf;
     qf.setStyleName(NearestStyle(qf));
     m_fonts->setCurrentFont(qf);
     m_fonts->show();
     m_shown = m_fonts->currentFont();
     m_shownFamily = m_shown.family();
+    // Another family keeps the weight and slant: Qt's dialog looks for a style of the same name
+    // and otherwise falls back to the family's first, which may be bold or italic.
+    m_last = m_shown;
+    connect(m_fonts, &QFontDialog::currentFontChanged, this, [this](const QFont& font) {
+        const QFont last = std::exchange(m_last, font);
+        const bool fellBack = font.family() != last.family() && font.styleName() != last.styleName() &&
+                              QFontDatabase::styles(font.family()).value(0) == font.styleName();
+        if (m_restyling || !fellBack)
+            return;
+        // A style left as shown stands for the given weight and slant.
+        const QFont& kept = SameStyle(last, m_shown) ? m_given : last;
+        QFont wanted = font;
+        wanted.setStyleName({});
+        wanted.setWeight(kept.weight());
+        wanted.setItalic(kept.italic());
+        const QString style = NearestStyle(wanted);
+        if (style.isEmpty() || style == font.styleName())
+            return;
+        wanted.setStyleName(style);
+        m_restyling = true;
+        m_fonts->setCurrentFont(wanted);
+        m_restyling = false;
+        m_last = m_fonts->currentFont();
+    });
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_fonts);
@@ -184,6 +210,11 @@ CFontDialog::CFontDialog(const LOGFONTW* font, DWORD flags, QWidget* parent) : Q
     connect(box, &QDialogButtonBox::rejected, this, &QDialog::reject);
     row->addWidget(box);
     layout->addLayout(row);
+}
+
+bool CFontDialog::SameStyle(const QFont& a, const QFont& b)
+{
+    return a.styleName() == b.styleName() && a.weight() == b.weight() && a.style() == b.style();
 }
 
 QString CFontDialog::NearestStyle(const QFont& font)
@@ -260,7 +291,7 @@ void CFontDialog::GetCurrentFont(LOGFONTW* font) const
         font->lfHeight = m_initial.lfHeight;
     else if (points > 0)
         font->lfHeight = -LONG(std::lround(points * ScreenPixelsPerInch() / 72.0));
-    if (qf.styleName() == m_shown.styleName() && qf.weight() == m_shown.weight() && qf.style() == m_shown.style()) {
+    if (SameStyle(qf, m_shown)) {
         font->lfWeight = m_initial.lfWeight;
         font->lfItalic = m_initial.lfItalic;
     } else {

@@ -100,7 +100,12 @@ private:
     void PaintColorButton();
 
     LOGFONTW m_initial;
+    static bool SameStyle(const QFont& a, const QFont& b);
+
+    QFont m_given;  // the given font as Qt describes it
     QFont m_shown;  // as the dialog showed the given font
+    QFont m_last;   // as the dialog last showed a font
+    bool m_restyling = false;
     CString m_shownFamily;
     QFontDialog* m_fonts = nullptr;
     QPushButton* m_colorButton = nullptr;

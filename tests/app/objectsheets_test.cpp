@@ -26,6 +26,7 @@
 #include <QStringListModel>
 #include <QMouseEvent>
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -219,19 +220,22 @@ TEST_F(ObjectSheets, FontPageShowsPointsAndCancelKeepsTheFont)
 // changes that alone.
 TEST_F(ObjectSheets, FontDialogGivesBackWhatTheUserLeftAlone)
 {
-    // The style list of the font dialog: the list that holds the family's styles.
-    auto styleList = [](QWidget* d) -> QListView* {
-        const QStringList styles = QFontDatabase::styles(qobject_cast<CFontDialog*>(d)->FontWidget()->currentFont().family());
+    // The font dialog's family and style lists: the lists that hold the installed families and
+    // the current family's styles.
+    auto listOf = [](QWidget* d, const QStringList& wanted) -> QListView* {
         for (auto* list : d->findChildren<QListView*>())
-            if (auto* model = qobject_cast<QStringListModel*>(list->model()); model && model->stringList() == styles)
+            if (auto* model = qobject_cast<QStringListModel*>(list->model());
+                model && std::all_of(wanted.begin(), wanted.end(), [&](const QString& w) { return model->stringList().contains(w); }))
                 return list;
         return nullptr;
     };
-    auto pickStyle = [&](QWidget* d, const QString& style) {
-        QListView* list = styleList(d);
+    auto styleList = [&](QWidget* d) {
+        return listOf(d, QFontDatabase::styles(qobject_cast<CFontDialog*>(d)->FontWidget()->currentFont().family()));
+    };
+    auto pick = [](QListView* list, const QString& entry) {
         ASSERT_NE(list, nullptr);
-        const QModelIndexList found = list->model()->match(list->model()->index(0, 0), Qt::DisplayRole, style, 1, Qt::MatchExactly);
-        ASSERT_EQ(found.size(), 1) << style.toStdString();
+        const QModelIndexList found = list->model()->match(list->model()->index(0, 0), Qt::DisplayRole, entry, 1, Qt::MatchExactly);
+        ASSERT_EQ(found.size(), 1) << entry.toStdString();
         list->scrollTo(found[0]);
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(found[0]).center());
     };
@@ -241,27 +245,33 @@ TEST_F(ObjectSheets, FontDialogGivesBackWhatTheUserLeftAlone)
         LONG weight;
         BYTE italic;
         const char* shownStyle;
-        const char* pick;  // a style chosen in the dialog, or none
-        const char* size;  // a size typed, or none
+        const char16_t* family;  // a family chosen in the dialog, or none
+        const char* style;       // a style chosen, or none
+        const char* size;        // a size typed, or none
         LONG wantWeight;
         BYTE wantItalic;
         LONG wantHeight;
     };
     const Case cases[] = {
-        {u"DejaVu Sans", 400, 0, "Book", nullptr, nullptr, 400, 0, -200},
-        {u"DejaVu Sans", 600, 0, "Bold", nullptr, nullptr, 600, 0, -200},
-        {u"DejaVu Sans", 700, 1, "Bold Oblique", nullptr, nullptr, 700, 1, -200},
-        {u"Liberation Serif", 400, 1, "Italic", nullptr, nullptr, 400, 1, -200},
-        {u"細明體", 400, 0, "Light", nullptr, nullptr, 400, 0, -200},  // shown through its stand-in
-        {u"DejaVu Sans", 600, 0, "Bold", "Book", nullptr, 400, 0, -200},
-        {u"DejaVu Sans", 700, 1, "Bold Oblique", "Bold", nullptr, 700, 0, -200},
-        {u"DejaVu Sans", 600, 1, "Bold Oblique", nullptr, "12", 600, 1, -256},
+        {u"DejaVu Sans", 400, 0, "Book", nullptr, nullptr, nullptr, 400, 0, -200},
+        {u"DejaVu Sans", 600, 0, "Bold", nullptr, nullptr, nullptr, 600, 0, -200},
+        {u"DejaVu Sans", 700, 1, "Bold Oblique", nullptr, nullptr, nullptr, 700, 1, -200},
+        {u"Liberation Serif", 400, 1, "Italic", nullptr, nullptr, nullptr, 400, 1, -200},
+        {u"細明體", 400, 0, "Light", nullptr, nullptr, nullptr, 400, 0, -200},  // shown through its stand-in
+        {u"DejaVu Sans", 600, 0, "Bold", nullptr, "Book", nullptr, 400, 0, -200},
+        {u"DejaVu Sans", 700, 1, "Bold Oblique", nullptr, "Bold", nullptr, 700, 0, -200},
+        {u"DejaVu Sans", 600, 1, "Bold Oblique", nullptr, nullptr, "12", 600, 1, -256},
+        // Another family keeps weight and slant, though its styles have other names.
+        {u"DejaVu Sans", 400, 0, "Book", u"Liberation Sans", nullptr, nullptr, 400, 0, -200},
+        {u"DejaVu Sans", 700, 1, "Bold Oblique", u"Liberation Serif", nullptr, nullptr, 700, 1, -200},
+        {u"細明體", 400, 0, "Light", u"DejaVu Sans", nullptr, nullptr, 400, 0, -200},
     };
     ASSERT_EQ(CFontDialog::ScreenPixelsPerInch(), 96);
     auto* text = AddSelected(new CDrawText(CRect(1000, 1000, 1000, 1000), view, "Label"));
     for (const Case& c : cases) {
         SCOPED_TRACE(QString::fromUtf16(c.face).toStdString() + " " + std::to_string(c.weight) + (c.italic ? " italic" : "") +
-                     (c.pick ? std::string(" pick ") + c.pick : "") + (c.size ? std::string(" size ") + c.size : ""));
+                     (c.family ? " family " + QString::fromUtf16(c.family).toStdString() : "") +
+                     (c.style ? std::string(" style ") + c.style : "") + (c.size ? std::string(" size ") + c.size : ""));
         LOGFONTW stored = text->m_logfont;
         SetFaceName(stored, QString::fromUtf16(c.face));
         stored.lfHeight = -200;  // 9.375 points: shown as 9
@@ -276,8 +286,10 @@ TEST_F(ObjectSheets, FontDialogGivesBackWhatTheUserLeftAlone)
                 QListView* list = styleList(d);
                 ASSERT_NE(list, nullptr);
                 EXPECT_EQ(list->currentIndex().data().toString(), c.shownStyle);
-                if (c.pick)
-                    pickStyle(d, c.pick);
+                if (c.family)
+                    pick(listOf(d, {"DejaVu Sans", "Liberation Sans"}), QString::fromUtf16(c.family));
+                if (c.style)
+                    pick(list, c.style);
                 if (c.size)
                     TypeInto(SizeBox(d), c.size);
                 Click(BoxButton(d, QDialogButtonBox::Ok));
@@ -290,7 +302,9 @@ TEST_F(ObjectSheets, FontDialogGivesBackWhatTheUserLeftAlone)
         want.lfWeight = c.wantWeight;
         want.lfItalic = c.wantItalic;
         want.lfHeight = c.wantHeight;
-        EXPECT_EQ(FaceNameOf(text->m_logfont), QString::fromUtf16(c.face));
+        if (c.family)
+            SetFaceName(want, QString::fromUtf16(c.family));
+        EXPECT_EQ(FaceNameOf(text->m_logfont), FaceNameOf(want));
         EXPECT_EQ(text->m_logfont.lfHeight, want.lfHeight);
         EXPECT_EQ(text->m_logfont.lfWeight, want.lfWeight);
         EXPECT_EQ(int(text->m_logfont.lfItalic), int(want.lfItalic));
