@@ -85,10 +85,6 @@ public:
     COLORREF GetColor() const { return m_color; }
     void SetColor(COLORREF c);
 
-    // The style of the font's family that the dialog shows for it: the face the font is drawn
-    // with, or the family's face of the same slant and nearest weight.
-    static QString NearestStyle(const QFont& font);
-
     // Pixels per inch of the screen, as the size conversions use it.
     static int ScreenPixelsPerInch();
 
@@ -99,9 +95,12 @@ private:
     void ChooseColor();
     void PaintColorButton();
 
-    LOGFONTW m_initial;
+    // The style of the font's family that the dialog shows for it: the face the font is drawn
+    // with, or the family's face of the same slant and nearest weight.
+    static QString NearestStyle(const QFont& font);
     static bool SameStyle(const QFont& a, const QFont& b);
 
+    LOGFONTW m_initial;
     QFont m_given;  // the given font as Qt describes it
     QFont m_shown;  // as the dialog showed the given font
     QFont m_last;   // as the dialog last showed a font
