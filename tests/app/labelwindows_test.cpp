@@ -12,7 +12,6 @@
 #include "view/compitem.h"
 
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QMdiArea>
 #include <QPaintEvent>
@@ -161,35 +160,17 @@ TEST_F(LabelWindows, EveryRoadShowsTheLabelFittedToTheWindowAsItFinallyStands)
     ExpectFitted("the recent-file list");
 }
 
-// The label's paints: the zoom and scroll position of each paint of a label view that draws more
-// than the rulers.
+// The zoom and scroll position of each paint of a label view that draws more than the rulers.
 struct LabelPaints : QObject {
     std::vector<std::pair<int, CPoint>> shown;
     bool eventFilter(QObject* watched, QEvent* event) override
     {
         auto* view = event->type() == QEvent::Paint ? qobject_cast<CDrawView*>(watched->parent()) : nullptr;
-        if (!view || watched != view->viewport() || !view->GetDocument())
-            return false;
-        const int strip = CDrawView::kRulerWidth;
-        const QRegion label = QRegion(static_cast<QPaintEvent*>(event)->rect()) - QRegion(0, 0, view->viewport()->width(), strip) -
-                              QRegion(0, 0, strip, view->viewport()->height());
-        if (!label.isEmpty())
+        const QRect area = view ? static_cast<QPaintEvent*>(event)->rect() : QRect();
+        if (view && watched == view->viewport() && view->GetDocument() && area.right() >= CDrawView::kRulerWidth &&
+            area.bottom() >= CDrawView::kRulerWidth)
             shown.emplace_back(view->GetDocument()->GetZoom(), view->GetScrollPosition());
         return false;
-    }
-    // Lets the windows settle: painted, then nothing painted for a while.
-    void Settle()
-    {
-        size_t seen = shown.size();
-        QElapsedTimer quiet;
-        quiet.start();
-        while ((shown.empty() || quiet.elapsed() < 150) && quiet.elapsed() < 5000) {
-            QTest::qWait(10);
-            if (shown.size() != seen) {
-                seen = shown.size();
-                quiet.restart();
-            }
-        }
     }
 };
 
@@ -197,14 +178,13 @@ TEST_F(LabelWindows, ALabelIsPaintedOnceFittedAndFittedAgainWhenTheWizardChanges
 {
     const QString path = SavedLabelWithObjects();
     auto fitted = [this](const char* road) {
-        const int zoom = Active()->GetZoom();
-        const CPoint scroll = m_app->GetActiveDrawView()->GetScrollPosition();
+        const std::pair<int, CPoint> shown(Active()->GetZoom(), m_app->GetActiveDrawView()->GetScrollPosition());
         ExpectFitted(road);
-        EXPECT_EQ(m_app->GetActiveDrawView()->GetScrollPosition(), scroll) << road << ": centred";
-        return std::make_pair(zoom, scroll);
+        EXPECT_EQ(m_app->GetActiveDrawView()->GetScrollPosition(), shown.second) << road << ": centred";
+        return shown;
     };
-    // Started with the file, and opened again through File > Open: the window is fitted before
-    // it is first painted, and painted once.
+    // Started with the file, and opened again: fitted before it is first painted, and painted
+    // once (the windows are left to settle for a while).
     for (const char* road : {"a file on the command line", "File > Open"}) {
         LabelPaints paints;
         qApp->installEventFilter(&paints);
@@ -215,41 +195,35 @@ TEST_F(LabelWindows, ALabelIsPaintedOnceFittedAndFittedAgainWhenTheWizardChanges
             m_app->m_askOpenPath = [path] { return path; };
             Action(kFileOpen)->trigger();
         }
-        paints.Settle();
+        QTest::qWait(300);
         qApp->removeEventFilter(&paints);
         ASSERT_EQ(Active()->GetPathName(), path) << road;
         ASSERT_EQ(paints.shown.size(), 1u) << road;
         EXPECT_EQ(paints.shown[0], fitted(road)) << road;
     }
 
-    // In a frame wide enough for the label at more than the smallest zoom, a zoom of the user's
-    // own stays through a wizard that keeps the size.
+    // In a frame that shows the label above the smallest zoom, a zoom of the user's own stays
+    // through a wizard that keeps the size; one column instead of two makes the label twice as
+    // wide, and it is fitted, centred and whole in the window.
     m_frame->showNormal();
     m_frame->resize(1600, 1000);
     TypeIntoZoomBox("400");
-    OnNextModal([](QWidget* w) { QTest::mouseClick(qobject_cast<CPropertySheet*>(w)->Button(IDOK), Qt::LeftButton); },
-                IsA<CPropertySheet>);
-    Action(kLabelWizardCommand)->trigger();
-    EXPECT_EQ(Active()->GetZoom(), 400);
-
-    // One column instead of two: the label, twice as wide, is fitted and centred.
-    const float width = Active()->GetLabelSize()[0];
-    OnNextModal([](QWidget* w) {
-        auto* sheet = qobject_cast<CPropertySheet*>(w);
-        ClickTab(sheet, 3);
-        TypeInto(Control<QLineEdit>(sheet, 149), "1");
-        QTest::mouseClick(sheet->Button(IDOK), Qt::LeftButton);
-    }, IsA<CPropertySheet>);
-    Action(kLabelWizardCommand)->trigger();
-    ASSERT_GT(Active()->GetLabelSize()[0], width);
+    for (const char* columns : {"2", "1"}) {
+        OnNextModal([columns](QWidget* w) {
+            auto* sheet = qobject_cast<CPropertySheet*>(w);
+            ClickTab(sheet, 3);
+            TypeInto(Control<QLineEdit>(sheet, 149), columns);
+            QTest::mouseClick(sheet->Button(IDOK), Qt::LeftButton);
+        }, IsA<CPropertySheet>);
+        Action(kLabelWizardCommand)->trigger();
+        if (columns[0] == '2')
+            EXPECT_EQ(Active()->GetZoom(), 400);
+    }
     const int zoom = fitted("the wizard's new size").first;
-    EXPECT_GT(zoom, 50);
-    EXPECT_LT(zoom, 400);
-    // The whole label is in the window.
+    EXPECT_TRUE(zoom > 50 && zoom < 400) << zoom;
     CDrawView* view = m_app->GetActiveDrawView();
     const float* size = Active()->GetLabelSize();
-    const CPoint corner(int(size[0] / 254.0f * 1536.0f), int(size[1] / 254.0f * 1536.0f));
-    for (const CPoint p : {view->DocToClient(CPoint(0, 0)), view->DocToClient(corner)})
+    for (const CPoint p : {view->DocToClient(CPoint(0, 0)), view->DocToClient(CPoint(int(size[0] / 254 * 1536), int(size[1] / 254 * 1536)))})
         EXPECT_TRUE(view->viewport()->rect().contains(p.x, p.y)) << p.x << ", " << p.y;
 }
 
