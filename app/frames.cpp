@@ -269,24 +269,37 @@ void CMainFrame::ResetZoomBox()
 {
     if (!m_mainToolBar || !m_zoomBox)
         return;
-    // The toolbar's own zoom button gives way to the box, which takes its place.
-    QAction* before = nullptr;
+    // The box takes the place of its command's button, wherever the toolbar has it; a toolbar
+    // without that button (not filled yet, or the box already there) leaves the box where it is.
     const auto actions = m_mainToolBar->actions();
+    QAction* button = nullptr;
     for (QAction* a : actions)
-        if (CommandIdOf(a) == kZoomBox) {
-            // The box takes over the command's prompt and tooltip.
-            m_zoomBox->setToolTip(a->toolTip());
-            m_zoomBox->setStatusTip(a->statusTip());
-            const int i = int(actions.indexOf(a));
-            before = i + 1 < actions.size() ? actions[i + 1] : nullptr;
-            m_mainToolBar->removeAction(a);
+        if (a != m_zoomBoxAction && CommandIdOf(a) == kZoomBox) {
+            button = a;
             break;
         }
-    for (QAction* a : actions)
-        if (a->property("qbZoomBox").toBool())
-            return;  // already in place
-    QAction* boxAction = before ? m_mainToolBar->insertWidget(before, m_zoomBox) : m_mainToolBar->addWidget(m_zoomBox);
-    boxAction->setProperty("qbZoomBox", true);
+    const bool placed = m_zoomBoxAction && actions.contains(m_zoomBoxAction);
+    if (!button && placed)
+        return;
+    QAction* before = nullptr;
+    if (button) {
+        // The box takes over the command's prompt and tooltip.
+        m_zoomBox->setToolTip(button->toolTip());
+        m_zoomBox->setStatusTip(button->statusTip());
+        const qsizetype i = actions.indexOf(button);
+        before = i + 1 < actions.size() ? actions[i + 1] : nullptr;
+        if (before == m_zoomBoxAction)
+            before = i + 2 < actions.size() ? actions[i + 2] : nullptr;
+        m_mainToolBar->removeAction(button);
+    }
+    if (!m_zoomBoxAction) {
+        m_zoomBoxAction = before ? m_mainToolBar->insertWidget(before, m_zoomBox) : m_mainToolBar->addWidget(m_zoomBox);
+        return;
+    }
+    // The box's own entry moves: the toolbar hides the box while it is out and shows it again.
+    if (placed)
+        m_mainToolBar->removeAction(m_zoomBoxAction);
+    m_mainToolBar->insertAction(before, m_zoomBoxAction);
 }
 
 QMdiSubWindow* CMainFrame::AddChild(CSplitFrame* child)

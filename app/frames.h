@@ -105,7 +105,8 @@ public:
     // them as labels open and close.
     void SetMenus(QList<QMenu*> frameMenus, QList<QMenu*> documentMenus);
     void UpdateMenuBar();
-    // Puts the zoom box in place of its command on the main toolbar (the box's "reset").
+    // Puts the zoom box in place of its command's button on the main toolbar, also when the
+    // toolbar was filled (or emptied and filled again) after the box was first placed.
     void ResetZoomBox();
     void SetDocumentTitle(const CString& title);
 
@@ -134,6 +135,7 @@ private:
     QDockWidget* m_componentsBar = nullptr;
     QDockWidget* m_barcodesBar = nullptr;
     CZoomComboBox* m_zoomBox = nullptr;
+    QAction* m_zoomBoxAction = nullptr;  // the box's entry on the main toolbar
     QList<QMenu*> m_frameMenus;
     QList<QMenu*> m_documentMenus;
     CString m_baseTitle;

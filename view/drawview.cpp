@@ -122,7 +122,11 @@ CDrawView::CDrawView(QWidget* parent) : QAbstractScrollArea(parent)
     // The layout of the label on its sheet, as a property sheet of the existing label.
     OnCommand(kCmdLabelWizard, [this] {
         if (CDrawDoc* doc = GetDocument()) {
+            const std::array<float, 2> size = doc->GetShownLabelSize();
             doc->RunLabelWizard(FALSE);
+            // A label of another size is fitted to the window again, as it was when it opened.
+            if (doc->GetShownLabelSize() != size)
+                OnFitLabel();
             viewport()->update();
         }
     });
@@ -357,7 +361,6 @@ void CDrawView::OnCenterLabel()
     const double origin = std::trunc(v * 10.0);
     ScrollToPosition(CPoint(SaturateInt(origin - dx + 8), SaturateInt(origin - dy + 8)));
     m_centredAt = GetScrollPosition();
-    m_bFitCentreDue = FALSE;
     viewport()->update();
 }
 
@@ -535,7 +538,7 @@ BOOL CDrawView::InRestoredTab() const
 
 BOOL CDrawView::IsUntouched() const
 {
-    return m_bFitCentreDue || (m_centredAt && *m_centredAt == GetScrollPosition());
+    return m_centredAt && *m_centredAt == GetScrollPosition();
 }
 
 BOOL CDrawView::RefitLabel()

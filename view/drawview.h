@@ -301,7 +301,7 @@ private:
     // Fits the label again after a resize while it is still fitted and untouched; TRUE when the
     // zoom changed.
     BOOL RefitLabel();
-    // The scroll bars are where the view last centred the label, or a centring is on its way.
+    // The scroll bars are where the view last centred the label.
     BOOL IsUntouched() const;
     // Whether the view's tab is shown at its own size rather than filling the area.
     BOOL InRestoredTab() const;
@@ -333,8 +333,6 @@ private:
     BOOL m_bDropping = FALSE;
     BOOL m_bDropWasModified = FALSE;
     BOOL m_bCentrePending = TRUE;
-    // A fit's centring is posted and has not run yet: the label still counts as untouched.
-    BOOL m_bFitCentreDue = FALSE;
     // Where the last centring left the scroll bars: while they stay there, a resize of the
     // window (the frame maximised after start-up) centres the label again.
     std::optional<CPoint> m_centredAt;

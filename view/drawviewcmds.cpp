@@ -40,7 +40,6 @@ constexpr UINT kCmdRotate = 32831;
 constexpr UINT kCmdDatabaseSetup = 32934;
 constexpr UINT kCmdItemFrames = 32784;
 constexpr UINT kCmdFit = 32902;
-constexpr UINT kCmdCentre = 32828;
 constexpr UINT kCmdExport = 32936;
 constexpr UINT kCmdClear = 57632;
 constexpr UINT kCmdCopy = 57634;
@@ -242,10 +241,9 @@ void CDrawView::OnFitLabel()
     if (const int zoom = FitZoom()) {
         GetDocument()->SetZoom(zoom);
         m_fitZoom = zoom;
-        // The label is centred once the new zoom has reached every view; until then it counts
-        // as untouched, so that a resize meanwhile fits it again.
-        m_bFitCentreDue = TRUE;
-        PostCommand(kCmdCentre);
+        // The zoom has reached every view: the label is centred at once, so that it is first
+        // painted where it stays.
+        OnCenterLabel();
     }
     // A fit posted for a window that the user has left meanwhile leaves the focus where it is.
     if (m_bActive)

@@ -123,14 +123,16 @@ void CFontSetupDlg::OnChooseFont()
 {
     const int ppi = CFontDialog::ScreenPixelsPerInch();
     LOGFONTW screen = *m_font;
-    screen.lfHeight = FontPixelsOfHeight(m_font->lfHeight, ppi);
+    const LONG pixels = FontPixelsOfHeight(m_font->lfHeight, ppi);
+    screen.lfHeight = pixels;
     CFontDialog dialog(&screen, CF_SCREENFONTS | CF_EFFECTS, this);
     dialog.SetColor(*m_color);
     // On Cancel the font stays as it was: the conversion to pixels and back is not exact.
     if (dialog.DoModal() != IDOK)
         return;
     dialog.GetCurrentFont(&screen);
-    const LONG height = FontHeightOfPixels(screen.lfHeight, ppi);
+    // A size left as it was keeps its height: pixels and back are not exact either.
+    const LONG height = screen.lfHeight == pixels ? m_font->lfHeight : FontHeightOfPixels(screen.lfHeight, ppi);
     SetFaceName(*m_font, FaceNameOf(screen));
     m_font->lfHeight = height;
     m_font->lfWeight = screen.lfWeight;

@@ -6,7 +6,9 @@
 #include <algorithm>
 #include <QDialogButtonBox>
 #include <QFileInfo>
+#include <QFontDatabase>
 #include <QFontDialog>
+#include <QFontInfo>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QPainter>
@@ -15,7 +17,9 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
+#include <climits>
 #include <cmath>
+#include <utility>
 
 QColor ColorOf(COLORREF c)
 {
@@ -156,9 +160,39 @@ CFontDialog::CFontDialog(const LOGFONTW* font, DWORD flags, QWidget* parent) : Q
     qf.setItalic(m_initial.lfItalic != 0);
     qf.setUnderline(m_initial.lfUnderline != 0);
     qf.setStrikeOut(m_initial.lfStrikeOut != 0);
+    // Qt's dialog picks the style by a name of its own making ("Normal", "Bold Italic") and
+    // falls back to the family's first style, so it is handed the name of the family's face
+    // that stands nearest the font.
+    m_given = qf;
+    qf.setStyleName(NearestStyle(qf));
     m_fonts->setCurrentFont(qf);
     m_fonts->show();
-    m_shownFamily = m_fonts->currentFont().family();
+    m_shown = m_fonts->currentFont();
+    m_shownFamily = m_shown.family();
+    // Another family keeps the weight and slant: Qt's dialog looks for a style of the same name
+    // and otherwise falls back to the family's first, which may be bold or italic.
+    m_last = m_shown;
+    connect(m_fonts, &QFontDialog::currentFontChanged, this, [this](const QFont& font) {
+        const QFont last = std::exchange(m_last, font);
+        const bool fellBack = font.family() != last.family() && font.styleName() != last.styleName() &&
+                              QFontDatabase::styles(font.family()).value(0) == font.styleName();
+        if (m_restyling || !fellBack)
+            return;
+        // A style left as shown stands for the given weight and slant.
+        const QFont& kept = SameStyle(last, m_shown) ? m_given : last;
+        QFont wanted = font;
+        wanted.setStyleName({});
+        wanted.setWeight(kept.weight());
+        wanted.setItalic(kept.italic());
+        const QString style = NearestStyle(wanted);
+        if (style.isEmpty() || style == font.styleName())
+            return;
+        wanted.setStyleName(style);
+        m_restyling = true;
+        m_fonts->setCurrentFont(wanted);
+        m_restyling = false;
+        m_last = m_fonts->currentFont();
+    });
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_fonts);
@@ -176,6 +210,34 @@ CFontDialog::CFontDialog(const LOGFONTW* font, DWORD flags, QWidget* parent) : Q
     connect(box, &QDialogButtonBox::rejected, this, &QDialog::reject);
     row->addWidget(box);
     layout->addLayout(row);
+}
+
+bool CFontDialog::SameStyle(const QFont& a, const QFont& b)
+{
+    return a.styleName() == b.styleName() && a.weight() == b.weight() && a.style() == b.style();
+}
+
+QString CFontDialog::NearestStyle(const QFont& font)
+{
+    const QString family = font.family();
+    const QStringList styles = QFontDatabase::styles(family);
+    // The face the font is drawn with, when the family names it.
+    const QString drawn = QFontInfo(font).styleName();
+    if (!drawn.isEmpty() && styles.contains(drawn))
+        return drawn;
+    // Otherwise the slant must match where it can, and the weight come nearest.
+    QString best;
+    int bestDistance = INT_MAX;
+    for (const QString& style : styles) {
+        const QFont face = QFontDatabase::font(family, style, 12);
+        const bool slanted = face.style() != QFont::StyleNormal;
+        const int distance = (slanted != font.italic() ? 1000 : 0) + std::abs(face.weight() - font.weight());
+        if (distance < bestDistance) {
+            bestDistance = distance;
+            best = style;
+        }
+    }
+    return best;
 }
 
 int CFontDialog::DoModal()
@@ -222,11 +284,20 @@ void CFontDialog::GetCurrentFont(LOGFONTW* font) const
         SetFaceName(*font, stored);
     else
         SetFaceName(*font, family);
+    // What the user left as it was shown comes back as it was given, not as the dialog reads
+    // it: the shown size is whole points and the shown style the family's nearest face.
     const double points = qf.pointSizeF() > 0 ? qf.pointSizeF() : double(qf.pointSize());
-    if (points > 0)
+    if (points == m_shown.pointSizeF())
+        font->lfHeight = m_initial.lfHeight;
+    else if (points > 0)
         font->lfHeight = -LONG(std::lround(points * ScreenPixelsPerInch() / 72.0));
-    font->lfWeight = LONG(qf.weight());
-    font->lfItalic = qf.italic() ? 1 : 0;
+    if (SameStyle(qf, m_shown)) {
+        font->lfWeight = m_initial.lfWeight;
+        font->lfItalic = m_initial.lfItalic;
+    } else {
+        font->lfWeight = LONG(qf.weight());
+        font->lfItalic = qf.italic() ? 1 : 0;
+    }
     font->lfUnderline = qf.underline() ? 1 : 0;
     font->lfStrikeOut = qf.strikeOut() ? 1 : 0;
 }

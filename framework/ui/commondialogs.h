@@ -7,6 +7,7 @@
 
 #include <QColorDialog>
 #include <QDialog>
+#include <QFont>
 #include <QFileDialog>
 #include <QStringList>
 
@@ -78,7 +79,8 @@ public:
     int DoModal();
     // The chosen face, height (pixels, negative), weight, italic, underline and strikeout are
     // written into the description; the other fields are kept. A family that merely stands in
-    // for the stored face keeps the stored face name.
+    // for the stored face keeps the stored face name; a size or style left as shown keeps the
+    // given height, or weight and italic.
     void GetCurrentFont(LOGFONTW* font) const;
     COLORREF GetColor() const { return m_color; }
     void SetColor(COLORREF c);
@@ -93,7 +95,16 @@ private:
     void ChooseColor();
     void PaintColorButton();
 
+    // The style of the font's family that the dialog shows for it: the face the font is drawn
+    // with, or the family's face of the same slant and nearest weight.
+    static QString NearestStyle(const QFont& font);
+    static bool SameStyle(const QFont& a, const QFont& b);
+
     LOGFONTW m_initial;
+    QFont m_given;  // the given font as Qt describes it
+    QFont m_shown;  // as the dialog showed the given font
+    QFont m_last;   // as the dialog last showed a font
+    bool m_restyling = false;
     CString m_shownFamily;
     QFontDialog* m_fonts = nullptr;
     QPushButton* m_colorButton = nullptr;

@@ -14,6 +14,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QMdiArea>
+#include <QPaintEvent>
 #include <QTreeWidget>
 
 using namespace ShellCmd;
@@ -21,6 +22,7 @@ using namespace ShellCmd;
 namespace {
 
 constexpr UINT kEditClear = 57632;
+constexpr UINT kLabelWizardCommand = 32873;
 
 // The shell whose first label comes through the real label wizard, finished on its first page.
 class LabelWindows : public Shell
@@ -156,6 +158,73 @@ TEST_F(LabelWindows, EveryRoadShowsTheLabelFittedToTheWindowAsItFinallyStands)
     Action(kFileMru1)->trigger();
     ASSERT_EQ(m_app->Documents().size(), 1u);
     ExpectFitted("the recent-file list");
+}
+
+// The zoom and scroll position of each paint of a label view that draws more than the rulers.
+struct LabelPaints : QObject {
+    std::vector<std::pair<int, CPoint>> shown;
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        auto* view = event->type() == QEvent::Paint ? qobject_cast<CDrawView*>(watched->parent()) : nullptr;
+        const QRect area = view ? static_cast<QPaintEvent*>(event)->rect() : QRect();
+        if (view && watched == view->viewport() && view->GetDocument() && area.right() >= CDrawView::kRulerWidth &&
+            area.bottom() >= CDrawView::kRulerWidth)
+            shown.emplace_back(view->GetDocument()->GetZoom(), view->GetScrollPosition());
+        return false;
+    }
+};
+
+TEST_F(LabelWindows, ALabelIsPaintedOnceFittedAndFittedAgainWhenTheWizardChangesItsSize)
+{
+    const QString path = SavedLabelWithObjects();
+    auto fitted = [this](const char* road) {
+        const std::pair<int, CPoint> shown(Active()->GetZoom(), m_app->GetActiveDrawView()->GetScrollPosition());
+        ExpectFitted(road);
+        EXPECT_EQ(m_app->GetActiveDrawView()->GetScrollPosition(), shown.second) << road << ": centred";
+        return shown;
+    };
+    // Started with the file, and opened again: fitted before it is first painted, and painted
+    // once (the windows are left to settle for a while).
+    for (const char* road : {"a file on the command line", "File > Open"}) {
+        LabelPaints paints;
+        qApp->installEventFilter(&paints);
+        if (road[0] == 'a') {
+            Restart({path});
+        } else {
+            Action(kFileClose)->trigger();
+            m_app->m_askOpenPath = [path] { return path; };
+            Action(kFileOpen)->trigger();
+        }
+        QTest::qWait(300);
+        qApp->removeEventFilter(&paints);
+        ASSERT_EQ(Active()->GetPathName(), path) << road;
+        ASSERT_EQ(paints.shown.size(), 1u) << road;
+        EXPECT_EQ(paints.shown[0], fitted(road)) << road;
+    }
+
+    // In a frame that shows the label above the smallest zoom, a zoom of the user's own stays
+    // through a wizard that keeps the size; one column instead of two makes the label twice as
+    // wide, and it is fitted, centred and whole in the window.
+    m_frame->showNormal();
+    m_frame->resize(1600, 1000);
+    TypeIntoZoomBox("400");
+    for (const char* columns : {"2", "1"}) {
+        OnNextModal([columns](QWidget* w) {
+            auto* sheet = qobject_cast<CPropertySheet*>(w);
+            ClickTab(sheet, 3);
+            TypeInto(Control<QLineEdit>(sheet, 149), columns);
+            QTest::mouseClick(sheet->Button(IDOK), Qt::LeftButton);
+        }, IsA<CPropertySheet>);
+        Action(kLabelWizardCommand)->trigger();
+        if (columns[0] == '2')
+            EXPECT_EQ(Active()->GetZoom(), 400);
+    }
+    const int zoom = fitted("the wizard's new size").first;
+    EXPECT_TRUE(zoom > 50 && zoom < 400) << zoom;
+    CDrawView* view = m_app->GetActiveDrawView();
+    const float* size = Active()->GetLabelSize();
+    for (const CPoint p : {view->DocToClient(CPoint(0, 0)), view->DocToClient(CPoint(int(size[0] / 254 * 1536), int(size[1] / 254 * 1536)))})
+        EXPECT_TRUE(view->viewport()->rect().contains(p.x, p.y)) << p.x << ", " << p.y;
 }
 
 TEST_F(LabelWindows, EveryWindowOfALabelListsItsObjectsWithTheLastOneCurrent)

@@ -20,8 +20,15 @@
 #include <QDialogButtonBox>
 #include <QFile>
 #include <QFileDialog>
+#include <QFontDatabase>
 #include <QFontDialog>
+#include <QListView>
+#include <QStringListModel>
 #include <QMouseEvent>
+
+#include <algorithm>
+#include <cstring>
+#include <tuple>
 
 namespace {
 
@@ -207,6 +214,90 @@ TEST_F(ObjectSheets, FontPageShowsPointsAndCancelKeepsTheFont)
     EXPECT_TRUE(doc->IsModified());
     // The bigger font grew the box to the text.
     EXPECT_GT(text->m_position.Height(), 0);
+}
+
+// The font dialog opens on the object's font with the style of its family that the label draws
+// with; OK without a change gives the object's font back to the byte, and a family, style or size
+// chosen changes that alone.
+TEST_F(ObjectSheets, FontDialogGivesBackWhatTheUserLeftAlone)
+{
+    // A click on an entry of the dialog's list that holds these entries.
+    auto pick = [](QWidget* d, const QStringList& entries, const QString& entry) {
+        for (auto* list : d->findChildren<QListView*>()) {
+            auto* model = qobject_cast<QStringListModel*>(list->model());
+            if (!model || !std::all_of(entries.begin(), entries.end(), [&](auto& e) { return model->stringList().contains(e); }))
+                continue;
+            const QModelIndex index = model->index(int(model->stringList().indexOf(entry)));
+            ASSERT_TRUE(index.isValid()) << entry.toStdString();
+            list->scrollTo(index);
+            return QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(index).center());
+        }
+        FAIL() << "no list of " << entry.toStdString();
+    };
+    struct Case {
+        const char16_t* face;
+        LONG weight;
+        BYTE italic;
+        const char* shownStyle;
+        const char16_t* family;  // chosen, or none
+        const char* style;       // chosen, or none
+        const char* size;        // typed, or none
+        LONG wantWeight;
+        BYTE wantItalic;
+        LONG wantHeight;
+    };
+    const Case cases[] = {
+        {u"DejaVu Sans", 400, 0, "Book", nullptr, nullptr, nullptr, 400, 0, -200},
+        {u"DejaVu Sans", 600, 0, "Bold", nullptr, nullptr, nullptr, 600, 0, -200},
+        {u"DejaVu Sans", 700, 1, "Bold Oblique", nullptr, nullptr, nullptr, 700, 1, -200},
+        {u"Liberation Serif", 400, 1, "Italic", nullptr, nullptr, nullptr, 400, 1, -200},
+        {u"細明體", 400, 0, "Light", nullptr, nullptr, nullptr, 400, 0, -200},  // shown through its stand-in
+        {u"DejaVu Sans", 600, 0, "Bold", nullptr, "Book", nullptr, 400, 0, -200},
+        {u"DejaVu Sans", 700, 1, "Bold Oblique", nullptr, "Bold", nullptr, 700, 0, -200},
+        {u"DejaVu Sans", 600, 1, "Bold Oblique", nullptr, nullptr, "12", 600, 1, -256},
+        // Another family keeps weight and slant, though its styles have other names.
+        {u"DejaVu Sans", 400, 0, "Book", u"Liberation Sans", nullptr, nullptr, 400, 0, -200},
+        {u"DejaVu Sans", 700, 1, "Bold Oblique", u"Liberation Serif", nullptr, nullptr, 700, 1, -200},
+        {u"細明體", 400, 0, "Light", u"DejaVu Sans", nullptr, nullptr, 400, 0, -200},
+    };
+    ASSERT_EQ(CFontDialog::ScreenPixelsPerInch(), 96);
+    auto* text = AddSelected(new CDrawText(CRect(1000, 1000, 1000, 1000), view, "Label"));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(QStringLiteral("%1 %2 %3 %4 %5").arg(QString::fromUtf16(c.face)).arg(c.weight).arg(c.italic)
+                         .arg(c.family ? QString::fromUtf16(c.family) : c.style ? c.style : c.size ? c.size : "").toStdString());
+        LOGFONTW stored = text->m_logfont;
+        SetFaceName(stored, QString::fromUtf16(c.face));
+        stored.lfHeight = -200;  // 9.375 points: shown as 9
+        stored.lfWeight = c.weight;
+        stored.lfItalic = c.italic;
+        text->m_logfont = stored;
+        RunSheet([&](CPropertySheet* sheet) {
+            OnNextModal([&](QWidget* d) {
+                const QString family = qobject_cast<CFontDialog*>(d)->FontWidget()->currentFont().family();
+                EXPECT_EQ(qobject_cast<CFontDialog*>(d)->FontWidget()->currentFont().styleName(), c.shownStyle);
+                if (c.family)
+                    pick(d, {"DejaVu Sans", "Liberation Sans"}, QString::fromUtf16(c.family));
+                if (c.style)
+                    pick(d, QFontDatabase::styles(family), c.style);
+                if (c.size)
+                    TypeInto(SizeBox(d), c.size);
+                Click(BoxButton(d, QDialogButtonBox::Ok));
+            }, IsA<CFontDialog>);
+            ClickTab(sheet, 1);
+            Click(GetDlgItem<QAbstractButton>(sheet->GetActivePage(), 131));
+            Click(sheet->Button(IDOK));
+        });
+        LOGFONTW want = stored;
+        if (c.family)
+            SetFaceName(want, QString::fromUtf16(c.family));
+        want.lfWeight = c.wantWeight;
+        want.lfItalic = c.wantItalic;
+        want.lfHeight = c.wantHeight;
+        EXPECT_EQ(FaceNameOf(text->m_logfont), FaceNameOf(want));
+        EXPECT_EQ(std::tie(text->m_logfont.lfHeight, text->m_logfont.lfWeight, text->m_logfont.lfItalic),
+                  std::tie(want.lfHeight, want.lfWeight, want.lfItalic));
+        EXPECT_EQ(std::memcmp(&text->m_logfont, &want, sizeof want), 0);
+    }
 }
 
 TEST_F(ObjectSheets, ShapePageTakesLineWidthAndFill)

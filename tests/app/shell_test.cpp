@@ -62,6 +62,37 @@ TEST_F(Shell, StartsWithFrameMenusAndToolbarsFromTheResourceModule)
     EXPECT_EQ(m_app->GetActiveDrawView()->GetDocument(), Active());
 }
 
+// The box stands where the toolbar resource has its command's button, between Print Preview and
+// Zoom In, among the toolbar's entries and on the screen; placed again, also on a toolbar
+// emptied and filled again, it stays there.
+TEST_F(Shell, ZoomBoxTakesItsButtonsPlaceOnTheMainToolbar)
+{
+    QToolBar* main = m_frame->MainToolBar();
+    CZoomComboBox* box = m_frame->ZoomBox();
+    m_frame->showNormal();
+    m_frame->resize(main->sizeHint().width() + m_frame->SecondToolBar()->sizeHint().width() + 100, 700);
+    auto checkPlace = [&](const char* when) {
+        QList<QAction*> actions = main->actions();
+        actions.removeIf([](QAction* a) { return a->isSeparator(); });
+        const qsizetype i = actions.indexOf(Action(kFilePrintPreview));
+        ASSERT_TRUE(i >= 0 && i + 2 < actions.size()) << when;
+        EXPECT_EQ(main->widgetForAction(actions[i + 1]), box) << when;
+        EXPECT_EQ(actions[i + 2], Action(kZoomIn)) << when;
+        ASSERT_TRUE(QTest::qWaitFor([&] { return box->isVisible(); }, 2000)) << when;
+        EXPECT_LT(main->widgetForAction(actions[i])->geometry().right(), box->x()) << when;
+        EXPECT_LT(box->geometry().right(), main->widgetForAction(actions[i + 2])->x()) << when;
+    };
+    checkPlace("at start");
+    m_frame->ResetZoomBox();
+    checkPlace("placed again");
+    main->clear();
+    auto tmpl = CResourceModule::Get().LoadToolbar(kMainToolbar);
+    ASSERT_TRUE(tmpl);
+    m_app->Router()->BuildToolBar(main, *tmpl, CResourceModule::Get().LoadBitmap(tmpl->bitmap));
+    m_frame->ResetZoomBox();
+    checkPlace("toolbar filled again");
+}
+
 TEST_F(Shell, ZoomBoxTypingClampsAndReachesDocumentAndView)
 {
     CZoomComboBox* box = m_frame->ZoomBox();

@@ -29,6 +29,8 @@
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
+#include <QToolBar>
+#include <QToolButton>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -156,9 +158,17 @@ protected:
     }
 
     // As a user types: a click into the box's field, then keys to the widget with the focus.
+    // A frame too narrow for the whole main toolbar keeps the box behind the toolbar's
+    // extension button, which opens the rest of the toolbar first.
     void TypeIntoZoomBox(const QString& text)
     {
         QLineEdit* edit = m_frame->ZoomBox()->lineEdit();
+        if (!edit->isVisible()) {
+            auto* more = m_frame->MainToolBar()->findChild<QToolButton*>(QStringLiteral("qt_toolbar_ext_button"));
+            ASSERT_NE(more, nullptr);
+            QTest::mouseClick(more, Qt::LeftButton);
+            ASSERT_TRUE(QTest::qWaitFor([edit] { return edit->isVisible(); }, 2000));
+        }
         QTest::mouseClick(edit, Qt::LeftButton);
         QWidget* focus = QApplication::focusWidget();
         ASSERT_NE(focus, nullptr);
