@@ -142,11 +142,23 @@ BOOL LoadPrintData(CDrawDoc* doc, BOOL always, QWidget* parent)
 
 void RunPrintData(CDrawDoc* doc, CLabelCountBox* count, QWidget* parent)
 {
+    if (!doc)
+        return;
+    // The dialog offers every record afresh; called off, it leaves the job's records as they
+    // were: the rows chosen before, or none when the grid held no records of the document.
+    CPrintDataGrid* grid = doc->GetPrintDataGrid();
+    const bool held = grid->HoldsRecordsOf(doc->GetConnectionString(), doc->GetQuery());
+    const CPrintDataGrid::Choice before = held ? grid->GetChoice() : CPrintDataGrid::Choice();
     if (!LoadPrintData(doc, TRUE, parent))
         return;
-    CPrnDataSelDlg dialog(doc->GetPrintDataGrid(), parent);
-    if (dialog.exec() != QDialog::Accepted)
+    CPrnDataSelDlg dialog(grid, parent);
+    if (dialog.exec() != QDialog::Accepted) {
+        if (held)
+            grid->RestoreChoice(before);
+        else
+            grid->Close();
         return;
+    }
     // The number of chosen records goes into the box as if typed.
     count->SetCount(doc->FillPrintDataGrid());
     count->Settle();

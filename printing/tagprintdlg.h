@@ -24,7 +24,8 @@ class QPrinter;
 // for a document without a source.
 BOOL LoadPrintData(CDrawDoc* doc, BOOL always, QWidget* parent);
 // The print-data button: the grid loaded afresh, the print-data dialog, and on its OK the
-// document's grid reduced to the ticked records, whose number goes into the count box.
+// document's grid reduced to the ticked records, whose number goes into the count box. Cancel
+// leaves the grid's records and the count as they were before.
 void RunPrintData(CDrawDoc* doc, CLabelCountBox* count, QWidget* parent);
 
 // The printer takes the document's paper: its paper code, or its stored size as a custom paper,
