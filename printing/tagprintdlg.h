@@ -10,6 +10,7 @@
 #include "framework/types.h"
 
 #include <QDialog>
+#include <QPageLayout>
 #include <QPrintDialog>
 
 #include <cstdint>
@@ -63,6 +64,8 @@ private:
     // Notes a user's choice among the paper sizes and orientations of a page of the dialog.
     void WatchPaperControls(QWidget* window);
     void KeepDocumentPaper();
+    // The page the job will print on, as the dialog stands.
+    QPageLayout JobPage() const;
 
     // Print to File offers a file named after the label being printed.
     void ProposePrintFile();
