@@ -378,46 +378,39 @@ TEST_F(PrintPlace, PropertiesShowTheQueuesPaperAfterAJobToAFile)
     doc->SetLabelGap(gap);
     doc->SetLabelGrid(grid);
     doc->SetMargins(100, 100, 100, 100);
-    // A printer of the dialog's list, chosen with the keys.
-    const auto choose = [](QWidget* dialog, int index) {
-        auto* printers = dialog->findChild<QComboBox*>("printers");
-        printers->setFocus();
-        while (printers->currentIndex() != index)
-            QTest::keyClick(printers, printers->currentIndex() < index ? Qt::Key_Down : Qt::Key_Up);
-        return printers->currentText();
-    };
-    // The first job to a file: the list's last entry.
+    // Two jobs through the print dialog: to a file (the list's last entry), then to the queue,
+    // each chosen with the keys; before the second, Print > Properties.
     const QString pdf = m_files.filePath("first.pdf");
-    OnNextModal([&](QWidget* w) {
-        auto* dialog = qobject_cast<CTagPrintDlg*>(w);
-        auto closed = qScopeGuard([dialog] { dialog->reject(); });
-        ASSERT_TRUE(QTest::qWaitForWindowActive(dialog));
-        choose(dialog, dialog->findChild<QComboBox*>("printers")->count() - 1);
-        TypeInto(dialog->findChild<QLineEdit*>("filename"), pdf);
-        closed.dismiss();
-        ClickAccept(dialog);
-    }, IsA<CTagPrintDlg>);
-    Action(kFilePrint)->trigger();
-    ASSERT_EQ(PageSize(pdf), "283 x 142");
-
     QString shown, printer;
     bool landscape = true;
-    OnNextModal([&](QWidget* w) {
-        auto* dialog = qobject_cast<CTagPrintDlg*>(w);
-        auto closed = qScopeGuard([dialog] { dialog->reject(); });
-        ASSERT_TRUE(QTest::qWaitForWindowActive(dialog));
-        printer = choose(dialog, dialog->findChild<QComboBox*>("printers")->findText("Labels"));
-        OnNextModal([&](QWidget* properties) {
-            shown = properties->findChild<QComboBox*>("pageSizeCombo")->currentText();
-            landscape = properties->findChild<QRadioButton*>("landscape")->isChecked();
-            properties->grab().save(TestOutputDir() + "/print-properties-after-file.png");
-            qobject_cast<QDialog*>(properties)->reject();
-        }, [dialog](QWidget* m) { return m != dialog; });
-        QTest::mouseClick(dialog->findChild<QPushButton*>("properties"), Qt::LeftButton);
-        closed.dismiss();
-        ClickAccept(dialog);
-    }, IsA<CTagPrintDlg>);
-    Action(kFilePrint)->trigger();
+    for (bool toFile : {true, false}) {
+        OnNextModal([&](QWidget* w) {
+            auto* dialog = qobject_cast<CTagPrintDlg*>(w);
+            auto closed = qScopeGuard([dialog] { dialog->reject(); });
+            ASSERT_TRUE(QTest::qWaitForWindowActive(dialog));
+            auto* printers = dialog->findChild<QComboBox*>("printers");
+            const int wanted = toFile ? printers->count() - 1 : printers->findText("Labels");
+            printers->setFocus();
+            while (printers->currentIndex() != wanted)
+                QTest::keyClick(printers, printers->currentIndex() < wanted ? Qt::Key_Down : Qt::Key_Up);
+            printer = printers->currentText();
+            if (toFile) {
+                TypeInto(dialog->findChild<QLineEdit*>("filename"), pdf);
+            } else {
+                OnNextModal([&](QWidget* properties) {
+                    shown = properties->findChild<QComboBox*>("pageSizeCombo")->currentText();
+                    landscape = properties->findChild<QRadioButton*>("landscape")->isChecked();
+                    properties->grab().save(TestOutputDir() + "/print-properties-after-file.png");
+                    qobject_cast<QDialog*>(properties)->reject();
+                }, [dialog](QWidget* m) { return m != dialog; });
+                QTest::mouseClick(dialog->findChild<QPushButton*>("properties"), Qt::LeftButton);
+            }
+            closed.dismiss();
+            ClickAccept(dialog);
+        }, IsA<CTagPrintDlg>);
+        Action(kFilePrint)->trigger();
+    }
+    EXPECT_EQ(PageSize(pdf), "283 x 142");
     EXPECT_EQ(printer, "Labels");
     // The queue's 100 x 50 mm paper is wider than tall: the job goes on it upright.
     EXPECT_EQ(shown.toStdString(), "100 x 50 mm");
