@@ -469,9 +469,10 @@ void CPainterDC::StrokeBand(const QRect& outer, const PenSpec& pen)
 
 void CPainterDC::StrokeHairline(const QPainterPath& path, const PenSpec& pen)
 {
-    // A pen thinner than a pixel where the picture is shown is drawn there one pixel wide, but
-    // only as opaque as it is thick: a line one pixel wide wherever the picture is shown goes
-    // with it, hidden under the outline wherever that is wider.
+    // Where the picture is shown so small that a pen is thinner than a pixel, the pen is drawn
+    // one pixel wide but only as opaque as it is thick. A line one pixel wide at every scale
+    // goes along with it: in full colour where the pen is that thin, and hidden under the
+    // pen's own stroke where that is wider.
     QPen hair(pen.colour, 0, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin);
     if (!pen.pattern.isEmpty())
         hair.setDashPattern(pen.pattern);
