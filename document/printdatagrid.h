@@ -89,6 +89,17 @@ public:
     void RemoveRows(const std::vector<Row*>& rows);
     void ReplaceRows(std::vector<std::unique_ptr<Row>> rows);
 
+    // The rows as they stand, with their boxes and the changes recorded: a choice the user
+    // calls off puts them back.
+    struct Choice {
+        std::vector<CString> fields;
+        std::vector<Row> rows;
+        std::vector<int> changed;  // ids of the changed rows
+        int allChecked = 1;
+    };
+    Choice GetChoice() const;
+    void RestoreChoice(const Choice& choice);
+
 protected:
     // Replaces the columns and rows at once (a fill).
     void Reset(std::vector<CString> fields, std::vector<std::unique_ptr<Row>> rows);
@@ -213,6 +224,33 @@ inline void CPrintDataGrid::ReplaceRows(std::vector<std::unique_ptr<Row>> rows)
     m_changed.clear();
     m_rows = std::move(rows);
     EndReset();
+}
+
+inline CPrintDataGrid::Choice CPrintDataGrid::GetChoice() const
+{
+    Choice choice;
+    choice.fields = m_fields;
+    choice.rows.reserve(m_rows.size());
+    for (const auto& r : m_rows)
+        choice.rows.push_back(*r);
+    for (const auto& [id, row] : m_changed)
+        choice.changed.push_back(id);
+    choice.allChecked = m_nAllChecked;
+    return choice;
+}
+
+inline void CPrintDataGrid::RestoreChoice(const Choice& choice)
+{
+    std::vector<std::unique_ptr<Row>> rows;
+    rows.reserve(choice.rows.size());
+    for (const Row& r : choice.rows)
+        rows.push_back(std::make_unique<Row>(r));
+    Reset(choice.fields, std::move(rows));
+    const std::unordered_set<int> changed(choice.changed.begin(), choice.changed.end());
+    for (const auto& r : m_rows)
+        if (changed.count(r->id) != 0)
+            m_changed[r->id] = r.get();
+    m_nAllChecked = choice.allChecked;
 }
 
 // One maker for the whole program (an inline function's static is shared by every user).

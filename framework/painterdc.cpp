@@ -100,6 +100,7 @@ void CPainterDC::Init()
     m_painter->setRenderHint(QPainter::Antialiasing, false);
     m_painter->setRenderHint(QPainter::TextAntialiasing, true);
     m_painter->setBackgroundMode(Qt::TransparentMode);
+    m_drawnAgainScaled = m_painter->paintEngine() && m_painter->paintEngine()->type() == QPaintEngine::Picture;
 }
 
 CPainterDC::~CPainterDC()
@@ -335,7 +336,7 @@ void CPainterDC::StrokeSegment(QPoint a, QPoint b, const PenSpec& pen)
     if (pen.none || a == b)
         return;
     const bool opaque = CurrentState().bkMode == OPAQUE;
-    if (pen.width == 1 && (a.x() == b.x() || a.y() == b.y())) {
+    if (pen.width == 1 && !m_drawnAgainScaled && (a.x() == b.x() || a.y() == b.y())) {
         const int length = SaturateInt(std::int64_t(SaturatedAbs(std::int64_t(b.x()) - a.x())) +
                                         SaturatedAbs(std::int64_t(b.y()) - a.y()));
         const int sx = b.x() > a.x() ? 1 : (b.x() < a.x() ? -1 : 0);
@@ -389,6 +390,8 @@ void CPainterDC::StrokePath(const QPainterPath& path, const PenSpec& pen)
     }
     m_painter->setPen(qp);
     m_painter->drawPath(path);
+    if (m_drawnAgainScaled)
+        StrokeHairline(path, pen);
 }
 
 void CPainterDC::FillShape(const QPainterPath& path)
@@ -425,6 +428,10 @@ void CPainterDC::DrawRectangle(const CRect& r)
     if (outer.isEmpty())
         return;
     if (pen.pattern.isEmpty()) {
+        if (m_drawnAgainScaled) {
+            StrokeBand(outer, pen);
+            return;
+        }
         if (!inner.isValid()) {
             m_painter->fillRect(outer, pen.colour);
             return;
@@ -443,6 +450,36 @@ void CPainterDC::DrawRectangle(const CRect& r)
     StrokeSegment(tr, br, pen);
     StrokeSegment(br, bl, pen);
     StrokeSegment(bl, tl, pen);
+}
+
+void CPainterDC::StrokeBand(const QRect& outer, const PenSpec& pen)
+{
+    // A rectangle with no inside left within its outline is filled whole: the fill of the
+    // rectangle half a pixel in, with a stroke of one pixel round it.
+    const int w = pen.width;
+    const bool whole = outer.width() <= 2 * w || outer.height() <= 2 * w;
+    const double inset = whole ? 0.5 : w / 2.0;
+    QPainterPath path;
+    path.addRect(QRectF(outer).adjusted(inset, inset, -inset, -inset));
+    m_painter->setBrush(whole ? QBrush(pen.colour) : QBrush(Qt::NoBrush));
+    m_painter->setPen(QPen(pen.colour, whole ? 1 : w, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
+    m_painter->drawPath(path);
+    m_painter->setBrush(Qt::NoBrush);
+    StrokeHairline(path, pen);
+}
+
+void CPainterDC::StrokeHairline(const QPainterPath& path, const PenSpec& pen)
+{
+    // Where the picture is shown so small that a pen is thinner than a pixel, the pen is drawn
+    // one pixel wide but only as opaque as it is thick. A line one pixel wide at every scale
+    // goes along with it: in full colour where the pen is that thin, and hidden under the
+    // pen's own stroke where that is wider.
+    QPen hair(pen.colour, 0, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin);
+    if (!pen.pattern.isEmpty())
+        hair.setDashPattern(pen.pattern);
+    m_painter->setBrush(Qt::NoBrush);
+    m_painter->setPen(hair);
+    m_painter->drawPath(path);
 }
 
 namespace {

@@ -73,10 +73,20 @@ private:
     void StrokePath(const class QPainterPath& path, const PenSpec& pen);
     void FillShape(const class QPainterPath& path);
     bool HasRasterOps() const;
+    // The pen's band of an outline as a stroke of the pen's width along its middle.
+    void StrokeBand(const QRect& outer, const PenSpec& pen);
+    // On a device drawn again scaled: the path once more with a pen one pixel wide wherever it
+    // is shown.
+    void StrokeHairline(const QPainterPath& path, const PenSpec& pen);
 
     QPaintDevice* m_device = nullptr;
     QPainter* m_painter = nullptr;
     bool m_ownPainter = false;
+    // The device records what is drawn, to be drawn again later at a scale of its own (the print
+    // preview's pages): a band filled a device pixel wide may then fall between the pixels it
+    // is shown on, so outlines are stroked, and a pen that maps to a pixel or less there is
+    // drawn one pixel wide.
+    bool m_drawnAgainScaled = false;
     unsigned m_appliedClip = ~0u;
 
     RealFont m_real;

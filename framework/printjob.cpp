@@ -165,35 +165,46 @@ void AfxSetAppPrinter(QPrinter* printer)
     g_printer = printer;
 }
 
-void AfxSetPrinterPaper(QPrinter* printer, int paperCode, int width, int height, int orientation)
+QPageLayout AfxPrinterPaperLayout(const QString& queue, const QPageLayout& current, int paperCode, int width,
+                                  int height, int orientation)
 {
-    if (!printer)
-        return;
+    QPageLayout page = current;
     // A queue's own paper, when it has one of that size.
-    if (printer->outputFormat() == QPrinter::NativeFormat) {
-        const QList<QPageSize> papers = QPrinterInfo(*printer).supportedPageSizes();
+    if (!queue.isEmpty()) {
+        const QList<QPageSize> papers = QPrinterInfo::printerInfo(queue).supportedPageSizes();
         if (const auto paper = FindPrinterPaper(papers, paperCode, width, height, orientation)) {
-            printer->setPageSize(paper->size);
-            printer->setPageOrientation(paper->orientation);
-            return;
+            page.setPageSize(paper->size);
+            page.setOrientation(paper->orientation);
+            return page;
         }
     }
     const bool landscape = orientation == 2;
     const QPageSize::PageSizeId id = QPageSize::id(paperCode);
     if (id != QPageSize::Custom) {
-        printer->setPageSize(QPageSize(id));
-        printer->setPageOrientation(landscape ? QPageLayout::Landscape : QPageLayout::Portrait);
-        return;
+        page.setPageSize(QPageSize(id));
+        page.setOrientation(landscape ? QPageLayout::Landscape : QPageLayout::Portrait);
+        return page;
     }
     if (width <= 0 || height <= 0) {
-        printer->setPageOrientation(landscape ? QPageLayout::Landscape : QPageLayout::Portrait);
-        return;
+        page.setOrientation(landscape ? QPageLayout::Landscape : QPageLayout::Portrait);
+        return page;
     }
     // The page measures the stored width × height: the portrait form of the size, turned when
     // the stored paper is wider than tall.
     const QSizeF portrait(std::min(width, height) / 10.0, std::max(width, height) / 10.0);
-    printer->setPageSize(QPageSize(portrait, QPageSize::Millimeter, QString(), QPageSize::ExactMatch));
-    printer->setPageOrientation(width > height ? QPageLayout::Landscape : QPageLayout::Portrait);
+    page.setPageSize(QPageSize(portrait, QPageSize::Millimeter, QString(), QPageSize::ExactMatch));
+    page.setOrientation(width > height ? QPageLayout::Landscape : QPageLayout::Portrait);
+    return page;
+}
+
+void AfxSetPrinterPaper(QPrinter* printer, int paperCode, int width, int height, int orientation)
+{
+    if (!printer)
+        return;
+    const QString queue = printer->outputFormat() == QPrinter::NativeFormat ? printer->printerName() : QString();
+    const QPageLayout page = AfxPrinterPaperLayout(queue, printer->pageLayout(), paperCode, width, height, orientation);
+    printer->setPageSize(page.pageSize());
+    printer->setPageOrientation(page.orientation());
 }
 
 CString AfxGetAppPrinterName()

@@ -8,6 +8,8 @@
 
 #include "framework/types.h"
 
+#include <QPageLayout>
+
 class CView;
 struct CPrintInfo;
 class QPrinter;
@@ -30,6 +32,10 @@ CString AfxGetAppPrinterName();
 // its size); for any other code, one whose size is the stored width × height within a
 // millimetre, upright or turned. Only a size the queue does not offer goes out as a custom size.
 void AfxSetPrinterPaper(QPrinter* printer, int paperCode, int width, int height, int orientation);
+// The page AfxSetPrinterPaper gives a printer that prints on the named queue (an empty name: into
+// a file), from the page it has now: the paper and orientation change, the rest stays.
+QPageLayout AfxPrinterPaperLayout(const QString& queue, const QPageLayout& current, int paperCode, int width,
+                                  int height, int orientation);
 
 // The whole road: OnPreparePrinting, then AfxPrintPages. FALSE when the view ended the job or
 // nothing could be printed.

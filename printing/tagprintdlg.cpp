@@ -23,6 +23,7 @@
 #include <QFileInfo>
 #include <QPageLayout>
 #include <QPrinter>
+#include <QPrinterInfo>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QScrollBar>
@@ -38,14 +39,11 @@ constexpr int kPrintData = 4;
 constexpr int kPrintDataText = 200;
 constexpr int kMaxPage = 65535;
 
-// The paper list of a printer's properties window set to the paper the printer holds: the
-// queue's paper of the same name, or of the same size, or else its custom size with the page's
-// measures.
-void ShowPrinterPaper(QWidget* window, QComboBox* sizes, const QPrinter* printer)
+// A printer's properties window set to a page: its paper list to the queue's paper of the same
+// name, or of the same size, or else to its custom size with the page's measures; and its
+// orientation.
+void ShowPage(QWidget* window, QComboBox* sizes, const QPageLayout& layout)
 {
-    if (!printer)
-        return;
-    const QPageLayout layout = printer->pageLayout();
     const QPageSize paper = layout.pageSize();
     int same = -1, custom = -1;
     for (int i = 0; i < sizes->count(); ++i) {
@@ -62,19 +60,22 @@ void ShowPrinterPaper(QWidget* window, QComboBox* sizes, const QPrinter* printer
         if (same < 0 && offered.isEquivalentTo(paper))
             same = i;
     }
-    if (same >= 0) {
-        sizes->setCurrentIndex(same);
-        return;
-    }
     auto* width = window->findChild<QDoubleSpinBox*>(QStringLiteral("pageWidth"));
     auto* height = window->findChild<QDoubleSpinBox*>(QStringLiteral("pageHeight"));
     auto* units = window->findChild<QComboBox*>(QStringLiteral("unitCombo"));
-    if (custom < 0 || !width || !height || !units || !units->currentData().canConvert<QPageLayout::Unit>())
-        return;
-    sizes->setCurrentIndex(custom);
-    const QRectF page = layout.fullRect(units->currentData().value<QPageLayout::Unit>());
-    width->setValue(page.width());
-    height->setValue(page.height());
+    if (same >= 0) {
+        sizes->setCurrentIndex(same);
+    } else if (custom >= 0 && width && height && units && units->currentData().canConvert<QPageLayout::Unit>()) {
+        sizes->setCurrentIndex(custom);
+        const QRectF page = layout.fullRect(units->currentData().value<QPageLayout::Unit>());
+        width->setValue(page.width());
+        height->setValue(page.height());
+    }
+    // The window takes an orientation from a click on its button only.
+    const bool landscape = layout.orientation() == QPageLayout::Landscape;
+    auto* turn = window->findChild<QAbstractButton*>(landscape ? QStringLiteral("landscape") : QStringLiteral("portrait"));
+    if (turn && !turn->isChecked())
+        turn->click();
 }
 
 // The file the print dialog last sent a job to, and the label of that job: its path, or its
@@ -142,11 +143,23 @@ BOOL LoadPrintData(CDrawDoc* doc, BOOL always, QWidget* parent)
 
 void RunPrintData(CDrawDoc* doc, CLabelCountBox* count, QWidget* parent)
 {
+    if (!doc)
+        return;
+    // The dialog offers every record afresh; called off, it leaves the job's records as they
+    // were: the rows chosen before, or none when the grid held no records of the document.
+    CPrintDataGrid* grid = doc->GetPrintDataGrid();
+    const bool held = grid->HoldsRecordsOf(doc->GetConnectionString(), doc->GetQuery());
+    const CPrintDataGrid::Choice before = held ? grid->GetChoice() : CPrintDataGrid::Choice();
     if (!LoadPrintData(doc, TRUE, parent))
         return;
-    CPrnDataSelDlg dialog(doc->GetPrintDataGrid(), parent);
-    if (dialog.exec() != QDialog::Accepted)
+    CPrnDataSelDlg dialog(grid, parent);
+    if (dialog.exec() != QDialog::Accepted) {
+        if (held)
+            grid->RestoreChoice(before);
+        else
+            grid->Close();
         return;
+    }
     // The number of chosen records goes into the box as if typed.
     count->SetCount(doc->FillPrintDataGrid());
     count->Settle();
@@ -338,7 +351,8 @@ void CTagPrintDlg::WatchPaperControls(QWidget* window)
             continue;
         sizes->setProperty(kWatched, true);
         // A new properties window opens on the queue's default paper: it shows the job's.
-        ShowPrinterPaper(window, sizes, printer());
+        if (printer())
+            ShowPage(window, sizes, JobPage());
         connect(sizes, &QComboBox::activated, this, chosen);
     }
     for (QAbstractButton* button : window->findChildren<QAbstractButton*>()) {
@@ -348,6 +362,22 @@ void CTagPrintDlg::WatchPaperControls(QWidget* window)
         button->setProperty(kWatched, true);
         connect(button, &QAbstractButton::clicked, this, chosen);
     }
+}
+
+QPageLayout CTagPrintDlg::JobPage() const
+{
+    // Until the user chooses a paper, the job takes the document's on the printer chosen in the
+    // dialog, whatever page an earlier job left on the printer (a file's page is not a queue's).
+    const QPageLayout page = printer()->pageLayout();
+    if (m_paperChosen || !m_doc)
+        return page;
+    QString queue;
+    if (auto* printers = findChild<QComboBox*>(QStringLiteral("printers")))
+        if (const QPrinterInfo info = QPrinterInfo::printerInfo(printers->currentText()); !info.isNull())
+            queue = info.printerName();
+    const float* paper = m_doc->GetPaperSize();
+    return AfxPrinterPaperLayout(queue, page, m_doc->GetPaperCode(), SaturateInt(paper[0]), SaturateInt(paper[1]),
+                                 m_doc->GetOrientation());
 }
 
 void CTagPrintDlg::KeepDocumentPaper()

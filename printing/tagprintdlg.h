@@ -10,6 +10,7 @@
 #include "framework/types.h"
 
 #include <QDialog>
+#include <QPageLayout>
 #include <QPrintDialog>
 
 #include <cstdint>
@@ -24,7 +25,8 @@ class QPrinter;
 // for a document without a source.
 BOOL LoadPrintData(CDrawDoc* doc, BOOL always, QWidget* parent);
 // The print-data button: the grid loaded afresh, the print-data dialog, and on its OK the
-// document's grid reduced to the ticked records, whose number goes into the count box.
+// document's grid reduced to the ticked records, whose number goes into the count box. Cancel
+// leaves the grid's records and the count as they were before.
 void RunPrintData(CDrawDoc* doc, CLabelCountBox* count, QWidget* parent);
 
 // The printer takes the document's paper: its paper code, or its stored size as a custom paper,
@@ -62,6 +64,8 @@ private:
     // Notes a user's choice among the paper sizes and orientations of a page of the dialog.
     void WatchPaperControls(QWidget* window);
     void KeepDocumentPaper();
+    // The page the job will print on, as the dialog stands.
+    QPageLayout JobPage() const;
 
     // Print to File offers a file named after the label being printed.
     void ProposePrintFile();

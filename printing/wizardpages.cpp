@@ -4,22 +4,24 @@
 
 #include "document/drawdoc.h"
 #include "framework/printjob.h"
+#include "framework/printserver.h"
 #include "framework/resourcemodule.h"
 #include "framework/settings.h"
 #include "framework/ui/commondialogs.h"
 #include "framework/ui/dialogids.h"
 #include "framework/ui/dialoglayout.h"
 #include "framework/ui/messagebox.h"
+#include "framework/webpage.h"
 #include "printing/sheettext.h"
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDesktopServices>
 #include <QDir>
 #include <QEvent>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPageSize>
+#include <QPointer>
 #include <QPrinterInfo>
 #include <QPushButton>
 #include <QRadioButton>
@@ -49,9 +51,8 @@ constexpr int kColumns = 149, kRows = 125;
 constexpr int kAutoLabelSize = 150, kLabelWidth = 151, kLabelHeight = 126;
 constexpr int kAutoGap = 152, kGapX = 153, kGapY = 127;
 
-// The address of a print queue's page on the local print server.
-constexpr const char* kPrinterPage = "http://localhost:631/printers/";
 constexpr UINT kStrNoBrowser = 133;
+constexpr UINT kStrServerWithoutPage = 620;
 constexpr UINT kStrLabelFileFilter = 303;
 
 bool IsChecked(QWidget* page, int id)
@@ -324,11 +325,20 @@ void CWzPprSelect::OnPrinterForms()
     const CString name = GetSheet()->Layout().GetPrinterName();
     if (name.isEmpty())
         return;
-    // The print server's own page of the queue, where its papers are set up. Without a browser
-    // to show it, the user learns where it is.
-    const QString page = QString::fromLatin1(kPrinterPage) + QString::fromLatin1(QUrl::toPercentEncoding(name));
-    if (!QDesktopServices::openUrl(QUrl(page)))
-        AfxMessageBox(CResourceModule::Get().LoadString(kStrNoBrowser).arg(page), MB_OK | MB_ICONWARNING, this);
+    // The page of the queue on the print server in use, where its papers are set up. A server
+    // reached through a local socket has no page; without a browser to show it, the user learns
+    // where it is.
+    const CPrintServer server = AfxGetPrintServer();
+    const QUrl page = PrinterWebPage(server, name);
+    if (page.isEmpty()) {
+        AfxMessageBox(CResourceModule::Get().LoadString(kStrServerWithoutPage).arg(server.socket),
+                      MB_OK | MB_ICONINFORMATION, this);
+        return;
+    }
+    AfxShowWebPage(page, [self = QPointer<QWidget>(this), page] {
+        AfxMessageBox(CResourceModule::Get().LoadString(kStrNoBrowser).arg(page.toDisplayString()),
+                      MB_OK | MB_ICONWARNING, self.data());
+    });
 }
 
 // --- CWzPprMargins ---------------------------------------------------------------------------

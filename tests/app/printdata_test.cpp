@@ -198,6 +198,40 @@ TEST_F(PrintData, ThePrintRoadPrintsEachChosenRecordOnItsLabel)
     }
 }
 
+// Print Data closed with Escape in a later print dialog leaves the job as the earlier choice made
+// it: the same records and the same count.
+TEST_F(PrintData, ACancelledChoiceKeepsTheRecordsChosenBefore)
+{
+    const QString pdf = PrinterToPdf("kept.pdf");
+    QStringList counts;
+    for (bool cancel : {false, true}) {
+        SCOPED_TRACE(cancel);
+        OnNextModal([&](QWidget* w) {
+            auto* dialog = qobject_cast<CTagPrintDlg*>(w);
+            auto closed = qScopeGuard([dialog] { dialog->reject(); });
+            ASSERT_TRUE(QTest::qWaitForWindowActive(dialog));
+            OnNextModal([&](QWidget* d) {
+                if (!cancel)
+                    return ChooseRecords(d, {2}, {});
+                ASSERT_TRUE(QTest::qWaitForWindowActive(d));
+                // Every record is offered again, ticked.
+                EXPECT_EQ(qobject_cast<CPrnDataSelDlg*>(d)->Table()->model()->rowCount(), 25);
+                QTest::keyClick(d, Qt::Key_Escape);
+            }, IsA<CPrnDataSelDlg>);
+            QTest::mouseClick(dialog->LabelsTab()->findChild<QPushButton*>("4"), Qt::LeftButton);
+            counts << dialog->LabelsTab()->findChild<QLineEdit*>("158")->text();
+            closed.dismiss();
+            if (cancel)
+                ClickMessageBox(QMessageBox::Yes);  // the file of the first job is replaced
+            ClickAccept(dialog);
+        }, IsA<CTagPrintDlg>);
+        Action(kFilePrint)->trigger();
+        EXPECT_EQ(Codes(RenderPdf(pdf)), Expected({3}, 30));
+    }
+    EXPECT_EQ(counts, QStringList({"24", "24"}));
+    EXPECT_EQ(doc->GetPrintDataGrid()->GetRowCount(), 24);
+}
+
 TEST_F(PrintData, APreviewShowsTheChosenRecords)
 {
     QString count;

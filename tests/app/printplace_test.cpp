@@ -363,6 +363,63 @@ TEST_F(PrintPlace, JobsThroughThePrintDialogCarryTheQueuesOwnPaperAndItsProperti
     }
 }
 
+// After a job printed to a file, the queue chosen again in the print dialog shows the paper its
+// job gets in Print > Properties, not the page the file had.
+TEST_F(PrintPlace, PropertiesShowTheQueuesPaperAfterAJobToAFile)
+{
+    if (!queue)
+        GTEST_SKIP() << "cupsd and lpadmin are not installed (scripts/install-deps.sh)";
+    const float paper[2] = {1000, 500}, label[2] = {300, 200}, gap[2] = {0, 0};
+    const int grid[2] = {1, 1};
+    doc->SetPaperCode(256);
+    doc->SetPaperSize(paper);
+    doc->SetOrientation(2);
+    doc->SetLabelSize(label);
+    doc->SetLabelGap(gap);
+    doc->SetLabelGrid(grid);
+    doc->SetMargins(100, 100, 100, 100);
+    // Two jobs through the print dialog: to a file (the list's last entry), then to the queue,
+    // each chosen with the keys; before the second, Print > Properties.
+    const QString pdf = m_files.filePath("first.pdf");
+    QString shown, printer;
+    bool landscape = true;
+    for (bool toFile : {true, false}) {
+        OnNextModal([&](QWidget* w) {
+            auto* dialog = qobject_cast<CTagPrintDlg*>(w);
+            auto closed = qScopeGuard([dialog] { dialog->reject(); });
+            ASSERT_TRUE(QTest::qWaitForWindowActive(dialog));
+            auto* printers = dialog->findChild<QComboBox*>("printers");
+            const int wanted = toFile ? printers->count() - 1 : printers->findText("Labels");
+            printers->setFocus();
+            while (printers->currentIndex() != wanted)
+                QTest::keyClick(printers, printers->currentIndex() < wanted ? Qt::Key_Down : Qt::Key_Up);
+            printer = printers->currentText();
+            if (toFile) {
+                TypeInto(dialog->findChild<QLineEdit*>("filename"), pdf);
+            } else {
+                OnNextModal([&](QWidget* properties) {
+                    shown = properties->findChild<QComboBox*>("pageSizeCombo")->currentText();
+                    landscape = properties->findChild<QRadioButton*>("landscape")->isChecked();
+                    properties->grab().save(TestOutputDir() + "/print-properties-after-file.png");
+                    qobject_cast<QDialog*>(properties)->reject();
+                }, [dialog](QWidget* m) { return m != dialog; });
+                QTest::mouseClick(dialog->findChild<QPushButton*>("properties"), Qt::LeftButton);
+            }
+            closed.dismiss();
+            ClickAccept(dialog);
+        }, IsA<CTagPrintDlg>);
+        Action(kFilePrint)->trigger();
+    }
+    EXPECT_EQ(PageSize(pdf), "283 x 142");
+    EXPECT_EQ(printer, "Labels");
+    // The queue's 100 x 50 mm paper is wider than tall: the job goes on it upright.
+    EXPECT_EQ(shown.toStdString(), "100 x 50 mm");
+    EXPECT_FALSE(landscape);
+    const auto [file, media] = Job(1);
+    EXPECT_EQ(PageSize(file), "283 x 142");
+    EXPECT_EQ(media.toStdString(), "w283h142");
+}
+
 TEST_F(PrintPlace, PagesChosenInThePrintDialogReachTheQueueOnce)
 {
     if (!queue)

@@ -12,9 +12,12 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
-#include <QDesktopServices>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
 #include <QMessageBox>
-#include <QUrl>
+#include <QScopeGuard>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -56,16 +59,6 @@ struct PrinterWizard {
     CWzSetupSheet sheet;
     CWzPrnSelect printer;
     CWzPprSelect paper;
-};
-
-// Takes the addresses the program would open in a browser.
-class UrlCatcher : public QObject
-{
-    Q_OBJECT
-public:
-    QList<QUrl> opened;
-public slots:
-    void Open(const QUrl& url) { opened << url; }
 };
 
 class WizardPrinters : public ::testing::Test
@@ -115,25 +108,74 @@ TEST_F(WizardPrinters, QueuesOfTheServerWithTheDefaultByItsWholeNameAndTheirPape
     EXPECT_EQ(sizes, (std::vector<std::pair<int, int>>{{2100, 2970}, {2159, 2794}, {1016, 1524}}));
     EXPECT_EQ(wizard.Papers()->currentText(), "US Letter");
 
-    // Printer Forms shows the print server's page of the queue.
-    UrlCatcher browser;
-    QDesktopServices::setUrlHandler("http", &browser, "Open");
-    QTest::mouseClick(GetDlgItem<QAbstractButton>(&wizard.paper, 138), Qt::LeftButton);
-    QDesktopServices::unsetUrlHandler("http");
-    EXPECT_EQ(browser.opened, QList<QUrl>{QUrl("http://localhost:631/printers/Office-Color")});
-    // Where no browser opens it, the user is told the page's address.
-    const QByteArray path = qgetenv("PATH");
-    qputenv("PATH", "/nonexistent");
-    qunsetenv("BROWSER");
-    qunsetenv("DEFAULT_BROWSER");
+    // Printer Forms: this server listens on a local socket only, and a socket has no web page.
+    const auto printerForms = [&wizard] { QTest::mouseClick(GetDlgItem<QAbstractButton>(&wizard.paper, 138), Qt::LeftButton); };
     QString said;
-    OnNextModal([&](QWidget* w) {
-        said = qobject_cast<QMessageBox*>(w)->text();
-        qobject_cast<QMessageBox*>(w)->accept();
-    }, IsA<QMessageBox>);
-    QTest::mouseClick(GetDlgItem<QAbstractButton>(&wizard.paper, 138), Qt::LeftButton);
-    qputenv("PATH", path);
-    EXPECT_TRUE(said.contains("http://localhost:631/printers/Office-Color")) << said.toStdString();
+    const auto answer = [&said] {
+        said.clear();
+        OnNextModal([&said](QWidget* w) {
+            said = qobject_cast<QMessageBox*>(w)->text();
+            qobject_cast<QMessageBox*>(w)->accept();
+        }, IsA<QMessageBox>);
+    };
+    answer();
+    printerForms();
+    EXPECT_TRUE(said.contains(UseTestCupsServer()) && said.contains("no web page")) << said.toStdString();
+
+    // A server on the network, as CUPS_SERVER names it: its page of the queue goes to the
+    // desktop's opener, and a failure to show it is told with the page's address.
+    {
+        const QByteArray path = qgetenv("PATH"), cupsServer = qgetenv("CUPS_SERVER");
+        auto restore = qScopeGuard([&] {
+            qputenv("PATH", path);
+            qputenv("CUPS_SERVER", cupsServer);
+        });
+        qputenv("CUPS_SERVER", "localhost:8631");
+        const QString page = "http://localhost:8631/printers/Office-Color";
+        QTemporaryDir openers;
+        ASSERT_TRUE(openers.isValid());
+        const QString shown = openers.filePath("shown");
+        for (const auto& [name, script] : {std::pair {"opens", "#!/bin/sh\nprintf '%s' \"$1\" > '" + shown + "'\n"},
+                                           std::pair {"fails", QString("#!/bin/sh\nexit 3\n")}}) {
+            QDir(openers.path()).mkdir(name);
+            QFile opener(openers.filePath(QString(name) + "/xdg-open"));
+            ASSERT_TRUE(opener.open(QIODevice::WriteOnly));
+            opener.write(script.toUtf8());
+            opener.close();
+            opener.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        }
+        // Waits with the events running until `done` holds, for as long as a modal window.
+        const auto waitFor = [](const std::function<bool()>& done) {
+            QElapsedTimer waited;
+            waited.start();
+            while (!done() && waited.elapsed() < ModalWaitMs())
+                QTest::qWait(20);
+            return done();
+        };
+        const auto shownPage = [&shown] {
+            QFile f(shown);
+            return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+        };
+        qputenv("PATH", QFile::encodeName(openers.filePath("opens")) + ":" + path);
+        printerForms();
+        EXPECT_TRUE(waitFor([&] { return shownPage() == page; })) << shownPage().toStdString();
+        // An opener that showed the page is not answered by a message.
+        QTest::qWait(300);
+        EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+        // The opener finds no browser: it says so when it ends, after the click.
+        qputenv("PATH", QFile::encodeName(openers.filePath("fails")) + ":" + path);
+        answer();
+        printerForms();
+        EXPECT_TRUE(waitFor([&] { return !said.isEmpty(); }));
+        EXPECT_TRUE(said.contains(page)) << said.toStdString();
+        // Without an opener, Qt finds no browser either.
+        qputenv("PATH", "/nonexistent");
+        qunsetenv("BROWSER");
+        qunsetenv("DEFAULT_BROWSER");
+        answer();
+        printerForms();
+        EXPECT_TRUE(said.contains(page)) << said.toStdString();
+    }
 
     // 4 x 6 in, then turned: the sheet takes its code and the turned size.
     wizard.Papers()->setFocus();
@@ -172,4 +214,3 @@ TEST_F(WizardPrinters, WithoutAServerThereIsNoPrinterAndOnlyA4)
     EXPECT_FALSE(GetDlgItem(&wizard.paper, 138)->isEnabled());
 }
 
-#include "wizardprinters_test.moc"
