@@ -241,6 +241,8 @@ CDelimitedParser::CDelimitedParser(char delimiter, RecordSink sink, std::size_t 
     : m_delimiter(delimiter), m_sink(std::move(sink)), m_longest(longestRecord), m_tooLong(std::move(tooLong)),
       m_keep(keep)
 {
+    m_ends.fill(false);
+    m_ends[static_cast<unsigned char>(delimiter)] = m_ends['\n'] = m_ends['\r'] = true;
 }
 
 void CDelimitedParser::Append(std::string_view text)
@@ -301,7 +303,7 @@ void CDelimitedParser::Feed(std::string_view s)
             [[fallthrough]];
         case State::Unquoted: {
             std::size_t j = i;
-            while (j < n && s[j] != d && s[j] != '\n' && s[j] != '\r')
+            while (j < n && !m_ends[static_cast<unsigned char>(s[j])])
                 ++j;
             Append(s.substr(i, j - i));
             i = j;

@@ -9,6 +9,7 @@
 #include "framework/types.h"
 
 #include <QString>
+#include <array>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -97,6 +98,7 @@ private:
     void Append(std::string_view text);
 
     char m_delimiter;
+    std::array<bool, 256> m_ends;   // the bytes that end an unquoted field
     RecordSink m_sink;
     std::size_t m_longest;
     CString m_tooLong;
