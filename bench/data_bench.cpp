@@ -7,8 +7,8 @@
 // and 100 MB read whole.
 //
 // Large delimited text: files of 400 MB, which the engine holds, and of 1.1 GB, which it cannot
-// hold and refuses (as soon as its size shows it); the peak counter is the highest resident size during the import above the
-// size before it, the engine counter the most the engine itself held.
+// hold and refuses as soon as its size shows it; the peak counter is the highest resident size
+// during the import above the size before it, the engine counter the most the engine itself held.
 //
 // For comparison, the sqlite3 shell's own import of the same files (.import --csv into a
 // database in memory, process start included), where the shell is installed.

@@ -191,7 +191,7 @@ private:
     void Scan()
     {
         const std::size_t columnLimit = std::size_t(CSqliteSource::kColumnLimit);
-        const long long free = CSqliteSource::HeapFree();
+        const long long available = CSqliteSource::HeapFree();
         std::int64_t room = 0, longest = 0;
         // Pages of the engine hold a little more than their rows; the longest row is held once
         // more while it is written.
@@ -230,13 +230,15 @@ private:
             scan.Feed(Decode(decoder, chunk, m_text));
             // Refused as soon as the rows so far show it; the message tells what the whole file
             // would need at their rate.
-            if (needed() > free)
-                throw Refusal(std::max<long long>(needed(), (long long)(double(needed()) * double(m_size) / double(std::max<std::int64_t>(done, 1)))));
+            if (needed() > available) {
+                const double rate = double(needed()) / double(std::max<std::int64_t>(done, 1));
+                throw Refusal(std::max<long long>(needed(), (long long)(rate * double(m_size))));
+            }
             Step(done);
             return true;
         });
         Finish(decoder, scan, read);
-        if (needed() > free)
+        if (needed() > available)
             throw Refusal(needed());
 
         if (m_encoding == CTextEncoding::Utf8 && !utf8.Valid())

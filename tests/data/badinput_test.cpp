@@ -7,7 +7,6 @@
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QStringEncoder>
-#include <sqlite3.h>
 #include <sys/stat.h>
 #include <xlsxwriter.h>
 #include <unistd.h>
@@ -199,12 +198,7 @@ TEST_F(BadInput, ARefusedTextFileLeavesTheOtherTablesOfItsFolderReadable)
 {
     // The header of big.csv is less than the engine may hold, but the statement that makes the
     // table holds it more than once: the table cannot even be made.
-    const sqlite3_int64 limit = sqlite3_hard_heap_limit64(-1);
-    sqlite3_hard_heap_limit64(8 << 20);
-    struct Restore {
-        sqlite3_int64 limit;
-        ~Restore() { sqlite3_hard_heap_limit64(limit); }
-    } restore{limit};
+    const EngineBound bound(8 << 20);
     WriteFile(dir, "first.csv", "a\n1\n");
     WriteFile(dir, "big.csv", "a," + QByteArray(6 << 20, 'n') + "\n1,2\n");
     WriteFile(dir, "wide.csv", QByteArray("a") + QByteArray(2000, ',') + "\n");

@@ -172,12 +172,7 @@ TEST(TextImport, DataTheEngineCannotHoldIsRefusedBeforeItIsWritten)
     QTemporaryDir dir;
     const QString large = WriteLarge(dir, "large.csv", 40);
     const QString small = WriteLarge(dir, "small.csv", 4);
-    const sqlite3_int64 limit = sqlite3_hard_heap_limit64(-1);
-    sqlite3_hard_heap_limit64(24 << 20);
-    struct Restore {
-        sqlite3_int64 limit;
-        ~Restore() { sqlite3_hard_heap_limit64(limit); }
-    } restore{limit};
+    const EngineBound bound(24 << 20);
 
     const sqlite3_int64 before = sqlite3_memory_used();
     sqlite3_memory_highwater(1);
