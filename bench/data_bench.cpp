@@ -7,8 +7,11 @@
 // and 100 MB read whole.
 //
 // Large delimited text: files of 400 MB, which the engine holds, and of 1.1 GB, which it cannot
-// hold and refuses; the peak counter is the highest resident size during the import above the
-// size before it, the engine counter the most the engine itself held.
+// hold and refuses as soon as its size shows it; the peak counter is the highest resident size
+// during the import above the size before it, the engine counter the most the engine itself held.
+//
+// For comparison, the sqlite3 shell's own import of the same files (.import --csv into a
+// database in memory, process start included), where the shell is installed.
 
 #include "data/barcodedb.h"
 #include "data/recordset.h"
@@ -16,6 +19,8 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 #include <fstream>
@@ -247,6 +252,36 @@ void BM_ImportCsv(benchmark::State& state)
     Import(state, path, "big.csv");
 }
 BENCHMARK(BM_ImportCsv)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+void ShellImport(benchmark::State& state, const QString& path)
+{
+    const QString shell = QStandardPaths::findExecutable(QStringLiteral("sqlite3"));
+    if (shell.isEmpty()) {
+        state.SkipWithError("the sqlite3 shell is not installed");
+        return;
+    }
+    for (auto _ : state) {
+        QProcess process;
+        process.start(shell, {QStringLiteral(":memory:"), QStringLiteral(".import --csv '%1' t").arg(path)});
+        if (!process.waitForFinished(-1) || process.exitCode() != 0) {
+            state.SkipWithError(process.readAllStandardError().toStdString().c_str());
+            return;
+        }
+    }
+    state.counters["file_MB"] = double(QFile(path).size()) / 1e6;
+}
+
+void BM_ShellImportCsv(benchmark::State& state)
+{
+    ShellImport(state, CsvPath());
+}
+BENCHMARK(BM_ShellImportCsv)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+void BM_ShellImportLargeCsv(benchmark::State& state)
+{
+    ShellImport(state, LargeCsvPath(int(state.range(0))));
+}
+BENCHMARK(BM_ShellImportLargeCsv)->Arg(400)->Unit(benchmark::kSecond)->Iterations(1);
 
 void BM_ImportXlsx(benchmark::State& state)
 {

@@ -242,6 +242,8 @@ CDelimitedParser::CDelimitedParser(char delimiter, RecordSink sink, std::size_t 
     : m_delimiter(delimiter), m_sink(std::move(sink)), m_longest(longestRecord), m_tooLong(std::move(tooLong)),
       m_keep(keep)
 {
+    m_ends.fill(false);
+    m_ends[static_cast<unsigned char>(delimiter)] = m_ends['\n'] = m_ends['\r'] = true;
 }
 
 void CDelimitedParser::Append(std::string_view text)
@@ -278,6 +280,46 @@ void CDelimitedParser::EndRecord()
     m_state = State::LineStart;
 }
 
+std::size_t CDelimitedParser::WholeRecord(std::string_view s)
+{
+    const std::size_t n = s.size();
+    std::size_t i = 0, recordLength = 0;
+    m_views.clear();
+    m_lengths.clear();
+    for (;;) {
+        std::string_view field;
+        if (s[i] == '"') {
+            const std::size_t close = s.find('"', i + 1);
+            // A quote left open, or one that may be doubled or followed by text, is left to Feed.
+            if (close == std::string_view::npos || close + 1 >= n || !m_ends[static_cast<unsigned char>(s[close + 1])])
+                return 0;
+            field = s.substr(i + 1, close - i - 1);
+            i = close + 1;
+        } else {
+            std::size_t j = i;
+            while (j < n && !m_ends[static_cast<unsigned char>(s[j])])
+                ++j;
+            if (j == n)
+                return 0;
+            field = s.substr(i, j - i);
+            i = j;
+        }
+        recordLength += field.size();
+        if (recordLength > m_longest)
+            throw CBarcodeDBException(m_tooLong);
+        m_views.push_back(field.substr(0, m_keep));
+        m_lengths.push_back(field.size());
+        // s[i] ends the field.
+        if (s[i++] != m_delimiter)
+            break;
+        if (i == n)
+            return 0;
+    }
+    m_sink(m_views);
+    m_lengths.clear();
+    return i;
+}
+
 void CDelimitedParser::Feed(std::string_view s)
 {
     const char d = m_delimiter;
@@ -290,6 +332,14 @@ void CDelimitedParser::Feed(std::string_view s)
                 ++i;
                 break;
             }
+            // Most records lie whole in the text at hand, and their fields are taken from it
+            // as they are.
+            if (const std::size_t taken = WholeRecord(s.substr(i))) {
+                i += taken;
+                break;
+            }
+            m_views.clear();
+            m_lengths.clear();
             m_state = State::FieldStart;
             [[fallthrough]];
         case State::FieldStart:
@@ -302,7 +352,7 @@ void CDelimitedParser::Feed(std::string_view s)
             [[fallthrough]];
         case State::Unquoted: {
             std::size_t j = i;
-            while (j < n && s[j] != d && s[j] != '\n' && s[j] != '\r')
+            while (j < n && !m_ends[static_cast<unsigned char>(s[j])])
                 ++j;
             Append(s.substr(i, j - i));
             i = j;

@@ -9,6 +9,7 @@
 #include "framework/types.h"
 
 #include <QString>
+#include <array>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -94,9 +95,13 @@ private:
     enum class State { LineStart, FieldStart, Unquoted, Quoted, QuoteSeen };
     void EndField();
     void EndRecord();
+    // Hands the record at the start of s to the sink straight from s when s holds all of it and
+    // no field needs its quotes undoubled; gives the bytes it took, 0 when it left it to Feed.
+    std::size_t WholeRecord(std::string_view s);
     void Append(std::string_view text);
 
     char m_delimiter;
+    std::array<bool, 256> m_ends;   // the bytes that end an unquoted field
     RecordSink m_sink;
     std::size_t m_longest;
     CString m_tooLong;

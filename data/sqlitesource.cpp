@@ -7,6 +7,7 @@
 #include <sqlite3.h>
 
 #include <QRegularExpression>
+#include <QSet>
 #include <cmath>
 
 namespace {
@@ -40,16 +41,6 @@ struct Statement
     sqlite3_stmt* stmt = nullptr;
     ~Statement() { sqlite3_finalize(stmt); }
 };
-
-void Exec(sqlite3* db, const char* sql)
-{
-    char* error = nullptr;
-    if (sqlite3_exec(db, sql, nullptr, nullptr, &error) != SQLITE_OK) {
-        const CString message = QString::fromUtf8(error ? error : "");
-        sqlite3_free(error);
-        throw CBarcodeDBException(message);
-    }
-}
 
 std::string QuoteUtf8(const std::string& name)
 {
@@ -192,6 +183,42 @@ long long CSqliteSource::HeapFree()
     return std::max<long long>(0, HeapLimit() - sqlite3_memory_used());
 }
 
+namespace {
+
+// Column names: the names of the header, trimmed. An empty name, or one met before (case-blind),
+// becomes F and the column's number, with "_" and a count added should another column already
+// bear that name.
+std::vector<std::string> ColumnNames(const std::vector<std::string>& header, std::size_t columns)
+{
+    std::vector<QString> names(columns);
+    QSet<QString> taken;  // case-folded
+    for (std::size_t c = 0; c < columns && c < header.size(); ++c) {
+        // A NUL would end the statement that names the column.
+        const QString name = QString::fromStdString(header[c]).remove(QChar(0)).trimmed();
+        if (!name.isEmpty() && !taken.contains(name.toCaseFolded())) {
+            taken.insert(name.toCaseFolded());
+            names[c] = name;
+        }
+    }
+    for (std::size_t c = 0; c < columns; ++c) {
+        if (!names[c].isEmpty())
+            continue;
+        const QString base = QStringLiteral("F%1").arg(c + 1);
+        QString name = base;
+        for (int k = 1; taken.contains(name.toCaseFolded()); ++k)
+            name = base + QStringLiteral("_%1").arg(k);
+        taken.insert(name.toCaseFolded());
+        names[c] = name;
+    }
+    std::vector<std::string> utf8;
+    utf8.reserve(columns);
+    for (const QString& name : names)
+        utf8.push_back(name.toStdString());
+    return utf8;
+}
+
+}  // namespace
+
 CSqliteSource::CTableWriter::CTableWriter(CSqliteSource& source, const QString& file, const std::string& table,
                                           const std::vector<std::string>& header, const std::vector<char>& numeric)
     : m_db(source.m_db), m_file(file), m_numeric(numeric)
@@ -199,21 +226,7 @@ CSqliteSource::CTableWriter::CTableWriter(CSqliteSource& source, const QString& 
     const std::size_t columns = numeric.size();
     if (columns > std::size_t(kColumnLimit))
         throw CBarcodeDBException(TooManyColumns(file, table, columns));
-    // Column names: an empty name, or one met before (case-blind), becomes F and its number.
-    std::vector<std::string> names(columns);
-    std::vector<QString> seen;
-    for (std::size_t c = 0; c < columns; ++c) {
-        // A NUL would end the statement that names the column.
-        QString name = c < header.size() ? QString::fromStdString(header[c]).remove(QChar(0)).trimmed() : QString();
-        bool repeated = false;
-        for (const QString& s : seen)
-            repeated = repeated || s.compare(name, Qt::CaseInsensitive) == 0;
-        if (name.isEmpty() || repeated)
-            name = QStringLiteral("F%1").arg(c + 1);
-        seen.push_back(name);
-        names[c] = name.toStdString();
-    }
-
+    const std::vector<std::string> names = ColumnNames(header, columns);
     std::string create = "CREATE TABLE " + QuoteUtf8(table) + " (";
     std::string insert = "INSERT INTO " + QuoteUtf8(table) + " VALUES (";
     for (std::size_t c = 0; c < columns; ++c) {
@@ -222,14 +235,24 @@ CSqliteSource::CTableWriter::CTableWriter(CSqliteSource& source, const QString& 
     }
     create += ")";
     insert += ")";
+    // The table is made inside the transaction, so that a failure anywhere leaves neither.
+    Check(sqlite3_exec(m_db, "BEGIN", nullptr, nullptr, nullptr));
+    m_open = true;
     try {
-        Exec(m_db, "BEGIN");
-        m_open = true;
-        Exec(m_db, create.c_str());
-    } catch (const CBarcodeDBException& e) {
-        Fail(e.GetErrorMessage());
+        Check(sqlite3_exec(m_db, create.c_str(), nullptr, nullptr, nullptr));
+        Check(sqlite3_prepare_v2(m_db, insert.c_str(), int(insert.size()), &m_insert, nullptr));
+    } catch (...) {
+        // No destructor runs for an object whose constructor failed.
+        Abandon();
+        throw;
     }
-    if (sqlite3_prepare_v2(m_db, insert.c_str(), int(insert.size()), &m_insert, nullptr) != SQLITE_OK)
+}
+
+void CSqliteSource::CTableWriter::Check(int rc) const
+{
+    if (rc == SQLITE_NOMEM || rc == SQLITE_FULL)
+        throw CBarcodeDBException(CResourceModule::Get().LoadString(349).arg(m_file).arg(HeapLimit() >> 20));
+    if (rc != SQLITE_OK && rc != SQLITE_DONE)
         Fail(Message(m_db));
 }
 
@@ -238,11 +261,18 @@ void CSqliteSource::CTableWriter::Fail(const CString& message) const
     throw CBarcodeDBException(LoadMessage(425, "\"%1\" cannot be read: %2").arg(m_file, message));
 }
 
-CSqliteSource::CTableWriter::~CTableWriter()
+void CSqliteSource::CTableWriter::Abandon()
 {
     sqlite3_finalize(m_insert);
+    m_insert = nullptr;
     if (m_open)
         sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+    m_open = false;
+}
+
+CSqliteSource::CTableWriter::~CTableWriter()
+{
+    Abandon();
 }
 
 void CSqliteSource::CTableWriter::Bind(std::size_t c, std::string_view text)
@@ -268,10 +298,8 @@ void CSqliteSource::CTableWriter::Bind(std::size_t c, std::string_view text)
 void CSqliteSource::CTableWriter::Step()
 {
     const int rc = sqlite3_step(m_insert);
-    if (rc == SQLITE_NOMEM || rc == SQLITE_FULL)
-        throw CBarcodeDBException(CResourceModule::Get().LoadString(349).arg(m_file).arg(HeapLimit() >> 20));
     if (rc != SQLITE_DONE)
-        Fail(Message(m_db));
+        Check(rc);
     sqlite3_reset(m_insert);
 }
 
@@ -300,11 +328,7 @@ void CSqliteSource::CTableWriter::Commit()
 {
     sqlite3_finalize(m_insert);
     m_insert = nullptr;
-    try {
-        Exec(m_db, "COMMIT");
-    } catch (const CBarcodeDBException& e) {
-        Fail(e.GetErrorMessage());
-    }
+    Check(sqlite3_exec(m_db, "COMMIT", nullptr, nullptr, nullptr));
     m_open = false;
 }
 

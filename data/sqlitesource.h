@@ -32,8 +32,8 @@ public:
     // table is gone again, and so is the memory it took. Throws CBarcodeDBException.
     class CTableWriter {
     public:
-        // The header as read (empty or repeated names are renamed), and which columns hold only
-        // numbers; there are as many columns as numeric has entries.
+        // The header as read (empty or repeated names are renamed to names no other column has),
+        // and which columns hold only numbers; there are as many columns as numeric has entries.
         // Messages name file, the file the table comes from.
         CTableWriter(CSqliteSource& source, const QString& file, const std::string& table,
                      const std::vector<std::string>& header, const std::vector<char>& numeric);
@@ -51,8 +51,11 @@ public:
     private:
         void Bind(std::size_t column, std::string_view text);
         void Step();
-
+        // Throws for a result code of the engine other than SQLITE_OK and SQLITE_DONE.
+        void Check(int rc) const;
         [[noreturn]] void Fail(const CString& message) const;
+        // Drops the statement and the transaction, and with it the table.
+        void Abandon();
 
         sqlite3* m_db;
         QString m_file;

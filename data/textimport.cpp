@@ -10,6 +10,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -116,15 +117,17 @@ template <typename Each>
 std::int64_t Pass(CByteSource& bytes, Each&& each)
 {
     bytes.Rewind();
-    std::string buffer(kChunk, '\0');
-    const std::size_t have = ReadAtLeast(bytes, buffer.data(), 3, kChunk);
+    // No more room than the bytes take (and a byte to see their end): small files are read often.
+    const std::size_t capacity = std::size_t(std::clamp<std::int64_t>(bytes.Size() + 1, 4, std::int64_t(kChunk)));
+    std::string buffer(capacity, '\0');
+    const std::size_t have = ReadAtLeast(bytes, buffer.data(), 3, capacity);
     std::int64_t total = std::int64_t(have);
     const std::size_t mark = EncodingOfMark(std::string_view(buffer.data(), have)).second;
     std::string_view chunk(buffer.data() + mark, have - mark);
     for (;;) {
         if (!chunk.empty() && !each(chunk, total))
             break;
-        const std::size_t n = bytes.Read(buffer.data(), kChunk);
+        const std::size_t n = bytes.Read(buffer.data(), capacity);
         if (n == 0)
             break;
         total += std::int64_t(n);
@@ -157,12 +160,16 @@ public:
 
     void Run()
     {
-        // Whatever its encoding, the text takes at least a quarter of the file's bytes in the
-        // engine: a file beyond that is refused before it is read.
-        if (m_size / 4 > CSqliteSource::HeapFree())
-            throw Refusal(m_size / 4);
-        m_progress = BeginProgress(CResourceModule::Get().LoadString(340).arg(QFileInfo(m_fileName).fileName()));
         std::tie(m_encoding, m_markLength) = MarkOf(m_bytes);
+        // The rows take about as many bytes in the engine as their text has, which is the size of
+        // the file, or half of it in UTF-16: a file beyond what the engine has free is refused
+        // before it is read.
+        const std::int64_t text = m_encoding == CTextEncoding::Utf16LE || m_encoding == CTextEncoding::Utf16BE
+            ? m_size / 2
+            : m_size;
+        if (text > CSqliteSource::HeapFree())
+            throw Refusal(text);
+        m_progress = BeginProgress(CResourceModule::Get().LoadString(340).arg(QFileInfo(m_fileName).fileName()));
         m_delimiter = m_fileName.endsWith(QStringLiteral(".tab"), Qt::CaseInsensitive) ? '\t' : FindDelimiter();
         Scan();
         Write();
@@ -184,7 +191,11 @@ private:
     void Scan()
     {
         const std::size_t columnLimit = std::size_t(CSqliteSource::kColumnLimit);
+        const long long available = CSqliteSource::HeapFree();
         std::int64_t room = 0, longest = 0;
+        // Pages of the engine hold a little more than their rows; the longest row is held once
+        // more while it is written.
+        const auto needed = [&] { return room + room / 20 + longest; };
         bool header = true;
         CUtf8Check utf8;
         CDelimitedParser scan(
@@ -217,16 +228,19 @@ private:
             if (m_encoding == CTextEncoding::Utf8)
                 utf8.Feed(chunk);
             scan.Feed(Decode(decoder, chunk, m_text));
+            // Refused as soon as the rows so far show it; the message tells what the whole file
+            // would need at their rate.
+            if (needed() > available) {
+                const double rate = double(needed()) / double(std::max<std::int64_t>(done, 1));
+                throw Refusal(std::max<long long>(needed(), (long long)(rate * double(m_size))));
+            }
             Step(done);
             return true;
         });
         Finish(decoder, scan, read);
+        if (needed() > available)
+            throw Refusal(needed());
 
-        // Pages of the engine hold a little more than their rows; the longest row is held once
-        // more while it is written.
-        const long long needed = room + room / 20 + longest;
-        if (needed > CSqliteSource::HeapFree())
-            throw Refusal(needed);
         if (m_encoding == CTextEncoding::Utf8 && !utf8.Valid())
             m_encoding = m_markLength ? CTextEncoding::Utf8Lossy : CTextEncoding::CodePage;
         if (m_numeric.empty())

@@ -12,6 +12,7 @@
 #include <QStringList>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 inline void UseLanguage(const char* language)
 {
@@ -66,3 +67,18 @@ inline std::vector<CString> Fields(CBarcodeDB& db, const QString& table)
     db.GetFields(table, names);
     return names;
 }
+
+// Bounds the data engine for the time of a test, then gives it its bound again.
+class EngineBound {
+public:
+    explicit EngineBound(sqlite3_int64 bytes) : m_previous(sqlite3_hard_heap_limit64(-1))
+    {
+        sqlite3_hard_heap_limit64(bytes);
+    }
+    ~EngineBound() { sqlite3_hard_heap_limit64(m_previous); }
+    EngineBound(const EngineBound&) = delete;
+    EngineBound& operator=(const EngineBound&) = delete;
+
+private:
+    sqlite3_int64 m_previous;
+};

@@ -172,23 +172,29 @@ TEST(TextImport, DataTheEngineCannotHoldIsRefusedBeforeItIsWritten)
     QTemporaryDir dir;
     const QString large = WriteLarge(dir, "large.csv", 40);
     const QString small = WriteLarge(dir, "small.csv", 4);
-    const sqlite3_int64 limit = sqlite3_hard_heap_limit64(-1);
-    sqlite3_hard_heap_limit64(24 << 20);
-    struct Restore {
-        sqlite3_int64 limit;
-        ~Restore() { sqlite3_hard_heap_limit64(limit); }
-    } restore{limit};
+    const EngineBound bound(24 << 20);
 
     const sqlite3_int64 before = sqlite3_memory_used();
     sqlite3_memory_highwater(1);
     CBarcodeDB db;
     CString connection;
+    Recorder recorder;
+    // Its size shows it at once: nothing of it is read.
     EXPECT_FALSE(db.OpenFile(large, connection));
+    EXPECT_EQ(recorder.steps, 0);
     EXPECT_TRUE(db.GetLastError().startsWith("\"" + large + "\" cannot be read: its data needs about "))
         << db.GetLastError().toStdString();
     EXPECT_TRUE(db.GetLastError().contains(" MiB, and the data engine holds at most 24 MiB, of which "))
         << db.GetLastError().toStdString();
     EXPECT_LT(sqlite3_memory_highwater(0) - before, 2 << 20);
+
+    // Short rows take more room than their text: the scan stops as soon as they show it.
+    const QString rows = WriteFile(dir, "rows.csv", "a\n" + QByteArray("1\n").repeated(5 << 20));
+    EXPECT_FALSE(db.OpenFile(rows, connection));
+    EXPECT_TRUE(db.GetLastError().contains(" MiB, and the data engine holds at most 24 MiB, of which "))
+        << db.GetLastError().toStdString();
+    EXPECT_GT(recorder.steps, 0);
+    EXPECT_LT(recorder.done, QFileInfo(rows).size() / 2);
 
     // What fits is read under the same bound.
     ASSERT_TRUE(db.OpenFile(small, connection)) << db.GetLastError().toStdString();

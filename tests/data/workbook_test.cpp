@@ -129,9 +129,14 @@ TEST(Values, NumbersDatesAndCanonicalText)
     EXPECT_EQ(FormatNumber(0.1 + 0.2), "0.30000000000000004");
     EXPECT_EQ(FormatNumber(-0.0), "0");
     EXPECT_EQ(FormatNumber(1e21), "1e+21");
-    for (const char* number : {"12.5", "-3", "0", "1e+21", "444.555"})
+    // Numbers are written out unless the exponent form is shorter; a tie keeps them written out.
+    for (const char* number : {"12.5", "-3", "0", "-0", "1e+21", "444.555", "10000", "-120000", "1e+05",
+                               "123456789012345", "1234567890123456", "0.001", "-0.00025", "2.5e-05",
+                               "0.30000000000000004", "123456789012.345"})
         EXPECT_TRUE(CanonicalNumber(number)) << number;
-    for (const char* text : {"00123", "12.50", " 1", "1 ", "+1", "1e21", "0x10", "nan", "inf", "1,5", ""})
+    for (const char* text : {"00123", "12.50", " 1", "1 ", "+1", "1e21", "0x10", "nan", "inf", "1,5", "", "-",
+                             "100000", "-100000", "1000000000000000", "9007199254740993", "12a", "1-2",
+                             "0.0001", "0.000025", "-0.0", ".5", "5.", "01.5", "1.2.3", "0.1000000000000000055"})
         EXPECT_FALSE(CanonicalNumber(text)) << text;
     EXPECT_EQ(FormatDateSerial(45352), "2024-03-01");
     EXPECT_EQ(FormatDateSerial(45352.75 + 1.0 / 86400), "2024-03-01 18:00:01");
