@@ -404,14 +404,13 @@ TEST(PainterDeviceContext, ARunDrawnAgainLooksTheSameAndKeepsItsUnderline)
 
 TEST(PainterDeviceContext, ASpacedRunPlacesEachCharacterAsIfDrawnAlone)
 {
-    // Plain, stretched and underlined fonts; the spacing moves back (overprinting) and
-    // forward, and lets the characters touch so that their underlines join.
+    // Spacing moves back (overprinting) and forward and lets characters touch, joining their
+    // underlines; plain, stretched, and underlined and struck-out fonts.
     const QString text = QStringLiteral("Wg\tfi\u4E2DxH");
     const int dx[] = {700, 300, 420, -600, 900, 356, 400};
-    LOGFONTW plain = Font(512), stretched = Font(512, 300), underlined = Font(512);
-    underlined.lfUnderline = 1;
-    underlined.lfStrikeOut = 1;
-    for (const LOGFONTW& lf : {plain, stretched, underlined}) {
+    LOGFONTW plain = Font(512), stretched = Font(512, 300), ruled = Font(512);
+    ruled.lfUnderline = ruled.lfStrikeOut = 1;
+    for (const LOGFONTW& lf : {plain, stretched, ruled}) {
         QImage run = WhiteImage(), alone = WhiteImage();
         for (QImage* img : {&run, &alone}) {
             CPainterDC dc(img);
@@ -420,15 +419,12 @@ TEST(PainterDeviceContext, ASpacedRunPlacesEachCharacterAsIfDrawnAlone)
             CFont font;
             font.CreateFontIndirect(&lf);
             dc.SelectObject(&font);
-            if (img == &run) {
-                dc.ExtTextOut(160, 800, 0, nullptr, text, dx);
-                continue;
-            }
-            int x = 160;
-            for (qsizetype i = 0; i < text.size(); x += dx[i++])
+            for (int i = 0, x = 160; img == &alone && i < int(text.size()); x += dx[i++])
                 dc.ExtTextOut(x, 800, 0, nullptr, text.mid(i, 1));
+            if (img == &run)
+                dc.ExtTextOut(160, 800, 0, nullptr, text, dx);
         }
-        // Where characters overlap, the anti-aliased edges may differ by a shade.
+        // Where characters overlap, anti-aliased edges may differ by a shade.
         ASSERT_FALSE(InkBox(run).isEmpty());
         EXPECT_EQ(InkBox(run), InkBox(alone)) << lf.lfWidth << " " << int(lf.lfUnderline);
         int differ = 0;
