@@ -149,6 +149,7 @@ QByteArray ChainFile(int n, bool nested)
                                   {0x4C, storage ? next : None}, {kEntryStart, used ? 0xFFFFFFFE : 0}})
             PutDword(bytes, at + off, value);
     }
+    // The table: the directory's sectors in one chain, then the table's own sectors.
     for (quint32 i = 0; i < fatSectors * 128; ++i)
         PutDword(bytes, 512 * qsizetype(1 + dirSectors) + 4 * i,
                  i + 1 < dirSectors ? i + 1 : i + 1 == dirSectors ? 0xFFFFFFFE
