@@ -482,10 +482,9 @@ TEST(TextObject, ALongTextPrintsInOneRunALine)
     doc.Add(obj.release());
     doc.SetLabelsToPrint(1);
     auto dc = view.MakeDC(true);
-    CPrintInfo info;
-    info.m_nCurPage = 1;
-    CRect unprintable;
-    doc.PrintPage(dc.get(), &info, nullptr, &unprintable, FALSE, &info.m_rectDraw);
+    const CPrintInfo info;  // the first sheet
+    const CRect margins;
+    doc.PrintPage(dc.get(), &info, nullptr, &margins, FALSE, &info.m_rectDraw);
 
     // Each run holds a whole line with a spacing entry a character, the lines squeezed into the box.
     int runs = 0, widest = 0;

@@ -230,10 +230,9 @@ TEST(BarcodeObject, ALongRunOfDigitsInCode128AutoOpensAndPrints)
     ASSERT_TRUE(doc.OnOpenDocument(path)) << doc.GetErrorText().toStdString();
     doc.SetLabelsToPrint(1);
     auto dc = CFakeDrawView().MakeDC(true);
-    CPrintInfo info;
-    info.m_nCurPage = 1;
-    CRect unprintable;
-    doc.PrintPage(dc.get(), &info, nullptr, &unprintable, FALSE, &info.m_rectDraw);
+    const CPrintInfo info;  // the first sheet
+    const CRect margins;
+    doc.PrintPage(dc.get(), &info, nullptr, &margins, FALSE, &info.m_rectDraw);
     // Every bar module of the whole symbol is printed.
     std::vector<BYTE> values;
     CBarcode128::Encode(digits, CBarcode128::SetAuto, values);
