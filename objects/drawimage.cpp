@@ -28,6 +28,8 @@ constexpr UINT kStrPictureNotDrawn = 684;
 constexpr UINT kStrPictureAt = 685;
 constexpr UINT kStrPictureOverLabelWork = 586;
 
+static_assert(CDrawDoc::kMaxPictureWork == 4 * RASTER_MAX_DRAW_WORK, "a label's pictures share four pictures' work");
+
 CString Text(UINT id, const char* fallback)
 {
     const CString text = CResourceModule::Get().LoadString(id);
