@@ -365,6 +365,12 @@ void CDrawDoc::UsePictureMemory(long long bytes)
         m_pictureMemoryLeft = std::max(0LL, m_pictureMemoryLeft - bytes);
 }
 
+void CDrawDoc::UsePictureWork(double work)
+{
+    if (m_pictureWorkLeft >= 0)
+        m_pictureWorkLeft = std::max(0.0, m_pictureWorkLeft - work);
+}
+
 QStringList CDrawDoc::GetLoadProblems() const
 {
     // A label of many broken pictures is told by its first ones, and that there were more.
@@ -383,11 +389,16 @@ QStringList CDrawDoc::GetLoadProblems() const
 
 void CDrawDoc::ReadObjectList(CArchive& ar, std::vector<CDrawObj*>& objects)
 {
-    // The pictures read take their share of what the document's pictures have left.
+    // The pictures read take their share of what the document's pictures have left, and of the
+    // work that reading them may cost.
     struct Budget {
         CDrawDoc& doc;
-        explicit Budget(CDrawDoc& d) : doc(d) { doc.m_pictureMemoryLeft = doc.GetPictureMemoryLeft(); }
-        ~Budget() { doc.m_pictureMemoryLeft = -1; }
+        explicit Budget(CDrawDoc& d) : doc(d)
+        {
+            doc.m_pictureMemoryLeft = doc.GetPictureMemoryLeft();
+            doc.m_pictureWorkLeft = kMaxPictureWork;
+        }
+        ~Budget() { doc.m_pictureMemoryLeft = doc.m_pictureWorkLeft = -1; }
     } budget(*this);
 
     // Each reference takes at least two bytes, so a huge count ends at the end of the data.

@@ -175,6 +175,14 @@ public:
     static constexpr long long kMaxPictureMemory = 512LL << 20;
     long long GetPictureMemoryLeft() const;
     void UsePictureMemory(long long bytes);
+    // The work of drawing the drawn pictures (metafiles) read with one list of objects is
+    // bounded together too, at four times what one picture may cost (RASTER_MAX_DRAW_WORK), so
+    // that no label, however many such pictures it holds, keeps its reader busy for long; a
+    // picture beyond that is not loaded. Each takes what it spent with UsePictureWork. Work is
+    // spent only when a picture is read: outside a read all of it is left.
+    static constexpr double kMaxPictureWork = 4.0 * (1 << 28);
+    double GetPictureWorkLeft() const { return m_pictureWorkLeft >= 0 ? m_pictureWorkLeft : kMaxPictureWork; }
+    void UsePictureWork(double work);
     // What of the objects could not be loaded (pictures not shown, and why), one line each; the
     // first 20, and an ellipsis when there are more.
     QStringList GetLoadProblems() const;
@@ -300,6 +308,7 @@ private:
     std::unique_ptr<CPrintDataGrid> m_pPrintData;
     const CPrintDataGrid* m_pJobRecords = nullptr;
     long long m_pictureMemoryLeft = -1;  // while a list is read; -1 otherwise
+    double m_pictureWorkLeft = -1;       // while a list is read; -1 otherwise
     int m_nTextCounter = 0;
     int m_nCodeCounter = 0;
     std::vector<CDrawItem*> m_items;

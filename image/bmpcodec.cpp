@@ -89,7 +89,7 @@ bool DecodeRle(CRasterImage& image, ByteReader& r, int bpp)
         default: {  // a span of literal pixels, padded to a whole number of words
             const size_t bytes = bpp == 8 ? size_t(value) : size_t(value + 1) / 2;
             if (r.remaining() < bytes)
-                return Fail(image, "The BMP run-length data is cut short");
+                return Fail(image, RunLengthCutShort("BMP"));
             const BYTE* src = r.here();
             BYTE* row = image.GetBits(DWORD(y));
             for (int i = 0; i < value; ++i, ++x) {
@@ -148,30 +148,30 @@ bool ReadInfoAndBits(CRasterImage& image, const BYTE* data, size_t size, size_t 
                 masks[i] = r.u32();
         }
     } else {
-        return Fail(image, "Unknown BMP header");
+        return Fail(image, LoadMessage(567, "Unknown BMP header"));
     }
     if (!r.ok())
-        return Fail(image, "The BMP header is cut short");
+        return Fail(image, LoadMessage(568, "The BMP header is cut short"));
 
     const bool topDown = height < 0;
     height = height < 0 ? -height : height;
     if (width <= 0 || height <= 0)
-        return Fail(image, "Invalid BMP size");
+        return Fail(image, InvalidSize("BMP"));
     if (bpp != 1 && bpp != 4 && bpp != 8 && bpp != 16 && bpp != 24 && bpp != 32)
-        return Fail(image, "Unsupported BMP bit count");
+        return Fail(image, LoadMessage(569, "Unsupported BMP bit count"));
     const bool rle = compression == BI_RLE8 || compression == BI_RLE4;
     if ((compression == BI_RLE8 && bpp != 8) || (compression == BI_RLE4 && bpp != 4) ||
         ((compression == BI_BITFIELDS || compression == BI_ALPHABITFIELDS) && bpp != 16 && bpp != 32) ||
         (compression != BI_RGB && !rle && compression != BI_BITFIELDS && compression != BI_ALPHABITFIELDS) ||
         (rle && topDown))
-        return Fail(image, "Unsupported BMP compression");
+        return Fail(image, LoadMessage(570, "Unsupported BMP compression"));
 
     std::vector<RGBQUAD> palette;
     if (bpp <= 8) {
         const DWORD maxColours = 1u << bpp;
         const DWORD stored = clrUsed ? clrUsed : maxColours;
         if (size_t(stored) > r.remaining() / size_t(paletteEntrySize))
-            return Fail(image, "The BMP palette is cut short");
+            return Fail(image, LoadMessage(571, "The BMP palette is cut short"));
         for (DWORD i = 0; i < stored; ++i) {
             RGBQUAD c;
             c.rgbBlue = r.u8();
@@ -186,7 +186,7 @@ bool ReadInfoAndBits(CRasterImage& image, const BYTE* data, size_t size, size_t 
     if (bitsOffset == 0)
         bitsOffset = r.pos();
     if (bitsOffset >= size || !r.seek(bitsOffset))
-        return Fail(image, "The BMP pixel offset is out of the file");
+        return Fail(image, LoadMessage(572, "The BMP pixel offset is out of the file"));
 
     const int outBpp = bpp == 16 ? 24 : bpp;
     if (rle) {
@@ -195,10 +195,10 @@ bool ReadInfoAndBits(CRasterImage& image, const BYTE* data, size_t size, size_t 
     } else {
         const long long stride = RowBytes(width, bpp);
         if (stride > RASTER_MAX_MEMORY || stride * height > RASTER_MAX_MEMORY)
-            return Fail(image, "RASTER_MAX_MEMORY exceeded");
+            return Fail(image, QStringLiteral("RASTER_MAX_MEMORY exceeded"));
         const long long needed = stride * (height - 1) + (width * bpp + 7) / 8;
         if (needed > (long long)r.remaining())
-            return Fail(image, "The BMP pixels are cut short");
+            return Fail(image, PixelsCutShort("BMP"));
     }
     if (!image.Create(DWORD(width), DWORD(height), DWORD(outBpp), RASTER_FORMAT_BMP))
         return false;
@@ -280,12 +280,12 @@ bool ReadBmp(CRasterImage& image, const BYTE* data, size_t size)
 {
     ByteReader r(data, size);
     if (r.u8() != 'B' || r.u8() != 'M')
-        return Fail(image, "Not a BMP file");
+        return Fail(image, NotAFile("BMP"));
     r.u32();
     r.u32();
     const DWORD offBits = r.u32();
     if (!r.ok())
-        return Fail(image, "The BMP header is cut short");
+        return Fail(image, LoadMessage(568, "The BMP header is cut short"));
     constexpr size_t kFileHeader = 14;
     // An offset inside the headers is not believed; the pixels then follow the palette.
     const size_t bitsOffset = offBits > kFileHeader + 12 ? offBits - kFileHeader : 0;

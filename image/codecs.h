@@ -3,6 +3,7 @@
 // image; it fills it and returns true, or sets the image's error text and returns false. A writer
 // returns the whole file, or an empty array with the error text set.
 
+#include "framework/resourcemodule.h"
 #include "image/rasterimage.h"
 
 #include <algorithm>
@@ -32,10 +33,45 @@ bool ReadWmf(CRasterImage& image, const BYTE* data, size_t size);
 QByteArray WriteWmf(CRasterImage& image);
 
 // Sets the image's error text and returns false, for readers that fail.
-inline bool Fail(CRasterImage& image, const char* text, RasterFailure failure = RasterFailure::Damaged)
+inline bool Fail(CRasterImage& image, const CString& text, RasterFailure failure = RasterFailure::Damaged)
 {
-    image.SetError(QString::fromLatin1(text), failure);
+    image.SetError(text, failure);
     return false;
+}
+
+// Reasons that readers of several formats give; `format` is the format's name ("BMP").
+inline CString NotAFile(const char* format)
+{
+    return LoadMessage(561, "Not a %1 file").arg(QLatin1StringView(format));
+}
+inline CString FileCutShort(const char* format)
+{
+    return LoadMessage(562, "The %1 file is cut short").arg(QLatin1StringView(format));
+}
+inline CString InvalidSize(const char* format)
+{
+    return LoadMessage(563, "Invalid %1 size").arg(QLatin1StringView(format));
+}
+inline CString PixelsCutShort(const char* format)
+{
+    return LoadMessage(564, "The %1 pixels are cut short").arg(QLatin1StringView(format));
+}
+inline CString RunLengthCutShort(const char* format)
+{
+    return LoadMessage(565, "The %1 run-length data is cut short").arg(QLatin1StringView(format));
+}
+inline CString DamagedFile(const char* format)
+{
+    return LoadMessage(566, "Damaged %1 file").arg(QLatin1StringView(format));
+}
+// A reason followed by the detail a decoding library gives, when it gives any.
+inline CString WithDetail(const CString& reason, const QString& detail)
+{
+    return detail.isEmpty() ? reason : LoadMessage(560, "%1: %2").arg(reason, detail);
+}
+inline CString WithDetail(const CString& reason, const char* detail)
+{
+    return WithDetail(reason, QString::fromLatin1(detail ? detail : ""));
 }
 
 // No compressed picture is smaller than its pixels by more than this factor (deflate stays

@@ -46,12 +46,9 @@ struct GifCloser {
 };
 
 // With giflib's description of its error code appended.
-bool Fail(CRasterImage& image, const char* text, int code)
+bool Fail(CRasterImage& image, const CString& text, int code)
 {
-    QString message = QString::fromLatin1(text);
-    if (const char* detail = code ? GifErrorString(code) : nullptr)
-        message += QStringLiteral(": ") + QString::fromLatin1(detail);
-    image.SetError(message);
+    image.SetError(WithDetail(text, code ? GifErrorString(code) : nullptr));
     return false;
 }
 
@@ -64,39 +61,39 @@ bool ReadGif(CRasterImage& image, const BYTE* data, size_t size)
     GifCloser file;
     file.gif = DGifOpen(&input, ReadFromMemory, &error);
     if (!file.gif)
-        return Fail(image, "Not a GIF file", error);
+        return Fail(image, NotAFile("GIF"), error);
     GifFileType* gif = file.gif;
 
     int transparent = -1;
     GifRecordType type = UNDEFINED_RECORD_TYPE;
     do {
         if (DGifGetRecordType(gif, &type) == GIF_ERROR)
-            return Fail(image, "Damaged GIF file", gif->Error);
+            return Fail(image, DamagedFile("GIF"), gif->Error);
         if (type == EXTENSION_RECORD_TYPE) {
             int code = 0;
             GifByteType* ext = nullptr;
             if (DGifGetExtension(gif, &code, &ext) == GIF_ERROR)
-                return Fail(image, "Damaged GIF file", gif->Error);
+                return Fail(image, DamagedFile("GIF"), gif->Error);
             while (ext) {
                 GraphicsControlBlock gcb;
                 if (code == GRAPHICS_EXT_FUNC_CODE && ext[0] == 4 &&
                     DGifExtensionToGCB(4, ext + 1, &gcb) == GIF_OK)
                     transparent = gcb.TransparentColor;
                 if (DGifGetExtensionNext(gif, &ext) == GIF_ERROR)
-                    return Fail(image, "Damaged GIF file", gif->Error);
+                    return Fail(image, DamagedFile("GIF"), gif->Error);
             }
         } else if (type == TERMINATE_RECORD_TYPE) {
-            return Fail(image, "The GIF file holds no picture");
+            return Fail(image, LoadMessage(573, "The GIF file holds no picture"));
         }
     } while (type != IMAGE_DESC_RECORD_TYPE);
 
     if (DGifGetImageDesc(gif) == GIF_ERROR)
-        return Fail(image, "Damaged GIF file", gif->Error);
+        return Fail(image, DamagedFile("GIF"), gif->Error);
     const GifImageDesc& desc = gif->Image;
     const long long frameW = desc.Width;
     const long long frameH = desc.Height;
     if (frameW <= 0 || frameH <= 0 || desc.Left < 0 || desc.Top < 0)
-        return Fail(image, "Invalid GIF size");
+        return Fail(image, InvalidSize("GIF"));
     // The frame is placed on the logical screen when it fits there; otherwise the frame alone
     // is the picture.
     long long canvasW = gif->SWidth;
@@ -136,11 +133,11 @@ bool ReadGif(CRasterImage& image, const BYTE* data, size_t size)
         for (int pass = 0; pass < 4; ++pass)
             for (long long y = start[pass]; y < frameH; y += step[pass])
                 if (!readRow(y))
-                    return Fail(image, "Damaged GIF file", gif->Error);
+                    return Fail(image, DamagedFile("GIF"), gif->Error);
     } else {
         for (long long y = 0; y < frameH; ++y)
             if (!readRow(y))
-                return Fail(image, "Damaged GIF file", gif->Error);
+                return Fail(image, DamagedFile("GIF"), gif->Error);
     }
     return true;
 }

@@ -53,7 +53,7 @@ void OnMessage(j_common_ptr cinfo, int level)
 bool ReadJpeg(CRasterImage& image, const BYTE* data, size_t size)
 {
     if (size < 3 || data[0] != 0xFF || data[1] != 0xD8) {
-        image.SetError(QStringLiteral("Not a JPEG file"));
+        image.SetError(NotAFile("JPEG"));
         return false;
     }
     jpeg_decompress_struct cinfo;
@@ -67,7 +67,7 @@ bool ReadJpeg(CRasterImage& image, const BYTE* data, size_t size)
     if (setjmp(err.jump)) {
         jpeg_destroy_decompress(&cinfo);
         image.Destroy();
-        image.SetError(QStringLiteral("Damaged JPEG file: ") + QString::fromLatin1(err.message));
+        image.SetError(WithDetail(DamagedFile("JPEG"), err.message));
         return false;
     }
     jpeg_create_decompress(&cinfo);
@@ -131,7 +131,7 @@ bool ReadJpeg(CRasterImage& image, const BYTE* data, size_t size)
     if (err.truncated) {
         jpeg_destroy_decompress(&cinfo);
         image.Destroy();
-        image.SetError(QStringLiteral("The JPEG file is cut short"));
+        image.SetError(FileCutShort("JPEG"));
         return false;
     }
     jpeg_finish_decompress(&cinfo);

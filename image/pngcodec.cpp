@@ -14,6 +14,12 @@
 namespace raster {
 namespace {
 
+// libpng's words for the error that ended reading or writing; cutShort when the data ran out.
+struct ErrorText {
+    char text[200];
+    bool cutShort;
+};
+
 struct MemoryInput {
     const BYTE* data;
     size_t size;
@@ -23,8 +29,10 @@ struct MemoryInput {
 void ReadFromMemory(png_structp png, png_bytep out, png_size_t length)
 {
     auto* in = static_cast<MemoryInput*>(png_get_io_ptr(png));
-    if (length > in->size - in->pos)
+    if (length > in->size - in->pos) {
+        static_cast<ErrorText*>(png_get_error_ptr(png))->cutShort = true;
         png_error(png, "the file is cut short");
+    }
     std::copy(in->data + in->pos, in->data + in->pos + length, out);
     in->pos += length;
 }
@@ -36,10 +44,6 @@ void WriteToArray(png_structp png, png_bytep data, png_size_t length)
 }
 
 void Flush(png_structp) {}
-
-struct ErrorText {
-    char text[200];
-};
 
 void OnError(png_structp png, png_const_charp message)
 {
@@ -55,7 +59,7 @@ void OnWarning(png_structp, png_const_charp) {}
 bool ReadPng(CRasterImage& image, const BYTE* data, size_t size)
 {
     if (size < 8 || png_sig_cmp(const_cast<png_bytep>(data), 0, 8) != 0) {
-        image.SetError(QStringLiteral("Not a PNG file"));
+        image.SetError(NotAFile("PNG"));
         return false;
     }
     ErrorText err{};
@@ -63,7 +67,7 @@ bool ReadPng(CRasterImage& image, const BYTE* data, size_t size)
     png_infop info = png ? png_create_info_struct(png) : nullptr;
     if (!info) {
         png_destroy_read_struct(&png, nullptr, nullptr);
-        image.SetError(QStringLiteral("Can't allocate memory for the PNG reader"));
+        image.SetError(LoadMessage(574, "Can't allocate memory for the PNG reader"));
         return false;
     }
     MemoryInput input{data, size, 0};
@@ -71,7 +75,8 @@ bool ReadPng(CRasterImage& image, const BYTE* data, size_t size)
     if (setjmp(png_jmpbuf(png))) {
         png_destroy_read_struct(&png, &info, nullptr);
         image.Destroy();
-        image.SetError(QStringLiteral("Damaged PNG file: ") + QString::fromLatin1(err.text));
+        image.SetError(WithDetail(DamagedFile("PNG"), err.cutShort ? LoadMessage(576, "the file is cut short")
+                                                                   : QString::fromLatin1(err.text)));
         return false;
     }
     png_set_read_fn(png, &input, ReadFromMemory);
@@ -111,7 +116,7 @@ bool ReadPng(CRasterImage& image, const BYTE* data, size_t size)
         !image.Create(width, height, DWORD(bpp), RASTER_FORMAT_PNG)) {
         png_destroy_read_struct(&png, &info, nullptr);
         if (image.GetLastError().isEmpty())
-            image.SetError(QStringLiteral("Unsupported PNG layout"));
+            image.SetError(LoadMessage(575, "Unsupported PNG layout"));
         image.Destroy();
         return false;
     }

@@ -187,6 +187,7 @@ bool CRasterImage::Load(const CString& path, int format)
 {
     Destroy();
     m_refusedMemory = 0;
+    m_workDone = 0;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         SetError(LoadMessage(551, "Can't open the file: %1").arg(file.errorString()));
@@ -209,6 +210,7 @@ bool CRasterImage::Decode(const BYTE* data, size_t size, int format)
 {
     Destroy();
     m_refusedMemory = 0;
+    m_workDone = 0;
     if (!data || size == 0) {
         SetError(LoadMessage(552, "The picture is empty"));
         return false;
@@ -253,6 +255,8 @@ bool CRasterImage::DecodeAs(int format, const BYTE* data, size_t size)
     CRasterImage decoded(format);
     decoded.m_jpegQuality = m_jpegQuality;
     decoded.m_memoryLimit = m_memoryLimit;
+    // The formats tried before share the work.
+    decoded.m_workLimit = std::max(0.0, m_workLimit - m_workDone);
     bool ok = false;
     switch (format) {
     case RASTER_FORMAT_BMP: ok = ReadBmp(decoded, data, size); break;
@@ -265,7 +269,10 @@ bool CRasterImage::DecodeAs(int format, const BYTE* data, size_t size)
     case RASTER_FORMAT_WMF: ok = ReadWmf(decoded, data, size); break;
     default: decoded.SetError(LoadMessage(534, "Unknown picture format")); break;
     }
+    const double workDone = m_workDone + decoded.m_workDone;
     if (ok && decoded.IsValid()) {
+        decoded.m_workLimit = m_workLimit;
+        decoded.m_workDone = workDone;
         decoded.m_type = format;
         decoded.m_error.clear();
         decoded.m_failure = RasterFailure::None;
@@ -279,6 +286,7 @@ bool CRasterImage::DecodeAs(int format, const BYTE* data, size_t size)
     else
         SetError(decoded.m_error, decoded.m_failure == RasterFailure::None ? RasterFailure::Damaged : decoded.m_failure);
     m_refusedMemory = decoded.m_refusedMemory;
+    m_workDone = workDone;
     return false;
 }
 

@@ -8,6 +8,7 @@
 
 #include <QByteArray>
 #include <QImage>
+#include <algorithm>
 #include <cstddef>
 #include <vector>
 
@@ -27,13 +28,18 @@ constexpr int RASTER_FORMAT_WMF = 10;
 // No image may hold more pixel bytes than this.
 constexpr long long RASTER_MAX_MEMORY = 268435456;
 
+// Drawing a drawn picture (WMF) may cost no more work than this, in units of about one filled
+// pixel (a few tenths of a second).
+constexpr double RASTER_MAX_DRAW_WORK = double(1 << 28);
+
 // Why the last Create, Load or Decode failed.
 enum class RasterFailure {
     None,
     Damaged,      // the data is no picture of a known format, or a damaged one
     TooLarge,     // more pixel bytes than RASTER_MAX_MEMORY
     OverLimit,    // more pixel bytes than the limit the caller set (SetMemoryLimit)
-    TooMuchWork,  // a drawn picture (WMF) whose drawing costs more than a picture may
+    TooMuchWork,  // a drawn picture (WMF) whose drawing costs more than RASTER_MAX_DRAW_WORK
+    OverWorkLimit,  // a drawn picture whose drawing costs more than the limit the caller set (SetWorkLimit)
 };
 
 constexpr int RASTER_DEFAULT_DPI = 96;
@@ -128,6 +134,14 @@ public:
     // The pixel and palette bytes the image holds.
     long long GetMemorySize() const;
 
+    // A bound, below RASTER_MAX_DRAW_WORK, on the work that drawing a drawn picture in Load and
+    // Decode may cost; a picture that needs more is refused (RasterFailure::OverWorkLimit), and
+    // one that would not get the work its canvas takes is refused before anything is drawn. The
+    // work the last Load or Decode spent, within the bound, is GetWorkDone. Kept through Destroy.
+    void SetWorkLimit(double work) { m_workLimit = std::clamp(work, 0.0, RASTER_MAX_DRAW_WORK); }
+    double GetWorkLimit() const { return m_workLimit; }
+    double GetWorkDone() const { return m_workDone; }
+
     // Reading tries the given format first and then every format, those whose signature matches
     // the data before the others; on failure the image is empty and the error text says why.
     bool Load(const CString& path, int format = RASTER_FORMAT_UNKNOWN);
@@ -167,6 +181,8 @@ public:
     // Refuses a picture of `bytes` pixel bytes (with its error text and failure) when it is more
     // than an image may hold or than the memory limit allows; true when it may be made.
     bool MayHold(long long bytes);
+    // Counts the work a reader spent drawing the picture.
+    void AddWorkDone(double work) { m_workDone += work; }
     // The picture row y counted from the top.
     BYTE* ScanLine(int y) { return GetBits(DWORD(GetHeight() - 1 - y)); }
     const BYTE* ScanLine(int y) const { return GetBits(DWORD(GetHeight() - 1 - y)); }
@@ -190,6 +206,8 @@ private:
     RasterFailure m_failure = RasterFailure::None;
     long long m_memoryLimit = RASTER_MAX_MEMORY;
     long long m_refusedMemory = 0;
+    double m_workLimit = RASTER_MAX_DRAW_WORK;
+    double m_workDone = 0;
     // The image Draw made last, and of what: a sheet draws the same picture into every label
     // cell at the same size, and a PDF file then holds it once.
     struct Drawn {

@@ -42,37 +42,37 @@ bool ReadTga(CRasterImage& image, const BYTE* data, size_t size)
     const int depth = r.u8();
     const int descriptor = r.u8();
     if (!r.ok())
-        return Fail(image, "Not a TGA file");
+        return Fail(image, NotAFile("TGA"));
     const bool rle = type >= 9;
     const int kind = rle ? type - 8 : type;  // 1 colour-mapped, 2 true colour, 3 grey
     if (mapType > 1 || (kind != 1 && kind != 2 && kind != 3) || (kind == 1 && mapType != 1) ||
         (kind == 1 && depth != 8) || (kind == 3 && depth != 8) ||
         (kind == 2 && depth != 15 && depth != 16 && depth != 24 && depth != 32) ||
         (descriptor & 0xC0) != 0)
-        return Fail(image, "Not a TGA file");
+        return Fail(image, NotAFile("TGA"));
     if (width == 0 || height == 0)
-        return Fail(image, "Invalid TGA size");
+        return Fail(image, InvalidSize("TGA"));
     r.skip(size_t(idLength));
     std::vector<RGBQUAD> map;
     if (mapType == 1) {
         if (mapDepth != 15 && mapDepth != 16 && mapDepth != 24 && mapDepth != 32)
-            return Fail(image, "Unsupported TGA colour map");
+            return Fail(image, LoadMessage(577, "Unsupported TGA colour map"));
         const int entryBytes = (mapDepth + 7) / 8;
         if (size_t(mapLength) * size_t(entryBytes) > r.remaining())
-            return Fail(image, "The TGA colour map is cut short");
+            return Fail(image, LoadMessage(578, "The TGA colour map is cut short"));
         for (int i = 0; i < mapLength; ++i) {
             map.push_back(ReadColour(r.here(), entryBytes));
             r.skip(size_t(entryBytes));
         }
     }
     if (!r.ok())
-        return Fail(image, "The TGA file is cut short");
+        return Fail(image, FileCutShort("TGA"));
 
     const int pixelBytes = (depth + 7) / 8;
     const int outBpp = kind == 2 ? (depth == 32 ? 32 : 24) : 8;
     const long long pixels = (long long)width * height;
     if (!rle && pixels * pixelBytes > (long long)r.remaining())
-        return Fail(image, "The TGA pixels are cut short");
+        return Fail(image, PixelsCutShort("TGA"));
     if (!PlausibleSize(image, width, height, outBpp, r.remaining()))
         return false;
     if (!image.Create(DWORD(width), DWORD(height), DWORD(outBpp), RASTER_FORMAT_TGA))
@@ -113,16 +113,16 @@ bool ReadTga(CRasterImage& image, const BYTE* data, size_t size)
         const int header = r.u8();
         const int count = (header & 0x7F) + 1;
         if (!r.ok())
-            return Fail(image, "The TGA run-length data is cut short");
+            return Fail(image, RunLengthCutShort("TGA"));
         if (header & 0x80) {
             if (r.remaining() < size_t(pixelBytes))
-                return Fail(image, "The TGA run-length data is cut short");
+                return Fail(image, RunLengthCutShort("TGA"));
             for (int k = 0; k < count && i < pixels; ++k)
                 put(i++, r.here());
             r.skip(size_t(pixelBytes));
         } else {
             if (r.remaining() < size_t(count) * size_t(pixelBytes))
-                return Fail(image, "The TGA run-length data is cut short");
+                return Fail(image, RunLengthCutShort("TGA"));
             for (int k = 0; k < count && i < pixels; ++k)
                 put(i++, r.here() + k * pixelBytes);
             r.skip(size_t(count) * size_t(pixelBytes));

@@ -118,8 +118,8 @@ bool ReadTiff(CRasterImage& image, const BYTE* data, size_t size)
 {
     if (size < 8 || !(std::memcmp(data, "II*\0", 4) == 0 || std::memcmp(data, "MM\0*", 4) == 0)) {
         image.SetError(size >= 4 && (std::memcmp(data, "II+\0", 4) == 0 || std::memcmp(data, "MM\0+", 4) == 0)
-                           ? QStringLiteral("BigTIFF files are not supported")
-                           : QStringLiteral("Not a TIFF file"));
+                           ? LoadMessage(579, "BigTIFF files are not supported")
+                           : NotAFile("TIFF"));
         return false;
     }
     Stream stream;
@@ -130,11 +130,11 @@ bool ReadTiff(CRasterImage& image, const BYTE* data, size_t size)
         if (tif)
             TIFFClose(tif);
         image.Destroy();
-        image.SetError(stream.error[0] ? text + QStringLiteral(": ") + QString::fromLatin1(stream.error) : text);
+        image.SetError(WithDetail(text, stream.error));
         return false;
     };
     if (!tif)
-        return fail(QStringLiteral("Damaged TIFF file"));
+        return fail(DamagedFile("TIFF"));
     uint32_t width = 0;
     uint32_t height = 0;
     uint16_t bitsPerSample = 1;
@@ -153,12 +153,12 @@ bool ReadTiff(CRasterImage& image, const BYTE* data, size_t size)
     constexpr long long kMaxBitsPerPixel = 64 * 64;
     const long long nativeBits = std::max(1LL, (long long)bitsPerSample * samples);
     if (bitsPerSample > 64 || nativeBits > kMaxBitsPerPixel)
-        return fail(QStringLiteral("Unsupported TIFF layout: %1 samples of %2 bits").arg(samples).arg(bitsPerSample));
+        return fail(LoadMessage(580, "Unsupported TIFF layout: %1 samples of %2 bits").arg(samples).arg(bitsPerSample));
     char message[1024] = {};
     if (!PlausibleSize(image, width, height, int(nativeBits), size) ||
         !PlausibleSize(image, width, height, 32, size, RASTER_MAX_MEMORY) ||
         !TIFFRGBAImageOK(tif, message))
-        return fail(message[0] ? QStringLiteral("Unsupported TIFF layout: ") + QString::fromLatin1(message)
+        return fail(message[0] ? WithDetail(LoadMessage(581, "Unsupported TIFF layout"), message)
                                : image.GetLastError());
     std::vector<uint32_t> raster;
     try {
@@ -167,7 +167,7 @@ bool ReadTiff(CRasterImage& image, const BYTE* data, size_t size)
         return fail(LoadMessage(532, "CRasterImage::Create can't allocate memory"));
     }
     if (!TIFFReadRGBAImageOriented(tif, width, height, raster.data(), ORIENTATION_BOTLEFT, 1))
-        return fail(QStringLiteral("Damaged TIFF file"));
+        return fail(DamagedFile("TIFF"));
     if (!image.Create(width, height, DWORD(bpp), RASTER_FORMAT_TIF))
         return fail(image.GetLastError());
     float xres = 0;

@@ -45,10 +45,10 @@ bool ReadWbmp(CRasterImage& image, const BYTE* data, size_t size)
     long long height = 0;
     if (!ReadMultiByte(r, type) || type != 0 || r.u8() != 0 || !ReadMultiByte(r, width) ||
         !ReadMultiByte(r, height) || width == 0 || height == 0)
-        return Fail(image, "Not a WBMP file");
+        return Fail(image, NotAFile("WBMP"));
     const long long rowBytes = (width + 7) / 8;
     if (rowBytes * height > (long long)r.remaining())
-        return Fail(image, "The WBMP pixels are cut short");
+        return Fail(image, PixelsCutShort("WBMP"));
     if (!PlausibleSize(image, width, height, 1, r.remaining()) ||
         !image.Create(DWORD(width), DWORD(height), 1, RASTER_FORMAT_WBMP))
         return false;

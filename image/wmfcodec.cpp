@@ -97,28 +97,30 @@ QBrush MakeBrush(WORD style, DWORD colour, WORD hatch)
     return QBrush(Colour(colour));
 }
 
-// The work a metafile's drawing may cost, in units of about one filled pixel: a record costs one,
-// a shape the pixels it covers on the canvas, and a polygon (filled or outlined) the steps of its
-// edges through the scan lines: on each line the rasteriser steps and sorts every edge that
-// crosses it, so a polygon costs the lines its edges cross times the edges a line meets on
-// average. A metafile that needs more is refused: a few kilobytes of records that each cover the
-// whole picture, or polygons of many long edges, would otherwise keep the program busy for
-// minutes while a label loads.
-constexpr double kMaxDrawWork = double(1 << 28);
+// The work of a metafile's drawing, in units of about one filled pixel: the canvas costs its
+// pixels, a record one, a shape the pixels it covers on the canvas, and a polygon (filled or
+// outlined) the steps of its edges through the scan lines: on each line the rasteriser steps and
+// sorts every edge that crosses it, so a polygon costs the lines its edges cross times the edges a
+// line meets on average. A metafile that needs more than its image's work limit is refused: a few
+// kilobytes of records that each cover the whole picture, or polygons of many long edges, would
+// otherwise keep the program busy for minutes while a label loads.
 constexpr double kEdgeStepWork = 2;
 
 class Player {
 public:
-    Player(QPainter& painter, QSize pixels, QRect window)
-        : m_painter(painter), m_pixels(pixels), m_org(window.topLeft()), m_ext(window.size())
+    Player(QPainter& painter, QSize pixels, QRect window, double limit)
+        : m_painter(painter), m_limit(limit), m_work(double(pixels.width()) * pixels.height()), m_pixels(pixels),
+          m_org(window.topLeft()), m_ext(window.size())
     {
         m_painter.setPen(QPen(Qt::black, 1));
         m_painter.setBrush(Qt::white);
         Apply();
     }
 
-    // True once the drawing has cost more than a picture may; nothing more is drawn then.
-    bool OverBudget() const { return m_work > kMaxDrawWork; }
+    // True once the drawing has cost more than its limit; nothing more is drawn then.
+    bool OverBudget() const { return m_work > m_limit; }
+    // The work spent, within the limit: what went beyond it was not drawn.
+    double Work() const { return std::min(m_work, m_limit); }
 
     void Play(WORD function, ByteReader& p)
     {
@@ -414,7 +416,8 @@ private:
     }
 
     QPainter& m_painter;
-    double m_work = 0;
+    double m_limit;
+    double m_work;
     QSize m_pixels;
     QPoint m_org;
     QSize m_ext;
@@ -449,7 +452,7 @@ bool ReadWmf(CRasterImage& image, const BYTE* data, size_t size)
         r.u16();
         window = QRect(QPoint(left, top), QPoint(right - 1, bottom - 1)).normalized();
         if (unitsPerInch == 0 || window.isEmpty()) {
-            image.SetError(QStringLiteral("Damaged WMF header"));
+            image.SetError(LoadMessage(582, "Damaged WMF header"));
             return false;
         }
     } else {
@@ -464,7 +467,7 @@ bool ReadWmf(CRasterImage& image, const BYTE* data, size_t size)
     r.u32();
     r.u16();
     if (!r.ok() || (type != 1 && type != 2) || headerWords != 9) {
-        image.SetError(QStringLiteral("Not a WMF file"));
+        image.SetError(NotAFile("WMF"));
         return false;
     }
     const size_t recordsStart = headerStart + 18;
@@ -493,7 +496,7 @@ bool ReadWmf(CRasterImage& image, const BYTE* data, size_t size)
         pos += size_t(words) * 2;
     }
     if (!sawEof) {
-        image.SetError(QStringLiteral("The WMF file is cut short"));
+        image.SetError(FileCutShort("WMF"));
         return false;
     }
     double width, height;
@@ -502,7 +505,7 @@ bool ReadWmf(CRasterImage& image, const BYTE* data, size_t size)
         height = window.height() * 96.0 / unitsPerInch;
     } else {
         if (ext.width() == 0 || ext.height() == 0) {
-            image.SetError(QStringLiteral("The WMF file states no size"));
+            image.SetError(LoadMessage(583, "The WMF file states no size"));
             return false;
         }
         window = QRect(org, QSize(std::abs(ext.width()), std::abs(ext.height())));
@@ -519,6 +522,18 @@ bool ReadWmf(CRasterImage& image, const BYTE* data, size_t size)
     // The picture is kept at 24 bits a pixel.
     if (!PlausibleSize(image, pixels.width(), pixels.height(), 24, size, RASTER_MAX_MEMORY))
         return false;
+    // Work limited below a picture's own bound is what the caller has left for its pictures.
+    const double limit = std::min(image.GetWorkLimit(), RASTER_MAX_DRAW_WORK);
+    auto overworked = [&] {
+        if (limit < RASTER_MAX_DRAW_WORK)
+            return Fail(image,
+                        LoadMessage(585, "The WMF picture's drawing costs more work than its label's pictures have left"),
+                        RasterFailure::OverWorkLimit);
+        return Fail(image, LoadMessage(584, "The WMF picture's drawing costs more work than a picture may"),
+                    RasterFailure::TooMuchWork);
+    };
+    if (double(pixels.width()) * pixels.height() > limit)
+        return overworked();
     QImage canvas(pixels, QImage::Format_RGB32);
     if (canvas.isNull()) {
         image.SetError(LoadMessage(532, "CRasterImage::Create can't allocate memory"));
@@ -527,7 +542,7 @@ bool ReadWmf(CRasterImage& image, const BYTE* data, size_t size)
     canvas.fill(Qt::white);
     {
         QPainter painter(&canvas);
-        Player player(painter, pixels, window);
+        Player player(painter, pixels, window, limit);
         player.SetObjectCount(objects);
         for (size_t pos = recordsStart; pos + 6 <= size;) {
             ByteReader rec(data + pos, size - pos);
@@ -541,8 +556,9 @@ bool ReadWmf(CRasterImage& image, const BYTE* data, size_t size)
                 break;
             pos += size_t(words) * 2;
         }
+        image.AddWorkDone(player.Work());
         if (player.OverBudget())
-            return Fail(image, "The WMF picture's drawing costs more work than a picture may", RasterFailure::TooMuchWork);
+            return overworked();
     }
     canvas.setDotsPerMeterX(0);
     canvas.setDotsPerMeterY(0);

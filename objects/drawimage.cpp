@@ -26,6 +26,9 @@ constexpr UINT kStrPictureTooMuchWork = 682;
 constexpr UINT kStrPictureDamaged = 683;
 constexpr UINT kStrPictureNotDrawn = 684;
 constexpr UINT kStrPictureAt = 685;
+constexpr UINT kStrPictureOverLabelWork = 586;
+
+static_assert(CDrawDoc::kMaxPictureWork == 4 * RASTER_MAX_DRAW_WORK, "a label's pictures share four pictures' work");
 
 CString Text(UINT id, const char* fallback)
 {
@@ -86,21 +89,31 @@ CString RefusalText(const CRasterImage& image, const CString& picture, long long
     case RasterFailure::TooMuchWork:
         return Text(kStrPictureTooMuchWork, "%1 is not shown: drawing it takes more work than a picture may cost.")
             .arg(picture);
+    case RasterFailure::OverWorkLimit:
+        return Text(kStrPictureOverLabelWork,
+                    "%1 is not shown: the pictures of one label may cost only so much drawing work together, and the "
+                    "label's other pictures have used it up.")
+            .arg(picture);
     default:
         return Text(kStrPictureDamaged, "%1 is not shown: %2").arg(picture, image.GetLastError());
     }
 }
 
-// Decodes a picture within what the document's pictures have left (and what a picture being
-// replaced gives back), and takes its share; the refusal's text when it cannot be had.
+// Decodes a picture within the memory the document's pictures have left (and what a picture
+// being replaced gives back) and the drawing work they have left, and takes its share; the
+// refusal's text when it cannot be had. The work is spent even when the picture is refused.
 CString DecodePicture(CRasterImage& image, const QByteArray& bytes, int format, CDrawDoc* doc, const CString& picture,
                       long long replaced = 0)
 {
     const long long left = doc ? std::min(doc->GetPictureMemoryLeft() + replaced, CDrawDoc::kMaxPictureMemory)
                                : RASTER_MAX_MEMORY;
     image.SetMemoryLimit(left);
+    image.SetWorkLimit(doc ? doc->GetPictureWorkLeft() : RASTER_MAX_DRAW_WORK);
     const bool ok = image.Decode(bytes, format) && image.IsValid();
     image.SetMemoryLimit(RASTER_MAX_MEMORY);
+    image.SetWorkLimit(RASTER_MAX_DRAW_WORK);
+    if (doc)
+        doc->UsePictureWork(image.GetWorkDone());
     if (!ok)
         return RefusalText(image, picture, left);
     if (doc)

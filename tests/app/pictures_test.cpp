@@ -10,6 +10,8 @@
 #include "support/madepictures.h"
 #include "support/picturelabel.h"
 
+#include <functional>
+
 namespace {
 
 constexpr int kPictureStep = 1836;  // units from one picture's left edge to the next one's
@@ -38,6 +40,7 @@ struct Case {
     QList<QByteArray> pictures;
     QList<bool> shown;     // which pictures the print shows
     QString said;          // what every road says of the picture left out; empty when none is
+    std::function<void(const CDrawDoc&)> opened = {};  // looks at the label opened in the window
 };
 
 }  // namespace
@@ -72,6 +75,8 @@ protected:
         CDrawDoc* doc = m_app->OpenDocumentFile(label);
         ASSERT_NE(doc, nullptr);
         EXPECT_EQ(doc->GetObjects().size(), size_t(c.pictures.size()));
+        if (c.opened)
+            c.opened(*doc);
         QApplication::processEvents();
         if (complete) {
             EXPECT_TRUE(boxes.texts.isEmpty()) << boxes.texts.join('|').toStdString();
@@ -124,4 +129,30 @@ TEST_F(PicturePrint, PicturesThatCannotBeShownAreSaidOnEveryRoad)
     };
     for (const Case& c : cases)
         GoEveryRoad(c);
+}
+
+TEST_F(PicturePrint, ALabelOfManyCostlyMetafilesIsRefusedTheRestOnceItsWorkIsSpent)
+{
+    // Each metafile is under 3 KB and costs more than a picture may; the label's work allows
+    // only a few of them to be drawn, up to their own bound. Every one after that is refused
+    // before anything of it is drawn.
+    constexpr int kPictures = 200;
+    const QByteArray costly = made::EllipseFlood(1700, 200);
+    ASSERT_LT(costly.size(), 3000);
+    const QString pictureBound = "is not shown: drawing it takes more work than a picture may cost.";
+    const QString labelBound = "is not shown: the pictures of one label may cost only so much drawing work together, "
+                               "and the label's other pictures have used it up.";
+    const int drawn = int(CDrawDoc::kMaxPictureWork / RASTER_MAX_DRAW_WORK);
+    ASSERT_GE(drawn, 1);
+    ASSERT_LE(drawn, 8);
+    auto countRefusals = [&](const CDrawDoc& doc) {
+        int byPicture = 0, byLabel = 0;
+        for (const CDrawObj* obj : doc.GetObjects()) {
+            byPicture += obj->GetLoadProblem().endsWith(pictureBound);
+            byLabel += obj->GetLoadProblem().endsWith(labelBound);
+        }
+        EXPECT_EQ(byPicture, drawn);
+        EXPECT_EQ(byLabel, kPictures - drawn);
+    };
+    GoEveryRoad({"costly metafiles", QList<QByteArray>(kPictures, costly), {false}, labelBound, countRefusals});
 }

@@ -220,3 +220,42 @@ TEST(PictureBounds, AMetafileWhoseDrawingCostsTooMuchIsRefused)
         EXPECT_GT(red, 100);
     }
 }
+
+TEST(PictureBounds, AMetafileSpendsItsWorkFromWhatItsCallerLeavesIt)
+{
+    // Read as a label's stored picture is: asked for as a bitmap, found to be a metafile.
+    const QByteArray tenEllipses = made::EllipseFlood(400, 10);
+    CRasterImage measured;
+    ASSERT_TRUE(measured.Decode(tenEllipses, RASTER_FORMAT_BMP)) << measured.GetLastError().toStdString();
+    const double canvas = 400.0 * 400;
+    const double cost = measured.GetWorkDone();
+    EXPECT_GT(cost, canvas * 2);
+    EXPECT_LT(cost, canvas * 12);
+    // A picture that is not drawn spends nothing.
+    ASSERT_TRUE(measured.Decode(made::SolidPng(400, 400, 8, 0)));
+    EXPECT_EQ(measured.GetWorkDone(), 0);
+
+    struct Case {
+        const char* name;
+        QByteArray file;
+        double limit;
+        RasterFailure failure;
+        double spent;
+    } cases[] = {
+        {"just enough", tenEllipses, cost, RasterFailure::None, cost},
+        {"a little short", tenEllipses, cost - 1, RasterFailure::OverWorkLimit, cost - 1},
+        {"less than its canvas: nothing is drawn", tenEllipses, canvas - 1, RasterFailure::OverWorkLimit, 0},
+        {"none left", tenEllipses, 0, RasterFailure::OverWorkLimit, 0},
+        {"beyond a picture's own bound", made::EllipseFlood(4000, 4000), RASTER_MAX_DRAW_WORK,
+         RasterFailure::TooMuchWork, RASTER_MAX_DRAW_WORK},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        CRasterImage image;
+        image.SetWorkLimit(c.limit);
+        EXPECT_EQ(image.Decode(c.file, RASTER_FORMAT_BMP), c.failure == RasterFailure::None);
+        EXPECT_EQ(image.GetFailure(), c.failure);
+        EXPECT_EQ(image.GetWorkDone(), c.spent);
+        EXPECT_EQ(image.GetWorkLimit(), c.limit);
+    }
+}
