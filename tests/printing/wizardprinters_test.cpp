@@ -116,7 +116,7 @@ TEST_F(WizardPrinters, QueuesOfTheServerWithTheDefaultByItsWholeNameAndTheirPape
                 qobject_cast<QMessageBox*>(w)->accept();
             }, IsA<QMessageBox>);
         QTest::mouseClick(GetDlgItem<QAbstractButton>(&wizard.paper, 138), Qt::LeftButton);
-        QTest::qWaitFor([&] { return !answered || !said.isEmpty(); }, ModalWaitMs());
+        return QTest::qWaitFor([&] { return !answered || !said.isEmpty(); }, ModalWaitMs());
     };
     // This server listens on a local socket only, which has no web page.
     printerForms(true);
