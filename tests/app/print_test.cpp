@@ -629,11 +629,9 @@ bool DrawnAlong(const QImage& shot, QPoint from, QPoint to)
 // A thin outline maps to less than a screen pixel while the preview shows a whole page.
 TEST_F(Printing, ThePreviewShowsEveryEdgeOfThinOutlinesAtEveryZoom)
 {
-    for (CDrawObj* obj : std::vector<CDrawObj*>(doc->GetObjects())) {
-        view->Select(obj);
-        doc->Remove(obj);
-        delete obj;
-    }
+    Action(kFileNew)->trigger();
+    doc = Active();
+    UseTwoByFiveSheet(doc);
     auto* rect = new CDrawRect(CRect(121, 121, 121 + 2419, 121 + 544));  // 40 x 9 mm, 2 mm in
     doc->Add(rect);
     for (int pen : {6, 1}) {
