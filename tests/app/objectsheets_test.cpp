@@ -26,7 +26,6 @@
 #include <QMouseEvent>
 
 #include <cstring>
-#include <tuple>
 
 namespace {
 
@@ -277,9 +276,9 @@ TEST_F(ObjectSheets, FontDialogGivesBackWhatTheUserLeftAlone)
         want.lfHeight = c.chosen == 'z' ? -256 : -200;
         want.lfWeight = c.wantWeight;
         want.lfItalic = c.wantItalic;
-        EXPECT_EQ(std::tie(text->m_logfont.lfHeight, text->m_logfont.lfWeight, text->m_logfont.lfItalic),
-                  std::tie(want.lfHeight, want.lfWeight, want.lfItalic));
-        EXPECT_EQ(std::memcmp(&text->m_logfont, &want, sizeof want), 0) << FaceNameOf(text->m_logfont).toStdString();
+        const LOGFONTW& got = text->m_logfont;
+        EXPECT_EQ(std::memcmp(&got, &want, sizeof want), 0)
+            << FaceNameOf(got).toStdString() << ", height " << got.lfHeight << ", weight " << got.lfWeight << ", italic " << int(got.lfItalic);
     }
 }
 
