@@ -198,8 +198,7 @@ TEST_F(PrintData, ThePrintRoadPrintsEachChosenRecordOnItsLabel)
     }
 }
 
-// Print Data closed with Escape in a later print dialog leaves the job as the earlier choice made
-// it: the same records and the same count.
+// Print Data closed with Escape leaves the records and count an earlier choice made.
 TEST_F(PrintData, ACancelledChoiceKeepsTheRecordsChosenBefore)
 {
     const QString pdf = PrinterToPdf("kept.pdf");
@@ -214,8 +213,6 @@ TEST_F(PrintData, ACancelledChoiceKeepsTheRecordsChosenBefore)
                 if (!cancel)
                     return ChooseRecords(d, {2}, {});
                 ASSERT_TRUE(QTest::qWaitForWindowActive(d));
-                // Every record is offered again, ticked.
-                EXPECT_EQ(qobject_cast<CPrnDataSelDlg*>(d)->Table()->model()->rowCount(), 25);
                 QTest::keyClick(d, Qt::Key_Escape);
             }, IsA<CPrnDataSelDlg>);
             QTest::mouseClick(dialog->LabelsTab()->findChild<QPushButton*>("4"), Qt::LeftButton);
@@ -229,7 +226,6 @@ TEST_F(PrintData, ACancelledChoiceKeepsTheRecordsChosenBefore)
         EXPECT_EQ(Codes(RenderPdf(pdf)), Expected({3}, 30));
     }
     EXPECT_EQ(counts, QStringList({"24", "24"}));
-    EXPECT_EQ(doc->GetPrintDataGrid()->GetRowCount(), 24);
 }
 
 TEST_F(PrintData, APreviewShowsTheChosenRecords)

@@ -363,8 +363,7 @@ TEST_F(PrintPlace, JobsThroughThePrintDialogCarryTheQueuesOwnPaperAndItsProperti
     }
 }
 
-// After a job printed to a file, the queue chosen again in the print dialog shows the paper its
-// job gets in Print > Properties, not the page the file had.
+// After a job to a file, Print > Properties of the queue shows the paper its job gets.
 TEST_F(PrintPlace, PropertiesShowTheQueuesPaperAfterAJobToAFile)
 {
     if (!queue)
@@ -378,29 +377,25 @@ TEST_F(PrintPlace, PropertiesShowTheQueuesPaperAfterAJobToAFile)
     doc->SetLabelGap(gap);
     doc->SetLabelGrid(grid);
     doc->SetMargins(100, 100, 100, 100);
-    // Two jobs through the print dialog: to a file (the list's last entry), then to the queue,
-    // each chosen with the keys; before the second, Print > Properties.
-    const QString pdf = m_files.filePath("first.pdf");
-    QString shown, printer;
+    QString shown;
     bool landscape = true;
     for (bool toFile : {true, false}) {
         OnNextModal([&](QWidget* w) {
             auto* dialog = qobject_cast<CTagPrintDlg*>(w);
             auto closed = qScopeGuard([dialog] { dialog->reject(); });
             ASSERT_TRUE(QTest::qWaitForWindowActive(dialog));
+            // Print to file is the list's last entry; each is chosen with the keys.
             auto* printers = dialog->findChild<QComboBox*>("printers");
             const int wanted = toFile ? printers->count() - 1 : printers->findText("Labels");
             printers->setFocus();
             while (printers->currentIndex() != wanted)
                 QTest::keyClick(printers, printers->currentIndex() < wanted ? Qt::Key_Down : Qt::Key_Up);
-            printer = printers->currentText();
             if (toFile) {
-                TypeInto(dialog->findChild<QLineEdit*>("filename"), pdf);
+                TypeInto(dialog->findChild<QLineEdit*>("filename"), m_files.filePath("first.pdf"));
             } else {
                 OnNextModal([&](QWidget* properties) {
                     shown = properties->findChild<QComboBox*>("pageSizeCombo")->currentText();
                     landscape = properties->findChild<QRadioButton*>("landscape")->isChecked();
-                    properties->grab().save(TestOutputDir() + "/print-properties-after-file.png");
                     qobject_cast<QDialog*>(properties)->reject();
                 }, [dialog](QWidget* m) { return m != dialog; });
                 QTest::mouseClick(dialog->findChild<QPushButton*>("properties"), Qt::LeftButton);
@@ -410,14 +405,10 @@ TEST_F(PrintPlace, PropertiesShowTheQueuesPaperAfterAJobToAFile)
         }, IsA<CTagPrintDlg>);
         Action(kFilePrint)->trigger();
     }
-    EXPECT_EQ(PageSize(pdf), "283 x 142");
-    EXPECT_EQ(printer, "Labels");
     // The queue's 100 x 50 mm paper is wider than tall: the job goes on it upright.
     EXPECT_EQ(shown.toStdString(), "100 x 50 mm");
     EXPECT_FALSE(landscape);
-    const auto [file, media] = Job(1);
-    EXPECT_EQ(PageSize(file), "283 x 142");
-    EXPECT_EQ(media.toStdString(), "w283h142");
+    EXPECT_EQ(Job(1).second.toStdString(), "w283h142");
 }
 
 TEST_F(PrintPlace, PagesChosenInThePrintDialogReachTheQueueOnce)

@@ -62,9 +62,7 @@ TEST_F(Shell, StartsWithFrameMenusAndToolbarsFromTheResourceModule)
     EXPECT_EQ(m_app->GetActiveDrawView()->GetDocument(), Active());
 }
 
-// The box stands where the toolbar resource has its command's button, between Print Preview and
-// Zoom In, among the toolbar's entries and on the screen; placed again, also on a toolbar
-// emptied and filled again, it stays there.
+// The box stands where the toolbar resource has its button, between Print Preview and Zoom In.
 TEST_F(Shell, ZoomBoxTakesItsButtonsPlaceOnTheMainToolbar)
 {
     QToolBar* main = m_frame->MainToolBar();
@@ -86,7 +84,7 @@ TEST_F(Shell, ZoomBoxTakesItsButtonsPlaceOnTheMainToolbar)
     m_frame->ResetZoomBox();
     checkPlace("placed again");
     main->clear();
-    auto tmpl = CResourceModule::Get().LoadToolbar(kMainToolbar);
+    const auto tmpl = CResourceModule::Get().LoadToolbar(kMainToolbar);
     ASSERT_TRUE(tmpl);
     m_app->Router()->BuildToolBar(main, *tmpl, CResourceModule::Get().LoadBitmap(tmpl->bitmap));
     m_frame->ResetZoomBox();

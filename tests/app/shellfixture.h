@@ -158,8 +158,7 @@ protected:
     }
 
     // As a user types: a click into the box's field, then keys to the widget with the focus.
-    // A frame too narrow for the whole main toolbar keeps the box behind the toolbar's
-    // extension button, which opens the rest of the toolbar first.
+    // A frame too narrow for the main toolbar keeps the box behind the toolbar's extension button.
     void TypeIntoZoomBox(const QString& text)
     {
         QLineEdit* edit = m_frame->ZoomBox()->lineEdit();

@@ -1,5 +1,4 @@
-// The print server the program reaches and the web page of a queue on it: names as CUPS_SERVER
-// and client.conf give them, and which of those counts.
+// The print server named by CUPS_SERVER or client.conf, and the web page of a queue on it.
 
 #include "framework/printserver.h"
 
@@ -19,10 +18,7 @@ std::string PageOf(const CPrintServer& server)
 
 TEST(PrintServer, NamesGiveTheServersPageOrItsSocket)
 {
-    const struct {
-        const char* name;
-        const char* page;
-    } cases[] = {
+    const std::pair<const char*, const char*> cases[] = {
         {"", "http://localhost:631/printers/Labels"},
         {"  printhost.example:8631 ", "http://printhost.example:8631/printers/Labels"},
         {"printhost:8631/version=1.1", "http://printhost:8631/printers/Labels"},
@@ -31,14 +27,13 @@ TEST(PrintServer, NamesGiveTheServersPageOrItsSocket)
         {"fe80::1", "http://[fe80::1]:631/printers/Labels"},
         {"/tmp/my server.sock/version=1.1", "socket /tmp/my server.sock"},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(PageOf(PrintServerOfName(QString::fromUtf8(c.name), 631)), c.page) << c.name;
+    for (const auto& [name, page] : cases)
+        EXPECT_EQ(PageOf(PrintServerOfName(QString::fromUtf8(name), 631)), page) << name;
     EXPECT_EQ(PrinterWebPage(PrintServerOfName("printhost", 631), "Office #2?").toString(QUrl::FullyEncoded),
               "http://printhost:631/printers/Office%20%232%3F");
 }
 
-// The environment before the user's file, the user's before the system's; the last ServerName
-// of a file counts, comments do not.
+// The environment before the user's file, the user's before the system's; a file's last ServerName counts.
 TEST(PrintServer, TheEnvironmentThenTheUsersFileThenTheSystemsNameTheServer)
 {
     QTemporaryDir home, root;
@@ -52,7 +47,7 @@ TEST(PrintServer, TheEnvironmentThenTheUsersFileThenTheSystemsNameTheServer)
     qputenv("CUPS_SERVERROOT", QFile::encodeName(root.path()));
     const auto write = [](const QString& path, const char* text) {
         QFile f(path);
-        return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(text) > 0;
+        return f.open(QIODevice::WriteOnly) && f.write(text) > 0;
     };
 
     EXPECT_EQ(PageOf(AfxGetPrintServer()), "http://localhost:631/printers/Labels");
