@@ -407,7 +407,7 @@ TEST(PainterDeviceContext, ASpacedRunPlacesEachCharacterAsIfDrawnAlone)
     // Spacing moves back (overprinting) and forward and lets characters touch, joining their
     // underlines; plain, stretched, and underlined and struck-out fonts.
     const QString text = QStringLiteral("Wg\tfi\u4E2DxH");
-    const int dx[] = {700, 300, 420, -600, 900, 356, 400};
+    const int dx[] = {700, 300, 420, -600, 900, 356, 400, 380};
     LOGFONTW plain = Font(512), stretched = Font(512, 300), ruled = Font(512);
     ruled.lfUnderline = ruled.lfStrikeOut = 1;
     for (const LOGFONTW& lf : {plain, stretched, ruled}) {
