@@ -577,7 +577,7 @@ CDrawDoc* CDrawApp::NewDocument()
     return doc;
 }
 
-CDrawDoc* CDrawApp::OpenDocumentFile(const CString& path, CString* failure)
+CDrawDoc* CDrawApp::OpenDocumentFile(const CString& path, CString* failure, QStringList* problems)
 {
     if (path.isEmpty())
         return nullptr;
@@ -612,7 +612,7 @@ CDrawDoc* CDrawApp::OpenDocumentFile(const CString& path, CString* failure)
     // The objects bar lists what the file brought.
     if (CSplitFrame* frame = FrameOf(doc))
         if (CDrawView* view = frame->GetActiveDrawView())
-            view->ShowOpenedObjects();
+            view->ShowOpenedObjects(problems);
     ShowDocument(doc);
     // A label size beyond any sheet (a damaged file) is shown within the limits and said in
     // the words printing refuses it with. A caller that reports for itself says it.
@@ -709,7 +709,8 @@ bool CDrawApp::OpenHandedOverFiles(const QStringList& files)
     QStringList messages;
     for (const QString& file : files) {
         CString failure;
-        if (CDrawDoc* doc = OpenDocumentFile(file, &failure); !doc) {
+        // The second start waits for the answer: what opening has to say is said after it.
+        if (CDrawDoc* doc = OpenDocumentFile(file, &failure, &messages); !doc) {
             ok = false;
             messages.append(failure);
         } else {

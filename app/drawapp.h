@@ -59,7 +59,9 @@ public:
     void OnFileOpen();
     // Opens a file (or activates its window when it is open already); null on failure. The
     // user is told why, or, when `failure` is given, the caller gets the message to report.
-    CDrawDoc* OpenDocumentFile(const CString& path, CString* failure = nullptr);
+    // With `problems` given, a data source that fails as the label opens is added there to be
+    // said by the caller, rather than in a message box while the label is still opening.
+    CDrawDoc* OpenDocumentFile(const CString& path, CString* failure = nullptr, QStringList* problems = nullptr);
     // A new document with its window; null when its label wizard was not finished.
     CDrawDoc* NewDocument();
     BOOL SaveDocument(CDrawDoc* doc, bool askForName);

@@ -147,13 +147,14 @@ public:
     // The object tree and the database tree of the frame (may be absent). FillTrees starts the
     // object tree afresh and fills the database tree.
     void SetTrees(QTreeWidget* objectTree, QTreeWidget* databaseTree);
-    void FillTrees();
+    void FillTrees(QStringList* problems = nullptr);
     // Enters a new object in the object tree as its group's current, expanded entry; an object
     // the tree does not list (a shape, a picture) is selected instead.
     void FillObjectTree(CDrawObj* obj);
     // A loaded label, or another window on one: the trees are rebuilt, every object enters the
-    // object tree as FillObjectTree enters it, and the view starts with nothing selected.
-    void ShowOpenedObjects();
+    // object tree as FillObjectTree enters it, and the view starts with nothing selected. A
+    // source that fails is said in a message box, or added to `problems` when given.
+    void ShowOpenedObjects(QStringList* problems = nullptr);
     void RemoveFromTree(QTreeWidget* tree, CDrawObj* obj);
     // Takes an object that leaves the document out of the trees of all its views.
     void UnlistFromTrees(CDrawObj* obj);
@@ -250,8 +251,8 @@ public:
     // The database tree: the source as its root, the document's table under it and the table's
     // fields under that; the document's schema map gets the table and its fields. FALSE, with
     // the root alone, when the document has no source or the source fails (the map is then
-    // emptied and the cause shown).
-    BOOL FillDatabaseTree();
+    // emptied and the cause shown, or added to `problems` when given).
+    BOOL FillDatabaseTree(QStringList* problems = nullptr);
 
     // A palette entry dragged from a docking bar (screen coordinates).
     BOOL IsPointInView(QPoint screen) const;

@@ -82,7 +82,7 @@ void CDrawView::SetTrees(QTreeWidget* objectTree, QTreeWidget* databaseTree)
     m_pTextGroup = m_pBarcodeGroup = m_pDatabaseRoot = nullptr;
 }
 
-void CDrawView::FillTrees()
+void CDrawView::FillTrees(QStringList* problems)
 {
     m_pTextGroup = m_pBarcodeGroup = m_pDatabaseRoot = nullptr;
     if (m_pObjectTree) {
@@ -92,7 +92,7 @@ void CDrawView::FillTrees()
         m_pBarcodeGroup = new QTreeWidgetItem(root, QStringList(String(kStrBarcodeGroup)));
         root->setExpanded(true);
     }
-    FillDatabaseTree();
+    FillDatabaseTree(problems);
     UpdateGroupCaption(m_pTextGroup);
     UpdateGroupCaption(m_pBarcodeGroup);
 }
@@ -151,14 +151,14 @@ void CDrawView::FillObjectTree(CDrawObj* obj)
         MakeCurrentInTree(item);
 }
 
-void CDrawView::ShowOpenedObjects()
+void CDrawView::ShowOpenedObjects(QStringList* problems)
 {
     if (!GetDocument())
         return;
     // The trees start afresh: items of objects that loading replaced would dangle. An opened
     // label shows nothing selected, so its shapes are not selected on the way.
     m_selection.clear();
-    FillTrees();
+    FillTrees(problems);
     // The last entry is current, as if each had been listed in turn.
     if (QTreeWidgetItem* last = ListInObjectTree(GetDocument()->GetObjects()))
         MakeCurrentInTree(last);
@@ -291,7 +291,7 @@ void CDrawView::OnDatabaseSetup()
     viewport()->update();
 }
 
-BOOL CDrawView::FillDatabaseTree()
+BOOL CDrawView::FillDatabaseTree(QStringList* problems)
 {
     CDrawDoc* doc = GetDocument();
     if (!m_pDatabaseTree)
@@ -350,7 +350,10 @@ BOOL CDrawView::FillDatabaseTree()
     db.Close();
     QApplication::restoreOverrideCursor();
     if (!filled) {
-        MessageBox(this, failure, String(kStrAppTitle), MB_ICONERROR);
+        if (problems)
+            problems->append(failure);
+        else
+            MessageBox(this, failure, String(kStrAppTitle), MB_ICONERROR);
         m_pDatabaseRoot->setIcon(0, icon(kImageFailed));
         qDeleteAll(m_pDatabaseRoot->takeChildren());
     }

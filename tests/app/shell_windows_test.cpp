@@ -76,6 +76,38 @@ protected:
         EXPECT_TRUE(active->isMaximized()) << active->windowTitle().toStdString();
     }
 
+    struct HandOver {
+        CInstanceChannel::Handover result, resultWhenShown;
+        QString message;
+    };
+    // A second start hands over a file; the one message box the program then shows is read
+    // and closed, and the second start's answer at that moment is kept.
+    HandOver HandOverWithMessage(const QString& path)
+    {
+        std::atomic<int> result{-1};
+        int resultWhenShown = -2;
+        QString message;
+        OnNextModal([&](QWidget* w) {
+            // The second start may take a moment to read its answer, but never needs this box.
+            QElapsedTimer t;
+            t.start();
+            while (result < 0 && t.elapsed() < HangBoundMs(5000))
+                QThread::msleep(10);
+            resultWhenShown = result;
+            auto* box = qobject_cast<QMessageBox*>(w);
+            ASSERT_NE(box, nullptr);
+            message = box->text();
+            box->button(QMessageBox::Ok)->click();
+        });
+        std::thread second([&] { result = int(CInstanceChannel::SendFiles(InstanceName(), {path}, HangBoundMs(10000))); });
+        QElapsedTimer t;
+        t.start();
+        while ((result < 0 || message.isEmpty()) && t.elapsed() < HangBoundMs(15000))
+            QApplication::processEvents(QEventLoop::AllEvents, 20);
+        second.join();
+        return {CInstanceChannel::Handover(int(result)), CInstanceChannel::Handover(resultWhenShown), message};
+    }
+
     QString DamagedFile()
     {
         const QString path = m_files.filePath("damaged.tag");
@@ -262,31 +294,30 @@ TEST_F(ShellWindows, SaveAsOpensInTheLabelsFolderElseTheLastOneUsed)
 TEST_F(ShellWindows, SecondStartIsAnsweredBeforeTheFailureIsShown)
 {
     const QString damaged = DamagedFile();
-    std::atomic<int> result{-1};
-    int resultWhenShown = -2;
-    QString message;
-    OnNextModal([&](QWidget* w) {
-        // The second start may take a moment to read its answer, but never needs this box.
-        QElapsedTimer t;
-        t.start();
-        while (result < 0 && t.elapsed() < HangBoundMs(5000))
-            QThread::msleep(10);
-        resultWhenShown = result;
-        auto* box = qobject_cast<QMessageBox*>(w);
-        ASSERT_NE(box, nullptr);
-        message = box->text();
-        box->button(QMessageBox::Ok)->click();
-    });
-    std::thread second([&] { result = int(CInstanceChannel::SendFiles(InstanceName(), {damaged}, HangBoundMs(10000))); });
-    QElapsedTimer t;
-    t.start();
-    while ((result < 0 || message.isEmpty()) && t.elapsed() < HangBoundMs(15000))
-        QApplication::processEvents(QEventLoop::AllEvents, 20);
-    second.join();
-    EXPECT_EQ(CInstanceChannel::Handover(int(result)), CInstanceChannel::Handover::Failed);
-    EXPECT_EQ(resultWhenShown, int(CInstanceChannel::Handover::Failed));
-    EXPECT_TRUE(message.startsWith(QDir::toNativeSeparators(damaged) + " could not be opened."));
+    const HandOver h = HandOverWithMessage(damaged);
+    EXPECT_EQ(h.result, CInstanceChannel::Handover::Failed);
+    EXPECT_EQ(h.resultWhenShown, CInstanceChannel::Handover::Failed);
+    EXPECT_TRUE(h.message.startsWith(QDir::toNativeSeparators(damaged) + " could not be opened."));
     ASSERT_EQ(m_app->Documents().size(), 1u);
+    ExpectAllInTabs();
+}
+
+// A label that opens without its data source is opened for the second start; the source's
+// failure is said after the answer.
+TEST_F(ShellWindows, SecondStartIsAnsweredBeforeADataSourceFailureIsShown)
+{
+    const QString path = m_files.filePath("no-source.tag");
+    {
+        CDrawDoc doc;
+        doc.SetConnectionString("DSN=");
+        ASSERT_TRUE(doc.OnSaveDocument(path));
+    }
+    const HandOver h = HandOverWithMessage(path);
+    EXPECT_EQ(h.result, CInstanceChannel::Handover::Opened);
+    EXPECT_EQ(h.resultWhenShown, CInstanceChannel::Handover::Opened);
+    EXPECT_FALSE(h.message.isEmpty());
+    ASSERT_EQ(m_app->Documents().size(), 2u);
+    EXPECT_EQ(Active()->GetPathName(), path);
     ExpectAllInTabs();
 }
 
