@@ -11,11 +11,11 @@ namespace {
 
 struct Expected {
     const char* language;
-    const char* workbook;     // a workbook the library cannot open; %1 the path
-    const char* unknownKind;  // %1 the path
+    const char* workbook;  // a pattern; %1 the path of a workbook the library cannot open
+    const char* unknownKind;
     const char* emptyConnection;
-    const char* emptyStoredConnection;  // of a label; %1 its path
-    const char* saveToFolder;           // %1 the path
+    const char* emptyStoredConnection;  // of a label
+    const char* saveToFolder;
 };
 
 const Expected kExpected[] = {
@@ -25,11 +25,6 @@ const Expected kExpected[] = {
      "資料來源未開啟：連線字串是空的。", "「%1」的資料來源未開啟：連線字串是空的。", "無法儲存 “%1”：它是一個資料夾。"},
 };
 
-void PrintTo(const Expected& expected, std::ostream* out)
-{
-    *out << expected.language;
-}
-
 class Messages : public ::testing::TestWithParam<Expected> {
 protected:
     void SetUp() override { UseLanguage(GetParam().language); }
@@ -37,42 +32,31 @@ protected:
     QTemporaryDir dir;
 };
 
-}  // namespace
-
 TEST_P(Messages, RefusedFilesAndFailedSavesSpeakTheLanguageOfTheInterface)
 {
     const Expected& expected = GetParam();
+    const auto said = [](const char* text, const QString& arg = {}) { return arg.isNull() ? QString::fromUtf8(text) : QString::fromUtf8(text).arg(arg); };
     CString connection;
-    {
-        CBarcodeDB db;
-        const QString book = WriteFile(dir, "book.xls", "not a workbook");
-        EXPECT_FALSE(db.OpenFile(book, connection));
-        const QRegularExpression said(
-            QStringLiteral("^%1$").arg(QString::fromUtf8(expected.workbook).arg(QRegularExpression::escape(book))));
-        EXPECT_TRUE(said.match(db.GetLastError()).hasMatch()) << db.GetLastError().toStdString();
-    }
-    {
-        CBarcodeDB db;
-        const QString notes = WriteFile(dir, "notes.doc", "text");
-        EXPECT_FALSE(db.OpenFile(notes, connection));
-        EXPECT_EQ(db.GetLastError(), QString::fromUtf8(expected.unknownKind).arg(notes));
-    }
-    {
-        CBarcodeDB db;
-        EXPECT_FALSE(db.OpenConnection(QString()));
-        EXPECT_EQ(db.GetLastError(), QString::fromUtf8(expected.emptyConnection));
-        db.SetLabelFile(dir.filePath("shop.tag"));
-        EXPECT_FALSE(db.OpenConnection(QString()));
-        EXPECT_EQ(db.GetLastError(), QString::fromUtf8(expected.emptyStoredConnection).arg(dir.filePath("shop.tag")));
-    }
-    {
-        CDrawDoc doc;
-        const QString folder = dir.filePath("folder.tag");
-        ASSERT_TRUE(QDir().mkdir(folder));
-        EXPECT_FALSE(doc.OnSaveDocument(folder));
-        EXPECT_EQ(doc.GetErrorText(), QString::fromUtf8(expected.saveToFolder).arg(folder));
-    }
+    CBarcodeDB book, notes, empty;
+    const QString bookPath = WriteFile(dir, "book.xls", "not a workbook"), notesPath = WriteFile(dir, "notes.doc", "text");
+    EXPECT_FALSE(book.OpenFile(bookPath, connection));
+    EXPECT_TRUE(QRegularExpression("^" + said(expected.workbook, QRegularExpression::escape(bookPath)) + "$").match(book.GetLastError()).hasMatch())
+        << book.GetLastError().toStdString();
+    EXPECT_FALSE(notes.OpenFile(notesPath, connection));
+    EXPECT_EQ(notes.GetLastError(), said(expected.unknownKind, notesPath));
+    EXPECT_FALSE(empty.OpenConnection(QString()));
+    EXPECT_EQ(empty.GetLastError(), said(expected.emptyConnection));
+    empty.SetLabelFile(dir.filePath("shop.tag"));
+    EXPECT_FALSE(empty.OpenConnection(QString()));
+    EXPECT_EQ(empty.GetLastError(), said(expected.emptyStoredConnection, dir.filePath("shop.tag")));
+
+    CDrawDoc doc;
+    ASSERT_TRUE(QDir().mkdir(dir.filePath("folder.tag")));
+    EXPECT_FALSE(doc.OnSaveDocument(dir.filePath("folder.tag")));
+    EXPECT_EQ(doc.GetErrorText(), said(expected.saveToFolder, dir.filePath("folder.tag")));
 }
 
 INSTANTIATE_TEST_SUITE_P(Chinese, Messages, ::testing::ValuesIn(kExpected),
                          [](const auto& info) { return std::string(info.param.language); });
+
+}  // namespace
