@@ -13,7 +13,6 @@
 #include "framework/ui/progressdialog.h"
 #include "printing/biffworkbook.h"
 #include "support/testoutput.h"
-#include "support/waitbound.h"
 #include "view/workspacebars.h"
 
 #include <QComboBox>
