@@ -175,42 +175,34 @@ TEST_F(SendMail, AMailProgramThatDoesNotStartIsReportedAndWithoutOneTheItemLeave
 
 TEST_F(SendMail, AMailProgramThatFailsLaterIsReportedInItsOwnWordsWithoutHoldingTheWindow)
 {
-    // Each stand-in waits for the test to let it end (ten seconds at most).
+    // Each stand-in waits for the test to let it go on (ten seconds at most), then ends as told.
     const QByteArray wait = "#!/bin/sh\nn=0\nwhile [ ! -e '" + m_bin.path().toLocal8Bit() + "/go' ] && [ $n -lt 200 ]; do\n"
-                            "  sleep 0.05; n=$((n+1))\ndone\n";
-    struct Case {
-        const char* what;
+                            "  sleep 0.05; n=$((n+1))\ndone\ntouch \"$0.done\"\n";
+    const struct {
         QByteArray end;
         QStringList said;  // the parts of the one message expected; none: no message
+    } cases[] = {
+        {"echo \"xdg-email: no method available for opening 'mailto:'\" >&2\nexit 3\n",
+         {"The mail program failed (exit status 3), and the label was not sent.", "xdg-email: no method available for opening 'mailto:'"}},
+        {"kill -KILL $$\n", {"The mail program stopped unexpectedly, and the label was not sent."}},
+        {"echo 'a warning of no importance' >&2\nexit 0\n", {}},
     };
-    const Case cases[] = {
-        {"no mail client configured", "echo \"xdg-email: no method available for opening 'mailto:'\" >&2\nexit 3\n",
-         {"The mail program failed (exit status 3), and the label was not sent.",
-          "xdg-email: no method available for opening 'mailto:'"}},
-        {"killed", "kill -KILL $$\n", {"The mail program stopped unexpectedly, and the label was not sent."}},
-        {"chatty but content", "echo 'a warning of no importance' >&2\ntouch \"$0.done\"\nexit 0\n", {}},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.end.toStdString());
         QFile::remove(m_bin.filePath("go"));
+        QFile::remove(m_bin.filePath("xdg-email.done"));
         InstallMailProgram(wait + c.end);
         MessageBoxWatch boxes;
         SendItemOfFileMenu()->trigger();
-        // The window goes on while the program runs, and nothing is said yet.
         QTest::qWait(100);
-        EXPECT_TRUE(boxes.texts.isEmpty());
+        EXPECT_TRUE(boxes.texts.isEmpty()) << "said while the program runs";
         QFile go(m_bin.filePath("go"));
         ASSERT_TRUE(go.open(QIODevice::WriteOnly));
         go.close();
-        if (c.said.isEmpty()) {
-            ASSERT_TRUE(QTest::qWaitFor([&] { return QFileInfo::exists(m_bin.filePath("xdg-email.done")); }, ModalWaitMs()));
-            QTest::qWait(300);
-            EXPECT_TRUE(boxes.texts.isEmpty()) << boxes.texts.join('|').toStdString();
-            continue;
-        }
-        ASSERT_TRUE(QTest::qWaitFor([&] { return !boxes.texts.isEmpty(); }, ModalWaitMs()));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return QFileInfo::exists(m_bin.filePath("xdg-email.done")); }, ModalWaitMs()));
+        (void)QTest::qWaitFor([&] { return !boxes.texts.isEmpty(); }, c.said.isEmpty() ? 300 : ModalWaitMs());
         QTest::qWait(100);
-        ASSERT_EQ(boxes.texts.size(), 1);
+        ASSERT_EQ(boxes.texts.size(), c.said.isEmpty() ? 0 : 1) << boxes.texts.join('|').toStdString();
         for (const QString& part : c.said)
             EXPECT_TRUE(boxes.texts[0].contains(part)) << boxes.texts[0].toStdString();
     }

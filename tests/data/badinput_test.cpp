@@ -103,13 +103,11 @@ book.save(sys.argv[1])
     ExpectRefused(xls, "damaged");
 }
 
-// A text running over more than two of the workbook's records makes the .xls library read no
-// sheet, or cut a text of two-byte characters short: that is said, not shown as an empty
-// workbook or a shorter text. One over two records is read whole.
+// A text over more than two of the workbook's records, which the .xls library reads as no sheet or
+// cuts short, is refused; one over two records is read whole.
 TEST_F(BadInput, AnXlsCellTooLongForTheLibraryIsRefusedNotEmpty)
 {
-    const QString tooLong = dir.filePath("long.xls"), longest = dir.filePath("longest.xls"),
-                  wide = dir.filePath("wide.xls");
+    const QString tooLong = dir.filePath("long.xls"), longest = dir.filePath("longest.xls"), wide = dir.filePath("wide.xls");
     QProcess python;
     python.start("/usr/bin/python3", {"-c", R"(
 import sys, xlwt
@@ -129,8 +127,7 @@ for path, length, first in ((sys.argv[1], 20000, 'a'), (sys.argv[2], 16000, 'a')
     CBarcodeDB db;
     CString connection;
     ASSERT_TRUE(db.OpenFile(longest, connection)) << db.GetLastError().toStdString();
-    const QStringList rows = Rows(db, "SELECT length(Text), substr(Text, 15990), After FROM `T$`");
-    EXPECT_EQ(rows.join(u'\n').toStdString(), "16000|zabcdefghij|end");
+    EXPECT_EQ(Rows(db, "SELECT length(Text), substr(Text, 15990), After FROM `T$`"), QStringList{"16000|zabcdefghij|end"});
 }
 
 TEST_F(BadInput, FilesThatCannotBeRead)
@@ -200,57 +197,47 @@ TEST_F(BadInput, HeadersAndRaggedRowsOfText)
     EXPECT_EQ(Fields(db, "z.csv"), (Names{"ab", "c"}));
 }
 
+// A generated name that another column of the header bears, in any case, takes "_" and a count.
 TEST_F(BadInput, GeneratedColumnNamesAreNamesNoOtherColumnHas)
 {
-    // A generated name that another column of the header already bears, in any case, takes "_"
-    // and a count.
-    const std::vector<std::pair<QByteArray, Names>> headers = {
-        {"F2,,x", {"F2", "F2_1", "x"}},
-        {",F1,", {"F1_1", "F1", "F3"}},
-        {"A,A,F2", {"A", "F2_1", "F2"}},
-        {"f3,,,F3_1", {"f3", "F2", "F3_2", "F3_1"}},
-    };
+    const std::pair<QByteArray, Names> headers[] = {{"F2,,x", {"F2", "F2_1", "x"}},
+                                                    {",F1,", {"F1_1", "F1", "F3"}},
+                                                    {"A,A,F2", {"A", "F2_1", "F2"}},
+                                                    {"f3,,,F3_1", {"f3", "F2", "F3_2", "F3_1"}}};
     CBarcodeDB db;
     CString connection;
-    for (std::size_t i = 0; i < headers.size(); ++i) {
-        const auto& [header, names] = headers[i];
+    for (const auto& [header, names] : headers) {
         SCOPED_TRACE(header.toStdString());
-        const QString name = QStringLiteral("h%1.csv").arg(i);
+        const QString name = QString::fromLatin1(header.toHex()) + ".csv";
         const QStringList values = QStringList({"1", "2", "3", "4"}).mid(0, qsizetype(names.size()));
-        const QString path = WriteFile(dir, name, header + "\n" + values.join(u',').toUtf8() + "\n");
-        ASSERT_TRUE(db.OpenFile(path, connection)) << db.GetLastError().toStdString();
+        ASSERT_TRUE(db.OpenFile(WriteFile(dir, name, header + "\n" + values.join(u',').toUtf8() + "\n"), connection))
+            << db.GetLastError().toStdString();
         EXPECT_EQ(Fields(db, name), names);
         EXPECT_EQ(Rows(db, "SELECT * FROM `" + name + "`"), QStringList{values.join(u'|')});
     }
 }
 
+// A table that cannot even be made (big.csv's statement holds its header more than once) leaves the
+// connection reading the other tables of the folder, with nothing of it left behind.
 TEST_F(BadInput, ARefusedTextFileLeavesTheOtherTablesOfItsFolderReadable)
 {
-    // The header of big.csv is less than the engine may hold, but the statement that makes the
-    // table holds it more than once: the table cannot even be made.
     const EngineBound bound(8 << 20);
     WriteFile(dir, "first.csv", "a\n1\n");
     WriteFile(dir, "big.csv", "a," + QByteArray(6 << 20, 'n') + "\n1,2\n");
     WriteFile(dir, "wide.csv", QByteArray("a") + QByteArray(2000, ',') + "\n");
     WriteFile(dir, "third.csv", "c\n3\n");
-
     CBarcodeDB db;
     CString connection;
     ASSERT_TRUE(db.OpenFile(dir.filePath("first.csv"), connection)) << db.GetLastError().toStdString();
-    const std::vector<std::pair<QString, QString>> refused = {
-        {"big.csv", "its data does not fit into the 8 MiB the data engine may hold"},
-        {"wide.csv", "has 2001 columns"},
-    };
-    for (const auto& [name, cause] : refused) {
-        SCOPED_TRACE(name.toStdString());
+    for (const auto& [name, cause] : {std::pair{"big.csv", "its data does not fit into the 8 MiB the data engine may hold"},
+                                      std::pair{"wide.csv", "has 2001 columns"}}) {
         try {
-            db.OpenQuery("SELECT * FROM `" + name + "`");
-            ADD_FAILURE() << "the table was read";
+            db.OpenQuery(QStringLiteral("SELECT * FROM `%1`").arg(name));
+            ADD_FAILURE() << name << " was read";
         } catch (const CBarcodeDBException& e) {
             EXPECT_TRUE(e.GetErrorMessage().contains(cause)) << e.what();
         }
     }
-    // The next table reads, and of the refused ones nothing was left behind.
     EXPECT_EQ(Rows(db, "SELECT * FROM `third.csv`"), QStringList{"3"});
     EXPECT_EQ(Rows(db, "SELECT name FROM sqlite_schema ORDER BY name"), (QStringList{"first.csv", "third.csv"}));
 }

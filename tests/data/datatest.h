@@ -68,17 +68,9 @@ inline std::vector<CString> Fields(CBarcodeDB& db, const QString& table)
     return names;
 }
 
-// Bounds the data engine for the time of a test, then gives it its bound again.
-class EngineBound {
-public:
-    explicit EngineBound(sqlite3_int64 bytes) : m_previous(sqlite3_hard_heap_limit64(-1))
-    {
-        sqlite3_hard_heap_limit64(bytes);
-    }
-    ~EngineBound() { sqlite3_hard_heap_limit64(m_previous); }
-    EngineBound(const EngineBound&) = delete;
-    EngineBound& operator=(const EngineBound&) = delete;
-
-private:
-    sqlite3_int64 m_previous;
+// Bounds the data engine for the time of a test.
+struct EngineBound {
+    explicit EngineBound(sqlite3_int64 bytes) : previous(sqlite3_hard_heap_limit64(bytes)) {}
+    ~EngineBound() { sqlite3_hard_heap_limit64(previous); }
+    sqlite3_int64 previous;
 };

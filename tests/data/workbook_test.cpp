@@ -5,6 +5,7 @@
 #include "data/importtable.h"
 #include "data/values.h"
 
+#include <array>
 #include <map>
 #include <zip.h>
 
@@ -130,9 +131,8 @@ TEST(Values, NumbersDatesAndCanonicalText)
     EXPECT_EQ(FormatNumber(-0.0), "0");
     EXPECT_EQ(FormatNumber(1e21), "1e+21");
     // Numbers are written out unless the exponent form is shorter; a tie keeps them written out.
-    for (const char* number : {"12.5", "-3", "0", "-0", "1e+21", "444.555", "10000", "-120000", "1e+05",
-                               "123456789012345", "1234567890123456", "0.001", "-0.00025", "2.5e-05",
-                               "0.30000000000000004", "123456789012.345"})
+    for (const char* number : {"12.5", "-3", "0", "-0", "1e+21", "444.555", "10000", "-120000", "1e+05", "123456789012345",
+                               "1234567890123456", "0.001", "-0.00025", "2.5e-05", "0.30000000000000004", "123456789012.345"})
         EXPECT_TRUE(CanonicalNumber(number)) << number;
     for (const char* text : {"00123", "12.50", " 1", "1 ", "+1", "1e21", "0x10", "nan", "inf", "1,5", "", "-",
                              "100000", "-100000", "1000000000000000", "9007199254740993", "12a", "1-2",
@@ -187,34 +187,25 @@ TEST(Workbook, APartIsReadOnceAndAllPartsTogetherAreBounded)
     }
 }
 
-// A part nested far deeper than any workbook's (the parser's cost grows with the depth, so this
-// one would take minutes) is refused at once, naming the file and the part.
+// A part nested far deeper than any workbook's (parsing it would take minutes) is refused at once,
+// naming the file and the part.
 TEST(Workbook, APartNestedTooDeepIsRefusedNamingTheFile)
 {
     UseLanguage("ENU");
     QTemporaryDir dir;
-    const auto deep = [](const std::string& root, const std::string& inner) {
-        std::string xml = "<?xml version=\"1.0\"?><" + root + " xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\">";
-        constexpr int kLevels = 200000;
-        for (int i = 0; i < kLevels; ++i)
-            xml += "<" + inner + ">";
-        for (int i = 0; i < kLevels; ++i)
-            xml += "</" + inner + ">";
-        return xml + "</" + root + ">";
-    };
-    const Parts book{{"xl/workbook.xml", Workbook("")},
-                     {"xl/_rels/workbook.xml.rels", kWorkbookRels},
-                     {"xl/styles.xml", kStyles},
+    const Parts book{{"xl/workbook.xml", Workbook("")}, {"xl/_rels/workbook.xml.rels", kWorkbookRels}, {"xl/styles.xml", kStyles},
                      {"xl/sharedStrings.xml", R"(<?xml version="1.0"?><sst><si><t>a</t></si></sst>)"},
                      {"xl/worksheets/sheet1.xml", Sheet("<row><c><v>1</v></c></row>")}};
-    const std::pair<std::string, std::string> parts[] = {{"xl/worksheets/sheet1.xml", deep("worksheet", "sheetData")},
-                                                         {"xl/sharedStrings.xml", deep("sst", "si")},
-                                                         {"xl/workbook.xml", deep("workbook", "sheets")},
-                                                         {"xl/styles.xml", deep("styleSheet", "cellXfs")}};
-    for (const auto& [part, xml] : parts) {
+    const std::array<std::string, 3> parts[] = {{"xl/worksheets/sheet1.xml", "worksheet", "sheetData"},
+                                                {"xl/sharedStrings.xml", "sst", "si"},
+                                                {"xl/workbook.xml", "workbook", "sheets"},
+                                                {"xl/styles.xml", "styleSheet", "cellXfs"}};
+    for (const auto& [part, root, inner] : parts) {
         SCOPED_TRACE(part);
         Parts damaged = book;
-        damaged[part] = xml;
+        damaged[part] = "<?xml version=\"1.0\"?><" + root + " xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\">" +
+                        QByteArray::fromStdString("<" + inner + ">").repeated(200000).toStdString() +
+                        QByteArray::fromStdString("</" + inner + ">").repeated(200000).toStdString() + "</" + root + ">";
         const QString path = WriteFile(dir, "deep.xlsx", QByteArray::fromStdString(Zip(damaged)));
         CBarcodeDB db;
         CString connection;
@@ -222,9 +213,4 @@ TEST(Workbook, APartNestedTooDeepIsRefusedNamingTheFile)
         EXPECT_EQ(db.GetLastError().toStdString(),
                   "\"" + path.toStdString() + "\" cannot be read: the part " + part + " nests its elements more than 256 levels deep");
     }
-    // The same workbook as it was is read.
-    CBarcodeDB db;
-    CString connection;
-    EXPECT_TRUE(db.OpenFile(WriteFile(dir, "plain.xlsx", QByteArray::fromStdString(Zip(book))), connection))
-        << db.GetLastError().toStdString();
 }

@@ -364,12 +364,9 @@ TEST(BindingDocument, ItemsFromEntityReferencesAreRemovedAndAddedTo)
     }
 }
 
-namespace {
-
-// A binding whose one item sits `levels` elements deep (the document element is level 1), each
-// level between the database element and the item with an empty element before it. With an
-// entity, the innermost level is a reference to it and the item one level deeper still.
-QString Nested(int levels, bool throughEntity = false)
+// A binding whose one item sits `levels` elements deep (the document element is level 1); through
+// an entity, the innermost level is a reference to it.
+static QString Nested(int levels, bool throughEntity = false)
 {
     QString xml = throughEntity ? "<!DOCTYPE DataSource [<!ENTITY e \"<DataItem TableName='T'/>\">]>" : "";
     xml += "<DataSource><Database>" + QString("<Note><Empty/>").repeated(levels - 3);
@@ -377,20 +374,15 @@ QString Nested(int levels, bool throughEntity = false)
     return xml + QString("</Note>").repeated(levels - 3) + "</Database></DataSource>";
 }
 
-}  // namespace
-
-// A text that nests deeper than the bound is one that does not parse, whether elements or entity
-// references do the nesting; one at the bound loads, changes and is written like any other, also
-// by the parser that refused a text before.
+// A text nesting deeper than the bound, by elements or entity references, does not parse; one at the
+// bound loads, changes and is written like any other, also after a refused one.
 TEST(XmlHelper, NestingDeeperThanTheBoundDoesNotParse)
 {
     const int bound = CXmlHelper::kMaxDepth;
     const QString deep = "<DataSource><Database>" + QString("<a>").repeated(66000) + QString("</a>").repeated(66000) +
                          "</Database></DataSource>";
-    const std::pair<QString, bool> cases[] = {
-        {deep, false}, {Nested(bound + 1), false}, {Nested(bound), true}, {Nested(bound, true), false},
-        {Nested(bound - 1, true), true},
-    };
+    const std::pair<QString, bool> cases[] = {{deep, false}, {Nested(bound + 1), false}, {Nested(bound), true},
+                                              {Nested(bound, true), false}, {Nested(bound - 1, true), true}};
     for (const auto& [xml, parses] : cases) {
         SCOPED_TRACE(xml.size());
         CXmlHelper helper;
