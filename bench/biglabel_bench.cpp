@@ -237,7 +237,6 @@ void BM_OpenAndPrintLongText(benchmark::State& state)
         obj->m_text = text;
         obj->m_position = CRect(100, 100, 2000, 1000);
         label.view.AddObject(obj);
-        label.doc.SetLabelsToPrint(10);
         if (!label.doc.OnSaveDocument(file))
             qFatal("the label could not be written");
     }
@@ -249,6 +248,7 @@ void BM_OpenAndPrintLongText(benchmark::State& state)
         CDrawDoc doc;
         if (!doc.OnOpenDocument(file))
             state.SkipWithError("the label did not open");
+        doc.SetLabelsToPrint(10);  // the count is the job's, not the file's: the whole sheet
         CDrawView view;
         view.AttachDocument(&doc);
         CPrintInfo info;

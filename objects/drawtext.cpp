@@ -274,6 +274,14 @@ qint64 FloorHalf(qint64 v)
     return v >= 0 ? v / 2 : -((1 - v) / 2);
 }
 
+// A font size scaled down keeps at least one unit: a height or width of 0 would stand for the
+// font's natural size and draw a squeezed text at full size.
+LONG Squeezed(LONG size, double scale)
+{
+    const int scaled = SaturateInt(size * scale);
+    return scaled == 0 && size != 0 ? (size < 0 ? -1 : 1) : scaled;
+}
+
 }  // namespace
 
 CRect CTurnedDrawScope::TurnBox(const CRect& box, int tenths)
@@ -396,7 +404,7 @@ void CDrawText::Draw(CDC* dc, int labelIndex)
     double sx = 1.0;
     if ((widest > boxWidth || fillBox) && widest != 0) {
         sx = double(boxWidth) / double(widest);
-        drawFont.lfWidth = SaturateInt(drawFont.lfWidth * sx);
+        drawFont.lfWidth = Squeezed(drawFont.lfWidth, sx);
         for (CTextCharPoint& c : layout.chars) {
             c.x = SaturateInt(c.x * sx);
             c.m_width = SaturateInt(c.m_width * sx);
@@ -404,7 +412,7 @@ void CDrawText::Draw(CDC* dc, int labelIndex)
     }
     if ((high > boxHeight || fillBox) && high != 0) {
         const double sy = double(boxHeight) / double(high);
-        drawFont.lfHeight = SaturateInt(drawFont.lfHeight * sy);
+        drawFont.lfHeight = Squeezed(drawFont.lfHeight, sy);
         for (CTextCharPoint& c : layout.chars)
             c.y = SaturateInt(c.y * sy);
     }
@@ -414,7 +422,12 @@ void CDrawText::Draw(CDC* dc, int labelIndex)
             c.x = SaturateInt(c.x + qint64(SaturateInt((boxWidth - lineWidths[size_t(c.m_line)] * sx) * share)));
     }
 
-    {
+    // A text squeezed below one device pixel high cannot be seen: its characters are not drawn.
+    // (The height is mapped 64 times over, so that the device's rounding does not decide.)
+    constexpr int kProbe = 64;
+    CSize cell(0, SaturateInt(std::abs(qint64(drawFont.lfHeight)) * kProbe));
+    dc->LPtoDP(&cell);
+    if (std::abs(qint64(cell.cy)) >= kProbe) {
         CDrawFontScope font(dc, drawFont);
         const COLORREF oldColour = dc->SetTextColor(m_textColor);
         DrawRuns(dc, text, layout, std::max(SaturateInt(std::abs(qint64(drawFont.lfHeight))), kReferenceHeight));
