@@ -186,6 +186,17 @@ void BM_OpenBigLabelInProgram(benchmark::State& state)
 }
 BENCHMARK(BM_OpenBigLabelInProgram)->Arg(kObjects)->Arg(10 * kObjects)->Unit(benchmark::kMillisecond);
 
+// Prints an opened label as the command line does: a view made for the job alone.
+void PrintAlone(CDrawDoc& doc, QPrinter& printer, benchmark::State& state)
+{
+    CDrawView view;
+    view.AttachDocument(&doc);
+    CPrintInfo info;
+    info.m_bDirect = TRUE;
+    if (!AfxPrintJob(&view, &printer, &info))
+        state.SkipWithError("the job failed");
+}
+
 void BM_OpenAndPrintBigLabel(benchmark::State& state)
 {
     const QString& path = LabelFile();
@@ -201,13 +212,7 @@ void BM_OpenAndPrintBigLabel(benchmark::State& state)
         if (!doc.OnOpenDocument(path))
             state.SkipWithError("the label did not open");
         perObject = (HeapInUse() - before) / kObjects;
-        // As the command line prints: a view made for the job alone.
-        CDrawView view;
-        view.AttachDocument(&doc);
-        CPrintInfo info;
-        info.m_bDirect = TRUE;
-        if (!AfxPrintJob(&view, &printer, &info))
-            state.SkipWithError("the job failed");
+        PrintAlone(doc, printer, state);
     }
     AfxSetAppPrinter(nullptr);
     Report(state, perObject);
@@ -249,12 +254,7 @@ void BM_OpenAndPrintLongText(benchmark::State& state)
         if (!doc.OnOpenDocument(file))
             state.SkipWithError("the label did not open");
         doc.SetLabelsToPrint(10);  // the count is the job's, not the file's: the whole sheet
-        CDrawView view;
-        view.AttachDocument(&doc);
-        CPrintInfo info;
-        info.m_bDirect = TRUE;
-        if (!AfxPrintJob(&view, &printer, &info))
-            state.SkipWithError("the job failed");
+        PrintAlone(doc, printer, state);
     }
     AfxSetAppPrinter(nullptr);
     rusage usage {};
