@@ -310,8 +310,9 @@ public:
             if (DOMDocument* doc = session.Parse(xml)) {
                 read = Written(doc);
                 // Written as the library writes it only when that gives the same items again;
-                // otherwise as it was read, which does.
-                if (!ReadsBack(session, read))
+                // otherwise as it was read, which does. A text the library writes back as it is
+                // (one it wrote itself, as stored labels hold) needs no second reading.
+                if (read.m_xml != xml && !ReadsBack(session, read))
                     read.m_xml = xml;
                 parsed = true;
             }
