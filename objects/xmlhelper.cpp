@@ -239,10 +239,30 @@ DOMDocument* CXmlHelper::ParseOnce(const CString& xml)
     DOMDocument* doc = failed ? nullptr : m_parser->adoptDocument();
     if (doc)
         m_documents.push_back(doc);
-    // A parser that read a newer version is not used again: the next text starts from scratch.
     if (m_parser->LeftInNewerXml())
-        MakeParser();
+        BackToXml10();
     return doc;
+}
+
+// A parser that read a newer version would read every later text without a declaration in it
+// too. A short text that declares 1.0 sets it back at a fraction of the cost of a new parser; the
+// parser is made anew only when that does not help. The last parse's errors stay.
+void CXmlHelper::BackToXml10()
+{
+    static constexpr char16_t kText[] = u"<?xml version=\"1.0\"?><a/>";
+    const QStringList errors = m_errors->messages;
+    MemBufInputSource source(reinterpret_cast<const XMLByte*>(kText), sizeof kText - sizeof(char16_t), "szXml",
+                             false);
+    source.setEncoding(u"UTF-16");
+    bool back = false;
+    try {
+        m_parser->parse(source);
+        back = m_parser->getErrorCount() == 0 && !m_parser->LeftInNewerXml();
+    } catch (...) {
+    }
+    m_errors->messages = errors;
+    if (!back)
+        MakeParser();
 }
 
 DOMDocument* CXmlHelper::Parse(const CString& xml)
@@ -310,8 +330,9 @@ public:
             if (DOMDocument* doc = session.Parse(xml)) {
                 read = Written(doc);
                 // Written as the library writes it only when that gives the same items again;
-                // otherwise as it was read, which does.
-                if (!ReadsBack(session, read))
+                // otherwise as it was read, which does. A text the library writes back as it is
+                // (one it wrote itself, as stored labels hold) needs no second reading.
+                if (read.m_xml != xml && !ReadsBack(session, read))
                     read.m_xml = xml;
                 parsed = true;
             }

@@ -57,6 +57,7 @@ private:
     class DomParser;
     xercesc::DOMDocument* ParseOnce(const CString& xml);
     void MakeParser();
+    void BackToXml10();
 
     Entities m_entities;
     std::unique_ptr<ErrorRecorder> m_errors;

@@ -169,7 +169,8 @@ TEST(XmlHelper, UnparseableTextGivesNullWithoutConsoleOutput)
     const QString broken[] = {"", "<DataSource><Database></DataSource>", "not xml at all",
                               QStringLiteral("<a>\uFFFE</a><b/>"),      // cleaned, still two roots
                               QString("<a>") + QChar(0xD800) + "</a>",  // lone surrogate
-                              "<a>&undefined;</a>"};
+                              "<a>&undefined;</a>",
+                              "<?xml version=\"1.1\"?><a>"};  // the parser set back to 1.0 after it
     for (const QString& xml : broken) {
         DOMDocument* doc = reinterpret_cast<DOMDocument*>(1);
         const QByteArray console = ConsoleOutputOf([&] { doc = helper.Parse(xml); });
