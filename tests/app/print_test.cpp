@@ -36,7 +36,6 @@
 #include <QRegularExpression>
 
 #include <algorithm>
-#include <ranges>
 
 using namespace ShellCmd;
 
@@ -620,9 +619,13 @@ bool DrawnAlong(const QImage& shot, QPoint from, QPoint to)
 {
     const QPoint along = (to - from) / std::max(1, (to - from).manhattanLength()), across(along.y(), along.x());
     const auto dark = [&shot](QPoint p) { return shot.rect().contains(p) && qGray(shot.pixel(p)) < 128; };
-    for (QPoint p = from + 2 * along; p != to - along; p += along)
-        if (std::ranges::none_of(std::views::iota(-2, 3), [&](int d) { return dark(p + d * across); }))
+    for (QPoint p = from + 2 * along; p != to - along; p += along) {
+        bool near = false;
+        for (int d = -2; d <= 2 && !near; ++d)
+            near = dark(p + d * across);
+        if (!near)
             return false;
+    }
     return true;
 }
 
