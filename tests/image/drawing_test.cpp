@@ -33,14 +33,6 @@ CRasterImage Blocks(int bpp, int width, int height)
 }
 
 QRgb Argb(const RGBQUAD& c) { return qRgba(c.rgbRed, c.rgbGreen, c.rgbBlue, c.rgbReserved); }
-
-// Non-premultiplied ARGB of any format Render gives.
-QRgb PixelOf(const QImage& image, int x, int y)
-{
-    const bool opaque = image.format() == QImage::Format_RGB32 || image.format() == QImage::Format_BGR888;
-    return opaque ? image.pixel(x, y) | 0xFF000000u : image.pixel(x, y);
-}
-
 }  // namespace
 
 TEST(PictureDrawing, RenderedPixelsAreThePicturesInEveryDepth)
@@ -61,7 +53,7 @@ TEST(PictureDrawing, RenderedPixelsAreThePicturesInEveryDepth)
             const int step = part.width() / size.width();
             for (int y = 0; y < size.height(); ++y)
                 for (int x = 0; x < size.width(); ++x)
-                    ASSERT_EQ(PixelOf(out, x, y), Argb(image.GetPixelColor(part.x() + step * x, part.y() + step * y))) << x << "," << y;
+                    ASSERT_EQ(out.pixel(x, y), Argb(image.GetPixelColor(part.x() + step * x, part.y() + step * y))) << x << "," << y;
         }
         EXPECT_TRUE(image.Render(QRect(10, 0, 20, 14), QSize(5, 5)).isNull());  // beyond the picture
     }
@@ -76,30 +68,29 @@ TEST(PictureDrawing, ALargePictureIsMadeOnlyAsFarAsTheDeviceShowsIt)
     for (int y = 0; y < 4000; ++y)
         std::memset(image.ScanLine(y) + 3000 / 8, 0xFF, 3000 / 8);
 
-    CRecordingDC shrunk(CSize(1280, 1024));
-    ASSERT_TRUE(image.Draw(&shrunk, CRect(0, 0, 300, 200)));
-    ASSERT_EQ(shrunk.records.size(), 1u);
-    EXPECT_EQ(shrunk.records[0].image.size(), QSize(300, 200));
-
-    // At its own size on a 300 x 200 surface, upright and mirrored: about the visible part is
-    // made, and the edge between black and white lands where the picture has it.
-    for (const bool mirrored : {false, true}) {
-        SCOPED_TRACE(mirrored);
-        const CRect rect = mirrored ? CRect(3150, -100, -2850, 3900) : CRect(-2850, -100, 3150, 3900);
-        CRecordingDC small(CSize(300, 200));
-        ASSERT_TRUE(image.Draw(&small, rect));
-        ASSERT_EQ(small.records.size(), 1u);
-        EXPECT_LE(small.records[0].image.width(), 310);
-        EXPECT_LE(small.records[0].image.height(), 210);
+    // Shrunk whole into a 300 x 200 surface, and at its own size on it, upright and mirrored: no
+    // more than the surface's pixels are made, and the edge between black and white lands where
+    // the picture has it.
+    struct Case {
+        CRect rect;
+        bool blackOnLeft;
+    } cases[] = {{CRect(0, 0, 300, 200), true}, {CRect(-2850, -100, 3150, 3900), true}, {CRect(3150, -100, -2850, 3900), false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.rect.left);
+        CRecordingDC recorder(CSize(300, 200));
+        ASSERT_TRUE(image.Draw(&recorder, c.rect));
+        ASSERT_EQ(recorder.records.size(), 1u);
+        EXPECT_LE(recorder.records[0].image.width(), 310);
+        EXPECT_LE(recorder.records[0].image.height(), 210);
         QImage canvas(300, 200, QImage::Format_RGB32);
         canvas.fill(Qt::red);
         {
             CPainterDC dc(&canvas);
-            ASSERT_TRUE(image.Draw(&dc, rect));
+            ASSERT_TRUE(image.Draw(&dc, c.rect));
         }
         for (int y : {0, 100, 199})
             for (int x : {0, 149, 150, 299})
-                EXPECT_EQ(canvas.pixel(x, y), (x < 150) != mirrored ? qRgb(0, 0, 0) : qRgb(255, 255, 255)) << x << "," << y;
+                EXPECT_EQ(canvas.pixel(x, y), (x < 150) == c.blackOnLeft ? qRgb(0, 0, 0) : qRgb(255, 255, 255)) << x << "," << y;
     }
 
     // Nothing of it visible: nothing is made, and that is no failure.
