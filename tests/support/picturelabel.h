@@ -1,6 +1,5 @@
-// The stored form of a label whose pictures are given picture files, kept as they are: one
-// 95 x 55 mm label on A4, its pictures an inch square each, in a row from (300, 300) at `step`
-// units from one to the next.
+// The stored form of one 95 x 55 mm label on A4 whose pictures are the given files, kept as they
+// are: each an inch square, in a row from (300, 300), `step` units from one to the next.
 #pragma once
 
 #include "document/drawdoc.h"
@@ -28,7 +27,7 @@ inline QByteArray PictureLabelContents(const QList<QByteArray>& pictures, int st
         picture->GetImage() = dot;
         doc.Add(picture);
     }
-    // Each placeholder's record, its length and its bytes, becomes the picture's.
+    // Each placeholder's record, its length as 64 bits and its bytes, becomes the picture's.
     auto record = [](const QByteArray& bytes) {
         QByteArray length(8, '\0');
         qToLittleEndian(quint64(bytes.size()), length.data());
@@ -42,7 +41,7 @@ inline QByteArray PictureLabelContents(const QList<QByteArray>& pictures, int st
         if (at < 0)
             return {};
         contents.replace(at, placeholder.size(), record(picture));
-        at += record(picture).size();
+        at += 8 + picture.size();
     }
     return contents;
 }
