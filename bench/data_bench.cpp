@@ -149,6 +149,18 @@ QString LargeCsvPath(int megabytes)
     return p;
 }
 
+// Names the SQLite database `db` as the ODBC data source `name`, through an ini file of the
+// benchmark's own folder.
+void UseDataSource(const QString& file, const char* name, const char* driver, const QString& db)
+{
+    const QString ini = Folder().filePath(file);
+    QFile f(ini);
+    f.open(QIODevice::WriteOnly);
+    f.write(QStringLiteral("[%1]\nDriver=%2\nDatabase=%3\n").arg(QLatin1String(name), QLatin1String(driver), db).toUtf8());
+    f.close();
+    qputenv("ODBCINI", ini.toUtf8());
+}
+
 void BM_ImportLargeCsv(benchmark::State& state)
 {
     const QString path = LargeCsvPath(int(state.range(0)));
@@ -199,12 +211,7 @@ void BM_OdbcLongValue(benchmark::State& state)
     sqlite3_step(insert);
     sqlite3_finalize(insert);
     sqlite3_close(h);
-    const QString ini = Folder().filePath(QStringLiteral("odbc%1.ini").arg(state.range(0)));
-    QFile f(ini);
-    f.open(QIODevice::WriteOnly);
-    f.write(QStringLiteral("[Long]\nDriver=%1\nDatabase=%2\n").arg(QLatin1String(driver), db).toUtf8());
-    f.close();
-    qputenv("ODBCINI", ini.toUtf8());
+    UseDataSource(QStringLiteral("odbc%1.ini").arg(state.range(0)), "Long", driver, db);
     for (auto _ : state) {
         CBarcodeDB source;
         if (!source.OpenDSN(QStringLiteral("Long"))) {
@@ -361,12 +368,7 @@ void BM_OdbcFieldsOfLargeTable(benchmark::State& state)
         sqlite3_exec(h, make.c_str(), nullptr, nullptr, nullptr);
         sqlite3_close(h);
     }
-    const QString ini = Folder().filePath(QStringLiteral("rows%1.ini").arg(state.range(0)));
-    QFile f(ini);
-    f.open(QIODevice::WriteOnly);
-    f.write(QStringLiteral("[Big]\nDriver=%1\nDatabase=%2\n").arg(QLatin1String(driver), db).toUtf8());
-    f.close();
-    qputenv("ODBCINI", ini.toUtf8());
+    UseDataSource(QStringLiteral("rows%1.ini").arg(state.range(0)), "Big", driver, db);
     double peak = 0;
     for (auto _ : state) {
         const double before = ResidentMB();
